@@ -1,0 +1,33 @@
+# The two set-up commands of the README, plus the benchmarks.
+BUILD ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps build run test test-sanitize bench clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/zartav
+
+# Every test, including those against a throw-away PostgreSQL server started for the run.
+test: build
+	bash scripts/run-tests.sh $(BUILD)
+
+# The same suite under AddressSanitizer, UBSan and LeakSanitizer.
+test-sanitize:
+	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS="-DZARTAV_SANITIZE=ON $(CMAKE_FLAGS)"
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARTAV_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	bash bench/run-bench.sh build-bench
+
+clean:
+	rm -rf build build-asan build-bench

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs the whole test suite of a build folder. Tests that need a database server get a
+# throw-away PostgreSQL cluster, stopped at the end whatever the outcome.
+set -euo pipefail
+build=${1:-build}
+here=$(cd "$(dirname "$0")" && pwd)
+
+# shellcheck source=pg-cluster.sh
+source "$here/pg-cluster.sh"
+pg_cluster_start || echo "warning: the PostgreSQL test server could not start; its tests will say so" >&2
+trap pg_cluster_stop EXIT
+
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+namespace zartav::cli {
+
+// Exit statuses shared by every command.
+inline constexpr int kOk = 0;
+inline constexpr int kFailed = 1;
+inline constexpr int kUsage = 2;
+
+using CommandRun = std::function<int(const QStringList& args)>;
+
+struct Command {
+    const char* name;
+    const char* usage;  // one line, after the command name
+    CommandRun run;
+};
+
+// Each command registers itself from its own file:
+//   static const bool registered = registerCommand({"to-farsi", "[DD/MM/YYYY ...]", run});
+bool registerCommand(Command command);
+const std::vector<Command>& commands();
+
+}  // namespace zartav::cli

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace zartav {
+
+// The Solar Hijri date services of TTools (placeholder until built).
+class DateServices {};
+
+}  // namespace zartav

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace zartav {
+
+// The photo conversion of TTools (placeholder until built).
+class PhotoServices {};
+
+}  // namespace zartav

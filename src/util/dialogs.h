@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace zartav {
+
+// The two Farsi boxes every subsystem uses; they go through the message sink.
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+inline constexpr int kAnswerClosed = 2;
+
+// Information box: caption "پيام", one button "بازگشت" (default and Escape).
+void showMessage(const QString& text);
+// Question box: caption "سوال", buttons "بله" (default) and "خير" (Escape). Answers 6, 7, or 2
+// when the box was closed through its title bar.
+int askYesNo(const QString& text);
+
+}  // namespace zartav
