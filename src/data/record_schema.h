@@ -71,6 +71,10 @@ inline constexpr std::array<const char*, 55> kRecordColumns = {
 };
 
 inline constexpr int kListedColumnCount = 51;  // the record list shows the first 51
+inline constexpr int kIdColumnIndex = 51;
+inline constexpr int kFirstPhotoColumnIndex = 52;
+// Every text column holds at most this many characters (the size the entry boxes accept).
+inline constexpr int kTextColumnSize = 50;
 inline constexpr const char* kId = "ID";
 inline constexpr std::array<const char*, 3> kPhotoColumns = {"عكس 1", "عكس 2", "عكس 3"};
 
