@@ -1,0 +1,40 @@
+#include "util/about_text.h"
+
+namespace zartav {
+
+QList<BoardPost> aboutPosts() {
+    const QString maker = QStringLiteral("گروه پرسوگ");
+    const QString blank = QStringLiteral(" ");
+    // The contact values are reserved example values until an office puts its own in.
+    return {
+        {QString(), maker},
+        {QString(), QStringLiteral("نرم افزار زرتاو")},
+        {blank, blank},
+        {QStringLiteral("هدف نرم افزار"), QStringLiteral("چاپ شناسنامه رسمي گاو هلشتاين ")},
+        {QStringLiteral("نسخه"), QStringLiteral("1.00.000.0")},
+        {QStringLiteral("تاريخ توليد"), QStringLiteral("بهمن هشتاد و چهار")},
+        {blank, blank},
+        {QStringLiteral("توضيح"),
+         QStringLiteral("اين برنامه بخش كوچكي از نرم افزار جامع مديريت گاوداري گروه پرسوگ است؛ "
+                        "براي تهيه نسخه كامل نرم افزار مديريت گاوداري با شماره تلفن "
+                        "00000000-021 گروه پرسوگ تماس بگيريد.")},
+        {blank, blank},
+        {QStringLiteral("سايت"), QStringLiteral("www.example.org")},
+        {QStringLiteral("پست الكترونيك"), QStringLiteral("info@example.org")},
+        {blank, blank},
+        {QStringLiteral("فاكس"), QStringLiteral("000-00000000")},
+        {blank, blank},
+        {blank, blank},
+        {blank, blank},
+        {blank, QString(36, QLatin1Char(' ')) + QStringLiteral("با تشكر ")},
+        {QString(), QString(34, QLatin1Char(' ')) + maker},
+    };
+}
+
+void showAbout(MessageBoard& board) {
+    board.StartRecording(true, kAboutCaption);
+    for (const BoardPost& post : aboutPosts()) board.PostThisMessage(post.key, post.value);
+    board.StopRecording();
+}
+
+}  // namespace zartav
