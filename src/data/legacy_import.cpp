@@ -1,0 +1,342 @@
+#include "data/legacy_import.h"
+
+#include "data/legacy_mdb.h"
+#include "data/legacy_names.h"
+#include "data/legacy_photo.h"
+#include "data/record_schema.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+
+namespace zartav::legacy {
+
+namespace {
+
+QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+template <size_t N>
+QStringList names(const std::array<const char*, N>& columns) {
+    QStringList out;
+    for (const char* c : columns) out << QString::fromUtf8(c);
+    return out;
+}
+
+QString insertStatement(const QString& table, const QStringList& columns) {
+    QStringList quotedNames, marks;
+    for (const QString& c : columns) {
+        quotedNames << quoted(c);
+        marks << QStringLiteral("?");
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(quoted(table), quotedNames.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+}
+
+// Where each source column goes: the index of our column, or -1.
+struct ColumnMap {
+    QHash<QString, int> byFoldedName;  // folded source name → our column index
+};
+
+ColumnMap mapColumns(const QString& table, const QStringList& source, const QStringList& ours,
+                     QList<Skip>* skipped) {
+    ColumnMap map;
+    QHash<QString, int> ourIndex;
+    for (int i = 0; i < ours.size(); ++i) ourIndex.insert(foldLatin(ours.at(i)), i);
+    QSet<int> taken;
+    for (const QString& name : source) {
+        const QString folded = foldLatin(name);
+        const auto it = ourIndex.constFind(folded);
+        if (it == ourIndex.cend()) {
+            skipped->append({Skip::Kind::UnknownColumn, table, name});
+        } else if (taken.contains(*it) || map.byFoldedName.contains(folded)) {
+            skipped->append({Skip::Kind::DuplicateColumn, table, name});
+        } else {
+            taken.insert(*it);
+            map.byFoldedName.insert(folded, *it);
+        }
+    }
+    for (int i = 0; i < ours.size(); ++i) {
+        if (!taken.contains(i)) skipped->append({Skip::Kind::MissingColumn, table, ours.at(i)});
+    }
+    return map;
+}
+
+bool isEmptyValue(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return true;
+    if (v.typeId() == QMetaType::QByteArray) return v.toByteArray().isEmpty();
+    return v.toString().isEmpty();
+}
+
+class Importer {
+public:
+    Importer(QSqlDatabase& db, const ImportProgress& progress, qint64 total)
+        : db_(db), progress_(progress), total_(total) {}
+
+    bool records(RowSource* source, ImportReport* report) {
+        const QString table = QString::fromUtf8(schema::kRecordTable);
+        const QStringList ours = names(schema::kRecordColumns);
+        const int idColumn = int(ours.indexOf(QString::fromUtf8(schema::kId)));
+        QSet<int> photoColumns;
+        for (const char* p : schema::kPhotoColumns) photoColumns.insert(int(ours.indexOf(QString::fromUtf8(p))));
+
+        QSqlQuery count(db_);
+        if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(quoted(table))) ||
+            !count.next())
+            return fail(report, QStringLiteral("table %1 of the target cannot be read: %2")
+                                    .arg(table, count.lastError().text()));
+        const bool keepIds = count.value(0).toLongLong() == 0;
+        report->idsRenumbered = !keepIds;
+        count.finish();
+
+        const ColumnMap map = mapColumns(table, source->columns(), ours, &report->skipped);
+        QSqlQuery insert(db_);
+        if (!insert.prepare(insertStatement(table, ours)))
+            return fail(report, QStringLiteral("table %1 of the target cannot be written: %2")
+                                    .arg(table, insert.lastError().text()));
+
+        QSet<qint64> usedIds;
+        Row row;
+        QString error;
+        qint64 number = 0;
+        for (;;) {
+            const RowSource::Fetch fetch = source->next(&row, &error);
+            if (fetch == RowSource::Fetch::End) break;
+            if (fetch == RowSource::Fetch::Error) return fail(report, error);
+            ++number;
+
+            QList<QVariant> values(ours.size());
+            for (const Field& field : row) {
+                const auto it = map.byFoldedName.constFind(foldLatin(field.name));
+                if (it != map.byFoldedName.cend()) values[*it] = field.value;
+            }
+            bool idOk = false;
+            const qint64 sourceId = values[idColumn].toString().trimmed().toLongLong(&idOk);
+            const qint64 knownId = idOk && sourceId > 0 ? sourceId : 0;
+
+            for (int i = 0; i < values.size(); ++i) {
+                QVariant& v = values[i];
+                if (i == idColumn) continue;
+                if (isEmptyValue(v)) {
+                    v = QVariant(QMetaType::fromType<QString>());
+                } else if (photoColumns.contains(i)) {
+                    const QByteArray bitmap = extractBitmap(
+                        v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray());
+                    if (bitmap.isEmpty()) {
+                        report->skipped.append({Skip::Kind::NotABitmap, table, ours.at(i), knownId});
+                        v = QVariant(QMetaType::fromType<QByteArray>());
+                    } else {
+                        v = bitmap;
+                        ++report->photos;
+                    }
+                } else if (v.typeId() == QMetaType::QByteArray) {
+                    report->skipped.append({Skip::Kind::NotText, table, ours.at(i), knownId});
+                    v = QVariant(QMetaType::fromType<QString>());
+                } else {
+                    v = v.toString();
+                }
+            }
+
+            // Our column is an integer key that the database assigns when it is null.
+            if (keepIds && knownId && !usedIds.contains(knownId)) {
+                values[idColumn] = knownId;
+            } else {
+                if (keepIds) ++report->recordsGivenNewIds;
+                values[idColumn] = QVariant(QMetaType::fromType<qlonglong>());
+            }
+            for (int i = 0; i < values.size(); ++i) insert.bindValue(i, values.at(i));
+            if (!insert.exec())
+                return fail(report, QStringLiteral("record %1 of the file cannot be saved: %2")
+                                        .arg(number)
+                                        .arg(insert.lastError().text()));
+            usedIds.insert(insert.lastInsertId().toLongLong());
+            ++report->records;
+            if (!step(report)) return false;
+        }
+        return true;
+    }
+
+    bool catalogue(RowSource* source, ImportReport* report) {
+        const QString table = QString::fromUtf8(schema::kCatalogueTable);
+        const QStringList ours = names(schema::kCatalogueColumns);
+        const ColumnMap map = mapColumns(table, source->columns(), ours, &report->skipped);
+        QSqlQuery insert(db_);
+        if (!insert.prepare(insertStatement(table, ours)))
+            return fail(report, QStringLiteral("table %1 of the target cannot be written: %2")
+                                    .arg(table, insert.lastError().text()));
+        Row row;
+        QString error;
+        qint64 number = 0;
+        for (;;) {
+            const RowSource::Fetch fetch = source->next(&row, &error);
+            if (fetch == RowSource::Fetch::End) break;
+            if (fetch == RowSource::Fetch::Error) return fail(report, error);
+            ++number;
+            QList<QVariant> values(ours.size(), QVariant(QMetaType::fromType<QString>()));
+            for (const Field& field : row) {
+                const auto it = map.byFoldedName.constFind(foldLatin(field.name));
+                if (it == map.byFoldedName.cend() || isEmptyValue(field.value)) continue;
+                if (field.value.typeId() == QMetaType::QByteArray)
+                    report->skipped.append({Skip::Kind::NotText, table, ours.at(*it)});
+                else
+                    values[*it] = field.value.toString();
+            }
+            for (int i = 0; i < values.size(); ++i) insert.bindValue(i, values.at(i));
+            if (!insert.exec())
+                return fail(report, QStringLiteral("catalogue row %1 of the file cannot be saved: %2")
+                                        .arg(number)
+                                        .arg(insert.lastError().text()));
+            ++report->catalogueRows;
+            if (!step(report)) return false;
+        }
+        return true;
+    }
+
+private:
+    bool fail(ImportReport* report, const QString& error) {
+        report->error = error;
+        return false;
+    }
+
+    bool step(ImportReport* report) {
+        ++done_;
+        if (progress_ && !progress_(done_, std::max(done_, total_)))
+            return fail(report, QStringLiteral("the import was cancelled"));
+        return true;
+    }
+
+    QSqlDatabase& db_;
+    const ImportProgress& progress_;
+    qint64 total_;
+    qint64 done_ = 0;
+};
+
+}  // namespace
+
+ImportReport importRows(QSqlDatabase& db, RowSource* records, RowSource* catalogue,
+                        const ImportProgress& progress) {
+    ImportReport report;
+    if (!db.isOpen()) {
+        report.error = QStringLiteral("the target database is not open");
+        return report;
+    }
+    const qint64 total = (records ? records->rowCountHint() : 0) +
+                         (catalogue ? catalogue->rowCountHint() : 0);
+    if (!db.transaction()) {
+        report.error = QStringLiteral("the target database cannot start a transaction: %1")
+                           .arg(db.lastError().text());
+        return report;
+    }
+    Importer importer(db, progress, total);
+    const bool done = (!records || importer.records(records, &report)) &&
+                      (!catalogue || importer.catalogue(catalogue, &report));
+    if (done && db.commit()) {
+        report.ok = true;
+        return report;
+    }
+    if (done) report.error = QStringLiteral("the target database cannot commit: %1")
+                                 .arg(db.lastError().text());
+    db.rollback();
+    // What was counted went nowhere.
+    const QString error = report.error;
+    report = ImportReport{};
+    report.error = error;
+    return report;
+}
+
+ImportReport importMdbFile(const QString& mdbPath, QSqlDatabase& db,
+                           const ImportProgress& progress) {
+    ImportReport report;
+    QString error;
+    std::unique_ptr<MdbFile> file = MdbFile::open(mdbPath, &error);
+    if (!file) {
+        report.error = error;
+        return report;
+    }
+    const QString recordTable = file->findTable(QString::fromUtf8(schema::kRecordTable));
+    const QString catalogueTable = file->findTable(QString::fromUtf8(schema::kCatalogueTable));
+    if (recordTable.isEmpty() && catalogueTable.isEmpty()) {
+        report.error = QStringLiteral("%1: holds neither a %2 nor a %3 table: nothing to import")
+                           .arg(QFileInfo(mdbPath).fileName(), QString::fromUtf8(schema::kRecordTable),
+                                QString::fromUtf8(schema::kCatalogueTable));
+        return report;
+    }
+    std::unique_ptr<RowSource> records, catalogue;
+    if (!recordTable.isEmpty() && !(records = file->rows(recordTable, &error))) {
+        report.error = error;
+        return report;
+    }
+    if (!catalogueTable.isEmpty() && !(catalogue = file->rows(catalogueTable, &error))) {
+        report.error = error;
+        return report;
+    }
+    report = importRows(db, records.get(), catalogue.get(), progress);
+    if (!report.ok) return report;
+
+    QList<Skip> notes;
+    if (recordTable.isEmpty())
+        notes.append({Skip::Kind::MissingTable, QString::fromUtf8(schema::kRecordTable), {}});
+    if (catalogueTable.isEmpty())
+        notes.append({Skip::Kind::MissingTable, QString::fromUtf8(schema::kCatalogueTable), {}});
+    for (const QString& table : file->tableNames()) {
+        if (table != recordTable && table != catalogueTable)
+            notes.append({Skip::Kind::OtherTable, table, {}});
+    }
+    report.skipped = notes + report.skipped;
+    return report;
+}
+
+QStringList ImportReport::lines() const {
+    QStringList out;
+    if (!ok) {
+        out << QStringLiteral("nothing imported: %1").arg(error);
+        return out;
+    }
+    out << QStringLiteral("imported %1 records, %2 photos, %3 catalogue rows")
+               .arg(records)
+               .arg(photos)
+               .arg(catalogueRows);
+    if (idsRenumbered && records > 0)
+        out << QStringLiteral("the target already held records: every imported record got a new ID");
+    if (recordsGivenNewIds > 0)
+        out << QStringLiteral("%1 records got a new ID (theirs was missing, not a positive whole "
+                              "number, or used by an earlier record)")
+                   .arg(recordsGivenNewIds);
+    for (const Skip& s : skipped) {
+        const QString who = s.recordId ? QStringLiteral("record ID %1").arg(s.recordId)
+                                       : QStringLiteral("a record without ID");
+        switch (s.kind) {
+        case Skip::Kind::OtherTable:
+            out << QStringLiteral("skipped table %1: not part of the records or the catalogue").arg(s.table);
+            break;
+        case Skip::Kind::MissingTable:
+            out << QStringLiteral("no table %1 in the file: nothing imported into it").arg(s.table);
+            break;
+        case Skip::Kind::UnknownColumn:
+            out << QStringLiteral("skipped column %1.%2: no such column in our table").arg(s.table, s.column);
+            break;
+        case Skip::Kind::DuplicateColumn:
+            out << QStringLiteral("skipped column %1.%2: another column of the file has the same name")
+                       .arg(s.table, s.column);
+            break;
+        case Skip::Kind::MissingColumn:
+            out << QStringLiteral("column %1.%2 is not in the file: left empty").arg(s.table, s.column);
+            break;
+        case Skip::Kind::NotABitmap:
+            out << QStringLiteral("%1: photo %2 holds no complete bitmap: left empty").arg(who, s.column);
+            break;
+        case Skip::Kind::NotText:
+            out << QStringLiteral("%1 of %2: column %3 holds binary data, not text: left empty")
+                       .arg(s.table == QString::fromUtf8(schema::kCatalogueTable)
+                                ? QStringLiteral("a catalogue row")
+                                : who,
+                            s.table, s.column);
+            break;
+        }
+    }
+    return out;
+}
+
+}  // namespace zartav::legacy
