@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Runs every benchmark of a release build and prints one BAR line per performance bar.
-# It reports; it never fails the build on a missed bar.
+# Runs every benchmark program of a release build, then repeats the BAR lines together at the end.
+# It reports; a missed bar never fails the command.
 set -uo pipefail
 build=${1:-build-bench}
 export QT_QPA_PLATFORM=offscreen
-status=0
+log=$(mktemp)
 for b in "$build"/bench/*_bench; do
     [ -x "$b" ] || continue
-    "$b" || status=$?
+    echo "== $(basename "$b")"
+    "$b" 2>&1 | tee -a "$log" || echo "$(basename "$b") stopped with an error" >&2
 done
+echo
+echo "== Performance bars"
+grep '^BAR ' "$log" || echo "(no bars reported)"
+rm -f "$log"
 exit 0
