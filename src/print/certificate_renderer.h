@@ -1,0 +1,58 @@
+#pragma once
+
+// Draws a certificate layout for one record onto any paint device: the preview, the printer and
+// PDF files all go through paintCertificate(), so what the user previews is what prints.
+
+#include "print/certificate_layout.h"
+
+#include <QByteArray>
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+class QPainter;
+
+namespace zartav::print {
+
+// One record as the certificate needs it: column texts by name and the photo columns as the
+// stored bitmap bytes. Plain values, so the renderer never touches the store.
+struct CertificateRecord {
+    QHash<QString, QString> values;
+    QHash<QString, QByteArray> pictures;
+
+    QString value(const QString& column) const { return values.value(column); }
+};
+
+// A text element as it lands on the page: its cell, its final text and the size it fits at.
+struct PlacedText {
+    int element = -1;     // index into the layout's elements
+    QRectF rect;          // millimetres from the band's top-left corner
+    QString text;         // references filled in
+    double pointSize = 0; // after shrinking to fit
+    bool clipped = false; // too long even at the smallest size: cut at the cell's edge
+};
+
+// Smallest size a long value shrinks to before it is cut at its cell's edge.
+inline constexpr double kMinPointSize = 5.0;
+// Space kept between a text and the edges of its cell, millimetres.
+inline constexpr double kCellPadding = 0.4;
+
+// Replaces every [frxDBDataset1."column"] in `text` by the record's value of that column.
+QString expandReferences(const QString& text, const CertificateRecord& record);
+
+// Every Text and Field element with its text filled in and fitted to its cell.
+QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateRecord& record);
+
+// Paints one certificate page; `paper` is the whole sheet in the painter's coordinates.
+void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateLayout& layout,
+                      const CertificateRecord& record);
+
+// Maps the family names the layout uses ("Times New Roman", "Tahoma") to installed fonts that
+// carry Farsi. Safe to call more than once.
+void registerCertificateFonts();
+
+// The font a text style asks for, at `pointSize`.
+QFont certificateFont(const TextStyle& style, double pointSize);
+
+}  // namespace zartav::print
