@@ -7,11 +7,6 @@
 
 namespace zartav {
 
-struct BoardPost {
-    QString key;
-    QString value;
-};
-
 // The About text as the 18 posts the board shows (the long description takes three lines).
 QList<BoardPost> aboutPosts();
 inline const QString kAboutCaption = QStringLiteral("درباره...");

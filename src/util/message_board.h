@@ -5,6 +5,11 @@
 
 namespace zartav {
 
+struct BoardPost {
+    QString key;
+    QString value;
+};
+
 // A producer of a report opens a sequence, posts key/value lines and closes it; the message board
 // window shows them. Core services post through this interface so they run without windows too.
 class MessageBoard {

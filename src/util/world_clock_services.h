@@ -1,8 +1,21 @@
 #pragma once
 
+#include <QTime>
+#include <functional>
+
 namespace zartav {
 
-// The world clock and computer report of TTools (placeholder until built).
-class WorldClockServices {};
+// The world clock and computer report of TTools; both fill the message board.
+class WorldClockServices {
+public:
+    // The local time of every zone the platform knows, reckoned from this computer's clock
+    // taken as Tehran time.
+    void ShowTimes();
+    // Screen, system version, volume, keyboard languages, name, memory and formats.
+    void GetSystemPeroperties();
+
+    // Tests pin the computer's clock; an empty function returns to the real one.
+    static void setClockForTesting(std::function<QTime()> clock);
+};
 
 }  // namespace zartav
