@@ -157,9 +157,10 @@ private:
     const Row* rowAt(int row) const;
     bool loadPage(int page) const;
     void invalidate();
-    bool loadCurrent() const;
     void setCurrent(int row);
+    void reloadAround(qint64 id, int fallbackRow);
     bool failWith(const QString& text);
+    QByteArray readPhoto(int column) const;
 
     Connection& connection_;
     bool open_ = false;
@@ -174,12 +175,10 @@ private:
 
     int currentRow_ = -1;
     qint64 currentId_ = 0;
-    mutable bool currentLoaded_ = false;
-    mutable QVector<QVariant> current_;  // all 55 columns; photos read on demand
 
     RecordState state_ = RecordState::Browse;
-    QVector<QVariant> buffer_;   // all 55 columns while inserting or editing
-    QVector<bool> photoLoaded_;  // photo columns of buffer_ read from the file yet
+    QVector<QVariant> buffer_;  // all 55 columns while inserting or editing
+    QVector<bool> modified_;    // columns written since insert/edit began
     QString errorText_;
 };
 
