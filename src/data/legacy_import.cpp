@@ -246,6 +246,27 @@ ImportReport importRows(QSqlDatabase& db, RowSource* records, RowSource* catalog
     return report;
 }
 
+namespace {
+
+QString neitherTable(const QString& mdbPath) {
+    return QStringLiteral("%1: holds neither a %2 nor a %3 table: nothing to import")
+        .arg(QFileInfo(mdbPath).fileName(), QString::fromUtf8(schema::kRecordTable),
+             QString::fromUtf8(schema::kCatalogueTable));
+}
+
+}  // namespace
+
+bool checkMdbFile(const QString& mdbPath, QString* error) {
+    std::unique_ptr<MdbFile> file = MdbFile::open(mdbPath, error);
+    if (!file) return false;
+    if (file->findTable(QString::fromUtf8(schema::kRecordTable)).isEmpty() &&
+        file->findTable(QString::fromUtf8(schema::kCatalogueTable)).isEmpty()) {
+        if (error) *error = neitherTable(mdbPath);
+        return false;
+    }
+    return true;
+}
+
 ImportReport importMdbFile(const QString& mdbPath, QSqlDatabase& db,
                            const ImportProgress& progress) {
     ImportReport report;
@@ -258,9 +279,7 @@ ImportReport importMdbFile(const QString& mdbPath, QSqlDatabase& db,
     const QString recordTable = file->findTable(QString::fromUtf8(schema::kRecordTable));
     const QString catalogueTable = file->findTable(QString::fromUtf8(schema::kCatalogueTable));
     if (recordTable.isEmpty() && catalogueTable.isEmpty()) {
-        report.error = QStringLiteral("%1: holds neither a %2 nor a %3 table: nothing to import")
-                           .arg(QFileInfo(mdbPath).fileName(), QString::fromUtf8(schema::kRecordTable),
-                                QString::fromUtf8(schema::kCatalogueTable));
+        report.error = neitherTable(mdbPath);
         return report;
     }
     std::unique_ptr<RowSource> records, catalogue;
@@ -337,6 +356,47 @@ QStringList ImportReport::lines() const {
         }
     }
     return out;
+}
+
+QString farsiSummary(const ImportReport& report, int detailLines) {
+    if (!report.ok) return QStringLiteral("اطلاعات فايل قديمي منتقل نشد:\n%1").arg(report.error);
+    QStringList lines;
+    lines << QStringLiteral("اطلاعات فايل قديمي منتقل شد: %1 ركورد، %2 عكس و %3 رديف كاتالوگ اسپرم.")
+                 .arg(report.records)
+                 .arg(report.photos)
+                 .arg(report.catalogueRows);
+    if (report.idsRenumbered && report.records > 0)
+        lines << QStringLiteral("جدول مقصد خالي نبود؛ همه ركوردهاي منتقل شده شماره (ID) تازه گرفتند.");
+    if (report.recordsGivenNewIds > 0)
+        lines << QStringLiteral("%1 ركورد شماره (ID) نداشت يا شماره آن تكراري بود و شماره تازه گرفت.")
+                     .arg(report.recordsGivenNewIds);
+    int badPhotos = 0, notText = 0;
+    QStringList details;
+    for (const Skip& s : report.skipped) {
+        switch (s.kind) {
+        case Skip::Kind::NotABitmap: ++badPhotos; break;
+        case Skip::Kind::NotText: ++notText; break;
+        case Skip::Kind::OtherTable: details << QStringLiteral("جدول %1 منتقل نشد.").arg(s.table); break;
+        case Skip::Kind::MissingTable: details << QStringLiteral("جدول %1 در فايل نبود.").arg(s.table); break;
+        case Skip::Kind::UnknownColumn:
+        case Skip::Kind::DuplicateColumn:
+            details << QStringLiteral("ستون «%1» از جدول %2 منتقل نشد.").arg(s.column, s.table);
+            break;
+        case Skip::Kind::MissingColumn:
+            details << QStringLiteral("ستون «%1» از جدول %2 در فايل نبود و خالي ماند.").arg(s.column, s.table);
+            break;
+        }
+    }
+    if (badPhotos > 0)
+        lines << QStringLiteral("%1 عكس، تصوير بيت مپ سالم نداشت و خالي ماند.").arg(badPhotos);
+    if (notText > 0)
+        lines << QStringLiteral("%1 مقدار، متن نبود و خالي ماند.").arg(notText);
+    if (details.size() > detailLines) {
+        const qsizetype more = details.size() - detailLines;
+        details = details.mid(0, detailLines);
+        details << QStringLiteral("و %1 مورد ديگر.").arg(more);
+    }
+    return (lines + details).join(QLatin1Char('\n'));
 }
 
 }  // namespace zartav::legacy

@@ -56,10 +56,18 @@ using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
 ImportReport importRows(QSqlDatabase& db, RowSource* records, RowSource* catalogue,
                         const ImportProgress& progress = {});
 
+// Checks, without touching any target, that the Access file opens and holds at least one of
+// the two tables; false with the reason in `error`.
+bool checkMdbFile(const QString& mdbPath, QString* error);
+
 // Opens the Access file read-only and imports its VaskorTemp and DosSperm tables (names
 // matched without Latin letter case). A file that is not an Access database, is damaged, or
 // holds neither table is refused before the target is touched.
 ImportReport importMdbFile(const QString& mdbPath, QSqlDatabase& db,
                            const ImportProgress& progress = {});
+
+// What the import brought and left out, in Farsi for the user (at most `detailLines` lines of
+// detail about what was left out).
+QString farsiSummary(const ImportReport& report, int detailLines = 12);
 
 }  // namespace zartav::legacy

@@ -304,3 +304,32 @@ TEST_F(LegacyImport, RowsFromATruncatedFileAreRolledBack) {
     EXPECT_TRUE(r.error.contains(QLatin1String("damaged"))) << r.error.toStdString();
     EXPECT_TRUE(dump("VaskorTemp").isEmpty());
 }
+
+TEST(LegacyImportSummary, TellsTheUserWhatCameAndWhatDidNot) {
+    ImportReport r;
+    r.ok = true;
+    r.records = 120;
+    r.photos = 300;
+    r.catalogueRows = 45;
+    r.recordsGivenNewIds = 2;
+    r.skipped = {{Skip::Kind::MissingTable, QStringLiteral("DosSperm"), {}},
+                 {Skip::Kind::NotABitmap, QStringLiteral("VaskorTemp"), col("عكس 1"), 4},
+                 {Skip::Kind::NotABitmap, QStringLiteral("VaskorTemp"), col("عكس 2"), 4},
+                 {Skip::Kind::UnknownColumn, QStringLiteral("VaskorTemp"), QStringLiteral("Old")},
+                 {Skip::Kind::MissingColumn, QStringLiteral("VaskorTemp"), col("وزن")}};
+    EXPECT_EQ(farsiSummary(r),
+              col("اطلاعات فايل قديمي منتقل شد: 120 ركورد، 300 عكس و 45 رديف كاتالوگ اسپرم.\n"
+                  "2 ركورد شماره (ID) نداشت يا شماره آن تكراري بود و شماره تازه گرفت.\n"
+                  "2 عكس، تصوير بيت مپ سالم نداشت و خالي ماند.\n"
+                  "جدول DosSperm در فايل نبود.\n"
+                  "ستون «Old» از جدول VaskorTemp منتقل نشد.\n"
+                  "ستون «وزن» از جدول VaskorTemp در فايل نبود و خالي ماند."));
+    // Long lists of details are cut, saying how many more there were.
+    const QStringList cut = farsiSummary(r, 1).split('\n');
+    EXPECT_EQ(cut.last(), col("و 2 مورد ديگر."));
+
+    const QStringList english = r.lines();
+    EXPECT_EQ(english.first(), QStringLiteral("imported 120 records, 300 photos, 45 catalogue rows"));
+    EXPECT_TRUE(english.contains(QStringLiteral("record ID 4: photo %1 holds no complete bitmap: left empty")
+                                     .arg(col("عكس 2"))));
+}

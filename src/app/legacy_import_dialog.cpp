@@ -1,0 +1,86 @@
+#include "app/legacy_import_dialog.h"
+
+#include "data/legacy_import.h"
+#include "data/tdm.h"
+#include "util/dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QUuid>
+
+#include <algorithm>
+#include <climits>
+
+namespace zartav {
+
+namespace {
+
+QString refusal(const QString& mdbPath, const QString& reason) {
+    return QStringLiteral("اطلاعات فايل قديمي «%1» منتقل نشد:\n%2")
+        .arg(QDir::toNativeSeparators(mdbPath), reason);
+}
+
+}  // namespace
+
+bool importLegacyDatabaseIfPresent(QWidget* parent, const QString& mdbPath, const QString& dbPath) {
+    if (!QFileInfo(mdbPath).isFile() || QFileInfo::exists(dbPath)) return false;
+
+    // Refuse an unusable file before anything is created.
+    QString error;
+    if (!legacy::checkMdbFile(mdbPath, &error)) {
+        showMessage(refusal(mdbPath, error));
+        return false;
+    }
+    QDir().mkpath(QFileInfo(dbPath).absolutePath());
+
+    QProgressDialog progress(QStringLiteral("انتقال اطلاعات از فايل قديمي ..."),
+                             QStringLiteral("انصراف"), 0, 100, parent);
+    progress.setWindowTitle(QStringLiteral("انتقال اطلاعات"));
+    progress.setLayoutDirection(Qt::RightToLeft);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+
+    const QString connection = QStringLiteral("legacy-import-") + QUuid::createUuid().toString();
+    legacy::ImportReport report;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(dbPath);
+        if (!db.open()) {
+            report.error = db.lastError().text();
+        } else if (!createRecordSchema(db, &error)) {
+            report.error = error;
+        } else {
+            // Repainting for every row would cost more than the import itself.
+            report = legacy::importMdbFile(mdbPath, db, [&](qint64 done, qint64 total) {
+                if (done % 50 == 0 || done == total) {
+                    progress.setMaximum(int(std::min<qint64>(total, INT_MAX)));
+                    progress.setValue(int(std::min<qint64>(done, INT_MAX)));
+                    QApplication::processEvents();
+                }
+                return !progress.wasCanceled();
+            });
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    progress.close();
+
+    if (!report.ok) {
+        // The half-made database goes, so the next start begins afresh.
+        QFile::remove(dbPath);
+        showMessage(refusal(mdbPath, report.error));
+        return false;
+    }
+    showMessage(legacy::farsiSummary(report));
+    return true;
+}
+
+}  // namespace zartav

@@ -1,0 +1,99 @@
+// import-mdb: brings a legacy Access file's records, photos and catalogue into a database file,
+// or lists the file's tables and columns so an office can check it first.
+#include "cli/command.h"
+#include "data/legacy_import.h"
+#include "data/legacy_mdb.h"
+#include "data/tdm.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QUuid>
+#include <cstdio>
+
+namespace zartav::cli {
+namespace {
+
+void out(const QString& line) { std::fprintf(stdout, "%s\n", line.toUtf8().constData()); }
+void err(const QString& line) {
+    std::fprintf(stderr, "zartav-cli import-mdb: %s\n", line.toUtf8().constData());
+}
+
+int list(const QString& source) {
+    QString error;
+    auto file = legacy::MdbFile::open(source, &error);
+    if (!file) {
+        err(error);
+        return kFailed;
+    }
+    const QStringList tables = file->tableNames();
+    out(QStringLiteral("%1: Jet %2, %3 tables")
+            .arg(QFileInfo(source).fileName())
+            .arg(file->jetVersion())
+            .arg(tables.size()));
+    int status = kOk;
+    for (const QString& table : tables) {
+        legacy::MdbTableInfo info;
+        if (!file->describe(table, &info, &error)) {
+            out(QStringLiteral("%1: %2").arg(table, error));
+            status = kFailed;
+            continue;
+        }
+        out(QStringLiteral("%1 (%2 rows)").arg(table).arg(info.rowCount));
+        for (const legacy::MdbColumnInfo& c : info.columns)
+            out(QStringLiteral("  %1\t%2 (%3)").arg(c.name, c.typeName).arg(c.size));
+    }
+    return status;
+}
+
+int import(const QString& target, const QString& source) {
+    // The source is checked first so that a file we cannot import never touches the target.
+    QString refusal;
+    if (!legacy::checkMdbFile(source, &refusal)) {
+        err(refusal);
+        return kFailed;
+    }
+    const bool existed = QFileInfo::exists(target);
+    const QString connection = QStringLiteral("import-mdb-") + QUuid::createUuid().toString();
+    legacy::ImportReport report;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(target);
+        QString error;
+        if (!db.open()) {
+            error = db.lastError().text();
+        } else if (!createRecordSchema(db, &error)) {
+            if (error.isEmpty()) error = QStringLiteral("its tables cannot be created");
+        }
+        if (!error.isEmpty()) {
+            report.error = QStringLiteral("%1: %2").arg(target, error);
+        } else {
+            report = legacy::importMdbFile(source, db);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (!report.ok) {
+        // A database file this command created for nothing is not left behind.
+        if (!existed) QFile::remove(target);
+        err(report.error);
+        return kFailed;
+    }
+    for (const QString& line : report.lines()) out(line);
+    return kOk;
+}
+
+int run(const QStringList& args) {
+    if (args.size() == 2 && args.at(0) == QLatin1String("--list")) return list(args.at(1));
+    if (args.size() == 3 && args.at(0) == QLatin1String("--db")) return import(args.at(1), args.at(2));
+    std::fprintf(stderr, "usage: zartav-cli import-mdb --db FILE SOURCE.mdb\n"
+                         "       zartav-cli import-mdb --list SOURCE.mdb\n");
+    return kUsage;
+}
+
+const bool registered =
+    registerCommand({"import-mdb", "--db FILE SOURCE.mdb | --list SOURCE.mdb", run});
+
+}  // namespace
+}  // namespace zartav::cli

@@ -1,0 +1,74 @@
+// The first-start import: when it runs, and what the user is told when it cannot.
+#include "app/legacy_import_dialog.h"
+#include "message_recorder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace zartav;
+
+namespace {
+
+QString copyInto(const QTemporaryDir& dir, const char* name, qint64 length = -1) {
+    QFile source(QStringLiteral(ZARTAV_TESTDATA "/legacy/") + QString::fromLatin1(name));
+    EXPECT_TRUE(source.open(QIODevice::ReadOnly));
+    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
+    QFile out(path);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(length < 0 ? source.readAll() : source.read(length));
+    return path;
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(LegacyImportDialog, DoesNothingWithoutALegacyFileOrWhenADatabaseExists) {
+    QTemporaryDir dir;
+    test::MessageRecorder messages;
+    const QString db = dir.filePath(QStringLiteral("Data.db"));
+    EXPECT_FALSE(importLegacyDatabaseIfPresent(nullptr, dir.filePath(QStringLiteral("Data.mdb")), db));
+    EXPECT_FALSE(QFileInfo::exists(db));
+
+    const QString mdb = copyInto(dir, "nwind.mdb");
+    QFile existing(db);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("kept as it is");
+    existing.close();
+    EXPECT_FALSE(importLegacyDatabaseIfPresent(nullptr, mdb, db));
+    EXPECT_EQ(contents(db), QByteArray("kept as it is"));
+    EXPECT_TRUE(messages.boxes().isEmpty());
+}
+
+TEST(LegacyImportDialog, ExplainsARefusalAndLeavesNeitherFileChanged) {
+    const struct {
+        const char* file;
+        qint64 length;
+        const char* reason;
+    } cases[] = {
+        {"nwind.mdb", -1, "Data.mdb: holds neither a VaskorTemp nor a DosSperm table: nothing to import"},
+        {"nwind.mdb", 1000000, "Data.mdb: is damaged or truncated"},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        test::MessageRecorder messages;
+        const QString mdb = copyInto(dir, c.file, c.length);
+        const QByteArray before = contents(mdb);
+        const QString db = dir.filePath(QStringLiteral("Data.db"));
+        EXPECT_FALSE(importLegacyDatabaseIfPresent(nullptr, mdb, db));
+        EXPECT_FALSE(QFileInfo::exists(db));
+        EXPECT_EQ(contents(mdb), before);
+        ASSERT_EQ(messages.boxes().size(), 1);
+        EXPECT_EQ(messages.boxes().at(0).caption, QStringLiteral("پيام"));
+        const QString expected = QStringLiteral("اطلاعات فايل قديمي «%1» منتقل نشد:\n%2")
+                                     .arg(QDir::toNativeSeparators(mdb), QString::fromLatin1(c.reason));
+        EXPECT_TRUE(messages.boxes().at(0).text.startsWith(expected))
+            << messages.boxes().at(0).text.toStdString();
+    }
+}
