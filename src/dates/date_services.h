@@ -47,6 +47,8 @@ public:
     // as typed and takes the keyboard focus to it; accepted text is replaced by its completion.
     bool CheckTheDate(QObject* box);
     bool CheckTheTime(QObject* box);
+    // Lets the user pick the date of an edit box in the date picker (dates/date_picker_hook.h).
+    void PickDateFromDate(QObject* box);
 
     // --- arithmetic
     int DateToInt(const QString& date);
