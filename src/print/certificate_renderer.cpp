@@ -22,11 +22,40 @@ constexpr double kMeasurePixelsPerMm = 1200.0 / 25.4;
 // Photos are embedded at no more than this resolution: enough for print, keeps PDFs small.
 constexpr double kPhotoDpi = 300.0;
 
-double textWidthMm(const TextStyle& style, double pointSize, const QString& text) {
+QFont measureFont(const TextStyle& style, double pointSize) {
     QFont font = certificateFont(style, 10);
     font.setPixelSize(qMax(1, qRound(pointSize * kMmPerPoint * kMeasurePixelsPerMm)));
-    const QFontMetricsF metrics(font);
-    return metrics.horizontalAdvance(text) / kMeasurePixelsPerMm;
+    return font;
+}
+
+double textWidthMm(const TextStyle& style, double pointSize, const QString& text) {
+    return QFontMetricsF(measureFont(style, pointSize)).horizontalAdvance(text) / kMeasurePixelsPerMm;
+}
+
+// Breaks `text` at blanks into lines no wider than `width` millimetres (a single word wider
+// than that keeps a line of its own); empty when some line is still too wide.
+QStringList breakLines(const TextStyle& style, double pointSize, const QString& text, double width) {
+    const QFontMetricsF metrics(measureFont(style, pointSize));
+    auto fits = [&](const QString& s) { return metrics.horizontalAdvance(s) / kMeasurePixelsPerMm <= width; };
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (fits(longer) || line.isEmpty()) {
+            line = longer;
+        } else {
+            lines << line;
+            line = word;
+        }
+    }
+    if (!line.isEmpty()) lines << line;
+    for (const QString& l : lines)
+        if (!fits(l)) return {};
+    return lines;
+}
+
+double lineHeightMm(const TextStyle& style, double pointSize) {
+    return QFontMetricsF(measureFont(style, pointSize)).height() / kMeasurePixelsPerMm;
 }
 
 Qt::Alignment alignment(const TextStyle& style) {
@@ -95,14 +124,26 @@ QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateR
         p.rect = e.rect;
         p.text = e.kind == ElementKind::Field ? record.value(e.column) : expandReferences(e.text, record);
         p.pointSize = e.style.pointSize;
-        // Long values shrink until they fit their cell; past the smallest size they are cut at
-        // the cell's edge. Either way nothing spills into a neighbouring cell.
+        // A text too long for its cell is broken into lines when the cell is tall enough for
+        // two, and otherwise shrinks; past the smallest size it is cut at the cell's edge.
+        // Either way nothing spills into a neighbouring cell.
         const double room = e.rect.width() - 2 * kCellPadding;
-        if (!p.text.isEmpty() && room > 0) {
-            const double width = textWidthMm(e.style, p.pointSize, p.text);
-            if (width > room) {
-                p.pointSize = std::max(kMinPointSize, p.pointSize * room / width * 0.98);
-                p.clipped = textWidthMm(e.style, p.pointSize, p.text) > room;
+        if (!p.text.isEmpty() && room > 0 && textWidthMm(e.style, p.pointSize, p.text) > room) {
+            for (double size = p.pointSize;; size = std::max(kMinPointSize, size * 0.95)) {
+                p.pointSize = size;
+                if (textWidthMm(e.style, size, p.text) <= room) break;
+                const double lineHeight = lineHeightMm(e.style, size);
+                if (e.rect.height() >= 2 * lineHeight) {
+                    const QStringList lines = breakLines(e.style, size, p.text, room);
+                    if (lines.size() > 1 && lines.size() * lineHeight <= e.rect.height()) {
+                        p.lines = lines;
+                        break;
+                    }
+                }
+                if (size <= kMinPointSize) {
+                    p.clipped = true;
+                    break;
+                }
             }
         }
         placed << p;
@@ -174,7 +215,9 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
             case ElementKind::Text:
             case ElementKind::Field: {
                 const PlacedText& t = *nextText++;
-                if (e.style.fill.isValid()) painter.fillRect(r, e.style.fill);
+                // A text's fill stops short of the outlines and rules on its edges.
+                const double inset = page.lineWidth * scale / 2;
+                if (e.style.fill.isValid()) painter.fillRect(r.adjusted(inset, inset, -inset, -inset), e.style.fill);
                 if (t.text.isEmpty()) break;
                 painter.save();
                 painter.setClipRect(r, Qt::IntersectClip);
@@ -183,8 +226,20 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
                 QTextOption option(alignment(e.style));
                 option.setWrapMode(QTextOption::NoWrap);
                 option.setTextDirection(e.style.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-                const double pad = kCellPadding * scale;
-                painter.drawText(r.adjusted(pad, 0, -pad, 0), t.text, option);
+                const QRectF inner = r.adjusted(kCellPadding * scale, 0, -kCellPadding * scale, 0);
+                if (t.lines.isEmpty()) {
+                    painter.drawText(inner, t.text, option);
+                } else {
+                    // Broken lines are laid out one by one, as a block centred in the cell.
+                    const double lineHeight = QFontMetricsF(painter.font(), painter.device()).height();
+                    double y = r.top();
+                    if (e.style.vAlign == VAlign::Center) y += (r.height() - lineHeight * t.lines.size()) / 2;
+                    if (e.style.vAlign == VAlign::Bottom) y = r.bottom() - lineHeight * t.lines.size();
+                    for (const QString& line : t.lines) {
+                        painter.drawText(QRectF(inner.left(), y, inner.width(), lineHeight), line, option);
+                        y += lineHeight;
+                    }
+                }
                 painter.restore();
                 break;
             }

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QPainter;
 
@@ -30,6 +31,7 @@ struct PlacedText {
     QRectF rect;          // millimetres from the band's top-left corner
     QString text;         // references filled in
     double pointSize = 0; // after shrinking to fit
+    QStringList lines;    // when broken into lines within a tall cell
     bool clipped = false; // too long even at the smallest size: cut at the cell's edge
 };
 
