@@ -14,7 +14,7 @@ pg_cluster_start() {
     fi
     "${run_as[@]}" "$bindir/initdb" -D "$PG_DIR/data" -A trust -U zartav -E UTF8 >"$PG_DIR/initdb.log" 2>&1 || return 1
     "${run_as[@]}" "$bindir/pg_ctl" -D "$PG_DIR/data" -l "$PG_DIR/server.log" -w \
-        -o "-k $PG_DIR -p $port -c listen_addresses=127.0.0.1" start >/dev/null || return 1
+        -o "-k $PG_DIR -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off" start >/dev/null || return 1
     "${run_as[@]}" "$bindir/createdb" -h 127.0.0.1 -p "$port" -U zartav zartav_test || return 1
     export ZARTAV_PG_HOST=127.0.0.1 ZARTAV_PG_PORT=$port ZARTAV_PG_USER=zartav ZARTAV_PG_DB=zartav_test
     PG_RUN_AS=("${run_as[@]}")

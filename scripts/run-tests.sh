@@ -11,4 +11,6 @@ pg_cluster_start || echo "warning: the PostgreSQL test server could not start; i
 trap pg_cluster_stop EXIT
 
 export QT_QPA_PLATFORM=offscreen
+# Tests that need the server fail instead of skipping when it is missing.
+export ZARTAV_REQUIRE_PG=1
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

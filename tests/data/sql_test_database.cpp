@@ -1,0 +1,163 @@
+#include "sql_test_database.h"
+
+#include <QCoreApplication>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <atomic>
+
+namespace zartav::test {
+namespace {
+
+std::atomic<int> counter{0};
+
+QString uniqueName(const char* prefix) {
+    return QStringLiteral("%1_%2_%3").arg(QLatin1String(prefix)).arg(QCoreApplication::applicationPid()).arg(++counter);
+}
+
+bool pgRequired() { return qgetenv("ZARTAV_REQUIRE_PG") == "1"; }
+
+QSqlDatabase pgConnection(const QString& name, const QString& database) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(qEnvironmentVariable("ZARTAV_PG_HOST"));
+    db.setPort(qEnvironmentVariableIntValue("ZARTAV_PG_PORT"));
+    db.setUserName(qEnvironmentVariable("ZARTAV_PG_USER"));
+    db.setDatabaseName(database);
+    return db;
+}
+
+// Runs statements on a short-lived connection to the server's test database.
+QString adminExec(const QStringList& statements) {
+    const QString name = uniqueName("pg_admin");
+    QString error;
+    {
+        QSqlDatabase admin = pgConnection(name, qEnvironmentVariable("ZARTAV_PG_DB"));
+        if (!admin.open()) {
+            error = admin.lastError().text();
+        } else {
+            QSqlQuery query(admin);
+            for (const QString& statement : statements)
+                if (!query.exec(statement)) {
+                    error = statement + QStringLiteral(": ") + query.lastError().text();
+                    break;
+                }
+        }
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return error;
+}
+
+const QString kInfoColumns = QStringLiteral(
+    "(GroupSec VARCHAR(50), KeyName VARCHAR(50), KeyValue VARCHAR(255), "
+    "Discription VARCHAR(255) DEFAULT 'no description')");
+
+}  // namespace
+
+std::string engineName(const testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+TestDatabase::TestDatabase(Engine engine, QString connectionName)
+    : engine_(engine), connectionName_(std::move(connectionName)) {}
+
+std::unique_ptr<TestDatabase> TestDatabase::create(Engine engine, QString& why) {
+    std::unique_ptr<TestDatabase> result(new TestDatabase(engine, uniqueName("zt")));
+    if (engine == Engine::SQLite) {
+        if (!result->folder_.isValid()) {
+            why = QStringLiteral("no temporary folder");
+            return nullptr;
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), result->connectionName_);
+        db.setDatabaseName(result->folder_.filePath(QStringLiteral("main.db")));
+        if (!db.open()) {
+            why = db.lastError().text();
+            return nullptr;
+        }
+        QSqlQuery attach(db);
+        attach.prepare(QStringLiteral("ATTACH DATABASE ? AS Dbo"));
+        attach.addBindValue(result->folder_.filePath(QStringLiteral("dbo.db")));
+        if (!attach.exec()) {
+            why = attach.lastError().text();
+            return nullptr;
+        }
+        for (const QString& statement :
+             {QStringLiteral("CREATE TABLE Dbo.Info ") + kInfoColumns,
+              QStringLiteral("CREATE VIEW sysobjects AS SELECT name, CASE type WHEN 'view' THEN 'V' ELSE 'U' END "
+                             "AS xtype FROM sqlite_master WHERE type IN ('table', 'view')")}) {
+            if (const auto ok = result->exec(statement); !ok) {
+                why = QString::fromStdString(ok.message());
+                return nullptr;
+            }
+        }
+        return result;
+    }
+
+    if (qEnvironmentVariable("ZARTAV_PG_HOST").isEmpty()) {
+        why = QStringLiteral("ZARTAV_PG_HOST is not set: no PostgreSQL test server (scripts/pg-cluster.sh starts one)");
+        return nullptr;
+    }
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        why = QStringLiteral("the Qt PostgreSQL driver QPSQL is not installed");
+        return nullptr;
+    }
+    // A database of its own per test: tests run in parallel and share table names.
+    const QString database = result->connectionName_.toLower();
+    if (const QString error = adminExec({QStringLiteral("CREATE DATABASE ") + database}); !error.isEmpty()) {
+        why = QStringLiteral("cannot create a database on the PostgreSQL test server: ") + error;
+        return nullptr;
+    }
+    result->pgDatabase_ = database;
+    QSqlDatabase db = pgConnection(result->connectionName_, database);
+    if (!db.open()) {
+        why = db.lastError().text();
+        return nullptr;
+    }
+    for (const QString& statement :
+         {QStringLiteral("CREATE SCHEMA dbo"), QStringLiteral("CREATE TABLE dbo.info ") + kInfoColumns,
+          QStringLiteral("CREATE VIEW sysobjects AS SELECT c.relname::text AS name, "
+                         "CASE c.relkind WHEN 'v' THEN 'V' ELSE 'U' END AS xtype "
+                         "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                         "WHERE c.relkind IN ('r', 'p', 'v') "
+                         "AND n.nspname NOT IN ('pg_catalog', 'information_schema')")}) {
+        if (const auto ok = result->exec(statement); !ok) {
+            why = QString::fromStdString(ok.message());
+            return nullptr;
+        }
+    }
+    return result;
+}
+
+TestDatabase::~TestDatabase() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+        if (db.isValid()) db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName_);
+    if (!pgDatabase_.isEmpty()) adminExec({QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_ + QStringLiteral(" WITH (FORCE)")});
+}
+
+QSqlDatabase TestDatabase::connection() const { return QSqlDatabase::database(connectionName_, false); }
+
+testing::AssertionResult TestDatabase::exec(const QString& statement) const {
+    QSqlQuery query(connection());
+    if (query.exec(statement)) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << statement.toStdString() << ": " << query.lastError().text().toStdString();
+}
+
+QVariant TestDatabase::scalar(const QString& statement) const {
+    QSqlQuery query(connection());
+    if (!query.exec(statement) || !query.next()) return {};
+    return query.value(0);
+}
+
+void EngineTest::SetUp() {
+    QString why;
+    db = TestDatabase::create(GetParam(), why);
+    if (db) return;
+    if (GetParam() == Engine::PostgreSQL && !pgRequired())
+        GTEST_SKIP() << "PostgreSQL tests skipped: " << why.toStdString();
+    FAIL() << "the test database could not be prepared: " << why.toStdString();
+}
+
+}  // namespace zartav::test
