@@ -1,0 +1,54 @@
+// import-catalogue: loads the bull catalogue an office receives as a CSV export into a database
+// file, replacing the catalogue it held.
+#include "cli/command.h"
+#include "data/tdm.h"
+#include "entry/catalogue_import.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace zartav::cli {
+namespace {
+
+// A catalogue export is a few thousand rows; anything this big is not one.
+constexpr qint64 kMaxSourceBytes = 64ll * 1024 * 1024;
+
+int fail(const QString& text) {
+    std::fprintf(stderr, "zartav-cli import-catalogue: %s\n", text.toUtf8().constData());
+    return kFailed;
+}
+
+int import(const QString& target, const QString& source) {
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly)) return fail(QStringLiteral("%1: %2").arg(source, file.errorString()));
+    if (file.size() > kMaxSourceBytes) return fail(QStringLiteral("%1: too large for a catalogue").arg(source));
+    const QByteArray csv = file.readAll();
+
+    const bool existed = QFileInfo::exists(target);
+    Connection connection;
+    if (!connection.open(target))
+        return fail(QStringLiteral("%1: %2").arg(target, connection.technicalError()));
+    const catalogue::ImportResult result = catalogue::importCatalogueCsv(connection.database(), csv);
+    connection.close();
+    if (!result.ok()) {
+        // A database file made only for this import is not left behind.
+        if (!existed) QFile::remove(target);
+        if (result.errorLine > 0)
+            return fail(QStringLiteral("%1 line %2: %3").arg(source).arg(result.errorLine).arg(result.error));
+        return fail(QStringLiteral("%1: %2").arg(source, result.error));
+    }
+    std::fprintf(stdout, "%d catalogue rows loaded into %s\n", result.rows, target.toUtf8().constData());
+    return kOk;
+}
+
+int run(const QStringList& args) {
+    if (args.size() == 3 && args.at(0) == QLatin1String("--db")) return import(args.at(1), args.at(2));
+    std::fprintf(stderr, "usage: zartav-cli import-catalogue --db FILE SOURCE.csv\n");
+    return kUsage;
+}
+
+const bool registered = registerCommand({"import-catalogue", "--db FILE SOURCE.csv", run});
+
+}  // namespace
+}  // namespace zartav::cli

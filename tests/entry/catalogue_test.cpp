@@ -1,0 +1,210 @@
+#include "data/tdm.h"
+#include "entry/catalogue_import.h"
+#include "entry/catalogue_search.h"
+#include "util/cp1256.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace zartav;
+using namespace zartav::catalogue;
+
+namespace {
+
+class CatalogueDb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(connection.open(dbPath()));
+    }
+    QString dbPath() const { return dir.filePath("Data.db"); }
+    QSqlDatabase db() const { return connection.database(); }
+
+    ImportResult load(const QByteArray& csv) { return importCatalogueCsv(db(), csv); }
+
+    QList<QStringList> rows(const QStringList& columns) const {
+        QList<QStringList> out;
+        QSqlQuery q(db());
+        EXPECT_TRUE(q.exec(QStringLiteral("SELECT [%1] FROM DosSperm ORDER BY rowid").arg(columns.join("], ["))));
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < columns.size(); ++i) row << q.value(i).toString();
+            out << row;
+        }
+        return out;
+    }
+
+    QTemporaryDir dir;
+    Connection connection;
+};
+
+const QByteArray kBulls =
+    "Name_Sp,Code_Sp,RegNo_SPF,RegNo_Sp\n"
+    "Alpha,A1,USA000111,IR100\n"
+    "Bravo,B2,CAN000222,IR200\n"
+    "Charlie,C3,USA000333,IR300\n"
+    "Quote,Q4,\"O'NEIL 50%\",IR400\n";
+
+}  // namespace
+
+TEST(CatalogueCsv, ParsesQuotedFieldsAndReportsMalformedLines) {
+    struct Case {
+        const char* name;
+        QString text;
+        QList<QStringList> records;
+        int errorLine;
+    };
+    const Case cases[] = {
+        {"plain", "a,b\n1,2\n", {{"a", "b"}, {"1", "2"}}, 0},
+        {"crlf and blank lines", "a,b\r\n\r\n1,2\r\n\n", {{"a", "b"}, {"1", "2"}}, 0},
+        {"quoted delimiter, quote and line break", "a,b\n\"x,y\",\"say \"\"hi\"\"\nthere\"\n",
+         {{"a", "b"}, {"x,y", "say \"hi\"\nthere"}}, 0},
+        {"empty fields kept", "a,b,c\n,,\"\"\n", {{"a", "b", "c"}, {"", "", ""}}, 0},
+        {"no final line break", "a\nlast", {{"a"}, {"last"}}, 0},
+        {"stray quote", "a,b\n1,2\"3\n", {}, 2},
+        {"text after closing quote", "a,b\n1,2\n\"3\"x,4\n", {}, 3},
+        {"quote never closed, line of its record", "a,b\n1,\"2\n3\n4\n", {}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CsvParse parsed = parseCsv(c.text, QLatin1Char(','));
+        EXPECT_EQ(parsed.errorLine, c.errorLine) << parsed.error.toStdString();
+        if (c.errorLine) {
+            EXPECT_FALSE(parsed.error.isEmpty());
+            continue;
+        }
+        QList<QStringList> got;
+        for (const CsvRecord& r : parsed.records) got << r.fields;
+        EXPECT_EQ(got, c.records);
+    }
+}
+
+TEST(CatalogueCsv, RecordLinesCountBreaksInsideQuotes) {
+    const CsvParse parsed = parseCsv("h\n\"1\n2\"\n3\n", QLatin1Char(','));
+    ASSERT_EQ(parsed.records.size(), 3);
+    EXPECT_EQ(parsed.records[1].line, 2);
+    EXPECT_EQ(parsed.records[2].line, 4);
+}
+
+TEST(CatalogueCsv, DecodesUtf8AndWindows1256) {
+    const QString farsi = QStringLiteral("گاو نر شماره يك");
+    EXPECT_EQ(decodeCsvBytes(farsi.toUtf8()), farsi);
+    EXPECT_EQ(decodeCsvBytes("\xEF\xBB\xBF" + farsi.toUtf8()), farsi);
+    EXPECT_EQ(decodeCsvBytes(encodeCp1256(farsi)), farsi);
+}
+
+TEST_F(CatalogueDb, ImportLoadsRowsInFileOrderAndReplacesTheCatalogue) {
+    ImportResult r = load(kBulls);
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(r.rows, 4);
+    r = load("NAME_SP,regno_spf,Unknown Column,Breeder\n"
+             "\"Delta, Jr\",NZL9,ignored,\"خانه پرورش\"\n"
+             "Echo,NZL8,,\n");
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(r.rows, 2);
+    const QList<QStringList> expected = {
+        {"Delta, Jr", "NZL9", "", "خانه پرورش"},
+        {"Echo", "NZL8", "", ""},
+    };
+    EXPECT_EQ(rows({"Name_Sp", "RegNo_SPF", "Code_Sp", "Breeder"}), expected);
+}
+
+TEST_F(CatalogueDb, ImportReadsWindows1256SemicolonFiles) {
+    const QByteArray csv = encodeCp1256(QStringLiteral("Name_Sp;RegNo_SPF;Breeder\nآلفا;IRN1;مزرعه نمونه\n"));
+    const ImportResult r = load(csv);
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(rows({"Name_Sp", "RegNo_SPF", "Breeder"}),
+              QList<QStringList>({{"آلفا", "IRN1", "مزرعه نمونه"}}));
+}
+
+TEST_F(CatalogueDb, MalformedFilesChangeNothingAndNameTheLine) {
+    ASSERT_TRUE(load(kBulls).ok());
+    struct Case {
+        const char* name;
+        QByteArray csv;
+        int line;
+    };
+    const Case cases[] = {
+        {"too many fields", "Name_Sp,RegNo_SPF\nA,1\nB,2,3\n", 3},
+        {"too few fields", "Name_Sp,RegNo_SPF\nA,1\nB\n", 3},
+        {"open quote", "Name_Sp,RegNo_SPF\nA,1\n\"B,2\n", 3},
+        {"value too long", "Name_Sp,RegNo_SPF\nA,1\nB," + QByteArray(51, 'x') + "\n", 3},
+        {"no catalogue column", "Bull,Number\nA,1\n", 1},
+        {"column named twice", "Name_Sp,name_sp\nA,B\n", 1},
+        {"empty file", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImportResult r = load(c.csv);
+        EXPECT_FALSE(r.ok());
+        EXPECT_EQ(r.errorLine, c.line) << r.error.toStdString();
+        EXPECT_EQ(rows({"Name_Sp"}).size(), 4);
+    }
+}
+
+TEST_F(CatalogueDb, SearchFindsFirstRowByPrefixInTableOrder) {
+    ASSERT_TRUE(load(kBulls).ok());
+    struct Case {
+        QString prefix;
+        std::optional<int> row;
+    };
+    const Case cases[] = {
+        {"USA", 0},   {"usa000333", 2}, {"CAN", 1}, {"USA0003", 2}, {"USA0004", std::nullopt},
+        {"O'NEIL 50%", 3}, {"%", std::nullopt}, {"_", std::nullopt}, {"' OR 1=1 --", std::nullopt},
+        {" USA", std::nullopt}, {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.prefix.toStdString());
+        EXPECT_EQ(firstRowWithForeignRegPrefix(db(), c.prefix), c.row);
+    }
+}
+
+TEST_F(CatalogueDb, SearchRunsOnTheIndex) {
+    ASSERT_TRUE(load(kBulls).ok());
+    QSqlQuery q(db());
+    ASSERT_TRUE(q.prepare("EXPLAIN QUERY PLAN SELECT MIN(rowid) FROM [DosSperm] WHERE [RegNo_SPF] >= ? COLLATE NOCASE "
+                          "AND [RegNo_SPF] < ? COLLATE NOCASE AND substr([RegNo_SPF], 1, ?) = ? COLLATE NOCASE"));
+    q.addBindValue("US");
+    q.addBindValue("UT");
+    q.addBindValue(2);
+    q.addBindValue("US");
+    ASSERT_TRUE(q.exec());
+    QString plan;
+    while (q.next()) plan += q.value(3).toString() + "\n";
+    EXPECT_TRUE(plan.contains("ix_DosSperm_RegNo_SPF")) << plan.toStdString();
+}
+
+TEST(ImportCatalogueCommand, LoadsAFileAndRefusesAMalformedOne) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath("Data.db");
+    auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    auto run = [](const QStringList& args, QString* out = nullptr, QString* err = nullptr) {
+        QProcess p;
+        p.start(ZARTAV_CLI, QStringList{"import-catalogue"} + args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
+        if (err) *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    };
+    QString out, err;
+    EXPECT_EQ(run({"--db", db, write("good.csv", kBulls)}, &out), 0);
+    EXPECT_TRUE(out.contains("4 catalogue rows")) << out.toStdString();
+    EXPECT_EQ(run({"--db", db, write("bad.csv", "Name_Sp\nA\n\"B\n")}, nullptr, &err), 1);
+    EXPECT_TRUE(err.contains("line 3")) << err.toStdString();
+    EXPECT_EQ(run({"--db", db}), 2);
+
+    Connection connection;
+    ASSERT_TRUE(connection.open(db));
+    QSqlQuery q(connection.database());
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM DosSperm") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 4);
+}
