@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlTableModel>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -191,6 +192,11 @@ TEST_P(SqlToolkitTest, FetchKeepsTheFirstRowAsText) {
     EXPECT_EQ(toolkit.ReturnParameters, QStringList{QString()});
     EXPECT_EQ(toolkit.ReturnParameterCount, 0);
     EXPECT_EQ(trace("SqlExecuteErrorLog.Txt"), traceLine(failing));
+
+    // A statement without a result set has nothing to fetch: reported as a failure.
+    EXPECT_FALSE(toolkit.DoSqlAndReturnParameters(QStringLiteral("UPDATE herd SET B = 5 WHERE A = 2")));
+    EXPECT_EQ(toolkit.ReturnParameters, QStringList{QString()});
+    EXPECT_EQ(toolkit.ReturnParameterCount, 0);
     EXPECT_TRUE(recorder.texts().isEmpty());
 }
 
@@ -204,6 +210,11 @@ TEST_P(SqlToolkitTest, SumsOverATable) {
                      60.0);
     // No matching rows: the sum is NULL, read as 0.
     EXPECT_DOUBLE_EQ(toolkit.SumOfField(QStringLiteral("herd"), QStringLiteral("B"), QStringLiteral("A = 7")), 0.0);
+    // A table object counts by its table name.
+    QSqlTableModel table(nullptr, db->connection());
+    table.setTable(QStringLiteral("herd"));
+    EXPECT_DOUBLE_EQ(toolkit.SumOfField(table, QStringLiteral("B"), QStringLiteral("A = 2")), 30.0);
+    EXPECT_DOUBLE_EQ(toolkit.SumAndMulti(table, QStringLiteral("A"), QStringLiteral("B"), QStringLiteral(" ")), 90.0);
     ASSERT_TRUE(db->exec(QStringLiteral("DELETE FROM herd")));
     EXPECT_DOUBLE_EQ(toolkit.SumOfField(QStringLiteral("herd"), QStringLiteral("B"), QStringLiteral("  ")), 0.0);
     EXPECT_THROW(toolkit.SumOfField(QStringLiteral("missing"), QStringLiteral("B"), QString()), DatabaseError);
