@@ -251,8 +251,8 @@ bool RecordTable::open() {
     open_ = true;
     state_ = RecordState::Browse;
     invalidate();
-    setCurrent(rowCount() > 0 ? 0 : -1);
     emit rowsReset();
+    setCurrent(rowCount() > 0 ? 0 : -1);
     return true;
 }
 
@@ -262,8 +262,8 @@ void RecordTable::close() {
     state_ = RecordState::Browse;
     buffer_.clear();
     invalidate();
-    setCurrent(-1);
     emit rowsReset();
+    setCurrent(-1);
 }
 
 void RecordTable::invalidate() {

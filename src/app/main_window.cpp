@@ -1,0 +1,395 @@
+#include "app/main_window.h"
+
+#include "app/legacy_import_dialog.h"
+#include "app/splash_form.h"
+#include "data/record_schema.h"
+#include "data/tdm.h"
+#include "util/app_paths.h"
+#include "util/dialogs.h"
+#include "util/keyboard_layout.h"
+#include "util/message_sink.h"
+#include "util/ttools.h"
+#include "util/ui/tclock.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace zartav {
+namespace {
+
+const QString kAllTab = QStringLiteral("همه");
+const QString kHerdColumn = QStringLiteral("كد گله");
+const QString kHerdStatement = QStringLiteral("Select Distinct [كد گله] As R From [VaskorTemp]");
+const QString kDeleteQuestion = QStringLiteral("آيا براي حذف اطمينان داريد؟");
+const QString kPanelColour = QStringLiteral("#E1FFE1");
+
+QFont tahoma(int pixelSize = 0) {
+    QFont font(QStringLiteral("Tahoma"));
+    if (pixelSize > 0)
+        font.setPixelSize(pixelSize);
+    else
+        font.setPointSize(8);
+    return font;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setWindowTitle(QStringLiteral("زرتاو"));
+    setLayoutDirection(Qt::RightToLeft);
+    setFont(tahoma());
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Right to left: the first widget of the row is the rightmost.
+    SidePanel = buildSidePanel();
+    layout->addWidget(SidePanel);
+
+    auto* listSide = new QWidget(this);
+    auto* listLayout = new QVBoxLayout(listSide);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    TabControl1 = new QTabBar(listSide);
+    TabControl1->setObjectName(QStringLiteral("TabControl1"));
+    TabControl1->setFixedHeight(22);
+    TabControl1->setExpanding(false);
+    TabControl1->setDrawBase(true);
+    TabControl1->setUsesScrollButtons(true);
+    connect(TabControl1, &QTabBar::currentChanged, this, &TForm1::TabControl1Change);
+    listLayout->addWidget(TabControl1);
+
+    DBGrid1 = new QTableView(listSide);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setShowGrid(true);
+    DBGrid1->setWordWrap(false);
+    DBGrid1->setAlternatingRowColors(false);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
+    DBGrid1->horizontalHeader()->setMinimumSectionSize(20);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->verticalHeader()->setMinimumSectionSize(16);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(18);
+    DBGrid1->verticalHeader()->setFixedWidth(14);
+    DBGrid1->verticalHeader()->setHighlightSections(false);
+    // The selection stays visible when the list does not have the keyboard focus.
+    QPalette palette = DBGrid1->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    DBGrid1->setPalette(palette);
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    listLayout->addWidget(DBGrid1, 1);
+    layout->addWidget(listSide, 1);
+
+    buildPopupMenu();
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
+
+    ExitCommand = [] { QCoreApplication::exit(0); };
+}
+
+TForm1::~TForm1() = default;
+
+QFrame* TForm1::buildSidePanel() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("SidePanel"));
+    panel->setFixedWidth(103);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, QColor(kPanelColour));
+    panel->setPalette(palette);
+
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(5, 5, 5, 5);
+    column->setSpacing(0);
+
+    Image1 = new QLabel(panel);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFixedSize(93, 48);
+    Image1->setAlignment(Qt::AlignCenter);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")).scaled(93, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    column->addWidget(Image1, 0, Qt::AlignHCenter);
+    column->addSpacing(11);
+
+    const QString labelStyle = QStringLiteral(
+        "QLabel { background: #FFFFF2; border: 1px solid #A0A0A0; %1 padding: 2px; }");
+    StaticText2 = new QLabel(QStringLiteral("گروه پرسوگ"), panel);
+    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    StaticText2->setAlignment(Qt::AlignCenter);
+    StaticText2->setFont(tahoma(12));
+    StaticText2->setStyleSheet(labelStyle.arg(QStringLiteral("border-bottom: none;")));
+    column->addWidget(StaticText2);
+
+    StaticText3 = new QLabel(QStringLiteral("نرم افزار زرتاو"), panel);
+    StaticText3->setObjectName(QStringLiteral("StaticText3"));
+    StaticText3->setAlignment(Qt::AlignCenter);
+    StaticText3->setFont(tahoma(12));
+    StaticText3->setStyleSheet(labelStyle.arg(QStringLiteral("border-top: none;")));
+    column->addWidget(StaticText3);
+    column->addSpacing(8);
+
+    dxWinXPBar1 = new QFrame(panel);
+    dxWinXPBar1->setObjectName(QStringLiteral("dxWinXPBar1"));
+    buildCommandBar(dxWinXPBar1);
+    column->addWidget(dxWinXPBar1);
+    column->addStretch(1);
+
+    ClockPlace = new QWidget(panel);
+    ClockPlace->setObjectName(QStringLiteral("ClockPlace"));
+    ClockPlace->setFixedSize(93, 143);
+    auto* clockLayout = new QVBoxLayout(ClockPlace);
+    clockLayout->setContentsMargins(0, 0, 0, 0);
+    Clock1 = new TClock(ClockPlace);
+    Clock1->setObjectName(QStringLiteral("Clock1"));
+    Clock1->setClkFaceColor(QColor(kPanelColour));
+    Clock1->setSecArrow(true);
+    clockLayout->addWidget(Clock1);
+    column->addWidget(ClockPlace, 0, Qt::AlignHCenter);
+    return panel;
+}
+
+void TForm1::buildCommandBar(QFrame* bar) {
+    bar->setStyleSheet(QStringLiteral(
+        "QFrame#dxWinXPBar1 { background: white; border: 1px solid #8FBF8F; border-radius: 3px; }"
+        "QToolButton { border: none; padding: 3px; color: #1F3F7F; }"
+        "QToolButton:hover:enabled { color: #0000FF; text-decoration: underline; }"));
+    auto* items = new QVBoxLayout(bar);
+    items->setContentsMargins(4, 4, 4, 4);
+    items->setSpacing(1);
+    struct Item {
+        const char* caption;
+        void (TForm1::*handler)();
+    };
+    const Item table[] = {
+        {"جديد", &TForm1::dxWinXPBar1Items0Click},
+        {"اصلاح", &TForm1::dxWinXPBar1Items1Click},
+        {"حذف", &TForm1::dxWinXPBar1Items2Click},
+        {"", nullptr},
+        {"چاپ", &TForm1::dxWinXPBar1Items4Click},
+        {"", nullptr},
+        {"...درباره", &TForm1::dxWinXPBar1Items7Click},
+        {"خروج", &TForm1::dxWinXPBar1Items6Click},
+    };
+    for (const Item& item : table) {
+        auto* button = new QToolButton(bar);
+        button->setText(QString::fromUtf8(item.caption));
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        button->setCursor(Qt::PointingHandCursor);
+        if (item.handler) {
+            connect(button, &QToolButton::clicked, this, item.handler);
+        } else {
+            button->setEnabled(false);  // a spacer
+        }
+        items->addWidget(button);
+        dxWinXPBar1Items << button;
+    }
+}
+
+void TForm1::buildPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setLayoutDirection(Qt::RightToLeft);
+    PopupMenu1->addAction(QStringLiteral("جديد"), this, &TForm1::dxWinXPBar1Items0Click);
+    PopupMenu1->addAction(QStringLiteral("اصلاح"), this, &TForm1::dxWinXPBar1Items1Click);
+    PopupMenu1->addAction(QStringLiteral("حذف"), this, &TForm1::dxWinXPBar1Items2Click);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(QStringLiteral("چاپ"), this, &TForm1::dxWinXPBar1Items4Click);
+}
+
+void TForm1::bindRecordList() {
+    if (bound_ || !TDM::exists()) return;
+    bound_ = true;
+    TDM& dm = TDM::instance();
+    DBGrid1->setModel(&dm.DVascor);
+    applyColumnWidths();
+    // The list's selection is the record table's current record, both ways.
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this, &dm](const QModelIndex& current) {
+                if (syncingSelection_ || !current.isValid()) return;
+                dm.TVascor.setCurrentRow(current.row());
+            });
+    connect(&dm.TVascor, &RecordTable::currentChanged, this, &TForm1::selectRowInList);
+}
+
+void TForm1::selectRowInList(int row) {
+    if (!DBGrid1->model()) return;
+    syncingSelection_ = true;
+    if (row < 0) {
+        DBGrid1->selectionModel()->clear();
+    } else {
+        const QModelIndex index = DBGrid1->model()->index(row, std::max(0, DBGrid1->currentIndex().column()));
+        DBGrid1->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        DBGrid1->scrollTo(index);
+    }
+    syncingSelection_ = false;
+}
+
+void TForm1::applyColumnWidths() {
+    struct Width {
+        const char* column;
+        int pixels;
+    };
+    static const Width widths[] = {
+        {"كد استان", 56}, {"نام استان", 69}, {"كد گله", 48}, {"نام شهرستان", 106},
+        {"گوش ف", 50},    {"HFگوساله", 53},  {"نحوه تولد", 61}, {"جنس گوساله", 92},
+        {"وزن", 40},      {"نوع باروري", 94},
+    };
+    QHeaderView* header = DBGrid1->horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    for (int i = 0; i < schema::kListedColumnCount; ++i) {
+        const QString title = QString::fromUtf8(schema::kRecordColumns[i]);
+        int width = std::max(64, metrics.horizontalAdvance(title) + 16);
+        for (const Width& w : widths) {
+            if (title == QString::fromUtf8(w.column)) width = w.pixels;
+        }
+        header->resizeSection(i, width);
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!started_) FormShow();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    QWidget::changeEvent(event);
+}
+
+void TForm1::FormActivate() { activateKeyboardLayout(QString::fromLatin1(kPersianLayout)); }
+
+void TForm1::showFailure(const QString& text) {
+    MessageBox box;
+    box.icon = MessageIcon::Critical;
+    box.caption = QStringLiteral("زرتاو");
+    box.text = text;
+    box.buttons = {QStringLiteral("بازگشت")};
+    messageSink().show(box);
+}
+
+bool TForm1::FormShow() {
+    if (started_) return TDM::exists() && TDM::instance().Maincon.isOpen();
+    started_ = true;
+    bindRecordList();
+    if (!TDM::exists()) return false;
+    TDM& dm = TDM::instance();
+
+    dm.Maincon.close();
+    const QString dbPath = paths::databasePath();
+    const QString mdbPath = paths::legacyDatabasePath();
+    if (!QFileInfo::exists(dbPath) && QFileInfo::exists(mdbPath))
+        importLegacyDatabaseIfPresent(this, mdbPath, dbPath);
+    if (!dm.Maincon.open(dbPath)) {
+        showFailure(dm.Maincon.errorText());
+        return false;
+    }
+
+    TTools::instance().InitToday();
+
+    if (!dm.TVascor.open() || !dm.TDosSperm.open()) {
+        const QString reason = !dm.TVascor.errorText().isEmpty() ? dm.TVascor.errorText() : dm.TDosSperm.errorText();
+        showFailure(QStringLiteral("جدولهاي فايل اطلاعات باز نشد:\n%1\n%2").arg(dbPath, reason));
+        dm.TVascor.close();
+        dm.TDosSperm.close();
+        return false;
+    }
+
+    if (splash_) splash_->show();
+    FillTabIt();
+    return true;
+}
+
+void TForm1::FillTabIt() {
+    if (!TDM::exists()) return;
+    TDM& dm = TDM::instance();
+    dm.QAsk.close();
+    dm.QAsk.setSql(kHerdStatement);
+    if (!dm.QAsk.open()) {
+        showFailure(dm.QAsk.errorText());
+        return;
+    }
+    // Rebuilding changes no filter; the tab of the herd in force stays chosen when it is still
+    // there, so the strip agrees with the list.
+    const QString chosen = TabControl1->currentIndex() > 0 ? TabControl1->tabText(TabControl1->currentIndex()) : QString();
+    const QSignalBlocker blocker(TabControl1);
+    while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
+    TabControl1->addTab(kAllTab);
+    while (dm.QAsk.next()) {
+        const QString herd = dm.QAsk.value(QStringLiteral("R"));
+        if (herd.trimmed().isEmpty()) continue;
+        const int index = TabControl1->addTab(herd);
+        if (!chosen.isNull() && herd == chosen) TabControl1->setCurrentIndex(index);
+    }
+    dm.QAsk.close();
+}
+
+void TForm1::TabControl1Change(int index) {
+    if (!TDM::exists()) return;
+    RecordTable& table = TDM::instance().TVascor;
+    if (!table.isOpen()) return;
+    if (index <= 0) {
+        table.setFiltered(false);
+        return;
+    }
+    // The herd code is bound as text, so codes that are not numbers (and ones with blanks)
+    // select exactly their own records.
+    if (!table.setFilter(kHerdColumn, TabControl1->tabText(index))) {
+        showFailure(table.errorText());
+        return;
+    }
+    if (!table.isFiltered()) table.setFiltered(true);
+}
+
+void TForm1::dxWinXPBar1Items0Click() {
+    if (!NewCommand) return;
+    NewCommand();
+    FillTabIt();
+}
+
+void TForm1::dxWinXPBar1Items1Click() {
+    if (EditCommand) EditCommand();
+}
+
+void TForm1::dxWinXPBar1Items2Click() {
+    if (!TDM::exists()) return;
+    RecordTable& table = TDM::instance().TVascor;
+    if (table.isEmpty()) return;
+    if (AskYesNo(kDeleteQuestion) != kAnswerYes) return;
+    if (!table.remove()) showFailure(QStringLiteral("حذف انجام نشد:\n%1").arg(table.errorText()));
+}
+
+void TForm1::dxWinXPBar1Items4Click() {
+    if (PrintCommand) PrintCommand();
+}
+
+void TForm1::dxWinXPBar1Items7Click() {
+    if (AboutCommand) AboutCommand();
+}
+
+void TForm1::dxWinXPBar1Items6Click() {
+    if (ExitCommand) ExitCommand();
+}
+
+void TForm1::ShowMsg(const QString& text) { showMessage(text); }
+
+int TForm1::AskYesNo(const QString& text) { return askYesNo(text); }
+
+}  // namespace zartav

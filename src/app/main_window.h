@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QMenu;
+class QTabBar;
+class QTableView;
+class QToolButton;
+
+namespace zartav {
+
+class TClock;
+class TForm3;
+
+// The main window: the record list under its herd tabs, and the side panel with the logo, the
+// maker's labels, the command bar and the clock.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls.
+    QTabBar* TabControl1 = nullptr;
+    QTableView* DBGrid1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QFrame* SidePanel = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* StaticText2 = nullptr;
+    QLabel* StaticText3 = nullptr;
+    QFrame* dxWinXPBar1 = nullptr;
+    QList<QToolButton*> dxWinXPBar1Items;  // the eight items, top to bottom
+    QWidget* ClockPlace = nullptr;         // 93 x 143, bottom of the side panel
+    TClock* Clock1 = nullptr;
+
+    // The commands that other windows carry out. Each runs when its command is chosen; an unset
+    // one makes its command do nothing. New is followed by FillTabIt, so a new herd gets its tab.
+    std::function<void()> NewCommand;    // "جديد": the entry form over a new record
+    std::function<void()> EditCommand;   // "اصلاح": the entry form over the current record
+    std::function<void()> PrintCommand;  // "چاپ": the current record's certificate
+    std::function<void()> AboutCommand;  // "...درباره": the About text on the message board
+    // Ends the program; tests replace it.
+    std::function<void()> ExitCommand;
+
+    // The splash window shown during start-up (not owned).
+    void setSplash(TForm3* splash) { splash_ = splash; }
+
+    // The start-up sequence; runs once, when the window is first shown. Answers false when the
+    // database could not be opened (the user has been told; the list stays empty).
+    bool FormShow();
+    // Rebuilds the herd tabs: "همه" and one tab per distinct non-blank herd code.
+    void FillTabIt();
+
+    void ShowMsg(const QString& text);
+    int AskYesNo(const QString& text);
+
+public slots:
+    void TabControl1Change(int index);
+    void dxWinXPBar1Items0Click();  // New
+    void dxWinXPBar1Items1Click();  // Edit
+    void dxWinXPBar1Items2Click();  // Delete
+    void dxWinXPBar1Items4Click();  // Print
+    void dxWinXPBar1Items7Click();  // About
+    void dxWinXPBar1Items6Click();  // Exit
+    void FormActivate();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QFrame* buildSidePanel();
+    void buildCommandBar(QFrame* bar);
+    void buildPopupMenu();
+    void bindRecordList();
+    void applyColumnWidths();
+    void showFailure(const QString& text);
+    void selectRowInList(int row);
+
+    TForm3* splash_ = nullptr;
+    bool started_ = false;
+    bool bound_ = false;
+    bool syncingSelection_ = false;
+};
+
+}  // namespace zartav
