@@ -16,8 +16,8 @@ QList<BoardPost> aboutPosts() {
         {blank, blank},
         {QStringLiteral("توضيح"),
          QStringLiteral("اين برنامه بخش كوچكي از نرم افزار جامع مديريت گاوداري گروه پرسوگ است؛ "
-                        "براي تهيه نسخه كامل نرم افزار مديريت گاوداري با شماره تلفن "
-                        "00000000-021 گروه پرسوگ تماس بگيريد.")},
+                        "براي تهيه نسخه كامل نرم افزار مديريت گاوداري با تلفن 021-00000000 "
+                        "گروه پرسوگ تماس حاصل فرماييد.")},
         {blank, blank},
         {QStringLiteral("سايت"), QStringLiteral("www.example.org")},
         {QStringLiteral("پست الكترونيك"), QStringLiteral("info@example.org")},
