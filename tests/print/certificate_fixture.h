@@ -11,7 +11,7 @@
 #include <QImage>
 #include <QString>
 
-namespace zartav::print::test {
+namespace zartav::print::sample {
 
 inline QString col(const char* name) { return QString::fromUtf8(name); }
 
@@ -117,4 +117,4 @@ inline QList<qint64> writeDatabase(const QString& path, const QList<CertificateR
     return ids;
 }
 
-}  // namespace zartav::print::test
+}  // namespace zartav::print::sample

@@ -15,7 +15,7 @@
 namespace zartav::print {
 namespace {
 
-using test::col;
+using sample::col;
 
 struct Outcome {
     int exitCode = -1;
@@ -71,10 +71,10 @@ protected:
         CertificateRecord empty;
         empty.values.insert(col("كد گله"), QStringLiteral("1207"));
         empty.values.insert(col("تاريخ چاپ"), QStringLiteral("1399/12/30"));
-        CertificateRecord other = test::realisticRecord();
+        CertificateRecord other = sample::realisticRecord();
         other.values.insert(col("كد گله"), QStringLiteral("88"));
         other.values.insert(col("شماره ثبت"), QStringLiteral("IR0000000002"));
-        ids = test::writeDatabase(db, {test::realisticRecord(), empty, other});
+        ids = sample::writeDatabase(db, {sample::realisticRecord(), empty, other});
         ASSERT_EQ(ids.size(), 3);
     }
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
@@ -98,7 +98,7 @@ TEST_F(CertificatePdf, EveryValueLandsInItsCellAndThePhotosAreEmbedded) {
     // Values made of digits and Latin letters come back from the PDF verbatim: each must sit
     // inside its own cell.
     const CertificateLayout layout = builtinCertificateLayout();
-    const QHash<QString, QString> values = test::realisticValues();
+    const QHash<QString, QString> values = sample::realisticValues();
     static const QRegularExpression latin(QStringLiteral("^[0-9A-Za-z/]+$"));
     int checked = 0;
     for (const Element& e : layout.elements) {

@@ -13,7 +13,7 @@
 namespace zartav::print {
 namespace {
 
-using test::col;
+using sample::col;
 
 constexpr double kPxPerMm = 8;  // about 200 dpi
 
@@ -44,7 +44,7 @@ const Element& elementOf(const CertificateLayout& layout, ElementKind kind, cons
 
 TEST(CertificateRenderer, EveryValueCellShowsItsColumn) {
     const CertificateLayout layout = builtinCertificateLayout();
-    const CertificateRecord record = test::realisticRecord();
+    const CertificateRecord record = sample::realisticRecord();
     for (const PlacedText& t : placeTexts(layout, record)) {
         const Element& e = layout.elements[t.element];
         EXPECT_EQ(t.rect, e.rect);
@@ -56,7 +56,7 @@ TEST(CertificateRenderer, EveryValueCellShowsItsColumn) {
 }
 
 TEST(CertificateRenderer, SignatureLineDateIsTheRecordsPrintDate) {
-    CertificateRecord record = test::realisticRecord();
+    CertificateRecord record = sample::realisticRecord();
     record.values[col("تاريخ چاپ")] = QStringLiteral("1388/07/09");
     bool found = false;
     for (const PlacedText& t : placeTexts(builtinCertificateLayout(), record)) {
@@ -133,9 +133,9 @@ TEST(CertificateRenderer, PhotosAreCentredAndScaledToFitTheirBoxes) {
     const CertificateLayout layout = builtinCertificateLayout();
     CertificateRecord record;
     // A wide red photo, a tall green one, a blue one of the box's own shape.
-    record.pictures.insert(col("عكس 1"), test::solidBmp(400, 100, Qt::red));
-    record.pictures.insert(col("عكس 2"), test::solidBmp(100, 400, Qt::green));
-    record.pictures.insert(col("عكس 3"), test::solidBmp(620, 590, Qt::blue));
+    record.pictures.insert(col("عكس 1"), sample::solidBmp(400, 100, Qt::red));
+    record.pictures.insert(col("عكس 2"), sample::solidBmp(100, 400, Qt::green));
+    record.pictures.insert(col("عكس 3"), sample::solidBmp(620, 590, Qt::blue));
     const QImage image = paint(layout, record);
     const QColor lavender(0xEA, 0xEA, 0xFF);
 
