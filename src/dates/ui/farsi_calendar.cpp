@@ -134,9 +134,6 @@ SCalendar::SCalendar(QWidget* parent)
     makeLabel(referenceLabel_, "referenceLabel", {10, 260, 116, 24});
     todayLink_ = new ClickLabel(QStringLiteral("امروز"), this);
     makeLabel(todayLink_, "todayLink", {162, 260, 41, 24});
-    QFont linkFont = font();
-    linkFont.setUnderline(true);
-    todayLink_->setFont(linkFont);
     for (QLabel* link : {static_cast<QLabel*>(referenceLabel_), static_cast<QLabel*>(todayLink_)})
         link->setCursor(Qt::PointingHandCursor);
 
