@@ -3,6 +3,7 @@
 #include "util/format_patterns.h"
 
 #include <QFile>
+#include <QHash>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QLocale>
@@ -36,7 +37,58 @@ std::pair<quint64, quint64> linuxMemory() {
     return {total, available};
 }
 
+void addLanguage(QStringList& names, QLocale::Language language) {
+    // The "C" locale is the untranslated, English one.
+    const QString name = QLocale::languageToString(language == QLocale::C ? QLocale::English : language);
+    if (!names.contains(name) && names.size() < 16) names.append(name.left(250));
+}
+
+// The system's keyboard layouts; without that list, the language the input method types in.
+QStringList keyboardLanguages() {
+    QStringList names;
+    QFile file(QStringLiteral("/etc/default/keyboard"));
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.startsWith("XKBLAYOUT=")) names = languagesOfLayouts(QString::fromLatin1(line.mid(10)));
+    }
+    if (names.isEmpty()) {
+        QLocale input = QLocale::system();
+        if (QGuiApplication::inputMethod()) input = QGuiApplication::inputMethod()->locale();
+        addLanguage(names, input.language());
+    }
+    return names;
+}
+
 }  // namespace
+
+QStringList languagesOfLayouts(const QString& xkbLayouts) {
+    QStringList names;
+    QString codes = xkbLayouts.trimmed();
+    codes.remove(QLatin1Char('"'));
+    for (const QString& raw : codes.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString code = raw.trimmed();
+        // Layout codes are mostly language codes ("de", "fr", "ru"), some country codes with
+        // a language of their own ("ir", "us") and a few of three letters ("ara").
+        static const QHash<QString, QLocale::Language> countryLayouts{
+            {QStringLiteral("us"), QLocale::English}, {QStringLiteral("gb"), QLocale::English},
+            {QStringLiteral("ir"), QLocale::Persian}, {QStringLiteral("af"), QLocale::Persian},
+            {QStringLiteral("ara"), QLocale::Arabic}, {QStringLiteral("iq"), QLocale::Arabic},
+            {QStringLiteral("sy"), QLocale::Arabic},  {QStringLiteral("se"), QLocale::Swedish},
+            {QStringLiteral("dk"), QLocale::Danish},  {QStringLiteral("jp"), QLocale::Japanese},
+            {QStringLiteral("cn"), QLocale::Chinese}, {QStringLiteral("kr"), QLocale::Korean},
+            {QStringLiteral("ua"), QLocale::Ukrainian}, {QStringLiteral("gr"), QLocale::Greek},
+            {QStringLiteral("il"), QLocale::Hebrew},  {QStringLiteral("pk"), QLocale::Urdu},
+            {QStringLiteral("br"), QLocale::Portuguese}, {QStringLiteral("latam"), QLocale::Spanish},
+        };
+        if (const auto it = countryLayouts.constFind(code.toLower()); it != countryLayouts.constEnd())
+            addLanguage(names, *it);
+        else if (const QLocale::Language l = QLocale::codeToLanguage(code.toLower()); l != QLocale::AnyLanguage)
+            addLanguage(names, l);
+        else if (!names.contains(code) && names.size() < 16)
+            names.append(code);
+    }
+    return names;
+}
 
 Facts collectFacts() {
     Facts f;
@@ -56,14 +108,7 @@ Facts collectFacts() {
     if (statvfs("/", &vfs) == 0) f.volumeSerial = static_cast<quint32>(vfs.f_fsid);
 #endif
 
-    // The desktop owns the keyboard layouts; the input method tells the language it types in.
-    QLocale input = QLocale::system();
-    if (QGuiApplication::inputMethod()) input = QGuiApplication::inputMethod()->locale();
-    for (const QLocale& locale : {input, QLocale::system()}) {
-        const QString name = QLocale::languageToString(locale.language()).left(250);
-        if (!f.keyboardLanguages.contains(name)) f.keyboardLanguages.append(name);
-    }
-
+    f.keyboardLanguages = keyboardLanguages();
     f.computerName = QSysInfo::machineHostName();
     const auto [total, available] = linuxMemory();
     f.totalPhysicalKb = total;

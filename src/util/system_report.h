@@ -28,6 +28,9 @@ struct Facts {
 
 Facts collectFacts();
 
+// Language names of an XKB layout list such as "us,ir" (English, Persian).
+QStringList languagesOfLayouts(const QString& xkbLayouts);
+
 inline const QString kCaption = QStringLiteral("گزارش مشخصات كامپيوتر");
 
 // The report's lines in order: date, screen, version, volume, languages (16 at most), name,

@@ -131,3 +131,11 @@ TEST(SystemReport, CollectsThisComputer) {
     EXPECT_FALSE(f.computerName.isEmpty());
     EXPECT_FALSE(f.keyboardLanguages.isEmpty());
 }
+
+TEST(SystemReport, KeyboardLayoutsByLanguage) {
+    EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("\"us,ir\"")),
+              (QStringList{QStringLiteral("English"), QStringLiteral("Persian")}));
+    EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("gb,us")), QStringList{QStringLiteral("English")});
+    EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("ara")), QStringList{QStringLiteral("Arabic")});
+    EXPECT_EQ(system_report::languagesOfLayouts(QString()), QStringList());
+}
