@@ -220,10 +220,15 @@ void TForm1::bindRecordList() {
     DBGrid1->setModel(&dm.DVascor);
     applyColumnWidths();
     // The list's selection is the record table's current record, both ways.
+    auto follow = [this, &dm](int row) {
+        if (syncingSelection_ || row < 0 || row == dm.TVascor.currentRow()) return;
+        if (!dm.TVascor.setCurrentRow(row)) selectRowInList(dm.TVascor.currentRow());
+    };
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this, &dm](const QModelIndex& current) {
-                if (syncingSelection_ || !current.isValid()) return;
-                dm.TVascor.setCurrentRow(current.row());
+            [follow](const QModelIndex& current) { follow(current.isValid() ? current.row() : -1); });
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [follow](const QItemSelection& selected) {
+                if (!selected.isEmpty()) follow(selected.indexes().first().row());
             });
     connect(&dm.TVascor, &RecordTable::currentChanged, this, &TForm1::selectRowInList);
 }

@@ -1,0 +1,265 @@
+#include "app/main_window.h"
+#include "app/splash_form.h"
+#include "data/tdm.h"
+#include "message_recorder.h"
+#include "util/app_paths.h"
+#include "util/ttools.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+// The pictures are compiled into the widget library; the program registers them in main().
+static void registerPictures() { Q_INIT_RESOURCE(zartav_assets); }
+
+using namespace zartav;
+
+namespace {
+
+const QString kHerd = QStringLiteral("كد گله");
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(programDir.isValid());
+        registerPictures();
+        paths::setProgramFolderForTesting(programDir.path());
+        paths::setUserDataFolderForTesting(userDir.path());
+    }
+    void TearDown() override {
+        paths::setProgramFolderForTesting(std::nullopt);
+        paths::setUserDataFolderForTesting(std::nullopt);
+    }
+
+    void addRecord(const QString& herd) {
+        RecordTable& t = dm->TVascor;
+        ASSERT_TRUE(t.insert());
+        t.setValue(kHerd, herd);
+        ASSERT_TRUE(t.post()) << t.errorText().toStdString();
+    }
+
+    QStringList tabs() const {
+        QStringList result;
+        for (int i = 0; i < form->TabControl1->count(); ++i) result << form->TabControl1->tabText(i);
+        return result;
+    }
+
+    int listRows() const { return form->DBGrid1->model() ? form->DBGrid1->model()->rowCount() : 0; }
+
+    // The objects in their start-up order.
+    void create() {
+        form = std::make_unique<TForm1>();
+        dm = std::make_unique<TDM>();
+        tools = std::make_unique<TTools>();
+        splash = std::make_unique<TForm3>();
+        form->setSplash(splash.get());
+    }
+
+    QTemporaryDir programDir;
+    QTemporaryDir userDir;
+    test::MessageRecorder messages;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TDM> dm;
+    std::unique_ptr<TTools> tools;
+    std::unique_ptr<TForm3> splash;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, FirstStartCreatesTheDatabaseAndShowsAnEmptyList) {
+    create();
+    EXPECT_FALSE(dm->Maincon.isOpen());  // creating the objects touches no file
+    ASSERT_TRUE(form->FormShow());
+    EXPECT_TRUE(QFile::exists(programDir.filePath("Data.db")));
+    EXPECT_TRUE(messages.boxes().isEmpty());
+    EXPECT_EQ(tabs(), QStringList{QStringLiteral("همه")});
+    EXPECT_EQ(listRows(), 0);
+    EXPECT_TRUE(splash->isVisible());
+    EXPECT_EQ(splash->Timer1->interval(), 2000);
+    EXPECT_TRUE(splash->Timer1->isActive());
+    splash->Timer1Timer();
+    EXPECT_FALSE(splash->isVisible());
+    EXPECT_EQ(tools->FarsiToday().size(), 10);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("زرتاو"));
+    EXPECT_EQ(form->layoutDirection(), Qt::RightToLeft);
+}
+
+TEST_F(MainWindowTest, DamagedDatabaseIsReportedOnceAndLeftUntouched) {
+    const QString path = programDir.filePath("Data.db");
+    const QByteArray junk = QByteArray("not a database at all ").repeated(100);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(junk);
+    }
+    create();
+    EXPECT_FALSE(form->FormShow());
+    ASSERT_EQ(messages.boxes().size(), 1);
+    EXPECT_TRUE(messages.boxes()[0].text.contains(path)) << messages.boxes()[0].text.toStdString();
+    EXPECT_EQ(listRows(), 0);
+    EXPECT_EQ(form->TabControl1->count(), 0);
+    EXPECT_FALSE(splash->isVisible());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), junk);
+
+    // The commands stay harmless on the empty window.
+    messages.clear();
+    form->dxWinXPBar1Items2Click();
+    form->TabControl1Change(0);
+    EXPECT_TRUE(messages.boxes().isEmpty());
+}
+
+TEST_F(MainWindowTest, HerdTabsSkipBlankCodesAndKeepBlanksInCaptions) {
+    create();
+    ASSERT_TRUE(form->FormShow());
+    for (const QString& herd : QStringList{"12", "12", " 7 ", "", "   ", "گله ب", "12A"}) addRecord(herd);
+    form->FillTabIt();
+    QStringList herds = tabs();
+    ASSERT_FALSE(herds.isEmpty());
+    EXPECT_EQ(herds.takeFirst(), QStringLiteral("همه"));
+    herds.sort();
+    QStringList expected{" 7 ", "12", "12A", "گله ب"};
+    expected.sort();
+    EXPECT_EQ(herds, expected);
+}
+
+TEST_F(MainWindowTest, ChoosingATabFiltersAndAllShowsEverything) {
+    create();
+    ASSERT_TRUE(form->FormShow());
+    for (const QString& herd : QStringList{"12", "12", " 7 ", "گله ب", "", "7"}) addRecord(herd);
+    form->FillTabIt();
+    struct Case {
+        QString tab;
+        int rows;
+    };
+    for (const Case& c : QList<Case>{{"12", 2}, {" 7 ", 1}, {"7", 1}, {"گله ب", 1}, {"همه", 6}}) {
+        SCOPED_TRACE(c.tab.toStdString());
+        const int index = tabs().indexOf(c.tab);
+        ASSERT_GE(index, 0);
+        form->TabControl1->setCurrentIndex(index);
+        EXPECT_EQ(listRows(), c.rows);
+        EXPECT_EQ(dm->TVascor.rowCount(), c.rows);
+    }
+    // A rebuild keeps the filter and the tab that shows it.
+    form->TabControl1->setCurrentIndex(tabs().indexOf("12"));
+    form->FillTabIt();
+    EXPECT_EQ(listRows(), 2);
+    EXPECT_EQ(form->TabControl1->tabText(form->TabControl1->currentIndex()), "12");
+}
+
+TEST_F(MainWindowTest, DeleteAsksAndOnlyYesDeletes) {
+    create();
+    ASSERT_TRUE(form->FormShow());
+    form->dxWinXPBar1Items2Click();  // empty list: nothing, not even the question
+    EXPECT_TRUE(messages.boxes().isEmpty());
+
+    addRecord("1");
+    addRecord("2");
+    struct Case {
+        const char* name;
+        int answer;  // button index, -1 = closed through the title bar
+        int rowsAfter;
+    };
+    for (const Case& c : {Case{"no", 1, 2}, Case{"closed", -1, 2}, Case{"yes", 0, 1}}) {
+        SCOPED_TRACE(c.name);
+        messages.clear();
+        messages.answerNext(c.answer);
+        form->dxWinXPBar1Items2Click();
+        ASSERT_EQ(messages.boxes().size(), 1);
+        EXPECT_EQ(messages.boxes()[0].caption, QStringLiteral("سوال"));
+        EXPECT_EQ(messages.boxes()[0].text, QStringLiteral("آيا براي حذف اطمينان داريد؟"));
+        EXPECT_EQ(listRows(), c.rowsAfter);
+    }
+}
+
+TEST_F(MainWindowTest, ListSelectionIsTheCurrentRecord) {
+    create();
+    form->resize(800, 600);
+    form->show();  // showing the window runs the start-up
+    ASSERT_TRUE(dm->TVascor.isOpen());
+    for (int i = 0; i < 5; ++i) addRecord(QString::number(i));
+    QAbstractItemModel* model = form->DBGrid1->model();
+    form->DBGrid1->setCurrentIndex(model->index(3, 2));  // as a click does
+    EXPECT_EQ(dm->TVascor.currentRow(), 3);
+    EXPECT_EQ(dm->TVascor.value(kHerd), "3");
+    ASSERT_TRUE(dm->TVascor.first());
+    EXPECT_EQ(form->DBGrid1->currentIndex().row(), 0);
+    // Deleting selects the next record in the list too.
+    form->DBGrid1->setCurrentIndex(model->index(1, 0));
+    messages.answerNext(0);
+    form->dxWinXPBar1Items2Click();
+    EXPECT_EQ(form->DBGrid1->currentIndex().row(), 1);
+    EXPECT_EQ(dm->TVascor.value(kHerd), "2");
+    form->hide();
+}
+
+TEST_F(MainWindowTest, RecordListColumnsTitlesWidthsAndColours) {
+    create();
+    ASSERT_TRUE(form->FormShow());
+    QAbstractItemModel* model = form->DBGrid1->model();
+    ASSERT_EQ(model->columnCount(), 51);
+    for (int i = 0; i < 51; ++i)
+        EXPECT_EQ(model->headerData(i, Qt::Horizontal).toString(), QString::fromUtf8(schema::kRecordColumns[i]));
+    EXPECT_EQ(model->headerData(35, Qt::Horizontal).toString(), QStringLiteral("نوع تلقيح  1"));
+
+    const QHeaderView* header = form->DBGrid1->horizontalHeader();
+    const QList<std::pair<int, int>> widths = {{1, 56}, {2, 69}, {3, 48}, {5, 106}, {7, 50},
+                                               {12, 53}, {13, 61}, {14, 92}, {15, 40}, {50, 94}};
+    for (const auto& [column, pixels] : widths) EXPECT_EQ(header->sectionSize(column), pixels) << column;
+
+    addRecord("1");
+    const QList<std::pair<int, QColor>> colours = {
+        {0, QColor("#E8FFF3")},  {5, QColor("#E8FFF3")},  {6, QColor("#FFF5EC")},  {15, QColor("#FFF5EC")},
+        {16, QColor("#F2F2FF")}, {19, QColor("#F2F2FF")}, {20, QColor("#FFFFF2")}, {33, QColor("#FFFFF2")},
+        {34, QColor("#E8E8FF")}, {50, QColor("#E8E8FF")},
+    };
+    for (const auto& [column, colour] : colours)
+        EXPECT_EQ(model->data(model->index(0, column), Qt::BackgroundRole).value<QColor>(), colour) << column;
+}
+
+TEST_F(MainWindowTest, CommandBarAndContextMenu) {
+    create();
+    ASSERT_TRUE(form->FormShow());
+    QStringList captions;
+    for (QToolButton* item : form->dxWinXPBar1Items) captions << item->text();
+    EXPECT_EQ(captions, QStringList({"جديد", "اصلاح", "حذف", "", "چاپ", "", "...درباره", "خروج"}));
+    EXPECT_FALSE(form->dxWinXPBar1Items[3]->isEnabled());
+    EXPECT_FALSE(form->dxWinXPBar1Items[5]->isEnabled());
+
+    QStringList menu;
+    for (QAction* action : form->PopupMenu1->actions()) menu << (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(menu, QStringList({"جديد", "اصلاح", "حذف", "-", "چاپ"}));
+
+    EXPECT_EQ(form->SidePanel->width(), 103);
+    EXPECT_EQ(form->ClockPlace->size(), QSize(93, 143));
+    EXPECT_EQ(form->Image1->size(), QSize(93, 48));
+
+    // New runs its command, then the tabs are rebuilt so a new herd gets its tab.
+    int ran = 0;
+    form->NewCommand = [&] {
+        ++ran;
+        addRecord("55");
+    };
+    form->PopupMenu1->actions()[0]->trigger();
+    EXPECT_EQ(ran, 1);
+    EXPECT_TRUE(tabs().contains("55"));
+    // Edit does not rebuild the tabs.
+    form->EditCommand = [&] { addRecord("66"); };
+    form->dxWinXPBar1Items[1]->click();
+    EXPECT_FALSE(tabs().contains("66"));
+
+    bool exited = false;
+    form->ExitCommand = [&] { exited = true; };
+    form->dxWinXPBar1Items[7]->click();
+    EXPECT_TRUE(exited);
+}
