@@ -1,3 +1,4 @@
+#include "dates/date_services.h"
 #include "util/format_patterns.h"
 #include "util/message_board_lines.h"
 #include "util/system_report.h"
@@ -138,4 +139,19 @@ TEST(SystemReport, KeyboardLayoutsByLanguage) {
     EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("gb,us")), QStringList{QStringLiteral("English")});
     EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("ara")), QStringList{QStringLiteral("Arabic")});
     EXPECT_EQ(system_report::languagesOfLayouts(QString()), QStringList());
+}
+
+TEST(SystemReport, UsesTheProgramsTodayWhenBesideDateServices) {
+    struct Tools : DateServices, WorldClockServices {};
+    zartav::calendar::setTodayForTesting(QDate(2026, 12, 8));
+    Tools tools;
+    tools.InitToday();
+    zartav::calendar::setTodayForTesting(QDate(2026, 12, 9));  // past midnight: the held day stays
+    HeadlessMessageBoard board;
+    setMessageBoard(&board);
+    tools.GetSystemPeroperties();
+    setMessageBoard(nullptr);
+    zartav::calendar::setTodayForTesting(std::nullopt);
+    EXPECT_EQ(board.caption(), QStringLiteral("گزارش مشخصات كامپيوتر"));
+    EXPECT_EQ(board.lines().lines().front(), QStringLiteral("گزارش سيستم=1405/09/17"));
 }
