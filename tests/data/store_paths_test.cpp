@@ -1,0 +1,58 @@
+#include "util/app_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace zartav;
+
+namespace {
+
+class PathsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        paths::setProgramFolderForTesting(program.path());
+        paths::setUserDataFolderForTesting(user.path());
+    }
+    void TearDown() override {
+        paths::setProgramFolderForTesting(std::nullopt);
+        paths::setUserDataFolderForTesting(std::nullopt);
+    }
+    static void touch(const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QTemporaryDir program;
+    QTemporaryDir user;
+};
+
+}  // namespace
+
+TEST_F(PathsTest, AWritableProgramFolderHoldsTheData) {
+    EXPECT_EQ(paths::dataFolder(), program.path());
+    EXPECT_EQ(paths::databasePath(), program.filePath("Data.db"));
+    EXPECT_EQ(paths::iniFolder(), program.filePath("ini"));
+    EXPECT_EQ(paths::legacyDatabasePath(), program.filePath("Data.mdb"));
+    EXPECT_EQ(paths::traceFolder(), user.path());
+}
+
+TEST_F(PathsTest, AMissingProgramFolderSendsTheDataToTheUserFolder) {
+    paths::setProgramFolderForTesting(program.filePath("gone"));
+    EXPECT_EQ(paths::databasePath(), user.filePath("Data.db"));
+    EXPECT_EQ(paths::legacyDatabasePath(), program.filePath("gone/Data.mdb"));
+}
+
+TEST_F(PathsTest, TemplateIsLookedForBesideTheProgramFirst) {
+    EXPECT_TRUE(paths::templatePath().isEmpty());
+    touch(user.filePath("Center.Fr3"));
+    EXPECT_EQ(paths::templatePath(), user.filePath("Center.Fr3"));
+    touch(program.filePath("Center.Fr3"));
+    EXPECT_EQ(paths::templatePath(), program.filePath("Center.Fr3"));
+}
+
+TEST(Paths, TheRealProgramFolderIsTheExecutablesFolder) {
+    EXPECT_EQ(QDir(paths::programFolder()), QDir(QCoreApplication::applicationDirPath()));
+}
