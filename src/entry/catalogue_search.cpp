@@ -19,8 +19,12 @@ bool ensureSearchIndex(QSqlDatabase db) {
         "CREATE INDEX IF NOT EXISTS [ix_DosSperm_RegNo_SPF] ON [DosSperm] ([RegNo_SPF] COLLATE NOCASE)"));
 }
 
-std::optional<int> firstRowWithForeignRegPrefix(QSqlDatabase db, const QString& prefix) {
-    if (prefix.isEmpty()) return std::nullopt;
+PrefixSearch findForeignRegPrefix(QSqlDatabase db, const QString& prefix) {
+    PrefixSearch result;
+    if (prefix.isEmpty()) {
+        result.ok = true;
+        return result;
+    }
     QSqlQuery query(db);
     query.setForwardOnly(true);
     // The range terms walk the index; substr() keeps the answer exact whatever the range lets in.
@@ -28,21 +32,27 @@ std::optional<int> firstRowWithForeignRegPrefix(QSqlDatabase db, const QString& 
             "SELECT MIN(rowid) FROM [DosSperm] "
             "WHERE [RegNo_SPF] >= :low COLLATE NOCASE AND [RegNo_SPF] < :high COLLATE NOCASE "
             "AND substr([RegNo_SPF], 1, :length) = :prefix COLLATE NOCASE")))
-        return std::nullopt;
+        return result;
     query.bindValue(QStringLiteral(":low"), prefix);
     query.bindValue(QStringLiteral(":high"), prefix + QString::fromUcs4(&kLastCodePoint, 1));
     query.bindValue(QStringLiteral(":length"), int(prefix.toUcs4().size()));  // characters, as SQLite counts
     query.bindValue(QStringLiteral(":prefix"), prefix);
-    if (!query.exec() || !query.next() || query.value(0).isNull()) return std::nullopt;
+    if (!query.exec() || !query.next()) return result;
+    if (query.value(0).isNull()) {
+        result.ok = true;
+        return result;
+    }
     const qint64 rowid = query.value(0).toLongLong();
 
     QSqlQuery position(db);
     position.setForwardOnly(true);
     if (!position.prepare(QStringLiteral("SELECT COUNT(*) FROM [DosSperm] WHERE rowid < :rowid")))
-        return std::nullopt;
+        return result;
     position.bindValue(QStringLiteral(":rowid"), rowid);
-    if (!position.exec() || !position.next()) return std::nullopt;
-    return position.value(0).toInt();
+    if (!position.exec() || !position.next()) return result;
+    result.ok = true;
+    result.row = position.value(0).toInt();
+    return result;
 }
 
 }  // namespace zartav::catalogue

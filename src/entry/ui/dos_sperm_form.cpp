@@ -1,0 +1,202 @@
+#include "entry/ui/dos_sperm_form.h"
+
+#include "data/tdm.h"
+#include "entry/catalogue_search.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+
+namespace zartav {
+
+namespace {
+
+constexpr int kBorder = 5;
+constexpr int kClientWidth = 730;
+constexpr int kClientHeight = 499;
+const char* const kSearchColumn = "RegNo_SPF";
+
+// Columns alternate two pale colours so a wide row stays readable.
+class CatalogueColours final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::BackgroundRole && index.isValid())
+            return index.column() % 2 == 0 ? QColor(0xF0, 0xFF, 0xF0) : QColor(0xFF, 0xFF, 0xF0);
+        if (role == Qt::ForegroundRole && index.isValid()) return QColor(Qt::black);
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+}  // namespace
+
+QColor TDosSperm::notFoundColour() { return QColor(0xFF, 0xF0, 0xF8); }
+
+TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
+      dm_(dm) {
+    setObjectName(QStringLiteral("DosSperm"));
+    setWindowTitle(QString());
+    setLayoutDirection(Qt::RightToLeft);
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFixedSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
+
+    // Child geometry is not mirrored by Qt, so the top row is placed from the right edge.
+    const int right = kBorder + kClientWidth;
+    Label1 = new QLabel(QStringLiteral("ثبت خارجي"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->adjustSize();
+    Label1->move(right - Label1->width() - 2, kBorder + 4);
+
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(Label1->x() - 6 - 121, kBorder, 121, 21);
+    setSearchColour(notFoundColour());
+
+    dxButton1 = new QPushButton(QStringLiteral("انصراف"), this);
+    dxButton1->setObjectName(QStringLiteral("dxButton1"));
+    dxButton1->setGeometry(kBorder, kBorder, 73, 21);
+    dxButton2 = new QPushButton(QStringLiteral("قبول"), this);
+    dxButton2->setObjectName(QStringLiteral("dxButton2"));
+    dxButton2->setGeometry(kBorder + 73 + 8, kBorder, 73, 21);
+    for (QPushButton* b : {dxButton1, dxButton2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(kBorder, kBorder + kClientHeight - 475, kClientWidth, 475);
+    auto* colours = new CatalogueColours(this);
+    colours->setSourceModel(&dm_.DDosSperm);
+    DBGrid1->setModel(colours);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setShowGrid(true);
+    DBGrid1->setWordWrap(false);
+    DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(18);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // The selection stays visible while the search box has the focus.
+    QPalette pal = DBGrid1->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+    DBGrid1->setPalette(pal);
+
+    setTabOrder(Edit1, dxButton2);
+    setTabOrder(dxButton2, dxButton1);
+    setTabOrder(dxButton1, DBGrid1);
+
+    connect(dxButton2, &QPushButton::clicked, this, [this] { done(kOk); });
+    connect(dxButton1, &QPushButton::clicked, this, [this] { done(kCancel); });
+    connect(Edit1, &QLineEdit::textChanged, this, &TDosSperm::Edit1Change);
+
+    // The grid's selection is the catalogue's current row, both ways.
+    CatalogueTable& table = dm_.TDosSperm;
+    connect(&table, &CatalogueTable::currentChanged, this, &TDosSperm::selectCurrentRowInGrid);
+    connect(&table, &CatalogueTable::rowsReset, this, [this] { selectCurrentRowInGrid(dm_.TDosSperm.currentRow()); });
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!syncing_ && current.isValid()) dm_.TDosSperm.setCurrentRow(current.row());
+            });
+    selectCurrentRowInGrid(table.currentRow());
+}
+
+TDosSperm::~TDosSperm() = default;
+
+void TDosSperm::setSearchColour(const QColor& colour) {
+    QPalette pal = Edit1->palette();
+    pal.setColor(QPalette::Base, colour);
+    Edit1->setPalette(pal);
+}
+
+void TDosSperm::selectCurrentRowInGrid(int row) {
+    if (syncing_) return;
+    syncing_ = true;
+    QItemSelectionModel* selection = DBGrid1->selectionModel();
+    if (row < 0 || row >= DBGrid1->model()->rowCount()) {
+        selection->clear();
+    } else {
+        const QModelIndex index = DBGrid1->model()->index(row, 0);
+        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        DBGrid1->scrollTo(index);
+    }
+    syncing_ = false;
+}
+
+void TDosSperm::showEvent(QShowEvent* event) {
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TDosSperm::FormShow() {
+    // The last search text stays, unsearched; the catalogue stays on its row.
+    setSearchColour(Qt::white);
+    selectCurrentRowInGrid(dm_.TDosSperm.currentRow());
+    Edit1->setFocus();
+}
+
+int TDosSperm::findRow(const QString& prefix) {
+    CatalogueTable& table = dm_.TDosSperm;
+    const QSqlDatabase db = dm_.Maincon.database();
+    if (!indexChecked_) {
+        catalogue::ensureSearchIndex(db);
+        indexChecked_ = true;
+    }
+    const catalogue::PrefixSearch found = catalogue::findForeignRegPrefix(db, prefix);
+    const int column = CatalogueTable::columnIndex(QLatin1String(kSearchColumn));
+    if (found.ok && found.row < 0) return -1;
+    // The grid shows the rows read when the catalogue was opened: should the file have changed
+    // since, or the query fail, the rows in memory decide.
+    if (found.ok && table.valueAt(found.row, column).startsWith(prefix, Qt::CaseInsensitive)) return found.row;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        if (table.valueAt(row, column).startsWith(prefix, Qt::CaseInsensitive)) return row;
+    }
+    return -1;
+}
+
+void TDosSperm::Edit1Change(const QString& text) {
+    CatalogueTable& table = dm_.TDosSperm;
+    if (text.trimmed().isEmpty()) {
+        setSearchColour(Qt::white);
+        table.first();
+        return;
+    }
+    const int row = findRow(text);
+    if (row >= 0) {
+        table.setCurrentRow(row);
+        setSearchColour(Qt::white);
+    } else {
+        setSearchColour(notFoundColour());
+    }
+}
+
+void TDosSperm::reject() {}
+
+void TDosSperm::keyPressEvent(QKeyEvent* event) {
+    // Neither button answers to Enter or Escape.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+}  // namespace zartav

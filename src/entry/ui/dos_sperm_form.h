@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace zartav {
+
+class TDM;
+
+// The bull catalogue picker: the whole catalogue in a read-only grid, and a search box that
+// moves to the first bull whose foreign registration number begins with what is typed. The
+// choice is the catalogue's current row when OK closes the window. Created once and reused:
+// the search text and the current row stay from one showing to the next.
+class TDosSperm : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kOk = 1;
+    static constexpr int kCancel = 2;
+
+    explicit TDosSperm(TDM& dm, QWidget* parent = nullptr);
+    ~TDosSperm() override;
+
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    QPushButton* dxButton2;  // OK
+    QPushButton* dxButton1;  // Cancel
+    QTableView* DBGrid1;
+
+    // The search box's colour when nothing matches.
+    static QColor notFoundColour();
+
+public slots:
+    void FormShow();
+    void Edit1Change(const QString& text);
+    void reject() override;  // Escape and the title bar do not close it
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void setSearchColour(const QColor& colour);
+    void selectCurrentRowInGrid(int row);
+    int findRow(const QString& prefix);
+
+    TDM& dm_;
+    bool indexChecked_ = false;
+    bool syncing_ = false;
+};
+
+}  // namespace zartav

@@ -1,0 +1,630 @@
+#include "entry/ui/entry_form.h"
+
+#include "data/tdm.h"
+#include "entry/photo_convert.h"
+#include "entry/ui/dos_sperm_form.h"
+#include "entry/ui/picture_box.h"
+#include "entry/ui/picture_dialog.h"
+#include "util/message_sink.h"
+#include "util/ttools.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace zartav {
+
+namespace {
+
+enum class Kind { Edit, Date, CheckedDate, List, PickList, ShowOnly };
+enum class Group { None, Registration, Calf, Sire, Dams, Inseminations };
+
+struct Field {
+    const char* name;
+    Kind kind;
+    const char* caption;  // blanks included: they are part of the caption
+    const char* column;   // two blanks inside some names: part of the name
+    Group group;
+    char items;  // fixed item list A-E, 0 for none
+};
+
+// In tab order.
+const Field kFields[] = {
+    {"DBEdit1", Kind::Edit, "شماره ثبت", "شماره ثبت", Group::Registration, 0},
+    {"DBComboBox1", Kind::List, "كد استان", "كد استان", Group::Registration, 0},
+    {"DBComboBox2", Kind::List, "نام استان", "نام استان", Group::Registration, 0},
+    {"DBComboBox3", Kind::List, "نام شهرستان", "نام شهرستان", Group::Registration, 0},
+    {"DBComboBox4", Kind::List, "نام گاوداري ", "نام گاوداري", Group::Registration, 0},
+    {"DBComboBox5", Kind::List, "كد گله", "كد گله", Group::Registration, 0},
+    {"DBEdit7", Kind::Edit, "بدن", "بدن", Group::Calf, 0},
+    {"DBEdit8", Kind::Edit, "گوش فلزي", "گوش ف", Group::Calf, 0},
+    {"DBEdit9", Kind::Edit, "پلاستيكي", "گوش پ", Group::Calf, 0},
+    {"DBEdit10", Kind::CheckedDate, "تاريخ تولد", "تاريخ تولد", Group::Calf, 0},
+    {"DBComboBox6", Kind::List, "نام گوساله", "نام گوساله", Group::Calf, 0},
+    {"DBEdit12", Kind::Edit, "شماره گل", "شماره گل", Group::Calf, 0},
+    {"DBEdit13", Kind::Edit, " گوساله%HF ", "HFگوساله", Group::Calf, 0},
+    {"DBComboBox7", Kind::List, "نحوه تولد", "نحوه تولد", Group::Calf, 'A'},
+    {"DBComboBox8", Kind::List, "جنس گوساله", "جنس گوساله", Group::Calf, 'B'},
+    {"DBEdit16", Kind::Edit, "وزن", "وزن", Group::Calf, 0},
+    {"DBEdit17", Kind::Edit, "نام پدر", "نام", Group::Sire, 0},
+    {"DBEdit18", Kind::Edit, "ثبت داخلي ", "ثبت داخلي", Group::Sire, 0},
+    {"DBEdit19", Kind::Edit, "ثبت خارجي", "ثبت خارجي", Group::Sire, 0},
+    {"DBEdit20", Kind::Edit, "پدر %HF", "HFپدر", Group::Sire, 0},
+    {"DBEdit21", Kind::Edit, "بدن مادر تني", "بدن مادر تني", Group::Dams, 0},
+    {"DBEdit22", Kind::Edit, "گوش فلزي", "گوش ف مادر تني", Group::Dams, 0},
+    {"DBEdit23", Kind::Edit, "گوش پلاستيكي", "گوش پ مادر تني", Group::Dams, 0},
+    {"DBEdit24", Kind::Edit, "شماره ثبت", "ثبت مادر تني", Group::Dams, 0},
+    {"DBEdit25", Kind::Edit, "نام گل", "نام گل مادر تني", Group::Dams, 0},
+    {"DBEdit26", Kind::Edit, "شماره گل ", "شماره گل مادر تني", Group::Dams, 0},
+    {"DBEdit27", Kind::Edit, "دوره زايش", "دوره زايش", Group::Dams, 0},
+    {"DBEdit28", Kind::Edit, "مادر تني %HF", "HFمادر تني", Group::Dams, 0},
+    {"DBEdit29", Kind::Edit, "بدن مادر ناتني", "بدن مادر ناتني", Group::Dams, 0},
+    {"DBEdit30", Kind::Edit, "گوش فلزي ", "گوش ف مادر ناتني", Group::Dams, 0},
+    {"DBEdit31", Kind::Edit, "گوش پلاستيكي", "گوش پ مادر ناتني", Group::Dams, 0},
+    {"DBEdit32", Kind::Edit, "شماره ثبت", "ثبت مادر ناتني", Group::Dams, 0},
+    {"DBEdit33", Kind::Edit, "نام گل", "نام گل مادر ناتني", Group::Dams, 0},
+    {"DBEdit34", Kind::Edit, "شماره گل", "شماره گل مادر ناتني", Group::Dams, 0},
+    {"DBComboBox13", Kind::List, "نوع منجر به باروري", "نوع منجر به باروري", Group::Inseminations, 'C'},
+    {"DBEdit44", Kind::CheckedDate, "تاريخ منجر به باروري", "تاريخ منجر به باروري", Group::Inseminations, 0},
+    {"DBEdit35", Kind::Edit, "اسپرم تلقيح 1", "اسپرم تلقيح 1", Group::Inseminations, 0},
+    {"DBComboBox9", Kind::List, "نوع تلقيح 1", "نوع تلقيح  1", Group::Inseminations, 'C'},
+    {"DBEdit37", Kind::Date, "تاريخ تلقيح 1", "تاريخ  تلقيح 1", Group::Inseminations, 0},
+    {"DBEdit38", Kind::Edit, "اسپرم تلقيح 2", "اسپرم تلقيح 2", Group::Inseminations, 0},
+    {"DBComboBox10", Kind::List, "نوع تلقيح 2", "نوع تلقيح  2", Group::Inseminations, 'C'},
+    {"DBEdit40", Kind::Date, "تاريخ تلقيح 2", "تاريخ  تلقيح 2", Group::Inseminations, 0},
+    {"DBEdit41", Kind::Edit, "اسپرم تلقيح 3", "اسپرم تلقيح 3", Group::Inseminations, 0},
+    {"DBComboBox11", Kind::List, "نوع تلقيح 3", "نوع تلقيح  3", Group::Inseminations, 'C'},
+    {"DBEdit43", Kind::Date, "تاريخ تلقيح 3", "تاريخ  تلقيح 3", Group::Inseminations, 0},
+    {"DBEdit46", Kind::Edit, "تعداد تلقيح", "تعداد تلقيح", Group::None, 0},
+    {"DBComboBox12", Kind::List, "نوع باروري", "نوع باروري", Group::None, 'C'},
+    {"DBComboBox14", Kind::PickList, "چگونگي زايمان", "چگونگي زايمان", Group::None, 'D'},
+    {"DBEdit50", Kind::CheckedDate, "تاريخ چاپ", "تاريخ چاپ", Group::None, 0},
+    {"DBComboBox15", Kind::List, "رنگ لكه ها", "رنگ لكه ها", Group::None, 'E'},
+    {"DBEdit48", Kind::ShowOnly, "كد نحوه زايش", "كد نحوه زايش", Group::None, 0},
+};
+
+const char* const kPhotoColumns[3] = {"عكس 1", "عكس 2", "عكس 3"};
+
+// The lists of stored values, refilled before every showing, in this order.
+const struct {
+    const char* box;
+    const char* statement;
+} kStoredValueLists[] = {
+    {"DBComboBox1", "Select Distinct [كد استان] as Res From VaskorTemp "},
+    {"DBComboBox2", "Select Distinct [نام استان] as Res From VaskorTemp "},
+    {"DBComboBox3", "Select Distinct [نام شهرستان] as Res From VaskorTemp "},
+    {"DBComboBox4", "Select Distinct [نام گاوداري] as Res From VaskorTemp "},
+    {"DBComboBox5", "Select Distinct [كد گله] as Res From VaskorTemp "},
+    {"DBComboBox6", "Select Distinct [نام گوساله] as Res From VaskorTemp "},
+};
+
+constexpr int kBorder = 5;
+constexpr int kClientWidth = 754;
+constexpr int kClientHeight = 515;
+
+QColor groupColour(Group group) {
+    switch (group) {
+    case Group::Registration: return QColor(0xE8, 0xE8, 0xFF);
+    case Group::Calf: return QColor(0xF0, 0xFF, 0xF0);
+    case Group::Sire: return QColor(0xFF, 0xF2, 0xF9);
+    case Group::Dams: return QColor(0xFF, 0xFF, 0xEA);
+    case Group::Inseminations: return QColor(0xF8, 0xEF, 0xEF);
+    case Group::None: break;
+    }
+    return {};
+}
+
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// A plain box: the program's title as its caption and one OK button.
+void showPlainMessage(const QString& message) {
+    MessageBox box;
+    box.icon = MessageIcon::Information;
+    box.caption = QGuiApplication::applicationDisplayName();
+    if (box.caption.isEmpty()) box.caption = QStringLiteral("زرتاو");
+    box.text = message;
+    box.buttons = {QStringLiteral("OK")};
+    box.escapeButton = 0;
+    messageSink().show(box);
+}
+
+}  // namespace
+
+QStringList TForm2::mannerOfBirthItems() {
+    return {QStringLiteral("تك قلو"), QStringLiteral("دو قلو"), QStringLiteral("سه قلو")};
+}
+
+QStringList TForm2::calfSexItems() {
+    return {QStringLiteral("ماده"), QStringLiteral("نر"), QStringLiteral("فري مارتين ماده"),
+            QStringLiteral("فري مارتين نر")};
+}
+
+QStringList TForm2::serviceTypeItems() {
+    return {QStringLiteral("مصنوعي"), QStringLiteral("طبيعي"), QStringLiteral("انتقال جنين")};
+}
+
+QStringList TForm2::calvingMannerItems() {
+    return {QStringLiteral("بدون كمك"), QStringLiteral("با كمك بدون صدمه"), QStringLiteral("با كمك زياد و صدمات كم"),
+            QStringLiteral("با كمك زياد و صدمات زياد"), QStringLiteral("سزارين")};
+}
+
+QStringList TForm2::patchColourItems() { return {QStringLiteral("سياه و سفيد"), QStringLiteral("قرمز و سياه")}; }
+
+QString TForm2::photoFailureText() { return QStringLiteral("خطا در ساخت فايل موقت تصوير"); }
+
+TForm2::TForm2(TDM& dm, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
+      dm_(dm) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QString());
+    setLayoutDirection(Qt::RightToLeft);
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFixedSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
+    buildControls();
+    buildLayout();
+    bindControls();
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::buildControls() {
+    const int maxLength = RecordTable::maxLength();
+    for (const Field& f : kFields) {
+        QWidget* box = nullptr;
+        QLineEdit* line = nullptr;
+        if (f.kind == Kind::List || f.kind == Kind::PickList) {
+            auto* combo = new QComboBox(this);
+            combo->setEditable(f.kind == Kind::List);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            combo->setMinimumContentsLength(4);
+            combo->setMaxVisibleItems(12);
+            switch (f.items) {
+            case 'A': combo->addItems(mannerOfBirthItems()); break;
+            case 'B': combo->addItems(calfSexItems()); break;
+            case 'C': combo->addItems(serviceTypeItems()); break;
+            case 'D': combo->addItems(calvingMannerItems()); break;
+            case 'E': combo->addItems(patchColourItems()); break;
+            default: break;
+            }
+            combo->setCurrentIndex(-1);
+            line = combo->lineEdit();
+            box = combo;
+        } else {
+            line = new QLineEdit(this);
+            line->setMinimumWidth(30);
+            box = line;
+            if (f.kind == Kind::ShowOnly) line->setEnabled(false);
+            if (f.kind == Kind::Date || f.kind == Kind::CheckedDate) {
+                dateBoxes_ << line;
+                line->installEventFilter(this);
+            }
+        }
+        if (line) line->setMaxLength(maxLength);
+        box->setObjectName(text(f.name));
+        if (f.group != Group::None) {
+            QPalette pal = box->palette();
+            pal.setColor(QPalette::Base, groupColour(f.group));
+            box->setPalette(pal);
+        }
+        auto* label = new QLabel(text(f.caption), this);
+        label->setBuddy(box);
+        captions_.insert(box, label);
+        columns_.insert(box, text(f.column));
+        boxes_.insert(text(f.column), box);
+    }
+
+    auto edit = [this](const char* name) { return findChild<QLineEdit*>(text(name)); };
+    auto combo = [this](const char* name) { return findChild<QComboBox*>(text(name)); };
+    DBEdit1 = edit("DBEdit1");
+    DBComboBox1 = combo("DBComboBox1");
+    DBComboBox2 = combo("DBComboBox2");
+    DBComboBox3 = combo("DBComboBox3");
+    DBComboBox4 = combo("DBComboBox4");
+    DBComboBox5 = combo("DBComboBox5");
+    DBEdit7 = edit("DBEdit7");
+    DBEdit8 = edit("DBEdit8");
+    DBEdit9 = edit("DBEdit9");
+    DBEdit10 = edit("DBEdit10");
+    DBComboBox6 = combo("DBComboBox6");
+    DBEdit12 = edit("DBEdit12");
+    DBEdit13 = edit("DBEdit13");
+    DBComboBox7 = combo("DBComboBox7");
+    DBComboBox8 = combo("DBComboBox8");
+    DBEdit16 = edit("DBEdit16");
+    DBEdit17 = edit("DBEdit17");
+    DBEdit18 = edit("DBEdit18");
+    DBEdit19 = edit("DBEdit19");
+    DBEdit20 = edit("DBEdit20");
+    DBEdit21 = edit("DBEdit21");
+    DBEdit22 = edit("DBEdit22");
+    DBEdit23 = edit("DBEdit23");
+    DBEdit24 = edit("DBEdit24");
+    DBEdit25 = edit("DBEdit25");
+    DBEdit26 = edit("DBEdit26");
+    DBEdit27 = edit("DBEdit27");
+    DBEdit28 = edit("DBEdit28");
+    DBEdit29 = edit("DBEdit29");
+    DBEdit30 = edit("DBEdit30");
+    DBEdit31 = edit("DBEdit31");
+    DBEdit32 = edit("DBEdit32");
+    DBEdit33 = edit("DBEdit33");
+    DBEdit34 = edit("DBEdit34");
+    DBComboBox13 = combo("DBComboBox13");
+    DBEdit44 = edit("DBEdit44");
+    DBEdit35 = edit("DBEdit35");
+    DBComboBox9 = combo("DBComboBox9");
+    DBEdit37 = edit("DBEdit37");
+    DBEdit38 = edit("DBEdit38");
+    DBComboBox10 = combo("DBComboBox10");
+    DBEdit40 = edit("DBEdit40");
+    DBEdit41 = edit("DBEdit41");
+    DBComboBox11 = combo("DBComboBox11");
+    DBEdit43 = edit("DBEdit43");
+    DBEdit46 = edit("DBEdit46");
+    DBComboBox12 = combo("DBComboBox12");
+    DBComboBox14 = combo("DBComboBox14");
+    DBEdit50 = edit("DBEdit50");
+    DBComboBox15 = combo("DBComboBox15");
+    DBEdit48 = edit("DBEdit48");
+
+    dxButton1 = new QPushButton(QStringLiteral("قبول"), this);
+    dxButton1->setObjectName(QStringLiteral("dxButton1"));
+    dxButton1->setFixedSize(161, 33);
+    dxButton2 = new QPushButton(QStringLiteral("انصراف"), this);
+    dxButton2->setObjectName(QStringLiteral("dxButton2"));
+    dxButton2->setFixedSize(161, 29);
+    for (QPushButton* b : {dxButton1, dxButton2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    auto arrow = [this](const char* name) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(text(name));
+        b->setArrowType(Qt::LeftArrow);
+        b->setFixedSize(15, 15);
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    dxToolButton1 = arrow("dxToolButton1");
+    dxToolButton2 = arrow("dxToolButton2");
+    dxToolButton3 = arrow("dxToolButton3");
+    dxToolButton4 = arrow("dxToolButton4");
+
+    PictureBox** images[3] = {&DBImage1, &DBImage2, &DBImage3};
+    for (int i = 0; i < 3; ++i) {
+        *images[i] = new PictureBox(this);
+        (*images[i])->setObjectName(QStringLiteral("DBImage%1").arg(i + 1));
+        auto* label = new QLabel(text(kPhotoColumns[i]), this);
+        label->setBuddy(*images[i]);
+        captions_.insert(*images[i], label);
+        columns_.insert(*images[i], text(kPhotoColumns[i]));
+        boxes_.insert(text(kPhotoColumns[i]), *images[i]);
+    }
+
+    OpenPictureDialog1 = new TOpenPictureDialog(this);
+
+    // Tab order: the fields as listed, then OK and Cancel.
+    QWidget* previous = nullptr;
+    for (const Field& f : kFields) {
+        QWidget* box = findChild<QWidget*>(text(f.name));
+        if (previous) setTabOrder(previous, box);
+        previous = box;
+    }
+    setTabOrder(previous, dxButton1);
+    setTabOrder(dxButton1, dxButton2);
+}
+
+void TForm2::buildLayout() {
+    // Each label sits at the right of its box; the layouts run right to left.
+    auto inlineCell = [this](QGridLayout* grid, int row, int cell, QWidget* box) {
+        grid->addWidget(captions_.value(box), row, cell * 2);
+        grid->addWidget(box, row, cell * 2 + 1);
+    };
+    auto stackedCell = [this](QGridLayout* grid, int row, int cell, QWidget* box) {
+        grid->addWidget(captions_.value(box), row * 2, cell, Qt::AlignBottom);
+        grid->addWidget(box, row * 2 + 1, cell);
+    };
+    auto grid = [](int spacing = 4) {
+        auto* g = new QGridLayout;
+        g->setHorizontalSpacing(spacing);
+        g->setVerticalSpacing(2);
+        return g;
+    };
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
+    page->setSpacing(5);
+
+    // 1-2: registration and place.
+    QGridLayout* place = grid();
+    inlineCell(place, 0, 0, DBEdit1);
+    inlineCell(place, 0, 1, DBComboBox1);
+    inlineCell(place, 0, 2, DBComboBox2);
+    inlineCell(place, 0, 3, DBComboBox3);
+    inlineCell(place, 1, 0, DBComboBox4);
+    inlineCell(place, 1, 1, DBComboBox5);
+    for (int c = 1; c < 8; c += 2) place->setColumnStretch(c, 1);
+    page->addLayout(place);
+
+    // 3: the calf, captions above.
+    QGridLayout* calf = grid();
+    int cell = 0;
+    for (QWidget* box : std::initializer_list<QWidget*>{DBEdit7, DBEdit8, DBEdit9, DBEdit10, DBComboBox6, DBEdit12, DBEdit13}) {
+        stackedCell(calf, 0, cell, box);
+        calf->setColumnStretch(cell++, 1);
+    }
+    page->addLayout(calf);
+
+    // 4-5: manner of birth, sex, weight; the sire with its catalogue button.
+    QGridLayout* sire = grid();
+    inlineCell(sire, 0, 0, DBComboBox7);
+    inlineCell(sire, 0, 1, DBComboBox8);
+    inlineCell(sire, 0, 2, DBEdit16);
+    inlineCell(sire, 1, 0, DBEdit17);
+    inlineCell(sire, 1, 1, DBEdit18);
+    inlineCell(sire, 1, 2, DBEdit19);
+    auto* hf = new QHBoxLayout;
+    hf->setSpacing(4);
+    hf->addWidget(dxToolButton1);
+    hf->addWidget(captions_.value(DBEdit20));
+    hf->addWidget(DBEdit20, 1);
+    sire->addLayout(hf, 1, 6, 1, 2);
+    for (int c = 1; c < 8; c += 2) sire->setColumnStretch(c, 1);
+    page->addLayout(sire);
+
+    // 6-7: biological dam, recipient dam, captions above, in the same columns.
+    QGridLayout* dams = grid();
+    const QList<QWidget*> biological = {DBEdit21, DBEdit22, DBEdit23, DBEdit24, DBEdit25, DBEdit26, DBEdit27, DBEdit28};
+    const QList<QWidget*> recipient = {DBEdit29, DBEdit30, DBEdit31, DBEdit32, DBEdit33, DBEdit34};
+    for (int i = 0; i < biological.size(); ++i) {
+        stackedCell(dams, 0, i, biological[i]);
+        dams->setColumnStretch(i, 1);
+    }
+    for (int i = 0; i < recipient.size(); ++i) stackedCell(dams, 1, i, recipient[i]);
+    page->addLayout(dams);
+
+    // 8: the service that led to pregnancy at the right, then inseminations 1, 2 and 3.
+    QGridLayout* services = grid();
+    inlineCell(services, 0, 0, DBComboBox13);
+    inlineCell(services, 2, 0, DBEdit44);
+    QWidget* const columnsOfServices[3][3] = {
+        {DBEdit35, DBComboBox9, DBEdit37}, {DBEdit38, DBComboBox10, DBEdit40}, {DBEdit41, DBComboBox11, DBEdit43}};
+    for (int s = 0; s < 3; ++s) {
+        for (int r = 0; r < 3; ++r) inlineCell(services, r, s + 1, columnsOfServices[s][r]);
+    }
+    for (int c = 1; c < 8; c += 2) services->setColumnStretch(c, 1);
+    page->addLayout(services);
+
+    // 9-10: number of inseminations, conception, calving manner and its code; print date, colour.
+    QGridLayout* closing = grid();
+    inlineCell(closing, 0, 0, DBEdit46);
+    inlineCell(closing, 0, 1, DBComboBox12);
+    inlineCell(closing, 0, 2, DBComboBox14);
+    inlineCell(closing, 0, 3, DBEdit48);
+    inlineCell(closing, 1, 0, DBEdit50);
+    inlineCell(closing, 1, 1, DBComboBox15);
+    closing->setColumnStretch(1, 2);
+    closing->setColumnStretch(3, 2);
+    closing->setColumnStretch(5, 3);
+    closing->setColumnStretch(7, 1);
+    page->addLayout(closing);
+    page->addStretch(1);
+
+    // 11: the three photos, and OK above Cancel at the left edge.
+    auto* bottom = new QHBoxLayout;
+    bottom->setSpacing(12);
+    QToolButton* arrows[3] = {dxToolButton2, dxToolButton3, dxToolButton4};
+    PictureBox* images[3] = {DBImage1, DBImage2, DBImage3};
+    for (int i = 0; i < 3; ++i) {
+        auto* photo = new QVBoxLayout;
+        photo->setSpacing(2);
+        auto* head = new QHBoxLayout;
+        head->setSpacing(3);
+        head->addWidget(captions_.value(images[i]));
+        head->addWidget(arrows[i]);
+        head->addStretch(1);
+        photo->addLayout(head);
+        photo->addWidget(images[i]);
+        bottom->addLayout(photo);
+    }
+    bottom->addStretch(1);
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(4);
+    buttons->addStretch(1);
+    buttons->addWidget(dxButton1);
+    buttons->addWidget(dxButton2);
+    bottom->addLayout(buttons);
+    page->addLayout(bottom);
+}
+
+void TForm2::bindControls() {
+    for (auto it = boxes_.cbegin(); it != boxes_.cend(); ++it) {
+        QWidget* box = it.value();
+        if (auto* line = qobject_cast<QLineEdit*>(box)) {
+            connect(line, &QLineEdit::textChanged, this, [this, line](const QString& t) { writeColumn(line, t); });
+        } else if (auto* combo = qobject_cast<QComboBox*>(box)) {
+            if (combo->isEditable()) {
+                connect(combo, &QComboBox::currentTextChanged, this,
+                        [this, combo](const QString& t) { writeColumn(combo, t); });
+            } else {
+                // The pick list changes only when the user picks an item.
+                connect(combo, &QComboBox::activated, this, [this, combo](int index) {
+                    writeColumn(combo, combo->itemText(index));
+                    if (combo == DBComboBox14) DBComboBox14Change();
+                });
+            }
+        }
+    }
+    connect(dxToolButton1, &QToolButton::clicked, this, &TForm2::dxToolButton1Click);
+    connect(dxToolButton2, &QToolButton::clicked, this, &TForm2::dxToolButton2Click);
+    connect(dxToolButton3, &QToolButton::clicked, this, &TForm2::dxToolButton3Click);
+    connect(dxToolButton4, &QToolButton::clicked, this, &TForm2::dxToolButton4Click);
+    connect(DBImage1, &PictureBox::doubleClicked, this, &TForm2::DBImage1DblClick);
+    connect(DBImage2, &PictureBox::clicked, this, &TForm2::DBImage2Click);
+    connect(DBImage3, &PictureBox::doubleClicked, this, &TForm2::DBImage3DblClick);
+    connect(dxButton1, &QPushButton::clicked, this, &TForm2::dxButton1Click);
+    connect(dxButton2, &QPushButton::clicked, this, &TForm2::dxButton2Click);
+}
+
+QWidget* TForm2::boxOf(const QString& column) const { return boxes_.value(column); }
+
+void TForm2::writeColumn(QWidget* box, const QString& value) {
+    if (loading_) return;
+    dm_.TVascor.setValue(columns_.value(box), value);
+}
+
+void TForm2::showColumn(QWidget* box) {
+    const QString value = dm_.TVascor.value(columns_.value(box));
+    const bool wasLoading = loading_;
+    loading_ = true;
+    if (auto* line = qobject_cast<QLineEdit*>(box)) {
+        line->setText(value);
+        line->setCursorPosition(0);
+    } else if (auto* combo = qobject_cast<QComboBox*>(box)) {
+        const int index = combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        combo->setCurrentIndex(index);
+        // A stored value that is not one of the items shows as typed text (a pick list has none).
+        if (index < 0 && combo->isEditable()) combo->setEditText(value);
+        if (combo->lineEdit()) combo->lineEdit()->setCursorPosition(0);
+    } else if (auto* image = qobject_cast<PictureBox*>(box)) {
+        image->showPhoto(dm_.TVascor.photo(columns_.value(box)));
+    }
+    loading_ = wasLoading;
+}
+
+void TForm2::loadRecord() {
+    for (QWidget* box : std::as_const(boxes_)) showColumn(box);
+}
+
+void TForm2::FillLists() {
+    for (const auto& list : kStoredValueLists) {
+        auto* combo = findChild<QComboBox*>(text(list.box));
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+        const bool filled = dm_.FillCombo(text(list.statement), items);
+        Q_UNUSED(filled);  // a failed statement keeps the items; nothing is shown
+        const bool wasLoading = loading_;
+        loading_ = true;
+        combo->clear();
+        combo->addItems(items);
+        combo->setCurrentIndex(-1);
+        combo->clearEditText();
+        loading_ = wasLoading;
+    }
+}
+
+int TForm2::ShowModal() {
+    loadRecord();
+    return exec();
+}
+
+bool TForm2::ConvertJPG2BMP(const QString& fileName) {
+    std::optional<QByteArray> bitmap = photo::storedBitmapFromFile(fileName);
+    if (!bitmap) return false;
+    temporaryBitmap_ = std::move(*bitmap);
+    return true;
+}
+
+void TForm2::loadPhoto(int photo) {
+    const std::optional<QString> file = OpenPictureDialog1->Execute();
+    if (!file) return;
+    if (!ConvertJPG2BMP(*file)) {
+        showPlainMessage(photoFailureText());
+        return;
+    }
+    PictureBox* images[3] = {DBImage1, DBImage2, DBImage3};
+    if (!dm_.TVascor.setPhoto(text(kPhotoColumns[photo]), temporaryBitmap_)) return;
+    images[photo]->showPhoto(temporaryBitmap_);
+}
+
+void TForm2::dxToolButton2Click() { loadPhoto(0); }
+void TForm2::dxToolButton3Click() { loadPhoto(1); }
+void TForm2::dxToolButton4Click() { loadPhoto(2); }
+void TForm2::DBImage1DblClick() { loadPhoto(0); }
+void TForm2::DBImage2Click() { loadPhoto(1); }
+void TForm2::DBImage3DblClick() { loadPhoto(2); }
+
+void TForm2::dxToolButton1Click() {
+    if (!picker_ || picker_->exec() != TDosSperm::kOk) return;
+    RecordTable& record = dm_.TVascor;
+    const CatalogueTable& bulls = dm_.TDosSperm;
+    record.setValue(QStringLiteral("HFپدر"), QStringLiteral("100"));
+    record.setValue(QStringLiteral("نام"), bulls.value(QStringLiteral("Name_SP")));
+    record.setValue(QStringLiteral("ثبت داخلي"), bulls.value(QStringLiteral("RegNo_SP")));
+    record.setValue(QStringLiteral("ثبت خارجي"), bulls.value(QStringLiteral("RegNo_SPF")));
+    for (QLineEdit* box : {DBEdit20, DBEdit17, DBEdit18, DBEdit19}) showColumn(box);
+}
+
+void TForm2::DBComboBox14Change() {
+    const QString chosen = DBComboBox14->currentText().trimmed();
+    const int position = calvingMannerItems().indexOf(chosen);
+    if (position < 0) return;
+    dm_.TVascor.setValue(QStringLiteral("كد نحوه زايش"), QString::number(position + 1));
+    showColumn(DBEdit48);
+}
+
+void TForm2::DBEdit10DblClick() { TTools::instance().PickDateFromDate(DBEdit10); }
+
+void TForm2::DBEdit44DblClick(QLineEdit* box) { TTools::instance().PickDateFromDate(box ? box : DBEdit44); }
+
+void TForm2::dxButton1Click() {
+    TTools& tools = TTools::instance();
+    // Only the first wrong date is reported; the focus is left in its box.
+    if (!tools.CheckTheDate(DBEdit10)) return;
+    if (!tools.CheckTheDate(DBEdit44)) return;
+    if (!tools.CheckTheDate(DBEdit50)) return;
+    done(kOk);
+}
+
+void TForm2::dxButton2Click() { done(kCancel); }
+
+void TForm2::reject() {}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == DBEdit10) {
+            DBEdit10DblClick();
+            return true;
+        }
+        if (auto* box = qobject_cast<QLineEdit*>(watched); box && dateBoxes_.contains(box)) {
+            DBEdit44DblClick(box);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    // Neither button answers to Enter or Escape.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+}  // namespace zartav

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace zartav {
+
+class PictureBox;
+class TDM;
+class TDosSperm;
+class TOpenPictureDialog;
+
+// The certificate entry form: every box is bound to one column of the record table's current
+// record (in insert or edit mode while the form is shown). What is typed goes straight into the
+// record; the New and Edit commands post or cancel it by the form's result. Created once and
+// reused for every New and Edit.
+class TForm2 : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kOk = 1;
+    static constexpr int kCancel = 2;
+
+    explicit TForm2(TDM& dm, QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    TDM& dataModule() const { return dm_; }
+
+    // The catalogue picker the sire button opens (not owned).
+    void setCataloguePicker(TDosSperm* picker) { picker_ = picker; }
+    TDosSperm* cataloguePicker() const { return picker_; }
+
+    // Refills the six lists of stored values (province code and name, county, farm, herd code,
+    // calf name); a list whose statement fails keeps its items.
+    void FillLists();
+    // Shows the current record in the boxes, then the form modally: kOk or kCancel.
+    int ShowModal();
+    // Puts the record's values into every box (and the photos into the picture boxes).
+    void loadRecord();
+
+    // Turns a picture file into the bitmap the next photo load stores; false when the file
+    // cannot become one (the bitmap of an earlier load stays as it was).
+    bool ConvertJPG2BMP(const QString& fileName);
+    QByteArray temporaryBitmap() const { return temporaryBitmap_; }
+
+    // The bound box of a column (nullptr for an unbound name).
+    QWidget* boxOf(const QString& column) const;
+    QString columnOf(const QWidget* box) const { return columns_.value(box); }
+
+    // Fixed item lists.
+    static QStringList mannerOfBirthItems();   // A
+    static QStringList calfSexItems();         // B
+    static QStringList serviceTypeItems();     // C
+    static QStringList calvingMannerItems();   // D
+    static QStringList patchColourItems();     // E
+
+    // The message of a picture file that cannot be loaded.
+    static QString photoFailureText();
+
+    // Controls, named as the rest of the program knows them.
+    QLineEdit* DBEdit1;
+    QComboBox* DBComboBox1;
+    QComboBox* DBComboBox2;
+    QComboBox* DBComboBox3;
+    QComboBox* DBComboBox4;
+    QComboBox* DBComboBox5;
+    QLineEdit* DBEdit7;
+    QLineEdit* DBEdit8;
+    QLineEdit* DBEdit9;
+    QLineEdit* DBEdit10;
+    QComboBox* DBComboBox6;
+    QLineEdit* DBEdit12;
+    QLineEdit* DBEdit13;
+    QComboBox* DBComboBox7;
+    QComboBox* DBComboBox8;
+    QLineEdit* DBEdit16;
+    QLineEdit* DBEdit17;
+    QLineEdit* DBEdit18;
+    QLineEdit* DBEdit19;
+    QLineEdit* DBEdit20;
+    QLineEdit* DBEdit21;
+    QLineEdit* DBEdit22;
+    QLineEdit* DBEdit23;
+    QLineEdit* DBEdit24;
+    QLineEdit* DBEdit25;
+    QLineEdit* DBEdit26;
+    QLineEdit* DBEdit27;
+    QLineEdit* DBEdit28;
+    QLineEdit* DBEdit29;
+    QLineEdit* DBEdit30;
+    QLineEdit* DBEdit31;
+    QLineEdit* DBEdit32;
+    QLineEdit* DBEdit33;
+    QLineEdit* DBEdit34;
+    QComboBox* DBComboBox13;
+    QLineEdit* DBEdit44;
+    QLineEdit* DBEdit35;
+    QComboBox* DBComboBox9;
+    QLineEdit* DBEdit37;
+    QLineEdit* DBEdit38;
+    QComboBox* DBComboBox10;
+    QLineEdit* DBEdit40;
+    QLineEdit* DBEdit41;
+    QComboBox* DBComboBox11;
+    QLineEdit* DBEdit43;
+    QLineEdit* DBEdit46;
+    QComboBox* DBComboBox12;
+    QComboBox* DBComboBox14;
+    QLineEdit* DBEdit50;
+    QComboBox* DBComboBox15;
+    QLineEdit* DBEdit48;
+    QPushButton* dxButton1;  // OK
+    QPushButton* dxButton2;  // Cancel
+    PictureBox* DBImage1;
+    PictureBox* DBImage2;
+    PictureBox* DBImage3;
+    QToolButton* dxToolButton1;  // sire from the catalogue
+    QToolButton* dxToolButton2;  // photo 1
+    QToolButton* dxToolButton3;  // photo 2
+    QToolButton* dxToolButton4;  // photo 3
+    TOpenPictureDialog* OpenPictureDialog1;
+
+public slots:
+    void dxToolButton1Click();
+    void DBComboBox14Change();
+    void dxToolButton2Click();
+    void dxToolButton3Click();
+    void dxToolButton4Click();
+    void DBImage1DblClick();
+    void DBImage2Click();
+    void DBImage3DblClick();
+    void DBEdit10DblClick();
+    void DBEdit44DblClick(QLineEdit* box);
+    void dxButton1Click();
+    void dxButton2Click();
+    void reject() override;  // Escape and the title bar do not close it
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    void buildLayout();
+    void bindControls();
+    void loadPhoto(int photo);
+    void writeColumn(QWidget* box, const QString& text);
+    void showColumn(QWidget* box);
+
+    TDM& dm_;
+    TDosSperm* picker_ = nullptr;
+    QHash<const QWidget*, QString> columns_;
+    QHash<QString, QWidget*> boxes_;
+    QHash<QWidget*, QLabel*> captions_;
+    QList<QLineEdit*> dateBoxes_;
+    QByteArray temporaryBitmap_;
+    bool loading_ = false;
+};
+
+}  // namespace zartav

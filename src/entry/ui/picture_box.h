@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLabel>
+
+namespace zartav {
+
+// A photo column's picture box: shows the stored bitmap stretched to the box and reports clicks.
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+
+    // Shows a stored photo; empty or unreadable bytes show an empty box.
+    void showPhoto(const QByteArray& bitmap);
+    bool hasPicture() const { return hasPicture_; }
+
+signals:
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool hasPicture_ = false;
+};
+
+}  // namespace zartav

@@ -1,0 +1,464 @@
+#include "entry_fixture.h"
+
+#include "data/record_schema.h"
+#include "dates/date_picker_hook.h"
+#include "entry/ui/picture_box.h"
+#include "entry/ui/picture_dialog.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTabBar>
+#include <QToolButton>
+
+using namespace zartav;
+using namespace zartav::test;
+
+namespace {
+
+const QString kPrintDate = QStringLiteral("تاريخ چاپ");
+const QString kBirthDate = QStringLiteral("تاريخ تولد");
+const QString kServiceDate = QStringLiteral("تاريخ منجر به باروري");
+const QString kHerd = QStringLiteral("كد گله");
+const QString kCalvingManner = QStringLiteral("چگونگي زايمان");
+const QString kCalvingCode = QStringLiteral("كد نحوه زايش");
+const QString kSaveFailure = QStringLiteral("خطا در ذخيره سازي اطلاعات ");
+const QString kPhotoFailure = QStringLiteral("خطا در ساخت فايل موقت تصوير");
+
+QString photoFile(const char* name) { return QStringLiteral(ZARTAV_TESTDATA "/photos/") + QString::fromUtf8(name); }
+
+void doubleClick(QWidget* w) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+    QCoreApplication::sendEvent(w, &release);
+    QCoreApplication::sendEvent(w, &dbl);
+    QCoreApplication::sendEvent(w, &release);
+}
+
+void click(QWidget* w) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+    QCoreApplication::sendEvent(w, &release);
+}
+
+// A user's pick in a pick list.
+void pick(QComboBox* combo, int index) {
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+class FakeDatePicker final : public DatePicker {
+public:
+    void setDate(const QString& text) override { presetWith = text; }
+    std::optional<QString> pick() override {
+        ++picks;
+        return answer;
+    }
+    QString presetWith;
+    std::optional<QString> answer;
+    int picks = 0;
+};
+
+class EntryFormTest : public EntryFixture {};
+
+}  // namespace
+
+TEST_F(EntryFormTest, NewThenOkStoresTheRecordWithTodaysPrintDateAndRebuildsTabs) {
+    whenShown(*form2, [this] {
+        EXPECT_EQ(form2->DBEdit50->text(), QStringLiteral("1405/09/17"));
+        form2->DBEdit1->setText(QStringLiteral("IR-1405-77"));
+        form2->DBComboBox5->setEditText(QStringLiteral("120"));
+        form2->DBComboBox2->setEditText(QStringLiteral("تهران"));
+        form2->DBComboBox8->setCurrentIndex(0);
+        fillCheckedDates();
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+
+    RecordTable& t = dm->TVascor;
+    ASSERT_EQ(t.rowCount(), 1);
+    t.first();
+    EXPECT_EQ(t.value(kPrintDate), QStringLiteral("1405/09/17"));
+    EXPECT_EQ(t.value(QStringLiteral("شماره ثبت")), QStringLiteral("IR-1405-77"));
+    EXPECT_EQ(t.value(QStringLiteral("نام استان")), QStringLiteral("تهران"));
+    EXPECT_EQ(t.value(QStringLiteral("جنس گوساله")), QStringLiteral("ماده"));
+    EXPECT_EQ(t.value(kHerd), QStringLiteral("120"));
+    EXPECT_EQ(t.state(), RecordState::Browse);
+    EXPECT_EQ(tabs(), QStringList({"همه", "120"}));
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join("|").toStdString();
+}
+
+TEST_F(EntryFormTest, CancelAfterNewStoresNothingAndStillRebuildsTabs) {
+    addRecord({{kHerd, "7"}});
+    form1->TabControl1->removeTab(1);  // stale strip: the rebuild must bring the herd back
+    whenShown(*form2, [this] {
+        form2->DBComboBox5->setEditText(QStringLiteral("8"));
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    EXPECT_EQ(dm->TVascor.rowCount(), 1);
+    EXPECT_EQ(dm->TVascor.state(), RecordState::Browse);
+    EXPECT_EQ(tabs(), QStringList({"همه", "7"}));
+}
+
+TEST_F(EntryFormTest, EditOnAnEmptyTableDoesNothing) {
+    bool shown = false;
+    whenShown(*form2, [&] {
+        shown = true;
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items1Click();
+    EXPECT_FALSE(shown);
+    EXPECT_TRUE(messages.boxes().isEmpty());
+    EXPECT_EQ(dm->TVascor.state(), RecordState::Browse);
+}
+
+TEST_F(EntryFormTest, EditChangesTheCurrentRecordButNotTheTabs) {
+    addRecord({{kHerd, "7"}, {kBirthDate, "1400/01/01"}, {kServiceDate, "1399/04/01"}, {kPrintDate, "1400/02/02"}});
+    form1->FillTabIt();
+    whenShown(*form2, [this] {
+        EXPECT_EQ(form2->DBEdit10->text(), QStringLiteral("1400/01/01"));
+        EXPECT_EQ(form2->DBEdit50->text(), QStringLiteral("1400/02/02"));  // not restamped
+        form2->DBComboBox5->setEditText(QStringLiteral("9"));
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items1Click();
+    dm->TVascor.first();
+    EXPECT_EQ(dm->TVascor.value(kHerd), QStringLiteral("9"));
+    EXPECT_EQ(dm->TVascor.value(kPrintDate), QStringLiteral("1400/02/02"));
+    EXPECT_EQ(tabs(), QStringList({"همه", "7"}));
+}
+
+TEST_F(EntryFormTest, FailedSaveCancelsAndShowsTheMessage) {
+    addRecord({{kHerd, "7"}, {kBirthDate, "1400/01/01"}, {kServiceDate, "1399/04/01"}, {kPrintDate, "1400/02/02"}});
+    // The database refuses every save from here on.
+    QSqlQuery q(dm->Maincon.database());
+    ASSERT_TRUE(q.exec("CREATE TRIGGER refuse_insert BEFORE INSERT ON VaskorTemp BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    ASSERT_TRUE(q.exec("CREATE TRIGGER refuse_update BEFORE UPDATE ON VaskorTemp BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+
+    for (const bool isNew : {true, false}) {
+        SCOPED_TRACE(isNew ? "new" : "edit");
+        messages.clear();
+        whenShown(*form2, [this] {
+            form2->DBComboBox5->setEditText(QStringLiteral("8"));
+            fillCheckedDates();
+            form2->dxButton1->click();
+        });
+        if (isNew) form1->dxWinXPBar1Items0Click();
+        else form1->dxWinXPBar1Items1Click();
+        ASSERT_EQ(messages.boxes().size(), 1);
+        EXPECT_EQ(messages.boxes()[0].text, kSaveFailure);
+        EXPECT_EQ(messages.boxes()[0].caption, QStringLiteral("پيام"));
+        EXPECT_EQ(dm->TVascor.state(), RecordState::Browse);
+        EXPECT_EQ(dm->TVascor.rowCount(), 1);
+        dm->TVascor.first();
+        EXPECT_EQ(dm->TVascor.value(kHerd), QStringLiteral("7"));
+    }
+}
+
+TEST_F(EntryFormTest, EachCalvingMannerGivesItsCode) {
+    whenShown(*form2, [this] {
+        const QStringList items = TForm2::calvingMannerItems();
+        ASSERT_EQ(form2->DBComboBox14->count(), 5);
+        EXPECT_FALSE(form2->DBComboBox14->isEditable());
+        EXPECT_FALSE(form2->DBEdit48->isEnabled());
+        for (int i = 0; i < items.size(); ++i) {
+            pick(form2->DBComboBox14, i);
+            EXPECT_EQ(dm->TVascor.value(kCalvingManner), items[i]);
+            EXPECT_EQ(dm->TVascor.value(kCalvingCode), QString::number(i + 1));
+            EXPECT_EQ(form2->DBEdit48->text(), QString::number(i + 1));
+        }
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+}
+
+TEST_F(EntryFormTest, UnknownStoredCalvingMannerOpensEmptyAndKeepsItsCode) {
+    addRecord({{kCalvingManner, "نامعلوم"}, {kCalvingCode, "9"}});
+    whenShown(*form2, [this] {
+        EXPECT_EQ(form2->DBComboBox14->currentIndex(), -1);
+        EXPECT_EQ(form2->DBEdit48->text(), QStringLiteral("9"));
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items1Click();
+}
+
+TEST_F(EntryFormTest, CataloguePickWritesTheFourSireColumns) {
+    whenShown(*form2, [this] {
+        form2->DBEdit20->setText(QStringLiteral("75"));
+        form2->DBEdit17->setText(QStringLiteral("typed"));
+        // Cancelling the picker leaves the sire as typed.
+        whenShown(*picker, [this] {
+            picker->Edit1->setText(QStringLiteral("CAN"));
+            picker->dxButton1->click();
+        });
+        form2->dxToolButton1->click();
+        EXPECT_EQ(form2->DBEdit20->text(), QStringLiteral("75"));
+        EXPECT_EQ(form2->DBEdit17->text(), QStringLiteral("typed"));
+
+        whenShown(*picker, [this] {
+            EXPECT_EQ(picker->Edit1->text(), QStringLiteral("CAN"));  // kept from the last showing
+            picker->dxButton2->click();
+        });
+        form2->dxToolButton1->click();
+        EXPECT_EQ(form2->DBEdit17->text(), QStringLiteral("Bravo"));
+        EXPECT_EQ(form2->DBEdit18->text(), QStringLiteral("IR200"));
+        EXPECT_EQ(form2->DBEdit19->text(), QStringLiteral("CAN000222"));
+        EXPECT_EQ(form2->DBEdit20->text(), QStringLiteral("100"));
+        fillCheckedDates();
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    dm->TVascor.first();
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("نام")), QStringLiteral("Bravo"));
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("ثبت داخلي")), QStringLiteral("IR200"));
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("ثبت خارجي")), QStringLiteral("CAN000222"));
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("HFپدر")), QStringLiteral("100"));
+}
+
+class EmptyCatalogueTest : public EntryFixture {
+protected:
+    void SetUp() override { open({}); }
+};
+
+TEST_F(EmptyCatalogueTest, ConfirmingGivesHundredAndThreeEmptyColumns) {
+    whenShown(*form2, [this] {
+        form2->DBEdit17->setText(QStringLiteral("typed"));
+        form2->DBEdit18->setText(QStringLiteral("1"));
+        form2->DBEdit19->setText(QStringLiteral("2"));
+        whenShown(*picker, [this] { picker->dxButton2->click(); });
+        form2->dxToolButton1->click();
+        EXPECT_EQ(form2->DBEdit20->text(), QStringLiteral("100"));
+        for (QLineEdit* box : {form2->DBEdit17, form2->DBEdit18, form2->DBEdit19}) EXPECT_TRUE(box->text().isEmpty());
+        EXPECT_TRUE(dm->TVascor.value(QStringLiteral("نام")).isEmpty());
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+}
+
+TEST_F(EntryFormTest, OkWithEmptyBirthDateIsRefusedWithFocusThere) {
+    bool stillOpen = false;
+    whenShown(*form2, [&] {
+        form2->DBEdit44->setText(QStringLiteral("not a date"));
+        form2->dxButton1->click();
+        stillOpen = form2->isVisible();
+        EXPECT_EQ(form2->focusWidget(), form2->DBEdit10);
+        EXPECT_EQ(messages.boxes().size(), 1);  // the service date is not looked at
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(dm->TVascor.rowCount(), 0);
+}
+
+TEST_F(EntryFormTest, ShortDatesAreCompletedAndInseminationDatesPassUnchecked) {
+    whenShown(*form2, [this] {
+        form2->DBEdit10->setText(QStringLiteral("1385/1/5"));
+        form2->DBEdit44->setText(QStringLiteral("85/2/3"));
+        form2->DBEdit50->setText(QStringLiteral("1405/9/7"));
+        form2->DBEdit37->setText(QStringLiteral("hello"));
+        form2->DBEdit40->setText(QStringLiteral("1385/1/1"));
+        form2->DBEdit43->setText(QStringLiteral("1385/13/40"));
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    ASSERT_EQ(dm->TVascor.rowCount(), 1);
+    dm->TVascor.first();
+    const QList<std::pair<QString, QString>> expected = {
+        {kBirthDate, "1385/01/05"},       {kServiceDate, "1385/02/03"},     {kPrintDate, "1405/09/07"},
+        {"تاريخ  تلقيح 1", "hello"},      {"تاريخ  تلقيح 2", "1385/1/1"},   {"تاريخ  تلقيح 3", "1385/13/40"},
+    };
+    for (const auto& [column, value] : expected) EXPECT_EQ(dm->TVascor.value(column), value) << column.toStdString();
+    EXPECT_TRUE(messages.boxes().isEmpty());
+}
+
+TEST_F(EntryFormTest, ListsOfStoredValuesAreRefilledBeforeEveryShowing) {
+    addRecord({{QStringLiteral("نام استان"), "تهران"}, {kHerd, "7"}});
+    addRecord({{QStringLiteral("نام استان"), "تهران"}, {kHerd, " "}});
+    addRecord({{QStringLiteral("نام استان"), "قم"}});
+    auto items = [](QComboBox* c) {
+        QStringList r;
+        for (int i = 0; i < c->count(); ++i) r << c->itemText(i);
+        r.sort();
+        return r;
+    };
+    whenShown(*form2, [&] {
+        EXPECT_EQ(items(form2->DBComboBox2), QStringList({"تهران", "قم"}));
+        EXPECT_EQ(items(form2->DBComboBox5), QStringList({"7"}));
+        EXPECT_EQ(form2->DBComboBox2->currentText(), QString());  // the new record is empty
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    addRecord({{QStringLiteral("نام استان"), "يزد"}});
+    whenShown(*form2, [&] {
+        EXPECT_EQ(items(form2->DBComboBox2), QStringList({"تهران", "قم", "يزد"}));
+        EXPECT_EQ(form2->DBComboBox2->currentText(), QStringLiteral("يزد"));  // the current record's
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items1Click();
+}
+
+TEST_F(EntryFormTest, PhotosAreStoredAsBitmapsAndBadFilesChangeNothing) {
+    QStringList offered;
+    QStringList chosen;
+    form2->OpenPictureDialog1->chooser = [&]() -> std::optional<QString> {
+        if (chosen.isEmpty()) return std::nullopt;
+        offered << chosen.first();
+        return chosen.takeFirst();
+    };
+    whenShown(*form2, [&] {
+        chosen = {photoFile("small-800x500.jpg")};
+        form2->dxToolButton2->click();
+        EXPECT_TRUE(form2->DBImage1->hasPicture());
+
+        chosen = {photoFile("exif-orientation-6.jpg")};
+        click(form2->DBImage2);  // one click is enough for photo 2
+        EXPECT_TRUE(form2->DBImage2->hasPicture());
+
+        chosen = {photoFile("wallpaper-3840x2400.jpg")};
+        click(form2->DBImage3);  // photo 3 needs a double click
+        EXPECT_EQ(offered.size(), 2);
+        doubleClick(form2->DBImage3);
+        EXPECT_EQ(offered.size(), 3);
+
+        const QByteArray photo3 = dm->TVascor.photo(QStringLiteral("عكس 3"));
+        for (const char* bad : {"icon-32.ico", "truncated.jpg", "not-a-picture.jpg"}) {
+            messages.clear();
+            chosen = {photoFile(bad)};
+            form2->dxToolButton4->click();
+            ASSERT_EQ(messages.boxes().size(), 1) << bad;
+            EXPECT_EQ(messages.boxes()[0].text, kPhotoFailure);
+            EXPECT_EQ(dm->TVascor.photo(QStringLiteral("عكس 3")), photo3);
+        }
+        messages.clear();
+        chosen.clear();  // the user cancels the dialog
+        form2->dxToolButton3->click();
+        EXPECT_TRUE(messages.boxes().isEmpty());
+
+        fillCheckedDates();
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    dm->TVascor.first();
+    const QSize sizes[3] = {{800, 500}, {200, 400}, {1600, 1000}};
+    for (int i = 0; i < 3; ++i) {
+        QImage stored;
+        const QByteArray bytes = dm->TVascor.photo(QString::fromUtf8(schema::kPhotoColumns[i]));
+        EXPECT_TRUE(bytes.startsWith("BM"));
+        ASSERT_TRUE(stored.loadFromData(bytes, "BMP"));
+        EXPECT_EQ(stored.size(), sizes[i]);
+    }
+}
+
+TEST_F(EntryFormTest, DoubleClickOnADateBoxPicksADate) {
+    FakeDatePicker datePicker;
+    setDatePicker(&datePicker);
+    whenShown(*form2, [&] {
+        datePicker.answer = QStringLiteral("1400/01/01");
+        for (QLineEdit* box : {form2->DBEdit10, form2->DBEdit37, form2->DBEdit40, form2->DBEdit43, form2->DBEdit44,
+                               form2->DBEdit50}) {
+            doubleClick(box);
+            EXPECT_EQ(box->text(), QStringLiteral("1400/01/01")) << box->objectName().toStdString();
+        }
+        EXPECT_EQ(datePicker.picks, 6);
+        datePicker.answer.reset();  // Cancel in the picker leaves the box alone
+        form2->DBEdit37->setText(QStringLiteral("1399/1/1"));
+        doubleClick(form2->DBEdit37);
+        EXPECT_EQ(form2->DBEdit37->text(), QStringLiteral("1399/1/1"));
+        doubleClick(form2->DBEdit1);  // not a date box
+        EXPECT_EQ(datePicker.picks, 7);
+        form2->dxButton2->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    setDatePicker(nullptr);
+}
+
+TEST_F(EntryFormTest, ControlsCarryTheirNamesColumnsCaptionsAndColours) {
+    struct Case {
+        const char* name;
+        const char* column;
+        const char* caption;
+        QColor colour;  // invalid: the normal background
+    };
+    const QColor none;
+    const Case cases[] = {
+        {"DBEdit1", "شماره ثبت", "شماره ثبت", QColor(0xE8, 0xE8, 0xFF)},
+        {"DBComboBox4", "نام گاوداري", "نام گاوداري ", QColor(0xE8, 0xE8, 0xFF)},
+        {"DBEdit13", "HFگوساله", " گوساله%HF ", QColor(0xF0, 0xFF, 0xF0)},
+        {"DBEdit16", "وزن", "وزن", QColor(0xF0, 0xFF, 0xF0)},
+        {"DBEdit18", "ثبت داخلي", "ثبت داخلي ", QColor(0xFF, 0xF2, 0xF9)},
+        {"DBEdit30", "گوش ف مادر ناتني", "گوش فلزي ", QColor(0xFF, 0xFF, 0xEA)},
+        {"DBComboBox9", "نوع تلقيح  1", "نوع تلقيح 1", QColor(0xF8, 0xEF, 0xEF)},
+        {"DBEdit43", "تاريخ  تلقيح 3", "تاريخ تلقيح 3", QColor(0xF8, 0xEF, 0xEF)},
+        {"DBEdit44", "تاريخ منجر به باروري", "تاريخ منجر به باروري", QColor(0xF8, 0xEF, 0xEF)},
+        {"DBEdit48", "كد نحوه زايش", "كد نحوه زايش", none},
+        {"DBComboBox14", "چگونگي زايمان", "چگونگي زايمان", none},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget* box = form2->findChild<QWidget*>(c.name);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(form2->columnOf(box), QString::fromUtf8(c.column));
+        if (c.colour.isValid()) {
+            EXPECT_EQ(box->palette().color(QPalette::Base), c.colour);
+        }
+        QLabel* caption = nullptr;
+        for (QLabel* l : form2->findChildren<QLabel*>()) {
+            if (l->buddy() == box) caption = l;
+        }
+        ASSERT_NE(caption, nullptr);
+        EXPECT_EQ(caption->text(), QString::fromUtf8(c.caption));
+    }
+    // Every bound column is a real column of the record table, and boxes hold no more than it.
+    for (QWidget* box : form2->findChildren<QWidget*>()) {
+        const QString column = form2->columnOf(box);
+        if (column.isEmpty()) continue;
+        EXPECT_GE(RecordTable::columnIndex(column), 0) << column.toStdString();
+        if (auto* line = qobject_cast<QLineEdit*>(box)) {
+            EXPECT_EQ(line->maxLength(), RecordTable::maxLength());
+        }
+        if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit()) {
+            EXPECT_EQ(combo->lineEdit()->maxLength(), RecordTable::maxLength());
+        }
+    }
+    EXPECT_EQ(form2->dxButton1->text(), QStringLiteral("قبول"));
+    EXPECT_EQ(form2->dxButton2->text(), QStringLiteral("انصراف"));
+    EXPECT_EQ(form2->dxButton1->size(), QSize(161, 33));
+    EXPECT_EQ(form2->layoutDirection(), Qt::RightToLeft);
+}
+
+TEST_F(EntryFormTest, TabOrderFollowsTheFormRows) {
+    const QStringList order = {
+        "DBEdit1",      "DBComboBox1",  "DBComboBox2",  "DBComboBox3",  "DBComboBox4", "DBComboBox5", "DBEdit7",
+        "DBEdit8",      "DBEdit9",      "DBEdit10",     "DBComboBox6",  "DBEdit12",    "DBEdit13",    "DBComboBox7",
+        "DBComboBox8",  "DBEdit16",     "DBEdit17",     "DBEdit18",     "DBEdit19",    "DBEdit20",    "DBEdit21",
+        "DBEdit22",     "DBEdit23",     "DBEdit24",     "DBEdit25",     "DBEdit26",    "DBEdit27",    "DBEdit28",
+        "DBEdit29",     "DBEdit30",     "DBEdit31",     "DBEdit32",     "DBEdit33",    "DBEdit34",    "DBComboBox13",
+        "DBEdit44",     "DBEdit35",     "DBComboBox9",  "DBEdit37",     "DBEdit38",    "DBComboBox10", "DBEdit40",
+        "DBEdit41",     "DBComboBox11", "DBEdit43",     "DBEdit46",     "DBComboBox12", "DBComboBox14", "DBEdit50",
+        "DBComboBox15", "DBEdit48",     "dxButton1",    "dxButton2",
+    };
+    QStringList seen;
+    QWidget* w = form2->DBEdit1;
+    for (int guard = 0; guard < 500 && seen.size() < order.size(); ++guard) {
+        QWidget* named = w;
+        // An editable list's line edit stands for its list.
+        if (!order.contains(named->objectName()) && named->parentWidget() &&
+            order.contains(named->parentWidget()->objectName()))
+            named = named->parentWidget();
+        if (order.contains(named->objectName()) && (seen.isEmpty() || seen.last() != named->objectName()))
+            seen << named->objectName();
+        w = w->nextInFocusChain();
+        if (w == form2->DBEdit1) break;
+    }
+    EXPECT_EQ(seen, order);
+}
