@@ -23,15 +23,27 @@ constexpr int kClientHeight = 499;
 const char* const kSearchColumn = "RegNo_SPF";
 
 // Columns alternate two pale colours so a wide row stays readable.
+// The row indicator marks the catalogue's current row.
 class CatalogueColours final : public QIdentityProxyModel {
 public:
-    using QIdentityProxyModel::QIdentityProxyModel;
+    CatalogueColours(CatalogueTable& table, QObject* parent) : QIdentityProxyModel(parent), table_(table) {
+        connect(&table_, &CatalogueTable::currentChanged, this,
+                [this] { emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1)); });
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+            return section == table_.currentRow() ? QStringLiteral("◀") : QString();
+        return QIdentityProxyModel::headerData(section, orientation, role);
+    }
     QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::BackgroundRole && index.isValid())
             return index.column() % 2 == 0 ? QColor(0xF0, 0xFF, 0xF0) : QColor(0xFF, 0xFF, 0xF0);
         if (role == Qt::ForegroundRole && index.isValid()) return QColor(Qt::black);
         return QIdentityProxyModel::data(index, role);
     }
+
+private:
+    CatalogueTable& table_;
 };
 
 }  // namespace
@@ -73,7 +85,7 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setGeometry(kBorder, kBorder + kClientHeight - 475, kClientWidth, 475);
-    auto* colours = new CatalogueColours(this);
+    auto* colours = new CatalogueColours(dm_.TDosSperm, this);
     colours->setSourceModel(&dm_.DDosSperm);
     DBGrid1->setModel(colours);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -85,6 +97,7 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->verticalHeader()->setMinimumWidth(14);
     // The selection stays visible while the search box has the focus.
     QPalette pal = DBGrid1->palette();
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));

@@ -110,6 +110,7 @@ const struct {
 constexpr int kBorder = 5;
 constexpr int kClientWidth = 754;
 constexpr int kClientHeight = 515;
+constexpr int kBoxHeight = 21;
 
 QColor groupColour(Group group) {
     switch (group) {
@@ -210,6 +211,7 @@ void TForm2::buildControls() {
             }
         }
         if (line) line->setMaxLength(maxLength);
+        box->setFixedHeight(kBoxHeight);
         box->setObjectName(text(f.name));
         if (f.group != Group::None) {
             QPalette pal = box->palette();
@@ -338,13 +340,13 @@ void TForm2::buildLayout() {
     auto grid = [](int spacing = 4) {
         auto* g = new QGridLayout;
         g->setHorizontalSpacing(spacing);
-        g->setVerticalSpacing(2);
+        g->setVerticalSpacing(1);
         return g;
     };
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
-    page->setSpacing(5);
+    page->setSpacing(4);
 
     // 1-2: registration and place.
     QGridLayout* place = grid();
