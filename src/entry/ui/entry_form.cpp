@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -197,6 +198,9 @@ void TForm2::buildControls() {
             case 'E': combo->addItems(patchColourItems()); break;
             default: break;
             }
+            // The lists of stored values can hold thousands of items, refilled at every showing:
+            // a plain string list model takes them in one copy.
+            if (f.items == 0) combo->setModel(new QStringListModel(combo));
             combo->setCurrentIndex(-1);
             line = combo->lineEdit();
             box = combo;
@@ -512,14 +516,13 @@ void TForm2::loadRecord() {
 void TForm2::FillLists() {
     for (const auto& list : kStoredValueLists) {
         auto* combo = findChild<QComboBox*>(text(list.box));
-        QStringList items;
-        for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+        auto* model = static_cast<QStringListModel*>(combo->model());
+        QStringList items = model->stringList();
         const bool filled = dm_.FillCombo(text(list.statement), items);
         Q_UNUSED(filled);  // a failed statement keeps the items; nothing is shown
         const bool wasLoading = loading_;
         loading_ = true;
-        combo->clear();
-        combo->addItems(items);
+        model->setStringList(items);
         combo->setCurrentIndex(-1);
         combo->clearEditText();
         loading_ = wasLoading;
