@@ -216,6 +216,11 @@ TEST_F(MainWindowTest, RecordListColumnsTitlesWidthsAndColours) {
     const QList<std::pair<int, int>> widths = {{1, 56}, {2, 69}, {3, 48}, {5, 106}, {7, 50},
                                                {12, 53}, {13, 61}, {14, 92}, {15, 40}, {50, 94}};
     for (const auto& [column, pixels] : widths) EXPECT_EQ(header->sectionSize(column), pixels) << column;
+    // Reloading the rows (a herd chosen, then all again) keeps the widths.
+    dm->TVascor.setFilter(kHerd, "1");
+    dm->TVascor.setFiltered(true);
+    dm->TVascor.setFiltered(false);
+    for (const auto& [column, pixels] : widths) EXPECT_EQ(header->sectionSize(column), pixels) << column;
 
     addRecord("1");
     const QList<std::pair<int, QColor>> colours = {
