@@ -4,6 +4,9 @@
 #include "data/tdm.h"
 #include "dates/date_picker_hook.h"
 #include "dates/ui/date_picker_form.h"
+#include "entry/ui/dos_sperm_form.h"
+#include "entry/ui/entry_commands.h"
+#include "entry/ui/entry_form.h"
 #include "print/ui/certificate_preview.h"
 #include "util/about_text.h"
 #include "util/message_sink.h"
@@ -11,10 +14,57 @@
 #include "util/ui/widget_message_sink.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFont>
 #include <QScreen>
+#include <QTableView>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// For the start-up benchmark only (ZARTAV_EXIT_AFTER_FIRST_PAINT=1): once the record list has
+// painted its first screen, print the time since main() began, the peak resident memory and the
+// bytes read so far, then quit.
+class FirstPaintProbe : public QObject {
+public:
+    FirstPaintProbe(QWidget* list, const QElapsedTimer& clock) : clock_(clock) { list->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !done_) {
+            done_ = true;
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, [this] {
+                std::printf("first-paint-ms %.1f peak-rss-kb %lld read-bytes %lld\n", clock_.nsecsElapsed() / 1e6,
+                            procValue("/proc/self/status", "VmHWM:"), procValue("/proc/self/io", "rchar:"));
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    static long long procValue(const char* file, const QByteArray& key) {
+        QFile f(QString::fromLatin1(file));
+        if (!f.open(QIODevice::ReadOnly)) return -1;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith(key)) return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+        return -1;
+    }
+    const QElapsedTimer& clock_;
+    bool done_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    QElapsedTimer clock;
+    clock.start();
     Q_INIT_RESOURCE(zartav_assets);
     QApplication app(argc, argv);
     // The program's title, before any window exists: the desktop shows it for the running
@@ -36,6 +86,9 @@ int main(int argc, char** argv) {
     // The objects of the run, each created once, in this order.
     zartav::TForm1 form1;
     zartav::TDM dm;
+    zartav::TForm2 form2(dm, &form1);
+    zartav::TDosSperm dosSperm(dm, &form1);
+    form2.setCataloguePicker(&dosSperm);
     zartav::TTools tools;
     tools.FormCreate();
     zartav::TDatePickerForm datePicker(&form1);
@@ -46,9 +99,14 @@ int main(int argc, char** argv) {
     form1.setSplash(&splash);
     form1.PrintCommand = [&] { zartav::print::printCurrentCertificate(&form1, dm); };
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
+    form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
+    form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
 
     // Without a window manager (a virtual display) "maximised" means nothing: size it ourselves.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) form1.setGeometry(screen->availableGeometry());
+    std::unique_ptr<FirstPaintProbe> probe;
+    if (qEnvironmentVariableIntValue("ZARTAV_EXIT_AFTER_FIRST_PAINT") == 1)
+        probe = std::make_unique<FirstPaintProbe>(form1.DBGrid1->viewport(), clock);
     form1.showMaximized();
     const int result = app.exec();
     zartav::setDatePicker(nullptr);
