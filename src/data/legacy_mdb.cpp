@@ -346,8 +346,10 @@ bool MdbFile::describe(const QString& table, MdbTableInfo* info, QString* error)
     info->columns.clear();
     for (unsigned i = 0; i < def->columns->len; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+        // Jet 4 keeps text as UCS-2: its declared size is twice the characters it holds.
+        const bool wide = col->col_type == MDB_TEXT && jetVersion() == 4;
         info->columns.append({fromMdbText(col->name, sizeof col->name), typeName(col->col_type),
-                              col->col_size,
+                              wide ? col->col_size / 2 : col->col_size,
                               col->col_type == MDB_OLE || col->col_type == MDB_BINARY});
     }
     mdb_free_tabledef(def);

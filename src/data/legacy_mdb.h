@@ -14,7 +14,7 @@ namespace zartav::legacy {
 struct MdbColumnInfo {
     QString name;
     QString typeName;  // "Text", "Memo", "OLE", "Long Integer" ...
-    int size = 0;      // declared size in bytes (text: characters for Jet 3, bytes for Jet 4)
+    int size = 0;      // declared size: characters for text, bytes otherwise
     bool binary = false;
 };
 

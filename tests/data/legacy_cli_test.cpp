@@ -39,8 +39,9 @@ TEST(ImportMdbCommand, ListsTablesAndColumns) {
 
     const CliRun jet4 = cli({QStringLiteral("--list"), legacyFile("DateTestDatabase.mdb")});
     ASSERT_EQ(jet4.status, 0);
-    EXPECT_TRUE(jet4.out.contains(QStringLiteral("DateTest (6 rows)\n  IDCol\tLong Integer")))
+    EXPECT_TRUE(jet4.out.contains(QStringLiteral("DateTest (6 rows)\n  IDCol\tLong Integer (4)\n")))
         << jet4.out.toStdString();
+    EXPECT_TRUE(jet4.out.contains(QStringLiteral("\n  ShortTextCol\tText (255)\n")));
 }
 
 TEST(ImportMdbCommand, RefusesFilesItCannotImportAndLeavesNoDatabaseBehind) {
