@@ -5,7 +5,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QBuffer>
+#include <QFile>
 
 namespace zartav::print {
 
@@ -17,10 +18,13 @@ bool writeCertificatesPdf(const QString& path, const CertificateLayout& layout,
     };
     if (records.isEmpty()) return fail(QStringLiteral("no certificate to write"));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    // The whole document is made in memory first: a failure half-way leaves no file behind.
+    // (Not QSaveFile: its flush to disk costs more than drawing the page.)
+    QByteArray document;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&document);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("Zartav"));
         writer.setTitle(QStringLiteral("شناسنامه"));
         writer.setResolution(1200);
@@ -38,7 +42,15 @@ bool writeCertificatesPdf(const QString& path, const CertificateLayout& layout,
         }
         if (!painter.end()) return fail(QStringLiteral("cannot finish the PDF"));
     }
-    if (!file.commit()) return fail(file.errorString());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(file.errorString());
+    if (file.write(document) != document.size() || !file.flush()) {
+        const QString why = file.errorString();
+        file.close();
+        file.remove();
+        return fail(why);
+    }
+    file.close();
     return true;
 }
 
