@@ -261,7 +261,9 @@ void TForm1::applyColumnWidths() {
     const QFontMetrics metrics(header->font());
     for (int i = 0; i < schema::kListedColumnCount; ++i) {
         const QString title = QString::fromUtf8(schema::kRecordColumns[i]);
-        int width = std::max(64, metrics.horizontalAdvance(title) + 16);
+        // The other columns fit their title and a date, the longest short value they hold.
+        int width = std::max({84, metrics.horizontalAdvance(title) + 16,
+                              metrics.horizontalAdvance(QStringLiteral("0000/00/00")) + 20});
         for (const Width& w : widths) {
             if (title == QString::fromUtf8(w.column)) width = w.pixels;
         }
