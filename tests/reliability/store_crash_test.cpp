@@ -1,0 +1,279 @@
+// The store under faults: a process killed in the middle of saving, a write lock held by another
+// process, two processes saving at once, a full disk. The saves run in a real separate process
+// (zartav-cli store-worker) so a kill is a real kill.
+#include "cli/store_worker_rows.h"
+#include "data/tdm.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+using namespace zartav;
+
+namespace {
+
+struct Ack {
+    QString tag;
+    int n = 0;
+    qint64 id = 0;
+};
+
+// Acknowledgement lines "ok TAG N ID" of a worker's output.
+QList<Ack> parseAcks(const QByteArray& output, int* failures = nullptr) {
+    QList<Ack> acks;
+    int failed = 0;
+    for (const QByteArray& line : output.split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 4 && parts[0] == "ok")
+            acks.append({QString::fromUtf8(parts[1]), parts[2].toInt(), parts[3].toLongLong()});
+        else if (parts.value(0) == "fail")
+            ++failed;
+    }
+    if (failures) *failures = failed;
+    return acks;
+}
+
+// A plain connection of its own to the file, as a later run of the program would open it.
+class Reader {
+public:
+    explicit Reader(const QString& path) : name_(QStringLiteral("reader-%1").arg(++counter)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name_);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~Reader() {
+        { QSqlDatabase::database(name_).close(); }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    QSqlDatabase db() const { return QSqlDatabase::database(name_); }
+    QVariant scalar(const QString& sql) const {
+        QSqlQuery q(db());
+        if (!q.exec(sql) || !q.next()) return {};
+        return q.value(0);
+    }
+
+    // Every acknowledged save is there with every column and photo byte as saved.
+    void expectWhole(const QList<Ack>& acks, int photoBytes) const {
+        QStringList columns;
+        for (const char* name : schema::kRecordColumns) columns << QStringLiteral("[%1]").arg(QString::fromUtf8(name));
+        QSqlQuery q(db());
+        ASSERT_TRUE(q.prepare(QStringLiteral("SELECT %1 FROM VaskorTemp WHERE ID = ?").arg(columns.join(", "))));
+        for (const Ack& ack : acks) {
+            q.addBindValue(ack.id);
+            ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+            ASSERT_TRUE(q.next()) << "acknowledged save " << ack.n << " (ID " << ack.id << ") is missing";
+            for (int c = 0; c < schema::kListedColumnCount; ++c)
+                ASSERT_EQ(q.value(c).toString(), storeworker::rowText(ack.tag, ack.n, c))
+                    << "save " << ack.n << " column " << c;
+            for (int slot = 0; slot < 3; ++slot) {
+                const QByteArray stored = q.value(schema::kFirstPhotoColumnIndex + slot).toByteArray();
+                if (photoBytes > 0)
+                    ASSERT_TRUE(stored == storeworker::rowPhoto(ack.tag, ack.n, slot, photoBytes))
+                        << "save " << ack.n << " photo " << slot << " differs (" << stored.size() << " bytes)";
+                else
+                    ASSERT_TRUE(stored.isEmpty());
+            }
+            q.finish();
+        }
+    }
+
+private:
+    static inline int counter = 0;
+    QString name_;
+};
+
+QString cli() { return QStringLiteral(ZARTAV_CLI); }
+
+QProcess* startWorker(QObject* parent, const QStringList& args) {
+    auto* p = new QProcess(parent);
+    p->setProcessChannelMode(QProcess::SeparateChannels);
+    p->start(cli(), QStringList{QStringLiteral("store-worker")} + args);
+    return p;
+}
+
+// Creates the file with both tables through the store.
+void createStore(const QString& path) {
+    TDM dm;
+    ASSERT_TRUE(dm.Maincon.open(path)) << dm.Maincon.technicalError().toStdString();
+}
+
+struct CrashCase {
+    const char* name;
+    int photoBytes;   // per photo, three photos a record
+    int saves;        // asked of the worker per round
+    int killAfter[3]; // acknowledgements seen before the kill, per round
+};
+
+class CrashTest : public ::testing::TestWithParam<CrashCase> {};
+
+}  // namespace
+
+TEST_P(CrashTest, EveryAcknowledgedSaveSurvivesAKill) {
+    const CrashCase c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Data.db");
+    createStore(path);
+
+    QObject owner;
+    QList<Ack> all;
+    for (int round = 0; round < 3; ++round) {
+        const QString tag = QStringLiteral("r%1").arg(round);
+        QProcess* worker = startWorker(&owner, {QStringLiteral("save"), path, QString::number(c.saves), tag,
+                                                QString::number(c.photoBytes)});
+        ASSERT_TRUE(worker->waitForStarted(10000));
+        QByteArray output;
+        QElapsedTimer clock;
+        clock.start();
+        while (parseAcks(output).size() < c.killAfter[round] && clock.elapsed() < 120000) {
+            if (!worker->waitForReadyRead(5000) && worker->state() != QProcess::Running) break;
+            output += worker->readAllStandardOutput();
+        }
+        ASSERT_EQ(worker->state(), QProcess::Running) << "the worker ended before the kill";
+        ::kill(static_cast<pid_t>(worker->processId()), SIGKILL);
+        ASSERT_TRUE(worker->waitForFinished(10000));
+        output += worker->readAllStandardOutput();
+        EXPECT_EQ(worker->exitStatus(), QProcess::CrashExit);
+
+        const QList<Ack> acks = parseAcks(output);
+        ASSERT_GE(acks.size(), c.killAfter[round]);
+        ASSERT_LT(acks.size(), c.saves) << "the kill came after the last save";
+        all += acks;
+
+        Reader reader(path);
+        EXPECT_EQ(reader.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+        EXPECT_EQ(reader.scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+        // At most the one save in flight at the kill may have committed without its line.
+        const qint64 rows = reader.scalar("SELECT COUNT(*) FROM VaskorTemp").toLongLong();
+        EXPECT_GE(rows, all.size());
+        EXPECT_LE(rows, all.size() + round + 1);
+        reader.expectWhole(all, c.photoBytes);
+    }
+
+    // The program itself opens the file afterwards and lists the records.
+    TDM dm;
+    ASSERT_TRUE(dm.Maincon.open(path)) << dm.Maincon.technicalError().toStdString();
+    ASSERT_TRUE(dm.TVascor.open());
+    EXPECT_GE(dm.TVascor.rowCount(), all.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Store, CrashTest,
+                         ::testing::Values(CrashCase{"TextOnly", 0, 600, {37, 150, 301}},
+                                           CrashCase{"WithPhotos", 100 * 1024, 300, {5, 40, 111}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StoreFaults, AWriteLockHeldElsewhereFailsTheSaveAndKeepsTheData) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Data.db");
+    TDM dm;
+    ASSERT_TRUE(dm.Maincon.open(path));
+    ASSERT_TRUE(dm.TVascor.open());
+    ASSERT_TRUE(dm.TVascor.insert());
+    dm.TVascor.setValue(QStringLiteral("كد گله"), QStringLiteral("12"));
+    ASSERT_TRUE(dm.TVascor.post());
+
+    QObject owner;
+    QProcess* holder = startWorker(&owner, {QStringLiteral("hold"), path, QStringLiteral("8")});
+    ASSERT_TRUE(holder->waitForReadyRead(10000));
+    ASSERT_TRUE(holder->readAllStandardOutput().startsWith("locked"));
+
+    ASSERT_TRUE(dm.TVascor.insert());
+    dm.TVascor.setValue(QStringLiteral("كد گله"), QStringLiteral("13"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(dm.TVascor.post());
+    // The store waits a little for a short write elsewhere before giving up, then says why.
+    EXPECT_GE(clock.elapsed(), 1000);
+    EXPECT_LT(clock.elapsed(), 7000);
+    EXPECT_TRUE(dm.TVascor.errorText().contains(QStringLiteral("locked"), Qt::CaseInsensitive))
+        << dm.TVascor.errorText().toStdString();
+    dm.TVascor.cancel();
+    // The earlier record is still there and readable while the lock is held.
+    ASSERT_EQ(dm.TVascor.rowCount(), 1);
+    EXPECT_EQ(dm.TVascor.value(QStringLiteral("كد گله")), QStringLiteral("12"));
+
+    // Once the other process lets go, saving works again on the same connection.
+    ASSERT_TRUE(holder->waitForFinished(15000));
+    ASSERT_TRUE(dm.TVascor.insert());
+    dm.TVascor.setValue(QStringLiteral("كد گله"), QStringLiteral("14"));
+    EXPECT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+    EXPECT_EQ(dm.TVascor.rowCount(), 2);
+}
+
+TEST(StoreFaults, TwoProcessesSavingAtOnceLoseNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Data.db");
+    createStore(path);
+    constexpr int kSaves = 150;
+    QObject owner;
+    QProcess* a = startWorker(&owner, {QStringLiteral("save"), path, QString::number(kSaves), QStringLiteral("A"),
+                                       QStringLiteral("2000")});
+    QProcess* b = startWorker(&owner, {QStringLiteral("save"), path, QString::number(kSaves), QStringLiteral("B"),
+                                       QStringLiteral("2000")});
+    ASSERT_TRUE(a->waitForFinished(180000));
+    ASSERT_TRUE(b->waitForFinished(180000));
+    int failedA = 0, failedB = 0;
+    const QList<Ack> acksA = parseAcks(a->readAllStandardOutput(), &failedA);
+    const QList<Ack> acksB = parseAcks(b->readAllStandardOutput(), &failedB);
+    // Every save is either acknowledged or reported as failed; none vanishes silently.
+    EXPECT_EQ(acksA.size() + failedA, kSaves);
+    EXPECT_EQ(acksB.size() + failedB, kSaves);
+    EXPECT_EQ(a->exitCode(), failedA == 0 ? 0 : 1);
+    EXPECT_EQ(b->exitCode(), failedB == 0 ? 0 : 1);
+
+    Reader reader(path);
+    EXPECT_EQ(reader.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    EXPECT_EQ(reader.scalar("SELECT COUNT(*) FROM VaskorTemp").toLongLong(), acksA.size() + acksB.size());
+    reader.expectWhole(acksA, 2000);
+    reader.expectWhole(acksB, 2000);
+}
+
+TEST(StoreFaults, AFullDiskFailsTheSaveAndKeepsEarlierRecords) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Data.db");
+    TDM dm;
+    ASSERT_TRUE(dm.Maincon.open(path));
+    ASSERT_TRUE(dm.TVascor.open());
+    for (int n = 0; n < 3; ++n) {
+        ASSERT_TRUE(dm.TVascor.insert());
+        dm.TVascor.setValue(QStringLiteral("شماره ثبت"), QString::number(n));
+        dm.TVascor.setPhoto(QStringLiteral("عكس 1"), storeworker::rowPhoto("d", n, 0, 20000));
+        ASSERT_TRUE(dm.TVascor.post());
+    }
+    // The file may not grow past its present size plus a few pages: a disk with no room left.
+    QSqlQuery pragma(dm.Maincon.database());
+    ASSERT_TRUE(pragma.exec("PRAGMA page_count") && pragma.next());
+    const qint64 pages = pragma.value(0).toLongLong();
+    ASSERT_TRUE(pragma.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 2)));
+    pragma.finish();
+
+    ASSERT_TRUE(dm.TVascor.insert());
+    dm.TVascor.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("big"));
+    dm.TVascor.setPhoto(QStringLiteral("عكس 1"), storeworker::rowPhoto("d", 9, 0, 300 * 1024));
+    EXPECT_FALSE(dm.TVascor.post());
+    EXPECT_TRUE(dm.TVascor.errorText().contains(QStringLiteral("full"), Qt::CaseInsensitive))
+        << dm.TVascor.errorText().toStdString();
+    dm.TVascor.cancel();
+    EXPECT_EQ(dm.TVascor.rowCount(), 3);
+
+    {
+        Reader reader(path);
+        EXPECT_EQ(reader.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+        EXPECT_EQ(reader.scalar("SELECT COUNT(*) FROM VaskorTemp").toLongLong(), 3);
+        EXPECT_EQ(reader.scalar("SELECT COUNT(*) FROM VaskorTemp WHERE [عكس 1] IS NOT NULL").toLongLong(), 3);
+    }
+    // Room again: the program goes on saving on the same connection.
+    ASSERT_TRUE(pragma.exec("PRAGMA max_page_count = 1073741823"));
+    pragma.finish();
+    ASSERT_TRUE(dm.TVascor.insert());
+    dm.TVascor.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("after"));
+    EXPECT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+    EXPECT_EQ(dm.TVascor.rowCount(), 4);
+}
