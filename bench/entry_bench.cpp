@@ -1,5 +1,6 @@
 // Opening the entry form through New and Edit on a table of 100,000 records: the six lists of
 // stored values are refilled before every showing, so their statements must stay on the indexes.
+#include "bar.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "entry/ui/dos_sperm_form.h"
@@ -26,7 +27,7 @@ constexpr int kRecords = 100000;
 
 zartav::TDM* dm = nullptr;
 zartav::TForm2* form = nullptr;
-std::vector<double> newMs, editMs;
+std::vector<double> newMs, editMs, fillMs;
 
 bool fillTable(QSqlDatabase db) {
     QStringList names, places;
@@ -96,7 +97,12 @@ void BM_EditOpening(benchmark::State& state) {
 
 // The part spent refilling the six lists.
 void BM_FillLists(benchmark::State& state) {
-    for (auto _ : state) form->FillLists();
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        form->FillLists();
+        fillMs.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
 }
 
 BENCHMARK(BM_FillLists)->Unit(benchmark::kMillisecond)->Iterations(10);
@@ -124,7 +130,11 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::printf("BAR New/Edit opening at 100,000 records | New %.1f ms | Edit %.1f ms | bar 100 ms\n",
-                median(newMs), median(editMs));
+    // Reference: the six lists refilled on their own, the part of the opening that grows with the table.
+    const double newOpening = median(newMs), editOpening = median(editMs), lists = median(fillMs);
+    zartav::bench::printBar(QStringLiteral("New/Edit opening at 100,000 records"),
+                            QStringLiteral("New %1, Edit %2").arg(zartav::bench::ms(newOpening), zartav::bench::ms(editOpening)),
+                            QStringLiteral("six lists refilled ") + zartav::bench::ms(lists), QStringLiteral("bound 100 ms"),
+                            std::max(newOpening, editOpening) <= 100);
     return 0;
 }

@@ -2,6 +2,8 @@
 // against djpeg and ImageMagick doing the same job on the same file in the same run.
 #include "entry/photo_convert.h"
 
+#include "bar.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -105,10 +107,13 @@ int main(int argc, char** argv) {
     const double djpeg = median(djpegMs);
     const double im = median(convertMs);
     if (ours > 0 && djpeg > 0)
-        std::printf("BAR photo 12MP JPEG to stored bitmap | %.1f ms | djpeg -scale 1/2 -bmp %.1f ms | ratio %.2f (bar <= 1.5)\n",
-                    ours, djpeg, ours / djpeg);
+        zartav::bench::printBar(QStringLiteral("photo 12MP JPEG to stored bitmap vs djpeg"), zartav::bench::ms(ours),
+                                QStringLiteral("djpeg -scale 1/2 -bmp ") + zartav::bench::ms(djpeg),
+                                QStringLiteral("ratio %1 (bar <= 1.5)").arg(ours / djpeg, 0, 'f', 2),
+                                ours <= 1.5 * djpeg);
     if (ours > 0 && im > 0)
-        std::printf("BAR photo 12MP JPEG to stored bitmap | %.1f ms | convert -resize 1600x1600 %.1f ms | %.1fx faster (bar >= 4)\n",
-                    ours, im, im / ours);
+        zartav::bench::printBar(QStringLiteral("photo 12MP JPEG to stored bitmap vs ImageMagick"), zartav::bench::ms(ours),
+                                QStringLiteral("convert -resize 1600x1600 ") + zartav::bench::ms(im),
+                                QStringLiteral("%1x faster (bar >= 4)").arg(im / ours, 0, 'f', 1), im >= 4 * ours);
     return 0;
 }
