@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -38,8 +39,9 @@ protected:
         if (event->type() == QEvent::Paint && !done_) {
             done_ = true;
             watched->removeEventFilter(this);
-            QTimer::singleShot(0, [this] {
-                std::printf("first-paint-ms %.1f peak-rss-kb %lld read-bytes %lld\n", clock_.nsecsElapsed() / 1e6,
+            QTimer::singleShot(0, this, [this] {
+                std::printf("first-paint-ms %.1f cpu-ms %.1f peak-rss-kb %lld read-bytes %lld\n",
+                            clock_.nsecsElapsed() / 1e6, 1000.0 * double(std::clock()) / CLOCKS_PER_SEC,
                             procValue("/proc/self/status", "VmHWM:"), procValue("/proc/self/io", "rchar:"));
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
