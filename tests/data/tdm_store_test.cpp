@@ -126,7 +126,8 @@ TEST_F(StoreTest, InsertPostAndReadBack) {
     EXPECT_FALSE(dm.TVascor.setValue("ID", "7"));
     EXPECT_TRUE(dm.TVascor.setValue(QStringLiteral("نوع تلقيح  2"), QStringLiteral("طبيعي")));
     EXPECT_TRUE(dm.TVascor.setValue(kPrintDate, "1405/09/17"));
-    const QByteArray picture("BM\x00\x01photo-bytes", 17);
+    static const char bytes[] = "BM\x00\x01photo-bytes";
+    const QByteArray picture(bytes, sizeof bytes - 1);
     EXPECT_TRUE(dm.TVascor.setPhoto(QStringLiteral("عكس 3"), picture));
     ASSERT_TRUE(dm.TVascor.post());
     EXPECT_GT(dm.TVascor.id(), 0);
