@@ -305,7 +305,8 @@ TEST(CertificateLayout, SignatureLineCarriesThePrintDateBetweenItsBlanks) {
     const QString expected = QStringLiteral("امضاء دامدار") + QString(26, QLatin1Char(' ')) +
                              QStringLiteral("تاريخ صدور[frxDBDataset1.\"تاريخ چاپ\"]    ") +
                              QStringLiteral("ثبت مشخصات و دفتر انساب zida dovez ovev adi vazo");
-    const Element* line = find(builtinCertificateLayout(), ElementKind::Text, expected, 2, 246);
+    const CertificateLayout layout = builtinCertificateLayout();
+    const Element* line = find(layout, ElementKind::Text, expected, 2, 246);
     ASSERT_NE(line, nullptr);
     EXPECT_TRUE(sameRect(line->rect, 2, 246, 188, 5));
     EXPECT_EQ(line->style.hAlign, HAlign::Right);
