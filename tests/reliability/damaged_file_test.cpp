@@ -61,7 +61,9 @@ TEST(DamagedFile, TheStoreNeverWritesIntoADamagedFile) {
 
         TDM dm;
         const bool connected = dm.Maincon.open(path);
-        if (!connected) EXPECT_TRUE(dm.Maincon.errorText().contains(path)) << dm.Maincon.errorText().toStdString();
+        if (!connected) {
+            EXPECT_TRUE(dm.Maincon.errorText().contains(path)) << dm.Maincon.errorText().toStdString();
+        }
         EXPECT_FALSE(connected && dm.TVascor.open() && dm.TVascor.rowCount() == 60);
         dm.Maincon.close();
         EXPECT_EQ(readAll(path), damaged);
