@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test test-sanitize bench clean
+.PHONY: deps build run test test-sanitize bench fuzz clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -29,5 +29,10 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	bash bench/run-bench.sh build-bench
 
+# Every libFuzzer target for FUZZ_SECONDS each (clang, build-fuzz).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-fuzz
