@@ -1,3 +1,4 @@
+#include "app/legacy_import_dialog.h"
 #include "app/main_window.h"
 #include "app/message_board_form.h"
 #include "app/splash_form.h"
@@ -6,9 +7,11 @@
 #include "dates/ui/date_picker_form.h"
 #include "entry/ui/dos_sperm_form.h"
 #include "entry/ui/entry_commands.h"
+#include "entry/ui/control_kinds.h"
 #include "entry/ui/entry_form.h"
 #include "print/ui/certificate_preview.h"
 #include "util/about_text.h"
+#include "util/app_paths.h"
 #include "util/message_sink.h"
 #include "util/ttools.h"
 #include "util/ui/widget_message_sink.h"
@@ -93,6 +96,7 @@ int main(int argc, char** argv) {
     form2.setCataloguePicker(&dosSperm);
     zartav::TTools tools;
     tools.FormCreate();
+    zartav::installWidgetControlAccess();
     zartav::TDatePickerForm datePicker(&form1);
     zartav::setDatePicker(&datePicker);
     zartav::TMessageBoardForm messageBoard(&form1);
@@ -106,6 +110,10 @@ int main(int argc, char** argv) {
 
     // Without a window manager (a virtual display) "maximised" means nothing: size it ourselves.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) form1.setGeometry(screen->availableGeometry());
+    // An office moving over from the old program: bring its Access file in before the first
+    // connection creates an empty database.
+    zartav::importLegacyDatabaseIfPresent(&form1, zartav::paths::legacyDatabasePath(), zartav::paths::databasePath());
+
     std::unique_ptr<FirstPaintProbe> probe;
     if (qEnvironmentVariableIntValue("ZARTAV_EXIT_AFTER_FIRST_PAINT") == 1)
         probe = std::make_unique<FirstPaintProbe>(form1.DBGrid1->viewport(), clock);
