@@ -54,6 +54,9 @@ bool bmpPixelDataComplete(const QByteArray& data) {
     if (!uncompressed) return true;
     if (width <= 0 || bpp <= 0) return false;
     const qint64 rowBytes = ((width * bpp + 31) / 32) * 4;
+    // A row longer than the file cannot be complete; checking it first keeps the product below
+    // from overflowing on a forged header.
+    if (rowBytes > size) return false;
     return size >= qint64(offBits) + rowBytes * std::abs(height);
 }
 
