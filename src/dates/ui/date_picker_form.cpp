@@ -1,10 +1,9 @@
 #include "dates/ui/date_picker_form.h"
 
 #include "dates/ui/farsi_calendar.h"
+#include "util/ui/dialog_helpers.h"
 
-#include <QGuiApplication>
 #include <QPushButton>
-#include <QScreen>
 
 namespace zartav {
 
@@ -62,11 +61,7 @@ void TDatePickerForm::dxButton1Click() {
 void TDatePickerForm::reject() { done(kCancel); }
 
 void TDatePickerForm::showEvent(QShowEvent* event) {
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

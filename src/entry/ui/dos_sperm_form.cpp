@@ -2,15 +2,14 @@
 
 #include "data/tdm.h"
 #include "entry/catalogue_search.h"
+#include "util/ui/dialog_helpers.h"
 
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
 
 namespace zartav {
@@ -146,11 +145,7 @@ void TDosSperm::selectCurrentRowInGrid(int row) {
 }
 
 void TDosSperm::showEvent(QShowEvent* event) {
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
     QDialog::showEvent(event);
     FormShow();
 }
@@ -201,15 +196,7 @@ void TDosSperm::reject() {}
 
 void TDosSperm::keyPressEvent(QKeyEvent* event) {
     // Neither button answers to Enter or Escape.
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
+    if (!swallowEnterAndEscape(event)) QDialog::keyPressEvent(event);
 }
 
 }  // namespace zartav

@@ -7,6 +7,7 @@
 #include "entry/ui/picture_dialog.h"
 #include "util/message_sink.h"
 #include "util/ttools.h"
+#include "util/ui/dialog_helpers.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -612,23 +612,11 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm2::keyPressEvent(QKeyEvent* event) {
     // Neither button answers to Enter or Escape.
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
+    if (!swallowEnterAndEscape(event)) QDialog::keyPressEvent(event);
 }
 
 void TForm2::showEvent(QShowEvent* event) {
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
     QDialog::showEvent(event);
 }
 
