@@ -76,6 +76,8 @@ bool pinUtf8(MdbHandle* mdb) {
     return mdb->iconv_in != iconv_t(-1) && mdb->iconv_out != iconv_t(-1);
 }
 
+quint16 readLe16(const char* p) { return quint16(quint8(p[0]) | quint8(p[1]) << 8); }
+
 quint32 readLe32(const char* p) {
     return quint32(quint8(p[0])) | quint32(quint8(p[1])) << 8 | quint32(quint8(p[2])) << 16 |
            quint32(quint8(p[3])) << 24;
@@ -110,9 +112,114 @@ bool checkHeader(const QString& path, QString* error) {
     return true;
 }
 
+// Long binary values live outside the row, on their own pages; libmdb hands them over one page
+// at a time through the column's bound buffer, which first holds the value's 12-byte header.
+// The length the header claims is checked against `limit` and every page against what is left,
+// so a damaged or looping page chain cannot grow the value without end.
+bool readLongValue(MdbHandle* mdb, MdbColumn* col, char* bound, int boundLength, quint32 limit,
+                   QByteArray* out, QString* why) {
+    out->clear();
+    if (boundLength < MDB_MEMO_OVERHEAD) return true;  // empty value
+    char header[MDB_MEMO_OVERHEAD];
+    std::memcpy(header, bound, sizeof header);
+    const quint32 expected = readLe32(header) & 0x3fffffffu;
+    if (expected == 0) return true;
+    if (expected > limit) {
+        *why = QStringLiteral("a value claims %1 bytes").arg(expected);
+        return false;
+    }
+    out->reserve(qsizetype(expected));
+    size_t chunk = mdb_ole_read(mdb, col, header, kBindSize);
+    while (chunk > 0) {
+        if (chunk > kBindSize || out->size() + qsizetype(chunk) > qsizetype(expected)) break;
+        out->append(bound, qsizetype(chunk));
+        if (out->size() == qsizetype(expected)) break;
+        chunk = mdb_ole_read_next(mdb, col, header);
+    }
+    if (out->size() != qsizetype(expected)) {
+        *why = QStringLiteral("only %1 of a value's %2 bytes could be read")
+                   .arg(out->size())
+                   .arg(expected);
+        return false;
+    }
+    return true;
+}
+
+// Reads a table definition with its columns, checking what libmdb returns before use.
+MdbTableDef* readDefinition(MdbCatalogEntry* entry, QString* error) {
+    const QString name = fromMdbText(entry->object_name, sizeof entry->object_name);
+    MdbTableDef* table = mdb_read_table(entry);
+    if (!table) {
+        *error = QStringLiteral("the definition of table %1 cannot be read: the file is damaged")
+                     .arg(name);
+        return nullptr;
+    }
+    GPtrArray* cols = table->num_cols <= MDB_MAX_COLS ? mdb_read_columns(table) : nullptr;
+    if (!cols || cols->len != table->num_cols) {
+        *error = QStringLiteral("the columns of table %1 cannot be read: the file is damaged")
+                     .arg(name);
+        mdb_free_tabledef(table);
+        return nullptr;
+    }
+    return table;
+}
+
+// Property names (record type 0x80): length-prefixed strings that must end inside the record.
+bool wellFormedPropertyNames(const char* body, qsizetype size) {
+    for (qsizetype pos = 0; pos < size;) {
+        if (size - pos < 2) return false;
+        const quint16 length = readLe16(body + pos);
+        pos += 2;
+        if (length > size - pos) return false;
+        pos += length;
+    }
+    return true;
+}
+
+// Property values (record types 0-2): a named block of entries, each at least its 8-byte header
+// long, so that walking them always moves forward and stays inside the record.
+bool wellFormedPropertyValues(const char* body, qsizetype size) {
+    if (size < 6) return false;
+    const quint16 nameLength = readLe16(body + 4);
+    if (nameLength > size - 6) return false;
+    for (qsizetype pos = 6 + nameLength; pos < size;) {
+        if (size - pos < 8) return false;
+        const quint16 length = readLe16(body + pos);
+        const quint16 dataSize = readLe16(body + pos + 6);
+        if (length < 8 || length > size - pos || dataSize > length - 8) return false;
+        pos += length;
+    }
+    return true;
+}
+
+// libmdb walks an object's property blob trusting every length in it: a zero length loops for
+// ever, allocating as it goes. The blob is handed over only when all its records hold together.
+bool wellFormedProperties(const QByteArray& blob) {
+    const char* data = blob.constData();
+    const qsizetype size = blob.size();
+    if (size < 4 || (std::memcmp(data, "KKD", 4) != 0 && std::memcmp(data, "MR2", 4) != 0))
+        return false;
+    for (qsizetype pos = 4; pos < size;) {
+        if (size - pos < 6) return false;
+        const quint32 length = readLe32(data + pos);
+        if (length < 6 || length > quint64(size - pos)) return false;
+        const quint16 type = readLe16(data + pos + 4);
+        const char* body = data + pos + 6;
+        if (type == 0x80 && !wellFormedPropertyNames(body, length - 6)) return false;
+        if (type <= 2 && !wellFormedPropertyValues(body, length - 6)) return false;
+        pos += length;
+    }
+    return true;
+}
+
+// What a long value whose pages cannot be read does to its row.
+enum class DamagedLongValue { FailsTheTable, ReadsAsEmpty };
+
 class TableRows final : public RowSource {
 public:
-    TableRows(MdbHandle* mdb, MdbTableDef* table) : mdb_(mdb), table_(table) {
+    TableRows(MdbHandle* mdb, MdbTableDef* table,
+              DamagedLongValue damaged = DamagedLongValue::FailsTheTable)
+        : mdb_(mdb), table_(table), damaged_(damaged) {
         const unsigned count = table_->columns->len;
         buffers_.resize(count);
         lengths_.assign(count, 0);
@@ -165,8 +272,11 @@ public:
             if (types_[i] == MDB_OLE) {
                 QByteArray blob;
                 if (!readOle(i, len, &blob)) {
-                    failed_ = true;
-                    return failed(error);
+                    if (damaged_ == DamagedLongValue::FailsTheTable) {
+                        failed_ = true;
+                        return failed(error);
+                    }
+                    blob.clear();
                 }
                 if (!blob.isEmpty()) field.value = blob;
             } else if (types_[i] == MDB_BINARY) {
@@ -185,42 +295,18 @@ private:
         return Fetch::Error;
     }
 
-    // Long binary values live outside the row, on their own pages; libmdb hands them over one
-    // page at a time through the column's bound buffer.
     bool readOle(int index, int boundLength, QByteArray* out) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, index));
-        if (boundLength < MDB_MEMO_OVERHEAD) return true;  // empty value
-        char header[MDB_MEMO_OVERHEAD];
-        std::memcpy(header, buffers_[index].data(), sizeof header);
-        const quint32 expected = readLe32(header) & 0x3fffffffu;
-        if (expected == 0) return true;
-        if (expected > kMaxBlob) {
-            reason_ = QStringLiteral("column %1 claims a value of %2 bytes: the file is damaged")
-                          .arg(names_.at(index))
-                          .arg(expected);
-            return false;
-        }
-        out->reserve(qsizetype(expected));
-        size_t chunk = mdb_ole_read(mdb_, col, header, kBindSize);
-        while (chunk > 0) {
-            if (chunk > kBindSize || out->size() + qsizetype(chunk) > qsizetype(expected)) break;
-            out->append(buffers_[index].data(), qsizetype(chunk));
-            if (out->size() == qsizetype(expected)) break;
-            chunk = mdb_ole_read_next(mdb_, col, header);
-        }
-        if (out->size() != qsizetype(expected)) {
-            reason_ = QStringLiteral("column %1: only %2 of the value's %3 bytes could be read: "
-                                     "the file is damaged")
-                          .arg(names_.at(index))
-                          .arg(out->size())
-                          .arg(expected);
-            return false;
-        }
-        return true;
+        QString why;
+        if (readLongValue(mdb_, col, buffers_[index].data(), boundLength, kMaxBlob, out, &why))
+            return true;
+        reason_ = QStringLiteral("column %1: %2: the file is damaged").arg(names_.at(index), why);
+        return false;
     }
 
     MdbHandle* mdb_;
     MdbTableDef* table_;
+    DamagedLongValue damaged_;
     QStringList names_;
     std::vector<int> types_;
     std::vector<std::vector<char>> buffers_;
@@ -229,6 +315,55 @@ private:
     bool failed_ = false;
     QString reason_;
 };
+
+// The list of tables, read from the system table on page 2 with the same checked row reading
+// as any other table. libmdb's own catalogue reader copies values into fixed buffers smaller
+// than our bind size and trusts every property blob; here a damaged or unreadable blob only
+// costs its table the display properties, as it did before.
+bool readCatalog(MdbHandle* mdb) {
+    mdb_free_catalog(mdb);
+    mdb->catalog = g_ptr_array_new();
+    mdb->num_catalog = 0;
+    MdbCatalogEntry objects{};
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2;
+    std::strcpy(objects.object_name, "MSysObjects");
+    QString error;
+    MdbTableDef* def = readDefinition(&objects, &error);
+    if (!def) return false;
+    TableRows rows(mdb, def, DamagedLongValue::ReadsAsEmpty);
+    const QStringList columns = rows.columns();
+    const int id = columns.indexOf(QStringLiteral("Id"));
+    const int name = columns.indexOf(QStringLiteral("Name"));
+    const int type = columns.indexOf(QStringLiteral("Type"));
+    const int flags = columns.indexOf(QStringLiteral("Flags"));
+    const int properties = columns.indexOf(QStringLiteral("LvProp"));
+    if (id < 0 || name < 0 || type < 0 || flags < 0 || properties < 0) return false;
+    Row row;
+    RowSource::Fetch fetch;
+    while ((fetch = rows.next(&row, &error)) == RowSource::Fetch::Row) {
+        if (row.at(type).value.toString().toInt() != MDB_TABLE) continue;
+        auto* entry = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+        entry->mdb = mdb;
+        qstrncpy(entry->object_name, row.at(name).value.toString().toUtf8().constData(),
+                 sizeof entry->object_name);
+        entry->object_type = MDB_TABLE;
+        entry->table_pg = row.at(id).value.toString().toULong() & 0x00FFFFFFu;
+        entry->flags = row.at(flags).value.toString().toInt();
+        const QByteArray blob = row.at(properties).value.toByteArray();
+        if (wellFormedProperties(blob)) {
+            // libmdb reads fixed-size values without looking at their stored size: zeros past
+            // the end keep such a read inside the buffer.
+            QByteArray padded = blob;
+            padded.append(32, '\0');
+            entry->props = mdb_kkd_to_props(mdb, padded.data(), size_t(blob.size()));
+        }
+        g_ptr_array_add(mdb->catalog, entry);
+        ++mdb->num_catalog;
+    }
+    return fetch == RowSource::Fetch::End;
+}
 
 }  // namespace
 
@@ -256,28 +391,13 @@ struct MdbFile::Handle {
         return nullptr;
     }
 
-    // Reads a table definition with its columns, checking what libmdb returns before use.
     MdbTableDef* readTable(const QString& name, QString* error) const {
         MdbCatalogEntry* e = entry(name);
         if (!e) {
             *error = QStringLiteral("there is no table %1").arg(name);
             return nullptr;
         }
-        MdbTableDef* table = mdb_read_table(e);
-        if (!table) {
-            *error = QStringLiteral("the definition of table %1 cannot be read: the file is "
-                                    "damaged")
-                         .arg(name);
-            return nullptr;
-        }
-        GPtrArray* cols = table->num_cols <= MDB_MAX_COLS ? mdb_read_columns(table) : nullptr;
-        if (!cols || cols->len != table->num_cols) {
-            *error = QStringLiteral("the columns of table %1 cannot be read: the file is damaged")
-                         .arg(name);
-            mdb_free_tabledef(table);
-            return nullptr;
-        }
-        return table;
+        return readDefinition(e, error);
     }
 };
 
@@ -313,7 +433,7 @@ std::unique_ptr<MdbFile> MdbFile::open(const QString& path, QString* error) {
     mdb_set_bind_size(mdb, kBindSize);
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_shortdate_fmt(mdb, "%Y-%m-%d");
-    if (!mdb_read_catalog(mdb, MDB_TABLE)) {
+    if (!readCatalog(mdb)) {
         *error = QStringLiteral("%1: its list of tables cannot be read: the file is damaged")
                      .arg(info.fileName());
         return nullptr;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zartav::legacy;
@@ -187,5 +188,59 @@ TEST(LegacyMdb, TruncatedCopiesAreRefused) {
         const QString readError = readEverything(*file);
         EXPECT_TRUE(!readError.isEmpty() || file->tableNames().isEmpty())
             << "read to the end without noticing";
+    }
+}
+
+// Every table's stored properties are length-prefixed records; a damaged length once sent the
+// reader into an endless loop that ate all memory. A damaged property block must cost only the
+// properties: the tables and their rows still read.
+TEST(LegacyMdb, DamagedPropertyBlocksAreLeftOut) {
+    QFile source(legacyFile("DateTestDatabase.mdb"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray whole = source.readAll();
+    const QByteArray magic("MR2\0", 4);
+    ASSERT_TRUE(whole.contains(magic));
+
+    auto setLe16 = [](QByteArray& b, qsizetype at, quint16 v) {
+        b[at] = char(v & 0xff);
+        b[at + 1] = char(v >> 8);
+    };
+    auto le16 = [](const QByteArray& b, qsizetype at) {
+        return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
+    };
+    // Applied to every block in the file: `at` is where the block's magic starts.
+    const struct {
+        const char* damage;
+        std::function<void(QByteArray&, qsizetype)> apply;
+    } cases[] = {
+        {"first record of length zero", [&](QByteArray& b, qsizetype at) { setLe16(b, at + 4, 0); }},
+        {"first record longer than the block",
+         [&](QByteArray& b, qsizetype at) { setLe16(b, at + 4, 0xfff0); }},
+        {"a name longer than its record",
+         [&](QByteArray& b, qsizetype at) { setLe16(b, at + 10, 0x7000); }},
+        {"a value entry of length zero",
+         [&](QByteArray& b, qsizetype at) {
+             const qsizetype values = at + 4 + le16(b, at + 4);  // record after the names
+             const qsizetype entry = values + 6 + 6 + le16(b, values + 6 + 4);
+             setLe16(b, entry, 0);
+         }},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        QByteArray bytes = whole;
+        for (qsizetype at = bytes.indexOf(magic); at >= 0; at = bytes.indexOf(magic, at + 4))
+            c.apply(bytes, at);
+        const QString path = dir.filePath(QStringLiteral("props.mdb"));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        out.close();
+
+        QString error;
+        auto file = MdbFile::open(path, &error);
+        ASSERT_TRUE(file) << error.toStdString();
+        EXPECT_EQ(file->tableNames(), QStringList{QStringLiteral("DateTest")});
+        EXPECT_EQ(readEverything(*file), QString());
     }
 }
