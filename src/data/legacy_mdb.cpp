@@ -149,6 +149,11 @@ bool readLongValue(MdbHandle* mdb, MdbColumn* col, char* bound, int boundLength,
 MdbTableDef* readDefinition(MdbCatalogEntry* entry, QString* error) {
     const QString name = fromMdbText(entry->object_name, sizeof entry->object_name);
     MdbTableDef* table = mdb_read_table(entry);
+    // Without its usage map libmdb cannot find the table's pages, and walks a null map.
+    if (table && (!table->usage_map || table->map_sz == 0)) {
+        mdb_free_tabledef(table);
+        table = nullptr;
+    }
     if (!table) {
         *error = QStringLiteral("the definition of table %1 cannot be read: the file is damaged")
                      .arg(name);

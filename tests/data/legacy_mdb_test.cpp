@@ -244,3 +244,29 @@ TEST(LegacyMdb, DamagedPropertyBlocksAreLeftOut) {
         EXPECT_EQ(readEverything(*file), QString());
     }
 }
+
+// A table definition points at the map of the pages its rows are on. When that pointer leads
+// nowhere, the file must be refused as damaged, not walked through a missing map.
+TEST(LegacyMdb, ATableWhoseMapIsMissingIsRefused) {
+    QFile source(legacyFile("DateTestDatabase.mdb"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray whole = source.readAll();
+    constexpr qsizetype kCatalogueMapPointer = 2 * 4096 + 55;  // Jet 4: page 2, offset 55
+    // Row and page of the map: rows past the end of real pages, and a page past the file.
+    const quint32 pointers[] = {0x000001ff, 0x000006ff, 0x7fffff01, 0};
+    QTemporaryDir dir;
+    for (quint32 pointer : pointers) {
+        SCOPED_TRACE(pointer);
+        QByteArray bytes = whole;
+        for (int i = 0; i < 4; ++i) bytes[kCatalogueMapPointer + i] = char(pointer >> (8 * i));
+        const QString path = dir.filePath(QStringLiteral("map.mdb"));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        out.close();
+
+        QString error;
+        EXPECT_FALSE(MdbFile::open(path, &error));
+        EXPECT_TRUE(error.contains(QLatin1String("damaged"))) << error.toStdString();
+    }
+}
