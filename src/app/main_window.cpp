@@ -9,6 +9,7 @@
 #include "util/keyboard_layout.h"
 #include "util/message_sink.h"
 #include "util/ttools.h"
+#include "util/ui/line_cell_delegate.h"
 #include "util/ui/tclock.h"
 
 #include <QApplication>
@@ -79,6 +80,7 @@ TForm1::TForm1(QWidget* parent)
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setShowGrid(true);
     DBGrid1->setWordWrap(false);
+    DBGrid1->setItemDelegate(new LineCellDelegate(DBGrid1));
     DBGrid1->setAlternatingRowColors(false);
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
