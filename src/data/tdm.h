@@ -149,8 +149,10 @@ private:
         qint64 id = 0;
         QStringList values;  // the listed columns
     };
-    static constexpr int kPageSize = 128;
-    static constexpr int kMaxCachedPages = 64;
+    // A page is a little more than one screen, so the first screen after a tab switch reads
+    // no more rows than it shows; 128 pages keep 8,192 rows at hand for scrolling back.
+    static constexpr int kPageSize = 64;
+    static constexpr int kMaxCachedPages = 128;
 
     QString whereClause(const QString& extra = {}) const;
     void bindFilter(QSqlQuery& query) const;

@@ -13,24 +13,35 @@ constexpr int kShapedTexts = 8192;
 }  // namespace
 
 LineCellDelegate::LineCellDelegate(QObject* parent)
-    : QStyledItemDelegate(parent), shaped_(kShapedTexts) {}
+    : QStyledItemDelegate(parent), shaped_(kShapedTexts), elided_(kShapedTexts) {}
 
-const QStaticText& LineCellDelegate::shaped(const QString& text, const QFont& font,
-                                            Qt::LayoutDirection direction) const {
-    if (font != font_ || direction != direction_) {
+const QStaticText& LineCellDelegate::shaped(const QString& text, const QFont& font) const {
+    if (font != font_) {
         shaped_.clear();
+        elided_.clear();
         font_ = font;
-        direction_ = direction;
     }
     if (QStaticText* hit = shaped_.object(text)) return *hit;
     auto* entry = new QStaticText(text);
+    // Each text reads in its own direction, from its first letter, so a Latin code keeps its
+    // punctuation and ellipsis at its end inside a right-to-left list. (Static text does not
+    // work this out by itself.)
     QTextOption option;
-    option.setTextDirection(direction);
+    option.setTextDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     option.setWrapMode(QTextOption::NoWrap);
     entry->setTextOption(option);
     entry->setPerformanceHint(QStaticText::AggressiveCaching);
     entry->prepare(QTransform(), font);
     shaped_.insert(text, entry);
+    return *entry;
+}
+
+const QString& LineCellDelegate::elided(const QString& text, const QFontMetrics& metrics,
+                                        int width) const {
+    const QString key = QString::number(width) + QChar(0) + text;
+    if (QString* hit = elided_.object(key)) return *hit;
+    auto* entry = new QString(metrics.elidedText(text, Qt::ElideRight, width));
+    elided_.insert(key, entry);
     return *entry;
 }
 
@@ -46,8 +57,11 @@ void LineCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
     QString text = index.data(Qt::DisplayRole).toString();
     // One line per cell: a stored line break shows as a space.
-    if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-        text.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
+        for (QChar& c : text) {
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) c = QLatin1Char(' ');
+        }
+    }
     if (!text.isEmpty()) {
         const QWidget* widget = option.widget;
         const QStyle* style = widget ? widget->style() : QApplication::style();
@@ -63,19 +77,20 @@ void LineCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         if (painter->pen().color() != pen) painter->setPen(pen);
         if (painter->font() != option.font) painter->setFont(option.font);
         // Text starts at the reading side: the right in a right-to-left list.
-        const QStaticText& line = shaped(text, option.font, option.direction);
-        const QSizeF size = line.size();
-        if (size.width() <= box.width()) {
-            const qreal x = option.direction == Qt::RightToLeft ? box.right() + 1 - size.width()
-                                                                : box.left();
-            const qreal y = box.top() + (box.height() - size.height()) / 2;
-            painter->drawStaticText(QPointF(x, y), line);
-        } else {
-            const Qt::Alignment align = QStyle::visualAlignment(
-                option.direction, Qt::AlignLeading | Qt::AlignVCenter);
-            painter->drawText(box, int(align) | Qt::TextSingleLine,
-                              option.fontMetrics.elidedText(text, Qt::ElideRight, box.width()));
+        const QStaticText* line = &shaped(text, option.font);
+        if (line->size().width() > box.width())
+            line = &shaped(elided(text, option.fontMetrics, box.width()), option.font);
+        const QSizeF size = line->size();
+        const qreal x = option.direction == Qt::RightToLeft ? box.right() + 1 - size.width() : box.left();
+        const qreal y = box.top() + (box.height() - size.height()) / 2;
+        // Only a cell too narrow even for the ellipsis needs clipping.
+        const bool spills = size.width() > box.width();
+        if (spills) {
+            painter->save();
+            painter->setClipRect(option.rect, Qt::IntersectClip);
         }
+        painter->drawStaticText(QPointF(x, y), *line);
+        if (spills) painter->restore();
     }
 
     if (option.state & QStyle::State_HasFocus) {

@@ -73,7 +73,10 @@ TEST(LineCellDelegate, TextStartsAtTheReadingSideAndStaysInItsCell) {
         {"a date in a right-to-left list", QStringLiteral("1402/12/29"), Qt::RightToLeft, 200, true},
         {"Latin text in a left-to-right list", QStringLiteral("HF04812"), Qt::LeftToRight, 200, false},
         {"too long for its cell", longFarsi, Qt::RightToLeft, 90, true},
+        {"two lines stored", QStringLiteral("خط اول\nخط دوم"), Qt::RightToLeft, 200, true},
     };
+    // A column dragged narrower than the ellipsis may show nothing, but nothing outside it.
+    EXPECT_LT(paintCell(delegate, longFarsi, Qt::RightToLeft, 6).right, 6);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // Twice: the second paint comes from the kept shaping and must land in the same place.
