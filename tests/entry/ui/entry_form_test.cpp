@@ -6,6 +6,7 @@
 #include "entry/ui/picture_dialog.h"
 
 #include <QComboBox>
+#include <QSqlDatabase>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -162,6 +163,71 @@ TEST_F(EntryFormTest, FailedSaveCancelsAndShowsTheMessage) {
         EXPECT_EQ(dm->TVascor.rowCount(), 1);
         dm->TVascor.first();
         EXPECT_EQ(dm->TVascor.value(kHerd), QStringLiteral("7"));
+    }
+}
+
+// Real faults under a save from the form: the disk is full, or another program holds the
+// database. The user sees the Farsi save-failure box, the stored records stay as they were, and
+// once the fault is gone the next save works on the same connection.
+TEST_F(EntryFormTest, ASaveThatMeetsAFaultShowsTheMessageAndTheProgramGoesOn) {
+    addRecord({{kHerd, "7"}, {kBirthDate, "1400/01/01"}, {kServiceDate, "1399/04/01"}, {kPrintDate, "1400/02/02"}});
+    const QString path = dir.filePath("Data.db");
+    const struct {
+        const char* fault;
+        std::function<void()> begin;
+        std::function<void()> end;
+    } cases[] = {
+        {"disk full",
+         [this] {
+             QSqlQuery q(dm->Maincon.database());
+             ASSERT_TRUE(q.exec("PRAGMA page_count") && q.next());
+             const qint64 pages = q.value(0).toLongLong();
+             ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages)));
+         },
+         [this] { QSqlQuery(dm->Maincon.database()).exec("PRAGMA max_page_count = 1073741823"); }},
+        {"database held by another program",
+         [path] {
+             QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+             other.setDatabaseName(path);
+             ASSERT_TRUE(other.open());
+             ASSERT_TRUE(QSqlQuery(other).exec("BEGIN EXCLUSIVE"));
+         },
+         [] {
+             {
+                 QSqlDatabase other = QSqlDatabase::database(QStringLiteral("other"));
+                 QSqlQuery(other).exec("ROLLBACK");
+                 other.close();
+             }
+             QSqlDatabase::removeDatabase(QStringLiteral("other"));
+         }},
+    };
+    int stored = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        auto saveNew = [this](const QByteArray& photo) {
+            whenShown(*form2, [this, photo] {
+                form2->DBComboBox5->setEditText(QStringLiteral("8"));
+                fillCheckedDates();
+                dm->TVascor.setPhoto(QStringLiteral("عكس 1"), photo);
+                form2->dxButton1->click();
+            });
+            form1->dxWinXPBar1Items0Click();
+        };
+        c.begin();
+        messages.clear();
+        saveNew(QByteArray(256 * 1024, 'p'));  // bigger than any free room in the file
+        c.end();
+        ASSERT_EQ(messages.boxes().size(), 1);
+        EXPECT_EQ(messages.boxes()[0].text, kSaveFailure);
+        EXPECT_EQ(dm->TVascor.state(), RecordState::Browse);
+        ASSERT_EQ(dm->TVascor.rowCount(), stored);
+        dm->TVascor.first();
+        EXPECT_EQ(dm->TVascor.value(kHerd), QStringLiteral("7"));
+
+        messages.clear();
+        saveNew(QByteArray(1024, 'p'));
+        EXPECT_TRUE(messages.boxes().isEmpty());
+        EXPECT_EQ(dm->TVascor.rowCount(), ++stored);
     }
 }
 
