@@ -13,6 +13,7 @@
 #include "util/ui/tclock.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
@@ -321,6 +322,11 @@ bool TForm1::FormShow() {
         return false;
     }
 
+    // Warned before anything is typed: a save into this file would fail and drop the record.
+    if (dm.Maincon.isReadOnly())
+        ShowMsg(QStringLiteral("فايل اطلاعات زير فقط خواندني است؛ اطلاعات را مي توان ديد و چاپ كرد "
+                               "ولي اطلاعات تازه در آن ذخيره نمي شود:\n%1")
+                    .arg(QDir::toNativeSeparators(dbPath)));
     if (splash_) splash_->show();
     FillTabIt();
     return true;

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QSet>
+#include <QUrl>
 
 #include <atomic>
 #include <cassert>
@@ -137,6 +138,7 @@ QSqlDatabase Connection::database() const { return QSqlDatabase::database(name_,
 bool Connection::isOpen() const { return database().isOpen(); }
 
 void Connection::close() {
+    readOnly_ = false;
     QSqlDatabase db = database();
     if (db.isValid() && db.isOpen()) db.close();
 }
@@ -164,11 +166,28 @@ bool Connection::open(const QString& path) {
     if (!existed && !QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
 
+    // The write-ahead journal is kept in files beside the database: a folder that cannot be
+    // written leaves only reading.
+    const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    readOnly_ = existed && (!info.isWritable() || !folderWritable);
+
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                     : QSqlDatabase::addDatabase("QSQLITE", name_);
-    db.setDatabaseName(path);
     // Wait a little for another program's short write instead of failing at once.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1500"));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1500");
+    QString name = path;
+    if (readOnly_) {
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        // With no journal files and no room to make them, SQLite reads the file only when told
+        // that nothing else writes it; a journal left by a crash is read as it is.
+        if (!folderWritable && !QFileInfo::exists(path + QStringLiteral("-wal"))) {
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+            name = QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                   QStringLiteral("?immutable=1");
+        }
+    }
+    db.setDatabaseName(name);
+    db.setConnectOptions(options);
     if (!db.open()) return fail(db.lastError().text());
 
     // The first read tells a database from any other file; nothing is written before it.
@@ -198,9 +217,10 @@ bool Connection::open(const QString& path) {
         }
     }
 
+    if (readOnly_) return hasRecords || fail(QStringLiteral("the file cannot be written and holds no tables"));
+
     // WAL keeps readers and the writer apart and survives a crash mid-save; synchronous=FULL
     // makes every committed record reach the disk before the save is reported done.
-    // A read-only file keeps its journal mode; that is not a reason to refuse it.
     {
         QSqlQuery query(db);
         query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));

@@ -40,10 +40,13 @@ public:
 
     // Opens the database file at `path`. A missing file is created with both tables. An existing
     // file must be an SQLite database that holds them; otherwise nothing is written to it, false
-    // is answered and errorText() holds one Farsi message naming the file.
+    // is answered and errorText() holds one Farsi message naming the file. A file that cannot
+    // be written, or whose folder cannot (the journal lives beside it), is opened for reading.
     bool open(const QString& path);
     void close();
     bool isOpen() const;
+    // Open for reading only: every save fails.
+    bool isReadOnly() const { return readOnly_; }
     QString path() const { return path_; }
 
     // Farsi message for the user about the last failed open (empty after a good one).
@@ -61,6 +64,7 @@ private:
     QString path_;
     QString errorText_;
     QString technicalError_;
+    bool readOnly_ = false;
 };
 
 enum class RecordState { Browse, Insert, Edit };

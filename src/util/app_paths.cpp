@@ -40,7 +40,11 @@ QString userDataFolder() {
 
 QString dataFolder() {
     const QString program = programFolder();
-    return isWritableFolder(program) ? program : userDataFolder();
+    // A Data.db already beside the program stays the one in use even when the folder has become
+    // read-only: starting a second, empty database elsewhere would hide every stored record.
+    if (isWritableFolder(program) || QFileInfo(program + QStringLiteral("/Data.db")).isFile())
+        return program;
+    return userDataFolder();
 }
 
 QString databasePath() { return dataFolder() + QStringLiteral("/Data.db"); }

@@ -15,8 +15,8 @@ QString programFolder();
 // Per-user data folder (~/.local/share/Zartav/Zartav on Linux); created on demand by callers.
 QString userDataFolder();
 
-// Folder that holds Data.db and ini/: the program folder when it is writable, otherwise the
-// per-user data folder.
+// Folder that holds Data.db and ini/: the program folder when it is writable or already holds a
+// Data.db, otherwise the per-user data folder.
 QString dataFolder();
 
 // Full path of the database file, "Data.db" in dataFolder().

@@ -1,5 +1,7 @@
 #include "util/app_paths.h"
 
+#include "unprivileged.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -43,6 +45,22 @@ TEST_F(PathsTest, AMissingProgramFolderSendsTheDataToTheUserFolder) {
     paths::setProgramFolderForTesting(program.filePath("gone"));
     EXPECT_EQ(paths::databasePath(), user.filePath("Data.db"));
     EXPECT_EQ(paths::legacyDatabasePath(), program.filePath("gone/Data.mdb"));
+}
+
+TEST_F(PathsTest, AReadOnlyProgramFolderKeepsTheDatabaseItHolds) {
+    ZARTAV_RUN_UNPRIVILEGED();
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+    const auto writable = readOnly | QFileDevice::WriteOwner;
+    // A fresh install in a folder the user cannot write: the data goes to the user's folder.
+    ASSERT_TRUE(QFile::setPermissions(program.path(), readOnly));
+    EXPECT_EQ(paths::databasePath(), user.filePath("Data.db"));
+    // A folder that already holds the records keeps them in use, read-only or not.
+    ASSERT_TRUE(QFile::setPermissions(program.path(), writable));
+    touch(program.filePath("Data.db"));
+    ASSERT_TRUE(QFile::setPermissions(program.path(), readOnly));
+    EXPECT_EQ(paths::databasePath(), program.filePath("Data.db"));
+    EXPECT_EQ(paths::iniFolder(), program.filePath("ini"));
+    QFile::setPermissions(program.path(), writable);
 }
 
 TEST_F(PathsTest, TemplateIsLookedForBesideTheProgramFirst) {

@@ -1,5 +1,7 @@
 #include "data/tdm.h"
 
+#include "unprivileged.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include <unistd.h>
 
 using namespace zartav;
 
@@ -392,7 +393,7 @@ TEST(StoreOpen, RefusesALockedFile) {
 }
 
 TEST(StoreOpen, RefusesAnUnreadableFile) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    ZARTAV_RUN_UNPRIVILEGED();
     QTemporaryDir dir;
     const QString path = dir.filePath("Data.db");
     {
@@ -404,6 +405,55 @@ TEST(StoreOpen, RefusesAnUnreadableFile) {
     EXPECT_FALSE(dm.Maincon.open(path));
     EXPECT_TRUE(dm.Maincon.errorText().contains(path));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+// The journal lives beside the database, so a read-only folder is as good as a read-only file:
+// the records can still be read, every save fails, and the file is left exactly as it was.
+TEST(StoreOpen, AFileThatCannotBeWrittenOpensForReadingOnly) {
+    ZARTAV_RUN_UNPRIVILEGED();
+    const QFileDevice::Permissions readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+    const QFileDevice::Permissions writable = readOnly | QFileDevice::WriteOwner;
+    for (const bool lockFolder : {true, false}) {
+        SCOPED_TRACE(lockFolder ? "read-only folder" : "read-only file");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Data.db");
+        {
+            TDM dm;
+            ASSERT_TRUE(dm.Maincon.open(path));
+            ASSERT_TRUE(dm.TVascor.open());
+            for (const char* herd : {"12", "13"}) {
+                ASSERT_TRUE(dm.TVascor.insert());
+                dm.TVascor.setValue(kHerd, herd);
+                ASSERT_TRUE(dm.TVascor.post());
+            }
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        if (lockFolder) {
+            ASSERT_TRUE(QFile::setPermissions(dir.path(), readOnly));
+        } else {
+            ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        }
+
+        {
+            TDM dm;
+            ASSERT_TRUE(dm.Maincon.open(path)) << dm.Maincon.technicalError().toStdString();
+            EXPECT_TRUE(dm.Maincon.isReadOnly());
+            ASSERT_TRUE(dm.TVascor.open());
+            EXPECT_EQ(dm.TVascor.rowCount(), 2);
+            EXPECT_EQ(dm.TVascor.value(kHerd), QStringLiteral("12"));
+            ASSERT_TRUE(dm.TVascor.insert());
+            dm.TVascor.setValue(kHerd, "14");
+            EXPECT_FALSE(dm.TVascor.post());
+            dm.TVascor.cancel();
+            EXPECT_EQ(dm.TVascor.rowCount(), 2);
+        }
+        QFile::setPermissions(dir.path(), writable);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+    }
 }
 
 TEST(StoreOpen, CreatesAMissingFileAndItsFolder) {

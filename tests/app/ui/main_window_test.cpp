@@ -2,6 +2,7 @@
 #include "app/splash_form.h"
 #include "data/tdm.h"
 #include "message_recorder.h"
+#include "unprivileged.h"
 #include "util/app_paths.h"
 #include "util/ttools.h"
 
@@ -117,6 +118,32 @@ TEST_F(MainWindowTest, DamagedDatabaseIsReportedOnceAndLeftUntouched) {
     form->dxWinXPBar1Items2Click();
     form->TabControl1Change(0);
     EXPECT_TRUE(messages.boxes().isEmpty());
+}
+
+// Records beside the program in a folder that has become read-only: they still show, and the
+// user is told once, at start, that nothing new can be saved there.
+TEST_F(MainWindowTest, AReadOnlyProgramFolderShowsItsRecordsAndWarnsOnce) {
+    ZARTAV_RUN_UNPRIVILEGED();
+    const QString path = programDir.filePath("Data.db");
+    {
+        TDM earlier;
+        ASSERT_TRUE(earlier.Maincon.open(path));
+        ASSERT_TRUE(earlier.TVascor.open());
+        for (const char* herd : {"12", "13"}) {
+            ASSERT_TRUE(earlier.TVascor.insert());
+            earlier.TVascor.setValue(kHerd, herd);
+            ASSERT_TRUE(earlier.TVascor.post());
+        }
+    }
+    ASSERT_TRUE(QFile::setPermissions(programDir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    create();
+    EXPECT_TRUE(form->FormShow());
+    ASSERT_EQ(messages.boxes().size(), 1);
+    EXPECT_TRUE(messages.boxes()[0].text.contains(path)) << messages.boxes()[0].text.toStdString();
+    EXPECT_EQ(listRows(), 2);
+    EXPECT_EQ(tabs(), (QStringList{QStringLiteral("همه"), QStringLiteral("12"), QStringLiteral("13")}));
+    EXPECT_FALSE(QFile::exists(userDir.filePath("Data.db")));
+    QFile::setPermissions(programDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(MainWindowTest, HerdTabsSkipBlankCodesAndKeepBlanksInCaptions) {
