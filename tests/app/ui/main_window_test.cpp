@@ -96,28 +96,59 @@ TEST_F(MainWindowTest, FirstStartCreatesTheDatabaseAndShowsAnEmptyList) {
 
 TEST_F(MainWindowTest, DamagedDatabaseIsReportedOnceAndLeftUntouched) {
     const QString path = programDir.filePath("Data.db");
-    const QByteArray junk = QByteArray("not a database at all ").repeated(100);
+    // A good store with records, then damaged after its first page (a half-copied file).
+    QByteArray good;
+    {
+        TDM earlier;
+        ASSERT_TRUE(earlier.Maincon.open(path));
+        ASSERT_TRUE(earlier.TVascor.open());
+        for (int n = 0; n < 40; ++n) {
+            ASSERT_TRUE(earlier.TVascor.insert());
+            earlier.TVascor.setValue(kHerd, QString::number(n));
+            ASSERT_TRUE(earlier.TVascor.post());
+        }
+    }
     {
         QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(junk);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        good = f.readAll();
     }
-    create();
-    EXPECT_FALSE(form->FormShow());
-    ASSERT_EQ(messages.boxes().size(), 1);
-    EXPECT_TRUE(messages.boxes()[0].text.contains(path)) << messages.boxes()[0].text.toStdString();
-    EXPECT_EQ(listRows(), 0);
-    EXPECT_EQ(form->TabControl1->count(), 0);
-    EXPECT_FALSE(splash->isVisible());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), junk);
+    const struct {
+        const char* damage;
+        QByteArray bytes;
+    } cases[] = {
+        {"not a database", QByteArray("not a database at all ").repeated(100)},
+        {"pages after the first zeroed", good.left(4096) + QByteArray(good.size() - 4096, '\0')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(c.bytes);
+        }
+        messages.clear();
+        create();
+        EXPECT_FALSE(form->FormShow());
+        ASSERT_EQ(messages.boxes().size(), 1);
+        EXPECT_TRUE(messages.boxes()[0].text.contains(path)) << messages.boxes()[0].text.toStdString();
+        EXPECT_EQ(listRows(), 0);
+        EXPECT_EQ(form->TabControl1->count(), 0);
+        EXPECT_FALSE(splash->isVisible());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), c.bytes);
 
-    // The commands stay harmless on the empty window.
-    messages.clear();
-    form->dxWinXPBar1Items2Click();
-    form->TabControl1Change(0);
-    EXPECT_TRUE(messages.boxes().isEmpty());
+        // The commands stay harmless on the empty window.
+        messages.clear();
+        form->dxWinXPBar1Items2Click();
+        form->TabControl1Change(0);
+        EXPECT_TRUE(messages.boxes().isEmpty());
+        form.reset();
+        dm.reset();
+        tools.reset();
+        splash.reset();
+    }
 }
 
 // Records beside the program in a folder that has become read-only: they still show, and the
