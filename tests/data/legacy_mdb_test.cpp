@@ -31,14 +31,23 @@ QString readEverything(MdbFile& file) {
     return {};
 }
 
-QString truncatedCopy(const QTemporaryDir& dir, const char* name, qint64 length) {
+QByteArray legacyBytes(const char* name) {
     QFile source(legacyFile(name));
     EXPECT_TRUE(source.open(QIODevice::ReadOnly));
-    const QString path = dir.filePath(QStringLiteral("cut-%1.mdb").arg(length));
+    return source.readAll();
+}
+
+// Writes `bytes` as `name` in `dir`, replacing an earlier copy; answers its path.
+QString writeCopy(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
     QFile out(path);
-    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(source.read(length));
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes);
     return path;
+}
+
+QString truncatedCopy(const QTemporaryDir& dir, const char* name, qint64 length) {
+    return writeCopy(dir, QStringLiteral("cut-%1.mdb").arg(length), legacyBytes(name).left(length));
 }
 
 }  // namespace
@@ -195,9 +204,7 @@ TEST(LegacyMdb, TruncatedCopiesAreRefused) {
 // reader into an endless loop that ate all memory. A damaged property block must cost only the
 // properties: the tables and their rows still read.
 TEST(LegacyMdb, DamagedPropertyBlocksAreLeftOut) {
-    QFile source(legacyFile("DateTestDatabase.mdb"));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    const QByteArray whole = source.readAll();
+    const QByteArray whole = legacyBytes("DateTestDatabase.mdb");
     const QByteArray magic("MR2\0", 4);
     ASSERT_TRUE(whole.contains(magic));
 
@@ -231,12 +238,7 @@ TEST(LegacyMdb, DamagedPropertyBlocksAreLeftOut) {
         QByteArray bytes = whole;
         for (qsizetype at = bytes.indexOf(magic); at >= 0; at = bytes.indexOf(magic, at + 4))
             c.apply(bytes, at);
-        const QString path = dir.filePath(QStringLiteral("props.mdb"));
-        QFile out(path);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(bytes);
-        out.close();
-
+        const QString path = writeCopy(dir, QStringLiteral("props.mdb"), bytes);
         QString error;
         auto file = MdbFile::open(path, &error);
         ASSERT_TRUE(file) << error.toStdString();
@@ -248,9 +250,7 @@ TEST(LegacyMdb, DamagedPropertyBlocksAreLeftOut) {
 // A table definition points at the map of the pages its rows are on. When that pointer leads
 // nowhere, the file must be refused as damaged, not walked through a missing map.
 TEST(LegacyMdb, ATableWhoseMapIsMissingIsRefused) {
-    QFile source(legacyFile("DateTestDatabase.mdb"));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    const QByteArray whole = source.readAll();
+    const QByteArray whole = legacyBytes("DateTestDatabase.mdb");
     constexpr qsizetype kCatalogueMapPointer = 2 * 4096 + 55;  // Jet 4: page 2, offset 55
     // Row and page of the map: rows past the end of real pages, and a page past the file.
     const quint32 pointers[] = {0x000001ff, 0x000006ff, 0x7fffff01, 0};
@@ -259,12 +259,7 @@ TEST(LegacyMdb, ATableWhoseMapIsMissingIsRefused) {
         SCOPED_TRACE(pointer);
         QByteArray bytes = whole;
         for (int i = 0; i < 4; ++i) bytes[kCatalogueMapPointer + i] = char(pointer >> (8 * i));
-        const QString path = dir.filePath(QStringLiteral("map.mdb"));
-        QFile out(path);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(bytes);
-        out.close();
-
+        const QString path = writeCopy(dir, QStringLiteral("map.mdb"), bytes);
         QString error;
         EXPECT_FALSE(MdbFile::open(path, &error));
         EXPECT_TRUE(error.contains(QLatin1String("damaged"))) << error.toStdString();
