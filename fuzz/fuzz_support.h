@@ -1,9 +1,12 @@
 #pragma once
 
-// Shared pieces of the fuzz targets: one application object (image plugins, SQL drivers) and
-// input as text or as a file.
+// Shared pieces of the fuzz targets: one application object (image plugins, SQL drivers),
+// input as text or as a file, and an in-memory database for the loaders.
+#include "data/tdm.h"
+
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryFile>
 #include <cstddef>
@@ -34,6 +37,17 @@ inline std::unique_ptr<QTemporaryFile> asFile(const QByteArray& content, const Q
     file->write(content);
     file->flush();
     return file;
+}
+
+// An in-memory database with the program's tables, made on first use (after startApplication).
+inline QSqlDatabase& scratchDatabase() {
+    static QSqlDatabase* db = [] {
+        auto* made = new QSqlDatabase(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz")));
+        made->setDatabaseName(QStringLiteral(":memory:"));
+        if (!made->open() || !createRecordSchema(*made)) __builtin_trap();
+        return made;
+    }();
+    return *db;
 }
 
 }  // namespace zartav::fuzz

@@ -47,6 +47,7 @@ const QString& LineCellDelegate::elided(const QString& text, const QFontMetrics&
 
 void LineCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
+    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
     const bool selected = option.state & QStyle::State_Selected;
     if (selected) {
         painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
@@ -63,9 +64,7 @@ void LineCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         }
     }
     if (!text.isEmpty()) {
-        const QWidget* widget = option.widget;
-        const QStyle* style = widget ? widget->style() : QApplication::style();
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
         const QRect box = option.rect.adjusted(margin, 0, -margin, 0);
         QColor pen = option.palette.color(QPalette::Text);
         if (selected) {
@@ -97,7 +96,6 @@ void LineCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
         focus.backgroundColor = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
-        const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
     }
 }
