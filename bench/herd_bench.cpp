@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    zartav::TForm1 form;
     zartav::TDM dm;
+    zartav::TForm1 form(dm);
     zartav::TTools tools;
     form.resize(1280, 800);
     form.show();  // runs the start-up

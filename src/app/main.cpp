@@ -88,9 +88,10 @@ int main(int argc, char** argv) {
     zartav::WidgetMessageSink messages;
     zartav::setMessageSink(&messages);
 
-    // The objects of the run, each created once, in this order.
-    zartav::TForm1 form1;
+    // The objects of the run, each created once. The data module comes first so every window is
+    // handed it; creating it touches no file.
     zartav::TDM dm;
+    zartav::TForm1 form1(dm);
     zartav::TForm2 form2(dm, &form1);
     zartav::TDosSperm dosSperm(dm, &form1);
     form2.setCataloguePicker(&dosSperm);

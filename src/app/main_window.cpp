@@ -12,6 +12,7 @@
 #include "util/ui/line_cell_delegate.h"
 #include "util/ui/tclock.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
@@ -47,8 +48,8 @@ QFont tahoma(int pixelSize = 0) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TForm1::TForm1(TDM& dm, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), dm_(dm) {
     setWindowTitle(QStringLiteral("زرتاو"));
     setLayoutDirection(Qt::RightToLeft);
     setFont(tahoma());
@@ -152,6 +153,9 @@ QFrame* TForm1::buildSidePanel() {
     dxWinXPBar1->setObjectName(QStringLiteral("dxWinXPBar1"));
     buildCommandBar(dxWinXPBar1);
     column->addWidget(dxWinXPBar1);
+    column->addSpacing(6);
+    OfficeBar = buildOfficeBar(panel);
+    column->addWidget(OfficeBar);
     column->addStretch(1);
 
     ClockPlace = new QWidget(panel);
@@ -168,14 +172,66 @@ QFrame* TForm1::buildSidePanel() {
     return panel;
 }
 
-void TForm1::buildCommandBar(QFrame* bar) {
+namespace {
+
+// Both command groups of the side panel look the same: white items on a green-edged card.
+QVBoxLayout* styleCommandGroup(QFrame* bar) {
     bar->setStyleSheet(QStringLiteral(
-        "QFrame#dxWinXPBar1 { background: white; border: 1px solid #8FBF8F; border-radius: 3px; }"
-        "QToolButton { border: none; padding: 3px; color: #1F3F7F; }"
-        "QToolButton:hover:enabled { color: #0000FF; text-decoration: underline; }"));
+                           "QFrame#%1 { background: white; border: 1px solid #8FBF8F; border-radius: 3px; }"
+                           "QToolButton { border: none; padding: 3px; color: #1F3F7F; }"
+                           "QToolButton:hover:enabled { color: #0000FF; text-decoration: underline; }"
+                           "QLabel { color: #2F5F2F; font-weight: bold; border-bottom: 1px solid #8FBF8F; }")
+                           .arg(bar->objectName()));
     auto* items = new QVBoxLayout(bar);
     items->setContentsMargins(4, 4, 4, 4);
     items->setSpacing(1);
+    return items;
+}
+
+QToolButton* commandButton(const QString& caption, QWidget* bar) {
+    auto* button = new QToolButton(bar);
+    button->setText(caption);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+}  // namespace
+
+QFrame* TForm1::buildOfficeBar(QWidget* panel) {
+    auto* bar = new QFrame(panel);
+    bar->setObjectName(QStringLiteral("OfficeBar"));
+    QVBoxLayout* items = styleCommandGroup(bar);
+    auto* title = new QLabel(QStringLiteral("ابزار"), bar);
+    title->setAlignment(Qt::AlignCenter);
+    items->addWidget(title);
+    bar->hide();  // until the first office command joins it
+    return bar;
+}
+
+QToolButton* TForm1::addOfficeCommand(const QString& caption, const QKeySequence& shortcut,
+                                      const std::function<void()>& handler) {
+    QToolButton* button = commandButton(caption, OfficeBar);
+    OfficeBar->layout()->addWidget(button);
+    OfficeBar->show();
+    if (officeCommands_.isEmpty()) PopupMenu1->addSeparator();
+    QAction* action = PopupMenu1->addAction(caption);
+    // The shortcut lives on the window, so it works wherever the focus is inside it.
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        button->setToolTip(shortcut.toString(QKeySequence::NativeText));
+    }
+    connect(action, &QAction::triggered, this, [handler] { handler(); });
+    connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    officeCommands_ << action;
+    return button;
+}
+
+void TForm1::buildCommandBar(QFrame* bar) {
+    QVBoxLayout* items = styleCommandGroup(bar);
     struct Item {
         const char* caption;
         void (TForm1::*handler)();
@@ -191,11 +247,7 @@ void TForm1::buildCommandBar(QFrame* bar) {
         {"خروج", &TForm1::dxWinXPBar1Items6Click},
     };
     for (const Item& item : table) {
-        auto* button = new QToolButton(bar);
-        button->setText(QString::fromUtf8(item.caption));
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        button->setCursor(Qt::PointingHandCursor);
+        QToolButton* button = commandButton(QString::fromUtf8(item.caption), bar);
         if (item.handler) {
             connect(button, &QToolButton::clicked, this, item.handler);
         } else {
@@ -217,15 +269,14 @@ void TForm1::buildPopupMenu() {
 }
 
 void TForm1::bindRecordList() {
-    if (bound_ || !TDM::exists()) return;
+    if (bound_) return;
     bound_ = true;
-    TDM& dm = TDM::instance();
-    DBGrid1->setModel(&dm.DVascor);
+    DBGrid1->setModel(&dm_.DVascor);
     applyColumnWidths();
     // The list's selection is the record table's current record, both ways.
-    auto follow = [this, &dm](int row) {
-        if (syncingSelection_ || row < 0 || row == dm.TVascor.currentRow()) return;
-        if (!dm.TVascor.setCurrentRow(row)) selectRowInList(dm.TVascor.currentRow());
+    auto follow = [this](int row) {
+        if (syncingSelection_ || row < 0 || row == dm_.TVascor.currentRow()) return;
+        if (!dm_.TVascor.setCurrentRow(row)) selectRowInList(dm_.TVascor.currentRow());
     };
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [follow](const QModelIndex& current) { follow(current.isValid() ? current.row() : -1); });
@@ -233,7 +284,7 @@ void TForm1::bindRecordList() {
             [follow](const QItemSelection& selected) {
                 if (!selected.isEmpty()) follow(selected.indexes().first().row());
             });
-    connect(&dm.TVascor, &RecordTable::currentChanged, this, &TForm1::selectRowInList);
+    connect(&dm_.TVascor, &RecordTable::currentChanged, this, &TForm1::selectRowInList);
 }
 
 void TForm1::selectRowInList(int row) {
@@ -296,34 +347,32 @@ void TForm1::showFailure(const QString& text) {
 }
 
 bool TForm1::FormShow() {
-    if (started_) return TDM::exists() && TDM::instance().Maincon.isOpen();
+    if (started_) return dm_.Maincon.isOpen();
     started_ = true;
     bindRecordList();
-    if (!TDM::exists()) return false;
-    TDM& dm = TDM::instance();
 
-    dm.Maincon.close();
+    dm_.Maincon.close();
     const QString dbPath = paths::databasePath();
     const QString mdbPath = paths::legacyDatabasePath();
     if (!QFileInfo::exists(dbPath) && QFileInfo::exists(mdbPath))
         importLegacyDatabaseIfPresent(this, mdbPath, dbPath);
-    if (!dm.Maincon.open(dbPath)) {
-        showFailure(dm.Maincon.errorText());
+    if (!dm_.Maincon.open(dbPath)) {
+        showFailure(dm_.Maincon.errorText());
         return false;
     }
 
     TTools::instance().InitToday();
 
-    if (!dm.TVascor.open() || !dm.TDosSperm.open()) {
-        const QString reason = !dm.TVascor.errorText().isEmpty() ? dm.TVascor.errorText() : dm.TDosSperm.errorText();
+    if (!dm_.TVascor.open() || !dm_.TDosSperm.open()) {
+        const QString reason = !dm_.TVascor.errorText().isEmpty() ? dm_.TVascor.errorText() : dm_.TDosSperm.errorText();
         showFailure(QStringLiteral("جدولهاي فايل اطلاعات باز نشد:\n%1\n%2").arg(dbPath, reason));
-        dm.TVascor.close();
-        dm.TDosSperm.close();
+        dm_.TVascor.close();
+        dm_.TDosSperm.close();
         return false;
     }
 
     // Warned before anything is typed: a save into this file would fail and drop the record.
-    if (dm.Maincon.isReadOnly())
+    if (dm_.Maincon.isReadOnly())
         ShowMsg(QStringLiteral("فايل اطلاعات زير فقط خواندني است؛ اطلاعات را مي توان ديد و چاپ كرد "
                                "ولي اطلاعات تازه در آن ذخيره نمي شود:\n%1")
                     .arg(QDir::toNativeSeparators(dbPath)));
@@ -333,12 +382,10 @@ bool TForm1::FormShow() {
 }
 
 void TForm1::FillTabIt() {
-    if (!TDM::exists()) return;
-    TDM& dm = TDM::instance();
-    dm.QAsk.close();
-    dm.QAsk.setSql(kHerdStatement);
-    if (!dm.QAsk.open()) {
-        showFailure(dm.QAsk.errorText());
+    dm_.QAsk.close();
+    dm_.QAsk.setSql(kHerdStatement);
+    if (!dm_.QAsk.open()) {
+        showFailure(dm_.QAsk.errorText());
         return;
     }
     // Rebuilding changes no filter; the tab of the herd in force stays chosen when it is still
@@ -347,18 +394,17 @@ void TForm1::FillTabIt() {
     const QSignalBlocker blocker(TabControl1);
     while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
     TabControl1->addTab(kAllTab);
-    while (dm.QAsk.next()) {
-        const QString herd = dm.QAsk.value(QStringLiteral("R"));
+    while (dm_.QAsk.next()) {
+        const QString herd = dm_.QAsk.value(QStringLiteral("R"));
         if (herd.trimmed().isEmpty()) continue;
         const int index = TabControl1->addTab(herd);
         if (!chosen.isNull() && herd == chosen) TabControl1->setCurrentIndex(index);
     }
-    dm.QAsk.close();
+    dm_.QAsk.close();
 }
 
 void TForm1::TabControl1Change(int index) {
-    if (!TDM::exists()) return;
-    RecordTable& table = TDM::instance().TVascor;
+    RecordTable& table = dm_.TVascor;
     if (!table.isOpen()) return;
     if (index <= 0) {
         table.setFiltered(false);
@@ -384,8 +430,7 @@ void TForm1::dxWinXPBar1Items1Click() {
 }
 
 void TForm1::dxWinXPBar1Items2Click() {
-    if (!TDM::exists()) return;
-    RecordTable& table = TDM::instance().TVascor;
+    RecordTable& table = dm_.TVascor;
     if (table.isEmpty()) return;
     if (AskYesNo(kDeleteQuestion) != kAnswerYes) return;
     if (!table.remove()) showFailure(QStringLiteral("حذف انجام نشد:\n%1").arg(table.errorText()));

@@ -5,7 +5,9 @@
 #include <QWidget>
 #include <functional>
 
+class QAction;
 class QFrame;
+class QKeySequence;
 class QLabel;
 class QMenu;
 class QTabBar;
@@ -15,6 +17,7 @@ class QToolButton;
 namespace zartav {
 
 class TClock;
+class TDM;
 class TForm3;
 
 // The main window: the record list under its herd tabs, and the side panel with the logo, the
@@ -22,7 +25,7 @@ class TForm3;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(TDM& dm, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Controls.
@@ -35,6 +38,7 @@ public:
     QLabel* StaticText3 = nullptr;
     QFrame* dxWinXPBar1 = nullptr;
     QList<QToolButton*> dxWinXPBar1Items;  // the eight items, top to bottom
+    QFrame* OfficeBar = nullptr;           // "ابزار": the office commands, under the command bar
     QWidget* ClockPlace = nullptr;         // 93 x 143, bottom of the side panel
     TClock* Clock1 = nullptr;
 
@@ -56,6 +60,11 @@ public:
     // Rebuilds the herd tabs: "همه" and one tab per distinct non-blank herd code.
     void FillTabIt();
 
+    // Adds an office command: an item of the "ابزار" group and of the context menu (below a
+    // separator), with a keyboard shortcut for the whole window. Answers the group's item.
+    QToolButton* addOfficeCommand(const QString& caption, const QKeySequence& shortcut,
+                                  const std::function<void()>& handler);
+
     void ShowMsg(const QString& text);
     int AskYesNo(const QString& text);
 
@@ -76,12 +85,15 @@ protected:
 private:
     QFrame* buildSidePanel();
     void buildCommandBar(QFrame* bar);
+    QFrame* buildOfficeBar(QWidget* panel);
     void buildPopupMenu();
     void bindRecordList();
     void applyColumnWidths();
     void showFailure(const QString& text);
     void selectRowInList(int row);
 
+    TDM& dm_;
+    QList<QAction*> officeCommands_;
     TForm3* splash_ = nullptr;
     bool started_ = false;
     bool bound_ = false;

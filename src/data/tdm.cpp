@@ -10,7 +10,6 @@
 #include <QUrl>
 
 #include <atomic>
-#include <cassert>
 
 namespace zartav {
 namespace {
@@ -97,8 +96,6 @@ QColor groupColour(int column) {
     if (column < 34) return QColor(0xFF, 0xFF, 0xF2);  // dams
     return QColor(0xE8, 0xE8, 0xFF);                   // inseminations, calving, print
 }
-
-TDM* currentModule = nullptr;
 
 }  // namespace
 
@@ -869,23 +866,13 @@ QString ScratchQuery::value(const QString& column) const {
 // ---------------------------------------------------------------------------------------------
 // TDM
 
-TDM::TDM() : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(TDosSperm), QAsk(Maincon) {
-    currentModule = this;
-}
+TDM::TDM() : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(TDosSperm), QAsk(Maincon) {}
 
 TDM::~TDM() {
     QAsk.close();
     TDosSperm.close();
     TVascor.close();
-    if (currentModule == this) currentModule = nullptr;
 }
-
-TDM& TDM::instance() {
-    assert(currentModule && "TDM is created at start-up");
-    return *currentModule;
-}
-
-bool TDM::exists() { return currentModule != nullptr; }
 
 bool TDM::FillCombo(const QString& statement, QStringList& items) {
     // A query of its own, freed on every way out, so the scratch query keeps its state.

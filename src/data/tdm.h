@@ -308,10 +308,6 @@ public:
     TDM(const TDM&) = delete;
     TDM& operator=(const TDM&) = delete;
 
-    // The one instance of the running program (the most recently constructed one).
-    static TDM& instance();
-    static bool exists();
-
     Connection Maincon;
     RecordTable TVascor;
     RecordListModel DVascor;

@@ -16,6 +16,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -58,8 +59,8 @@ protected:
 
     // The objects in their start-up order.
     void create() {
-        form = std::make_unique<TForm1>();
         dm = std::make_unique<TDM>();
+        form = std::make_unique<TForm1>(*dm);
         tools = std::make_unique<TTools>();
         splash = std::make_unique<TForm3>();
         form->setSplash(splash.get());
@@ -68,8 +69,8 @@ protected:
     QTemporaryDir programDir;
     QTemporaryDir userDir;
     test::MessageRecorder messages;
-    std::unique_ptr<TForm1> form;
     std::unique_ptr<TDM> dm;
+    std::unique_ptr<TForm1> form;
     std::unique_ptr<TTools> tools;
     std::unique_ptr<TForm3> splash;
 };
@@ -325,4 +326,26 @@ TEST_F(MainWindowTest, CommandBarAndContextMenu) {
     form->ExitCommand = [&] { exited = true; };
     form->dxWinXPBar1Items[7]->click();
     EXPECT_TRUE(exited);
+}
+
+TEST_F(MainWindowTest, OfficeCommandsJoinTheToolsGroupTheMenuAndTheirShortcut) {
+    create();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_TRUE(form->OfficeBar->isHidden());  // no office command yet
+    int ran = 0;
+    QToolButton* item = form->addOfficeCommand("خروجي اكسل", QKeySequence("Ctrl+E"), [&] { ++ran; });
+    form->addOfficeCommand("پشتيبان گيري", QKeySequence(), [&] { ran += 10; });
+    EXPECT_FALSE(form->OfficeBar->isHidden());
+    EXPECT_EQ(form->OfficeBar->findChild<QLabel*>()->text(), "ابزار");
+
+    QStringList menu;
+    for (QAction* action : form->PopupMenu1->actions()) menu << (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(menu, QStringList({"جديد", "اصلاح", "حذف", "-", "چاپ", "-", "خروجي اكسل", "پشتيبان گيري"}));
+
+    item->click();
+    form->PopupMenu1->actions().last()->trigger();
+    QTest::keyClick(form->DBGrid1, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(ran, 12);
 }

@@ -60,8 +60,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         registerEntryTestPictures();
         calendar::setTodayForTesting(QDate(2026, 12, 8));  // 1405/09/17
-        form1 = std::make_unique<TForm1>();
         dm = std::make_unique<TDM>();
+        form1 = std::make_unique<TForm1>(*dm);
         form2 = std::make_unique<TForm2>(*dm);
         picker = std::make_unique<TDosSperm>(*dm);
         form2->setCataloguePicker(picker.get());
@@ -100,8 +100,8 @@ protected:
 
     QTemporaryDir dir;
     MessageRecorder messages;
-    std::unique_ptr<TForm1> form1;
     std::unique_ptr<TDM> dm;
+    std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     std::unique_ptr<TDosSperm> picker;
     std::unique_ptr<TTools> tools;
