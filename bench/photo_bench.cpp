@@ -30,7 +30,7 @@ double median(std::vector<double> v) {
 }
 
 bool makePhoto() {
-    QImage wallpaper(QStringLiteral(ZARTAV_TESTDATA "/photos/wallpaper-3840x2400.jpg"));
+    QImage wallpaper(QStringLiteral(ZARTAV_FIXTURES "/photos/wallpaper-3840x2400.jpg"));
     if (wallpaper.isNull()) return false;
     const QImage big = wallpaper.scaled(4000, 3000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     photoFile = workDir->filePath("photo-12mp.jpg");

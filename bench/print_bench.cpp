@@ -23,7 +23,7 @@ print::CertificateRecord sampleRecord() {
     int i = 0;
     for (const char* c : schema::kRecordColumns) r.values.insert(schema::column(c), QStringLiteral("مقدار %1").arg(++i));
     r.values.insert(schema::column("تاريخ چاپ"), QStringLiteral("1403/03/01"));
-    QFile photo(QStringLiteral(ZARTAV_TESTDATA "/photos/small-800x500.bmp"));
+    QFile photo(QStringLiteral(ZARTAV_FIXTURES "/photos/small-800x500.bmp"));
     const QByteArray bytes = photo.open(QIODevice::ReadOnly) ? photo.readAll() : QByteArray();
     for (const char* p : schema::kPhotoColumns) r.pictures.insert(schema::column(p), bytes);
     return r;

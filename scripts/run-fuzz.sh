@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz and runs each for SECONDS (default 15)
-# on its seed corpus in fuzz/corpus/<target>/ plus, read-only, the shared test files.
+# on its seed corpus in fuzz/corpus/<target>/ plus, read-only, the test files in tests/fixtures.
 # New inputs found go to build-fuzz/corpus/<target>/; a crash leaves its input in
 # build-fuzz/artifacts/ and makes the script fail. FUZZ_EXCLUDE names targets to leave out.
 set -euo pipefail
@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 SECONDS_PER_TARGET=${1:-15}
 BUILD=${FUZZ_BUILD:-build-fuzz}
 JOBS=${JOBS:-$(nproc)}
-TESTDATA=${ZARTAV_TESTDATA:-$(pwd)/../shared/testdata}
+FIXTURES=$(pwd)/tests/fixtures
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARTAV_FUZZ=ON >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target fuzz_all
@@ -16,8 +16,8 @@ cmake --build "$BUILD" -j "$JOBS" --target fuzz_all
 # Extra read-only seed folders per target (only those that exist).
 extra_corpus() {
     case "$1" in
-        fuzz_photo) ls -d "$TESTDATA"/photos 2>/dev/null || true ;;
-        fuzz_legacy_mdb) ls -d "$TESTDATA"/legacy 2>/dev/null || true ;;
+        fuzz_photo) ls -d "$FIXTURES"/photos 2>/dev/null || true ;;
+        fuzz_legacy_mdb) ls -d "$FIXTURES"/legacy 2>/dev/null || true ;;
         *) ;;
     esac
 }

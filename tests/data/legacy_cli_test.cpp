@@ -1,4 +1,5 @@
 // zartav-cli import-mdb, run as a program: exit statuses and what it prints.
+#include "fixtures.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -25,7 +26,7 @@ CliRun cli(const QStringList& args) {
 }
 
 QString legacyFile(const char* name) {
-    return QStringLiteral(ZARTAV_TESTDATA "/legacy/") + QString::fromUtf8(name);
+    return zartav::test::fixturePath(QStringLiteral("legacy/") + QString::fromUtf8(name));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The mapping of legacy rows into our tables, through the row-source seam, and the refusal of
 // files that cannot be imported.
+#include "fixtures.h"
 #include "data/legacy_import.h"
 #include "data/legacy_mdb.h"
 #include "data/record_schema.h"
@@ -258,9 +259,7 @@ TEST_F(LegacyImport, RefusesFilesWithoutTheTablesOrDamagedWithoutTouchingTheTarg
     ASSERT_TRUE(importRows(db_, &seed, nullptr).ok);
     const QStringList before = dump("VaskorTemp");
 
-    QFile whole(QStringLiteral(ZARTAV_TESTDATA "/legacy/nwind.mdb"));
-    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
-    const QByteArray bytes = whole.readAll();
+    const QByteArray bytes = test::fixtureBytes(QStringLiteral("legacy/nwind.mdb"));
     const QString halfFile = dir_.filePath(QStringLiteral("half.mdb"));
     QFile half(halfFile);
     ASSERT_TRUE(half.open(QIODevice::WriteOnly));
@@ -271,8 +270,8 @@ TEST_F(LegacyImport, RefusesFilesWithoutTheTablesOrDamagedWithoutTouchingTheTarg
         QString path;
         const char* error;
     } cases[] = {
-        {QStringLiteral(ZARTAV_TESTDATA "/legacy/nwind.mdb"), "holds neither a VaskorTemp nor a DosSperm table"},
-        {QStringLiteral(ZARTAV_TESTDATA "/legacy/DateTestDatabase.mdb"), "holds neither"},
+        {test::fixturePath(QStringLiteral("legacy/nwind.mdb")), "holds neither a VaskorTemp nor a DosSperm table"},
+        {test::fixturePath(QStringLiteral("legacy/DateTestDatabase.mdb")), "holds neither"},
         {halfFile, "damaged or truncated"},
     };
     for (const auto& c : cases) {
@@ -286,9 +285,7 @@ TEST_F(LegacyImport, RefusesFilesWithoutTheTablesOrDamagedWithoutTouchingTheTarg
 // A real damaged file read part-way through libmdb, fed as the record source: the rows read
 // before the damage must not stay behind.
 TEST_F(LegacyImport, RowsFromADamagedFileAreRolledBack) {
-    QFile whole(QStringLiteral(ZARTAV_TESTDATA "/legacy/nwind.mdb"));
-    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
-    QByteArray bytes = whole.readAll();
+    QByteArray bytes = test::fixtureBytes(QStringLiteral("legacy/nwind.mdb"));
     // Pages 485-519 zeroed: the list of tables stays whole, Orders loses some of its rows.
     bytes.replace(485 * 2048, 35 * 2048, QByteArray(35 * 2048, '\0'));
     const QString damagedFile = dir_.filePath(QStringLiteral("damaged.mdb"));

@@ -1,4 +1,5 @@
 // Reading real Access files through the libmdb wrapper.
+#include "fixtures.h"
 #include "data/legacy_mdb.h"
 #include "data/legacy_photo.h"
 
@@ -13,7 +14,7 @@ using namespace zartav::legacy;
 namespace {
 
 QString legacyFile(const char* name) {
-    return QStringLiteral(ZARTAV_TESTDATA "/legacy/") + QString::fromUtf8(name);
+    return zartav::test::fixturePath(QStringLiteral("legacy/") + QString::fromUtf8(name));
 }
 
 // Reads every row of every table; answers the first error, or empty text when all read.

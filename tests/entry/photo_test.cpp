@@ -1,3 +1,4 @@
+#include "fixtures.h"
 #include "entry/photo_convert.h"
 #include "entry/photo_jpeg.h"
 #include "entry/photo_services.h"
@@ -15,7 +16,7 @@ using namespace zartav::photo;
 
 namespace {
 
-QString testPhoto(const char* name) { return QStringLiteral(ZARTAV_TESTDATA "/photos/") + QString::fromUtf8(name); }
+QString testPhoto(const char* name) { return zartav::test::fixturePath(QStringLiteral("photos/") + QString::fromUtf8(name)); }
 
 // A stored value must be a plain Windows bitmap stream that a BMP reader accepts.
 QImage readStoredBitmap(const QByteArray& stream) {

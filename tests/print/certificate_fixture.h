@@ -2,6 +2,7 @@
 
 // A realistic certificate record and a real Data.db holding records, for the printing tests.
 
+#include "fixtures.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_renderer.h"
@@ -30,8 +31,7 @@ inline QByteArray solidBmp(int w, int h, QColor colour) {
 }
 
 inline QByteArray testPhoto() {
-    QFile file(QStringLiteral(ZARTAV_TESTDATA "/photos/small-800x500.bmp"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return zartav::test::fixtureBytes(QStringLiteral("photos/small-800x500.bmp"));
 }
 
 // Every printed column with a value a farm would type.

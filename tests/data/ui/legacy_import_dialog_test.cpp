@@ -1,4 +1,5 @@
 // The first-start import: when it runs, and what the user is told when it cannot.
+#include "fixtures.h"
 #include "app/legacy_import_dialog.h"
 #include "message_recorder.h"
 
@@ -13,12 +14,11 @@ using namespace zartav;
 namespace {
 
 QString copyInto(const QTemporaryDir& dir, const char* name, qint64 length = -1) {
-    QFile source(QStringLiteral(ZARTAV_TESTDATA "/legacy/") + QString::fromLatin1(name));
-    EXPECT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = test::fixtureBytes(QStringLiteral("legacy/") + QString::fromLatin1(name));
     const QString path = dir.filePath(QStringLiteral("Data.mdb"));
     QFile out(path);
     EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(length < 0 ? source.readAll() : source.read(length));
+    out.write(length < 0 ? bytes : bytes.left(length));
     return path;
 }
 

@@ -1,3 +1,4 @@
+#include "fixtures.h"
 #include "entry_fixture.h"
 
 #include "data/record_schema.h"
@@ -30,7 +31,7 @@ const QString kCalvingCode = QStringLiteral("كد نحوه زايش");
 const QString kSaveFailure = QStringLiteral("خطا در ذخيره سازي اطلاعات ");
 const QString kPhotoFailure = QStringLiteral("خطا در ساخت فايل موقت تصوير");
 
-QString photoFile(const char* name) { return QStringLiteral(ZARTAV_TESTDATA "/photos/") + QString::fromUtf8(name); }
+QString photoFile(const char* name) { return test::fixturePath(QStringLiteral("photos/") + QString::fromUtf8(name)); }
 
 void doubleClick(QWidget* w) {
     const QPointF at(w->width() / 2.0, w->height() / 2.0);
