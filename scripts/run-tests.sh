@@ -7,8 +7,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 # shellcheck source=pg-cluster.sh
 source "$here/pg-cluster.sh"
-pg_cluster_start || echo "warning: the PostgreSQL test server could not start; its tests will say so" >&2
 trap pg_cluster_stop EXIT
+pg_cluster_start || echo "warning: the PostgreSQL test server could not start; its tests will say so" >&2
 
 export QT_QPA_PLATFORM=offscreen
 # Tests that need the server fail instead of skipping when it is missing.
