@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test test-sanitize bench fuzz clean
+.PHONY: deps build run test test-sanitize bench fuzz package clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -34,5 +34,14 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
 
+# A Debian package of the programs (installed under /usr), written to this folder.
+package: deps
+	cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	      -DZARTAV_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build build-package -j $(JOBS)
+	rm -f zartav_*.deb
+	cd build-package && cpack -G DEB
+	cp build-package/zartav_*.deb .
+
 clean:
-	rm -rf build build-asan build-bench build-fuzz
+	rm -rf build build-asan build-bench build-fuzz build-package zartav_*.deb

@@ -12,7 +12,8 @@ PACKAGES=(
   mdbtools-dev mdbtools
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql-15 postgresql-client-15 openssl iproute2
-  xvfb xauth poppler-utils imagemagick
+  xvfb xauth poppler-utils imagemagick file
+  qt6-translations-l10n desktop-file-utils appstream help2man dpkg-dev
   fonts-farsiweb fonts-noto-core fonts-dejavu-core
   clang libclang-rt-14-dev
 )

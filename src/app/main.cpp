@@ -13,6 +13,8 @@
 #include "util/about_text.h"
 #include "util/app_paths.h"
 #include "util/message_sink.h"
+#include "util/program_info.h"
+#include "util/qt_translation.h"
 #include "util/ttools.h"
 #include "util/ui/widget_message_sink.h"
 
@@ -20,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFont>
+#include <QIcon>
 #include <QScreen>
 #include <QTableView>
 #include <QTimer>
@@ -29,6 +32,19 @@
 #include <memory>
 
 namespace {
+
+const char kHelp[] =
+    "Usage: zartav [OPTION]...\n"
+    "Keeps the Holstein calf records of a dairy farm or breeding office and prints their\n"
+    "birth certificates. The program's windows are in Farsi and every date is Solar Hijri.\n"
+    "\n"
+    "      --help     display this help and exit\n"
+    "      --version  output version information and exit\n"
+    "\n"
+    "The records are kept in Data.db, beside the program when its folder can be written,\n"
+    "otherwise in the per-user data folder (~/.local/share/Zartav/Zartav); a Data.mdb\n"
+    "found beside the program at the first start is imported. zartav-cli(1) does the same\n"
+    "work without windows.\n";
 
 // For the start-up benchmark only (ZARTAV_EXIT_AFTER_FIRST_PAINT=1): once the record list has
 // painted its first screen, print the time since main() began, the peak resident memory and the
@@ -70,8 +86,15 @@ private:
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
+    if (const auto status = zartav::answerHelpOrVersion(argc, argv, QStringLiteral("zartav"), QString::fromUtf8(kHelp)))
+        return *status;
     Q_INIT_RESOURCE(zartav_assets);
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zartav"));
+    QApplication::setApplicationVersion(zartav::programVersion());
+    QApplication::setDesktopFileName(QStringLiteral(ZARTAV_APP_ID));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    zartav::installQtTranslation(app);
     // The program's title, before any window exists: the desktop shows it for the running
     // program and plain message boxes take it as their caption.
     QApplication::setApplicationDisplayName(QStringLiteral("زرتاو"));

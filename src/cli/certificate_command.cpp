@@ -92,6 +92,6 @@ int run(const QStringList& args) {
     return cli::kOk;
 }
 
-const bool registered = cli::registerCommand({"certificate", kUsageLine, run});
+const bool registered = cli::registerCommand({"certificate", kUsageLine, run, "writes certificates to a PDF file, one page per record in ID order"});
 
 }  // namespace

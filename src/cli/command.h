@@ -16,10 +16,11 @@ struct Command {
     const char* name;
     const char* usage;  // one line, after the command name
     CommandRun run;
+    const char* summary = "";  // what it does, one sentence for --help and the manual page
 };
 
 // Each command registers itself from its own file:
-//   static const bool registered = registerCommand({"to-farsi", "[DD/MM/YYYY ...]", run});
+//   static const bool registered = registerCommand({"to-farsi", "[DD/MM/YYYY ...]", run, "..."});
 bool registerCommand(Command command);
 const std::vector<Command>& commands();
 

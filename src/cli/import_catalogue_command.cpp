@@ -48,7 +48,7 @@ int run(const QStringList& args) {
     return kUsage;
 }
 
-const bool registered = registerCommand({"import-catalogue", "--db FILE SOURCE.csv", run});
+const bool registered = registerCommand({"import-catalogue", "--db FILE SOURCE.csv", run, "replaces the bull catalogue with the rows of a CSV file"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -93,7 +93,8 @@ int run(const QStringList& args) {
 }
 
 const bool registered =
-    registerCommand({"import-mdb", "--db FILE SOURCE.mdb | --list SOURCE.mdb", run});
+    registerCommand({"import-mdb", "--db FILE SOURCE.mdb | --list SOURCE.mdb", run,
+                     "brings the records, photos and catalogue of a legacy Access file in, or lists its tables"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -1,5 +1,7 @@
 // zartav-cli: the headless companion of the program (no windows).
 #include "cli/command.h"
+#include "util/program_info.h"
+#include "util/qt_translation.h"
 
 #include <QGuiApplication>
 #include <cstdio>
@@ -19,27 +21,71 @@ bool registerCommand(Command command) {
 
 const std::vector<Command>& commands() { return registry(); }
 
-static void printUsage() {
-    std::fprintf(stderr, "usage: zartav-cli COMMAND [ARGS]\ncommands:\n");
-    for (const Command& c : commands()) std::fprintf(stderr, "  %s %s\n", c.name, c.usage);
+static const Command* findCommand(const char* name) {
+    for (const Command& c : commands())
+        if (std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
+}
+
+static QString helpText() {
+    QString text = QStringLiteral(
+        "Usage: zartav-cli COMMAND [ARGUMENT]...\n"
+        "  or:  zartav-cli OPTION\n"
+        "Does the work of the zartav program without its windows: certificates to PDF, date\n"
+        "conversion, importing a catalogue or a legacy Access file.\n"
+        "\n"
+        "Commands:\n");
+    for (const Command& c : commands()) {
+        text += QStringLiteral("  %1 %2\n").arg(QLatin1String(c.name), QString::fromUtf8(c.usage));
+        if (*c.summary) text += QStringLiteral("      %1\n").arg(QString::fromUtf8(c.summary));
+    }
+    text += QStringLiteral(
+        "\n"
+        "Options:\n"
+        "      --help     display this help and exit\n"
+        "      --version  output version information and exit\n"
+        "\n"
+        "'zartav-cli COMMAND --help' shows the arguments of one command.\n"
+        "\n"
+        "Exit status:\n"
+        " 0  if OK,\n"
+        " 1  if the work failed (the reason is on standard error),\n"
+        " 2  if the command line was wrong.\n");
+    return text;
+}
+
+static int usageError(const char* what, const char* name) {
+    std::fprintf(stderr, "zartav-cli: %s '%s'\n", what, name);
+    const QByteArray help = helpText().toUtf8();
+    std::fwrite(help.constData(), 1, size_t(help.size()), stderr);
+    return kUsage;
 }
 
 }  // namespace zartav::cli
 
 int main(int argc, char** argv) {
     using namespace zartav::cli;
-    if (argc < 2) {
-        printUsage();
-        return kUsage;
+    // Standard options come first; after a command, --help asks about that command.
+    if (argc >= 2 && argv[1][0] == '-') {
+        if (const auto status = zartav::answerHelpOrVersion(2, argv, QStringLiteral("zartav-cli"), helpText()))
+            return *status;
+        return usageError("unrecognized option", argv[1]);
+    }
+    if (argc < 2) return usageError("a command is needed", "");
+    const Command* command = findCommand(argv[1]);
+    if (!command) return usageError("unknown command", argv[1]);
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("Usage: zartav-cli %s %s\n%s%s", command->name, command->usage, command->summary,
+                        *command->summary ? "\n" : "");
+            return kOk;
+        }
     }
     // Fonts and painting (certificates to PDF) need a GUI application object, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(2);
-    for (const Command& c : commands()) {
-        if (std::strcmp(c.name, argv[1]) == 0) return c.run(args);
-    }
-    std::fprintf(stderr, "zartav-cli: unknown command '%s'\n", argv[1]);
-    printUsage();
-    return kUsage;
+    QGuiApplication::setApplicationName(QStringLiteral("zartav-cli"));
+    QGuiApplication::setApplicationVersion(zartav::programVersion());
+    zartav::installQtTranslation(app);
+    return command->run(app.arguments().mid(2));
 }

@@ -89,6 +89,7 @@ int run(const QStringList& args) {
 }
 
 const bool registered = cli::registerCommand(
-    {"store-worker", "save DB COUNT TAG [PHOTO_BYTES] | hold DB SECONDS  (test helper)", run});
+    {"store-worker", "save DB COUNT TAG [PHOTO_BYTES] | hold DB SECONDS", run,
+     "a second writer for the store tests: saves records or holds the write lock"});
 
 }  // namespace

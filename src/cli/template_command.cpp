@@ -30,6 +30,6 @@ int run(const QStringList& args) {
     return cli::kOk;
 }
 
-const bool registered = cli::registerCommand({"template", "[OUT]  (the built-in certificate layout file)", run});
+const bool registered = cli::registerCommand({"template", "[OUT]", run, "writes the built-in certificate layout file (standard output without OUT)"});
 
 }  // namespace

@@ -11,6 +11,7 @@ int run(const QStringList& args) {
     });
 }
 
-const bool registered = zartav::cli::registerCommand({"to-farsi", "[DD/MM/YYYY ...]", run});
+const bool registered = zartav::cli::registerCommand({"to-farsi", "[DD/MM/YYYY ...]", run,
+                                                           "turns Gregorian dates (one a line on standard input without any) into Solar Hijri dates"});
 
 }  // namespace

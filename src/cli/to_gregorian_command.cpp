@@ -15,6 +15,7 @@ int run(const QStringList& args) {
         });
 }
 
-const bool registered = zartav::cli::registerCommand({"to-gregorian", "[DATE ...]", run});
+const bool registered = zartav::cli::registerCommand({"to-gregorian", "[DATE ...]", run,
+                                                           "turns Solar Hijri dates (one a line on standard input without any) into Gregorian dates"});
 
 }  // namespace

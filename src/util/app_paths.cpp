@@ -23,6 +23,13 @@ bool isWritableFolder(const QString& folder) {
     return info.isDir() && info.isWritable();
 }
 
+// An installed copy (PREFIX/bin beside PREFIX/share/applications holding our desktop entry)
+// keeps no data beside itself, even for a user who may write there.
+bool isInstalledCopy(const QString& program) {
+    return QFileInfo::exists(program + QStringLiteral("/../share/applications/") + QStringLiteral(ZARTAV_APP_ID) +
+                             QStringLiteral(".desktop"));
+}
+
 }  // namespace
 
 QString programFolder() {
@@ -40,6 +47,7 @@ QString userDataFolder() {
 
 QString dataFolder() {
     const QString program = programFolder();
+    if (isInstalledCopy(program)) return userDataFolder();
     // A Data.db already beside the program stays the one in use even when the folder has become
     // read-only: starting a second, empty database elsewhere would hide every stored record.
     if (isWritableFolder(program) || QFileInfo(program + QStringLiteral("/Data.db")).isFile())
@@ -49,7 +57,10 @@ QString dataFolder() {
 
 QString databasePath() { return dataFolder() + QStringLiteral("/Data.db"); }
 
-QString legacyDatabasePath() { return programFolder() + QStringLiteral("/Data.mdb"); }
+QString legacyDatabasePath() {
+    const QString program = programFolder();
+    return (isInstalledCopy(program) ? userDataFolder() : program) + QStringLiteral("/Data.mdb");
+}
 
 QString iniFolder() { return dataFolder() + QStringLiteral("/ini"); }
 

@@ -16,13 +16,15 @@ QString programFolder();
 QString userDataFolder();
 
 // Folder that holds Data.db and ini/: the program folder when it is writable or already holds a
-// Data.db, otherwise the per-user data folder.
+// Data.db (a portable copy), otherwise the per-user data folder. An installed copy (under /usr)
+// always uses the per-user data folder.
 QString dataFolder();
 
 // Full path of the database file, "Data.db" in dataFolder().
 QString databasePath();
 
-// Full path of a legacy database "Data.mdb" beside the program (it may not exist).
+// Full path of a legacy database "Data.mdb" beside the program, or in the per-user data folder
+// for an installed copy (it may not exist).
 QString legacyDatabasePath();
 
 // The "ini" folder of the field default files, in dataFolder() (it may not exist yet).

@@ -2,6 +2,8 @@
 
 #include "util/message_sink.h"
 
+#include <QGuiApplication>
+
 namespace zartav {
 
 void showMessage(const QString& text) {
@@ -26,6 +28,18 @@ int askYesNo(const QString& text) {
     case 1: return kAnswerNo;
     default: return kAnswerClosed;
     }
+}
+
+void showPlainBox(MessageIcon icon, const QString& text) {
+    MessageBox box;
+    box.icon = icon;
+    box.caption = QGuiApplication::applicationDisplayName();
+    if (box.caption.isEmpty()) box.caption = QStringLiteral("زرتاو");
+    box.text = text;
+    // Qt's own boxes read "تأیید" under its Farsi translation; ours say the same.
+    box.buttons = {QStringLiteral("تأييد")};
+    box.escapeButton = 0;
+    messageSink().show(box);
 }
 
 }  // namespace zartav

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/message_sink.h"
+
 #include <QString>
 
 namespace zartav {
@@ -14,5 +16,7 @@ void showMessage(const QString& text);
 // Question box: caption "سوال", buttons "بله" (default) and "خير" (Escape). Answers 6, 7, or 2
 // when the box was closed through its title bar.
 int askYesNo(const QString& text);
+// The platform's plain box: the program's title as caption, one button "تأييد" (OK).
+void showPlainBox(MessageIcon icon, const QString& text);
 
 }  // namespace zartav

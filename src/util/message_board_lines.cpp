@@ -1,10 +1,9 @@
 #include "util/message_board_lines.h"
 
 #include "util/cp1256.h"
-#include "util/message_sink.h"
+#include "util/dialogs.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QSaveFile>
 
 namespace zartav {
@@ -15,21 +14,6 @@ HeadlessMessageBoard& headlessBoard() {
     return board;
 }
 MessageBoard* currentBoard = nullptr;
-
-QString applicationTitle() {
-    const QString title = QGuiApplication::applicationDisplayName();
-    return title.isEmpty() ? QStringLiteral("زرتاو") : title;
-}
-
-void showPlainBox(MessageIcon icon, const QString& text) {
-    MessageBox box;
-    box.icon = icon;
-    box.caption = applicationTitle();
-    box.text = text;
-    box.buttons = {QStringLiteral("OK")};
-    box.escapeButton = 0;
-    messageSink().show(box);
-}
 
 }  // namespace
 

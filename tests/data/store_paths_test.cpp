@@ -74,3 +74,20 @@ TEST_F(PathsTest, TemplateIsLookedForBesideTheProgramFirst) {
 TEST(Paths, TheRealProgramFolderIsTheExecutablesFolder) {
     EXPECT_EQ(QDir(paths::programFolder()), QDir(QCoreApplication::applicationDirPath()));
 }
+
+TEST_F(PathsTest, AnInstalledCopyKeepsItsDataInTheUserFolderEvenWhenItsFolderIsWritable) {
+    // PREFIX/bin beside PREFIX/share/applications/<our desktop entry>, as the package lays it out.
+    QDir prefix(program.path());
+    ASSERT_TRUE(prefix.mkpath("bin") && prefix.mkpath("share/applications"));
+    touch(program.filePath("share/applications/ir.zartav.Zartav.desktop"));
+    paths::setProgramFolderForTesting(program.filePath("bin"));
+    EXPECT_EQ(paths::databasePath(), user.filePath("Data.db"));
+    EXPECT_EQ(paths::iniFolder(), user.filePath("ini"));
+    EXPECT_EQ(paths::legacyDatabasePath(), user.filePath("Data.mdb"));
+    // Even a Data.db left beside the installed program is not the one used.
+    touch(program.filePath("bin/Data.db"));
+    EXPECT_EQ(paths::databasePath(), user.filePath("Data.db"));
+    // A layout file beside the program is still found first.
+    touch(program.filePath("bin/Center.Fr3"));
+    EXPECT_EQ(paths::templatePath(), program.filePath("bin/Center.Fr3"));
+}

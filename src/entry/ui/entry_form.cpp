@@ -5,6 +5,7 @@
 #include "entry/ui/dos_sperm_form.h"
 #include "entry/ui/picture_box.h"
 #include "entry/ui/picture_dialog.h"
+#include "util/dialogs.h"
 #include "util/message_sink.h"
 #include "util/ttools.h"
 #include "util/ui/dialog_helpers.h"
@@ -12,7 +13,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -126,18 +126,6 @@ QColor groupColour(Group group) {
 }
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// A plain box: the program's title as its caption and one OK button.
-void showPlainMessage(const QString& message) {
-    MessageBox box;
-    box.icon = MessageIcon::Information;
-    box.caption = QGuiApplication::applicationDisplayName();
-    if (box.caption.isEmpty()) box.caption = QStringLiteral("زرتاو");
-    box.text = message;
-    box.buttons = {QStringLiteral("OK")};
-    box.escapeButton = 0;
-    messageSink().show(box);
-}
 
 }  // namespace
 
@@ -545,7 +533,7 @@ void TForm2::loadPhoto(int photo) {
     const std::optional<QString> file = OpenPictureDialog1->Execute();
     if (!file) return;
     if (!ConvertJPG2BMP(*file)) {
-        showPlainMessage(photoFailureText());
+        showPlainBox(MessageIcon::Information, photoFailureText());
         return;
     }
     PictureBox* images[3] = {DBImage1, DBImage2, DBImage3};
