@@ -85,6 +85,8 @@ TEST(SaveMessageBoard, EmptyListWritesNothing) {
     }));
     EXPECT_FALSE(asked);
     EXPECT_EQ(recorder.texts(), QStringList{QStringLiteral("ليست خال است")});
+    // The plain box speaks Farsi too: its one button is not an English "OK".
+    EXPECT_EQ(recorder.boxes().front().buttons, QStringList{QStringLiteral("تأييد")});
 }
 
 TEST(SaveMessageBoard, WritesCp1256WithCrLfAndFoldsPersianLetters) {
