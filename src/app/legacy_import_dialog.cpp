@@ -18,22 +18,15 @@
 
 namespace zartav {
 
-namespace {
-
-QString refusal(const QString& mdbPath, const QString& reason) {
-    return QStringLiteral("اطلاعات فايل قديمي «%1» منتقل نشد:\n%2")
-        .arg(QDir::toNativeSeparators(mdbPath), reason);
-}
-
-}  // namespace
-
 bool importLegacyDatabaseIfPresent(QWidget* parent, const QString& mdbPath, const QString& dbPath) {
     if (!QFileInfo(mdbPath).isFile() || QFileInfo::exists(dbPath)) return false;
 
     // Refuse an unusable file before anything is created.
     QString error;
     if (!legacy::checkMdbFile(mdbPath, &error)) {
-        showMessage(refusal(mdbPath, error));
+        legacy::ImportReport refused;
+        refused.error = error;
+        showMessage(legacy::farsiRefusal(mdbPath, refused));
         return false;
     }
     QDir().mkpath(QFileInfo(dbPath).absolutePath());
@@ -76,7 +69,7 @@ bool importLegacyDatabaseIfPresent(QWidget* parent, const QString& mdbPath, cons
     if (!report.ok) {
         // The half-made database goes, so the next start begins afresh.
         QFile::remove(dbPath);
-        showMessage(refusal(mdbPath, report.error));
+        showMessage(legacy::farsiRefusal(mdbPath, report));
         return false;
     }
     showMessage(legacy::farsiSummary(report));

@@ -4,6 +4,7 @@
 #include "data/legacy_names.h"
 #include "data/legacy_photo.h"
 #include "data/record_schema.h"
+#include "util/bidi_text.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -202,8 +203,10 @@ private:
 
     bool step(ImportReport* report) {
         ++done_;
-        if (progress_ && !progress_(done_, std::max(done_, total_)))
+        if (progress_ && !progress_(done_, std::max(done_, total_))) {
+            report->cancelled = true;
             return fail(report, QStringLiteral("the import was cancelled"));
+        }
         return true;
     }
 
@@ -240,10 +243,10 @@ ImportReport importRows(QSqlDatabase& db, RowSource* records, RowSource* catalog
                                  .arg(db.lastError().text());
     db.rollback();
     // What was counted went nowhere.
-    const QString error = report.error;
-    report = ImportReport{};
-    report.error = error;
-    return report;
+    ImportReport failed;
+    failed.error = report.error;
+    failed.cancelled = report.cancelled;
+    return failed;
 }
 
 namespace {
@@ -358,8 +361,17 @@ QStringList ImportReport::lines() const {
     return out;
 }
 
+QString farsiRefusal(const QString& mdbPath, const ImportReport& report) {
+    const QString file = mdbPath.isEmpty() ? QString() : QLatin1Char(' ') + isolatedPath(mdbPath);
+    const QString what = report.cancelled ? QStringLiteral("انتقال اطلاعات فايل قديمي%1 لغو شد.").arg(file)
+                                          : QStringLiteral("اطلاعات فايل قديمي%1 منتقل نشد.").arg(file);
+    const QString next = QStringLiteral("برنامه با فايل اطلاعات خالي كار را شروع مي كند؛ فايل قديمي دست نخورده مي ماند.");
+    // A cancel is the user's own doing: there are no engine words to add.
+    return withEngineWords(what + QLatin1Char('\n') + next, report.cancelled ? QString() : report.error);
+}
+
 QString farsiSummary(const ImportReport& report, int detailLines) {
-    if (!report.ok) return QStringLiteral("اطلاعات فايل قديمي منتقل نشد:\n%1").arg(report.error);
+    if (!report.ok) return farsiRefusal(QString(), report);
     QStringList lines;
     lines << QStringLiteral("اطلاعات فايل قديمي منتقل شد: %1 ركورد، %2 عكس و %3 رديف كاتالوگ اسپرم.")
                  .arg(report.records)

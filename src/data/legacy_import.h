@@ -32,6 +32,7 @@ struct Skip {
 struct ImportReport {
     bool ok = false;
     QString error;  // why nothing was imported, when !ok
+    bool cancelled = false;  // the user stopped it
     int records = 0;
     int photos = 0;
     int catalogueRows = 0;
@@ -67,7 +68,11 @@ ImportReport importMdbFile(const QString& mdbPath, QSqlDatabase& db,
                            const ImportProgress& progress = {});
 
 // What the import brought and left out, in Farsi for the user (at most `detailLines` lines of
-// detail about what was left out).
+// detail about what was left out). A report that is not ok gives farsiRefusal's text.
 QString farsiSummary(const ImportReport& report, int detailLines = 12);
+
+// Why nothing came over from the file at `mdbPath` (may be empty), in Farsi for the user: what
+// happened and what follows, then the reader's or the database's own words on a line of their own.
+QString farsiRefusal(const QString& mdbPath, const ImportReport& report);
 
 }  // namespace zartav::legacy

@@ -1,5 +1,7 @@
 #include "data/tdm.h"
 
+#include "util/bidi_text.h"
+
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -145,7 +147,7 @@ bool Connection::fail(const QString& technical) {
     errorText_ = QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n"
                                 "اين فايل خراب است، قفل شده است، خواندني نيست "
                                 "يا فايل اطلاعات اين برنامه نيست.")
-                     .arg(QDir::toNativeSeparators(path_));
+                     .arg(isolatedPath(path_));
     close();
     return false;
 }

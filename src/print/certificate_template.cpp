@@ -1,5 +1,6 @@
 #include "print/certificate_template.h"
 
+#include "util/bidi_text.h"
 #include "util/dialogs.h"
 
 #include <QDir>
@@ -363,7 +364,7 @@ LoadedTemplate loadCertificateTemplate(const QString& path) {
 
 QString brokenTemplateMessage(const QString& path) {
     return QStringLiteral("فايل قالب شناسنامه خوانده نشد؛ شناسنامه با قالب خود برنامه چاپ مي شود.\n%1")
-        .arg(QDir::toNativeSeparators(path));
+        .arg(isolatedPath(path));
 }
 
 CertificateLayout certificateLayoutForPrint(const QString& path) {

@@ -42,4 +42,6 @@ void showPlainBox(MessageIcon icon, const QString& text) {
     messageSink().show(box);
 }
 
+void showError(const QString& text) { showPlainBox(MessageIcon::Critical, text); }
+
 }  // namespace zartav

@@ -18,5 +18,7 @@ void showMessage(const QString& text);
 int askYesNo(const QString& text);
 // The platform's plain box: the program's title as caption, one button "تأييد" (OK).
 void showPlainBox(MessageIcon icon, const QString& text);
+// The platform's standard error box: a plain box with the error icon.
+void showError(const QString& text);
 
 }  // namespace zartav

@@ -1,5 +1,6 @@
 #include "util/message_board_lines.h"
 
+#include "util/bidi_text.h"
 #include "util/cp1256.h"
 #include "util/dialogs.h"
 
@@ -87,7 +88,8 @@ bool saveMessageBoard(const MessageBoardLines& lines, const QString& caption,
     QSaveFile file(path);
     const QByteArray bytes = lines.fileBytes();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        showPlainBox(MessageIcon::Critical, file.errorString() + QLatin1Char('\n') + path);
+        showError(withEngineWords(QStringLiteral("گزارش در فايل %1 ذخيره نشد.").arg(isolatedPath(path)),
+                                  file.errorString()));
         return false;
     }
     if (writtenPath) *writtenPath = path;

@@ -249,6 +249,14 @@ TEST_F(LegacyImport, AFailureMidwayLeavesTheTargetAsItWas) {
         EXPECT_FALSE(r.ok);
         EXPECT_TRUE(r.error.contains(QLatin1String(c.error))) << r.error.toStdString();
         EXPECT_EQ(r.records, 0);
+        // The user reads Farsi; the engine's words follow on a line of their own, never for a cancel.
+        const QStringList told = farsiRefusal(QStringLiteral("/old/Data.mdb"), r).split('\n');
+        ASSERT_EQ(told.size(), c.cancelAfterTwo ? 2 : 3);
+        EXPECT_EQ(told[0], c.cancelAfterTwo ? QStringLiteral("انتقال اطلاعات فايل قديمي \u2068/old/Data.mdb\u2069 لغو شد.")
+                                            : QStringLiteral("اطلاعات فايل قديمي \u2068/old/Data.mdb\u2069 منتقل نشد."));
+        if (!c.cancelAfterTwo) {
+            EXPECT_EQ(told[2], QChar(0x2068) + r.error + QChar(0x2069));
+        }
         EXPECT_EQ(dump("VaskorTemp"), records);
         EXPECT_EQ(dump("DosSperm"), catalogue);
     }

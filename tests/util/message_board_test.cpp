@@ -120,5 +120,9 @@ TEST(SaveMessageBoard, UnwritablePlaceIsReportedNotSilent) {
     }));
     ASSERT_EQ(recorder.boxes().size(), 1);
     EXPECT_EQ(recorder.boxes().front().icon, MessageIcon::Critical);
+    const QStringList told = recorder.boxes().front().text.split('\n');
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_EQ(told[0], QStringLiteral("گزارش در فايل \u2068/nonexistent-folder/x/report.Txt\u2069 ذخيره نشد."));
+    EXPECT_TRUE(told[1].startsWith(QChar(0x2068))) << told[1].toStdString();
     EXPECT_EQ(lines.count(), 1);
 }

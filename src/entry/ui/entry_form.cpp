@@ -6,7 +6,6 @@
 #include "entry/ui/picture_box.h"
 #include "entry/ui/picture_dialog.h"
 #include "util/dialogs.h"
-#include "util/message_sink.h"
 #include "util/ttools.h"
 #include "util/ui/dialog_helpers.h"
 

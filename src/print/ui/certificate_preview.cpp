@@ -6,6 +6,7 @@
 #include "print/certificate_source.h"
 #include "print/certificate_template.h"
 #include "util/app_paths.h"
+#include "util/bidi_text.h"
 #include "util/dialogs.h"
 
 #include <QAction>
@@ -35,7 +36,7 @@ void saveAsPdf(QWidget* parent, const CertificateLayout& layout, const QList<Cer
     if (!name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) name += QLatin1String(".pdf");
     QString error;
     if (!writeCertificatesPdf(name, layout, records, &error))
-        showMessage(QStringLiteral("فايل %1 ذخيره نشد.").arg(name));
+        showMessage(withEngineWords(QStringLiteral("فايل %1 ذخيره نشد.").arg(isolatedPath(name)), error));
 }
 
 }  // namespace

@@ -66,9 +66,12 @@ TEST(LegacyImportDialog, ExplainsARefusalAndLeavesNeitherFileChanged) {
         EXPECT_EQ(contents(mdb), before);
         ASSERT_EQ(messages.boxes().size(), 1);
         EXPECT_EQ(messages.boxes().at(0).caption, QStringLiteral("پيام"));
-        const QString expected = QStringLiteral("اطلاعات فايل قديمي «%1» منتقل نشد:\n%2")
-                                     .arg(QDir::toNativeSeparators(mdb), QString::fromLatin1(c.reason));
-        EXPECT_TRUE(messages.boxes().at(0).text.startsWith(expected))
-            << messages.boxes().at(0).text.toStdString();
+        // Farsi first, the path isolated so it keeps its order; the reader's words last.
+        const QStringList lines = messages.boxes().at(0).text.split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 3) << messages.boxes().at(0).text.toStdString();
+        EXPECT_EQ(lines[0], QStringLiteral("اطلاعات فايل قديمي \u2068%1\u2069 منتقل نشد.").arg(QDir::toNativeSeparators(mdb)));
+        EXPECT_EQ(lines[1], QStringLiteral("برنامه با فايل اطلاعات خالي كار را شروع مي كند؛ فايل قديمي دست نخورده مي ماند."));
+        EXPECT_TRUE(lines[2].startsWith(QChar(0x2068) + QString::fromLatin1(c.reason))) << lines[2].toStdString();
+        EXPECT_TRUE(lines[2].endsWith(QChar(0x2069)));
     }
 }
