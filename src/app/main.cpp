@@ -1,4 +1,3 @@
-#include "app/legacy_import_dialog.h"
 #include "app/main_window.h"
 #include "app/message_board_form.h"
 #include "app/splash_form.h"
@@ -11,7 +10,6 @@
 #include "entry/ui/entry_form.h"
 #include "print/ui/certificate_preview.h"
 #include "util/about_text.h"
-#include "util/app_paths.h"
 #include "util/message_sink.h"
 #include "util/program_info.h"
 #include "util/qt_translation.h"
@@ -134,9 +132,6 @@ int main(int argc, char** argv) {
 
     // Without a window manager (a virtual display) "maximised" means nothing: size it ourselves.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) form1.setGeometry(screen->availableGeometry());
-    // An office moving over from the old program: bring its Access file in before the first
-    // connection creates an empty database.
-    zartav::importLegacyDatabaseIfPresent(&form1, zartav::paths::legacyDatabasePath(), zartav::paths::databasePath());
 
     std::unique_ptr<FirstPaintProbe> probe;
     if (qEnvironmentVariableIntValue("ZARTAV_EXIT_AFTER_FIRST_PAINT") == 1)

@@ -5,18 +5,16 @@
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
+#include "util/bidi_text.h"
 #include "util/dialogs.h"
 #include "util/keyboard_layout.h"
-#include "util/message_sink.h"
 #include "util/ttools.h"
 #include "util/ui/line_cell_delegate.h"
 #include "util/ui/tclock.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -36,6 +34,7 @@ const QString kHerdColumn = QStringLiteral("كد گله");
 const QString kHerdStatement = QStringLiteral("Select Distinct [كد گله] As R From [VaskorTemp]");
 const QString kDeleteQuestion = QStringLiteral("آيا براي حذف اطمينان داريد؟");
 const QString kPanelColour = QStringLiteral("#E1FFE1");
+const QString kClosedStore = QStringLiteral("فايل اطلاعات باز نيست؛ ركوردي را نمي توان افزود.");
 
 QFont tahoma(int pixelSize = 0) {
     QFont font(QStringLiteral("Tahoma"));
@@ -73,6 +72,11 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
     TabControl1->setDrawBase(true);
     TabControl1->setUsesScrollButtons(true);
     connect(TabControl1, &QTabBar::currentChanged, this, &TForm1::TabControl1Change);
+    // A click on the tab already shown applies it again: after Print the list shows every
+    // record under a herd's tab, and choosing that tab must filter once more.
+    connect(TabControl1, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == TabControl1->currentIndex()) TabControl1Change(index);
+    });
     listLayout->addWidget(TabControl1);
 
     DBGrid1 = new QTableView(listSide);
@@ -337,15 +341,6 @@ void TForm1::changeEvent(QEvent* event) {
 
 void TForm1::FormActivate() { activateKeyboardLayout(QString::fromLatin1(kPersianLayout)); }
 
-void TForm1::showFailure(const QString& text) {
-    MessageBox box;
-    box.icon = MessageIcon::Critical;
-    box.caption = QStringLiteral("زرتاو");
-    box.text = text;
-    box.buttons = {QStringLiteral("بازگشت")};
-    messageSink().show(box);
-}
-
 bool TForm1::FormShow() {
     if (started_) return dm_.Maincon.isOpen();
     started_ = true;
@@ -353,11 +348,11 @@ bool TForm1::FormShow() {
 
     dm_.Maincon.close();
     const QString dbPath = paths::databasePath();
-    const QString mdbPath = paths::legacyDatabasePath();
-    if (!QFileInfo::exists(dbPath) && QFileInfo::exists(mdbPath))
-        importLegacyDatabaseIfPresent(this, mdbPath, dbPath);
+    // An office moving over from the old program: its Access file comes in before the first
+    // connection creates an empty database.
+    importLegacyDatabaseIfPresent(this, paths::legacyDatabasePath(), dbPath);
     if (!dm_.Maincon.open(dbPath)) {
-        showFailure(dm_.Maincon.errorText());
+        showError(dm_.Maincon.errorText());
         return false;
     }
 
@@ -365,7 +360,8 @@ bool TForm1::FormShow() {
 
     if (!dm_.TVascor.open() || !dm_.TDosSperm.open()) {
         const QString reason = !dm_.TVascor.errorText().isEmpty() ? dm_.TVascor.errorText() : dm_.TDosSperm.errorText();
-        showFailure(QStringLiteral("جدولهاي فايل اطلاعات باز نشد:\n%1\n%2").arg(dbPath, reason));
+        showError(withEngineWords(QStringLiteral("جدولهاي فايل اطلاعات باز نشد:\n%1").arg(isolatedPath(dbPath)),
+                                  reason));
         dm_.TVascor.close();
         dm_.TDosSperm.close();
         return false;
@@ -375,32 +371,47 @@ bool TForm1::FormShow() {
     if (dm_.Maincon.isReadOnly())
         ShowMsg(QStringLiteral("فايل اطلاعات زير فقط خواندني است؛ اطلاعات را مي توان ديد و چاپ كرد "
                                "ولي اطلاعات تازه در آن ذخيره نمي شود:\n%1")
-                    .arg(QDir::toNativeSeparators(dbPath)));
+                    .arg(isolatedPath(dbPath)));
     if (splash_) splash_->show();
     FillTabIt();
     return true;
 }
 
+QString TForm1::herdOfTab(int index) const { return TabControl1->tabData(index).toString(); }
+
 void TForm1::FillTabIt() {
+    // Without an open table (a failed start) there are no herds to show and nothing to say.
+    if (!dm_.TVascor.isOpen()) return;
     dm_.QAsk.close();
     dm_.QAsk.setSql(kHerdStatement);
     if (!dm_.QAsk.open()) {
-        showFailure(dm_.QAsk.errorText());
+        showError(withEngineWords(QStringLiteral("فهرست گله ها خوانده نشد."), dm_.QAsk.errorText()));
         return;
     }
     // Rebuilding changes no filter; the tab of the herd in force stays chosen when it is still
     // there, so the strip agrees with the list.
-    const QString chosen = TabControl1->currentIndex() > 0 ? TabControl1->tabText(TabControl1->currentIndex()) : QString();
-    const QSignalBlocker blocker(TabControl1);
-    while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
-    TabControl1->addTab(kAllTab);
-    while (dm_.QAsk.next()) {
-        const QString herd = dm_.QAsk.value(QStringLiteral("R"));
-        if (herd.trimmed().isEmpty()) continue;
-        const int index = TabControl1->addTab(herd);
-        if (!chosen.isNull() && herd == chosen) TabControl1->setCurrentIndex(index);
+    const bool herdChosen = TabControl1->currentIndex() > 0;
+    const QString chosen = herdChosen ? herdOfTab(TabControl1->currentIndex()) : QString();
+    bool chosenKept = false;
+    {
+        const QSignalBlocker blocker(TabControl1);
+        while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
+        TabControl1->addTab(kAllTab);
+        while (dm_.QAsk.next()) {
+            const QString herd = dm_.QAsk.value(QStringLiteral("R"));
+            if (herd.trimmed().isEmpty()) continue;
+            // The caption shows the code as stored: a "&" is not a shortcut mark.
+            const int index = TabControl1->addTab(QString(herd).replace(QLatin1Char('&'), QStringLiteral("&&")));
+            TabControl1->setTabData(index, herd);
+            if (herdChosen && herd == chosen) {
+                TabControl1->setCurrentIndex(index);
+                chosenKept = true;
+            }
+        }
     }
     dm_.QAsk.close();
+    // The chosen herd has no records left, so no tab: the strip shows "همه", and so does the list.
+    if (herdChosen && !chosenKept) TabControl1Change(0);
 }
 
 void TForm1::TabControl1Change(int index) {
@@ -412,14 +423,18 @@ void TForm1::TabControl1Change(int index) {
     }
     // The herd code is bound as text, so codes that are not numbers (and ones with blanks)
     // select exactly their own records.
-    if (!table.setFilter(kHerdColumn, TabControl1->tabText(index))) {
-        showFailure(table.errorText());
+    if (!table.setFilter(kHerdColumn, herdOfTab(index))) {
+        showError(withEngineWords(QStringLiteral("ركوردهاي اين گله نمايش داده نشد."), table.errorText()));
         return;
     }
     if (!table.isFiltered()) table.setFiltered(true);
 }
 
 void TForm1::dxWinXPBar1Items0Click() {
+    if (!dm_.TVascor.isOpen()) {
+        ShowMsg(kClosedStore);
+        return;
+    }
     if (!NewCommand) return;
     NewCommand();
     FillTabIt();
@@ -433,7 +448,8 @@ void TForm1::dxWinXPBar1Items2Click() {
     RecordTable& table = dm_.TVascor;
     if (table.isEmpty()) return;
     if (AskYesNo(kDeleteQuestion) != kAnswerYes) return;
-    if (!table.remove()) showFailure(QStringLiteral("حذف انجام نشد:\n%1").arg(table.errorText()));
+    if (!table.remove())
+        showError(withEngineWords(QStringLiteral("حذف انجام نشد؛ ركورد در فايل اطلاعات باقي ماند."), table.errorText()));
 }
 
 void TForm1::dxWinXPBar1Items4Click() {

@@ -89,7 +89,8 @@ private:
     void buildPopupMenu();
     void bindRecordList();
     void applyColumnWidths();
-    void showFailure(const QString& text);
+    // The herd code a tab stands for, exactly as stored.
+    QString herdOfTab(int index) const;
     void selectRowInList(int row);
 
     TDM& dm_;

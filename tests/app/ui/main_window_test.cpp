@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/splash_form.h"
+#include "fixtures.h"
 #include "data/tdm.h"
 #include "message_recorder.h"
 #include "unprivileged.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QHeaderView>
@@ -28,6 +30,10 @@ using namespace zartav;
 namespace {
 
 const QString kHerd = QStringLiteral("كد گله");
+const QString kClosedStore = QStringLiteral("فايل اطلاعات باز نيست؛ ركوردي را نمي توان افزود.");
+
+// A path as a right-to-left message must carry it: isolated, so it keeps its own order.
+QString isolatedPath(const QString& path) { return QChar(0x2068) + path + QChar(0x2069); }
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -53,6 +59,20 @@ protected:
         QStringList result;
         for (int i = 0; i < form->TabControl1->count(); ++i) result << form->TabControl1->tabText(i);
         return result;
+    }
+
+    // The captions as the strip draws them (what a screen reader reads too).
+    QStringList shownTabs() const {
+        QStringList result;
+        QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(form->TabControl1);
+        for (int i = 0; i < form->TabControl1->count(); ++i) result << strip->child(i)->text(QAccessible::Name);
+        return result;
+    }
+
+    void clickTab(const QString& caption) {
+        const int index = tabs().indexOf(caption);
+        ASSERT_GE(index, 0) << caption.toStdString();
+        QTest::mouseClick(form->TabControl1, Qt::LeftButton, {}, form->TabControl1->tabRect(index).center());
     }
 
     int listRows() const { return form->DBGrid1->model() ? form->DBGrid1->model()->rowCount() : 0; }
@@ -132,7 +152,7 @@ TEST_F(MainWindowTest, DamagedDatabaseIsReportedOnceAndLeftUntouched) {
         create();
         EXPECT_FALSE(form->FormShow());
         ASSERT_EQ(messages.boxes().size(), 1);
-        EXPECT_TRUE(messages.boxes()[0].text.contains(path)) << messages.boxes()[0].text.toStdString();
+        EXPECT_TRUE(messages.boxes()[0].text.contains(isolatedPath(path))) << messages.boxes()[0].text.toStdString();
         EXPECT_EQ(listRows(), 0);
         EXPECT_EQ(form->TabControl1->count(), 0);
         EXPECT_FALSE(splash->isVisible());
@@ -140,8 +160,16 @@ TEST_F(MainWindowTest, DamagedDatabaseIsReportedOnceAndLeftUntouched) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), c.bytes);
 
-        // The commands stay harmless on the empty window.
+        // The commands stay harmless on the empty window; New says why it cannot start.
         messages.clear();
+        bool newRan = false;
+        form->NewCommand = [&] { newRan = true; };
+        form->dxWinXPBar1Items0Click();
+        EXPECT_FALSE(newRan);
+        EXPECT_EQ(messages.texts(), QStringList{kClosedStore});
+        messages.clear();
+        form->FillTabIt();
+        form->dxWinXPBar1Items1Click();
         form->dxWinXPBar1Items2Click();
         form->TabControl1Change(0);
         EXPECT_TRUE(messages.boxes().isEmpty());
@@ -171,25 +199,56 @@ TEST_F(MainWindowTest, AReadOnlyProgramFolderShowsItsRecordsAndWarnsOnce) {
     create();
     EXPECT_TRUE(form->FormShow());
     ASSERT_EQ(messages.boxes().size(), 1);
-    EXPECT_TRUE(messages.boxes()[0].text.contains(path)) << messages.boxes()[0].text.toStdString();
+    EXPECT_TRUE(messages.boxes()[0].text.contains(isolatedPath(path))) << messages.boxes()[0].text.toStdString();
     EXPECT_EQ(listRows(), 2);
     EXPECT_EQ(tabs(), (QStringList{QStringLiteral("همه"), QStringLiteral("12"), QStringLiteral("13")}));
     EXPECT_FALSE(QFile::exists(userDir.filePath("Data.db")));
+
+    // A refused delete: the Farsi sentence first, the engine's words isolated on a line of their own.
+    messages.clear();
+    messages.answerNext(0);
+    form->dxWinXPBar1Items2Click();
+    ASSERT_EQ(messages.boxes().size(), 2);
+    const QStringList lines = messages.boxes()[1].text.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << messages.boxes()[1].text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("حذف انجام نشد؛ ركورد در فايل اطلاعات باقي ماند."));
+    EXPECT_TRUE(lines[1].startsWith(QChar(0x2068)) && lines[1].endsWith(QChar(0x2069))) << lines[1].toStdString();
+    EXPECT_EQ(listRows(), 2);
     QFile::setPermissions(programDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A legacy file that cannot be brought over is explained once; the next start has its database.
+TEST_F(MainWindowTest, ARefusedLegacyFileIsReportedOnceAtStart) {
+    {
+        QFile mdb(programDir.filePath("Data.mdb"));
+        ASSERT_TRUE(mdb.open(QIODevice::WriteOnly));
+        mdb.write(test::fixtureBytes(QStringLiteral("legacy/nwind.mdb")));  // holds neither table
+    }
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        messages.clear();
+        create();
+        EXPECT_TRUE(form->FormShow());
+        EXPECT_EQ(messages.boxes().size(), start == 1 ? 1 : 0);
+        EXPECT_EQ(tabs(), QStringList{QStringLiteral("همه")});
+    }
 }
 
 TEST_F(MainWindowTest, HerdTabsSkipBlankCodesAndKeepBlanksInCaptions) {
     create();
     ASSERT_TRUE(form->FormShow());
-    for (const QString& herd : QStringList{"12", "12", " 7 ", "", "   ", "گله ب", "12A"}) addRecord(herd);
+    for (const QString& herd : QStringList{"12", "12", " 7 ", "", "   ", "گله ب", "12A", "A&B"}) addRecord(herd);
     form->FillTabIt();
-    QStringList herds = tabs();
+    // Drawn exactly as stored: an "&" is no shortcut mark.
+    QStringList herds = shownTabs();
     ASSERT_FALSE(herds.isEmpty());
     EXPECT_EQ(herds.takeFirst(), QStringLiteral("همه"));
     herds.sort();
-    QStringList expected{" 7 ", "12", "12A", "گله ب"};
+    QStringList expected{" 7 ", "12", "12A", "گله ب", "A&B"};
     expected.sort();
     EXPECT_EQ(herds, expected);
+    form->TabControl1->setCurrentIndex(shownTabs().indexOf("A&B"));
+    EXPECT_EQ(listRows(), 1);
 }
 
 TEST_F(MainWindowTest, ChoosingATabFiltersAndAllShowsEverything) {
@@ -214,6 +273,38 @@ TEST_F(MainWindowTest, ChoosingATabFiltersAndAllShowsEverything) {
     form->FillTabIt();
     EXPECT_EQ(listRows(), 2);
     EXPECT_EQ(form->TabControl1->tabText(form->TabControl1->currentIndex()), "12");
+}
+
+// The filter in force always matches the tab shown, and a click on the shown tab applies it.
+TEST_F(MainWindowTest, AllShowsEverythingAfterTheChosenHerdVanished) {
+    create();
+    form->resize(800, 600);
+    form->show();
+    ASSERT_TRUE(dm->TVascor.isOpen());
+    for (const QString& herd : QStringList{"12", "13", "14"}) addRecord(herd);
+    form->FillTabIt();
+    clickTab("12");
+    ASSERT_EQ(listRows(), 1);
+    messages.answerNext(0);
+    form->dxWinXPBar1Items2Click();  // the herd's last record
+    EXPECT_EQ(listRows(), 0);
+    form->NewCommand = [] {};  // New, then Cancel
+    form->dxWinXPBar1Items0Click();
+    EXPECT_EQ(tabs(), (QStringList{"همه", "13", "14"}));
+    EXPECT_EQ(form->TabControl1->currentIndex(), 0);
+    EXPECT_EQ(listRows(), 2);
+
+    struct Step {
+        const char* click;  // nullptr: the list shows everything without a tab choice, as after Print
+        int rows;
+    };
+    for (const Step& s : {Step{"13", 1}, Step{nullptr, 2}, Step{"13", 1}, Step{"همه", 2}, Step{"همه", 2}}) {
+        SCOPED_TRACE(s.click ? s.click : "filter off");
+        if (s.click) clickTab(QString::fromUtf8(s.click));
+        else dm->TVascor.setFiltered(false);
+        EXPECT_EQ(listRows(), s.rows);
+    }
+    form->hide();
 }
 
 TEST_F(MainWindowTest, DeleteAsksAndOnlyYesDeletes) {
