@@ -14,12 +14,12 @@
 #include "util/program_info.h"
 #include "util/qt_translation.h"
 #include "util/ttools.h"
+#include "util/ui/program_fonts.h"
 #include "util/ui/widget_message_sink.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFont>
 #include <QIcon>
 #include <QScreen>
 #include <QTableView>
@@ -97,14 +97,7 @@ int main(int argc, char** argv) {
     // program and plain message boxes take it as their caption.
     QApplication::setApplicationDisplayName(QStringLiteral("زرتاو"));
     QApplication::setLayoutDirection(Qt::RightToLeft);
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
-                               {QStringLiteral("Noto Sans Arabic UI"), QStringLiteral("Noto Sans Arabic"),
-                                QStringLiteral("DejaVu Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Times New Roman"),
-                               {QStringLiteral("Noto Naskh Arabic"), QStringLiteral("DejaVu Serif")});
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    QApplication::setFont(font);
+    zartav::installProgramFonts();
 
     zartav::WidgetMessageSink messages;
     zartav::setMessageSink(&messages);

@@ -17,6 +17,11 @@ constexpr int kClientWidth = 547;
 constexpr int kListHeight = 441;
 constexpr int kClientHeight = 469;
 constexpr int kBorder = 5;
+// The Farsi fonts are tall for their size (an 8 pt line is 23 px high, most of it room for
+// marks the board's lines do not use): rows and the blank title row are kept compact so the
+// twenty About lines fit the list without scrolling.
+constexpr int kRowHeight = 20;
+constexpr int kTitleHeight = 18;
 
 // Vertical grid lines between the columns, none between the rows.
 class ColumnLineDelegate final : public QStyledItemDelegate {
@@ -30,6 +35,9 @@ public:
         const int x = option.direction == Qt::RightToLeft ? option.rect.left() : option.rect.right();
         painter->drawLine(x, option.rect.top(), x, option.rect.bottom());
         painter->restore();
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
     }
 };
 
@@ -59,6 +67,7 @@ TMessageBoardForm::TMessageBoardForm(QWidget* parent) : QDialog(parent) {
     MessageList->header()->setStretchLastSection(false);
     MessageList->setColumnWidth(0, 188);
     MessageList->setColumnWidth(1, 357);
+    MessageList->header()->setFixedHeight(kTitleHeight);
     MessageList->setStyleSheet(QStringLiteral(
         "QTreeWidget { background: #FFFFE6; }"
         "QHeaderView::section { background: #D9FFD9; border: 0; border-right: 1px solid #B0D0B0;"

@@ -1,6 +1,7 @@
 #include "app/message_board_form.h"
 #include "util/about_text.h"
 #include "util/dialog_services.h"
+#include "util/ui/program_fonts.h"
 #include "util/ui/tclock.h"
 #include "util/ui/widget_message_sink.h"
 #include "util/world_clock_services.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QKeyEvent>
 #include <QTimer>
@@ -82,6 +84,26 @@ TEST(MessageBoardForm, AboutFillsTwentyRowsAndEnablesButtons) {
     form.dxButton1->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.lines().count(), 1);  // hiding keeps the lines
+}
+
+// With the program's fonts every About line shows at once: no scrolling either way.
+TEST(MessageBoardForm, AboutShowsAllTwentyLinesWithoutScrolling) {
+    installProgramFonts();
+    TMessageBoardForm form;
+    showAbout(form);
+    QApplication::processEvents();
+    QTreeWidget* list = form.MessageList;
+    ASSERT_EQ(list->topLevelItemCount(), 20);
+    int rows = 0;
+    for (int i = 0; i < 20; ++i) rows += list->visualItemRect(list->topLevelItem(i)).height();
+    EXPECT_LE(rows, list->viewport()->height());
+    EXPECT_FALSE(list->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(list->geometry().size(), QSize(547, 441));
+    // A place to look at it: ZARTAV_SCREENS=folder keeps a picture.
+    if (const QString folder = qEnvironmentVariable("ZARTAV_SCREENS"); !folder.isEmpty())
+        form.grab().save(folder + QStringLiteral("/about-board.png"));
+    form.hide();
 }
 
 TEST(MessageBoardForm, SaveButtonWritesTheReport) {
