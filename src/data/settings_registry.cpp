@@ -22,6 +22,14 @@ QString normalise(const QString& keyPath) {
     return parts.join(QLatin1Char('/'));
 }
 
+// A value name is one plain name: empty, "Default" (the store's name for a key's own value)
+// or one with a separator would reach another value or a subkey.
+void checkValueName(const QString& valueName, const char* what) {
+    if (valueName.isEmpty() || valueName.compare(QLatin1String("Default"), Qt::CaseInsensitive) == 0 ||
+        valueName.contains(QLatin1Char('/')) || valueName.contains(QLatin1Char('\\')))
+        throw RegistryError(std::string(what) + ": \"" + valueName.toStdString() + "\" is not a value name");
+}
+
 QString valueKey(const QString& key, const QString& valueName) {
     return key.isEmpty() ? valueName : key + QLatin1Char('/') + valueName;
 }
@@ -31,7 +39,10 @@ void removeDepthFirst(QSettings& store, const QString& key) {
     const QStringList subkeys = store.childGroups();
     store.endGroup();
     for (qsizetype i = subkeys.size() - 1; i >= 0; --i) removeDepthFirst(store, key + QLatin1Char('/') + subkeys.at(i));
-    store.remove(key);
+    // Value by value: removing the key's own name would also take a value of that name beside it.
+    store.beginGroup(key);
+    for (const QString& value : store.childKeys()) store.remove(value);
+    store.endGroup();
 }
 
 void syncOrThrow(QSettings& store, const char* what) {
@@ -80,6 +91,7 @@ void Registry::ensureKey(QSettings& store, const QString& key) const {
 }
 
 QString Registry::read(const QString& keyPath, const QString& valueName, const QString& defaultValue) const {
+    checkValueName(valueName, "ReadRegistery");
     const auto store = open();
     const QString key = normalise(keyPath);
     ensureKey(*store, key);
@@ -89,6 +101,7 @@ QString Registry::read(const QString& keyPath, const QString& valueName, const Q
 }
 
 void Registry::write(const QString& keyPath, const QString& valueName, const QString& value) const {
+    checkValueName(valueName, "WriteRegistery");
     const auto store = open();
     const QString key = normalise(keyPath);
     ensureKey(*store, key);
@@ -99,6 +112,17 @@ void Registry::write(const QString& keyPath, const QString& valueName, const QSt
 void Registry::clear(const QString& keyPath) const {
     const QString key = normalise(keyPath);
     if (key.isEmpty()) return;
+#ifdef Q_OS_WIN
+    if (isSystemRegistry()) {
+        // The key with its subkeys and values, and nothing beside it.
+        const std::wstring path = QString(key).replace(QLatin1Char('/'), QLatin1Char('\\')).toStdWString();
+        const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+            throw RegistryError("ClearRegistery: the key cannot be deleted");
+        RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+        return;
+    }
+#endif
     const auto store = open();
     removeDepthFirst(*store, key);
     syncOrThrow(*store, "ClearRegistery");

@@ -23,6 +23,8 @@ public:
     // An empty file means the user's own store; tests give a file of their own.
     explicit Registry(QString file = {});
 
+    // A value name that is empty, "Default" (any letter case) or holds "/" or "\" would reach
+    // another value: read and write refuse it with RegistryError.
     // The value, or `defaultValue` when there is none. The key is created when missing.
     QString read(const QString& keyPath, const QString& valueName, const QString& defaultValue) const;
     // Creates the key when missing and replaces the value. Throws RegistryError when the store

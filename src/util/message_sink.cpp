@@ -9,7 +9,8 @@ class StderrSink final : public MessageSink {
 public:
     int show(const MessageBox& box) override {
         std::fprintf(stderr, "%s\n", box.text.toUtf8().constData());
-        return 0;
+        // Nobody is there to answer: take the cautious one, as Escape would.
+        return box.escapeButton;
     }
     bool input(const InputRequest&, QString&) override { return false; }
 };

@@ -34,7 +34,8 @@ public:
     virtual bool input(const InputRequest& request, QString& value) = 0;
 };
 
-// The sink in force; by default it writes to standard error and answers the default button.
+// The sink in force; by default it writes to standard error and answers the Escape button (a
+// question asked with no one to answer it is not confirmed).
 MessageSink& messageSink();
 // Installs `sink` (not owned); nullptr restores the default.
 void setMessageSink(MessageSink* sink);

@@ -59,6 +59,26 @@ TEST_F(RegistryTest, ClearRemovesTwoLevelsOfSubkeys) {
     EXPECT_EQ(registry.read(QStringLiteral("Software\\Other"), QStringLiteral("keep"), QString()), QStringLiteral("4"));
 }
 
+// Clearing a key takes the key and what is under it, never a value of the same name beside it;
+// value names that would reach another value are refused.
+TEST_F(RegistryTest, ClearTakesOnlyTheKeyAndOddValueNamesAreRefused) {
+    registry.write(QStringLiteral("Software"), QStringLiteral("Farm"), QStringLiteral("beside"));
+    registry.write(QStringLiteral("Software\\Farm"), QStringLiteral("x"), QStringLiteral("under"));
+    registry.clear(QStringLiteral("Software\\Farm"));
+    EXPECT_FALSE(registry.keyExists(QStringLiteral("Software\\Farm")));
+    EXPECT_EQ(registry.read(QStringLiteral("Software"), QStringLiteral("Farm"), QString()), QStringLiteral("beside"));
+
+    registry.write(QStringLiteral("Software\\Farm\\A"), QStringLiteral("y"), QStringLiteral("kept"));
+    for (const char* name : {"", "Default", "DEFAULT", "A/y", "A\\y"}) {
+        SCOPED_TRACE(name);
+        const QString valueName = QString::fromLatin1(name);
+        EXPECT_THROW(registry.write(QStringLiteral("Software\\Farm"), valueName, QStringLiteral("over")),
+                     settings::RegistryError);
+        EXPECT_THROW(registry.read(QStringLiteral("Software\\Farm"), valueName, QString()), settings::RegistryError);
+    }
+    EXPECT_EQ(registry.read(QStringLiteral("Software\\Farm\\A"), QStringLiteral("y"), QString()), QStringLiteral("kept"));
+}
+
 TEST_F(RegistryTest, AStoreThatCannotBeWrittenIsAnError) {
     const QString blocked = folder.filePath(QStringLiteral("blocked"));
     ASSERT_TRUE(QDir().mkdir(blocked));  // a folder where the file should be

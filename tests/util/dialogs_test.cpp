@@ -27,3 +27,8 @@ TEST(Dialogs, QuestionAnswersSixSevenOrTwo) {
         EXPECT_EQ(recorder.boxes().front().escapeButton, 1);
     }
 }
+
+// Without a window to ask, a question answers its Escape button: "delete?" never confirms itself.
+TEST(Dialogs, WithoutAWindowAQuestionAnswersNo) {
+    EXPECT_EQ(zartav::askYesNo(QStringLiteral("آيا براي حذف اطمينان داريد؟")), zartav::kAnswerNo);
+}
