@@ -1,7 +1,6 @@
 #include "entry/catalogue_import.h"
 
 #include "data/record_schema.h"
-#include "entry/catalogue_search.h"
 #include "util/cp1256.h"
 
 #include <QSqlError>
@@ -206,7 +205,6 @@ ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv) {
         if (!query.exec()) return rollback(query.lastError().text());
     }
     query.finish();
-    ensureSearchIndex(db);
     if (!db.commit()) return rollback(db.lastError().text());
     ImportResult result;
     result.rows = int(rows.size());

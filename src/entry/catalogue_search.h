@@ -1,24 +1,23 @@
 #pragma once
 
-#include <QSqlDatabase>
 #include <QString>
-
-#include <optional>
+#include <QStringList>
 
 namespace zartav::catalogue {
 
-// Creates the index the picker's search runs on, if it is missing. Harmless when present; a
-// read-only file simply goes without (the search still answers, only slower).
-bool ensureSearchIndex(QSqlDatabase db);
+// The picker's search as you type, over the catalogue already held in memory. One rule for
+// every letter: full Unicode case folding, with the digits the Persian keyboard types read as
+// 0-9. The folded keys are made once per catalogue, so a keystroke is a plain scan of them.
+class ForeignRegSearch {
+public:
+    // The foreign registration numbers ("RegNo_SPF") in the catalogue's own order.
+    void reset(const QStringList& numbers);
+    // The first row whose number begins with `typed` (blanks included), -1 when none or when
+    // `typed` is empty.
+    int find(const QString& typed) const;
 
-struct PrefixSearch {
-    bool ok = false;  // false: the catalogue could not be read
-    int row = -1;     // position in the catalogue's own order (0 = first row); -1: no match
+private:
+    QStringList keys_;
 };
-
-// The first bull whose foreign registration number ("RegNo_SPF") begins with `prefix` as typed,
-// blanks included; Latin letters match in either case. The prefix is bound as a value: quotes
-// and percent signs are plain text. An empty prefix matches nothing.
-PrefixSearch findForeignRegPrefix(QSqlDatabase db, const QString& prefix);
 
 }  // namespace zartav::catalogue

@@ -1,7 +1,6 @@
 #include "entry/ui/dos_sperm_form.h"
 
 #include "data/tdm.h"
-#include "entry/catalogue_search.h"
 #include "util/ui/dialog_helpers.h"
 
 #include <QHeaderView>
@@ -114,7 +113,10 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     // The grid's selection is the catalogue's current row, both ways.
     CatalogueTable& table = dm_.TDosSperm;
     connect(&table, &CatalogueTable::currentChanged, this, &TDosSperm::selectCurrentRowInGrid);
-    connect(&table, &CatalogueTable::rowsReset, this, [this] { selectCurrentRowInGrid(dm_.TDosSperm.currentRow()); });
+    connect(&table, &CatalogueTable::rowsReset, this, [this] {
+        searchStale_ = true;
+        selectCurrentRowInGrid(dm_.TDosSperm.currentRow());
+    });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (!syncing_ && current.isValid()) dm_.TDosSperm.setCurrentRow(current.row());
@@ -137,7 +139,8 @@ void TDosSperm::selectCurrentRowInGrid(int row) {
     if (row < 0 || row >= DBGrid1->model()->rowCount()) {
         selection->clear();
     } else {
-        const QModelIndex index = DBGrid1->model()->index(row, 0);
+        // The column the user was reading stays current.
+        const QModelIndex index = DBGrid1->model()->index(row, std::max(0, DBGrid1->currentIndex().column()));
         selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         DBGrid1->scrollTo(index);
     }
@@ -158,22 +161,16 @@ void TDosSperm::FormShow() {
 }
 
 int TDosSperm::findRow(const QString& prefix) {
-    CatalogueTable& table = dm_.TDosSperm;
-    const QSqlDatabase db = dm_.Maincon.database();
-    if (!indexChecked_) {
-        catalogue::ensureSearchIndex(db);
-        indexChecked_ = true;
+    if (searchStale_) {
+        const CatalogueTable& table = dm_.TDosSperm;
+        const int column = CatalogueTable::columnIndex(QLatin1String(kSearchColumn));
+        QStringList numbers;
+        numbers.reserve(table.rowCount());
+        for (int row = 0; row < table.rowCount(); ++row) numbers.append(table.valueAt(row, column));
+        search_.reset(numbers);
+        searchStale_ = false;
     }
-    const catalogue::PrefixSearch found = catalogue::findForeignRegPrefix(db, prefix);
-    const int column = CatalogueTable::columnIndex(QLatin1String(kSearchColumn));
-    if (found.ok && found.row < 0) return -1;
-    // The grid shows the rows read when the catalogue was opened: should the file have changed
-    // since, or the query fail, the rows in memory decide.
-    if (found.ok && table.valueAt(found.row, column).startsWith(prefix, Qt::CaseInsensitive)) return found.row;
-    for (int row = 0; row < table.rowCount(); ++row) {
-        if (table.valueAt(row, column).startsWith(prefix, Qt::CaseInsensitive)) return row;
-    }
-    return -1;
+    return search_.find(prefix);
 }
 
 void TDosSperm::Edit1Change(const QString& text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "entry/catalogue_search.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -48,7 +50,8 @@ private:
     int findRow(const QString& prefix);
 
     TDM& dm_;
-    bool indexChecked_ = false;
+    catalogue::ForeignRegSearch search_;
+    bool searchStale_ = true;  // the catalogue's rows changed since the keys were made
     bool syncing_ = false;
 };
 

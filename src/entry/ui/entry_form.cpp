@@ -316,6 +316,9 @@ void TForm2::buildControls() {
     }
     setTabOrder(previous, dxButton1);
     setTabOrder(dxButton1, dxButton2);
+    setTabOrder(dxButton2, DBImage1);
+    setTabOrder(DBImage1, DBImage2);
+    setTabOrder(DBImage2, DBImage3);
 }
 
 void TForm2::buildLayout() {
@@ -466,6 +469,9 @@ void TForm2::bindControls() {
     connect(DBImage1, &PictureBox::doubleClicked, this, &TForm2::DBImage1DblClick);
     connect(DBImage2, &PictureBox::clicked, this, &TForm2::DBImage2Click);
     connect(DBImage3, &PictureBox::doubleClicked, this, &TForm2::DBImage3DblClick);
+    connect(DBImage1, &PictureBox::activated, this, [this] { loadPhoto(0); });
+    connect(DBImage2, &PictureBox::activated, this, [this] { loadPhoto(1); });
+    connect(DBImage3, &PictureBox::activated, this, [this] { loadPhoto(2); });
     connect(dxButton1, &QPushButton::clicked, this, &TForm2::dxButton1Click);
     connect(dxButton2, &QPushButton::clicked, this, &TForm2::dxButton2Click);
 }
@@ -552,10 +558,21 @@ void TForm2::dxToolButton1Click() {
     RecordTable& record = dm_.TVascor;
     const CatalogueTable& bulls = dm_.TDosSperm;
     record.setValue(QStringLiteral("HFپدر"), QStringLiteral("100"));
-    record.setValue(QStringLiteral("نام"), bulls.value(QStringLiteral("Name_SP")));
-    record.setValue(QStringLiteral("ثبت داخلي"), bulls.value(QStringLiteral("RegNo_SP")));
-    record.setValue(QStringLiteral("ثبت خارجي"), bulls.value(QStringLiteral("RegNo_SPF")));
+    // A catalogue written elsewhere may hold more than a record column takes: what the boxes
+    // show must be what is saved, so the value is cut to fit here, and the user told once.
+    const int room = RecordTable::maxLength();
+    bool cut = false;
+    const std::pair<const char*, const char*> copies[] = {
+        {"نام", "Name_SP"}, {"ثبت داخلي", "RegNo_SP"}, {"ثبت خارجي", "RegNo_SPF"}};
+    for (const auto& [column, source] : copies) {
+        const QString value = bulls.value(QLatin1String(source));
+        cut = cut || value.size() > room;
+        record.setValue(text(column), value.left(room));
+    }
     for (QLineEdit* box : {DBEdit20, DBEdit17, DBEdit18, DBEdit19}) showColumn(box);
+    if (cut)
+        showMessage(QStringLiteral("اطلاعات اين گاو در كاتالوگ از %1 حرف بلندتر است؛ فقط %1 حرف اول آن در شناسنامه ثبت مي شود.")
+                        .arg(room));
 }
 
 void TForm2::DBComboBox14Change() {

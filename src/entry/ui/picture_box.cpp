@@ -1,8 +1,11 @@
 #include "entry/ui/picture_box.h"
 
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QStyleOptionFocusRect>
 
 namespace zartav {
 
@@ -12,6 +15,7 @@ PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
     setFrameShape(QFrame::Box);
     setAlignment(Qt::AlignCenter);
     setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void PictureBox::showPhoto(const QByteArray& bitmap) {
@@ -34,6 +38,24 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) emit doubleClicked();
     QLabel::mouseDoubleClickEvent(event);
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        emit activated();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(2, 2, -2, -2);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 }  // namespace zartav

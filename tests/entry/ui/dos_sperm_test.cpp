@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
 #include <QTableView>
 
 using namespace zartav;
@@ -87,4 +89,44 @@ TEST_F(PickerTest, GridShowsTheWholeCatalogueAndFollowsTheTable) {
     grid->setCurrentIndex(model->index(2, 4));
     EXPECT_EQ(currentRow(), 2);
     EXPECT_EQ(dm->TDosSperm.value(QStringLiteral("name_sp")), QStringLiteral("Charlie"));
+}
+
+// Moving to another row, by click or by the Down key, keeps the column the user was reading.
+TEST_F(PickerTest, RowChangesKeepTheCurrentColumn) {
+    QTableView* grid = picker->DBGrid1;
+    QAbstractItemModel* model = grid->model();
+    grid->setCurrentIndex(model->index(0, 7));
+    grid->setCurrentIndex(model->index(1, 7));  // a click on the next row
+    EXPECT_EQ(grid->currentIndex().column(), 7);
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(currentRow(), 2);
+    EXPECT_EQ(grid->currentIndex(), model->index(2, 7));
+    picker->Edit1->setText(QStringLiteral("CAN"));  // the search moves the row, not the column
+    EXPECT_EQ(grid->currentIndex(), model->index(1, 7));
+}
+
+class UnicodePickerTest : public PickerTest {
+protected:
+    void SetUp() override {
+        open("Name_Sp,RegNo_SPF\nAlpha,USA000111\nBeta,ÄRZ-7\nGamma,IRN1234\n");
+    }
+};
+
+// The search answers from the catalogue in memory by one rule, and touches the file's schema
+// never: no index appears, whatever is typed.
+TEST_F(UnicodePickerTest, SearchFoldsEveryLetterAndChangesNoSchema) {
+    struct Step {
+        const char* typed;
+        int row;
+        bool found;
+    };
+    for (const Step& s : {Step{"är", 1, true}, Step{"IRN۱۲", 2, true}, Step{"IRN۱۲۹", 2, false}, Step{"usa", 0, true}}) {
+        SCOPED_TRACE(s.typed);
+        picker->Edit1->setText(QString::fromUtf8(s.typed));
+        EXPECT_EQ(currentRow(), s.row);
+        EXPECT_EQ(searchColour(), s.found ? white : pink);
+    }
+    QSqlQuery q(dm->Maincon.database());
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'DosSperm'") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 0);
 }

@@ -6,6 +6,7 @@
 #include "entry/ui/picture_box.h"
 #include "entry/ui/picture_dialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QSqlDatabase>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTabBar>
+#include <QTest>
 #include <QToolButton>
 
 using namespace zartav;
@@ -512,7 +514,7 @@ TEST_F(EntryFormTest, TabOrderFollowsTheFormRows) {
         "DBEdit29",     "DBEdit30",     "DBEdit31",     "DBEdit32",     "DBEdit33",    "DBEdit34",    "DBComboBox13",
         "DBEdit44",     "DBEdit35",     "DBComboBox9",  "DBEdit37",     "DBEdit38",    "DBComboBox10", "DBEdit40",
         "DBEdit41",     "DBComboBox11", "DBEdit43",     "DBEdit46",     "DBComboBox12", "DBComboBox14", "DBEdit50",
-        "DBComboBox15", "DBEdit48",     "dxButton1",    "dxButton2",
+        "DBComboBox15", "DBEdit48",     "dxButton1",    "dxButton2",   "DBImage1",    "DBImage2",    "DBImage3",
     };
     QStringList seen;
     QWidget* w = form2->DBEdit1;
@@ -528,4 +530,54 @@ TEST_F(EntryFormTest, TabOrderFollowsTheFormRows) {
         if (w == form2->DBEdit1) break;
     }
     EXPECT_EQ(seen, order);
+
+    // The picture boxes are real tab stops: Tab walks from Cancel through the three photos.
+    form2->show();
+    form2->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form2.get()));
+    form2->dxButton2->setFocus();
+    for (QWidget* next : std::initializer_list<QWidget*>{form2->DBImage1, form2->DBImage2, form2->DBImage3}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+    int asked = 0;
+    form2->OpenPictureDialog1->chooser = [&]() -> std::optional<QString> {
+        ++asked;
+        return std::nullopt;
+    };
+    QTest::keyClick(form2->DBImage3, Qt::Key_Space);  // the keyboard's way to load a photo
+    EXPECT_EQ(asked, 1);
+    form2->hide();
+}
+
+// A catalogue written elsewhere may hold a longer value than a record column: it is cut to fit
+// as it is copied, the user is told once, and everything typed is saved.
+TEST_F(EntryFormTest, ALongCatalogueValueIsCutOnceAndTheRecordIsKept) {
+    const QString longName = QString(60, QLatin1Char('N'));
+    QSqlQuery q(dm->Maincon.database());
+    ASSERT_TRUE(q.exec(QStringLiteral("UPDATE DosSperm SET Name_Sp = '%1', RegNo_Sp = '%2' WHERE RegNo_SPF = 'CAN000222'")
+                           .arg(longName, QString(55, QLatin1Char('7')))));
+    dm->TDosSperm.close();
+    ASSERT_TRUE(dm->TDosSperm.open());
+    whenShown(*form2, [this] {
+        form2->DBEdit1->setText(QStringLiteral("IR-1405-77"));
+        whenShown(*picker, [this] {
+            picker->Edit1->setText(QStringLiteral("CAN"));
+            picker->dxButton2->click();
+        });
+        form2->dxToolButton1->click();
+        EXPECT_EQ(form2->DBEdit17->text(), QString(50, QLatin1Char('N')));
+        EXPECT_EQ(messages.texts(),
+                  QStringList{QStringLiteral("اطلاعات اين گاو در كاتالوگ از 50 حرف بلندتر است؛ "
+                                             "فقط 50 حرف اول آن در شناسنامه ثبت مي شود.")});
+        fillCheckedDates();
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    EXPECT_EQ(messages.boxes().size(), 1);  // no save failure
+    ASSERT_EQ(dm->TVascor.rowCount(), 1);
+    dm->TVascor.first();
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("شماره ثبت")), QStringLiteral("IR-1405-77"));
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("نام")), QString(50, QLatin1Char('N')));
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("ثبت داخلي")), QString(50, QLatin1Char('7')));
 }
