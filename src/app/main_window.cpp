@@ -49,6 +49,7 @@ QFont tahoma(int pixelSize = 0) {
 
 TForm1::TForm1(TDM& dm, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), dm_(dm) {
+    setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("زرتاو"));
     setLayoutDirection(Qt::RightToLeft);
     setFont(tahoma());

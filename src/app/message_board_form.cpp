@@ -44,7 +44,7 @@ public:
 }  // namespace
 
 TMessageBoardForm::TMessageBoardForm(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("TMessageBoardForm"));
+    setObjectName(QStringLiteral("MessageBoardForm"));
     setLayoutDirection(Qt::RightToLeft);
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |

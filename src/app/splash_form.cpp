@@ -10,6 +10,7 @@ namespace zartav {
 
 TForm3::TForm3(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    setObjectName(QStringLiteral("Form3"));
     setLayoutDirection(Qt::RightToLeft);
     setFixedSize(400, 301);
 

@@ -868,7 +868,13 @@ QString ScratchQuery::value(const QString& column) const {
 // ---------------------------------------------------------------------------------------------
 // TDM
 
-TDM::TDM() : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(TDosSperm), QAsk(Maincon) {}
+TDM::TDM() : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(TDosSperm), QAsk(Maincon) {
+    // The names the program knows them by; the field default files are named after them.
+    TVascor.setObjectName(QStringLiteral("TVascor"));
+    DVascor.setObjectName(QStringLiteral("DVascor"));
+    TDosSperm.setObjectName(QStringLiteral("TDosSperm"));
+    DDosSperm.setObjectName(QStringLiteral("DDosSperm"));
+}
 
 TDM::~TDM() {
     QAsk.close();

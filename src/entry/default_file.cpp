@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cmath>
@@ -156,10 +157,16 @@ bool checkedFromText(const QString& value) {
 QString checkedText(bool checked) { return checked ? QStringLiteral("-1") : QStringLiteral("0"); }
 
 int dropDownIndexOf(const QStringList& items, const QString& value) {
+    const QString wanted = foldForCp1256(value);
     for (int i = 0; i < items.size(); ++i) {
-        if (items.at(i).compare(value, Qt::CaseInsensitive) == 0) return i;
+        if (foldForCp1256(items.at(i)).compare(wanted, Qt::CaseInsensitive) == 0) return i;
     }
     return -1;
+}
+
+QString oneLine(const QString& value) {
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|\\r|\\n"));
+    return QString(value).replace(lineBreak, QStringLiteral(" "));
 }
 
 bool sameLatinName(const QString& a, const QString& b) { return foldLatin(a) == foldLatin(b); }

@@ -64,8 +64,13 @@ QString radioIndexText(int index);
 // A check box is checked by a number other than zero or the word True (any case).
 bool checkedFromText(const QString& value);
 QString checkedText(bool checked);
-// The first item equal to the value ignoring letter case, -1 when none.
+// The first item equal to the value ignoring letter case, -1 when none. Both sides are compared
+// as the file holds them (folded for Windows-1256: ی as ي, Persian digits as 0-9), so a value
+// typed with the Persian keyboard finds its item again.
 int dropDownIndexOf(const QStringList& items, const QString& value);
+
+// A value as one line of a file: each line break (CR LF, CR or LF) becomes one blank.
+QString oneLine(const QString& value);
 
 // Names that differ only in the letter case of Latin letters are the same name.
 bool sameLatinName(const QString& a, const QString& b);

@@ -2,6 +2,7 @@
 
 #include "data/record_schema.h"
 #include "data/tdm.h"
+#include "util/dialogs.h"
 
 #include <QVariant>
 
@@ -63,7 +64,7 @@ void applyValue(QObject* control, ControlRole role, const QString& value, const 
 QString presentValue(const QObject* control, ControlRole role, const ControlAccess& access) {
     switch (role) {
     case ControlRole::TextBox:
-    case ControlRole::DropDown: return access.text(control);
+    case ControlRole::DropDown: return oneLine(access.text(control));
     case ControlRole::RadioGroup: return radioIndexText(access.selectedIndex(control));
     case ControlRole::CheckBox: return checkedText(access.isChecked(control));
     case ControlRole::Other: break;
@@ -71,7 +72,13 @@ QString presentValue(const QObject* control, ControlRole role, const ControlAcce
     return {};
 }
 
-QString windowName(const QObject* window) { return window->objectName(); }
+// The files are named after the object: without a name they would be "1.Ini" and ".Ini", shared
+// by every unnamed object. Such an object is refused, and the user told.
+bool isNamed(const QString& name) {
+    if (!name.isEmpty()) return true;
+    showMessage(QStringLiteral("اين پنجره يا جدول نامي ندارد؛ مقادير پيش فرض آن خوانده و ذخيره نمي شود."));
+    return false;
+}
 
 }  // namespace
 
@@ -99,13 +106,15 @@ void RecordFields::setFieldText(const QString& name, const QString& value) {
 }
 
 void saveTemplate(QObject* window, const ControlAccess& access) {
+    if (!isNamed(window->objectName())) return;
     QStringList lines;
     for (const QObject* c : access.components(window)) lines << templateLine(access.kindName(c), c->objectName());
-    writeLines(templateFilePath(windowName(window)), lines);
+    writeLines(templateFilePath(window->objectName()), lines);
 }
 
 void applyControlDefaults(QObject* window, const ControlAccess& access) {
-    const auto lines = readLines(defaultsFilePath(windowName(window)));
+    if (!isNamed(window->objectName())) return;
+    const auto lines = readLines(defaultsFilePath(window->objectName()));
     if (!lines) return;
     const QList<QObject*> components = access.components(window);
     for (const QString& text : *lines) {
@@ -120,7 +129,8 @@ void applyControlDefaults(QObject* window, const ControlAccess& access) {
 }
 
 void storeControlDefaults(QObject* window, const ControlAccess& access) {
-    const QString path = defaultsFilePath(windowName(window));
+    if (!isNamed(window->objectName())) return;
+    const QString path = defaultsFilePath(window->objectName());
     const auto lines = readLines(path);
     if (!lines) return;
     const QList<QObject*> components = access.components(window);
@@ -132,8 +142,15 @@ void storeControlDefaults(QObject* window, const ControlAccess& access) {
             out << text;  // kept as it stands, whatever its form
             continue;
         }
-        const ControlRole role = roleOfKind(line.kind);
-        if (role != ControlRole::Other && access.role(control) == role) line.value = presentValue(control, role, access);
+        // The line takes the control's kind, and with a kind that holds a value, that value: a
+        // line turned live never carries a stale one. A live line naming a control without a
+        // value stays as it is rather than die.
+        const ControlRole role = access.role(control);
+        if (role == ControlRole::Other && roleOfKind(line.kind) != ControlRole::Other) {
+            out << text;
+            continue;
+        }
+        if (role != ControlRole::Other) line.value = presentValue(control, role, access);
         line.kind = access.kindName(control);
         out << joinControlLine(line);
     }
@@ -141,6 +158,7 @@ void storeControlDefaults(QObject* window, const ControlAccess& access) {
 }
 
 void applyFieldDefaults(FieldSet& fields, const QString& component) {
+    if (!isNamed(component)) return;
     const auto lines = readLines(defaultsFilePath(component));
     if (!lines) return;
     for (const QString& text : *lines) {
@@ -151,13 +169,14 @@ void applyFieldDefaults(FieldSet& fields, const QString& component) {
 }
 
 void storeFieldDefaults(const FieldSet& fields, const QString& component) {
+    if (!isNamed(component)) return;
     const QString path = defaultsFilePath(component);
     const auto lines = readLines(path);
     if (!lines) return;
     QStringList out;
     for (const QString& text : *lines) {
         const FieldLine line = splitFieldLine(text);
-        if (fields.hasField(line.name)) out << line.name + QLatin1Char('~') + fields.fieldText(line.name);
+        if (fields.hasField(line.name)) out << line.name + QLatin1Char('~') + oneLine(fields.fieldText(line.name));
         else out << text;
     }
     writeLines(path, out);

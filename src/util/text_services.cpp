@@ -1,6 +1,5 @@
 #include "util/text_services.h"
 
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,15 +40,24 @@ std::int32_t toInt(double x) {
 }
 
 double to2DigitFloat(double x) {
-    if (!std::isfinite(x)) return x;
-    const long double scaled = static_cast<long double>(x) * 100.0L;
-    // Past 2^63 there are no decimals left to round, and the integer step would overflow.
-    if (std::fabs(scaled) >= 9.2e18L) return x;
-    const int previous = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const long double rounded = std::nearbyintl(scaled);
-    std::fesetround(previous);
-    return static_cast<double>(rounded / 100.0L);
+    if (!std::isfinite(x) || x == 0.0) return x;
+    // |x| = m * 2^e with m a whole number of 53 bits; m * 100 needs at most 60 bits, so x * 100
+    // is held exactly in 64-bit integers and rounded there, on any compiler.
+    int exponent = 0;
+    const double fraction = std::frexp(std::fabs(x), &exponent);
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const int shift = 53 - exponent;
+    if (shift <= 0) return x;  // a whole number already
+    const std::uint64_t scaled = mantissa * 100;
+    std::uint64_t whole = 0;
+    if (shift < 64) {
+        whole = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
+    }  // else x * 100 is below 1/16: it rounds to zero
+    // Exact up to 2^53 hundredths (about 9e13); past that the nearest double of them.
+    return std::copysign(static_cast<double>(whole) / 100.0, x);
 }
 
 }  // namespace zartav

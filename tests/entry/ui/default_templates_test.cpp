@@ -1,5 +1,8 @@
 #include "entry_fixture.h"
 
+#include "app/message_board_form.h"
+#include "app/splash_form.h"
+
 #include "entry/default_file.h"
 #include "entry/ui/control_kinds.h"
 #include "util/app_paths.h"
@@ -246,4 +249,76 @@ TEST_F(DefaultsOnEntryForm, WithoutIniFolderOnlyTheTemplateFails) {
     dm->TVascor.cancel();
     EXPECT_EQ(form2->DBEdit1->text(), QStringLiteral("kept"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("ini"))));
+}
+
+// A value typed with the Persian keyboard (ی, Persian digits) is folded in the file; loading
+// compares it folded with the items folded, so it comes back.
+TEST_F(DefaultsOnEntryForm, PersianKeyboardDropDownValuesComeBack) {
+    addRecord({{QStringLiteral("نام استان"), QStringLiteral("یزد")}, {QStringLiteral("كد گله"), QStringLiteral("۱۲")}});
+    form2->FillLists();
+    writeFile(QStringLiteral("Form2.Ini"), QStringLiteral("TDBComboBox~DBComboBox2~ \r\nTDBComboBox~DBComboBox5~ \r\n"));
+    for (QComboBox* box : {form2->DBComboBox2, form2->DBComboBox5}) box->setCurrentIndex(0);
+    tools->SaveDef(form2.get());
+    for (QComboBox* box : {form2->DBComboBox2, form2->DBComboBox5}) box->setCurrentIndex(-1);
+    tools->LoadDef(form2.get());
+    EXPECT_EQ(form2->DBComboBox2->currentText(), QStringLiteral("یزد"));
+    EXPECT_EQ(form2->DBComboBox5->currentText(), QStringLiteral("۱۲"));
+}
+
+// A line whose kind changes to one the defaults handle takes the control's present value; a
+// handled line naming a control without a value stays as it was; a value keeps to one line.
+TEST_F(DefaultsOnEntryForm, SaveDefRewritesAChangedKindWithThePresentValue) {
+    writeFile(QStringLiteral("Form2.Ini"),
+              QStringLiteral("TLabel~DBEdit12~old\r\n"
+                             "TDBComboBox~DBEdit13~stale\r\n"
+                             "TDBEdit~dxButton1~live\r\n"
+                             "TDBEdit~DBEdit16~x\r\n"));
+    form2->DBEdit12->setText(QStringLiteral("12"));
+    form2->DBEdit13->setText(QStringLiteral("13"));
+    form2->DBEdit16->setText(QStringLiteral("a\r\nb\nc"));
+    tools->SaveDef(form2.get());
+    EXPECT_EQ(fileLines(QStringLiteral("Form2.Ini")),
+              QStringList({QStringLiteral("TDBEdit~DBEdit12~12"), QStringLiteral("TDBEdit~DBEdit13~13"),
+                           QStringLiteral("TDBEdit~dxButton1~live"), QStringLiteral("TDBEdit~DBEdit16~a b c")}));
+
+    RecordTable& t = dm->TVascor;
+    writeFile(QStringLiteral("TVascor.Ini"), QStringLiteral("شماره ثبت~\r\nوزن~1\r\n"));
+    ASSERT_TRUE(t.insert());
+    t.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("IR\r\n1\r2"));
+    tools->SaveDefField(t, QStringLiteral("TVascor"));
+    t.cancel();
+    EXPECT_EQ(fileLines(QStringLiteral("TVascor.Ini")), QStringList({QStringLiteral("شماره ثبت~IR 1 2"), QStringLiteral("وزن~")}));
+}
+
+// Windows and data sets carry the names the program gives them, so their files are named after
+// them; an object without a name is refused with a message instead of reaching "1.Ini".
+TEST_F(DefaultsOnEntryForm, ObjectsCarryTheirNamesAndAnUnnamedOneIsRefused) {
+    TForm3 splash;
+    TMessageBoardForm board;
+    const std::pair<QObject*, const char*> named[] = {
+        {form1.get(), "Form1"},          {form2.get(), "Form2"},       {picker.get(), "DosSperm"},
+        {&splash, "Form3"},              {&board, "MessageBoardForm"}, {&dm->TVascor, "TVascor"},
+        {&dm->TDosSperm, "TDosSperm"},
+    };
+    for (const auto& [object, name] : named) EXPECT_EQ(object->objectName(), QString::fromLatin1(name));
+    for (QObject* window : {static_cast<QObject*>(form1.get()), static_cast<QObject*>(&splash),
+                            static_cast<QObject*>(&board)}) {
+        tools->SaveTempleateForDef(window);
+        EXPECT_TRUE(QFileInfo::exists(ini(QStringLiteral("1") + window->objectName() + QStringLiteral(".Ini"))));
+    }
+    EXPECT_TRUE(messages.boxes().isEmpty());
+
+    QWidget unnamed;
+    writeFile(QStringLiteral(".Ini"), QStringLiteral("TDBEdit~x~y\r\n"));
+    ASSERT_TRUE(dm->TVascor.insert());
+    tools->SaveTempleateForDef(&unnamed);
+    tools->LoadDef(&unnamed);
+    tools->SaveDef(&unnamed);
+    tools->LoadDefField(dm->TVascor, QString());
+    tools->SaveDefField(dm->TVascor, QString());
+    dm->TVascor.cancel();
+    EXPECT_EQ(messages.texts(),
+              QStringList(5, QStringLiteral("اين پنجره يا جدول نامي ندارد؛ مقادير پيش فرض آن خوانده و ذخيره نمي شود.")));
+    EXPECT_FALSE(QFileInfo::exists(ini(QStringLiteral("1.Ini"))));
+    EXPECT_EQ(fileLines(QStringLiteral(".Ini")), QStringList{QStringLiteral("TDBEdit~x~y")});
 }
