@@ -8,7 +8,7 @@ namespace zartav::calendar_text {
 namespace {
 
 std::optional<calendar::SolarDate> reject(const QString& message) {
-    showMessage(message);
+    showError(message);
     return std::nullopt;
 }
 

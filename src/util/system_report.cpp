@@ -37,10 +37,14 @@ std::pair<quint64, quint64> linuxMemory() {
     return {total, available};
 }
 
+// One name per layout, as many as the report lists.
+void addLanguage(QStringList& names, const QString& name) {
+    if (names.size() < 16) names.append(name.left(250));
+}
+
 void addLanguage(QStringList& names, QLocale::Language language) {
     // The "C" locale is the untranslated, English one.
-    const QString name = QLocale::languageToString(language == QLocale::C ? QLocale::English : language);
-    if (!names.contains(name) && names.size() < 16) names.append(name.left(250));
+    addLanguage(names, QLocale::languageToString(language == QLocale::C ? QLocale::English : language));
 }
 
 // The system's keyboard layouts; without that list, the language the input method types in.
@@ -84,8 +88,8 @@ QStringList languagesOfLayouts(const QString& xkbLayouts) {
             addLanguage(names, *it);
         else if (const QLocale::Language l = QLocale::codeToLanguage(code.toLower()); l != QLocale::AnyLanguage)
             addLanguage(names, l);
-        else if (!names.contains(code) && names.size() < 16)
-            names.append(code);
+        else
+            addLanguage(names, code);
     }
     return names;
 }

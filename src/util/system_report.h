@@ -28,7 +28,8 @@ struct Facts {
 
 Facts collectFacts();
 
-// Language names of an XKB layout list such as "us,ir" (English, Persian).
+// Language names of an XKB layout list such as "us,ir" (English, Persian): one per layout,
+// so "gb,us" gives English twice.
 QStringList languagesOfLayouts(const QString& xkbLayouts);
 
 inline const QString kCaption = QStringLiteral("گزارش مشخصات كامپيوتر");

@@ -1,5 +1,7 @@
 #include "util/ttools.h"
 
+#include "util/format_patterns.h"
+
 #include <cassert>
 
 namespace zartav {
@@ -7,7 +9,11 @@ namespace {
 TTools* current = nullptr;
 }
 
-TTools::TTools() { current = this; }
+TTools::TTools() {
+    current = this;
+    // The date and time patterns are in force from the moment the utility object exists.
+    applyProgramFormatPatterns();
+}
 
 TTools::~TTools() {
     if (current == this) current = nullptr;

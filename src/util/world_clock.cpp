@@ -11,6 +11,52 @@ namespace {
 constexpr int kTehranOffsetSeconds = 3 * 3600 + 30 * 60;
 constexpr qsizetype kPlacesLength = 100;
 
+// The zones Windows lists under its Time Zones key. The database ids of each come from Qt's
+// Windows table, which names some by their older ids (Asia/Calcutta, Asia/Katmandu, Etc/GMT+12)
+// that the database's own list leaves out: starting from the database's list would lose them.
+const char* const kWindowsZoneIds[] = {
+    "Dateline Standard Time", "UTC-11", "Aleutian Standard Time", "Hawaiian Standard Time",
+    "Marquesas Standard Time", "Alaskan Standard Time", "UTC-09", "Pacific Standard Time (Mexico)",
+    "UTC-08", "Pacific Standard Time", "US Mountain Standard Time", "Mountain Standard Time (Mexico)",
+    "Mountain Standard Time", "Yukon Standard Time", "Central America Standard Time",
+    "Central Standard Time", "Easter Island Standard Time", "Central Standard Time (Mexico)",
+    "Canada Central Standard Time", "SA Pacific Standard Time", "Eastern Standard Time (Mexico)",
+    "Eastern Standard Time", "Haiti Standard Time", "Cuba Standard Time", "US Eastern Standard Time",
+    "Turks And Caicos Standard Time", "Paraguay Standard Time", "Atlantic Standard Time",
+    "Venezuela Standard Time", "Central Brazilian Standard Time", "SA Western Standard Time",
+    "Pacific SA Standard Time", "Newfoundland Standard Time", "Tocantins Standard Time",
+    "E. South America Standard Time", "SA Eastern Standard Time", "Argentina Standard Time",
+    "Greenland Standard Time", "Montevideo Standard Time", "Magallanes Standard Time",
+    "Saint Pierre Standard Time", "Bahia Standard Time", "UTC-02", "Azores Standard Time",
+    "Cape Verde Standard Time", "UTC", "GMT Standard Time", "Greenwich Standard Time",
+    "Sao Tome Standard Time", "Morocco Standard Time", "W. Europe Standard Time",
+    "Central Europe Standard Time", "Romance Standard Time", "Central European Standard Time",
+    "W. Central Africa Standard Time", "Jordan Standard Time", "GTB Standard Time",
+    "Middle East Standard Time", "Egypt Standard Time", "E. Europe Standard Time", "Syria Standard Time",
+    "West Bank Standard Time", "South Africa Standard Time", "FLE Standard Time", "Israel Standard Time",
+    "South Sudan Standard Time", "Kaliningrad Standard Time", "Sudan Standard Time", "Libya Standard Time",
+    "Namibia Standard Time", "Arabic Standard Time", "Turkey Standard Time", "Arab Standard Time",
+    "Belarus Standard Time", "Russian Standard Time", "E. Africa Standard Time", "Volgograd Standard Time",
+    "Iran Standard Time", "Arabian Standard Time", "Astrakhan Standard Time", "Azerbaijan Standard Time",
+    "Russia Time Zone 3", "Mauritius Standard Time", "Saratov Standard Time", "Georgian Standard Time",
+    "Caucasus Standard Time", "Afghanistan Standard Time", "West Asia Standard Time",
+    "Ekaterinburg Standard Time", "Pakistan Standard Time", "Qyzylorda Standard Time",
+    "India Standard Time", "Sri Lanka Standard Time", "Nepal Standard Time", "Central Asia Standard Time",
+    "Bangladesh Standard Time", "Omsk Standard Time", "Myanmar Standard Time", "SE Asia Standard Time",
+    "Altai Standard Time", "W. Mongolia Standard Time", "North Asia Standard Time",
+    "N. Central Asia Standard Time", "Tomsk Standard Time", "China Standard Time",
+    "North Asia East Standard Time", "Singapore Standard Time", "W. Australia Standard Time",
+    "Taipei Standard Time", "Ulaanbaatar Standard Time", "Aus Central W. Standard Time",
+    "Transbaikal Standard Time", "Tokyo Standard Time", "North Korea Standard Time", "Korea Standard Time",
+    "Yakutsk Standard Time", "Cen. Australia Standard Time", "AUS Central Standard Time",
+    "E. Australia Standard Time", "AUS Eastern Standard Time", "West Pacific Standard Time",
+    "Tasmania Standard Time", "Vladivostok Standard Time", "Lord Howe Standard Time",
+    "Bougainville Standard Time", "Russia Time Zone 10", "Magadan Standard Time", "Norfolk Standard Time",
+    "Sakhalin Standard Time", "Central Pacific Standard Time", "Russia Time Zone 11",
+    "New Zealand Standard Time", "UTC+12", "Fiji Standard Time", "Chatham Islands Standard Time", "UTC+13",
+    "Tonga Standard Time", "Samoa Standard Time", "Line Islands Standard Time",
+};
+
 QString placeOf(const QByteArray& ianaId) {
     const qsizetype slash = ianaId.lastIndexOf('/');
     QString city = QString::fromLatin1(slash < 0 ? ianaId : ianaId.mid(slash + 1));
@@ -32,18 +78,27 @@ QList<Zone> platformZones(const QDateTime& now) {
     // Windows name → its database zones; the map keeps the names sorted as Windows lists them.
     std::map<QString, QList<QByteArray>, bool (*)(const QString&, const QString&)> byName(
         [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    for (const char* windowsId : kWindowsZoneIds) byName[QString::fromLatin1(windowsId)] = QTimeZone::windowsIdToIanaIds(windowsId);
+    // Any further zone the platform maps to a Windows name joins it.
     for (const QByteArray& iana : QTimeZone::availableTimeZoneIds()) {
         const QByteArray windowsId = QTimeZone::ianaIdToWindowsId(iana);
-        if (!windowsId.isEmpty()) byName[QString::fromLatin1(windowsId)].append(iana);
+        if (windowsId.isEmpty()) continue;
+        QList<QByteArray>& ianaIds = byName[QString::fromLatin1(windowsId)];
+        if (!ianaIds.contains(iana)) ianaIds.append(iana);
     }
     QList<Zone> zones;
     for (auto& [name, ianaIds] : byName) {
-        const QByteArray main = QTimeZone::windowsIdToDefaultIanaId(name.toLatin1());
-        const QTimeZone zone(main.isEmpty() ? ianaIds.front() : main);
+        QList<QByteArray> candidates{QTimeZone::windowsIdToDefaultIanaId(name.toLatin1())};
+        candidates += ianaIds;
+        QTimeZone zone;
+        for (const QByteArray& iana : candidates) {
+            if (!iana.isEmpty() && (zone = QTimeZone(iana)).isValid()) break;
+        }
         if (!zone.isValid()) continue;
+        // "Etc/GMT-12" is a +12:00 zone (the sign is POSIX's): such ids name no place.
         QStringList places;
-        if (!main.isEmpty()) places.append(placeOf(main));
-        for (const QByteArray& iana : ianaIds) {
+        for (const QByteArray& iana : candidates) {
+            if (iana.isEmpty() || iana.startsWith("Etc/")) continue;
             const QString place = placeOf(iana);
             if (!places.contains(place)) places.append(place);
         }

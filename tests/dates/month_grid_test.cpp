@@ -286,6 +286,10 @@ TEST_F(MonthGridTest, NormaliserCompletesOrNamesTheWrongField) {
         } else {
             EXPECT_FALSE(date.has_value()) << c.typed;
             EXPECT_EQ(recorder.texts(), QStringList{c.message}) << c.typed;
+            // The standard error box: error icon, one button.
+            ASSERT_EQ(recorder.boxes().size(), 1);
+            EXPECT_EQ(recorder.boxes().front().icon, zartav::MessageIcon::Critical) << c.typed;
+            EXPECT_EQ(recorder.boxes().front().buttons.size(), 1) << c.typed;
         }
     }
 }

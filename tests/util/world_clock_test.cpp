@@ -3,6 +3,7 @@
 #include "util/message_board_lines.h"
 #include "util/system_report.h"
 #include "util/world_clock.h"
+#include "util/ttools.h"
 #include "util/world_clock_services.h"
 
 #include <QRegularExpression>
@@ -63,6 +64,23 @@ TEST(WorldClock, PlatformZonesUnderWindowsNames) {
     EXPECT_TRUE(eastern->display.startsWith(QStringLiteral("(GMT-05:00) New York"))) << eastern->display.toStdString();
     for (int i = 1; i < zones.size(); ++i)
         EXPECT_LT(zones[i - 1].name.compare(zones[i].name, Qt::CaseInsensitive), 0);
+    // Zones the database lists under newer ids than Qt's Windows table knows still appear, and
+    // "Etc/" ids, whose sign is the reverse of the offset, name no place.
+    const struct {
+        const char* name;
+        const char* display;
+    } known[] = {
+        {"India Standard Time", "(GMT+05:30) Calcutta"},
+        {"Nepal Standard Time", "(GMT+05:45) Katmandu"},
+        {"Dateline Standard Time", "(GMT-12:00)"},
+        {"UTC+12", "(GMT+12:00)"},
+    };
+    for (const auto& k : known) {
+        const auto zone = find(QString::fromLatin1(k.name));
+        ASSERT_NE(zone, zones.end()) << k.name;
+        EXPECT_TRUE(zone->display.startsWith(QString::fromLatin1(k.display))) << zone->display.toStdString();
+    }
+    for (const Zone& z : zones) EXPECT_FALSE(z.display.mid(z.display.indexOf(')')).contains("GMT")) << z.display.toStdString();
 
     const QList<BoardPost> posts = worldClockPosts(QTime(12, 0), zones);
     EXPECT_EQ(posts.front().key, QStringLiteral("Iran(Tehran)"));
@@ -136,7 +154,9 @@ TEST(SystemReport, CollectsThisComputer) {
 TEST(SystemReport, KeyboardLayoutsByLanguage) {
     EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("\"us,ir\"")),
               (QStringList{QStringLiteral("English"), QStringLiteral("Persian")}));
-    EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("gb,us")), QStringList{QStringLiteral("English")});
+    // One line per layout, not per language.
+    EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("gb,us")),
+              (QStringList{QStringLiteral("English"), QStringLiteral("English")}));
     EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("ara")), QStringList{QStringLiteral("Arabic")});
     EXPECT_EQ(system_report::languagesOfLayouts(QString()), QStringList());
 }
@@ -154,4 +174,19 @@ TEST(SystemReport, UsesTheProgramsTodayWhenBesideDateServices) {
     zartav::calendar::setTodayForTesting(std::nullopt);
     EXPECT_EQ(board.caption(), QStringLiteral("گزارش مشخصات كامپيوتر"));
     EXPECT_EQ(board.lines().lines().front(), QStringLiteral("گزارش سيستم=1405/09/17"));
+}
+
+// The report's format lines show the program's patterns as soon as the utility object exists.
+TEST(SystemReport, FormatLinesAreFilledOnceTToolsExists) {
+    formatPatterns() = {};
+    TTools tools;
+    HeadlessMessageBoard board;
+    setMessageBoard(&board);
+    tools.GetSystemPeroperties();
+    setMessageBoard(nullptr);
+    const QStringList lines = board.lines().lines();
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines.mid(lines.size() - 4),
+              (QStringList{QStringLiteral("فرمت تاريخ كوتاه=dd/mm/yyyy"), QStringLiteral("فرمت تاريخ بلند=dd/mm/yyyy"),
+                           QStringLiteral("فرمت ساعت كوتاه=HH:mm:ss"), QStringLiteral("فرمت ساعت بلند=HH:mm:ss")}));
 }
