@@ -26,6 +26,12 @@ QImage boundToSide(const QImage& image, int maxSide);
 // A Windows bitmap stream (BITMAPFILEHEADER + BITMAPINFOHEADER, 24 bits, bottom-up rows).
 QByteArray encodeBmp24(const QImage& image);
 
+// A stored photo made ready to draw `fitting` a box of that many pixels: shrunk by the largest
+// whole step that keeps it at least as large as it will be drawn. A 24-bit bitmap, the form the
+// entry form stores, is shrunk while it is read, at a fraction of the cost of decoding it whole;
+// any other picture is decoded and shrunk smoothly. Null when the bytes are no picture.
+QImage decodeStoredPhoto(const QByteArray& bytes, const QSize& fitting);
+
 // Reads a picture file (JPEG or BMP) and gives the bitmap stream to store in a photo column:
 // upright, at most kMaxStoredSide px on its longest side. A BMP file already within bounds is
 // kept byte for byte. Unsupported kinds, damaged or truncated files give nothing.

@@ -230,3 +230,39 @@ TEST(PhotoServicesTest, ToolsConversionHandsOverImageOrThrows) {
     EXPECT_THROW(services.ConvertJPG2BMP(testPhoto("icon-32.ico")), PhotoConversionError);
     EXPECT_THROW(services.ConvertJPG2BMP(testPhoto("truncated.jpg")), PhotoConversionError);
 }
+
+TEST(PhotoConversion, StoredPhotosAreShrunkByWholeStepsToTheSizeTheyAreDrawnAt) {
+    // 2 x 2 blocks of four colours whose mean is known; odd sizes leave a ragged edge.
+    QImage image(9, 7, QImage::Format_RGB32);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) image.setPixel(x, y, (x + y) % 2 ? qRgb(200, 0, 100) : qRgb(0, 100, 50));
+    const QByteArray bmp = encodeBmp24(image);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");  // not a bitmap: decoded whole, then shrunk
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QSize fitting, expected;
+    } cases[] = {
+        {"bitmap, box as large as the photo", bmp, QSize(9, 7), QSize(9, 7)},
+        {"bitmap, box twice too small", bmp, QSize(4, 3), QSize(4, 3)},
+        {"bitmap, box not quite half", bmp, QSize(5, 5), QSize(9, 7)},  // a step of 2 would be smaller
+        {"bitmap, tiny box", bmp, QSize(1, 1), QSize(1, 1)},
+        {"other picture, box twice too small", png, QSize(4, 3), QSize(4, 3)},
+        {"no picture", QByteArray("BM not a bitmap"), QSize(4, 3), QSize(0, 0)},
+        {"empty column", QByteArray(), QSize(4, 3), QSize(0, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage photo = decodeStoredPhoto(c.bytes, c.fitting);
+        EXPECT_EQ(photo.size(), c.expected);
+        if (c.expected == image.size()) {
+            EXPECT_EQ(photo.convertToFormat(QImage::Format_RGB32), image);
+        }
+    }
+    const QImage half = decodeStoredPhoto(bmp, QSize(4, 3));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(half.pixel(x, y), qRgb(100, 50, 75)) << x << "," << y;
+}
