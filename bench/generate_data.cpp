@@ -1,5 +1,5 @@
 // zartav-gen: fills a Data.db with made-up records for demonstrations and benchmarks.
-//   zartav-gen --db Data.db --records N [--photos] [--herds H] [--bulls B] [--seed S]
+//   zartav-gen --db Data.db --records N [--photos [--photo-width W]] [--herds H] [--bulls B] [--seed S]
 #include "support/data_generator.h"
 
 #include <QCommandLineParser>
@@ -24,20 +24,25 @@ int main(int argc, char** argv) {
                                    QStringLiteral("3000"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed."), QStringLiteral("n"),
                                   QStringLiteral("1"));
-    parser.addOptions({db, records, photos, herds, bulls, seed});
+    const QCommandLineOption photoWidth(QStringLiteral("photo-width"),
+                                        QStringLiteral("Width of each photo in pixels (height: three quarters)."),
+                                        QStringLiteral("px"), QStringLiteral("400"));
+    parser.addOptions({db, records, photos, photoWidth, herds, bulls, seed});
     parser.process(app);
     if (!parser.isSet(db)) {
         std::fprintf(stderr, "zartav-gen: --db is required\n");
         return 2;
     }
     zartav::bench::GeneratorOptions options;
-    bool ok1 = false, ok2 = false, ok3 = false, ok4 = false;
+    bool ok1 = false, ok2 = false, ok3 = false, ok4 = false, ok5 = false;
     options.records = parser.value(records).toInt(&ok1);
     options.herds = parser.value(herds).toInt(&ok2);
     options.bulls = parser.value(bulls).toInt(&ok3);
     options.seed = parser.value(seed).toUInt(&ok4);
     options.photos = parser.isSet(photos);
-    if (!ok1 || !ok2 || !ok3 || !ok4 || options.records < 0) {
+    options.photoWidth = parser.value(photoWidth).toInt(&ok5);
+    options.photoHeight = options.photoWidth * 3 / 4;
+    if (!ok1 || !ok2 || !ok3 || !ok4 || !ok5 || options.records < 0 || options.photoWidth < 4) {
         std::fprintf(stderr, "zartav-gen: numbers expected\n");
         return 2;
     }

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   libqt6sql6-sqlite libqt6sql6-psql libqt6printsupport6
-  libjpeg62-turbo-dev libjpeg-turbo-progs
+  libjpeg62-turbo-dev libjpeg-turbo-progs libcups2-dev
   libsqlite3-dev sqlite3
   mdbtools-dev mdbtools
   libgtest-dev libgmock-dev googletest libbenchmark-dev

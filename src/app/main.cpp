@@ -21,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
+#include <QKeySequence>
 #include <QScreen>
 #include <QTableView>
 #include <QTimer>
@@ -119,6 +120,9 @@ int main(int argc, char** argv) {
 
     form1.setSplash(&splash);
     form1.PrintCommand = [&] { zartav::print::printCurrentCertificate(&form1, dm); };
+    form1.addOfficeCommand(QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")), [&] {
+        zartav::print::printCertificateBatch(&form1, dm, form1.chosenRecordIds(), form1.chosenHerd());
+    });
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
     form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
     form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };

@@ -19,12 +19,15 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zartav {
 namespace {
@@ -84,7 +87,9 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows may be chosen (Ctrl, Shift) for the batch print; the current row stays the
+    // record table's current record.
+    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     DBGrid1->setShowGrid(true);
     DBGrid1->setWordWrap(false);
     DBGrid1->setItemDelegate(new LineCellDelegate(DBGrid1));
@@ -270,7 +275,10 @@ void TForm1::buildPopupMenu() {
     PopupMenu1->addAction(QStringLiteral("اصلاح"), this, &TForm1::dxWinXPBar1Items1Click);
     PopupMenu1->addAction(QStringLiteral("حذف"), this, &TForm1::dxWinXPBar1Items2Click);
     PopupMenu1->addSeparator();
-    PopupMenu1->addAction(QStringLiteral("چاپ"), this, &TForm1::dxWinXPBar1Items4Click);
+    QAction* print = PopupMenu1->addAction(QStringLiteral("چاپ"), this, &TForm1::dxWinXPBar1Items4Click);
+    print->setShortcut(QKeySequence::Print);
+    print->setShortcutContext(Qt::WindowShortcut);
+    addAction(print);
 }
 
 void TForm1::bindRecordList() {
@@ -285,15 +293,28 @@ void TForm1::bindRecordList() {
     };
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [follow](const QModelIndex& current) { follow(current.isValid() ? current.row() : -1); });
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [follow](const QItemSelection& selected) {
-                if (!selected.isEmpty()) follow(selected.indexes().first().row());
-            });
     connect(&dm_.TVascor, &RecordTable::currentChanged, this, &TForm1::selectRowInList);
+}
+
+QList<qint64> TForm1::chosenRecordIds() const {
+    QList<qint64> ids;
+    if (!DBGrid1->selectionModel()) return ids;
+    for (const QModelIndex& index : DBGrid1->selectionModel()->selectedRows())
+        if (const qint64 id = dm_.TVascor.idAt(index.row()); id > 0) ids << id;
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::optional<QString> TForm1::chosenHerd() const {
+    const int tab = TabControl1->currentIndex();
+    if (tab <= 0) return std::nullopt;
+    return TabControl1->tabText(tab);
 }
 
 void TForm1::selectRowInList(int row) {
     if (!DBGrid1->model()) return;
+    // The list moved the record itself (a click, Ctrl or Shift with it): the rows chosen stay.
+    if (row >= 0 && DBGrid1->currentIndex().row() == row) return;
     syncingSelection_ = true;
     if (row < 0) {
         DBGrid1->selectionModel()->clear();

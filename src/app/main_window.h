@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -64,6 +65,11 @@ public:
     // separator), with a keyboard shortcut for the whole window. Answers the group's item.
     QToolButton* addOfficeCommand(const QString& caption, const QKeySequence& shortcut,
                                   const std::function<void()>& handler);
+
+    // "ID"s of the rows chosen in the list, in "ID" order, and the herd of the chosen tab
+    // (none for "همه"): what the batch print prints.
+    QList<qint64> chosenRecordIds() const;
+    std::optional<QString> chosenHerd() const;
 
     void ShowMsg(const QString& text);
     int AskYesNo(const QString& text);

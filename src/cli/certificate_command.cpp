@@ -9,13 +9,18 @@
 #include "print/certificate_template.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
 using namespace zartav;
 
-const char* kUsageLine = "--db FILE (--id N | --herd CODE | --all) --pdf OUT.pdf [--template FILE]";
+const char* kUsageLine =
+    "--db FILE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE]";
 
 int usage(const char* why) {
     std::fprintf(stderr, "zartav-cli certificate: %s\nusage: zartav-cli certificate %s\n", why, kUsageLine);
@@ -27,8 +32,34 @@ int failed(const QString& why) {
     return cli::kFailed;
 }
 
+// "3,7,12" in "ID" order, each once; nothing when a part is not a whole number.
+std::optional<QList<qint64>> parseIds(const QString& text) {
+    QList<qint64> ids;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const qint64 id = part.trimmed().toLongLong(&ok);
+        if (!ok) return std::nullopt;
+        ids << id;
+    }
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+}
+
+// One line on standard error rewritten in place, for a person watching a long run; nothing when
+// standard error goes to a file or a pipe.
+std::function<bool(int, int)> progressLine() {
+    if (!isatty(STDERR_FILENO)) return {};
+    return [](int done, int total) {
+        std::fprintf(stderr, "\rcertificate %d of %d", done, total);
+        if (done == total) std::fputc('\n', stderr);
+        std::fflush(stderr);
+        return true;
+    };
+}
+
 int run(const QStringList& args) {
-    QString db, pdf, templateFile, id, herd;
+    QString db, pdf, templateFile, id, ids, herd;
     bool all = false;
     int selections = 0;
     for (int i = 0; i < args.size(); ++i) {
@@ -42,15 +73,19 @@ int run(const QStringList& args) {
         else if (a == QLatin1String("--pdf")) { if (!next(pdf)) return usage("--pdf needs a file"); }
         else if (a == QLatin1String("--template")) { if (!next(templateFile)) return usage("--template needs a file"); }
         else if (a == QLatin1String("--id")) { if (!next(id)) return usage("--id needs a number"); ++selections; }
+        else if (a == QLatin1String("--ids")) { if (!next(ids)) return usage("--ids needs numbers"); ++selections; }
         else if (a == QLatin1String("--herd")) { if (!next(herd)) return usage("--herd needs a code"); ++selections; }
         else if (a == QLatin1String("--all")) { all = true; ++selections; }
         else return usage("unknown argument");
     }
     if (db.isEmpty() || pdf.isEmpty()) return usage("--db and --pdf are required");
-    if (selections != 1) return usage("choose exactly one of --id, --herd, --all");
-    bool idOk = true;
-    const qint64 idNumber = id.isEmpty() ? 0 : id.toLongLong(&idOk);
-    if (!idOk) return usage("--id needs a whole number");
+    if (selections != 1) return usage("choose exactly one of --id, --ids, --herd, --all");
+    std::optional<QList<qint64>> chosen;
+    if (!id.isEmpty() || !ids.isEmpty()) {
+        chosen = parseIds(id.isEmpty() ? ids : id);
+        if (!chosen || (!id.isEmpty() && chosen->size() != 1))
+            return usage(id.isEmpty() ? "--ids needs whole numbers, separated by commas" : "--id needs a whole number");
+    }
 
     // Opening a missing file would create an empty database; a typo must not do that.
     if (!QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
@@ -68,27 +103,23 @@ int run(const QStringList& args) {
 
     TDM dm;
     if (!dm.Maincon.open(db)) return failed(dm.Maincon.errorText());
-    RecordTable& table = dm.TVascor;
-    if (!table.open()) return failed(table.errorText());
-    if (!id.isEmpty()) table.setFilter(schema::column(schema::kId), idNumber);
-    else if (!herd.isEmpty()) table.setFilter(schema::column("كد گله"), herd);
-    if (!all) table.setFiltered(true);
-
-    QList<print::CertificateRecord> records;
-    const int rows = table.rowCount();
-    for (int row = 0; row < rows; ++row) {
-        if (!table.setCurrentRow(row)) return failed(QStringLiteral("cannot read record %1").arg(row + 1));
-        records << print::certificateRecordFromTable(table);
-    }
-    if (records.isEmpty()) {
-        if (!id.isEmpty()) return failed(QStringLiteral("no record with ID %1").arg(idNumber));
-        if (!herd.isEmpty()) return failed(QStringLiteral("no record in herd %1").arg(herd));
-        return failed(QStringLiteral("the database holds no record"));
-    }
-
     QString error;
-    if (!print::writeCertificatesPdf(pdf, layout, records, &error))
+    if (!chosen) {
+        chosen = print::storedRecordIds(dm.Maincon, herd.isEmpty() ? std::nullopt : std::optional<QString>(herd), &error);
+        if (!chosen) return failed(error);
+        if (chosen->isEmpty())
+            return failed(all ? QStringLiteral("the database holds no record")
+                              : QStringLiteral("no record in herd %1").arg(herd));
+    }
+    // Every certificate asked for by number must be there: better no file than one short.
+    print::StoredCertificates source(dm.Maincon, *chosen);
+    print::PageRun run;
+    run.progress = progressLine();
+    const print::PrintOutcome outcome = print::writeCertificatesPdf(pdf, layout, source, run, &error);
+    if (outcome != print::PrintOutcome::Done) {
+        if (source.failedId() > 0) return failed(QStringLiteral("no record with ID %1").arg(source.failedId()));
         return failed(QStringLiteral("cannot write %1: %2").arg(pdf, error));
+    }
     return cli::kOk;
 }
 

@@ -3,6 +3,8 @@
 // the right edge.
 #include "print/certificate_layout.h"
 
+#include <QRegularExpression>
+
 #include <initializer_list>
 
 namespace zartav::print {
@@ -17,6 +19,7 @@ TextStyle captionStyle() {
 TextStyle valueStyle() {
     TextStyle s = captionStyle();
     s.fill = QColor(0xE6, 0xE6, 0xE6);
+    s.direction = TextDirection::RightToLeft;
     return s;
 }
 
@@ -31,6 +34,19 @@ TextStyle sectionTitleStyle() {
 
 QString columnReference(const QString& column) {
     return QStringLiteral("[frxDBDataset1.\"%1\"]").arg(column);
+}
+
+QString replaceColumnReferences(const QString& text, const std::function<QString(const QString&)>& replacement) {
+    if (!text.contains(QLatin1Char('['))) return text;
+    static const QRegularExpression reference(QStringLiteral(R"re(\[frxDBDataset1\."([^"]*)"\])re"));
+    QString out;
+    qsizetype from = 0;
+    for (auto it = reference.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += text.mid(from, m.capturedStart() - from) + replacement(m.captured(1));
+        from = m.capturedEnd();
+    }
+    return out + text.mid(from);
 }
 
 Element textElement(double x, double y, double w, double h, const QString& text, const QString& styleName,
@@ -236,6 +252,7 @@ CertificateLayout builtinCertificateLayout() {
     el << rectElement(148, 13, 42, 10, QColor(0xED, 0xEC, 0xE9));
     TextStyle regNo;
     regNo.pointSize = 20;
+    regNo.direction = TextDirection::RightToLeft;
     el << fieldElement(150.6, 13.3, 40, 10, QStringLiteral("شماره ثبت"), {}, regNo);
 
     // Section frames with their title cells and rules; the texts come after, on top.

@@ -7,11 +7,15 @@
 #include <QList>
 #include <QRectF>
 #include <QString>
+#include <functional>
 
 namespace zartav::print {
 
 enum class HAlign { Left, Center, Right };
 enum class VAlign { Top, Center, Bottom };
+// The order of a text's pieces on its line. Natural follows the text's own first letter: a Farsi
+// caption reads right to left, "HF%" left to right, as it was written.
+enum class TextDirection { Natural, RightToLeft, LeftToRight };
 
 // How a piece of text looks. Sizes are points; the font family is the name the layout asks for
 // ("Times New Roman", "Tahoma", "Titr"), mapped to installed Farsi fonts by registerCertificateFonts().
@@ -23,7 +27,7 @@ struct TextStyle {
     QColor fill;  // invalid: no fill
     HAlign hAlign = HAlign::Center;
     VAlign vAlign = VAlign::Center;
-    bool rightToLeft = true;
+    TextDirection direction = TextDirection::Natural;
 
     bool operator==(const TextStyle&) const = default;
 };
@@ -95,5 +99,7 @@ Element lineElement(double x1, double y1, double x2, double y2);
 
 // A text element's reference to a column, as templates write it.
 QString columnReference(const QString& column);
+// `text` with every column reference replaced by what `replacement` answers for its column.
+QString replaceColumnReferences(const QString& text, const std::function<QString(const QString&)>& replacement);
 
 }  // namespace zartav::print

@@ -1,57 +1,89 @@
 #include "print/certificate_pdf.h"
 
 #include <QMarginsF>
-#include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QBuffer>
-#include <QFile>
+#include <QSaveFile>
+
+#include <future>
 
 namespace zartav::print {
 
-bool writeCertificatesPdf(const QString& path, const CertificateLayout& layout,
-                          const QList<CertificateRecord>& records, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error) *error = why;
-        return false;
-    };
-    if (records.isEmpty()) return fail(QStringLiteral("no certificate to write"));
+namespace {
 
-    // The whole document is made in memory first: a failure half-way leaves no file behind.
-    // (Not QSaveFile: its flush to disk costs more than drawing the page.)
-    QByteArray document;
-    {
-        QBuffer buffer(&document);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setCreator(QStringLiteral("Zartav"));
-        writer.setTitle(QStringLiteral("شناسنامه"));
-        writer.setResolution(1200);
-        // The renderer places everything from the paper's corner, margins included.
-        const QPageSize size(QSizeF(layout.page.width, layout.page.height), QPageSize::Millimeter,
-                             QString(), QPageSize::FuzzyMatch);
-        writer.setPageLayout(QPageLayout(size, QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter));
-        QPainter painter;
-        if (!painter.begin(&writer)) return fail(QStringLiteral("cannot start the PDF"));
-        const QRectF paper(0, 0, layout.page.width / 25.4 * writer.resolution(),
-                           layout.page.height / 25.4 * writer.resolution());
-        for (qsizetype i = 0; i < records.size(); ++i) {
-            if (i > 0 && !writer.newPage()) return fail(QStringLiteral("cannot add a page"));
-            paintCertificate(painter, paper, layout, records[i]);
-        }
-        if (!painter.end()) return fail(QStringLiteral("cannot finish the PDF"));
+PrintOutcome failWith(QString* error, const QString& why) {
+    if (error) *error = why;
+    return PrintOutcome::Failed;
+}
+
+}  // namespace
+
+QPageLayout certificatePageLayout(const CertificateLayout& layout) {
+    // The renderer places everything from the paper's corner, margins included.
+    const QPageSize size(QSizeF(layout.page.width, layout.page.height), QPageSize::Millimeter, QString(),
+                         QPageSize::FuzzyMatch);
+    return QPageLayout(size, QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter);
+}
+
+PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device, const CertificateLayout& layout,
+                                   CertificateSource& source, const PageRun& run, QString* error) {
+    const int first = std::max(1, run.first);
+    const int last = run.last > 0 ? std::min(run.last, source.count()) : source.count();
+    if (first > last) return failWith(error, QStringLiteral("no certificate to print"));
+    const double dotsPerMm = device.logicalDpiX() / 25.4;
+    const QRectF paper(0, 0, layout.page.width * dotsPerMm, layout.page.height * dotsPerMm);
+
+    // Reading goes through the store's connection, which belongs to this thread; decoding the
+    // photos, the costly part, is handed to a second one while the page before is drawn.
+    auto fetch = [&](int page) {
+        std::optional<CertificateRecord> record = source.record(page - 1);
+        return std::async(std::launch::async, [record = std::move(record), &layout, dotsPerMm]() mutable {
+            if (record) preparePhotos(*record, layout, dotsPerMm);
+            return std::move(record);
+        });
+    };
+    std::future<std::optional<CertificateRecord>> next = fetch(first);
+    for (int page = first; page <= last; ++page) {
+        std::optional<CertificateRecord> record = next.get();
+        if (!record)
+            return failWith(error, QStringLiteral("record ID %1 cannot be read: %2")
+                                       .arg(source.failedId())
+                                       .arg(source.errorText()));
+        if (page < last) next = fetch(page + 1);
+        if (page > first && !device.newPage()) return failWith(error, QStringLiteral("cannot add a page"));
+        paintCertificate(painter, paper, layout, *record);
+        record.reset();
+        if (run.progress && !run.progress(page - first + 1, last - first + 1)) return PrintOutcome::Cancelled;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(file.errorString());
-    if (file.write(document) != document.size() || !file.flush()) {
-        const QString why = file.errorString();
-        file.close();
-        file.remove();
-        return fail(why);
+    return PrintOutcome::Done;
+}
+
+PrintOutcome writeCertificatesPdf(QIODevice& out, const CertificateLayout& layout, CertificateSource& source,
+                                  const PageRun& run, QString* error, const std::optional<QPageLayout>& paper) {
+    QPdfWriter writer(&out);
+    writer.setCreator(QStringLiteral("Zartav"));
+    writer.setTitle(QStringLiteral("شناسنامه"));
+    writer.setResolution(1200);
+    writer.setPageLayout(paper ? *paper : certificatePageLayout(layout));
+    QPainter painter;
+    if (!painter.begin(&writer)) return failWith(error, QStringLiteral("cannot start the PDF"));
+    const PrintOutcome outcome = paintCertificatePages(painter, writer, layout, source, run, error);
+    if (!painter.end() && outcome == PrintOutcome::Done) return failWith(error, QStringLiteral("cannot finish the PDF"));
+    return outcome;
+}
+
+PrintOutcome writeCertificatesPdf(const QString& path, const CertificateLayout& layout, CertificateSource& source,
+                                  const PageRun& run, QString* error, const std::optional<QPageLayout>& paper) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return failWith(error, file.errorString());
+    const PrintOutcome outcome = writeCertificatesPdf(file, layout, source, run, error, paper);
+    if (outcome != PrintOutcome::Done) {
+        file.cancelWriting();  // the temporary file goes with `file`
+        return outcome;
     }
-    file.close();
-    return true;
+    if (!file.commit()) return failWith(error, file.errorString());
+    return PrintOutcome::Done;
 }
 
 }  // namespace zartav::print

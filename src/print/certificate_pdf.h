@@ -1,16 +1,51 @@
 #pragma once
 
-#include "print/certificate_layout.h"
-#include "print/certificate_renderer.h"
+// Pages of many certificates onto any paged device (a PDF file, a printer's spool), one record
+// at a time: memory stays the same for ten pages and for ten thousand.
 
-#include <QList>
+#include "print/certificate_layout.h"
+#include "print/certificate_source.h"
+
+#include <QPageLayout>
 #include <QString>
+#include <functional>
+#include <optional>
+
+class QIODevice;
+class QPainter;
+class QPagedPaintDevice;
 
 namespace zartav::print {
 
-// Writes one certificate page per record into one PDF file. The file appears only when every
-// page was written; on failure nothing is left behind and `error` says why.
-bool writeCertificatesPdf(const QString& path, const CertificateLayout& layout,
-                          const QList<CertificateRecord>& records, QString* error = nullptr);
+enum class PrintOutcome { Done, Cancelled, Failed };
+
+// Which pages to put out (numbered from 1, as print dialogs count them; last 0 means to the
+// end), and who hears how far it has got: told after every page, it answers false to stop.
+struct PageRun {
+    int first = 1;
+    int last = 0;
+    std::function<bool(int done, int total)> progress;
+};
+
+// Paints the pages of `run` with `painter`, already begun on `device`; positions are true
+// millimetres from each sheet's corner. While one record is drawn the next is read and its
+// photos decoded on a second thread, so at most two records are ever held.
+PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device, const CertificateLayout& layout,
+                                   CertificateSource& source, const PageRun& run, QString* error = nullptr);
+
+// The paper of a layout, for devices that are told their page size.
+QPageLayout certificatePageLayout(const CertificateLayout& layout);
+
+// Writes the pages as one PDF document into `out`, opened for writing.
+PrintOutcome writeCertificatesPdf(QIODevice& out, const CertificateLayout& layout, CertificateSource& source,
+                                  const PageRun& run = {}, QString* error = nullptr,
+                                  const std::optional<QPageLayout>& paper = std::nullopt);
+
+// The same into one PDF file. It is made under a temporary name beside `path` and takes
+// that name only when complete: a failure or a stop leaves no file (and an older file at `path`
+// as it was). `paper` defaults to the layout's own.
+PrintOutcome writeCertificatesPdf(const QString& path, const CertificateLayout& layout, CertificateSource& source,
+                                  const PageRun& run = {}, QString* error = nullptr,
+                                  const std::optional<QPageLayout>& paper = std::nullopt);
 
 }  // namespace zartav::print

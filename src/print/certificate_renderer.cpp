@@ -1,5 +1,7 @@
 #include "print/certificate_renderer.h"
 
+#include "entry/photo_convert.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
@@ -7,7 +9,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
-#include <QRegularExpression>
 #include <QTextOption>
 #include <algorithm>
 
@@ -21,6 +22,11 @@ constexpr double kMmPerPoint = 25.4 / 72.0;
 constexpr double kMeasurePixelsPerMm = 1200.0 / 25.4;
 // Photos are embedded at no more than this resolution: enough for print, keeps PDFs small.
 constexpr double kPhotoDpi = 300.0;
+
+// Pixels a photo box needs on a device of `dotsPerMm`: no more than print resolution.
+QSize photoPixels(const QRectF& boxMm, double dotsPerMm) {
+    return (boxMm.size() * std::min(dotsPerMm, kPhotoDpi / 25.4)).toSize();
+}
 
 QFont measureFont(const TextStyle& style, double pointSize) {
     QFont font = certificateFont(style, 10);
@@ -58,14 +64,38 @@ double lineHeightMm(const TextStyle& style, double pointSize) {
     return QFontMetricsF(measureFont(style, pointSize)).height() / kMeasurePixelsPerMm;
 }
 
-Qt::Alignment alignment(const TextStyle& style) {
+Qt::LayoutDirection layoutDirection(TextDirection direction, const QString& text) {
+    switch (direction) {
+        case TextDirection::RightToLeft: return Qt::RightToLeft;
+        case TextDirection::LeftToRight: return Qt::LeftToRight;
+        case TextDirection::Natural: break;
+    }
+    return text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+}
+
+bool holds(const QString& text, bool rightToLeftLetters) {
+    return std::any_of(text.begin(), text.end(), [&](QChar c) {
+        const QChar::Direction d = c.direction();
+        return rightToLeftLetters ? (d == QChar::DirR || d == QChar::DirAL) : d == QChar::DirL;
+    });
+}
+
+// Where a line's first word lands. A right-to-left line starts at the right unless it holds
+// nothing but Latin letters and digits, which read from the left whatever the line's direction;
+// a left-to-right line starts at the left unless it is all Farsi.
+bool beginsAtRight(const QString& text, Qt::LayoutDirection direction) {
+    if (direction == Qt::RightToLeft) return holds(text, true);
+    return holds(text, true) && !holds(text, false);
+}
+
+Qt::Alignment alignment(HAlign hAlign, VAlign vAlign) {
     Qt::Alignment a = Qt::AlignAbsolute;  // left means left, whatever the reading direction
-    switch (style.hAlign) {
+    switch (hAlign) {
         case HAlign::Left: a |= Qt::AlignLeft; break;
         case HAlign::Center: a |= Qt::AlignHCenter; break;
         case HAlign::Right: a |= Qt::AlignRight; break;
     }
-    switch (style.vAlign) {
+    switch (vAlign) {
         case VAlign::Top: a |= Qt::AlignTop; break;
         case VAlign::Center: a |= Qt::AlignVCenter; break;
         case VAlign::Bottom: a |= Qt::AlignBottom; break;
@@ -73,7 +103,61 @@ Qt::Alignment alignment(const TextStyle& style) {
     return a;
 }
 
+// A fixed text wider than its box may use the empty paper beside it, up to the nearest rule,
+// outline or other text on its line, growing away from the edge it is aligned to: the box was
+// drawn for another face of the font, and the caption would otherwise print smaller than the
+// size the layout asks for. Only as much as `width` needs is taken.
+QRectF roomBeside(const CertificateLayout& layout, int index, double width) {
+    const Element& e = layout.elements[index];
+    const QRectF box = e.rect;
+    double left = 0, right = layout.page.bandWidth();
+    auto bound = [&](double x) {
+        if (x <= box.left()) left = std::max(left, x);
+        else if (x >= box.right()) right = std::min(right, x);
+        else left = right = -1;  // something crosses the box itself: stay inside it
+    };
+    for (int i = 0; i < layout.elements.size(); ++i) {
+        const Element& o = layout.elements[i];
+        const QRectF r = o.rect.normalized();
+        if (i == index || r.bottom() <= box.top() || r.top() >= box.bottom()) continue;
+        if (o.kind == ElementKind::Line) {
+            if (qFuzzyCompare(r.left(), r.right())) bound(r.left());
+            continue;
+        }
+        const bool isText = o.kind == ElementKind::Text || o.kind == ElementKind::Field;
+        if (r.right() <= box.left() || r.left() >= box.right()) {
+            bound(r.right() <= box.left() ? r.right() : r.left());  // beside the box
+            if (!isText) bound(r.right() <= box.left() ? r.left() : r.right());
+        } else if (!isText && r.left() <= box.left() && r.right() >= box.right()) {
+            bound(r.left());  // a frame around the box
+            bound(r.right());
+        } else {
+            return box;
+        }
+    }
+    if (left < 0) return box;
+    const double wanted = width - box.width();
+    switch (e.style.hAlign) {
+        case HAlign::Left: return QRectF(box.left(), box.top(), std::min(right - box.left(), width), box.height());
+        case HAlign::Right: {
+            const double from = std::max(left, box.right() - width);
+            return QRectF(from, box.top(), box.right() - from, box.height());
+        }
+        case HAlign::Center: break;
+    }
+    const double grow = std::min({wanted / 2, box.left() - left, right - box.right()});
+    return box.adjusted(-grow, 0, grow, 0);
+}
+
 }  // namespace
+
+void preparePhotos(CertificateRecord& record, const CertificateLayout& layout, double dotsPerMm) {
+    for (const Element& e : layout.elements) {
+        if (e.kind != ElementKind::Picture || record.photos.contains(e.column)) continue;
+        record.photos.insert(e.column, photo::decodeStoredPhoto(record.pictures.value(e.column), photoPixels(e.rect, dotsPerMm)));
+    }
+    record.pictures.clear();
+}
 
 void registerCertificateFonts() {
     static const bool done = [] {
@@ -100,18 +184,7 @@ QFont certificateFont(const TextStyle& style, double pointSize) {
 }
 
 QString expandReferences(const QString& text, const CertificateRecord& record) {
-    if (!text.contains(QLatin1Char('['))) return text;
-    static const QRegularExpression reference(QStringLiteral(R"re(\[frxDBDataset1\."([^"]*)"\])re"));
-    QString out;
-    qsizetype from = 0;
-    for (auto it = reference.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out += text.mid(from, m.capturedStart() - from);
-        out += record.value(m.captured(1));
-        from = m.capturedEnd();
-    }
-    out += text.mid(from);
-    return out;
+    return replaceColumnReferences(text, [&](const QString& column) { return record.value(column); });
 }
 
 QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateRecord& record) {
@@ -124,19 +197,27 @@ QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateR
         p.rect = e.rect;
         p.text = e.kind == ElementKind::Field ? record.value(e.column) : expandReferences(e.text, record);
         p.pointSize = e.style.pointSize;
+        p.direction = layoutDirection(e.style.direction, p.text);
+        p.align = e.style.hAlign;
         // A text too long for its cell is broken into lines when the cell is tall enough for
         // two, and otherwise shrinks; past the smallest size it is cut at the cell's edge.
         // Either way nothing spills into a neighbouring cell.
-        const double room = e.rect.width() - 2 * kCellPadding;
-        if (!p.text.isEmpty() && room > 0 && textWidthMm(e.style, p.pointSize, p.text) > room) {
+        double widest = p.text.isEmpty() ? 0 : textWidthMm(e.style, p.pointSize, p.text);
+        if (widest > e.rect.width() && e.kind == ElementKind::Text && !e.style.fill.isValid())
+            p.rect = roomBeside(layout, i, widest + 2 * kCellPadding);
+        const double room = p.rect.width();
+        if (widest > room && room > 0) {
             for (double size = p.pointSize;; size = std::max(kMinPointSize, size * 0.95)) {
                 p.pointSize = size;
-                if (textWidthMm(e.style, size, p.text) <= room) break;
+                widest = textWidthMm(e.style, size, p.text);
+                if (widest <= room) break;
                 const double lineHeight = lineHeightMm(e.style, size);
                 if (e.rect.height() >= 2 * lineHeight) {
                     const QStringList lines = breakLines(e.style, size, p.text, room);
                     if (lines.size() > 1 && lines.size() * lineHeight <= e.rect.height()) {
                         p.lines = lines;
+                        widest = 0;
+                        for (const QString& line : lines) widest = std::max(widest, textWidthMm(e.style, size, line));
                         break;
                     }
                 }
@@ -145,6 +226,14 @@ QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateR
                     break;
                 }
             }
+        }
+        if (p.clipped) {
+            // What is cut is the end: the text keeps its first words at the edge it begins from.
+            p.align = beginsAtRight(p.text, p.direction) ? HAlign::Right : HAlign::Left;
+            p.padding = kCellPadding;
+        } else {
+            // The padding gives way before the text does, so a caption that fits keeps its size.
+            p.padding = std::clamp((room - widest) / 2, 0.0, kCellPadding);
         }
         placed << p;
     }
@@ -201,14 +290,14 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
                 break;
             case ElementKind::Picture: {
                 if (e.outline) painter.drawRect(r);
-                QImage image = QImage::fromData(record.pictures.value(e.column));
+                const auto prepared = record.photos.constFind(e.column);
+                const QImage image = prepared != record.photos.cend()
+                                         ? *prepared
+                                         : photo::decodeStoredPhoto(record.pictures.value(e.column),
+                                                                    photoPixels(e.rect, scale));
                 if (image.isNull()) break;  // no photo: the box stays empty
-                QSizeF fitted = QSizeF(image.size()).scaled(r.size(), Qt::KeepAspectRatio);
-                QRectF target(QPointF(), fitted);
+                QRectF target(QPointF(), QSizeF(image.size()).scaled(r.size(), Qt::KeepAspectRatio));
                 target.moveCenter(r.center());
-                const QSize wanted = (e.rect.size() / 25.4 * kPhotoDpi).toSize();
-                if (image.width() > wanted.width() * 3 / 2 && image.height() > wanted.height() * 3 / 2)
-                    image = image.scaled(wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
                 painter.drawImage(target, image);
                 break;
             }
@@ -220,13 +309,14 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
                 if (e.style.fill.isValid()) painter.fillRect(r.adjusted(inset, inset, -inset, -inset), e.style.fill);
                 if (t.text.isEmpty()) break;
                 painter.save();
-                painter.setClipRect(r, Qt::IntersectClip);
+                const QRectF area = toDevice(t.rect);
+                painter.setClipRect(area, Qt::IntersectClip);
                 painter.setFont(certificateFont(e.style, t.pointSize * pointFactor));
                 painter.setPen(e.style.color);
-                QTextOption option(alignment(e.style));
+                QTextOption option(alignment(t.align, e.style.vAlign));
                 option.setWrapMode(QTextOption::NoWrap);
-                option.setTextDirection(e.style.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-                const QRectF inner = r.adjusted(kCellPadding * scale, 0, -kCellPadding * scale, 0);
+                option.setTextDirection(t.direction);
+                const QRectF inner = area.adjusted(t.padding * scale, 0, -t.padding * scale, 0);
                 if (t.lines.isEmpty()) {
                     painter.drawText(inner, t.text, option);
                 } else {

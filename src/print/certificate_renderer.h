@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,13 +18,20 @@ class QPainter;
 namespace zartav::print {
 
 // One record as the certificate needs it: column texts by name and the photo columns as the
-// stored bitmap bytes. Plain values, so the renderer never touches the store.
+// stored bitmap bytes, or already decoded for the page (preparePhotos). Plain values, so the
+// renderer never touches the store.
 struct CertificateRecord {
     QHash<QString, QString> values;
     QHash<QString, QByteArray> pictures;
+    QHash<QString, QImage> photos;  // decoded at the size they are drawn; used before `pictures`
 
     QString value(const QString& column) const { return values.value(column); }
 };
+
+// Decodes the record's photos for a device of `dotsPerMm` and drops their stored bytes, so a
+// record waiting to be drawn holds a few small pictures instead of megabytes of bitmap. Safe to
+// run on another thread than the one that draws.
+void preparePhotos(CertificateRecord& record, const CertificateLayout& layout, double dotsPerMm);
 
 // A text element as it lands on the page: its cell, its final text and the size it fits at.
 struct PlacedText {
@@ -33,11 +41,14 @@ struct PlacedText {
     double pointSize = 0; // after shrinking to fit
     QStringList lines;    // when broken into lines within a tall cell
     bool clipped = false; // too long even at the smallest size: cut at the cell's edge
+    Qt::LayoutDirection direction = Qt::RightToLeft;  // the order its pieces are laid out in
+    HAlign align = HAlign::Center;  // the style's, or for a cut text the edge its first word is at
+    double padding = 0;   // millimetres kept clear at its cell's left and right edges
 };
 
 // Smallest size a long value shrinks to before it is cut at its cell's edge.
 inline constexpr double kMinPointSize = 5.0;
-// Space kept between a text and the edges of its cell, millimetres.
+// Space kept between a text and the edges of its cell when there is room for it, millimetres.
 inline constexpr double kCellPadding = 0.4;
 
 // Replaces every [frxDBDataset1."column"] in `text` by the record's value of that column.

@@ -20,4 +20,52 @@ CertificateRecord certificateRecordFromTable(const RecordTable& table) {
     return record;
 }
 
+std::nullopt_t CertificateSource::fail(qint64 id, const QString& why) {
+    failedId_ = id;
+    errorText_ = why;
+    return std::nullopt;
+}
+
+StoredCertificates::StoredCertificates(Connection& connection, QList<qint64> ids)
+    : table_(std::make_unique<RecordTable>(connection)), ids_(std::move(ids)) {}
+
+StoredCertificates::~StoredCertificates() = default;
+
+std::optional<CertificateRecord> StoredCertificates::record(int index) {
+    const qint64 id = ids_.value(index);
+    if (!table_->isOpen() && !table_->open()) return fail(id, table_->errorText());
+    // Narrowed to the one "ID": a key lookup, whatever the size of the table.
+    if (!table_->setFilter(schema::column(schema::kId), id)) return fail(id, table_->errorText());
+    if (!table_->isFiltered()) table_->setFiltered(true);
+    if (table_->rowCount() != 1 || !table_->setCurrentRow(0) || table_->id() != id)
+        return fail(id, QStringLiteral("the record with ID %1 is no longer in the store").arg(id));
+    return certificateRecordFromTable(*table_);
+}
+
+std::optional<QList<qint64>> storedRecordIds(Connection& connection, const std::optional<QString>& herd,
+                                             QString* error) {
+    RecordTable table(connection);
+    auto failed = [&] {
+        if (error) *error = table.errorText();
+        return std::nullopt;
+    };
+    if (!table.open()) return failed();
+    if (herd) {
+        if (!table.setFilter(schema::column("كد گله"), *herd)) return failed();
+        table.setFiltered(true);
+    }
+    QList<qint64> ids;
+    const int rows = table.rowCount();
+    ids.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        const qint64 id = table.idAt(row);
+        if (id <= 0) {
+            if (error) *error = QStringLiteral("row %1 of %2 could not be read").arg(row + 1).arg(rows);
+            return std::nullopt;
+        }
+        ids << id;
+    }
+    return ids;
+}
+
 }  // namespace zartav::print

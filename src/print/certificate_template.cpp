@@ -1,5 +1,7 @@
 #include "print/certificate_template.h"
 
+#include "data/record_schema.h"
+#include "data/tdm.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 
@@ -7,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
+#include <QSet>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -36,6 +40,15 @@ const char* vAlignName(VAlign a) {
         case VAlign::Bottom: return "bottom";
     }
     return "center";
+}
+
+const char* directionName(TextDirection d) {
+    switch (d) {
+        case TextDirection::Natural: return "natural";
+        case TextDirection::RightToLeft: return "rtl";
+        case TextDirection::LeftToRight: return "ltr";
+    }
+    return "natural";
 }
 
 const char* kindName(ElementKind k) {
@@ -68,8 +81,8 @@ void writeStyle(QXmlStreamWriter& w, const TextStyle& style, const TextStyle* ba
         w.writeAttribute(QStringLiteral("align"), QString::fromLatin1(hAlignName(style.hAlign)));
     if (!base || style.vAlign != base->vAlign)
         w.writeAttribute(QStringLiteral("valign"), QString::fromLatin1(vAlignName(style.vAlign)));
-    if (!base || style.rightToLeft != base->rightToLeft)
-        w.writeAttribute(QStringLiteral("direction"), style.rightToLeft ? QStringLiteral("rtl") : QStringLiteral("ltr"));
+    if (!base || style.direction != base->direction)
+        w.writeAttribute(QStringLiteral("direction"), QString::fromLatin1(directionName(style.direction)));
 }
 
 void writeBox(QXmlStreamWriter& w, const QRectF& r) {
@@ -79,12 +92,20 @@ void writeBox(QXmlStreamWriter& w, const QRectF& r) {
     w.writeAttribute(QStringLiteral("h"), number(r.height()));
 }
 
+struct Parsed {
+    std::optional<CertificateLayout> layout;
+    QString error;        // in the file's terms, with its line
+    QString farsiReason;  // for the user, when the refusal is one they can put right
+    bool foreign = false; // well-formed XML of some other kind: not a layout of ours at all
+};
+
 // Reads attributes strictly: a value that does not parse makes the whole file unusable.
 class Reader {
 public:
     explicit Reader(const QByteArray& xml) : xml_(xml) {}
 
-    std::optional<CertificateLayout> read(QString* error) {
+    Parsed read() {
+        Parsed out;
         CertificateLayout layout;
         layout.elements.clear();
         QHash<QString, TextStyle> styles = builtinStyles();
@@ -92,7 +113,8 @@ public:
         while (!failed() && xml_.readNextStartElement()) {
             if (!sawRoot) {
                 if (xml_.name() != kRoot) {
-                    fail(QStringLiteral("the root element is not <%1>").arg(kRoot));
+                    out.foreign = true;
+                    fail(QStringLiteral("the root element is <%1>, not <%2>").arg(xml_.name().toString(), kRoot));
                     break;
                 }
                 sawRoot = true;
@@ -102,6 +124,7 @@ public:
             }
             const QString tag = xml_.name().toString();
             if (tag == QLatin1String("page")) {
+                pageLine_ = xml_.lineNumber();
                 readPage(layout.page);
                 xml_.skipCurrentElement();
             } else if (tag == QLatin1String("style")) {
@@ -110,24 +133,74 @@ public:
                 styles[name] = readStyle(styles.value(name, TextStyle()));
                 xml_.skipCurrentElement();
             } else {
+                elementLines_ << xml_.lineNumber();
                 readElement(tag, styles, layout);
             }
         }
         if (!failed() && xml_.hasError()) fail(xml_.errorString());
         if (!failed() && !sawRoot) fail(QStringLiteral("the file is empty"));
         if (!failed() && layout.elements.isEmpty()) fail(QStringLiteral("the layout has no elements"));
+        if (!failed()) checkOnPaper(layout);
         if (failed()) {
-            if (error)
-                *error = QStringLiteral("line %1: %2").arg(xml_.lineNumber()).arg(error_);
-            return std::nullopt;
+            out.error = QStringLiteral("line %1: %2").arg(errorLine_ > 0 ? errorLine_ : xml_.lineNumber()).arg(error_);
+            out.farsiReason = farsiReason_;
+            return out;
         }
-        return layout;
+        out.layout = layout;
+        return out;
     }
 
 private:
     bool failed() const { return !error_.isEmpty(); }
-    void fail(const QString& why) {
-        if (error_.isEmpty()) error_ = why;
+    void fail(const QString& why, const QString& farsiReason = {}, qint64 line = 0) {
+        if (!error_.isEmpty()) return;
+        error_ = why;
+        farsiReason_ = farsiReason;
+        errorLine_ = line;
+    }
+
+    // A column must be one of the record's, spelt as the table spells it (blanks count); it is
+    // kept in the table's own spelling, so a name in other letter case still finds its value.
+    QString column(const QString& name, bool photo) {
+        const int index = RecordTable::columnIndex(name);
+        if (index < 0) {
+            fail(QStringLiteral("no column named \"%1\"").arg(name),
+                 QStringLiteral("ستون «%1» در جدول شناسنامه ها نيست.").arg(name));
+            return name;
+        }
+        if ((index >= schema::kFirstPhotoColumnIndex) != photo) {
+            fail(QStringLiteral("\"%1\" is %2 a photo column").arg(name, photo ? QStringLiteral("not") : QString()),
+                 photo ? QStringLiteral("ستون «%1» عكس ندارد.").arg(name)
+                       : QStringLiteral("ستون «%1» عكس است و متن ندارد.").arg(name));
+            return name;
+        }
+        return QString::fromUtf8(schema::kRecordColumns[index]);
+    }
+
+    QString textWithColumns(const QString& text) {
+        return replaceColumnReferences(text, [&](const QString& name) { return columnReference(column(name, false)); });
+    }
+
+    // Every box must lie on the paper: a size past its edge is a typing slip, and would print
+    // nothing or cut a text in half.
+    void checkOnPaper(const CertificateLayout& layout) {
+        const PageSetup& page = layout.page;
+        const QRectF paper(-page.marginLeft, -page.marginTop - page.bandTop, page.width, page.height);
+        const QString reason = QStringLiteral("اندازه هاي سطر %1 فايل از صفحه بيرون مي زند.");
+        if (page.width > kMaxPaperSide || page.height > kMaxPaperSide ||
+            page.marginTop + page.bandTop + page.bandHeight > page.height + kTolerance) {
+            fail(QStringLiteral("the page is larger than paper comes"), reason.arg(pageLine_), pageLine_);
+            return;
+        }
+        for (int i = 0; i < layout.elements.size(); ++i) {
+            const QRectF box = layout.elements[i].rect.normalized();
+            if (box.left() < paper.left() - kTolerance || box.top() < paper.top() - kTolerance ||
+                box.right() > paper.right() + kTolerance || box.bottom() > paper.bottom() + kTolerance) {
+                fail(QStringLiteral("an element reaches past the paper"), reason.arg(elementLines_[i]),
+                     elementLines_[i]);
+                return;
+            }
+        }
     }
     bool has(const QString& name) const { return xml_.attributes().hasAttribute(name); }
     QString text(const QString& name, const QString& fallback = {}) const {
@@ -205,9 +278,10 @@ private:
         }
         if (has(QStringLiteral("direction"))) {
             const QString d = text(QStringLiteral("direction"));
-            if (d == QLatin1String("rtl")) s.rightToLeft = true;
-            else if (d == QLatin1String("ltr")) s.rightToLeft = false;
-            else fail(QStringLiteral("direction must be rtl or ltr"));
+            if (d == QLatin1String("rtl")) s.direction = TextDirection::RightToLeft;
+            else if (d == QLatin1String("ltr")) s.direction = TextDirection::LeftToRight;
+            else if (d == QLatin1String("natural")) s.direction = TextDirection::Natural;
+            else fail(QStringLiteral("direction must be natural, rtl or ltr"));
         }
         return s;
     }
@@ -231,9 +305,10 @@ private:
             if (e.kind == ElementKind::Field) {
                 e.column = text(QStringLiteral("column"));
                 if (e.column.isEmpty()) fail(QStringLiteral("a <field> without a column"));
+                else e.column = column(e.column, false);
                 xml_.skipCurrentElement();
             } else {
-                e.text = xml_.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+                e.text = textWithColumns(xml_.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement));
             }
         } else if (tag == QLatin1String("line")) {
             e.kind = ElementKind::Line;
@@ -253,6 +328,7 @@ private:
             if (e.kind == ElementKind::Picture) {
                 e.column = text(QStringLiteral("column"));
                 if (e.column.isEmpty()) fail(QStringLiteral("a <picture> without a column"));
+                else e.column = column(e.column, true);
             }
             xml_.skipCurrentElement();
         } else {
@@ -262,8 +338,15 @@ private:
         layout.elements << e;
     }
 
+    static constexpr double kMaxPaperSide = 1200;  // millimetres: a little more than A0
+    static constexpr double kTolerance = 0.05;
+
     QXmlStreamReader xml_;
     QString error_;
+    QString farsiReason_;
+    qint64 errorLine_ = 0;
+    qint64 pageLine_ = 0;
+    QList<qint64> elementLines_;
 };
 
 }  // namespace
@@ -336,7 +419,9 @@ QByteArray serializeCertificateLayout(const CertificateLayout& layout) {
 }
 
 std::optional<CertificateLayout> parseCertificateLayout(const QByteArray& xml, QString* error) {
-    return Reader(xml).read(error);
+    Parsed parsed = Reader(xml).read();
+    if (error) *error = parsed.error;
+    return parsed.layout;
 }
 
 LoadedTemplate loadCertificateTemplate(const QString& path) {
@@ -355,21 +440,42 @@ LoadedTemplate loadCertificateTemplate(const QString& path) {
         result.error = QStringLiteral("the file is too large");
         return result;
     }
-    if (auto layout = parseCertificateLayout(file.readAll(), &result.error)) {
-        result.layout = *layout;
+    Parsed parsed = Reader(file.readAll()).read();
+    result.error = parsed.error;
+    result.farsiReason = parsed.farsiReason;
+    if (parsed.foreign) result.status = TemplateStatus::Foreign;
+    if (parsed.layout) {
+        result.layout = *parsed.layout;
         result.status = TemplateStatus::Loaded;
     }
     return result;
 }
 
-QString brokenTemplateMessage(const QString& path) {
-    return QStringLiteral("فايل قالب شناسنامه خوانده نشد؛ شناسنامه با قالب خود برنامه چاپ مي شود.\n%1")
-        .arg(isolatedPath(path));
+QString templateMessage(const QString& path, const LoadedTemplate& loaded) {
+    const QString file = isolatedPath(path);
+    if (loaded.status == TemplateStatus::Foreign)
+        return QStringLiteral("فايل قالب شناسنامه زير قالب اين برنامه نيست (شايد از برنامه قبلي مانده است)؛ "
+                              "شناسنامه ها با قالب خود برنامه چاپ مي شوند.\n%1")
+            .arg(file);
+    QString text = QStringLiteral("فايل قالب شناسنامه خوانده نشد؛ شناسنامه با قالب خود برنامه چاپ مي شود.\n%1").arg(file);
+    if (!loaded.farsiReason.isEmpty()) text += QLatin1Char('\n') + loaded.farsiReason;
+    return text;
 }
 
 CertificateLayout certificateLayoutForPrint(const QString& path) {
     LoadedTemplate loaded = loadCertificateTemplate(path);
-    if (loaded.status == TemplateStatus::Broken) showMessage(brokenTemplateMessage(path));
+    if (loaded.status == TemplateStatus::Broken) showMessage(templateMessage(path, loaded));
+    if (loaded.status == TemplateStatus::Foreign) {
+        // A file left by the program used before stays there for good: saying so once a run
+        // is enough, where a broken file of ours is being edited and is reported every time.
+        static QMutex mutex;
+        static QSet<QString> reported;
+        QMutexLocker lock(&mutex);
+        const bool first = !reported.contains(path);
+        reported.insert(path);
+        lock.unlock();
+        if (first) showMessage(templateMessage(path, loaded));
+    }
     return loaded.layout;
 }
 

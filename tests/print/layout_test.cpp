@@ -165,7 +165,10 @@ TEST(CertificateLayout, StylesMatchTheForm) {
     EXPECT_EQ(v.fill, QColor(0xE6, 0xE6, 0xE6));
     EXPECT_EQ(s.fill, QColor(0xCC, 0xFF, 0xCC));
     EXPECT_EQ(s.hAlign, HAlign::Right);
-    EXPECT_TRUE(v.rightToLeft);
+    // Only values read right to left; captions and titles keep the order they are written in.
+    EXPECT_EQ(v.direction, TextDirection::RightToLeft);
+    EXPECT_EQ(c.direction, TextDirection::Natural);
+    EXPECT_EQ(s.direction, TextDirection::Natural);
 }
 
 TEST(CertificateLayout, HeaderLinesAndRegistrationBox) {
@@ -205,7 +208,7 @@ TEST(CertificateLayout, HeaderLinesAndRegistrationBox) {
     EXPECT_FALSE(number->style.bold);
     EXPECT_EQ(number->style.hAlign, HAlign::Center);
     EXPECT_EQ(number->style.vAlign, VAlign::Center);
-    EXPECT_TRUE(number->style.rightToLeft);
+    EXPECT_EQ(number->style.direction, TextDirection::RightToLeft);
     // The box is painted before the number so the number stays visible.
     EXPECT_LT(box, number);
 }

@@ -3,22 +3,26 @@
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_pdf.h"
-#include "print/certificate_source.h"
 #include "print/certificate_template.h"
+#include "print/ui/certificate_page_view.h"
+#include "print/ui/certificate_printer.h"
 #include "util/app_paths.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
-#include <QMarginsF>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
+#include <QLabel>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QSpinBox>
 #include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zartav::print {
 
@@ -29,63 +33,169 @@ PreviewRunner& previewRunner() {
     return runner;
 }
 
-void saveAsPdf(QWidget* parent, const CertificateLayout& layout, const QList<CertificateRecord>& records) {
+bool runPrintDialog(QPrinter& printer, QWidget* parent) {
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+QString askPdfFile(QWidget* parent) {
     QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("ذخيره شناسنامه"), QString(),
                                                 QStringLiteral("PDF (*.pdf)"));
-    if (name.isEmpty()) return;
-    if (!name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) name += QLatin1String(".pdf");
-    QString error;
-    if (!writeCertificatesPdf(name, layout, records, &error))
-        showMessage(withEngineWords(QStringLiteral("فايل %1 ذخيره نشد.").arg(isolatedPath(name)), error));
+    if (!name.isEmpty() && !name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) name += QLatin1String(".pdf");
+    return name;
+}
+
+QString failureDetail(const CertificateSource& source) {
+    if (source.failedId() == 0) return {};
+    return QStringLiteral("\nركورد شماره %1 در فايل اطلاعات پيدا نشد؛ شايد در اين فاصله حذف شده است.")
+        .arg(source.failedId());
 }
 
 }  // namespace
 
-void printCertificates(QPrinter& printer, const CertificateLayout& layout, const QList<CertificateRecord>& records) {
-    QPainter painter;
-    if (!painter.begin(&printer)) return;  // the preview or print dialog reports a printer that fails
-    // Positions are true millimetres from the sheet's corner, whatever paper is chosen.
-    const double dotsPerMm = printer.resolution() / 25.4;
-    const QRectF paper(0, 0, layout.page.width * dotsPerMm, layout.page.height * dotsPerMm);
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        if (i > 0) printer.newPage();
-        paintCertificate(painter, paper, layout, records[i]);
-    }
-    painter.end();
+CertificatePreview::CertificatePreview(const CertificateLayout& layout, CertificateSource& source, QWidget* parent)
+    : QDialog(parent), layout_(layout), source_(source), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    setWindowTitle(QStringLiteral("پيش نمايش شناسنامه"));
+    setLayoutDirection(Qt::RightToLeft);
+    setModal(true);
+    choosePrinter = runPrintDialog;
+    choosePdfFile = askPdfFile;
+
+    printer_->setFullPage(true);  // the layout draws its own margins and frame
+    printer_->setPageLayout(certificatePageLayout(layout_));
+    printer_->setDocName(QStringLiteral("شناسنامه"));
+
+    view_ = new CertificatePageView(layout_, source_, this);
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("PreviewToolBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+
+    printAction = bar->addAction(QStringLiteral("چاپ"), this, [this] { print(); });
+    printAction->setShortcut(QKeySequence::Print);
+    pdfAction = bar->addAction(QStringLiteral("PDF"), this, [this] { saveAsPdf(); });
+    pdfAction->setToolTip(QStringLiteral("ذخيره به صورت PDF"));
+    bar->addAction(QStringLiteral("تنظيم صفحه"), this, [this] {
+        QPageSetupDialog dialog(printer_.get(), this);
+        if (dialog.exec() == QDialog::Accepted)
+            view_->setPaperSize(printer_->pageLayout().fullRect(QPageLayout::Millimeter).size());
+    });
+    bar->addSeparator();
+
+    bar->addAction(QStringLiteral("بزرگ نمايي"), this, [this] { setZoomFactor(zoomFactor() * 1.25); })
+        ->setShortcut(QKeySequence::ZoomIn);
+    bar->addAction(QStringLiteral("كوچك نمايي"), this, [this] { setZoomFactor(zoomFactor() / 1.25); })
+        ->setShortcut(QKeySequence::ZoomOut);
+    zoomLabel_ = new QLabel(bar);
+    zoomLabel_->setMinimumWidth(48);
+    zoomLabel_->setAlignment(Qt::AlignCenter);
+    bar->addWidget(zoomLabel_);
+    bar->addAction(QStringLiteral("اندازه واقعي"), this, [this] { setZoomFactor(1.0); });
+    bar->addAction(QStringLiteral("پهناي صفحه"), view_, &CertificatePageView::fitWidth);
+    bar->addAction(QStringLiteral("تمام صفحه"), view_, &CertificatePageView::fitPage);
+    bar->addSeparator();
+
+    bar->addAction(QStringLiteral("اولين"), this, [this] { setCurrentPage(1); });
+    bar->addAction(QStringLiteral("قبلي"), this, [this] { setCurrentPage(currentPage() - 1); });
+    pageBox_ = new QSpinBox(bar);
+    pageBox_->setRange(1, std::max(1, pageCount()));
+    pageBox_->setSuffix(QStringLiteral(" از %1").arg(pageCount()));
+    pageBox_->setKeyboardTracking(false);
+    bar->addWidget(pageBox_);
+    bar->addAction(QStringLiteral("بعدي"), this, [this] { setCurrentPage(currentPage() + 1); });
+    bar->addAction(QStringLiteral("آخرين"), this, [this] { setCurrentPage(pageCount()); });
+    bar->addSeparator();
+    bar->addAction(QStringLiteral("بستن"), this, &QDialog::reject);
+
+    connect(pageBox_, &QSpinBox::valueChanged, view_, &CertificatePageView::setCurrentPage);
+    connect(view_, &CertificatePageView::currentPageChanged, this, [this](int page) {
+        const QSignalBlocker blocker(pageBox_);
+        pageBox_->setValue(page);
+    });
+    connect(view_, &CertificatePageView::zoomChanged, this,
+            [this](double factor) { zoomLabel_->setText(QStringLiteral("%1%").arg(qRound(factor * 100))); });
+    zoomLabel_->setText(QStringLiteral("100%"));
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(bar);
+    column->addWidget(view_, 1);
+    resize(900, 1000);
 }
 
-void showCertificatePreview(QWidget* parent, const CertificateLayout& layout,
-                            const QList<CertificateRecord>& records) {
+CertificatePreview::~CertificatePreview() = default;
+
+int CertificatePreview::pageCount() const { return view_->pageCount(); }
+int CertificatePreview::currentPage() const { return view_->currentPage(); }
+void CertificatePreview::setCurrentPage(int page) { view_->setCurrentPage(page); }
+double CertificatePreview::zoomFactor() const { return view_->zoomFactor(); }
+void CertificatePreview::setZoomFactor(double factor) { view_->setZoomFactor(factor); }
+
+PageRun CertificatePreview::runWithProgress(int pages, std::unique_ptr<QProgressDialog>& dialog,
+                                            const QString& label) {
+    PageRun run;
+    // A job of no more pages than the screen shows is over before a progress window could help.
+    if (pages <= view_->pagesOnScreen()) return run;
+    dialog = std::make_unique<QProgressDialog>(label, QStringLiteral("انصراف"), 0, pages, this);
+    dialog->setWindowTitle(windowTitle());
+    dialog->setLayoutDirection(Qt::RightToLeft);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(0);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    run.progress = [window = dialog.get(), label](int done, int total) {
+        window->setLabelText(label + QStringLiteral("\nصفحه %1 از %2").arg(done).arg(total));
+        window->setValue(done);
+        return !window->wasCanceled();
+    };
+    return run;
+}
+
+bool CertificatePreview::print() {
+    if (!choosePrinter(*printer_, this)) return false;
+    std::unique_ptr<QProgressDialog> progress;
+    const PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("آماده كردن شناسنامه ها براي چاپ..."));
+    QString error;
+    const PrintOutcome outcome = printCertificates(*printer_, layout_, source_, run, &error);
+    progress.reset();
+    if (outcome == PrintOutcome::Failed) {
+        showMessage(QStringLiteral("چاپ انجام نشد و چيزي به چاپگر فرستاده نشد؛ چاپگر و تنظيم آن را بررسي كنيد.") +
+                    failureDetail(source_));
+        return false;
+    }
+    if (outcome == PrintOutcome::Cancelled) return false;
+    accept();
+    return true;
+}
+
+bool CertificatePreview::saveAsPdf() {
+    const QString name = choosePdfFile(this);
+    if (name.isEmpty()) return false;
+    std::unique_ptr<QProgressDialog> progress;
+    const PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("ذخيره شناسنامه ها در فايل PDF..."));
+    QString error;
+    const PrintOutcome outcome = writeCertificatesPdf(name, layout_, source_, run, &error);
+    progress.reset();
+    if (outcome == PrintOutcome::Failed)
+        showMessage(source_.failedId() != 0
+                        ? QStringLiteral("فايل %1 ذخيره نشد.").arg(isolatedPath(name)) + failureDetail(source_)
+                        : withEngineWords(QStringLiteral("فايل %1 ذخيره نشد.").arg(isolatedPath(name)), error));
+    return outcome == PrintOutcome::Done;
+}
+
+void showCertificatePreview(QWidget* parent, const CertificateLayout& layout, CertificateSource& source) {
     if (previewRunner()) {
-        previewRunner()(parent, layout, records);
+        previewRunner()(parent, layout, source);
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setFullPage(true);  // the layout draws its own margins and frame
-    const QPageSize size(QSizeF(layout.page.width, layout.page.height), QPageSize::Millimeter, QString(),
-                         QPageSize::FuzzyMatch);
-    printer.setPageLayout(QPageLayout(size, QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter));
-    printer.setDocName(QStringLiteral("شناسنامه"));
-
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("پيش نمايش شناسنامه"));
-    dialog.setLayoutDirection(Qt::RightToLeft);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&](QPrinter* p) { printCertificates(*p, layout, records); });
-    if (auto* preview = dialog.findChild<QPrintPreviewWidget*>()) {
-        preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
-        preview->setZoomFactor(1.0);
-    }
-    if (auto* toolBar = dialog.findChild<QToolBar*>()) {
-        toolBar->addSeparator();
-        QAction* pdf = toolBar->addAction(QStringLiteral("PDF"));
-        pdf->setToolTip(QStringLiteral("ذخيره به صورت PDF"));
-        QObject::connect(pdf, &QAction::triggered, &dialog, [&] { saveAsPdf(&dialog, layout, records); });
-    }
-    dialog.exec();
+    CertificatePreview preview(layout, source, parent);
+    preview.exec();
 }
 
 void setPreviewRunnerForTesting(PreviewRunner runner) { previewRunner() = std::move(runner); }
+
+QString nothingToPrintMessage() { return QStringLiteral("ركوردي براي چاپ وجود ندارد."); }
 
 void printCurrentCertificate(QWidget* parent, TDM& dm) {
     RecordTable& table = dm.TVascor;
@@ -95,19 +205,45 @@ void printCurrentCertificate(QWidget* parent, TDM& dm) {
     table.setFilter(idColumn, id);
     table.setFiltered(true);
     try {
-        const CertificateLayout layout = certificateLayoutForPrint(paths::templatePath());
         QList<CertificateRecord> records;
         for (int row = 0; row < table.rowCount(); ++row) {
             if (table.setCurrentRow(row)) records << certificateRecordFromTable(table);
         }
-        // Nothing to print (an empty list): no blank preview.
-        if (!records.isEmpty()) showCertificatePreview(parent, layout, records);
+        if (records.isEmpty()) {
+            showMessage(nothingToPrintMessage());
+        } else {
+            CertificateList source(records);
+            showCertificatePreview(parent, certificateLayoutForPrint(paths::templatePath()), source);
+        }
     } catch (...) {
         // A failure while preparing is dropped; the list is restored below all the same.
     }
     table.setFiltered(false);
     table.clearFilter();
     if (id != 0) table.locateId(id);
+}
+
+void printCertificateBatch(QWidget* parent, TDM& dm, const QList<qint64>& chosenIds,
+                           const std::optional<QString>& herd) {
+    QList<qint64> ids = chosenIds;
+    if (ids.size() > 1) {
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    } else {
+        QString error;
+        std::optional<QList<qint64>> all = storedRecordIds(dm.Maincon, herd, &error);
+        if (!all) {
+            showMessage(withEngineWords(QStringLiteral("ركوردها از فايل اطلاعات خوانده نشد."), error));
+            return;
+        }
+        ids = *all;
+    }
+    if (ids.isEmpty()) {
+        showMessage(nothingToPrintMessage());
+        return;
+    }
+    StoredCertificates source(dm.Maincon, ids);
+    showCertificatePreview(parent, certificateLayoutForPrint(paths::templatePath()), source);
 }
 
 }  // namespace zartav::print

@@ -3,6 +3,7 @@
 #include "message_recorder.h"
 #include "print/certificate_template.h"
 #include "print/ui/certificate_preview.h"
+#include "print/ui/certificate_printer.h"
 #include "util/app_paths.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +35,10 @@ protected:
         ASSERT_EQ(ids.size(), 4);
         ASSERT_TRUE(dm.Maincon.open(dir.filePath(QStringLiteral("Data.db"))));
         ASSERT_TRUE(dm.TVascor.open());
-        setPreviewRunnerForTesting([this](QWidget*, const CertificateLayout& layout, const QList<CertificateRecord>& r) {
+        setPreviewRunnerForTesting([this](QWidget*, const CertificateLayout& layout, CertificateSource& source) {
             ++previews;
-            shown = r;
+            shown.clear();
+            for (int i = 0; i < source.count(); ++i) shown << source.record(i).value_or(CertificateRecord());
             shownLayout = layout;
             rowsWhileOpen = dm.TVascor.rowCount();
         });
@@ -95,7 +97,8 @@ TEST_F(PrintCommand, ABrokenTemplateIsReportedAndTheBuiltInLayoutPrints) {
     EXPECT_EQ(previews, 1);
     EXPECT_EQ(shownLayout, builtinCertificateLayout());
     ASSERT_EQ(messages.texts().size(), 1);
-    EXPECT_EQ(messages.texts()[0], brokenTemplateMessage(file.fileName()));
+    EXPECT_EQ(messages.texts()[0], QStringLiteral("فايل قالب شناسنامه خوانده نشد؛ شناسنامه با قالب خود برنامه چاپ مي شود.\n") +
+                                       file.fileName());
     EXPECT_EQ(dm.TVascor.id(), ids[2]);
     EXPECT_EQ(dm.TVascor.rowCount(), 4);
 }
@@ -111,32 +114,102 @@ TEST_F(PrintCommand, ATemplateBesideTheProgramIsUsed) {
     EXPECT_EQ(shownLayout, own);
 }
 
-TEST_F(PrintCommand, AnEmptyListShowsNoPreview) {
-    dm.TVascor.setFilter(col("كد گله"), QStringLiteral("999"));
-    dm.TVascor.setFiltered(true);
-    ASSERT_EQ(dm.TVascor.rowCount(), 0);
+QStringList registrations(const QList<CertificateRecord>& records) {
+    QStringList out;
+    for (const CertificateRecord& r : records) out << r.value(col("شماره ثبت"));
+    return out;
+}
+
+TEST_F(PrintCommand, AnEmptyListSaysThereIsNothingToPrint) {
+    const std::function<void(TDM&)> commands[] = {
+        [](TDM& d) { printCurrentCertificate(nullptr, d); },
+        [](TDM& d) { printCertificateBatch(nullptr, d, {}, QStringLiteral("999")); },
+    };
+    for (const auto& command : commands) {
+        dm.TVascor.setFilter(col("كد گله"), QStringLiteral("999"));
+        dm.TVascor.setFiltered(true);
+        ASSERT_EQ(dm.TVascor.rowCount(), 0);
+        test::MessageRecorder messages;
+        command(dm);
+        EXPECT_EQ(previews, 0);
+        EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("ركوردي براي چاپ وجود ندارد.")});
+        dm.TVascor.setFiltered(false);
+    }
+}
+
+TEST_F(PrintCommand, BatchPrintsTheChosenRowsOrTheHerdInIdOrderAndLeavesTheListAlone) {
+    struct Case {
+        const char* what;
+        QList<qint64> chosen;
+        std::optional<QString> herd;
+        QStringList pages;
+    };
+    const Case cases[] = {
+        {"rows chosen, out of order", {ids[3], ids[0], ids[2]}, QStringLiteral("20"), {"REG1", "REG3", "REG4"}},
+        {"one row chosen: its herd", {ids[1]}, QStringLiteral("20"), {"REG2", "REG4"}},
+        {"nothing chosen, herd 10", {}, QStringLiteral("10"), {"REG1", "REG3"}},
+        {"nothing chosen, every herd", {}, std::nullopt, {"REG1", "REG2", "REG3", "REG4"}},
+    };
+    RecordTable& t = dm.TVascor;
+    ASSERT_TRUE(t.setFilter(col("كد گله"), QStringLiteral("20")));
+    t.setFiltered(true);
+    ASSERT_TRUE(t.setCurrentRow(1));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::MessageRecorder messages;
+        printCertificateBatch(nullptr, dm, c.chosen, c.herd);
+        EXPECT_EQ(registrations(shown), c.pages);
+        EXPECT_EQ(shown.value(0).pictures.size(), 3);
+        EXPECT_TRUE(messages.boxes().isEmpty());
+        // The list keeps its herd and its current record.
+        EXPECT_TRUE(t.isFiltered());
+        EXPECT_EQ(t.rowCount(), 2);
+        EXPECT_EQ(t.id(), ids[3]);
+    }
+}
+
+TEST_F(PrintCommand, ALayoutOfTheOldReportEngineIsReportedOncePerRun) {
+    QFile file(dir.filePath(QStringLiteral("Center.Fr3")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // Well-formed XML of another kind, as the report engine used before wrote its layouts.
+    file.write("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<report version=\"4\"><page/></report>");
+    file.close();
     test::MessageRecorder messages;
     printCurrentCertificate(nullptr, dm);
-    EXPECT_EQ(previews, 0);
-    EXPECT_FALSE(dm.TVascor.isFiltered());
-    EXPECT_EQ(dm.TVascor.rowCount(), 4);
+    printCertificateBatch(nullptr, dm, {}, std::nullopt);
+    printCurrentCertificate(nullptr, dm);
+    EXPECT_EQ(previews, 3);
+    EXPECT_EQ(shownLayout, builtinCertificateLayout());
+    EXPECT_EQ(messages.texts(),
+              QStringList{QStringLiteral("فايل قالب شناسنامه زير قالب اين برنامه نيست (شايد از برنامه قبلي مانده است)؛ "
+                                         "شناسنامه ها با قالب خود برنامه چاپ مي شوند.\n") +
+                          file.fileName()});
 }
 
 TEST_F(PrintCommand, ThePrinterGetsOnePageAtTrueSizePerRecord) {
-    // The preview's printer, printing to a PDF file instead of paper.
+    // A printer of the print dialog's "print to file" kind, so the job lands where it is read back.
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     const QString pdf = dir.filePath(QStringLiteral("printed.pdf"));
     printer.setOutputFileName(pdf);
     printer.setFullPage(true);
     printer.setPageSize(QPageSize(QPageSize::Letter));
-    printCertificates(printer, builtinCertificateLayout(), {sample::realisticRecord(), CertificateRecord()});
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    ASSERT_TRUE(info.waitForFinished(30000));
-    const QString out = QString::fromUtf8(info.readAllStandardOutput());
-    EXPECT_TRUE(out.contains(QLatin1String("Pages:           2"))) << out.toStdString();
-    EXPECT_TRUE(out.contains(QLatin1String("612 x 792 pts (letter)"))) << out.toStdString();
+    CertificateList source({sample::realisticRecord(), CertificateRecord(), CertificateRecord()});
+    ASSERT_EQ(printCertificates(printer, builtinCertificateLayout(), source, {}), PrintOutcome::Done);
+    // Pages the print dialog chose narrow the job.
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(2, 3);
+    const QString part = dir.filePath(QStringLiteral("part.pdf"));
+    printer.setOutputFileName(part);
+    ASSERT_EQ(printCertificates(printer, builtinCertificateLayout(), source, {}), PrintOutcome::Done);
+    for (const auto& [file, pages] : {std::pair{pdf, 3}, std::pair{part, 2}}) {
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {file});
+        ASSERT_TRUE(info.waitForFinished(30000));
+        const QString out = QString::fromUtf8(info.readAllStandardOutput());
+        EXPECT_TRUE(out.contains(QStringLiteral("Pages:           %1").arg(pages))) << out.toStdString();
+        EXPECT_TRUE(out.contains(QLatin1String("612 x 792 pts (letter)"))) << out.toStdString();
+    }
 }
 
 }  // namespace
