@@ -1,11 +1,13 @@
 // Certificates through zartav-cli into real PDF files, read back with poppler's tools.
 #include "certificate_fixture.h"
 #include "print/certificate_layout.h"
+#include "print/certificate_pdf.h"
 #include "print/certificate_template.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <algorithm>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -186,6 +188,163 @@ TEST_F(CertificatePdf, EmptyColumnsPrintEmptyCells) {
     }
     const Outcome images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
     EXPECT_FALSE(images.out.contains(QLatin1String("image")) && images.out.count('\n') > 2);
+}
+
+// The words of the page inside `cell`, left to right, run together.
+QString lineIn(const QList<Word>& found, const QRectF& cell) {
+    QList<Word> inside;
+    for (const Word& w : found)
+        if (cell.contains(w.mm.center())) inside << w;
+    std::sort(inside.begin(), inside.end(), [](const Word& a, const Word& b) { return a.mm.left() < b.mm.left(); });
+    QString line;
+    for (const Word& w : inside) line += w.text;
+    return line;
+}
+
+const Element* textElement(const CertificateLayout& layout, const QString& text, double y) {
+    for (const Element& e : layout.elements)
+        if (e.kind == ElementKind::Text && e.text == text && qFuzzyCompare(e.rect.y(), y)) return &e;
+    return nullptr;
+}
+
+TEST_F(CertificatePdf, MixedTextsReadInTheOrderTheyAreWritten) {
+    const QString pdf = path("order.pdf");
+    ASSERT_EQ(cli({"certificate", "--db", db, "--id", QString::number(ids[0]), "--pdf", pdf}).exitCode, 0);
+    const QList<Word> found = words(pdf);
+    const CertificateLayout layout = builtinCertificateLayout();
+    const QString signature = layout.elements.last().text;
+    // Each text, and its Latin pieces as they must follow each other from left to right.
+    const struct {
+        QString text;
+        double y;
+        QStringList leftToRight;
+    } cases[] = {
+        {QStringLiteral("HF%"), 57, {"H", "F", "%"}},
+        {QStringLiteral("HF %"), 87, {"H", "F", "%"}},
+        {QStringLiteral("HF%"), 102, {"H", "F", "%"}},
+        {QStringLiteral("redaz oviv azodeze"), 1, {"redaz", "oviv", "azodeze"}},
+        {QStringLiteral("zida dovez ovev adi vazo"), 17, {"zida", "dovez", "ovev", "adi", "vazo"}},
+        {QStringLiteral("صدرور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"), 238,
+         {"rarudev", "erad", "evud", "ozorudiz", "eveza", "rivav"}},
+        // Read right to left: the date after "تاريخ صدور", the Latin words last, at the left end.
+        {signature, 246, {"zida", "dovez", "ovev", "adi", "vazo", "1403/03/01"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const Element* e = textElement(layout, c.text, c.y);
+        ASSERT_NE(e, nullptr);
+        const QString line = lineIn(found, onPaper(*e, layout.page).adjusted(-5, 0, 5, 0));
+        qsizetype at = -1;
+        for (const QString& piece : c.leftToRight) {
+            const qsizetype next = line.indexOf(piece, at + 1);
+            EXPECT_GT(next, at) << piece.toStdString() << " in " << line.toStdString();
+            at = next;
+        }
+    }
+}
+
+TEST_F(CertificatePdf, CaptionsThatFitPrintAtTheirSizeAndOverlongValuesKeepTheirBeginning) {
+    // A value of Latin pieces reads from the left; one with Farsi in it, from the right. Both
+    // are far too long for their cells even at the smallest size.
+    CertificateRecord record = sample::realisticRecord();
+    record.values[col("كد استان")] = QStringLiteral("T1 T2 T3 T4 T5 T6 T7 T8 T9 T10 T11 T12");
+    record.values[col("كد گله")] = QStringLiteral("T1 گاو T2 گاو T3 گاو T4 گاو T5 گاو T12");
+    const QString db2 = path("long.db");
+    const QList<qint64> longIds = sample::writeDatabase(db2, {record});
+    ASSERT_EQ(longIds.size(), 1);
+    const QString pdf = path("long.pdf");
+    ASSERT_EQ(cli({"certificate", "--db", db2, "--all", "--pdf", pdf}).exitCode, 0);
+    const QList<Word> found = words(pdf);
+    const CertificateLayout layout = builtinCertificateLayout();
+    for (const auto& [column, startsAtRight] : {std::pair{"كد استان", false}, std::pair{"كد گله", true}}) {
+        SCOPED_TRACE(column);
+        const Element* cell = nullptr;
+        for (const Element& e : layout.elements)
+            if (e.kind == ElementKind::Field && e.column == col(column)) cell = &e;
+        ASSERT_NE(cell, nullptr);
+        const QRectF onPage = onPaper(*cell, layout.page);
+        QRectF first, last;
+        for (const Word& w : found) {
+            if (!QRectF(onPage.left() - 40, onPage.top(), onPage.width() + 80, onPage.height()).contains(w.mm.center()))
+                continue;
+            if (w.text == QLatin1String("T1")) first = w.mm;
+            if (w.text == QLatin1String("T12")) last = w.mm;
+        }
+        EXPECT_TRUE(onPage.contains(first)) << first.left() << " not in " << onPage.left() << ".." << onPage.right();
+        // It starts at its own edge, and its end is the part that is cut.
+        EXPECT_LT(startsAtRight ? onPage.right() - first.right() : first.left() - onPage.left(), 1.0);
+        EXPECT_FALSE(onPage.intersects(last));
+    }
+
+    // Every caption that fits its box at 10 pt prints at 10 pt: its words are as tall as those of
+    // a short one.
+    const Element* reference = textElement(layout, QStringLiteral("بدن"), 56.5);
+    ASSERT_NE(reference, nullptr);
+    const double height = [&] {
+        for (const Word& w : found)
+            if (onPaper(*reference, layout.page).contains(w.mm.center())) return w.mm.height();
+        return 0.0;
+    }();
+    ASSERT_GT(height, 0);
+    for (const char* caption : {"كد استان", "نام استان", "كد گله", "نام گاوداري", "نام شهرستان", "شماره گل",
+                                "نام گوساله", "تاريخ تولد", "جنس گوساله", "ثبت خارجي", "دوره زايش", "رنگ لكه ها"}) {
+        for (const Element& e : layout.elements) {
+            if (e.kind != ElementKind::Text || e.text != col(caption)) continue;
+            for (const Word& w : found) {
+                if (!onPaper(e, layout.page).contains(w.mm.center())) continue;
+                EXPECT_NEAR(w.mm.height(), height, 0.01) << caption;
+            }
+        }
+    }
+}
+
+TEST_F(CertificatePdf, ChosenIdsPrintInIdOrderAndAMissingOneLeavesNoFile) {
+    const QString pdf = path("ids.pdf");
+    const QString list = QStringLiteral("%1,%2").arg(ids[2]).arg(ids[0]);
+    const Outcome r = cli({"certificate", "--db", db, "--ids", list, "--pdf", pdf});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // Standard error is not a terminal here: no progress line.
+    EXPECT_FALSE(r.err.contains(QLatin1String("certificate 1 of"))) << r.err.toStdString();
+    const Outcome text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    EXPECT_LT(text.out.indexOf(QLatin1String("IR9812345678")), text.out.indexOf(QLatin1String("IR0000000002")));
+    EXPECT_EQ(text.out.count(QLatin1Char('\f')), 2);
+
+    const QString none = path("missing.pdf");
+    const Outcome missing = cli({"certificate", "--db", db, "--ids", list + QStringLiteral(",9999"), "--pdf", none});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains(QLatin1String("9999"))) << missing.err.toStdString();
+    EXPECT_EQ(cli({"certificate", "--db", db, "--ids", "3,x", "--pdf", none}).exitCode, 2);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.pdf*")}, QDir::Files), QStringList{"ids.pdf"});
+}
+
+TEST(CertificatePdfFile, AStoppedOrFailedBatchLeavesNoFileAndAnOlderOneAsItWas) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("herd.pdf"));
+    QFile older(pdf);
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+    older.write("an older file");
+    older.close();
+    CertificateList source({sample::realisticRecord(), CertificateRecord(), CertificateRecord(), CertificateRecord()});
+    const CertificateLayout layout = builtinCertificateLayout();
+    PageRun stopped;
+    int told = 0;
+    stopped.progress = [&](int done, int total) {
+        ++told;
+        EXPECT_EQ(total, 4);
+        return done < 2;
+    };
+    EXPECT_EQ(writeCertificatesPdf(pdf, layout, source, stopped), PrintOutcome::Cancelled);
+    EXPECT_EQ(told, 2);
+    QString error;
+    EXPECT_EQ(writeCertificatesPdf(dir.filePath(QStringLiteral("no folder/herd.pdf")), layout, source, {}, &error),
+              PrintOutcome::Failed);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"herd.pdf"});
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    EXPECT_EQ(older.readAll(), QByteArray("an older file"));
+    older.close();
+    EXPECT_EQ(writeCertificatesPdf(pdf, layout, source, {}), PrintOutcome::Done);
+    EXPECT_EQ(run(QStringLiteral("pdfinfo"), {pdf}).out.contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n"))), true);
 }
 
 TEST_F(CertificatePdf, TemplateCommandWritesALayoutTheProgramReadsBack) {

@@ -83,12 +83,50 @@ TEST(CertificateTemplate, UnusableFilesAreRefused) {
         "<certificate-layout version=\"1\"><picture x=\"1\" y=\"1\" w=\"1\" h=\"1\"/></certificate-layout>",
         "<certificate-layout version=\"1\"><page width=\"0\"/><rect x=\"1\" y=\"1\" w=\"1\" h=\"1\"/></certificate-layout>",
         "<certificate-layout version=\"1\"><page frame=\"maybe\"/><rect x=\"1\" y=\"1\" w=\"1\" h=\"1\"/></certificate-layout>",
+        "<certificate-layout version=\"1\"><page width=\"5000\" height=\"5000\"/><rect x=\"1\" y=\"1\" w=\"1\" h=\"1\"/></certificate-layout>",
+        "<certificate-layout version=\"1\"><page band-height=\"400\"/><rect x=\"1\" y=\"1\" w=\"1\" h=\"1\"/></certificate-layout>",
     };
     for (const char* xml : cases) {
         QString error;
         EXPECT_FALSE(parseCertificateLayout(QByteArray(xml), &error).has_value()) << xml;
         EXPECT_FALSE(error.isEmpty()) << xml;
     }
+}
+
+TEST(CertificateTemplate, FilesTheUserCanPutRightSayWhatIsWrong) {
+    QTemporaryDir dir;
+    const QString head = QStringLiteral("<certificate-layout version=\"1\">\n");
+    const struct {
+        const char* what;
+        QString body;
+        TemplateStatus status;
+        QString reason;
+    } cases[] = {
+        {"one blank where the column has two",
+         QStringLiteral("<field x=\"1\" y=\"1\" w=\"9\" h=\"5\" column=\"نوع تلقيح 1\"/>"), TemplateStatus::Broken,
+         QStringLiteral("ستون «نوع تلقيح 1» در جدول شناسنامه ها نيست.")},
+        {"a reference in a text", QStringLiteral("<text x=\"1\" y=\"1\" w=\"9\" h=\"5\">تاريخ [frxDBDataset1.\"تاريخ\"]</text>"),
+         TemplateStatus::Broken, QStringLiteral("ستون «تاريخ» در جدول شناسنامه ها نيست.")},
+        {"a picture of a text column", QStringLiteral("<picture x=\"1\" y=\"1\" w=\"9\" h=\"5\" column=\"نام\"/>"),
+         TemplateStatus::Broken, QStringLiteral("ستون «نام» عكس ندارد.")},
+        {"a box past the paper's right edge", QStringLiteral("<rect x=\"1\" y=\"1\" w=\"1\" h=\"1\"/>\n<rect x=\"150\" y=\"1\" w=\"90\" h=\"5\"/>"),
+         TemplateStatus::Broken, QStringLiteral("اندازه هاي سطر 3 فايل از صفحه بيرون مي زند.")},
+        {"a column in other letter case is the column", QStringLiteral("<field x=\"1\" y=\"1\" w=\"9\" h=\"5\" column=\"hfپدر\"/>"),
+         TemplateStatus::Loaded, QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const LoadedTemplate loaded = loadCertificateTemplate(writeFile(dir, (head + c.body + "\n</certificate-layout>").toUtf8()));
+        EXPECT_EQ(loaded.status, c.status) << loaded.error.toStdString();
+        EXPECT_EQ(loaded.farsiReason, c.reason);
+        if (c.status == TemplateStatus::Loaded) {
+            EXPECT_EQ(loaded.layout.elements.value(0).column, QStringLiteral("HFپدر"));
+        }
+    }
+    // Another program's XML is not ours at all; a file that is not XML is a broken one of ours.
+    EXPECT_EQ(loadCertificateTemplate(writeFile(dir, "<?xml version=\"1.0\"?><report><page/></report>")).status,
+              TemplateStatus::Foreign);
+    EXPECT_EQ(loadCertificateTemplate(writeFile(dir, "not xml at all")).status, TemplateStatus::Broken);
 }
 
 TEST(CertificateTemplate, PrintUsesTheBuiltInLayoutWhenTheFileIsMissingOrBroken) {

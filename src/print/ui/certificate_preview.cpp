@@ -13,7 +13,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
-#include <QLabel>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -82,15 +83,15 @@ CertificatePreview::CertificatePreview(const CertificateLayout& layout, Certific
     });
     bar->addSeparator();
 
-    bar->addAction(QStringLiteral("بزرگ نمايي"), this, [this] { setZoomFactor(zoomFactor() * 1.25); })
-        ->setShortcut(QKeySequence::ZoomIn);
-    bar->addAction(QStringLiteral("كوچك نمايي"), this, [this] { setZoomFactor(zoomFactor() / 1.25); })
-        ->setShortcut(QKeySequence::ZoomOut);
-    zoomLabel_ = new QLabel(bar);
-    zoomLabel_->setMinimumWidth(48);
-    zoomLabel_->setAlignment(Qt::AlignCenter);
-    bar->addWidget(zoomLabel_);
-    bar->addAction(QStringLiteral("اندازه واقعي"), this, [this] { setZoomFactor(1.0); });
+    auto zoomButton = [&](const QString& text, const QString& tip, const QKeySequence& key, double by) {
+        QAction* a = bar->addAction(text, this, [this, by] { setZoomFactor(by == 1 ? 1.0 : zoomFactor() * by); });
+        a->setToolTip(tip);
+        a->setShortcut(key);
+        return a;
+    };
+    zoomButton(QStringLiteral("+"), QStringLiteral("بزرگ نمايي"), QKeySequence::ZoomIn, 1.25);
+    zoomAction_ = zoomButton(QStringLiteral("100%"), QStringLiteral("اندازه واقعي"), QKeySequence(), 1);
+    zoomButton(QStringLiteral("-"), QStringLiteral("كوچك نمايي"), QKeySequence::ZoomOut, 0.8);
     bar->addAction(QStringLiteral("پهناي صفحه"), view_, &CertificatePageView::fitWidth);
     bar->addAction(QStringLiteral("تمام صفحه"), view_, &CertificatePageView::fitPage);
     bar->addSeparator();
@@ -104,8 +105,6 @@ CertificatePreview::CertificatePreview(const CertificateLayout& layout, Certific
     bar->addWidget(pageBox_);
     bar->addAction(QStringLiteral("بعدي"), this, [this] { setCurrentPage(currentPage() + 1); });
     bar->addAction(QStringLiteral("آخرين"), this, [this] { setCurrentPage(pageCount()); });
-    bar->addSeparator();
-    bar->addAction(QStringLiteral("بستن"), this, &QDialog::reject);
 
     connect(pageBox_, &QSpinBox::valueChanged, view_, &CertificatePageView::setCurrentPage);
     connect(view_, &CertificatePageView::currentPageChanged, this, [this](int page) {
@@ -113,15 +112,17 @@ CertificatePreview::CertificatePreview(const CertificateLayout& layout, Certific
         pageBox_->setValue(page);
     });
     connect(view_, &CertificatePageView::zoomChanged, this,
-            [this](double factor) { zoomLabel_->setText(QStringLiteral("%1%").arg(qRound(factor * 100))); });
-    zoomLabel_->setText(QStringLiteral("100%"));
+            [this](double factor) { zoomAction_->setText(QStringLiteral("%1%").arg(qRound(factor * 100))); });
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(bar);
     column->addWidget(view_, 1);
-    resize(900, 1000);
+    // Room for a whole page at true size where the screen has it.
+    const QSize wanted(view_->logicalDpiX() / 25.4 * layout_.page.width + 60, 1100);
+    const QRect screen = (parent ? parent->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    resize(wanted.boundedTo(screen.size()));
 }
 
 CertificatePreview::~CertificatePreview() = default;

@@ -17,7 +17,6 @@
 #include <optional>
 
 class QAction;
-class QLabel;
 class QPrinter;
 class QProgressDialog;
 class QSpinBox;
@@ -69,7 +68,7 @@ private:
     std::unique_ptr<QPrinter> printer_;
     CertificatePageView* view_ = nullptr;
     QSpinBox* pageBox_ = nullptr;
-    QLabel* zoomLabel_ = nullptr;
+    QAction* zoomAction_ = nullptr;  // shows the zoom, and goes back to true size
 };
 
 // Shows the preview modally; returns when it is closed.

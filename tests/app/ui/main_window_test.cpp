@@ -353,6 +353,55 @@ TEST_F(MainWindowTest, ListSelectionIsTheCurrentRecord) {
     form->hide();
 }
 
+TEST_F(MainWindowTest, SeveralRowsMayBeChosenWhileTheClickedOneIsTheCurrentRecord) {
+    create();
+    form->resize(900, 700);
+    form->show();
+    ASSERT_TRUE(dm->TVascor.isOpen());
+    for (const char* herd : {"7", "8", "7", "8", "7"}) addRecord(QString::fromLatin1(herd));
+    QList<qint64> ids;
+    for (int row = 0; row < 5; ++row) ids << dm->TVascor.idAt(row);
+    QAbstractItemModel* model = form->DBGrid1->model();
+    auto click = [&](int row, Qt::KeyboardModifiers keys) {
+        const QRect cell = form->DBGrid1->visualRect(model->index(row, 3));
+        QTest::mouseClick(form->DBGrid1->viewport(), Qt::LeftButton, keys, cell.center());
+    };
+    const struct {
+        int row;
+        Qt::KeyboardModifiers keys;
+        QList<int> chosen;
+    } clicks[] = {
+        {3, Qt::NoModifier, {3}},
+        {1, Qt::ControlModifier, {1, 3}},
+        {4, Qt::ControlModifier, {1, 3, 4}},
+        {3, Qt::ControlModifier, {1, 4}},  // a second Ctrl click takes a row out again
+        {1, Qt::NoModifier, {1}},
+        {3, Qt::ShiftModifier, {1, 2, 3}},
+        {2, Qt::NoModifier, {2}},
+    };
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.row);
+        click(c.row, c.keys);
+        QList<qint64> expected;
+        for (int row : c.chosen) expected << ids[row];
+        EXPECT_EQ(form->chosenRecordIds(), expected);
+        EXPECT_EQ(dm->TVascor.currentRow(), c.row);
+    }
+    // The batch print's herd is the chosen tab's; "همه" has none.
+    EXPECT_EQ(form->chosenHerd(), std::nullopt);
+    form->FillTabIt();
+    form->TabControl1->setCurrentIndex(tabs().indexOf("8"));
+    EXPECT_EQ(form->chosenHerd(), std::optional<QString>("8"));
+    // Print answers Ctrl+P wherever the focus is in the window.
+    int printed = 0;
+    form->PrintCommand = [&] { ++printed; };
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form->DBGrid1, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(printed, 1);
+    form->hide();
+}
+
 TEST_F(MainWindowTest, RecordListColumnsTitlesWidthsAndColours) {
     create();
     ASSERT_TRUE(form->FormShow());

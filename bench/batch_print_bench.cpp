@@ -1,0 +1,111 @@
+// Batch certificates: zartav-cli writes the certificates of 100 and of 1,000 records, each with
+// three photos of the size the program stores (1600 x 1200), into one PDF. Pages per second of
+// the 1,000, and the peak resident memory of both runs, as the kernel reports it for the process:
+// the two peaks must be alike, whatever the count.
+#include "bar.h"
+#include "support/data_generator.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using zartav::bench::printBar;
+
+constexpr double kPagesPerSecond = 25;
+constexpr double kBoundMb = 250;
+constexpr double kSamePeak = 1.15;  // the larger run's peak may be this much above the smaller's
+
+struct Run {
+    bool ok = false;
+    double seconds = 0;
+    double peakMb = 0;
+};
+
+// Runs the command line tool once; its own peak resident size comes from wait4().
+Run runCli(const QStringList& args) {
+    QList<QByteArray> bytes{QByteArray(ZARTAV_CLI_PROGRAM)};
+    for (const QString& a : args) bytes << a.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes) argv.push_back(b.data());
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return {};
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return {};
+    Run run;
+    run.seconds = timer.nsecsElapsed() / 1e9;
+    run.peakMb = usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QString name = QStringLiteral("batch certificates, 1,000 records with three photos each");
+    const QString memoryName = QStringLiteral("batch certificates, peak memory of 100 against 1,000 records");
+    // A shorter run for trying the benchmark out: ZARTAV_BENCH_BATCH_RECORDS=200.
+    const int records = qEnvironmentVariableIntValue("ZARTAV_BENCH_BATCH_RECORDS") > 100
+                            ? qEnvironmentVariableIntValue("ZARTAV_BENCH_BATCH_RECORDS")
+                            : 1000;
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("Data.db"));
+    zartav::bench::GeneratorOptions options;
+    options.records = records;
+    options.herds = 10;
+    options.photos = true;
+    options.photoWidth = 1600;
+    options.photoHeight = 1200;
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    if (!dir.isValid() || !zartav::bench::generateData(db, options, &error)) {
+        std::fprintf(stderr, "batch_print_bench: cannot generate %s: %s\n", qPrintable(db), qPrintable(error));
+        printBar(name, QStringLiteral("no data"), QStringLiteral("-"), QStringLiteral("-"), false);
+        return 1;
+    }
+    std::printf("generated %d records (%.1f GB) in %.0f s\n", records, QFileInfo(db).size() / 1e9,
+                timer.elapsed() / 1000.0);
+    std::fflush(stdout);
+
+    QStringList first100;
+    for (int id = 1; id <= 100; ++id) first100 << QString::number(id);
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    const Run small = runCli({"certificate", "--db", db, "--ids", first100.join(','), "--pdf", pdf});
+    const Run large = runCli({"certificate", "--db", db, "--all", "--pdf", pdf});
+    if (!small.ok || !large.ok) {
+        printBar(name, QStringLiteral("zartav-cli failed"), QStringLiteral("-"), QStringLiteral("-"), false);
+        return 1;
+    }
+    const double pace = records / large.seconds;
+    printBar(name,
+             QStringLiteral("%1 pages/s (%2 pages in %3 s), peak RSS %4 MB")
+                 .arg(pace, 0, 'f', 1)
+                 .arg(records)
+                 .arg(large.seconds, 0, 'f', 1)
+                 .arg(large.peakMb, 0, 'f', 0),
+             QStringLiteral("bound %1 pages/s, %2 MB").arg(kPagesPerSecond).arg(kBoundMb),
+             QStringLiteral("%1 of the pace").arg(pace / kPagesPerSecond, 0, 'f', 2),
+             pace >= kPagesPerSecond && large.peakMb <= kBoundMb);
+    const double ratio = large.peakMb / small.peakMb;
+    printBar(memoryName, QStringLiteral("%1 records: %2 MB").arg(records).arg(large.peakMb, 0, 'f', 0),
+             QStringLiteral("100 records: %1 MB").arg(small.peakMb, 0, 'f', 0),
+             QStringLiteral("%1 (bound %2)").arg(ratio, 0, 'f', 2).arg(kSamePeak), ratio <= kSamePeak);
+    return 0;
+}
