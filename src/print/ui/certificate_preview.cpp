@@ -96,7 +96,7 @@ CertificatePreview::CertificatePreview(const CertificateLayout& layout, Certific
     bar->addAction(QStringLiteral("تمام صفحه"), view_, &CertificatePageView::fitPage);
     bar->addSeparator();
 
-    bar->addAction(QStringLiteral("اولين"), this, [this] { setCurrentPage(1); });
+    bar->addAction(QStringLiteral("اولين"), this, [this] { setCurrentPage(1); })->setShortcut(QKeySequence::MoveToStartOfDocument);
     bar->addAction(QStringLiteral("قبلي"), this, [this] { setCurrentPage(currentPage() - 1); });
     pageBox_ = new QSpinBox(bar);
     pageBox_->setRange(1, std::max(1, pageCount()));
@@ -104,7 +104,8 @@ CertificatePreview::CertificatePreview(const CertificateLayout& layout, Certific
     pageBox_->setKeyboardTracking(false);
     bar->addWidget(pageBox_);
     bar->addAction(QStringLiteral("بعدي"), this, [this] { setCurrentPage(currentPage() + 1); });
-    bar->addAction(QStringLiteral("آخرين"), this, [this] { setCurrentPage(pageCount()); });
+    bar->addAction(QStringLiteral("آخرين"), this, [this] { setCurrentPage(pageCount()); })
+        ->setShortcut(QKeySequence::MoveToEndOfDocument);
 
     connect(pageBox_, &QSpinBox::valueChanged, view_, &CertificatePageView::setCurrentPage);
     connect(view_, &CertificatePageView::currentPageChanged, this, [this](int page) {
@@ -147,6 +148,7 @@ PageRun CertificatePreview::runWithProgress(int pages, std::unique_ptr<QProgress
     dialog->setAutoReset(false);
     run.progress = [window = dialog.get(), label](int done, int total) {
         window->setLabelText(label + QStringLiteral("\nصفحه %1 از %2").arg(done).arg(total));
+        window->setMaximum(total);  // the print dialog may have chosen fewer pages
         window->setValue(done);
         return !window->wasCanceled();
     };
