@@ -98,7 +98,7 @@ TEST_F(PrintCommand, ABrokenTemplateIsReportedAndTheBuiltInLayoutPrints) {
     EXPECT_EQ(shownLayout, builtinCertificateLayout());
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_EQ(messages.texts()[0], QStringLiteral("فايل قالب شناسنامه خوانده نشد؛ شناسنامه با قالب خود برنامه چاپ مي شود.\n") +
-                                       file.fileName());
+                                       QChar(0x2068) + file.fileName() + QChar(0x2069));
     EXPECT_EQ(dm.TVascor.id(), ids[2]);
     EXPECT_EQ(dm.TVascor.rowCount(), 4);
 }
@@ -183,7 +183,7 @@ TEST_F(PrintCommand, ALayoutOfTheOldReportEngineIsReportedOncePerRun) {
     EXPECT_EQ(messages.texts(),
               QStringList{QStringLiteral("فايل قالب شناسنامه زير قالب اين برنامه نيست (شايد از برنامه قبلي مانده است)؛ "
                                          "شناسنامه ها با قالب خود برنامه چاپ مي شوند.\n") +
-                          file.fileName()});
+                          QChar(0x2068) + file.fileName() + QChar(0x2069)});
 }
 
 TEST_F(PrintCommand, ThePrinterGetsOnePageAtTrueSizePerRecord) {
