@@ -5,7 +5,6 @@
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>

@@ -11,7 +11,6 @@
 #include "util/dialogs.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
