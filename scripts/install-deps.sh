@@ -11,7 +11,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   mdbtools-dev mdbtools
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  postgresql-15 postgresql-client-15 openssl iproute2
+  postgresql-15 postgresql-client-15 libpq-dev openssl iproute2
   xvfb xauth poppler-utils imagemagick file
   qt6-translations-l10n desktop-file-utils appstream help2man dpkg-dev
   fonts-farsiweb fonts-noto-core fonts-dejavu-core

@@ -113,6 +113,10 @@ inline constexpr std::array<const char*, 31> kCatalogueColumns = {
     "BP",
 };
 
+// The server keeps the catalogue's own order (the order its rows were written in) in a column
+// of its own; the file has its row numbers for that.
+inline constexpr const char* kServerCatalogueOrderColumn = "RowOrder";
+
 inline QString column(const char* name) { return QString::fromUtf8(name); }
 
 }  // namespace zartav::schema

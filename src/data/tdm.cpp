@@ -1,14 +1,17 @@
 #include "data/tdm.h"
 
+#include "data/server_link.h"
 #include "util/bidi_text.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
-#include <QSet>
 #include <QUrl>
 
 #include <atomic>
@@ -16,79 +19,20 @@
 namespace zartav {
 namespace {
 
-using schema::kRecordColumns;
 using schema::kCatalogueColumns;
-
-QString bracket(const QString& name) { return QLatin1Char('[') + name + QLatin1Char(']'); }
-QString bracket(const char* name) { return bracket(QString::fromUtf8(name)); }
+using schema::kRecordColumns;
 
 bool isPhotoColumn(int index) { return index >= schema::kFirstPhotoColumnIndex; }
 bool isTextColumn(int index) { return index >= 0 && index < schema::kListedColumnCount; }
-
-// The columns the entry form offers stored values for, and the herd code the tabs and the herd
-// filter use: each gets an index so DISTINCT and the filter never scan the table.
-constexpr std::array<const char*, 6> kIndexedColumns = {
-    "كد استان", "نام استان", "نام شهرستان", "نام گاوداري", "كد گله", "نام گوساله",
-};
-
-QString recordTableSql() {
-    QStringList parts;
-    for (int i = 0; i < int(kRecordColumns.size()); ++i) {
-        QString type;
-        if (i == schema::kIdColumnIndex) {
-            // AUTOINCREMENT: a deleted record's number is never handed out again.
-            type = QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
-        } else if (isPhotoColumn(i)) {
-            type = QStringLiteral("BLOB");
-        } else {
-            type = QStringLiteral("VARCHAR(%1)").arg(schema::kTextColumnSize);
-        }
-        parts << bracket(kRecordColumns[i]) + QLatin1Char(' ') + type;
-    }
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS [VaskorTemp] (%1)").arg(parts.join(", "));
-}
-
-QString catalogueTableSql() {
-    QStringList parts;
-    for (const char* name : kCatalogueColumns)
-        parts << bracket(name) + QStringLiteral(" VARCHAR(%1)").arg(schema::kTextColumnSize);
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS [DosSperm] (%1)").arg(parts.join(", "));
-}
-
-QStringList indexSql() {
-    QStringList statements;
-    for (int i = 0; i < int(kIndexedColumns.size()); ++i) {
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS [ix_VaskorTemp_%1] ON [VaskorTemp] (%2)")
-                          .arg(i + 1)
-                          .arg(bracket(kIndexedColumns[i]));
-    }
-    return statements;
-}
 
 QString connectionNameForNewConnection() {
     static std::atomic<int> counter{0};
     return QStringLiteral("zartav-data-%1").arg(++counter);
 }
 
-QString listedSelectList() {
-    QStringList columns{QStringLiteral("[ID]")};
-    for (int i = 0; i < schema::kListedColumnCount; ++i) columns << bracket(kRecordColumns[i]);
-    return columns.join(", ");
-}
-
 QString textOf(const QVariant& value) {
     if (!value.isValid() || value.isNull()) return {};
     return value.toString();
-}
-
-// Runs one statement; false with the engine's reason in `error`.
-bool run(QSqlDatabase& db, const QString& sql, QString* error) {
-    QSqlQuery query(db);
-    if (!query.exec(sql)) {
-        if (error) *error = query.lastError().text();
-        return false;
-    }
-    return true;
 }
 
 QColor groupColour(int column) {
@@ -99,28 +43,24 @@ QColor groupColour(int column) {
     return QColor(0xE8, 0xE8, 0xFF);                   // inseminations, calving, print
 }
 
-}  // namespace
+QString recordTable(const SqlDialect& d) { return d.quote(schema::kRecordTable); }
 
-bool createRecordSchema(QSqlDatabase& db, QString* error) {
-    if (!db.transaction()) {
-        if (error) *error = db.lastError().text();
-        return false;
-    }
-    QStringList statements{recordTableSql(), catalogueTableSql()};
-    statements << indexSql();
-    for (const QString& sql : statements) {
-        if (!run(db, sql, error)) {
-            db.rollback();
-            return false;
-        }
-    }
-    if (!db.commit()) {
-        if (error) *error = db.lastError().text();
-        db.rollback();
-        return false;
-    }
-    return true;
+// Runs `work`, which builds its statements afresh each time; when it fails because the link to
+// the server was lost, connects again and runs it once more. The file never loses its link.
+template <typename Work>
+auto withLink(Connection& connection, Work&& work) -> decltype(work()) {
+    if (connection.isLost()) connection.reconnect();
+    auto result = work();
+    if (!result && connection.isLost() && connection.reconnect()) result = work();
+    return result;
 }
+
+// How the store is named in messages: "the data file" or "the data server".
+QString storeNoun(const Connection& connection) {
+    return connection.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات");
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Connection
@@ -138,26 +78,54 @@ bool Connection::isOpen() const { return database().isOpen(); }
 
 void Connection::close() {
     readOnly_ = false;
+    if (watchTimer_) watchTimer_->stop();
     QSqlDatabase db = database();
     if (db.isValid() && db.isOpen()) db.close();
 }
 
 bool Connection::fail(const QString& technical) {
     technicalError_ = technical;
-    errorText_ = QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n"
-                                "اين فايل خراب است، قفل شده است، خواندني نيست "
-                                "يا فايل اطلاعات اين برنامه نيست.")
-                     .arg(isolatedPath(path_));
+    errorText_ = isServer() ? withEngineWords(QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد؛ سرور در دسترس نيست، "
+                                                             "اتصال را نپذيرفت يا اطلاعات اين برنامه را ندارد:\n%1")
+                                                  .arg(isolated(address_.display())),
+                                              technical)
+                            : QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n"
+                                             "اين فايل خراب است، قفل شده است، خواندني نيست "
+                                             "يا فايل اطلاعات اين برنامه نيست.")
+                                  .arg(isolatedPath(address_.filePath()));
     close();
     return false;
 }
 
-bool Connection::open(const QString& path) {
+bool Connection::open(const QString& address) {
+    QString why;
+    const std::optional<StoreAddress> parsed = StoreAddress::parse(address, &why);
+    if (!parsed) {
+        close();
+        address_ = StoreAddress::file(QString());
+        technicalError_ = why;
+        errorText_ = QStringLiteral("نشاني سرور اطلاعات درست نيست:\n%1").arg(why);
+        return false;
+    }
+    return open(*parsed);
+}
+
+bool Connection::open(const StoreAddress& address) {
     close();
-    path_ = path;
+    address_ = address;
     errorText_.clear();
     technicalError_.clear();
+    dataVersion_ = -1;
+    // A connection name keeps its driver: a store of the other engine needs a fresh one.
+    if (QSqlDatabase::contains(name_) && database().driverName() != dialect().driver()) QSqlDatabase::removeDatabase(name_);
+    const bool opened = address_.isServer() ? openServer() : openFile();
+    if (opened && watching_) startWatching();
+    return opened;
+}
 
+bool Connection::openFile() {
+    const QString path = address_.filePath();
+    catalogueOrder_ = SqlDialect::of(StoreEngine::File).catalogueOrder();
     const QFileInfo info(path);
     const bool existed = info.exists();
     if (existed && !info.isFile()) return fail(QStringLiteral("not a file"));
@@ -240,11 +208,175 @@ bool Connection::open(const QString& path) {
     return true;
 }
 
+bool Connection::openServer() {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return fail(QStringLiteral("the Qt PostgreSQL driver QPSQL is not installed"));
+    QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
+                                                    : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    QString why;
+    if (!server::configure(db, address_, &why)) return fail(why);
+    if (!db.open()) {
+        const QString refusal = db.lastError().text();
+        if (!address_.password().isEmpty() || !passwordPrompt_ || !server::wantsPassword(address_))
+            return fail(refusal);
+        const std::optional<QString> password =
+            passwordPrompt_(QStringLiteral("رمز عبور كاربر %1 براي سرور اطلاعات زير:\n%2")
+                                .arg(address_.user().isEmpty() ? qEnvironmentVariable("USER") : address_.user(),
+                                     address_.display()));
+        if (!password) return fail(refusal);
+        address_.setPassword(*password);
+        db.setPassword(*password);
+        if (!db.open()) {
+            address_.setPassword(QString());
+            db.setPassword(QString());
+            return fail(db.lastError().text());
+        }
+    }
+    return prepareServerDatabase(db);
+}
+
+bool Connection::prepareServerDatabase(QSqlDatabase& db) {
+    // What of ours the database holds, whether it holds anything else, and whether this
+    // connection may write.
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral(
+            "SELECT to_regclass('\"VaskorTemp\"') IS NOT NULL, to_regclass('\"DosSperm\"') IS NOT NULL, "
+            "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
+            "        AND attname = '%1' AND NOT attisdropped), "
+            "EXISTS (SELECT 1 FROM pg_trigger WHERE tgrelid = to_regclass('\"VaskorTemp\"') AND tgname = '%2'), "
+            "(SELECT count(*) FROM pg_index WHERE indrelid = to_regclass('\"VaskorTemp\"') AND NOT indisprimary), "
+            "(SELECT count(*) FROM pg_class WHERE relnamespace = to_regnamespace(current_schema()) "
+            "        AND relkind IN ('r', 'p', 'v', 'm', 'f')), "
+            "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off'")
+                        .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn),
+                             QString::fromLatin1(kRecordsChangedChannel))) ||
+        !query.next())
+        return fail(query.lastError().text());
+    const bool hasRecords = query.value(0).toBool();
+    const bool hasCatalogue = query.value(1).toBool();
+    const bool hasOrder = query.value(2).toBool();
+    const bool hasTrigger = query.value(3).toBool();
+    const int indexes = query.value(4).toInt();
+    const int relations = query.value(5).toInt();
+    const bool writable = query.value(6).toBool();
+    query.finish();
+
+    QString error;
+    if (!hasRecords) {
+        if (relations > (hasCatalogue ? 1 : 0))
+            return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
+        if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
+        if (!createRecordSchema(db, &error)) return fail(error);
+    } else if (!hasCatalogue || !hasOrder || !hasTrigger || indexes < 6) {
+        // Whatever a role that may not change the tables cannot add, the desk goes without.
+        createRecordSchema(db, &error);
+    }
+
+    if (!query.exec(QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = '\"VaskorTemp\"'::regclass "
+                                   "AND attnum > 0 AND NOT attisdropped")))
+        return fail(query.lastError().text());
+    QSet<QString> columns;
+    while (query.next()) columns.insert(query.value(0).toString());
+    for (const char* name : kRecordColumns) {
+        if (!columns.contains(QString::fromUtf8(name)))
+            return fail(QStringLiteral("VaskorTemp lacks the column %1").arg(QString::fromUtf8(name)));
+    }
+    if (!query.exec(QStringLiteral("SELECT has_table_privilege('\"VaskorTemp\"', 'INSERT') "
+                                   "AND has_table_privilege('\"VaskorTemp\"', 'UPDATE') "
+                                   "AND has_table_privilege('\"VaskorTemp\"', 'DELETE'), "
+                                   "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
+                                   "        AND attname = '%1' AND NOT attisdropped)")
+                        .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn))) ||
+        !query.next())
+        return fail(query.lastError().text());
+    readOnly_ = !writable || !query.value(0).toBool();
+    // A catalogue made by someone else without our order column is read in its stored order.
+    catalogueOrder_ = query.value(1).toBool() ? SqlDialect::of(StoreEngine::Server).catalogueOrder()
+                                              : QStringLiteral("ctid");
+    return true;
+}
+
+bool Connection::isLost() const { return isServer() && database().isValid() && server::isLost(database()); }
+
+bool Connection::reconnect() {
+    if (!isServer()) return isOpen();
+    QSqlDatabase db = database();
+    if (!db.isValid()) return false;
+    db.close();
+    if (!db.open()) {
+        technicalError_ = db.lastError().text();
+        return false;
+    }
+    if (watching_) {
+        startWatching();
+        // Whatever was saved while the link was down was never announced.
+        QMetaObject::invokeMethod(this, [this] { emit changedElsewhere(); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void Connection::watchChanges() {
+    if (watching_) return;
+    watching_ = true;
+    startWatching();
+}
+
+void Connection::startWatching() {
+    if (!isOpen()) return;
+    if (!watchTimer_) {
+        watchTimer_ = new QTimer(this);
+        connect(watchTimer_, &QTimer::timeout, this, [this] {
+            if (!isServer()) {
+                pollFile();
+            } else if (isLost()) {
+                // A desk that only looks on gets its link back too; reconnect() announces the
+                // changes it may have missed.
+                reconnect();
+            }
+        });
+        // Several other desks' saves in a burst make one refresh.
+        settleTimer_ = new QTimer(this);
+        settleTimer_->setSingleShot(true);
+        settleTimer_->setInterval(150);
+        connect(settleTimer_, &QTimer::timeout, this, &Connection::changedElsewhere);
+    }
+    if (isServer()) {
+        QSqlDriver* driver = database().driver();
+        if (!driver->property("zartavWatched").toBool()) {
+            driver->setProperty("zartavWatched", true);
+            connect(driver, &QSqlDriver::notification, this,
+                    [this](const QString&, QSqlDriver::NotificationSource source, const QVariant&) {
+                        if (source != QSqlDriver::SelfSource && !settleTimer_->isActive()) settleTimer_->start();
+                    });
+        }
+        driver->subscribeToNotification(QString::fromLatin1(kRecordsChangedChannel));
+        // The link is checked; a lost one is tried again after a pause, not on every tick.
+        watchTimer_->start(3000);
+    } else {
+        dataVersion_ = -1;
+        pollFile();
+        watchTimer_->start(500);
+    }
+}
+
+void Connection::pollFile() {
+    // The file's data version moves whenever another connection commits a change to it; the
+    // program's own saves leave it where it was.
+    QSqlQuery query(database());
+    if (!query.exec(QStringLiteral("PRAGMA data_version")) || !query.next()) return;
+    const qint64 version = query.value(0).toLongLong();
+    const bool changed = dataVersion_ >= 0 && version != dataVersion_;
+    dataVersion_ = version;
+    if (changed) emit changedElsewhere();
+}
+
 // ---------------------------------------------------------------------------------------------
 // RecordTable
 
 RecordTable::RecordTable(Connection& connection, QObject* parent)
-    : QObject(parent), connection_(connection) {}
+    : QObject(parent), connection_(connection) {
+    connect(&connection_, &Connection::changedElsewhere, this, &RecordTable::refresh);
+}
 
 RecordTable::~RecordTable() = default;
 
@@ -255,116 +387,227 @@ int RecordTable::columnIndex(const QString& column) {
     return -1;
 }
 
-bool RecordTable::failWith(const QString& text) {
+QString RecordTable::qualified(int column) const { return connection_.dialect().quote(kRecordColumns[column]); }
+
+bool RecordTable::failWith(const QString& text, SaveFailure failure) {
     errorText_ = text;
+    saveFailure_ = failure;
     return false;
 }
 
+bool RecordTable::readFailure(const QString& technical) const {
+    if (readFailing_) return false;
+    readFailing_ = true;
+    const QString text = QStringLiteral("اطلاعات از %1 زير خوانده نشد؛ فهرست همان است كه پيش از اين بود:\n%2\n%3")
+                             .arg(storeNoun(connection_), connection_.displayName(), technical);
+    // Told after the paint or command that met the failure, never inside it.
+    auto* self = const_cast<RecordTable*>(this);
+    QMetaObject::invokeMethod(self, [self, text] { emit self->readFailed(text); }, Qt::QueuedConnection);
+    return false;
+}
+
+void RecordTable::readSucceeded() const { readFailing_ = false; }
+
 bool RecordTable::open() {
+    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
     if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
     {
         QSqlQuery query(connection_.database());
-        if (!query.exec(QStringLiteral("SELECT 1 FROM [VaskorTemp] LIMIT 1")))
+        if (!query.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(recordTable(connection_.dialect()))))
             return failWith(query.lastError().text());
     }
     open_ = true;
-    state_ = RecordState::Browse;
-    invalidate();
-    emit rowsReset();
-    setCurrent(rowCount() > 0 ? 0 : -1);
+    readFailing_ = false;
+    if (!reload(filter_, 0, 0)) {
+        open_ = false;
+        return failWith(errorText_);
+    }
+    connection_.watchChanges();
     return true;
 }
 
-void RecordTable::close() {
-    if (!open_) return;
+bool RecordTable::close() {
+    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
+    if (!open_) return true;
     open_ = false;
-    state_ = RecordState::Browse;
-    buffer_.clear();
-    invalidate();
-    emit rowsReset();
-    setCurrent(-1);
-}
-
-void RecordTable::invalidate() {
-    rowCount_.reset();
+    count_ = 0;
     pages_.clear();
     pageOrder_.clear();
     pageLastId_.clear();
+    emit rowsReset();
+    setCurrent(-1, nullptr);
+    return true;
 }
 
-QString RecordTable::whereClause(const QString& extra) const {
+QString RecordTable::whereClause(const Filter& filter, const QString& extra) const {
     QStringList conditions;
-    if (filtered_ && filterColumn_ >= 0)
-        conditions << bracket(kRecordColumns[filterColumn_]) + QStringLiteral(" = :filter");
+    if (filter.on && filter.column >= 0) conditions << qualified(filter.column) + QStringLiteral(" = :filter");
     if (!extra.isEmpty()) conditions << extra;
     if (conditions.isEmpty()) return {};
     return QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
 }
 
-void RecordTable::bindFilter(QSqlQuery& query) const {
-    if (filtered_ && filterColumn_ >= 0) query.bindValue(QStringLiteral(":filter"), filterValue_);
+void RecordTable::bindFilter(QSqlQuery& query, const Filter& filter) const {
+    if (filter.on && filter.column >= 0) query.bindValue(QStringLiteral(":filter"), filter.value);
 }
 
-int RecordTable::rowCount() const {
-    if (!open_) return 0;
-    if (!rowCount_) {
+int RecordTable::rowCount() const { return open_ ? count_ : 0; }
+
+std::optional<int> RecordTable::countRows(const Filter& filter) const {
+    return withLink(connection_, [&]() -> std::optional<int> {
         QSqlQuery query(connection_.database());
-        query.prepare(QStringLiteral("SELECT COUNT(*) FROM [VaskorTemp]") + whereClause());
-        bindFilter(query);
-        rowCount_ = (query.exec() && query.next()) ? query.value(0).toInt() : 0;
-    }
-    return *rowCount_;
+        query.prepare(QStringLiteral("SELECT COUNT(*) FROM ") + recordTable(connection_.dialect()) + whereClause(filter));
+        bindFilter(query, filter);
+        if (!query.exec() || !query.next()) {
+            lastReadError_ = query.lastError().text();
+            return std::nullopt;
+        }
+        return query.value(0).toInt();
+    });
 }
 
-bool RecordTable::loadPage(int page) const {
-    // Seek from the last "ID" of the nearest page read before, so scrolling down page by page
-    // is a key lookup, not a walk from the first row.
-    int anchorPage = -1;
-    for (int p = page - 1; p >= 0 && p >= page - 64; --p) {
-        if (pageLastId_.contains(p)) {
-            anchorPage = p;
-            break;
+std::optional<RecordTable::Page> RecordTable::readPage(const Filter& filter, qint64 afterId, int skip) const {
+    const SqlDialect& d = connection_.dialect();
+    QStringList columns{qualified(schema::kIdColumnIndex)};
+    for (int i = 0; i < schema::kListedColumnCount; ++i) columns << qualified(i);
+    return withLink(connection_, [&]() -> std::optional<Page> {
+        QSqlQuery query(connection_.database());
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+                      recordTable(d) +
+                      whereClause(filter, afterId > 0 ? qualified(schema::kIdColumnIndex) + QStringLiteral(" > :after")
+                                                      : QString()) +
+                      QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
+                          .arg(qualified(schema::kIdColumnIndex))
+                          .arg(kPageSize)
+                          .arg(skip));
+        bindFilter(query, filter);
+        if (afterId > 0) query.bindValue(QStringLiteral(":after"), afterId);
+        if (!query.exec()) {
+            lastReadError_ = query.lastError().text();
+            return std::nullopt;
         }
-    }
-    const int skip = (page - anchorPage - 1) * kPageSize;
-    QSqlQuery query(connection_.database());
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + listedSelectList() + QStringLiteral(" FROM [VaskorTemp]") +
-                  whereClause(anchorPage >= 0 ? QStringLiteral("[ID] > :after") : QString()) +
-                  QStringLiteral(" ORDER BY [ID] LIMIT %1 OFFSET %2").arg(kPageSize).arg(skip));
-    bindFilter(query);
-    if (anchorPage >= 0) query.bindValue(QStringLiteral(":after"), pageLastId_.value(anchorPage));
-    if (!query.exec()) return false;
-    QVector<Row> rows;
-    rows.reserve(kPageSize);
-    while (query.next()) {
-        Row row;
-        row.id = query.value(0).toLongLong();
-        row.values.reserve(schema::kListedColumnCount);
-        for (int i = 0; i < schema::kListedColumnCount; ++i) row.values << textOf(query.value(i + 1));
-        rows << std::move(row);
-    }
-    if (!rows.isEmpty()) pageLastId_.insert(page, rows.last().id);
-    pages_.insert(page, std::move(rows));
-    pageOrder_.removeAll(page);
-    pageOrder_.append(page);
-    while (pageOrder_.size() > kMaxCachedPages) pages_.remove(pageOrder_.takeFirst());
-    return true;
+        Page rows;
+        rows.reserve(kPageSize);
+        while (query.next()) {
+            Row row;
+            row.id = query.value(0).toLongLong();
+            row.values.reserve(schema::kListedColumnCount);
+            for (int i = 0; i < schema::kListedColumnCount; ++i) row.values << textOf(query.value(i + 1));
+            rows << std::move(row);
+        }
+        if (query.lastError().isValid()) {
+            lastReadError_ = query.lastError().text();
+            return std::nullopt;
+        }
+        return rows;
+    });
+}
+
+std::optional<int> RecordTable::positionOf(const Filter& filter, qint64 id) const {
+    if (id <= 0) return -1;
+    const QString table = recordTable(connection_.dialect());
+    const QString idColumn = qualified(schema::kIdColumnIndex);
+    return withLink(connection_, [&]() -> std::optional<int> {
+        QSqlQuery query(connection_.database());
+        // One statement: whether the record is under the filter, and how many come before it.
+        query.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1%2), (SELECT COUNT(*) FROM %1%3)")
+                          .arg(table, whereClause(filter, idColumn + QStringLiteral(" = :id")),
+                               whereClause(filter, idColumn + QStringLiteral(" < :id"))));
+        bindFilter(query, filter);
+        query.bindValue(QStringLiteral(":id"), id);
+        if (!query.exec() || !query.next()) {
+            lastReadError_ = query.lastError().text();
+            return std::nullopt;
+        }
+        return query.value(0).toInt() > 0 ? query.value(1).toInt() : -1;
+    });
 }
 
 const RecordTable::Row* RecordTable::rowAt(int row) const {
-    if (!open_ || row < 0 || row >= rowCount()) return nullptr;
+    if (!open_ || row < 0 || row >= count_) return nullptr;
     const int page = row / kPageSize;
     auto it = pages_.find(page);
     if (it == pages_.end()) {
-        if (!loadPage(page)) return nullptr;
+        // Seek from the last "ID" of the nearest page read before, so scrolling down page by
+        // page is a key lookup, not a walk from the first row.
+        int anchorPage = -1;
+        for (int p = page - 1; p >= 0 && p >= page - 64; --p) {
+            if (pageLastId_.contains(p)) {
+                anchorPage = p;
+                break;
+            }
+        }
+        std::optional<Page> rows = readPage(filter_, anchorPage >= 0 ? pageLastId_.value(anchorPage) : 0,
+                                            (page - anchorPage - 1) * kPageSize);
+        if (!rows) {
+            readFailure(lastReadError_);
+            return nullptr;
+        }
+        readSucceeded();
+        const int first = page * kPageSize;
+        const bool shifted = rows->size() < std::min(kPageSize, count_ - first) ||
+                             (currentRow_ >= first && currentRow_ < first + rows->size() &&
+                              rows->at(currentRow_ - first).id != currentId_);
+        if (!rows->isEmpty()) pageLastId_.insert(page, rows->last().id);
+        it = pages_.insert(page, std::move(*rows));
+        pageOrder_.removeAll(page);
+        pageOrder_.append(page);
+        while (pageOrder_.size() > kMaxCachedPages) pages_.remove(pageOrder_.takeFirst());
         it = pages_.find(page);
+        // Rows were added or deleted elsewhere before this page: read them again soon, keeping
+        // the current record (the list may show a shifted page until then).
+        if (shifted) {
+            auto* self = const_cast<RecordTable*>(this);
+            QMetaObject::invokeMethod(self, &RecordTable::refresh, Qt::QueuedConnection);
+        }
     } else if (pageOrder_.last() != page) {
         pageOrder_.removeAll(page);
         pageOrder_.append(page);
     }
     const int offset = row % kPageSize;
     return offset < it->size() ? &(*it)[offset] : nullptr;
+}
+
+bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
+    // Everything the new view needs is read before anything shown is dropped: a store that
+    // cannot be read leaves the rows, the filter and the current record as they were.
+    const std::optional<int> count = countRows(filter);
+    auto unread = [this] {
+        errorText_ = lastReadError_;
+        return false;
+    };
+    if (!count) return unread();
+    int row = -1;
+    if (keepId > 0) {
+        const std::optional<int> position = positionOf(filter, keepId);
+        if (!position) return unread();
+        row = *position;
+    }
+    if (row < 0 && *count > 0) row = std::clamp(fallbackRow, 0, *count - 1);
+    std::optional<Page> firstPage;
+    if (row >= 0) {
+        firstPage = readPage(filter, 0, (row / kPageSize) * kPageSize);
+        if (!firstPage) return unread();
+    }
+    readSucceeded();
+    filter_ = filter;
+    count_ = *count;
+    pages_.clear();
+    pageOrder_.clear();
+    pageLastId_.clear();
+    const Row* current = nullptr;
+    if (firstPage) {
+        const int page = row / kPageSize;
+        if (!firstPage->isEmpty()) pageLastId_.insert(page, firstPage->last().id);
+        pages_.insert(page, std::move(*firstPage));
+        pageOrder_.append(page);
+        const Page& rows = pages_[page];
+        if (row % kPageSize < rows.size()) current = &rows[row % kPageSize];
+    }
+    emit rowsReset();
+    setCurrent(current ? row : -1, current);
+    return true;
 }
 
 QString RecordTable::listValue(int row, int column) const {
@@ -379,29 +622,23 @@ qint64 RecordTable::idAt(int row) const {
 }
 
 int RecordTable::rowOfId(qint64 id) const {
-    if (!open_ || id <= 0) return -1;
-    QSqlQuery exists(connection_.database());
-    exists.prepare(QStringLiteral("SELECT 1 FROM [VaskorTemp]") + whereClause(QStringLiteral("[ID] = :id")));
-    bindFilter(exists);
-    exists.bindValue(QStringLiteral(":id"), id);
-    if (!exists.exec() || !exists.next()) return -1;
-    QSqlQuery before(connection_.database());
-    before.prepare(QStringLiteral("SELECT COUNT(*) FROM [VaskorTemp]") + whereClause(QStringLiteral("[ID] < :id")));
-    bindFilter(before);
-    before.bindValue(QStringLiteral(":id"), id);
-    if (!before.exec() || !before.next()) return -1;
-    return before.value(0).toInt();
+    if (!open_) return -1;
+    return positionOf(filter_, id).value_or(-1);
 }
 
-void RecordTable::setCurrent(int row) {
-    currentRow_ = row;
-    currentId_ = row >= 0 ? idAt(row) : 0;
-    emit currentChanged(row);
+void RecordTable::setCurrent(int row, const Row* values) {
+    currentRow_ = values ? row : -1;
+    current_ = values ? *values : Row{};
+    currentId_ = current_.id;
+    emit currentChanged(currentRow_);
 }
 
 bool RecordTable::setCurrentRow(int row) {
     if (state_ != RecordState::Browse || row < 0 || row >= rowCount()) return false;
-    if (row != currentRow_) setCurrent(row);
+    if (row == currentRow_) return true;
+    const Row* values = rowAt(row);
+    if (!values) return false;
+    setCurrent(row, values);
     return true;
 }
 
@@ -410,23 +647,32 @@ bool RecordTable::first() { return setCurrentRow(0); }
 bool RecordTable::locate(const QString& column, const QVariant& value) {
     const int index = columnIndex(column);
     if (!open_ || index < 0 || isPhotoColumn(index) || state_ != RecordState::Browse) return false;
-    QSqlQuery query(connection_.database());
-    query.prepare(QStringLiteral("SELECT [ID] FROM [VaskorTemp]") +
-                  whereClause(bracket(kRecordColumns[index]) + QStringLiteral(" = :value")) +
-                  QStringLiteral(" ORDER BY [ID] LIMIT 1"));
-    bindFilter(query);
-    query.bindValue(QStringLiteral(":value"), value);
-    if (!query.exec()) return failWith(query.lastError().text());
-    if (!query.next()) return false;
-    const int row = rowOfId(query.value(0).toLongLong());
-    if (row < 0) return false;
-    setCurrent(row);
+    const std::optional<qint64> found = withLink(connection_, [&]() -> std::optional<qint64> {
+        QSqlQuery query(connection_.database());
+        query.prepare(QStringLiteral("SELECT %1 FROM %2").arg(qualified(schema::kIdColumnIndex), recordTable(connection_.dialect())) +
+                      whereClause(filter_, qualified(index) + QStringLiteral(" = :value")) +
+                      QStringLiteral(" ORDER BY %1 LIMIT 1").arg(qualified(schema::kIdColumnIndex)));
+        bindFilter(query, filter_);
+        query.bindValue(QStringLiteral(":value"), index == schema::kIdColumnIndex ? QVariant(value.toLongLong())
+                                                                                   : QVariant(value.toString()));
+        if (!query.exec()) {
+            lastReadError_ = query.lastError().text();
+            return std::nullopt;
+        }
+        return query.next() ? query.value(0).toLongLong() : 0;
+    });
+    if (!found) return failWith(lastReadError_);
+    if (*found <= 0) return false;
+    const int row = rowOfId(*found);
+    const Row* values = rowAt(row);
+    if (!values || values->id != *found) return false;
+    setCurrent(row, values);
     return true;
 }
 
 qint64 RecordTable::id() const {
     if (state_ == RecordState::Insert) return 0;
-    return currentRow_ >= 0 ? currentId_ : 0;
+    return currentId_;
 }
 
 QString RecordTable::value(const QString& column) const {
@@ -436,27 +682,25 @@ QString RecordTable::value(const QString& column) const {
         if (index == schema::kIdColumnIndex) return state_ == RecordState::Insert ? QString() : QString::number(currentId_);
         return textOf(buffer_.value(index));
     }
-    if (currentRow_ < 0) return {};
-    if (index == schema::kIdColumnIndex) return QString::number(currentId_);
-    return listValue(currentRow_, index);
-}
-
-QByteArray RecordTable::readPhoto(int column) const {
     if (currentId_ <= 0) return {};
-    QSqlQuery query(connection_.database());
-    query.prepare(QStringLiteral("SELECT %1 FROM [VaskorTemp] WHERE [ID] = :id").arg(bracket(kRecordColumns[column])));
-    query.bindValue(QStringLiteral(":id"), currentId_);
-    if (!query.exec() || !query.next()) return {};
-    return query.value(0).toByteArray();
+    if (index == schema::kIdColumnIndex) return QString::number(currentId_);
+    return current_.values.value(index);
 }
 
 QByteArray RecordTable::photo(const QString& column) const {
     const int index = columnIndex(column);
     if (!isPhotoColumn(index)) return {};
-    if (state_ == RecordState::Insert) return buffer_.value(index).toByteArray();
-    if (state_ == RecordState::Edit && modified_.value(index)) return buffer_.value(index).toByteArray();
-    if (currentRow_ < 0) return {};
-    return readPhoto(index);
+    if (state_ != RecordState::Browse) return buffer_.value(index).toByteArray();
+    if (currentId_ <= 0) return {};
+    return withLink(connection_, [&]() -> std::optional<QByteArray> {
+               QSqlQuery query(connection_.database());
+               query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = :id")
+                                 .arg(qualified(index), recordTable(connection_.dialect()), qualified(schema::kIdColumnIndex)));
+               query.bindValue(QStringLiteral(":id"), currentId_);
+               if (!query.exec()) return std::nullopt;
+               return query.next() ? query.value(0).toByteArray() : QByteArray();
+           })
+        .value_or(QByteArray());
 }
 
 bool RecordTable::setValue(const QString& column, const QString& text) {
@@ -479,36 +723,170 @@ bool RecordTable::insert() {
     if (!open_ || state_ != RecordState::Browse) return false;
     buffer_ = QVector<QVariant>(int(kRecordColumns.size()));
     modified_ = QVector<bool>(int(kRecordColumns.size()), false);
+    original_.clear();
+    version_.clear();
     state_ = RecordState::Insert;
     emit stateChanged(state_);
     return true;
 }
 
-bool RecordTable::edit() {
-    if (!open_ || state_ != RecordState::Browse || currentRow_ < 0) return false;
-    const Row* row = rowAt(currentRow_);
-    if (!row) return false;
-    buffer_ = QVector<QVariant>(int(kRecordColumns.size()));
-    modified_ = QVector<bool>(int(kRecordColumns.size()), false);
-    for (int i = 0; i < schema::kListedColumnCount; ++i) {
-        const QString& text = row->values.at(i);
-        buffer_[i] = text.isEmpty() ? QVariant() : QVariant(text);
+bool RecordTable::readRecord(qint64 id) {
+    const SqlDialect& d = connection_.dialect();
+    QStringList columns;
+    for (int i = 0; i < int(kRecordColumns.size()); ++i) columns << qualified(i);
+    // The server keeps a version of every row: the transaction that wrote it last.
+    if (d.isServer()) columns << QStringLiteral("xmin::text");
+    bool found = false;
+    const bool read = withLink(connection_, [&] {
+        QSqlQuery query(connection_.database());
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = :id")
+                          .arg(columns.join(QStringLiteral(", ")), recordTable(d), qualified(schema::kIdColumnIndex)));
+        query.bindValue(QStringLiteral(":id"), id);
+        if (!query.exec()) {
+            lastReadError_ = query.lastError().text();
+            return false;
+        }
+        found = query.next();
+        if (!found) return true;
+        original_ = QVector<QVariant>(int(kRecordColumns.size()));
+        for (int i = 0; i < int(kRecordColumns.size()); ++i) original_[i] = query.value(i);
+        version_ = d.isServer() ? query.value(int(kRecordColumns.size())).toString() : QString();
+        return true;
+    });
+    if (!read)
+        return failWith(lastReadError_, connection_.isLost() ? SaveFailure::Unreachable : SaveFailure::Refused);
+    if (!found) {
+        // Deleted elsewhere: the list learns it too.
+        QMetaObject::invokeMethod(this, &RecordTable::refresh, Qt::QueuedConnection);
+        return failWith(QStringLiteral("the record was deleted meanwhile"), SaveFailure::Deleted);
     }
-    buffer_[schema::kIdColumnIndex] = row->id;
+    buffer_ = original_;
+    for (int i = 0; i < schema::kListedColumnCount; ++i) {
+        // The edit buffer holds text as the boxes do; the comparison keeps the stored values.
+        if (!buffer_[i].isNull()) buffer_[i] = textOf(buffer_[i]);
+    }
+    modified_ = QVector<bool>(int(kRecordColumns.size()), false);
+    return true;
+}
+
+bool RecordTable::edit() {
+    if (!open_ || state_ != RecordState::Browse || currentId_ <= 0) return false;
+    if (!readRecord(currentId_)) return false;
     state_ = RecordState::Edit;
     emit stateChanged(state_);
     return true;
 }
 
-void RecordTable::cancel() {
-    if (state_ == RecordState::Browse) return;
+bool RecordTable::reloadEdited() {
+    if (state_ != RecordState::Edit) return false;
+    return readRecord(currentId_);
+}
+
+void RecordTable::endEdit() {
     state_ = RecordState::Browse;
     buffer_.clear();
     modified_.clear();
-    emit stateChanged(state_);
+    original_.clear();
+    version_.clear();
 }
 
-bool RecordTable::post() {
+void RecordTable::cancel() {
+    if (state_ == RecordState::Browse) return;
+    endEdit();
+    emit stateChanged(state_);
+    if (refreshPending_) refresh();
+}
+
+bool RecordTable::runPost(SaveMode mode, bool* commitSent, qint64* newId) {
+    QSqlDatabase db = connection_.database();
+    const SqlDialect& d = connection_.dialect();
+    const QString table = recordTable(d);
+    const QString idColumn = qualified(schema::kIdColumnIndex);
+    const bool inserting = state_ == RecordState::Insert;
+    QList<int> columns;
+    for (int i = 0; i < int(kRecordColumns.size()); ++i) {
+        if (i != schema::kIdColumnIndex && (modified_[i] || (inserting && !buffer_[i].isNull()))) columns << i;
+    }
+    auto typed = [](int column, const QVariant& v) {
+        if (!v.isNull()) return v;
+        return QVariant(QMetaType(isPhotoColumn(column) ? QMetaType::QByteArray : QMetaType::QString));
+    };
+    auto rollback = [&](const QString& reason, SaveFailure failure = SaveFailure::Refused) {
+        db.rollback();
+        return failWith(reason, failure);
+    };
+
+    if (!db.transaction()) return failWith(db.lastError().text());
+    QSqlQuery query(db);
+    if (inserting) {
+        QStringList names, marks;
+        for (int i : columns) {
+            names << qualified(i);
+            marks << QStringLiteral("?");
+        }
+        query.prepare((columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                               .arg(table, names.join(", "), marks.join(", "))) +
+                      QStringLiteral(" RETURNING ") + idColumn);
+        for (int i : columns) query.addBindValue(typed(i, buffer_[i]));
+    } else {
+        // Only when the record is still as this edit found it, unless the user chose to keep
+        // their version. The server keeps a row version; the file is compared column by
+        // column, photos included, which costs less than the save's own write of the row.
+        QString condition = idColumn + QStringLiteral(" = ?");
+        QVariantList conditionValues{currentId_};
+        // With nothing typed there is nothing to lose: the record need only still be there.
+        if (mode == SaveMode::CheckVersion && !columns.isEmpty()) {
+            if (d.isServer()) {
+                condition += QStringLiteral(" AND xmin::text = ?");
+                conditionValues << version_;
+            } else {
+                for (int i = 0; i < int(kRecordColumns.size()); ++i) {
+                    if (i == schema::kIdColumnIndex) continue;
+                    condition += QStringLiteral(" AND %1 IS ?").arg(qualified(i));
+                    conditionValues << typed(i, original_.value(i));
+                }
+            }
+        }
+        if (columns.isEmpty()) {
+            query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(table, condition));
+        } else {
+            QStringList sets;
+            for (int i : columns) sets << qualified(i) + QStringLiteral(" = ?");
+            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(table, sets.join(", "), condition));
+            for (int i : columns) query.addBindValue(typed(i, buffer_[i]));
+        }
+        for (const QVariant& v : conditionValues) query.addBindValue(v);
+    }
+    if (!query.exec()) return rollback(query.lastError().text());
+    if (inserting) {
+        if (!query.next()) return rollback(QStringLiteral("the store gave the new record no number"));
+        *newId = query.value(0).toLongLong();
+    } else {
+        const qint64 matched = columns.isEmpty() ? (query.next() ? query.value(0).toLongLong() : 0)
+                                                 : query.numRowsAffected();
+        if (matched != 1) {
+            query.finish();
+            QSqlQuery exists(db);
+            exists.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(table, idColumn));
+            exists.addBindValue(currentId_);
+            const bool stillThere = exists.exec() && exists.next() && exists.value(0).toLongLong() > 0;
+            exists.finish();
+            return stillThere ? rollback(QStringLiteral("the record was changed elsewhere meanwhile"),
+                                         SaveFailure::ChangedElsewhere)
+                              : rollback(QStringLiteral("the record was deleted meanwhile"), SaveFailure::Deleted);
+        }
+        *newId = currentId_;
+    }
+    query.finish();
+    *commitSent = true;
+    if (!db.commit()) return rollback(db.lastError().text());
+    return true;
+}
+
+bool RecordTable::post(SaveMode mode) {
+    saveFailure_ = SaveFailure::None;
     if (state_ == RecordState::Browse) return failWith(QStringLiteral("nothing to save"));
     for (int i = 0; i < schema::kListedColumnCount; ++i) {
         if (modified_[i] && textOf(buffer_[i]).size() > schema::kTextColumnSize) {
@@ -517,127 +895,108 @@ bool RecordTable::post() {
                                 .arg(schema::kTextColumnSize));
         }
     }
-    QSqlDatabase db = connection_.database();
-    if (!db.isOpen()) return failWith(QStringLiteral("the database is not open"));
+    if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
 
-    QList<int> columns;
-    for (int i = 0; i < int(kRecordColumns.size()); ++i) {
-        if (i != schema::kIdColumnIndex && (modified_[i] || (state_ == RecordState::Insert && !buffer_[i].isNull())))
-            columns << i;
-    }
-    QSqlQuery query(db);
-    if (state_ == RecordState::Insert) {
-        QStringList names, marks;
-        for (int i : columns) {
-            names << bracket(kRecordColumns[i]);
-            marks << QStringLiteral("?");
-        }
-        query.prepare(columns.isEmpty() ? QStringLiteral("INSERT INTO [VaskorTemp] DEFAULT VALUES")
-                                        : QStringLiteral("INSERT INTO [VaskorTemp] (%1) VALUES (%2)")
-                                              .arg(names.join(", "), marks.join(", ")));
-    } else {
-        if (columns.isEmpty()) {
-            // Nothing changed; still make sure the record exists, so a vanished row is reported.
-            query.prepare(QStringLiteral("UPDATE [VaskorTemp] SET [ID] = [ID] WHERE [ID] = ?"));
-        } else {
-            QStringList sets;
-            for (int i : columns) sets << bracket(kRecordColumns[i]) + QStringLiteral(" = ?");
-            query.prepare(QStringLiteral("UPDATE [VaskorTemp] SET %1 WHERE [ID] = ?").arg(sets.join(", ")));
-        }
-    }
-    for (int i : columns) {
-        const QVariant& v = buffer_[i];
-        if (isPhotoColumn(i))
-            query.addBindValue(v.isNull() ? QVariant(QMetaType(QMetaType::QByteArray)) : v);
-        else
-            query.addBindValue(v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : v);
-    }
-    if (state_ == RecordState::Edit) query.addBindValue(currentId_);
-
-    if (!db.transaction()) return failWith(db.lastError().text());
-    if (!query.exec()) {
-        const QString reason = query.lastError().text();
-        db.rollback();
-        return failWith(reason);
-    }
-    if (state_ == RecordState::Edit && query.numRowsAffected() != 1) {
-        db.rollback();
-        return failWith(QStringLiteral("the record was deleted meanwhile"));
-    }
-    const qint64 newId = state_ == RecordState::Insert ? query.lastInsertId().toLongLong() : currentId_;
-    query.finish();
-    if (!db.commit()) {
-        const QString reason = db.lastError().text();
-        db.rollback();
-        return failWith(reason);
+    bool commitSent = false;
+    qint64 newId = 0;
+    if (connection_.isLost()) connection_.reconnect();
+    bool saved = runPost(mode, &commitSent, &newId);
+    // A link lost before the commit was sent wrote nothing: the save is tried once more on a new
+    // one. After the commit was sent the outcome is unknown, so it is reported, never repeated.
+    if (!saved && saveFailure_ == SaveFailure::Refused && !commitSent && connection_.isLost() &&
+        connection_.reconnect())
+        saved = runPost(mode, &commitSent, &newId);
+    if (!saved) {
+        if (saveFailure_ == SaveFailure::Refused && connection_.isLost()) saveFailure_ = SaveFailure::Unreachable;
+        if (saveFailure_ == SaveFailure::ChangedElsewhere) refreshPending_ = true;
+        return false;
     }
     const int oldRow = currentRow_;
-    state_ = RecordState::Browse;
-    buffer_.clear();
-    modified_.clear();
+    endEdit();
     errorText_.clear();
-    reloadAround(newId, oldRow);
+    refreshPending_ = false;
+    // The save is done; should the rows not be readable now, what was shown stays and the user
+    // is told.
+    if (!reload(filter_, newId, oldRow)) readFailure(errorText_);
     emit stateChanged(state_);
     return true;
 }
 
-void RecordTable::reloadAround(qint64 id, int fallbackRow) {
-    invalidate();
-    const int count = rowCount();
-    int row = rowOfId(id);
-    if (row < 0) row = count == 0 ? -1 : std::clamp(fallbackRow, 0, count - 1);
-    emit rowsReset();
-    setCurrent(row);
-}
-
 bool RecordTable::remove() {
-    if (!open_ || state_ != RecordState::Browse || currentRow_ < 0) return false;
-    QSqlDatabase db = connection_.database();
-    if (!db.transaction()) return failWith(db.lastError().text());
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("DELETE FROM [VaskorTemp] WHERE [ID] = ?"));
-    query.addBindValue(currentId_);
-    if (!query.exec()) {
-        const QString reason = query.lastError().text();
-        db.rollback();
-        return failWith(reason);
-    }
-    query.finish();
-    if (!db.commit()) {
-        const QString reason = db.lastError().text();
-        db.rollback();
-        return failWith(reason);
-    }
-    reloadAround(0, currentRow_);
+    if (!open_ || state_ != RecordState::Browse || currentId_ <= 0) return false;
+    const QString table = recordTable(connection_.dialect());
+    const bool removed = withLink(connection_, [&] {
+        QSqlDatabase db = connection_.database();
+        if (!db.transaction()) return failWith(db.lastError().text());
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, qualified(schema::kIdColumnIndex)));
+        query.addBindValue(currentId_);
+        if (!query.exec()) {
+            const QString reason = query.lastError().text();
+            db.rollback();
+            return failWith(reason);
+        }
+        query.finish();
+        if (!db.commit()) {
+            const QString reason = db.lastError().text();
+            db.rollback();
+            return failWith(reason);
+        }
+        return true;
+    });
+    if (!removed) return false;
+    // The next record takes the deleted one's place.
+    if (!reload(filter_, 0, currentRow_)) readFailure(errorText_);
     return true;
 }
 
 bool RecordTable::setFilter(const QString& column, const QVariant& value) {
+    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
     const int index = columnIndex(column);
     if (index < 0 || isPhotoColumn(index)) return failWith(QStringLiteral("unknown column %1").arg(column));
-    filterColumn_ = index;
-    filterValue_ = value;
-    if (filtered_) setFiltered(true);
+    Filter filter = filter_;
+    filter.column = index;
+    // Compared as stored: the text columns hold text, so a number matches its digits.
+    filter.value = index == schema::kIdColumnIndex ? QVariant(value.toLongLong()) : QVariant(value.toString());
+    if (!filter.on || !open_) {
+        filter_ = filter;
+        return true;
+    }
+    return reload(filter, 0, 0) || readFailure(errorText_);
+}
+
+bool RecordTable::clearFilter() {
+    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
+    if (filter_.on && open_ && !reload(Filter{}, 0, 0)) return readFailure(errorText_);
+    filter_ = Filter{};
     return true;
 }
 
-void RecordTable::clearFilter() {
-    const bool wasFiltered = filtered_;
-    filterColumn_ = -1;
-    filterValue_ = QVariant();
-    if (wasFiltered) setFiltered(false);
-}
-
 QString RecordTable::filterColumn() const {
-    return filterColumn_ >= 0 ? QString::fromUtf8(kRecordColumns[filterColumn_]) : QString();
+    return filter_.column >= 0 ? QString::fromUtf8(kRecordColumns[filter_.column]) : QString();
 }
 
-void RecordTable::setFiltered(bool on) {
-    filtered_ = on;
+bool RecordTable::setFiltered(bool on) {
+    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
+    Filter filter = filter_;
+    filter.on = on;
+    if (!open_) {
+        filter_ = filter;
+        return true;
+    }
+    return reload(filter, 0, 0) || readFailure(errorText_);
+}
+
+void RecordTable::refresh() {
     if (!open_) return;
-    invalidate();
-    emit rowsReset();
-    setCurrent(rowCount() > 0 ? 0 : -1);
+    if (state_ != RecordState::Browse) {
+        refreshPending_ = true;
+        return;
+    }
+    refreshPending_ = false;
+    emit aboutToRefresh();
+    if (!reload(filter_, currentId_, currentRow_)) readFailure(errorText_);
+    emit refreshed();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -657,23 +1016,28 @@ int CatalogueTable::columnIndex(const QString& column) {
 
 bool CatalogueTable::ensureLoaded() const {
     if (loaded_) return true;
+    const SqlDialect& d = connection_.dialect();
     QStringList names;
-    for (const char* name : kCatalogueColumns) names << bracket(name);
-    QSqlQuery query(connection_.database());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT %1 FROM [DosSperm] ORDER BY rowid").arg(names.join(", ")))) {
-        errorText_ = query.lastError().text();
-        return false;
-    }
-    rows_.clear();
-    while (query.next()) {
-        QStringList row;
-        row.reserve(int(kCatalogueColumns.size()));
-        for (int i = 0; i < int(kCatalogueColumns.size()); ++i) row << textOf(query.value(i));
-        rows_ << row;
-    }
-    loaded_ = true;
-    return true;
+    for (const char* name : kCatalogueColumns) names << d.quote(name);
+    const bool read = withLink(connection_, [&] {
+        QSqlQuery query(connection_.database());
+        query.setForwardOnly(true);
+        if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                            .arg(names.join(", "), d.quote(schema::kCatalogueTable), connection_.catalogueOrder()))) {
+            errorText_ = query.lastError().text();
+            return false;
+        }
+        rows_.clear();
+        while (query.next()) {
+            QStringList row;
+            row.reserve(int(kCatalogueColumns.size()));
+            for (int i = 0; i < int(kCatalogueColumns.size()); ++i) row << textOf(query.value(i));
+            rows_ << row;
+        }
+        return true;
+    });
+    loaded_ = read;
+    return read;
 }
 
 bool CatalogueTable::open() {
@@ -836,9 +1200,12 @@ void ScratchQuery::addBindValue(const QVariant& value) { positional_.append(valu
 bool ScratchQuery::open() {
     close();
     errorText_.clear();
+    if (connection_.isLost()) connection_.reconnect();
     auto query = std::make_unique<QSqlQuery>(connection_.database());
-    query->setForwardOnly(true);
-    if (!query->prepare(sql_)) {
+    // The server's driver may hand a forward-only result over row by row, and another statement
+    // meanwhile would cut it short; the caller steps at its own pace, so the result is whole.
+    query->setForwardOnly(!connection_.isServer());
+    if (!query->prepare(connection_.dialect().translate(sql_))) {
         errorText_ = query->lastError().text();
         return false;
     }
@@ -879,14 +1246,16 @@ TDM::TDM() : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(T
 TDM::~TDM() {
     QAsk.close();
     TDosSperm.close();
+    TVascor.cancel();
     TVascor.close();
 }
 
 bool TDM::FillCombo(const QString& statement, QStringList& items) {
+    if (Maincon.isLost()) Maincon.reconnect();
     // A query of its own, freed on every way out, so the scratch query keeps its state.
     QSqlQuery query(Maincon.database());
     query.setForwardOnly(true);
-    if (!query.prepare(statement) || !query.exec()) return false;
+    if (!query.prepare(Maincon.dialect().translate(statement)) || !query.exec()) return false;
     items.clear();
     while (query.next()) {
         const int index = query.record().indexOf(QStringLiteral("Res"));

@@ -9,6 +9,9 @@
 // the current record, on request.
 
 #include "data/record_schema.h"
+#include "data/sql_dialect.h"
+#include "data/store_address.h"
+#include "data/store_schema.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
@@ -20,34 +23,41 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QTimer>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace zartav {
 
-// Creates both tables and their indexes in `db` (one transaction). Existing tables are left as
-// they are. Used for a new Data.db and by the legacy import.
-bool createRecordSchema(QSqlDatabase& db, QString* error = nullptr);
-
-// The one connection to Data.db (SQLite).
-class Connection {
+// The one connection to the store: the Data.db file (SQLite) or a database server shared by
+// the desks of an office (PostgreSQL), chosen by the store's address.
+class Connection : public QObject {
+    Q_OBJECT
 public:
     Connection();
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    ~Connection() override;
 
-    // Opens the database file at `path`. A missing file is created with both tables. An existing
-    // file must be an SQLite database that holds them; otherwise nothing is written to it, false
-    // is answered and errorText() holds one Farsi message naming the file. A file that cannot
-    // be written, or whose folder cannot (the journal lives beside it), is opened for reading.
-    bool open(const QString& path);
+    // Opens the store at `address`: a file path or a server URL (see StoreAddress). A missing
+    // file, or an empty server database, is given both tables. An existing store must hold
+    // them; otherwise nothing is written to it, false is answered and errorText() holds one
+    // Farsi message naming the store (never a password). A store this connection may only read
+    // (a file or folder that cannot be written, a server role without write rights) is opened
+    // for reading.
+    bool open(const QString& address);
+    bool open(const StoreAddress& address);
     void close();
     bool isOpen() const;
     // Open for reading only: every save fails.
     bool isReadOnly() const { return readOnly_; }
-    QString path() const { return path_; }
+    const StoreAddress& address() const { return address_; }
+    // The address as the user may see it: the file's path, or the server's URL without password.
+    QString displayName() const { return address_.display(); }
+    bool isServer() const { return address_.isServer(); }
+    const SqlDialect& dialect() const { return SqlDialect::of(address_.engine()); }
+    // How the catalogue's own order is read on this store.
+    QString catalogueOrder() const { return catalogueOrder_; }
 
     // Farsi message for the user about the last failed open (empty after a good one).
     QString errorText() const { return errorText_; }
@@ -57,29 +67,77 @@ public:
     QSqlDatabase database() const;
     QString connectionName() const { return name_; }
 
+    // Asked for the password when the server wants one and the client library found none
+    // (PGPASSWORD, PGPASSFILE, ~/.pgpass); answers nothing when the user declines. The
+    // password is then held in memory for reconnecting, never written anywhere.
+    using PasswordPrompt = std::function<std::optional<QString>(const QString& prompt)>;
+    void setPasswordPrompt(PasswordPrompt prompt) { passwordPrompt_ = std::move(prompt); }
+
+    // True when the link to the server has gone (a restart, the network); the file never loses it.
+    bool isLost() const;
+    // Connects again with the same address and password; false when the server still cannot
+    // be reached.
+    bool reconnect();
+
+    // From now on changedElsewhere() follows every change another connection commits (another
+    // desk, the command line, any other program), within about a second.
+    void watchChanges();
+
+signals:
+    void changedElsewhere();
+
 private:
     bool fail(const QString& technical);
+    bool openFile();
+    bool openServer();
+    bool prepareServerDatabase(QSqlDatabase& db);
+    void startWatching();
+    void pollFile();
 
     QString name_;
-    QString path_;
+    StoreAddress address_;
     QString errorText_;
     QString technicalError_;
+    QString catalogueOrder_;
     bool readOnly_ = false;
+    bool watching_ = false;
+    PasswordPrompt passwordPrompt_;
+    QTimer* watchTimer_ = nullptr;
+    QTimer* settleTimer_ = nullptr;
+    qint64 dataVersion_ = -1;
 };
 
 enum class RecordState { Browse, Insert, Edit };
 
+// Why the last save did not happen.
+enum class SaveFailure {
+    None,
+    Refused,           // the store refused it: a rule, a full disk, a lock held elsewhere, no write rights
+    ChangedElsewhere,  // the record was saved elsewhere since this edit began
+    Deleted,           // the record was deleted elsewhere since this edit began
+    Unreachable,       // the link to the server is lost and could not be made again
+};
+
+// A save either checks that the record is still as the edit found it, or, when the user has
+// chosen to keep their version over another desk's, writes it regardless.
+enum class SaveMode { CheckVersion, Overwrite };
+
 // The record table "VaskorTemp": a cursor with a current record, an optional filter on one
 // column's value, and an edit buffer for insert/edit. Column names are the exact names of
 // schema::kRecordColumns (two blanks where they have two); Latin letters match in any case.
+//
+// The current record is held by its "ID": another desk or program may add or delete rows before
+// it, so its position is only where the list shows it. Every read, save and delete of the
+// current record goes by "ID".
 class RecordTable : public QObject {
     Q_OBJECT
 public:
     explicit RecordTable(Connection& connection, QObject* parent = nullptr);
     ~RecordTable() override;
 
+    // Open and close are refused while a record is being inserted or edited.
     bool open();
-    void close();
+    bool close();
     bool isOpen() const { return open_; }
 
     // Rows the table shows under the filter in force.
@@ -113,24 +171,36 @@ public:
     RecordState state() const { return state_; }
     // Starts a new empty record; it becomes current once posted.
     bool insert();
-    // Starts editing the current record; false when there is none.
+    // Starts editing the current record, read afresh from the store; false when there is none
+    // or it has been deleted elsewhere.
     bool edit();
     // Saves the inserted or edited record in one transaction. On failure nothing is written,
-    // the table stays in insert/edit mode (the caller cancels) and errorText() says why.
-    // An edit whose row was deleted meanwhile is a failure.
-    bool post();
+    // the table stays in insert/edit mode (the caller cancels or lets the user try again),
+    // saveFailure() says what kind of failure and errorText() the store's own words.
+    bool post(SaveMode mode = SaveMode::CheckVersion);
+    SaveFailure saveFailure() const { return saveFailure_; }
+    // While editing: reads the record again as it is stored now, dropping what was typed;
+    // false when it has been deleted meanwhile.
+    bool reloadEdited();
     void cancel();
     // Deletes the current record; the next one (or the previous, at the end) becomes current.
     bool remove();
 
-    // Narrows the rows to those whose column equals `value` (bound, compared as stored: a text
-    // herd code matches exactly, blanks included). Takes effect while filtered.
+    // Narrows the rows to those whose column equals `value` (bound, compared as stored text: a
+    // herd code matches exactly, blanks included). Takes effect while filtered. Each is refused
+    // while a record is being inserted or edited, and when the rows cannot be read under the
+    // new filter (the rows shown stay).
     bool setFilter(const QString& column, const QVariant& value);
-    void clearFilter();
-    void setFiltered(bool on);
-    bool isFiltered() const { return filtered_; }
+    bool clearFilter();
+    bool setFiltered(bool on);
+    bool isFiltered() const { return filter_.on; }
     QString filterColumn() const;
-    QVariant filterValue() const { return filterValue_; }
+    QVariant filterValue() const { return filter_.value; }
+
+    // Reads the rows again, for work saved elsewhere, keeping the current record by its "ID"
+    // (the nearest row when it is gone). While a record is being inserted or edited nothing
+    // changes until the edit ends.
+    void refresh();
 
     QString errorText() const { return errorText_; }
 
@@ -143,48 +213,68 @@ public:
 signals:
     // The set or order of rows changed (open, close, filter, insert, delete): views reload.
     void rowsReset();
-    // One row's values changed (a posted edit).
-    void rowChanged(int row);
     void currentChanged(int row);
     void stateChanged(zartav::RecordState state);
+    // Around a refresh for work saved elsewhere: views keep their place across it.
+    void aboutToRefresh();
+    void refreshed();
+    // The rows could not be read; what was shown stays. Once until a read succeeds again.
+    void readFailed(const QString& farsiText);
 
 private:
     struct Row {
         qint64 id = 0;
         QStringList values;  // the listed columns
     };
+    struct Filter {
+        int column = -1;
+        QVariant value;
+        bool on = false;
+    };
+    using Page = QVector<Row>;
     // A page is a little more than one screen, so the first screen after a tab switch reads
     // no more rows than it shows; 128 pages keep 8,192 rows at hand for scrolling back.
     static constexpr int kPageSize = 64;
     static constexpr int kMaxCachedPages = 128;
 
-    QString whereClause(const QString& extra = {}) const;
-    void bindFilter(QSqlQuery& query) const;
+    QString whereClause(const Filter& filter, const QString& extra = {}) const;
+    void bindFilter(QSqlQuery& query, const Filter& filter) const;
+    std::optional<int> countRows(const Filter& filter) const;
+    std::optional<Page> readPage(const Filter& filter, qint64 afterId, int skip) const;
+    std::optional<int> positionOf(const Filter& filter, qint64 id) const;
     const Row* rowAt(int row) const;
-    bool loadPage(int page) const;
-    void invalidate();
-    void setCurrent(int row);
-    void reloadAround(qint64 id, int fallbackRow);
-    bool failWith(const QString& text);
-    QByteArray readPhoto(int column) const;
+    bool reload(const Filter& filter, qint64 keepId, int fallbackRow);
+    void setCurrent(int row, const Row* values);
+    bool failWith(const QString& text, SaveFailure failure = SaveFailure::Refused);
+    bool readFailure(const QString& technical) const;
+    void readSucceeded() const;
+    bool readRecord(qint64 id);
+    QString qualified(int column) const;
+    bool runPost(SaveMode mode, bool* commitSent, qint64* newId);
+    void endEdit();
 
     Connection& connection_;
     bool open_ = false;
-    int filterColumn_ = -1;
-    QVariant filterValue_;
-    bool filtered_ = false;
+    Filter filter_;
+    int count_ = 0;
 
-    mutable std::optional<int> rowCount_;
-    mutable QHash<int, QVector<Row>> pages_;
+    mutable QHash<int, Page> pages_;
     mutable QList<int> pageOrder_;  // least recently used first
     mutable QHash<int, qint64> pageLastId_;
+    mutable bool readFailing_ = false;
+    mutable QString lastReadError_;
 
     int currentRow_ = -1;
     qint64 currentId_ = 0;
+    Row current_;  // the current record's listed values, as read when it became current
 
     RecordState state_ = RecordState::Browse;
-    QVector<QVariant> buffer_;  // all 55 columns while inserting or editing
-    QVector<bool> modified_;    // columns written since insert/edit began
+    QVector<QVariant> buffer_;    // all 55 columns while inserting or editing
+    QVector<bool> modified_;      // columns written since insert/edit began
+    QVector<QVariant> original_;  // while editing: every column as the edit found it
+    QString version_;             // while editing on the server: the row version it found
+    bool refreshPending_ = false;
+    SaveFailure saveFailure_ = SaveFailure::None;
     QString errorText_;
 };
 

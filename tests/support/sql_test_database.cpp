@@ -15,8 +15,6 @@ QString uniqueName(const char* prefix) {
     return QStringLiteral("%1_%2_%3").arg(QLatin1String(prefix)).arg(QCoreApplication::applicationPid()).arg(++counter);
 }
 
-bool pgRequired() { return qgetenv("ZARTAV_REQUIRE_PG") == "1"; }
-
 QSqlDatabase pgConnection(const QString& name, const QString& database) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     db.setHostName(qEnvironmentVariable("ZARTAV_PG_HOST"));
@@ -26,8 +24,12 @@ QSqlDatabase pgConnection(const QString& name, const QString& database) {
     return db;
 }
 
+}  // namespace
+
+bool pgRequired() { return qgetenv("ZARTAV_REQUIRE_PG") == "1"; }
+
 // Runs statements on a short-lived connection to the server's test database.
-QString adminExec(const QStringList& statements) {
+QString serverAdminExec(const QStringList& statements) {
     const QString name = uniqueName("pg_admin");
     QString error;
     {
@@ -46,6 +48,17 @@ QString adminExec(const QStringList& statements) {
     }
     QSqlDatabase::removeDatabase(name);
     return error;
+}
+
+namespace {
+
+// Why the server cannot serve a test here, or nothing.
+QString serverMissing() {
+    if (qEnvironmentVariable("ZARTAV_PG_HOST").isEmpty())
+        return QStringLiteral("ZARTAV_PG_HOST is not set: no PostgreSQL test server (scripts/pg-cluster.sh starts one)");
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return QStringLiteral("the Qt PostgreSQL driver QPSQL is not installed");
+    return {};
 }
 
 const QString kInfoColumns = QStringLiteral(
@@ -93,17 +106,10 @@ std::unique_ptr<TestDatabase> TestDatabase::create(Engine engine, QString& why) 
         return result;
     }
 
-    if (qEnvironmentVariable("ZARTAV_PG_HOST").isEmpty()) {
-        why = QStringLiteral("ZARTAV_PG_HOST is not set: no PostgreSQL test server (scripts/pg-cluster.sh starts one)");
-        return nullptr;
-    }
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
-        why = QStringLiteral("the Qt PostgreSQL driver QPSQL is not installed");
-        return nullptr;
-    }
+    if (why = serverMissing(); !why.isEmpty()) return nullptr;
     // A database of its own per test: tests run in parallel and share table names.
     const QString database = result->connectionName_.toLower();
-    if (const QString error = adminExec({QStringLiteral("CREATE DATABASE ") + database}); !error.isEmpty()) {
+    if (const QString error = serverAdminExec({QStringLiteral("CREATE DATABASE ") + database}); !error.isEmpty()) {
         why = QStringLiteral("cannot create a database on the PostgreSQL test server: ") + error;
         return nullptr;
     }
@@ -134,7 +140,7 @@ TestDatabase::~TestDatabase() {
         if (db.isValid()) db.close();
     }
     QSqlDatabase::removeDatabase(connectionName_);
-    if (!pgDatabase_.isEmpty()) adminExec({QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_ + QStringLiteral(" WITH (FORCE)")});
+    if (!pgDatabase_.isEmpty()) serverAdminExec({QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_ + QStringLiteral(" WITH (FORCE)")});
 }
 
 QSqlDatabase TestDatabase::connection() const { return QSqlDatabase::database(connectionName_, false); }
@@ -158,6 +164,84 @@ void EngineTest::SetUp() {
     if (GetParam() == Engine::PostgreSQL && !pgRequired())
         GTEST_SKIP() << "PostgreSQL tests skipped: " << why.toStdString();
     FAIL() << "the test database could not be prepared: " << why.toStdString();
+}
+
+}  // namespace zartav::test
+
+namespace zartav::test {
+
+QString serverAddress(const QString& database, const QString& user, const QString& query) {
+    return QStringLiteral("postgresql://%1@%2:%3/%4%5")
+        .arg(user.isEmpty() ? qEnvironmentVariable("ZARTAV_PG_USER") : user, qEnvironmentVariable("ZARTAV_PG_HOST"),
+             qEnvironmentVariable("ZARTAV_PG_PORT"), database, query.isEmpty() ? QString() : QLatin1Char('?') + query);
+}
+
+TestStore::TestStore(Engine engine, QString name) : engine_(engine), sideName_(std::move(name)) {}
+
+std::unique_ptr<TestStore> TestStore::create(Engine engine, QString& why) {
+    std::unique_ptr<TestStore> store(new TestStore(engine, uniqueName("store_side")));
+    if (engine == Engine::SQLite) {
+        if (!store->folder_.isValid()) {
+            why = QStringLiteral("no temporary folder");
+            return nullptr;
+        }
+        store->address_ = store->folder_.filePath(QStringLiteral("Data.db"));
+        return store;
+    }
+    if (why = serverMissing(); !why.isEmpty()) return nullptr;
+    const QString database = uniqueName("zs").toLower();
+    if (const QString error = serverAdminExec({QStringLiteral("CREATE DATABASE ") + database}); !error.isEmpty()) {
+        why = QStringLiteral("cannot create a database on the PostgreSQL test server: ") + error;
+        return nullptr;
+    }
+    store->pgDatabase_ = database;
+    store->address_ = serverAddress(database);
+    return store;
+}
+
+TestStore::~TestStore() {
+    closeSide();
+    if (!pgDatabase_.isEmpty())
+        serverAdminExec({QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_ + QStringLiteral(" WITH (FORCE)")});
+}
+
+QSqlDatabase TestStore::side() const {
+    if (QSqlDatabase::contains(sideName_)) return QSqlDatabase::database(sideName_);
+    QSqlDatabase db = engine_ == Engine::SQLite ? QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), sideName_)
+                                                : pgConnection(sideName_, pgDatabase_);
+    if (engine_ == Engine::SQLite) db.setDatabaseName(address_);
+    db.open();
+    return db;
+}
+
+void TestStore::closeSide() const {
+    if (!QSqlDatabase::contains(sideName_)) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(sideName_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(sideName_);
+}
+
+testing::AssertionResult TestStore::exec(const QString& statement) const {
+    QSqlQuery query(side());
+    if (query.exec(statement)) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << statement.toStdString() << ": " << query.lastError().text().toStdString();
+}
+
+QVariant TestStore::scalar(const QString& statement) const {
+    QSqlQuery query(side());
+    if (!query.exec(statement) || !query.next()) return {};
+    return query.value(0);
+}
+
+void StoreEngineTest::SetUp() {
+    QString why;
+    store = TestStore::create(GetParam(), why);
+    if (store) return;
+    if (GetParam() == Engine::PostgreSQL && !pgRequired())
+        GTEST_SKIP() << "PostgreSQL tests skipped: " << why.toStdString();
+    FAIL() << "the test store could not be prepared: " << why.toStdString();
 }
 
 }  // namespace zartav::test

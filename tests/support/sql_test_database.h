@@ -47,6 +47,51 @@ private:
     QTemporaryDir folder_;
 };
 
+// PostgreSQL tests fail instead of skipping when the server was promised (ZARTAV_REQUIRE_PG=1,
+// as `make test` sets).
+bool pgRequired();
+
+// A fresh, empty record store for one test: a Data.db path in a temporary folder, or a database
+// of its own on the test server. Beside the program's own connection, a side connection checks
+// what really reached the store or changes it behind the program's back; statements written
+// with "double-quoted" names run on both engines.
+class TestStore {
+public:
+    static std::unique_ptr<TestStore> create(Engine engine, QString& why);
+    ~TestStore();
+    TestStore(const TestStore&) = delete;
+    TestStore& operator=(const TestStore&) = delete;
+
+    Engine engine() const { return engine_; }
+    // What Connection::open takes: the file's path or the server URL.
+    QString address() const { return address_; }
+    // The server database's name (empty for the file).
+    QString databaseName() const { return pgDatabase_; }
+    QString folder() const { return folder_.path(); }
+
+    testing::AssertionResult exec(const QString& statement) const;
+    QVariant scalar(const QString& statement) const;
+    QSqlDatabase side() const;
+    // Closes the side connection (a file store being replaced or damaged).
+    void closeSide() const;
+
+private:
+    TestStore(Engine engine, QString name);
+
+    Engine engine_;
+    QString sideName_;
+    QString address_;
+    QString pgDatabase_;
+    QTemporaryDir folder_;
+};
+
+// Runs statements on the test server's own database (CREATE ROLE, ALTER DATABASE...); empty
+// answer when they all ran, else the first failure.
+QString serverAdminExec(const QStringList& statements);
+
+// The URL of a database on the test server, for `user` (the trusted superuser by default).
+QString serverAddress(const QString& database, const QString& user = {}, const QString& query = {});
+
 // Base of the tests that run on both engines: a fresh database per test, or a clear failure
 // when the server was promised (ZARTAV_REQUIRE_PG=1, as `make test` sets) but is not there.
 class EngineTest : public testing::TestWithParam<Engine> {
@@ -55,6 +100,14 @@ protected:
 
     // Released after the derived test's members, so no connection handle outlives it.
     std::unique_ptr<TestDatabase> db;
+};
+
+// Base of the record store tests that run on both engines: a fresh store per test.
+class StoreEngineTest : public testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override;
+
+    std::unique_ptr<TestStore> store;
 };
 
 }  // namespace zartav::test

@@ -1,0 +1,87 @@
+#include "data/server_link.h"
+
+#include <QByteArray>
+#include <QSqlDriver>
+#include <QStringList>
+#include <QVariant>
+
+#include <libpq-fe.h>
+
+#include <vector>
+
+namespace zartav::server {
+namespace {
+
+const QString kConnectTimeout = QStringLiteral("connect_timeout");
+const QString kApplicationName = QStringLiteral("application_name");
+
+// A value in the client library's key=value form.
+QString conninfoValue(const QString& value) {
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+QList<std::pair<QString, QString>> optionsWithDefaults(const StoreAddress& address) {
+    QList<std::pair<QString, QString>> options = address.options();
+    // Without a timeout an unreachable server holds the desk for minutes.
+    if (address.option(kConnectTimeout).isEmpty()) options.append({kConnectTimeout, QStringLiteral("10")});
+    if (address.option(kApplicationName).isEmpty()) options.append({kApplicationName, QStringLiteral("zartav")});
+    return options;
+}
+
+}  // namespace
+
+bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why) {
+    QStringList options;
+    for (const auto& [name, value] : optionsWithDefaults(address)) {
+        // The driver splits its options at ";".
+        if (name.contains(QLatin1Char(';')) || value.contains(QLatin1Char(';'))) {
+            if (why) *why = QStringLiteral("the parameter %1 holds a \";\"").arg(name);
+            return false;
+        }
+        options << name + QLatin1Char('=') + conninfoValue(value);
+    }
+    db.setHostName(address.host());
+    db.setPort(address.port() > 0 ? address.port() : -1);
+    db.setUserName(address.user());
+    db.setPassword(address.password());
+    db.setDatabaseName(address.database());
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    return true;
+}
+
+bool isLost(const QSqlDatabase& db) {
+    if (!db.isValid() || !db.isOpen() || !db.driver()) return true;
+    const QVariant handle = db.driver()->handle();
+    // The driver's handle is the client library's connection (named by its struct or its typedef).
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return true;
+    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    return !connection || PQstatus(connection) == CONNECTION_BAD;
+}
+
+bool wantsPassword(const StoreAddress& address) {
+    QList<std::pair<QByteArray, QByteArray>> pairs;
+    auto add = [&pairs](const char* key, const QString& value) {
+        if (!value.isEmpty()) pairs.append({QByteArray(key), value.toUtf8()});
+    };
+    add("host", address.host());
+    add("port", address.port() > 0 ? QString::number(address.port()) : QString());
+    add("user", address.user());
+    add("dbname", address.database());
+    for (const auto& [name, value] : optionsWithDefaults(address)) pairs.append({name.toUtf8(), value.toUtf8()});
+    std::vector<const char*> keys, values;
+    for (const auto& [key, value] : pairs) {
+        keys.push_back(key.constData());
+        values.push_back(value.constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* probe = PQconnectdbParams(keys.data(), values.data(), 0);
+    const bool wants = probe && PQstatus(probe) == CONNECTION_BAD && PQconnectionNeedsPassword(probe);
+    PQfinish(probe);
+    return wants;
+}
+
+}  // namespace zartav::server

@@ -1,0 +1,27 @@
+#pragma once
+
+// What the store asks of the server's client library directly, beside Qt's driver: whether a
+// connection is still alive, and whether a failed connection wanted a password.
+
+#include "data/store_address.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace zartav::server {
+
+// Sets host, port, user, password, database and the URL's other parameters on a QPSQL
+// connection. Unless the URL says otherwise, a connection attempt gives up after 10 seconds
+// and names itself "zartav" to the server's administrator. False (with `why`) for a parameter
+// the driver cannot pass on.
+bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why);
+
+// True when the server connection of `db` has been lost (the server restarted or the network
+// went); a closed connection counts as lost.
+bool isLost(const QSqlDatabase& db);
+
+// Tries the address without a password and answers whether the server refused for want of
+// one (and the client library's own means found none).
+bool wantsPassword(const StoreAddress& address);
+
+}  // namespace zartav::server

@@ -1,0 +1,98 @@
+#include "data/store_schema.h"
+
+#include "data/record_schema.h"
+#include "data/sql_dialect.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace zartav {
+namespace {
+
+using schema::kCatalogueColumns;
+using schema::kRecordColumns;
+
+// The columns the entry form offers stored values for, and the herd code the tabs and the herd
+// filter use: each gets an index so DISTINCT and the filter never scan the table.
+constexpr std::array<const char*, 6> kIndexedColumns = {
+    "كد استان", "نام استان", "نام شهرستان", "نام گاوداري", "كد گله", "نام گوساله",
+};
+
+QString recordTableSql(const SqlDialect& d) {
+    QStringList parts;
+    for (int i = 0; i < int(kRecordColumns.size()); ++i) {
+        const QString type = i == schema::kIdColumnIndex           ? d.idColumnType()
+                             : i >= schema::kFirstPhotoColumnIndex ? d.photoColumnType()
+                                                                   : d.textColumnType();
+        parts << d.quote(kRecordColumns[i]) + QLatin1Char(' ') + type;
+    }
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(d.quote(schema::kRecordTable), parts.join(", "));
+}
+
+QString catalogueTableSql(const SqlDialect& d) {
+    QStringList parts;
+    for (const char* name : kCatalogueColumns) parts << d.quote(name) + QLatin1Char(' ') + d.textColumnType();
+    if (d.isServer()) parts << d.catalogueOrder() + QStringLiteral(" BIGINT GENERATED ALWAYS AS IDENTITY");
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(d.quote(schema::kCatalogueTable), parts.join(", "));
+}
+
+QStringList indexSql(const SqlDialect& d) {
+    QStringList statements;
+    for (int i = 0; i < int(kIndexedColumns.size()); ++i) {
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                          .arg(d.quote(QStringLiteral("ix_VaskorTemp_%1").arg(i + 1)), d.quote(schema::kRecordTable),
+                               d.quote(kIndexedColumns[i]));
+    }
+    return statements;
+}
+
+// A statement-level trigger reaches every writer (other desks, the command line, any other
+// client) and costs one notification per statement; the server folds repeats within one
+// transaction into one.
+QStringList serverTriggerSql(const SqlDialect& d) {
+    const QString channel = QString::fromLatin1(kRecordsChangedChannel);
+    return {
+        QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                       "BEGIN PERFORM pg_notify('%2', ''); RETURN NULL; END $$")
+            .arg(channel, channel),
+        QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2 "
+                       "FOR EACH STATEMENT EXECUTE FUNCTION %1()")
+            .arg(channel, d.quote(schema::kRecordTable)),
+    };
+}
+
+bool fail(QString* error, const QString& text) {
+    if (error) *error = text;
+    return false;
+}
+
+}  // namespace
+
+bool createRecordSchema(QSqlDatabase& db, QString* error) {
+    const SqlDialect& d = SqlDialect::of(db);
+    if (!db.transaction()) return fail(error, db.lastError().text());
+    QStringList statements;
+    // Two desks finding an empty server at once: the second waits here for the first's tables
+    // instead of failing on a half-made catalogue entry.
+    if (d.isServer()) statements << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)");
+    statements << recordTableSql(d) << catalogueTableSql(d) << indexSql(d);
+    if (d.isServer()) statements << serverTriggerSql(d);
+    for (const QString& sql : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(sql)) {
+            const QString reason = query.lastError().text();
+            query.finish();
+            db.rollback();
+            return fail(error, reason);
+        }
+    }
+    if (!db.commit()) {
+        const QString reason = db.lastError().text();
+        db.rollback();
+        return fail(error, reason);
+    }
+    return true;
+}
+
+}  // namespace zartav
