@@ -47,15 +47,17 @@ QStringList indexSql(const SqlDialect& d) {
     return statements;
 }
 
-// A statement-level trigger reaches every writer (other desks, the command line, any other
-// client) and costs one notification per statement; the server folds repeats within one
-// transaction into one.
-QStringList serverTriggerSql(const SqlDialect& d) {
+// The change trigger, and the catalogue's order column on a catalogue made without it. A
+// statement-level trigger reaches every writer (other desks, the command line, any other client)
+// and costs one notification per statement; the server folds repeats within one transaction.
+QStringList serverOnlySql(const SqlDialect& d) {
     const QString channel = QString::fromLatin1(kRecordsChangedChannel);
     return {
         QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ "
                        "BEGIN PERFORM pg_notify('%2', ''); RETURN NULL; END $$")
             .arg(channel, channel),
+        QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
+            .arg(d.quote(schema::kCatalogueTable), d.catalogueOrder()),
         QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2 "
                        "FOR EACH STATEMENT EXECUTE FUNCTION %1()")
             .arg(channel, d.quote(schema::kRecordTable)),
@@ -75,9 +77,11 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
     QStringList statements;
     // Two desks finding an empty server at once: the second waits here for the first's tables
     // instead of failing on a half-made catalogue entry.
-    if (d.isServer()) statements << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)");
+    if (d.isServer())
+        statements << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)")
+                   << QStringLiteral("SET LOCAL client_min_messages = warning");
     statements << recordTableSql(d) << catalogueTableSql(d) << indexSql(d);
-    if (d.isServer()) statements << serverTriggerSql(d);
+    if (d.isServer()) statements << serverOnlySql(d);
     for (const QString& sql : statements) {
         QSqlQuery query(db);
         if (!query.exec(sql)) {
