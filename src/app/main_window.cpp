@@ -22,6 +22,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
@@ -294,6 +295,29 @@ void TForm1::bindRecordList() {
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [follow](const QModelIndex& current) { follow(current.isValid() ? current.row() : -1); });
     connect(&dm_.TVascor, &RecordTable::currentChanged, this, &TForm1::selectRowInList);
+    // Others' work: the list keeps its current record, selection and scrolling; the tabs follow.
+    connect(&dm_.TVascor, &RecordTable::aboutToRefresh, this, &TForm1::rememberListPlace);
+    connect(&dm_.TVascor, &RecordTable::refreshed, this, [this] {
+        FillTabIt();
+        restoreListPlace();
+    });
+    connect(&dm_.TVascor, &RecordTable::readFailed, this, [](const QString& text) { showError(text); });
+}
+
+void TForm1::rememberListPlace() {
+    topIdBeforeRefresh_ = dm_.TVascor.idAt(DBGrid1->rowAt(0));
+    verticalBeforeRefresh_ = DBGrid1->verticalScrollBar()->value();
+    horizontalBeforeRefresh_ = DBGrid1->horizontalScrollBar()->value();
+}
+
+void TForm1::restoreListPlace() {
+    const int top = topIdBeforeRefresh_ > 0 ? dm_.TVascor.rowOfId(topIdBeforeRefresh_) : -1;
+    if (top >= 0) {
+        DBGrid1->scrollTo(DBGrid1->model()->index(top, 0), QAbstractItemView::PositionAtTop);
+    } else {
+        DBGrid1->verticalScrollBar()->setValue(verticalBeforeRefresh_);
+    }
+    DBGrid1->horizontalScrollBar()->setValue(horizontalBeforeRefresh_);
 }
 
 QList<qint64> TForm1::chosenRecordIds() const {
@@ -363,38 +387,65 @@ void TForm1::changeEvent(QEvent* event) {
 
 void TForm1::FormActivate() { activateKeyboardLayout(QString::fromLatin1(kPersianLayout)); }
 
+QString TForm1::storeAddress() const {
+    return storeAddress_.isEmpty() ? paths::databasePath() : storeAddress_;
+}
+
+QString TForm1::shownStore() const {
+    return dm_.Maincon.isServer() ? isolated(dm_.Maincon.displayName()) : isolatedPath(dm_.Maincon.address().filePath());
+}
+
 bool TForm1::FormShow() {
     if (started_) return dm_.Maincon.isOpen();
     started_ = true;
     bindRecordList();
 
-    dm_.Maincon.close();
-    const QString dbPath = paths::databasePath();
+    const QString address = storeAddress();
     // An office moving over from the old program: its Access file comes in before the first
     // connection creates an empty database.
-    importLegacyDatabaseIfPresent(this, paths::legacyDatabasePath(), dbPath);
-    if (!dm_.Maincon.open(dbPath)) {
+    if (address == paths::databasePath()) importLegacyDatabaseIfPresent(this, paths::legacyDatabasePath(), address);
+    if (!openStore(address)) return false;
+    if (splash_) splash_->show();
+    return true;
+}
+
+bool TForm1::openStore(const QString& address) {
+    dm_.QAsk.close();
+    dm_.TDosSperm.close();
+    dm_.TVascor.close();
+    dm_.Maincon.close();
+    dm_.Maincon.setPasswordPrompt([](const QString& prompt) -> std::optional<QString> {
+        QString password;
+        if (!TTools::instance().PassInQuery(prompt, password)) return std::nullopt;
+        return password;
+    });
+    if (!dm_.Maincon.open(address)) {
         showError(dm_.Maincon.errorText());
+        FillTabIt();
         return false;
     }
 
-    TTools::instance().InitToday();
+    // Today is fixed once, by the first store the program opens.
+    if (!todayFixed_) {
+        TTools::instance().InitToday();
+        todayFixed_ = true;
+    }
 
     if (!dm_.TVascor.open() || !dm_.TDosSperm.open()) {
         const QString reason = !dm_.TVascor.errorText().isEmpty() ? dm_.TVascor.errorText() : dm_.TDosSperm.errorText();
-        showError(withEngineWords(QStringLiteral("جدولهاي فايل اطلاعات باز نشد:\n%1").arg(isolatedPath(dbPath)),
-                                  reason));
+        showError(withEngineWords(QStringLiteral("جدولهاي فايل اطلاعات باز نشد:\n%1").arg(shownStore()), reason));
         dm_.TVascor.close();
         dm_.TDosSperm.close();
+        FillTabIt();
         return false;
     }
 
-    // Warned before anything is typed: a save into this file would fail and drop the record.
+    // Warned before anything is typed: a save into this store would fail and drop the record.
     if (dm_.Maincon.isReadOnly())
-        ShowMsg(QStringLiteral("فايل اطلاعات زير فقط خواندني است؛ اطلاعات را مي توان ديد و چاپ كرد "
-                               "ولي اطلاعات تازه در آن ذخيره نمي شود:\n%1")
-                    .arg(isolatedPath(dbPath)));
-    if (splash_) splash_->show();
+        ShowMsg(QStringLiteral("%1 زير فقط خواندني است؛ اطلاعات را مي توان ديد و چاپ كرد "
+                               "ولي اطلاعات تازه در آن ذخيره نمي شود:\n%2")
+                    .arg(dm_.Maincon.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات"),
+                         shownStore()));
     FillTabIt();
     return true;
 }
@@ -402,8 +453,13 @@ bool TForm1::FormShow() {
 QString TForm1::herdOfTab(int index) const { return TabControl1->tabData(index).toString(); }
 
 void TForm1::FillTabIt() {
-    // Without an open table (a failed start) there are no herds to show and nothing to say.
-    if (!dm_.TVascor.isOpen()) return;
+    // Without an open table (a failed start, a store closed) there are no herds to show and
+    // nothing to say.
+    if (!dm_.TVascor.isOpen()) {
+        const QSignalBlocker blocker(TabControl1);
+        while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
+        return;
+    }
     dm_.QAsk.close();
     dm_.QAsk.setSql(kHerdStatement);
     if (!dm_.QAsk.open()) {
@@ -439,17 +495,23 @@ void TForm1::FillTabIt() {
 void TForm1::TabControl1Change(int index) {
     RecordTable& table = dm_.TVascor;
     if (!table.isOpen()) return;
-    if (index <= 0) {
-        table.setFiltered(false);
-        return;
-    }
     // The herd code is bound as text, so codes that are not numbers (and ones with blanks)
-    // select exactly their own records.
-    if (!table.setFilter(kHerdColumn, herdOfTab(index))) {
-        showError(withEngineWords(QStringLiteral("ركوردهاي اين گله نمايش داده نشد."), table.errorText()));
-        return;
+    // select exactly their own records. Rows that cannot be read leave the list as it was
+    // (the table says why), and the strip goes back to the tab it shows.
+    const bool applied = index <= 0 ? table.setFiltered(false)
+                                    : table.setFilter(kHerdColumn, herdOfTab(index)) &&
+                                          (table.isFiltered() || table.setFiltered(true));
+    if (!applied) showTabOfFilter();
+}
+
+void TForm1::showTabOfFilter() {
+    const RecordTable& table = dm_.TVascor;
+    int shown = 0;
+    for (int i = 1; table.isFiltered() && i < TabControl1->count(); ++i) {
+        if (herdOfTab(i) == table.filterValue().toString()) shown = i;
     }
-    if (!table.isFiltered()) table.setFiltered(true);
+    const QSignalBlocker blocker(TabControl1);
+    TabControl1->setCurrentIndex(shown);
 }
 
 void TForm1::dxWinXPBar1Items0Click() {

@@ -55,9 +55,17 @@ public:
     // The splash window shown during start-up (not owned).
     void setSplash(TForm3* splash) { splash_ = splash; }
 
+    // The store the start-up opens: a Data.db path or a server URL (the Data.db of the data
+    // folder when none is set).
+    void setStoreAddress(const QString& address) { storeAddress_ = address; }
+    QString storeAddress() const;
+
     // The start-up sequence; runs once, when the window is first shown. Answers false when the
     // database could not be opened (the user has been told; the list stays empty).
     bool FormShow();
+    // Closes the store in use and opens the one at `address`, as the start-up does; false
+    // leaves the window empty after one message.
+    bool openStore(const QString& address);
     // Rebuilds the herd tabs: "همه" and one tab per distinct non-blank herd code.
     void FillTabIt();
 
@@ -98,11 +106,22 @@ private:
     // The herd code a tab stands for, exactly as stored.
     QString herdOfTab(int index) const;
     void selectRowInList(int row);
+    void showTabOfFilter();
+    // The store in use as a message names it: its path or its address, isolated.
+    QString shownStore() const;
+    void rememberListPlace();
+    void restoreListPlace();
 
     TDM& dm_;
+    QString storeAddress_;
+    // Where the list was before a refresh for others' work: its top row by "ID", and scrolling.
+    qint64 topIdBeforeRefresh_ = 0;
+    int verticalBeforeRefresh_ = 0;
+    int horizontalBeforeRefresh_ = 0;
     QList<QAction*> officeCommands_;
     TForm3* splash_ = nullptr;
     bool started_ = false;
+    bool todayFixed_ = false;
     bool bound_ = false;
     bool syncingSelection_ = false;
 };

@@ -2,27 +2,85 @@
 
 #include "data/tdm.h"
 #include "entry/ui/entry_form.h"
+#include "util/bidi_text.h"
+#include "util/message_sink.h"
 #include "util/ttools.h"
 
 namespace zartav {
 
 namespace {
 
-// Posts on OK; a failed save, or any other answer, drops the changes.
-void finish(RecordTable& table, int result, const ShowMessageFn& showMsg) {
-    if (result != TForm2::kOk) {
-        table.cancel();
-        return;
+enum class ConflictChoice { KeepMine, ReadAgain, BackToForm };
+
+ConflictChoice askAboutConflict() {
+    MessageBox box;
+    box.icon = MessageIcon::Warning;
+    box.caption = QStringLiteral("سوال");
+    box.text = changedElsewhereText();
+    box.buttons = {QStringLiteral("ذخيره نسخه من"), QStringLiteral("خواندن دوباره"), QStringLiteral("بازگشت به فرم")};
+    box.escapeButton = 2;
+    switch (messageSink().show(box)) {
+    case 0:
+        return ConflictChoice::KeepMine;
+    case 1:
+        return ConflictChoice::ReadAgain;
+    default:
+        return ConflictChoice::BackToForm;
     }
-    if (!table.post()) {
-        table.cancel();
-        if (showMsg) showMsg(saveFailureText());
+}
+
+// Whether the form may close after a save attempt: a record saved, or a failure that the
+// save-failure message reports once it has closed. A record changed at another desk, or a
+// server out of reach, keeps the form open with everything typed.
+bool mayClose(TForm2& form, RecordTable& table, const ShowMessageFn& showMsg, bool saved) {
+    if (saved) return true;
+    switch (table.saveFailure()) {
+    case SaveFailure::ChangedElsewhere:
+        switch (askAboutConflict()) {
+        case ConflictChoice::KeepMine:
+            return mayClose(form, table, showMsg, table.post(SaveMode::Overwrite));
+        case ConflictChoice::ReadAgain:
+            if (!table.reloadEdited()) return true;
+            form.loadRecord();
+            return false;
+        case ConflictChoice::BackToForm:
+            return false;
+        }
+        return false;
+    case SaveFailure::Unreachable:
+        if (showMsg) showMsg(unreachableText(form.dataModule().Maincon.displayName()));
+        return false;
+    default:
+        return true;
     }
+}
+
+// Saves on OK while the form is still open; a failed save that closes the form drops the
+// changes and says so, any other answer drops them silently.
+void runForm(TForm2& form, RecordTable& table, const ShowMessageFn& showMsg) {
+    form.setOkConfirmation([&] { return mayClose(form, table, showMsg, table.post()); });
+    const int result = form.ShowModal();
+    form.setOkConfirmation({});
+    if (table.state() == RecordState::Browse) return;  // saved
+    table.cancel();
+    if (result == TForm2::kOk && showMsg) showMsg(saveFailureText());
 }
 
 }  // namespace
 
 QString saveFailureText() { return QStringLiteral("خطا در ذخيره سازي اطلاعات "); }
+
+QString changedElsewhereText() {
+    return QStringLiteral("اين ركورد از زماني كه آن را باز كرديد در ميز ديگري تغيير كرده و ذخيره شده است.\n"
+                          "نسخه خود را به جاي آن ذخيره مي كنيد، ركورد را دوباره مي خوانيد (آنچه نوشته ايد "
+                          "كنار گذاشته مي شود) يا به فرم برمي گرديد؟");
+}
+
+QString unreachableText(const QString& store) {
+    return saveFailureText() + QStringLiteral("\nاتصال به سرور اطلاعات زير قطع است و دوباره برقرار نشد:\n%1\n"
+                                              "آنچه نوشته ايد در فرم مانده است؛ وقتي اتصال برقرار شد دوباره «قبول» را بزنيد.")
+                                   .arg(isolated(store));
+}
 
 void newRecord(TForm2& form, const ShowMessageFn& showMsg) {
     RecordTable& table = form.dataModule().TVascor;
@@ -33,7 +91,7 @@ void newRecord(TForm2& form, const ShowMessageFn& showMsg) {
         return;
     }
     table.setValue(QStringLiteral("تاريخ چاپ"), TTools::instance().FarsiToday());
-    finish(table, form.ShowModal(), showMsg);
+    runForm(form, table, showMsg);
 }
 
 void editRecord(TForm2& form, const ShowMessageFn& showMsg) {
@@ -44,7 +102,7 @@ void editRecord(TForm2& form, const ShowMessageFn& showMsg) {
         if (showMsg) showMsg(saveFailureText());
         return;
     }
-    finish(table, form.ShowModal(), showMsg);
+    runForm(form, table, showMsg);
 }
 
 }  // namespace zartav

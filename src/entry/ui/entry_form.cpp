@@ -593,6 +593,7 @@ void TForm2::dxButton1Click() {
     if (!tools.CheckTheDate(DBEdit10)) return;
     if (!tools.CheckTheDate(DBEdit44)) return;
     if (!tools.CheckTheDate(DBEdit50)) return;
+    if (confirmOk_ && !confirmOk_()) return;
     done(kOk);
 }
 

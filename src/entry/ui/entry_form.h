@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -43,6 +44,9 @@ public:
     void FillLists();
     // Shows the current record in the boxes, then the form modally: kOk or kCancel.
     int ShowModal();
+    // Asked when OK has passed its date checks, before the form closes: false keeps the form
+    // open with everything typed (the record could not be saved yet and may be tried again).
+    void setOkConfirmation(std::function<bool()> confirm) { confirmOk_ = std::move(confirm); }
     // Puts the record's values into every box (and the photos into the picture boxes).
     void loadRecord();
 
@@ -163,6 +167,7 @@ private:
     QHash<QWidget*, QLabel*> captions_;
     QList<QLineEdit*> dateBoxes_;
     QByteArray temporaryBitmap_;
+    std::function<bool()> confirmOk_;
     bool loading_ = false;
 };
 

@@ -1,0 +1,63 @@
+#include "data/store_choice.h"
+
+#include "data/store_address.h"
+#include "util/app_paths.h"
+
+#include <QSettings>
+#include <memory>
+
+namespace zartav::store {
+namespace {
+
+const QString kKey = QStringLiteral("Store/Address");
+const QString kOption = QStringLiteral("--store");
+
+std::optional<QString>& settingsFileOverride() {
+    static std::optional<QString> file;
+    return file;
+}
+
+std::unique_ptr<QSettings> settings() {
+    if (settingsFileOverride()) return std::make_unique<QSettings>(*settingsFileOverride(), QSettings::IniFormat);
+    // Fixed names rather than the application's, so the program and zartav-cli agree.
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Zartav"),
+                                       QStringLiteral("Zartav"));
+}
+
+}  // namespace
+
+std::optional<QString> addressArgument(const QStringList& arguments) {
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (a == kOption && i + 1 < arguments.size()) return arguments.at(i + 1);
+        if (a.startsWith(kOption + QLatin1Char('='))) return a.mid(kOption.size() + 1);
+    }
+    return std::nullopt;
+}
+
+QString chosenAddress(const QStringList& arguments) {
+    if (const std::optional<QString> given = addressArgument(arguments); given && !given->trimmed().isEmpty())
+        return *given;
+    const QString saved = savedAddress();
+    return saved.trimmed().isEmpty() ? paths::databasePath() : saved;
+}
+
+QString savedAddress() { return settings()->value(kKey).toString(); }
+
+bool saveAddress(const QString& address) {
+    const auto store = settings();
+    const std::optional<StoreAddress> parsed = StoreAddress::parse(address);
+    if (address.trimmed().isEmpty()) {
+        store->remove(kKey);
+    } else if (!parsed) {
+        return false;
+    } else {
+        store->setValue(kKey, parsed->isServer() ? parsed->display() : parsed->filePath());
+    }
+    store->sync();
+    return store->status() == QSettings::NoError;
+}
+
+void setSettingsFileForTesting(std::optional<QString> file) { settingsFileOverride() = std::move(file); }
+
+}  // namespace zartav::store
