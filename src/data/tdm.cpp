@@ -895,11 +895,13 @@ bool RecordTable::post(SaveMode mode) {
                                 .arg(schema::kTextColumnSize));
         }
     }
+    // A link lost earlier (the last save found the server out of reach) is made again first.
+    if (connection_.isLost() && !connection_.reconnect())
+        return failWith(connection_.technicalError(), SaveFailure::Unreachable);
     if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
 
     bool commitSent = false;
     qint64 newId = 0;
-    if (connection_.isLost()) connection_.reconnect();
     bool saved = runPost(mode, &commitSent, &newId);
     // A link lost before the commit was sent wrote nothing: the save is tried once more on a new
     // one. After the commit was sent the outcome is unknown, so it is reported, never repeated.

@@ -1,6 +1,7 @@
 #include "entry/catalogue_import.h"
 
 #include "data/record_schema.h"
+#include "data/sql_dialect.h"
 #include "util/cp1256.h"
 
 #include <QSqlError>
@@ -191,14 +192,16 @@ ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv) {
         db.rollback();
         return failure(0, why);
     };
+    const SqlDialect& dialect = SqlDialect::of(db);
+    const QString table = dialect.quote(schema::kCatalogueTable);
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("DELETE FROM [DosSperm]"))) return rollback(query.lastError().text());
+    if (!query.exec(QStringLiteral("DELETE FROM ") + table)) return rollback(query.lastError().text());
     QStringList names, places;
     for (const char* name : schema::kCatalogueColumns) {
-        names << QStringLiteral("[%1]").arg(QLatin1String(name));
+        names << dialect.quote(name);
         places << QStringLiteral("?");
     }
-    if (!query.prepare(QStringLiteral("INSERT INTO [DosSperm] (%1) VALUES (%2)").arg(names.join(", "), places.join(", "))))
+    if (!query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(", "), places.join(", "))))
         return rollback(query.lastError().text());
     for (const QList<QVariant>& values : rows) {
         for (int c = 0; c < kColumnCount; ++c) query.bindValue(c, values.at(c).isValid() ? values.at(c) : QVariant(QMetaType::fromType<QString>()));

@@ -66,7 +66,8 @@ protected:
         picker = std::make_unique<TDosSperm>(*dm);
         form2->setCataloguePicker(picker.get());
         tools = std::make_unique<TTools>();
-        ASSERT_TRUE(dm->Maincon.open(dir.filePath("Data.db")));
+        ASSERT_TRUE(dm->Maincon.open(address.isEmpty() ? dir.filePath("Data.db") : address))
+            << dm->Maincon.technicalError().toStdString();
         if (!catalogue.isEmpty()) {
             const catalogue::ImportResult r = catalogue::importCatalogueCsv(dm->Maincon.database(), catalogue);
             ASSERT_TRUE(r.ok()) << r.error.toStdString();
@@ -99,6 +100,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    QString address;  // of the store, when not a Data.db in `dir`
     MessageRecorder messages;
     std::unique_ptr<TDM> dm;
     std::unique_ptr<TForm1> form1;

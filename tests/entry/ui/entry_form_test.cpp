@@ -1,5 +1,6 @@
 #include "fixtures.h"
 #include "entry_fixture.h"
+#include "sql_test_database.h"
 
 #include "data/record_schema.h"
 #include "dates/date_picker_hook.h"
@@ -580,4 +581,116 @@ TEST_F(EntryFormTest, ALongCatalogueValueIsCutOnceAndTheRecordIsKept) {
     EXPECT_EQ(dm->TVascor.value(QStringLiteral("شماره ثبت")), QStringLiteral("IR-1405-77"));
     EXPECT_EQ(dm->TVascor.value(QStringLiteral("نام")), QString(50, QLatin1Char('N')));
     EXPECT_EQ(dm->TVascor.value(QStringLiteral("ثبت داخلي")), QString(50, QLatin1Char('7')));
+}
+
+// Another desk saved the record while this desk had it open: the form stays open over a
+// question; the user keeps their version, reads the record again, or goes back to the form.
+TEST_F(EntryFormTest, ARecordChangedAtAnotherDeskAsksBeforeItIsSaved) {
+    const QString farm = QStringLiteral("نام گاوداري");
+    struct Case {
+        const char* name;
+        int answer;  // -1: the box closed through its title bar
+        QString stored;
+    };
+    const Case cases[] = {
+        {"keep mine", 0, "mine"}, {"read again, then OK", 1, "other desk"}, {"back to the form, then cancel", 2, "other desk"},
+        {"closed, then cancel", -1, "other desk"},
+    };
+    TDM other;
+    ASSERT_TRUE(other.Maincon.open(dir.filePath("Data.db")));
+    ASSERT_TRUE(other.TVascor.open());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        addRecord({{farm, "first"}, {kHerd, "7"}, {kBirthDate, "1400/01/01"}, {kServiceDate, "1399/04/01"},
+                   {kPrintDate, "1400/02/02"}});
+        const qint64 id = dm->TVascor.id();
+        other.TVascor.refresh();
+        messages.clear();
+        whenShown(*form2, [&] {
+            form2->DBComboBox4->setEditText(QStringLiteral("mine"));
+            ASSERT_TRUE(other.TVascor.locateId(id));
+            ASSERT_TRUE(other.TVascor.edit());
+            other.TVascor.setValue(farm, QStringLiteral("other desk"));
+            ASSERT_TRUE(other.TVascor.post());
+            messages.answerNext(c.answer);
+            form2->dxButton1->click();
+            ASSERT_EQ(messages.boxes().size(), 1);
+            EXPECT_EQ(messages.boxes()[0].text, changedElsewhereText());
+            EXPECT_EQ(messages.boxes()[0].buttons,
+                      QStringList({"ذخيره نسخه من", "خواندن دوباره", "بازگشت به فرم"}));
+            if (c.answer == 0) {
+                EXPECT_FALSE(form2->isVisible());
+                return;
+            }
+            ASSERT_TRUE(form2->isVisible());
+            EXPECT_EQ(form2->DBComboBox4->currentText(), c.answer == 1 ? "other desk" : "mine");
+            (c.answer == 1 ? form2->dxButton1 : form2->dxButton2)->click();
+        });
+        form1->dxWinXPBar1Items1Click();
+        EXPECT_FALSE(form2->isVisible());
+        EXPECT_EQ(dm->TVascor.state(), RecordState::Browse);
+        ASSERT_TRUE(dm->TVascor.locateId(id));
+        EXPECT_EQ(dm->TVascor.value(farm), c.stored);
+        EXPECT_EQ(messages.boxes().size(), 1) << messages.texts().join("|").toStdString();
+    }
+}
+
+namespace {
+
+class ServerEntryTest : public EntryFixture {
+protected:
+    void SetUp() override {
+        QString why;
+        server = test::TestStore::create(test::Engine::PostgreSQL, why);
+        if (!server) {
+            if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
+            FAIL() << why.toStdString();
+        }
+        address = server->address();
+        open(kCatalogueCsv);
+    }
+    // Nobody may connect to the store's database (and whoever is connected is dropped), or
+    // everybody may again.
+    void shutOut(bool out) {
+        const QString database = server->databaseName();
+        QStringList statements{
+            QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS %2").arg(database, out ? "false" : "true")};
+        if (out)
+            statements << QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '%1'")
+                              .arg(database);
+        ASSERT_TRUE(test::serverAdminExec(statements).isEmpty());
+    }
+
+    std::unique_ptr<test::TestStore> server;
+};
+
+}  // namespace
+
+// The server goes out of reach while a record is typed: the save reports failure, the form keeps
+// everything typed, and once the server is back the next OK saves it.
+TEST_F(ServerEntryTest, AServerOutOfReachKeepsTheFormAndTheNextOkSaves) {
+    server->closeSide();
+    int oks = 0;
+    whenShown(*form2, [&] {
+        form2->DBEdit1->setText(QStringLiteral("IR-77"));
+        form2->DBComboBox5->setEditText(QStringLiteral("120"));
+        fillCheckedDates();
+        shutOut(true);
+        form2->dxButton1->click();
+        ++oks;
+        ASSERT_TRUE(form2->isVisible());
+        ASSERT_EQ(messages.boxes().size(), 1);
+        EXPECT_EQ(messages.boxes()[0].text, unreachableText(dm->Maincon.displayName()));
+        EXPECT_TRUE(messages.boxes()[0].text.startsWith(QStringLiteral("خطا در ذخيره سازي اطلاعات ")));
+        EXPECT_EQ(form2->DBEdit1->text(), QStringLiteral("IR-77"));
+        shutOut(false);
+        form2->dxButton1->click();
+        ++oks;
+        EXPECT_FALSE(form2->isVisible());
+    });
+    form1->dxWinXPBar1Items0Click();
+    EXPECT_EQ(oks, 2);
+    EXPECT_EQ(messages.boxes().size(), 1) << messages.texts().join("|").toStdString();
+    EXPECT_EQ(server->scalar("SELECT \"شماره ثبت\" FROM \"VaskorTemp\"").toString(), QStringLiteral("IR-77"));
+    EXPECT_EQ(tabs(), QStringList({"همه", "120"}));
 }
