@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 #include "app/message_board_form.h"
 #include "app/splash_form.h"
+#include "app/store_dialog.h"
+#include "data/store_choice.h"
 #include "data/tdm.h"
 #include "dates/date_picker_hook.h"
 #include "dates/ui/date_picker_form.h"
@@ -119,6 +121,9 @@ int main(int argc, char** argv) {
     zartav::TForm3 splash;
 
     form1.setSplash(&splash);
+    // --store ADDRESS, else this user's saved choice, else the Data.db of the data folder.
+    form1.setStoreAddress(zartav::store::chosenAddress(QCoreApplication::arguments()));
+    zartav::addStoreConnectionCommand(form1);
     form1.PrintCommand = [&] { zartav::print::printCurrentCertificate(&form1, dm); };
     form1.addOfficeCommand(QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")), [&] {
         zartav::print::printCertificateBatch(&form1, dm, form1.chosenRecordIds(), form1.chosenHerd());

@@ -409,7 +409,20 @@ bool TForm1::FormShow() {
     return true;
 }
 
+StoreAddress TForm1::currentStore() const {
+    if (dm_.Maincon.isOpen()) return dm_.Maincon.address();
+    return StoreAddress::parse(storeAddress()).value_or(StoreAddress::file(paths::databasePath()));
+}
+
 bool TForm1::openStore(const QString& address) {
+    return openStoreBy([&] { return dm_.Maincon.open(address); });
+}
+
+bool TForm1::openStore(const StoreAddress& address) {
+    return openStoreBy([&] { return dm_.Maincon.open(address); });
+}
+
+bool TForm1::openStoreBy(const std::function<bool()>& connect) {
     dm_.QAsk.close();
     dm_.TDosSperm.close();
     dm_.TVascor.close();
@@ -419,7 +432,7 @@ bool TForm1::openStore(const QString& address) {
         if (!TTools::instance().PassInQuery(prompt, password)) return std::nullopt;
         return password;
     });
-    if (!dm_.Maincon.open(address)) {
+    if (!connect()) {
         showError(dm_.Maincon.errorText());
         FillTabIt();
         return false;

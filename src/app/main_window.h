@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/store_address.h"
+
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -66,6 +68,9 @@ public:
     // Closes the store in use and opens the one at `address`, as the start-up does; false
     // leaves the window empty after one message.
     bool openStore(const QString& address);
+    bool openStore(const StoreAddress& address);
+    // The store in use, or the one the start-up would open.
+    StoreAddress currentStore() const;
     // Rebuilds the herd tabs: "همه" and one tab per distinct non-blank herd code.
     void FillTabIt();
 
@@ -105,6 +110,7 @@ private:
     void applyColumnWidths();
     // The herd code a tab stands for, exactly as stored.
     QString herdOfTab(int index) const;
+    bool openStoreBy(const std::function<bool()>& connect);
     void selectRowInList(int row);
     void showTabOfFilter();
     // The store in use as a message names it: its path or its address, isolated.

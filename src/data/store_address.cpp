@@ -99,8 +99,7 @@ std::optional<StoreAddress> StoreAddress::parse(const QString& text, QString* wh
     const QString trimmed = text.trimmed();
     for (const QString& scheme : {QStringLiteral("postgresql://"), QStringLiteral("postgres://")}) {
         if (!trimmed.startsWith(scheme, Qt::CaseInsensitive)) continue;
-        StoreAddress address;
-        address.engine_ = StoreEngine::Server;
+        StoreAddress address = server();
         if (!parseServer(trimmed.mid(scheme.size()), address, why)) return std::nullopt;
         return address;
     }
@@ -115,6 +114,12 @@ StoreAddress StoreAddress::file(const QString& path) {
     StoreAddress address;
     address.engine_ = StoreEngine::File;
     address.filePath_ = path;
+    return address;
+}
+
+StoreAddress StoreAddress::server() {
+    StoreAddress address;
+    address.engine_ = StoreEngine::Server;
     return address;
 }
 

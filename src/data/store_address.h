@@ -21,6 +21,8 @@ public:
     // file path. A server URL that cannot be read answers nothing; `why` then says what is wrong.
     static std::optional<StoreAddress> parse(const QString& text, QString* why = nullptr);
     static StoreAddress file(const QString& path);
+    // A server address with nothing filled in (the client library's defaults throughout).
+    static StoreAddress server();
 
     StoreEngine engine() const { return engine_; }
     bool isServer() const { return engine_ == StoreEngine::Server; }
