@@ -20,7 +20,7 @@ namespace {
 using namespace zartav;
 
 const char* kUsageLine =
-    "--db FILE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE]";
+    "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE]";
 
 int usage(const char* why) {
     std::fprintf(stderr, "zartav-cli certificate: %s\nusage: zartav-cli certificate %s\n", why, kUsageLine);
@@ -69,7 +69,7 @@ int run(const QStringList& args) {
             into = args[++i];
             return true;
         };
-        if (a == QLatin1String("--db")) { if (!next(db)) return usage("--db needs a file"); }
+        if (a == QLatin1String("--db")) { if (!next(db)) return usage("--db needs a file or a server address"); }
         else if (a == QLatin1String("--pdf")) { if (!next(pdf)) return usage("--pdf needs a file"); }
         else if (a == QLatin1String("--template")) { if (!next(templateFile)) return usage("--template needs a file"); }
         else if (a == QLatin1String("--id")) { if (!next(id)) return usage("--id needs a number"); ++selections; }
@@ -88,7 +88,7 @@ int run(const QStringList& args) {
     }
 
     // Opening a missing file would create an empty database; a typo must not do that.
-    if (!QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
+    if (!cli::isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
 
     print::CertificateLayout layout = print::builtinCertificateLayout();
     if (!templateFile.isEmpty()) {

@@ -10,6 +10,9 @@ inline constexpr int kOk = 0;
 inline constexpr int kFailed = 1;
 inline constexpr int kUsage = 2;
 
+// Every --db takes either a database file's path or a server URL (postgresql://...).
+bool isServerAddress(const QString& address);
+
 using CommandRun = std::function<int(const QStringList& args)>;
 
 struct Command {

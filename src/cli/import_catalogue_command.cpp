@@ -1,5 +1,5 @@
-// import-catalogue: loads the bull catalogue an office receives as a CSV export into a database
-// file, replacing the catalogue it held.
+// import-catalogue: loads the bull catalogue an office receives as a CSV export into a store (a
+// database file or a server), replacing the catalogue it held.
 #include "cli/command.h"
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
@@ -25,30 +25,30 @@ int import(const QString& target, const QString& source) {
     if (file.size() > kMaxSourceBytes) return fail(QStringLiteral("%1: too large for a catalogue").arg(source));
     const QByteArray csv = file.readAll();
 
-    const bool existed = QFileInfo::exists(target);
+    const bool existed = isServerAddress(target) || QFileInfo::exists(target);
     Connection connection;
     if (!connection.open(target))
-        return fail(QStringLiteral("%1: %2").arg(target, connection.technicalError()));
+        return fail(QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError()));
     const catalogue::ImportResult result = catalogue::importCatalogueCsv(connection.database(), csv);
-    connection.close();
     if (!result.ok()) {
         // A database file made only for this import is not left behind.
+        connection.close();
         if (!existed) QFile::remove(target);
         if (result.errorLine > 0)
             return fail(QStringLiteral("%1 line %2: %3").arg(source).arg(result.errorLine).arg(result.error));
         return fail(QStringLiteral("%1: %2").arg(source, result.error));
     }
-    std::fprintf(stdout, "%d catalogue rows loaded into %s\n", result.rows, target.toUtf8().constData());
+    std::fprintf(stdout, "%d catalogue rows loaded into %s\n", result.rows, connection.displayName().toUtf8().constData());
     return kOk;
 }
 
 int run(const QStringList& args) {
     if (args.size() == 3 && args.at(0) == QLatin1String("--db")) return import(args.at(1), args.at(2));
-    std::fprintf(stderr, "usage: zartav-cli import-catalogue --db FILE SOURCE.csv\n");
+    std::fprintf(stderr, "usage: zartav-cli import-catalogue --db STORE SOURCE.csv\n");
     return kUsage;
 }
 
-const bool registered = registerCommand({"import-catalogue", "--db FILE SOURCE.csv", run, "replaces the bull catalogue with the rows of a CSV file"});
+const bool registered = registerCommand({"import-catalogue", "--db STORE SOURCE.csv", run, "replaces the bull catalogue with the rows of a CSV file"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -1,5 +1,5 @@
-// import-mdb: brings a legacy Access file's records, photos and catalogue into a database file,
-// or lists the file's tables and columns so an office can check it first.
+// import-mdb: brings a legacy Access file's records, photos and catalogue into a store (a
+// database file or a server), or lists the file's tables and columns so an office can check it first.
 #include "cli/command.h"
 #include "data/legacy_import.h"
 #include "data/legacy_mdb.h"
@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QUuid>
 #include <cstdio>
 
 namespace zartav::cli {
@@ -54,26 +53,17 @@ int import(const QString& target, const QString& source) {
         err(refusal);
         return kFailed;
     }
-    const bool existed = QFileInfo::exists(target);
-    const QString connection = QStringLiteral("import-mdb-") + QUuid::createUuid().toString();
+    const bool existed = isServerAddress(target) || QFileInfo::exists(target);
     legacy::ImportReport report;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(target);
-        QString error;
-        if (!db.open()) {
-            error = db.lastError().text();
-        } else if (!createRecordSchema(db, &error)) {
-            if (error.isEmpty()) error = QStringLiteral("its tables cannot be created");
-        }
-        if (!error.isEmpty()) {
-            report.error = QStringLiteral("%1: %2").arg(target, error);
+        Connection connection;
+        if (!connection.open(target)) {
+            report.error = QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError());
         } else {
+            QSqlDatabase db = connection.database();
             report = legacy::importMdbFile(source, db);
         }
-        db.close();
     }
-    QSqlDatabase::removeDatabase(connection);
     if (!report.ok) {
         // A database file this command created for nothing is not left behind.
         if (!existed) QFile::remove(target);
@@ -87,13 +77,13 @@ int import(const QString& target, const QString& source) {
 int run(const QStringList& args) {
     if (args.size() == 2 && args.at(0) == QLatin1String("--list")) return list(args.at(1));
     if (args.size() == 3 && args.at(0) == QLatin1String("--db")) return import(args.at(1), args.at(2));
-    std::fprintf(stderr, "usage: zartav-cli import-mdb --db FILE SOURCE.mdb\n"
+    std::fprintf(stderr, "usage: zartav-cli import-mdb --db STORE SOURCE.mdb\n"
                          "       zartav-cli import-mdb --list SOURCE.mdb\n");
     return kUsage;
 }
 
 const bool registered =
-    registerCommand({"import-mdb", "--db FILE SOURCE.mdb | --list SOURCE.mdb", run,
+    registerCommand({"import-mdb", "--db STORE SOURCE.mdb | --list SOURCE.mdb", run,
                      "brings the records, photos and catalogue of a legacy Access file in, or lists its tables"});
 
 }  // namespace

@@ -1,5 +1,6 @@
 // zartav-cli: the headless companion of the program (no windows).
 #include "cli/command.h"
+#include "data/store_address.h"
 #include "util/program_info.h"
 #include "util/qt_translation.h"
 
@@ -21,6 +22,11 @@ bool registerCommand(Command command) {
 
 const std::vector<Command>& commands() { return registry(); }
 
+bool isServerAddress(const QString& address) {
+    const std::optional<StoreAddress> parsed = StoreAddress::parse(address);
+    return !parsed || parsed->isServer();
+}
+
 static const Command* findCommand(const char* name) {
     for (const Command& c : commands())
         if (std::strcmp(c.name, name) == 0) return &c;
@@ -32,7 +38,8 @@ static QString helpText() {
         "Usage: zartav-cli COMMAND [ARGUMENT]...\n"
         "  or:  zartav-cli OPTION\n"
         "Does the work of the zartav program without its windows: certificates to PDF, date\n"
-        "conversion, importing a catalogue or a legacy Access file.\n"
+        "conversion, importing a catalogue or a legacy Access file, copying a whole store.\n"
+        "Every --db takes a database file or a server address (postgresql://...).\n"
         "\n"
         "Commands:\n");
     for (const Command& c : commands()) {

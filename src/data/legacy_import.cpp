@@ -4,6 +4,7 @@
 #include "data/legacy_names.h"
 #include "data/legacy_photo.h"
 #include "data/record_schema.h"
+#include "data/store_schema.h"
 #include "util/bidi_text.h"
 
 #include <QFileInfo>
@@ -93,10 +94,14 @@ public:
         count.finish();
 
         const ColumnMap map = mapColumns(table, source->columns(), ours, &report->skipped);
-        QSqlQuery insert(db_);
-        if (!insert.prepare(insertStatement(table, ours)))
+        // A record keeping its "ID" names it; one given a new number leaves the column to the store.
+        QStringList withoutId = ours;
+        withoutId.removeAt(idColumn);
+        QSqlQuery keeping(db_), numbering(db_);
+        if (!keeping.prepare(insertStatement(table, ours) + QStringLiteral(" RETURNING ") + quoted(ours.at(idColumn))) ||
+            !numbering.prepare(insertStatement(table, withoutId) + QStringLiteral(" RETURNING ") + quoted(ours.at(idColumn))))
             return fail(report, QStringLiteral("table %1 of the target cannot be written: %2")
-                                    .arg(table, insert.lastError().text()));
+                                    .arg(table, keeping.lastError().text() + numbering.lastError().text()));
 
         QSet<qint64> usedIds;
         Row row;
@@ -140,22 +145,26 @@ public:
                 }
             }
 
-            // Our column is an integer key that the database assigns when it is null.
-            if (keepIds && knownId && !usedIds.contains(knownId)) {
+            const bool keep = keepIds && knownId && !usedIds.contains(knownId);
+            if (keep) {
                 values[idColumn] = knownId;
             } else {
                 if (keepIds) ++report->recordsGivenNewIds;
-                values[idColumn] = QVariant(QMetaType::fromType<qlonglong>());
+                values.removeAt(idColumn);
             }
+            QSqlQuery& insert = keep ? keeping : numbering;
             for (int i = 0; i < values.size(); ++i) insert.bindValue(i, values.at(i));
-            if (!insert.exec())
+            if (!insert.exec() || !insert.next())
                 return fail(report, QStringLiteral("record %1 of the file cannot be saved: %2")
                                         .arg(number)
                                         .arg(insert.lastError().text()));
-            usedIds.insert(insert.lastInsertId().toLongLong());
+            usedIds.insert(insert.value(0).toLongLong());
+            insert.finish();
             ++report->records;
             if (!step(report)) return false;
         }
+        if (!raiseRecordIds(db_, 0, &error))
+            return fail(report, QStringLiteral("table %1 of the target cannot number new records: %2").arg(table, error));
         return true;
     }
 

@@ -99,4 +99,39 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
     return true;
 }
 
+std::optional<qint64> recordIdHighWater(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    if (!SqlDialect::of(db).isServer()) {
+        if (!query.exec(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'VaskorTemp'"))) return std::nullopt;
+        return query.next() ? query.value(0).toLongLong() : 0;
+    }
+    if (!query.exec(QStringLiteral("SELECT pg_get_serial_sequence('\"VaskorTemp\"', 'ID')")) || !query.next())
+        return std::nullopt;
+    const QString sequence = query.value(0).toString();
+    if (!query.exec(QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE 0 END FROM %1").arg(sequence)) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}
+
+bool raiseRecordIds(QSqlDatabase& db, qint64 atLeast, QString* error) {
+    const QStringList statements =
+        SqlDialect::of(db).isServer()
+            ? QStringList{QStringLiteral(
+                  "WITH mark AS (SELECT GREATEST(:least, (SELECT COALESCE(MAX(\"ID\"), 0) FROM \"VaskorTemp\"), "
+                  "nextval(pg_get_serial_sequence('\"VaskorTemp\"', 'ID')) - 1) AS n) "
+                  "SELECT setval(pg_get_serial_sequence('\"VaskorTemp\"', 'ID'), GREATEST(n, 1), n >= 1) FROM mark")}
+            // The file keeps its mark in sqlite_sequence, already past every "ID" written.
+            : QStringList{QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT 'VaskorTemp', 0 "
+                                         "WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'VaskorTemp')"),
+                          QStringLiteral("UPDATE sqlite_sequence SET seq = MAX(seq, :least) WHERE name = 'VaskorTemp'")};
+    for (const QString& sql : statements) {
+        QSqlQuery query(db);
+        query.prepare(sql);
+        if (sql.contains(QLatin1String(":least"))) query.bindValue(QStringLiteral(":least"), atLeast);
+        if (!query.exec()) return fail(error, query.lastError().text());
+    }
+    return true;
+}
+
 }  // namespace zartav

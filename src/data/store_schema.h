@@ -5,6 +5,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <optional>
 
 namespace zartav {
 
@@ -15,5 +16,13 @@ inline constexpr const char* kRecordsChangedChannel = "zartav_records";
 // in `db`, in one transaction; what exists is left as it is. Two desks starting at once on an
 // empty server database both succeed. Used for a new store and by the legacy import.
 bool createRecordSchema(QSqlDatabase& db, QString* error = nullptr);
+
+// The largest "ID" the store has ever handed out (deleted records included); nothing when it
+// cannot be read.
+std::optional<qint64> recordIdHighWater(QSqlDatabase& db);
+
+// After records were written with their own "ID"s: the next number the store hands out is past
+// every "ID" it holds and past `atLeast` (a copied store's own mark), so none is used twice.
+bool raiseRecordIds(QSqlDatabase& db, qint64 atLeast, QString* error = nullptr);
 
 }  // namespace zartav

@@ -1,0 +1,283 @@
+#include "data/store_copy.h"
+
+#include "data/record_schema.h"
+#include "data/store_schema.h"
+#include "data/tdm.h"
+
+#include <QCryptographicHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVector>
+
+#include <array>
+#include <vector>
+
+namespace zartav {
+namespace {
+
+using Digest = std::array<char, 16>;
+using Row = QVector<QVariant>;
+
+// A batch of rows is kept near this size, whatever the photos weigh; the first batch is small
+// because nothing is known of the rows yet.
+constexpr qint64 kBatchBytes = 32ll * 1024 * 1024;
+constexpr int kFirstBatch = 4;
+constexpr int kMaxBatch = 500;
+
+struct TableShape {
+    bool records;  // VaskorTemp (keyed by "ID"), else DosSperm (in its own order)
+    QStringList columns;
+};
+
+TableShape recordShape() {
+    TableShape shape{true, {}};
+    for (const char* name : schema::kRecordColumns) shape.columns << QString::fromUtf8(name);
+    return shape;
+}
+
+TableShape catalogueShape() {
+    TableShape shape{false, {}};
+    for (const char* name : schema::kCatalogueColumns) shape.columns << QString::fromUtf8(name);
+    return shape;
+}
+
+bool isPhoto(const TableShape& shape, int column) { return shape.records && column >= schema::kFirstPhotoColumnIndex; }
+
+QString tableName(const TableShape& shape) {
+    return QString::fromUtf8(shape.records ? schema::kRecordTable : schema::kCatalogueTable);
+}
+
+QString quotedColumns(const Connection& c, const TableShape& shape) {
+    QStringList names;
+    for (const QString& column : shape.columns) names << c.dialect().quote(column);
+    return names.join(QStringLiteral(", "));
+}
+
+// The row as both engines agree on it: text as text, photos as bytes, "ID" as its digits, and
+// an absent value apart from an empty one.
+Digest digestOf(const TableShape& shape, const Row& row) {
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    for (int i = 0; i < row.size(); ++i) {
+        const QVariant& v = row.at(i);
+        if (!v.isValid() || v.isNull()) {
+            hash.addData(QByteArrayView("\0", 1));
+            continue;
+        }
+        const QByteArray bytes = isPhoto(shape, i) ? v.toByteArray() : v.toString().toUtf8();
+        const qint64 size = bytes.size();
+        hash.addData(QByteArrayView("\1", 1));
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&size), sizeof size));
+        hash.addData(bytes);
+    }
+    Digest digest;
+    const QByteArray result = hash.result();
+    std::copy(result.cbegin(), result.cbegin() + digest.size(), digest.begin());
+    return digest;
+}
+
+qint64 rowBytes(const Row& row) {
+    qint64 bytes = 0;
+    for (const QVariant& v : row) bytes += v.typeId() == QMetaType::QByteArray ? v.toByteArray().size() : 64;
+    return bytes;
+}
+
+// Calls `each` with every row of the table in its order (records by "ID", the catalogue in its
+// own order), a batch at a time.
+bool forEachRow(Connection& c, const TableShape& shape, const std::function<bool(const Row&)>& each, QString* error) {
+    const QString select = QStringLiteral("SELECT %1 FROM %2").arg(quotedColumns(c, shape), c.dialect().quote(tableName(shape)));
+    const QString id = c.dialect().quote(schema::kId);
+    int limit = kFirstBatch;
+    qint64 lastId = 0;
+    qint64 offset = 0;
+    for (;;) {
+        QSqlQuery query(c.database());
+        query.setForwardOnly(true);
+        query.prepare(shape.records ? select + QStringLiteral(" WHERE %1 > :after ORDER BY %1 LIMIT %2").arg(id).arg(limit)
+                                    : select + QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
+                                                   .arg(c.catalogueOrder())
+                                                   .arg(limit)
+                                                   .arg(offset));
+        if (shape.records) query.bindValue(QStringLiteral(":after"), lastId);
+        if (!query.exec()) {
+            *error = query.lastError().text();
+            return false;
+        }
+        std::vector<Row> batch;
+        qint64 bytes = 0;
+        while (query.next()) {
+            Row row(int(shape.columns.size()));
+            for (int i = 0; i < row.size(); ++i) row[i] = query.value(i);
+            bytes += rowBytes(row);
+            batch.push_back(std::move(row));
+        }
+        if (query.lastError().isValid()) {
+            *error = query.lastError().text();
+            return false;
+        }
+        query.finish();
+        for (const Row& row : batch)
+            if (!each(row)) return false;
+        if (int(batch.size()) < limit) return true;
+        if (shape.records) lastId = batch.back().at(schema::kIdColumnIndex).toLongLong();
+        offset += qint64(batch.size());
+        limit = int(std::clamp<qint64>(kBatchBytes / std::max<qint64>(1, bytes / qint64(batch.size())), 1, kMaxBatch));
+    }
+}
+
+std::optional<qint64> countOf(Connection& c, const TableShape& shape) {
+    QSqlQuery query(c.database());
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(c.dialect().quote(tableName(shape)))) || !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}
+
+class Copier {
+public:
+    Copier(Connection& from, Connection& to, const StoreCopyProgress& progress)
+        : from_(from), to_(to), progress_(progress) {}
+
+    bool copy(const TableShape& shape, std::vector<Digest>& digests, StoreCopyReport& report) {
+        QSqlQuery insert(to_.database());
+        QStringList marks;
+        for (int i = 0; i < shape.columns.size(); ++i) marks << QStringLiteral("?");
+        if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(to_.dialect().quote(tableName(shape)), quotedColumns(to_, shape), marks.join(", "))))
+            return fail(report, QStringLiteral("%1 of the target cannot be written: %2")
+                                    .arg(tableName(shape), insert.lastError().text()));
+        QString error;
+        const bool read = forEachRow(from_, shape, [&](const Row& row) {
+            for (int i = 0; i < row.size(); ++i) {
+                const QVariant& v = row.at(i);
+                if (shape.records && i == schema::kIdColumnIndex)
+                    insert.bindValue(i, v.toLongLong());
+                else if (isPhoto(shape, i))
+                    insert.bindValue(i, v.isNull() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(v.toByteArray()));
+                else
+                    insert.bindValue(i, v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(v.toString()));
+                if (isPhoto(shape, i) && !v.isNull()) ++report.photos;
+            }
+            if (!insert.exec()) {
+                error = shape.records ? QStringLiteral("record %1 cannot be written to the target: %2")
+                                            .arg(row.at(schema::kIdColumnIndex).toLongLong())
+                                            .arg(insert.lastError().text())
+                                      : QStringLiteral("catalogue row %1 cannot be written to the target: %2")
+                                            .arg(digests.size() + 1)
+                                            .arg(insert.lastError().text());
+                return false;
+            }
+            digests.push_back(digestOf(shape, row));
+            step();
+            return true;
+        }, &error);
+        if (!read) return fail(report, error.isEmpty() ? QStringLiteral("the source cannot be read") : error);
+        (shape.records ? report.records : report.catalogueRows) = qint64(digests.size());
+        return true;
+    }
+
+    // The copy read back from the target, row by row against what was read from the source.
+    bool verify(const TableShape& shape, const std::vector<Digest>& digests, StoreCopyReport& report) {
+        size_t next = 0;
+        QString error;
+        const bool read = forEachRow(to_, shape, [&](const Row& row) {
+            if (next >= digests.size() || digestOf(shape, row) != digests[next]) {
+                error = QStringLiteral("the copy differs from the source at %1 %2")
+                            .arg(shape.records ? QStringLiteral("record") : QStringLiteral("catalogue row"))
+                            .arg(shape.records ? row.at(schema::kIdColumnIndex).toLongLong() : qint64(next + 1));
+                return false;
+            }
+            ++next;
+            return true;
+        }, &error);
+        if (!read) return fail(report, error.isEmpty() ? QStringLiteral("the copy cannot be read back") : error);
+        if (next != digests.size())
+            return fail(report, QStringLiteral("the copy holds %1 rows of %2, the source %3").arg(next).arg(tableName(shape)).arg(digests.size()));
+        return true;
+    }
+
+    void setTotal(qint64 total) { total_ = total; }
+
+private:
+    bool fail(StoreCopyReport& report, const QString& error) {
+        report.error = error;
+        return false;
+    }
+    void step() {
+        ++done_;
+        if (progress_) progress_(done_, std::max(done_, total_));
+    }
+
+    Connection& from_;
+    Connection& to_;
+    const StoreCopyProgress& progress_;
+    qint64 done_ = 0;
+    qint64 total_ = 0;
+};
+
+StoreCopyReport failed(const QString& error) {
+    StoreCopyReport report;
+    report.error = error;
+    return report;
+}
+
+}  // namespace
+
+StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const StoreCopyProgress& progress) {
+    if (from.address().sameStore(to.address())) return failed(QStringLiteral("the source and the target are the same store"));
+    if (to.isReadOnly()) return failed(QStringLiteral("the target can only be read"));
+    QSqlDatabase source = from.database();
+    QSqlDatabase target = to.database();
+    const TableShape records = recordShape();
+    const TableShape catalogue = catalogueShape();
+
+    // One consistent view of the source, whatever other desks save meanwhile.
+    if (!source.transaction()) return failed(QStringLiteral("the source cannot be read: ") + source.lastError().text());
+    if (from.isServer()) QSqlQuery(source).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    auto done = [&](StoreCopyReport report) {
+        source.rollback();
+        if (!report.ok) target.rollback();
+        return report;
+    };
+    const std::optional<qint64> sourceRecords = countOf(from, records);
+    const std::optional<qint64> sourceCatalogue = countOf(from, catalogue);
+    const std::optional<qint64> highWater = recordIdHighWater(source);
+    if (!sourceRecords || !sourceCatalogue || !highWater)
+        return done(failed(QStringLiteral("the source cannot be read: ") + source.lastError().text()));
+    const std::optional<qint64> targetRecords = countOf(to, records);
+    const std::optional<qint64> targetCatalogue = countOf(to, catalogue);
+    if (!targetRecords || !targetCatalogue) return done(failed(QStringLiteral("the target cannot be read")));
+    if (!replace && (*targetRecords > 0 || *targetCatalogue > 0))
+        return done(failed(QStringLiteral("the target already holds %1 records and %2 catalogue rows; "
+                                          "--replace replaces them")
+                               .arg(*targetRecords)
+                               .arg(*targetCatalogue)));
+
+    if (!target.transaction()) return done(failed(QStringLiteral("the target cannot be written: ") + target.lastError().text()));
+    StoreCopyReport report;
+    if (replace) {
+        for (const TableShape* shape : {&records, &catalogue}) {
+            QSqlQuery empty(target);
+            if (!empty.exec(QStringLiteral("DELETE FROM ") + to.dialect().quote(tableName(*shape))))
+                return done(failed(QStringLiteral("the target cannot be emptied: ") + empty.lastError().text()));
+        }
+    }
+    Copier copier(from, to, progress);
+    copier.setTotal(*sourceRecords + *sourceCatalogue);
+    std::vector<Digest> recordDigests, catalogueDigests;
+    recordDigests.reserve(size_t(*sourceRecords));
+    QString error;
+    if (!copier.copy(records, recordDigests, report) || !copier.copy(catalogue, catalogueDigests, report))
+        return done(report);
+    if (!raiseRecordIds(target, *highWater, &error)) return done(failed(QStringLiteral("the target cannot number new records: ") + error));
+    if (!copier.verify(records, recordDigests, report) || !copier.verify(catalogue, catalogueDigests, report))
+        return done(report);
+    if (!target.commit()) return done(failed(QStringLiteral("the target cannot commit: ") + target.lastError().text()));
+
+    QCryptographicHash all(QCryptographicHash::Md5);
+    for (const std::vector<Digest>* digests : {&recordDigests, &catalogueDigests})
+        for (const Digest& d : *digests) all.addData(QByteArrayView(d.data(), qsizetype(d.size())));
+    report.checksum = all.result().toHex();
+    report.ok = true;
+    return done(report);
+}
+
+}  // namespace zartav

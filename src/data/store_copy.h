@@ -1,0 +1,34 @@
+#pragma once
+
+// A whole store copied into another, of either engine: every record with its photos and its
+// "ID", and the catalogue in its own order, in one transaction of the target, then checked row
+// by row against the source before it is committed. An office moves its Data.db to the server
+// this way, and takes a full copy of the server onto a file.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace zartav {
+
+class Connection;
+
+struct StoreCopyReport {
+    bool ok = false;
+    QString error;  // why nothing was copied, when !ok
+    qint64 records = 0;
+    qint64 photos = 0;
+    qint64 catalogueRows = 0;
+    // Of every row, column by column, in order: the same for the source and the copy.
+    QByteArray checksum;
+};
+
+// Rows done and rows in all (records, then catalogue rows).
+using StoreCopyProgress = std::function<void(qint64 done, qint64 total)>;
+
+// Copies `from` into `to` (both open). A target that holds records or catalogue rows is refused
+// unless `replace`, which empties it first, in the same transaction. Rows are read in batches of
+// bounded size, so photos never fill the memory. On any failure the target is as it was.
+StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const StoreCopyProgress& progress = {});
+
+}  // namespace zartav
