@@ -12,6 +12,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include <atomic>
@@ -571,7 +572,16 @@ const RecordTable::Row* RecordTable::rowAt(int row) const {
 
 bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
     // Everything the new view needs is read before anything shown is dropped: a store that
-    // cannot be read leaves the rows, the filter and the current record as they were.
+    // cannot be read leaves the rows, the filter and the current record as they were. The reads
+    // share one snapshot, so rows other desks commit meanwhile cannot shift the current record's
+    // position between counting and reading.
+    QSqlDatabase db = connection_.database();
+    const bool snapshot = !connection_.isLost() && db.transaction();
+    if (snapshot && connection_.isServer())
+        QSqlQuery(db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    const auto endSnapshot = qScopeGuard([&] {
+        if (snapshot) db.rollback();
+    });
     const std::optional<int> count = countRows(filter);
     auto unread = [this] {
         errorText_ = lastReadError_;
@@ -604,6 +614,13 @@ bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
         pageOrder_.append(page);
         const Page& rows = pages_[page];
         if (row % kPageSize < rows.size()) current = &rows[row % kPageSize];
+        // Should the link have been made again between the reads, the record is found by "ID".
+        for (int i = 0; keepId > 0 && current && current->id != keepId && i < rows.size(); ++i) {
+            if (rows[i].id == keepId) {
+                row = page * kPageSize + i;
+                current = &rows[i];
+            }
+        }
     }
     emit rowsReset();
     setCurrent(current ? row : -1, current);
