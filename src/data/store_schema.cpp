@@ -50,11 +50,13 @@ QStringList indexSql(const SqlDialect& d) {
 // The change trigger, and the catalogue's order column on a catalogue made without it. A
 // statement-level trigger reaches every writer (other desks, the command line, any other client)
 // and costs one notification per statement; the server folds repeats within one transaction.
+// A notification names the schema of its store, for the desks of another store in the same
+// database to pass over.
 QStringList serverOnlySql(const SqlDialect& d) {
     const QString channel = QString::fromLatin1(kRecordsChangedChannel);
     return {
         QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ "
-                       "BEGIN PERFORM pg_notify('%2', ''); RETURN NULL; END $$")
+                       "BEGIN PERFORM pg_notify('%2', TG_TABLE_SCHEMA); RETURN NULL; END $$")
             .arg(channel, channel),
         QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
             .arg(d.quote(schema::kCatalogueTable), d.catalogueOrder()),

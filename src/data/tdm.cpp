@@ -248,7 +248,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             "(SELECT count(*) FROM pg_index WHERE indrelid = to_regclass('\"VaskorTemp\"') AND NOT indisprimary), "
             "(SELECT count(*) FROM pg_class WHERE relnamespace = to_regnamespace(current_schema()) "
             "        AND relkind IN ('r', 'p', 'v', 'm', 'f')), "
-            "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off'")
+            "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off', current_schema()")
                         .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn),
                              QString::fromLatin1(kRecordsChangedChannel))) ||
         !query.next())
@@ -260,6 +260,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     const int indexes = query.value(4).toInt();
     const int relations = query.value(5).toInt();
     const bool writable = query.value(6).toBool();
+    schema_ = query.value(7).toString();
     query.finish();
 
     QString error;
@@ -346,8 +347,9 @@ void Connection::startWatching() {
         if (!driver->property("zartavWatched").toBool()) {
             driver->setProperty("zartavWatched", true);
             connect(driver, &QSqlDriver::notification, this,
-                    [this](const QString&, QSqlDriver::NotificationSource source, const QVariant&) {
-                        if (source != QSqlDriver::SelfSource && !settleTimer_->isActive()) settleTimer_->start();
+                    [this](const QString&, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                        if (source == QSqlDriver::SelfSource || payload.toString() != schema_) return;
+                        if (!settleTimer_->isActive()) settleTimer_->start();
                     });
         }
         driver->subscribeToNotification(QString::fromLatin1(kRecordsChangedChannel));
@@ -507,21 +509,30 @@ std::optional<RecordTable::Page> RecordTable::readPage(const Filter& filter, qin
 
 std::optional<int> RecordTable::positionOf(const Filter& filter, qint64 id) const {
     if (id <= 0) return -1;
+    const std::optional<std::pair<int, int>> counted = countAndPosition(filter, id, false);
+    if (!counted) return std::nullopt;
+    return counted->second;
+}
+
+std::optional<std::pair<int, int>> RecordTable::countAndPosition(const Filter& filter, qint64 id, bool withCount) const {
     const QString table = recordTable(connection_.dialect());
     const QString idColumn = qualified(schema::kIdColumnIndex);
-    return withLink(connection_, [&]() -> std::optional<int> {
+    return withLink(connection_, [&]() -> std::optional<std::pair<int, int>> {
         QSqlQuery query(connection_.database());
-        // One statement: whether the record is under the filter, and how many come before it.
-        query.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1%2), (SELECT COUNT(*) FROM %1%3)")
+        // One statement: the rows under the filter, whether the record is one of them, and how
+        // many come before it.
+        query.prepare(QStringLiteral("SELECT %4, (SELECT COUNT(*) FROM %1%2), (SELECT COUNT(*) FROM %1%3)")
                           .arg(table, whereClause(filter, idColumn + QStringLiteral(" = :id")),
-                               whereClause(filter, idColumn + QStringLiteral(" < :id"))));
+                               whereClause(filter, idColumn + QStringLiteral(" < :id")),
+                               withCount ? QStringLiteral("(SELECT COUNT(*) FROM %1%2)").arg(table, whereClause(filter))
+                                         : QStringLiteral("0")));
         bindFilter(query, filter);
         query.bindValue(QStringLiteral(":id"), id);
         if (!query.exec() || !query.next()) {
             lastReadError_ = query.lastError().text();
             return std::nullopt;
         }
-        return query.value(0).toInt() > 0 ? query.value(1).toInt() : -1;
+        return std::pair(query.value(0).toInt(), query.value(1).toInt() > 0 ? query.value(2).toInt() : -1);
     });
 }
 
@@ -576,23 +587,31 @@ bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
     // share one snapshot, so rows other desks commit meanwhile cannot shift the current record's
     // position between counting and reading.
     QSqlDatabase db = connection_.database();
-    const bool snapshot = !connection_.isLost() && db.transaction();
-    if (snapshot && connection_.isServer())
-        QSqlQuery(db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    const bool snapshot = !connection_.isLost() &&
+                          (connection_.isServer()
+                               ? QSqlQuery(db).exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"))
+                               : db.transaction());
     const auto endSnapshot = qScopeGuard([&] {
-        if (snapshot) db.rollback();
+        if (!snapshot) return;
+        if (connection_.isServer())
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        else
+            db.rollback();
     });
-    const std::optional<int> count = countRows(filter);
     auto unread = [this] {
         errorText_ = lastReadError_;
         return false;
     };
-    if (!count) return unread();
+    std::optional<int> count;
     int row = -1;
     if (keepId > 0) {
-        const std::optional<int> position = positionOf(filter, keepId);
-        if (!position) return unread();
-        row = *position;
+        const std::optional<std::pair<int, int>> counted = countAndPosition(filter, keepId, true);
+        if (!counted) return unread();
+        count = counted->first;
+        row = counted->second;
+    } else {
+        count = countRows(filter);
+        if (!count) return unread();
     }
     if (row < 0 && *count > 0) row = std::clamp(fallbackRow, 0, *count - 1);
     std::optional<Page> firstPage;

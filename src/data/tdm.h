@@ -99,6 +99,7 @@ private:
     QString errorText_;
     QString technicalError_;
     QString catalogueOrder_;
+    QString schema_;  // on the server: the schema that holds the tables
     bool readOnly_ = false;
     bool watching_ = false;
     PasswordPrompt passwordPrompt_;
@@ -242,6 +243,7 @@ private:
     std::optional<int> countRows(const Filter& filter) const;
     std::optional<Page> readPage(const Filter& filter, qint64 afterId, int skip) const;
     std::optional<int> positionOf(const Filter& filter, qint64 id) const;
+    std::optional<std::pair<int, int>> countAndPosition(const Filter& filter, qint64 id, bool withCount) const;
     const Row* rowAt(int row) const;
     bool reload(const Filter& filter, qint64 keepId, int fallbackRow);
     void setCurrent(int row, const Row* values);

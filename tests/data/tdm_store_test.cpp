@@ -131,7 +131,8 @@ TEST_P(StoreTest, NewStoreHoldsBothTablesWithTheExactColumnNames) {
          "SELECT format_type(atttypid, atttypmod) || ' ' || attidentity::text FROM pg_attribute "
          "WHERE attrelid = '\"VaskorTemp\"'::regclass AND attname = 'ID'", "bigint d"},
         {test::Engine::PostgreSQL, "six indexes",
-         "SELECT count(*) FROM pg_indexes WHERE tablename = 'VaskorTemp' AND indexname LIKE 'ix_VaskorTemp_%'", "6"},
+         "SELECT count(*) FROM pg_indexes WHERE schemaname = current_schema() AND tablename = 'VaskorTemp' "
+         "AND indexname LIKE 'ix_VaskorTemp_%'", "6"},
         {test::Engine::SQLite, "photo type", "SELECT type FROM pragma_table_info('VaskorTemp') WHERE name = 'عكس 2'",
          "BLOB"},
         {test::Engine::SQLite, "journal", "PRAGMA journal_mode", "wal"},

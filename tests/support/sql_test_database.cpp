@@ -38,6 +38,7 @@ QString serverAdminExec(const QStringList& statements) {
             error = admin.lastError().text();
         } else {
             QSqlQuery query(admin);
+            query.exec(QStringLiteral("SET client_min_messages = warning"));
             for (const QString& statement : statements)
                 if (!query.exec(statement)) {
                     error = statement + QStringLiteral(": ") + query.lastError().text();
@@ -178,7 +179,7 @@ QString serverAddress(const QString& database, const QString& user, const QStrin
 
 TestStore::TestStore(Engine engine, QString name) : engine_(engine), sideName_(std::move(name)) {}
 
-std::unique_ptr<TestStore> TestStore::create(Engine engine, QString& why) {
+std::unique_ptr<TestStore> TestStore::create(Engine engine, QString& why, bool ownDatabase) {
     std::unique_ptr<TestStore> store(new TestStore(engine, uniqueName("store_side")));
     if (engine == Engine::SQLite) {
         if (!store->folder_.isValid()) {
@@ -189,20 +190,32 @@ std::unique_ptr<TestStore> TestStore::create(Engine engine, QString& why) {
         return store;
     }
     if (why = serverMissing(); !why.isEmpty()) return nullptr;
-    const QString database = uniqueName("zs").toLower();
-    if (const QString error = serverAdminExec({QStringLiteral("CREATE DATABASE ") + database}); !error.isEmpty()) {
-        why = QStringLiteral("cannot create a database on the PostgreSQL test server: ") + error;
+    const QString name = uniqueName("zs").toLower();
+    store->ownDatabase_ = ownDatabase;
+    store->pgDatabase_ = ownDatabase ? name : qEnvironmentVariable("ZARTAV_PG_DB");
+    store->pgSchema_ = ownDatabase ? QStringLiteral("public") : name;
+    if (const QString error = serverAdminExec({(ownDatabase ? QStringLiteral("CREATE DATABASE ") : QStringLiteral("CREATE SCHEMA ")) + name});
+        !error.isEmpty()) {
+        why = QStringLiteral("cannot make a store on the PostgreSQL test server: ") + error;
+        store->pgDatabase_.clear();
         return nullptr;
     }
-    store->pgDatabase_ = database;
-    store->address_ = serverAddress(database);
+    store->address_ = store->addressFor({});
     return store;
+}
+
+QString TestStore::addressFor(const QString& user, const QString& query) const {
+    QStringList parameters;
+    if (!ownDatabase_) parameters << QStringLiteral("options=-csearch_path=") + pgSchema_;
+    if (!query.isEmpty()) parameters << query;
+    return serverAddress(pgDatabase_, user, parameters.join(QLatin1Char('&')));
 }
 
 TestStore::~TestStore() {
     closeSide();
-    if (!pgDatabase_.isEmpty())
-        serverAdminExec({QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_ + QStringLiteral(" WITH (FORCE)")});
+    if (pgDatabase_.isEmpty()) return;
+    serverAdminExec({ownDatabase_ ? QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_)
+                                  : QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(pgSchema_)});
 }
 
 QSqlDatabase TestStore::side() const {
@@ -210,7 +223,7 @@ QSqlDatabase TestStore::side() const {
     QSqlDatabase db = engine_ == Engine::SQLite ? QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), sideName_)
                                                 : pgConnection(sideName_, pgDatabase_);
     if (engine_ == Engine::SQLite) db.setDatabaseName(address_);
-    db.open();
+    if (db.open() && engine_ == Engine::PostgreSQL) QSqlQuery(db).exec(QStringLiteral("SET search_path = ") + pgSchema_);
     return db;
 }
 

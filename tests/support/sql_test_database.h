@@ -51,13 +51,14 @@ private:
 // as `make test` sets).
 bool pgRequired();
 
-// A fresh, empty record store for one test: a Data.db path in a temporary folder, or a database
-// of its own on the test server. Beside the program's own connection, a side connection checks
+// A fresh, empty record store for one test: a Data.db path in a temporary folder, or on the
+// test server a schema of its own in the test database (quick to make and drop; the address
+// names it in its search path), or, when asked, a database of its own. Beside the program's own connection, a side connection checks
 // what really reached the store or changes it behind the program's back; statements written
 // with "double-quoted" names run on both engines.
 class TestStore {
 public:
-    static std::unique_ptr<TestStore> create(Engine engine, QString& why);
+    static std::unique_ptr<TestStore> create(Engine engine, QString& why, bool ownDatabase = false);
     ~TestStore();
     TestStore(const TestStore&) = delete;
     TestStore& operator=(const TestStore&) = delete;
@@ -65,8 +66,11 @@ public:
     Engine engine() const { return engine_; }
     // What Connection::open takes: the file's path or the server URL.
     QString address() const { return address_; }
-    // The server database's name (empty for the file).
+    // The same server store for another role, with more URL parameters.
+    QString addressFor(const QString& user, const QString& query = {}) const;
+    // The server database's name (empty for the file) and the store's schema in it.
     QString databaseName() const { return pgDatabase_; }
+    QString schemaName() const { return pgSchema_; }
     QString folder() const { return folder_.path(); }
 
     testing::AssertionResult exec(const QString& statement) const;
@@ -82,6 +86,8 @@ private:
     QString sideName_;
     QString address_;
     QString pgDatabase_;
+    QString pgSchema_;
+    bool ownDatabase_ = false;
     QTemporaryDir folder_;
 };
 

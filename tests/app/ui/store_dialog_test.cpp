@@ -32,7 +32,7 @@ class StoreDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QString why;
-        server = test::TestStore::create(test::Engine::PostgreSQL, why);
+        server = test::TestStore::create(test::Engine::PostgreSQL, why, true);
         if (!server) {
             if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
             FAIL() << why.toStdString();

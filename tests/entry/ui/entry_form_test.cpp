@@ -641,7 +641,7 @@ class ServerEntryTest : public EntryFixture {
 protected:
     void SetUp() override {
         QString why;
-        server = test::TestStore::create(test::Engine::PostgreSQL, why);
+        server = test::TestStore::create(test::Engine::PostgreSQL, why, true);
         if (!server) {
             if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
             FAIL() << why.toStdString();
