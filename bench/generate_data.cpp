@@ -1,5 +1,6 @@
-// zartav-gen: fills a Data.db with made-up records for demonstrations and benchmarks.
-//   zartav-gen --db Data.db --records N [--photos [--photo-width W]] [--herds H] [--bulls B] [--seed S]
+// zartav-gen: fills a store (a Data.db or a server URL) with made-up records for demonstrations
+// and benchmarks.
+//   zartav-gen --db STORE --records N [--photos [--photo-width W]] [--herds H] [--bulls B] [--seed S]
 #include "support/data_generator.h"
 
 #include <QCommandLineParser>
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Fills a database file with made-up records."));
     parser.addHelpOption();
-    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Database file."), QStringLiteral("file"));
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Database file or server URL."), QStringLiteral("store"));
     const QCommandLineOption records(QStringLiteral("records"), QStringLiteral("Number of records."), QStringLiteral("n"),
                                      QStringLiteral("100000"));
     const QCommandLineOption photos(QStringLiteral("photos"), QStringLiteral("Three photos per record."));

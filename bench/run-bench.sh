@@ -4,6 +4,12 @@
 set -uo pipefail
 build=${1:-build-bench}
 export QT_QPA_PLATFORM=offscreen
+here=$(cd "$(dirname "$0")" && pwd)
+# The server bars run against a throw-away PostgreSQL cluster of their own on loopback.
+# shellcheck source=../scripts/pg-cluster.sh
+source "$here/../scripts/pg-cluster.sh"
+trap pg_cluster_stop EXIT
+pg_cluster_start || echo "warning: the PostgreSQL server could not start; the server bars will say so" >&2
 log=$(mktemp)
 for b in "$build"/bench/*_bench; do
     [ -x "$b" ] || continue

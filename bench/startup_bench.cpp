@@ -1,9 +1,12 @@
 // Start-up of the real program to its first painted screen: 100,000 records, and 10,000 records
-// holding three photos each. The program is copied into a fresh folder beside a generated Data.db
-// and told to quit after its first paint (ZARTAV_EXIT_AFTER_FIRST_PAINT), reporting its peak
-// resident memory and the bytes it read. Reference: the sqlite3 shell counting the same rows.
+// holding three photos each, in a Data.db; and 100,000 records on the server over loopback. The
+// program is copied into a fresh folder (beside the generated Data.db, or told --store with the
+// server's address) and told to quit after its first paint (ZARTAV_EXIT_AFTER_FIRST_PAINT),
+// reporting its peak resident memory and the bytes it read. Reference: the sqlite3 shell (psql
+// for the server) counting the same rows.
 #include "bar.h"
 #include "support/data_generator.h"
+#include "support/server_database.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,7 +39,7 @@ struct Launch {
 };
 
 // Median run of the program in `folder` (by wall time), its own figures from that run.
-Launch launch(const QString& folder, const QString& userFolder) {
+Launch launch(const QString& folder, const QString& userFolder, const QStringList& args) {
     std::vector<Launch> runs;
     for (int i = 0; i < kRuns; ++i) {
         QProcess process;
@@ -44,10 +47,11 @@ Launch launch(const QString& folder, const QString& userFolder) {
         env.insert(QStringLiteral("ZARTAV_EXIT_AFTER_FIRST_PAINT"), QStringLiteral("1"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_DATA_HOME"), userFolder);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), userFolder);  // no saved store of the user's
         process.setProcessEnvironment(env);
         QElapsedTimer timer;
         timer.start();
-        process.start(folder + QStringLiteral("/zartav"), {});
+        process.start(folder + QStringLiteral("/zartav"), args);
         if (!process.waitForFinished(60000) || process.exitCode() != 0) {
             std::fprintf(stderr, "startup_bench: the program did not finish: %s\n",
                          process.readAllStandardError().constData());
@@ -73,10 +77,17 @@ Launch launch(const QString& folder, const QString& userFolder) {
     return runs[runs.size() / 2];
 }
 
-void measure(const QString& name, const QString& program, const zartav::bench::GeneratorOptions& options) {
+void measure(const QString& name, const QString& program, const zartav::bench::GeneratorOptions& options,
+             bool onServer = false) {
     QTemporaryDir folder;
     QTemporaryDir userFolder;
-    const QString db = folder.filePath(QStringLiteral("Data.db"));
+    zartav::bench::ServerDatabase server(QStringLiteral("startup"));
+    if (onServer && !server.ok()) {
+        std::fprintf(stderr, "startup_bench: %s\n", qPrintable(server.error()));
+        printBar(name, QStringLiteral("no server"), QStringLiteral("-"), QStringLiteral("-"), false);
+        return;
+    }
+    const QString db = onServer ? server.address() : folder.filePath(QStringLiteral("Data.db"));
     QElapsedTimer timer;
     timer.start();
     QString error;
@@ -85,7 +96,7 @@ void measure(const QString& name, const QString& program, const zartav::bench::G
         printBar(name, QStringLiteral("no data"), QStringLiteral("-"), QStringLiteral("-"), false);
         return;
     }
-    const double fileMb = QFileInfo(db).size() / (1024.0 * 1024.0);
+    const double fileMb = onServer ? 0 : QFileInfo(db).size() / (1024.0 * 1024.0);
     std::printf("%s: generated %d records (%.0f MB) in %.1f s\n", qPrintable(name), options.records, fileMb,
                 timer.elapsed() / 1000.0);
     // A copy, not a link: the program finds its Data.db beside its own resolved path.
@@ -94,18 +105,21 @@ void measure(const QString& name, const QString& program, const zartav::bench::G
         printBar(name, QStringLiteral("no program"), QStringLiteral("-"), QStringLiteral("-"), false);
         return;
     }
-    const QString sqlite = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-    const double reference =
-        sqlite.isEmpty() ? -1
-                         : zartav::bench::commandMedianMs(sqlite, {db, QStringLiteral("select count(*) from VaskorTemp")},
-                                                          kRuns);
-    const Launch run = launch(folder.path(), userFolder.path());
+    const QString counter = QStandardPaths::findExecutable(onServer ? QStringLiteral("psql") : QStringLiteral("sqlite3"));
+    const QStringList countArgs =
+        onServer ? QStringList{QStringLiteral("-h"), server.host(), QStringLiteral("-p"), server.port(), QStringLiteral("-U"),
+                               server.user(), QStringLiteral("-d"), server.name(), QStringLiteral("-c"),
+                               QStringLiteral("select count(*) from \"VaskorTemp\"")}
+                 : QStringList{db, QStringLiteral("select count(*) from VaskorTemp")};
+    const double reference = counter.isEmpty() ? -1 : zartav::bench::commandMedianMs(counter, countArgs, kRuns);
+    const Launch run = launch(folder.path(), userFolder.path(),
+                              onServer ? QStringList{QStringLiteral("--store"), db} : QStringList{});
     if (run.wallMs < 0) {
         printBar(name, QStringLiteral("did not start"), ms(reference), QStringLiteral("-"), false);
         return;
     }
     // The photos take nearly all of the file: reading a small part of it shows they were left alone.
-    const bool photosUnread = !options.photos || run.readMb < fileMb * 0.1;
+    const bool photosUnread = !options.photos || onServer || run.readMb < fileMb * 0.1;
     const bool pass = run.wallMs <= kBoundMs && run.peakMb <= kBoundMb && photosUnread;
     printBar(name,
              QStringLiteral("%1 (first paint %2 in the process, CPU %6), peak RSS %3 MB, read %4 of %5 MB")
@@ -114,7 +128,7 @@ void measure(const QString& name, const QString& program, const zartav::bench::G
                  .arg(run.readMb, 0, 'f', 1)
                  .arg(fileMb, 0, 'f', 0)
                  .arg(ms(run.cpuMs)),
-             QStringLiteral("sqlite3 count(*) %1").arg(ms(reference)),
+             QStringLiteral("%1 count(*) %2").arg(onServer ? QStringLiteral("psql") : QStringLiteral("sqlite3"), ms(reference)),
              QStringLiteral("bound %1 ms, %2 MB%3").arg(kBoundMs).arg(kBoundMb)
                  .arg(options.photos ? QStringLiteral(", photos unread") : QString()),
              pass);
@@ -143,5 +157,6 @@ int main(int argc, char** argv) {
                             ? qEnvironmentVariableIntValue("ZARTAV_BENCH_PHOTO_WIDTH") : 160;
     photos.photoHeight = photos.photoWidth * 3 / 4;
     measure(QStringLiteral("start-up to first screen, 10,000 records with 3 photos"), program, photos);
+    measure(QStringLiteral("start-up to first screen, 100,000 records on the server"), program, plain, true);
     return 0;
 }

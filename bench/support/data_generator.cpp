@@ -1,6 +1,7 @@
 #include "support/data_generator.h"
 
 #include "data/record_schema.h"
+#include "data/sql_dialect.h"
 #include "data/tdm.h"
 
 #include <QBuffer>
@@ -75,11 +76,53 @@ struct Herd {
     QString county;
 };
 
-QString placeholders(int count) {
-    QStringList marks;
-    for (int i = 0; i < count; ++i) marks << QStringLiteral("?");
-    return marks.join(QStringLiteral(", "));
-}
+// Rows written many to a statement on the server, where each statement is a round trip; the
+// file takes one row to a statement, prepared once.
+class BatchInsert {
+public:
+    BatchInsert(QSqlDatabase db, const QString& table, const QStringList& columns, int rowsPerStatement)
+        : db_(db), table_(table), columns_(columns),
+          rowsPerStatement_(SqlDialect::of(db).isServer() ? rowsPerStatement : 1), full_(db) {}
+
+    bool add(const QVariantList& row, QString* error) {
+        pending_ << row;
+        return pending_.size() < rowsPerStatement_ || flush(error);
+    }
+
+    bool flush(QString* error) {
+        if (pending_.isEmpty()) return true;
+        const bool full = pending_.size() == rowsPerStatement_;
+        QSqlQuery partial(db_);
+        QSqlQuery& insert = full ? full_ : partial;
+        if ((!full || !prepared_) && !insert.prepare(statement(int(pending_.size()))))
+            return fail(error, insert.lastError().text());
+        prepared_ = prepared_ || full;
+        int i = 0;
+        for (const QVariantList& row : std::as_const(pending_))
+            for (const QVariant& v : row) insert.bindValue(i++, v);
+        pending_.clear();
+        return insert.exec() || fail(error, insert.lastError().text());
+    }
+
+private:
+    QString statement(int rows) const {
+        const QString one = QLatin1Char('(') + QStringList(columns_.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
+                            QLatin1Char(')');
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+            .arg(table_, columns_.join(QStringLiteral(", ")), QStringList(rows, one).join(QStringLiteral(", ")));
+    }
+    static bool fail(QString* error, const QString& text) {
+        if (error) *error = text;
+        return false;
+    }
+    QSqlDatabase db_;
+    QString table_;
+    QStringList columns_;
+    int rowsPerStatement_;
+    QSqlQuery full_;
+    bool prepared_ = false;
+    QList<QVariantList> pending_;
+};
 
 bool fail(QString* error, const QString& text) {
     if (error) *error = text;
@@ -114,9 +157,9 @@ QByteArray makePhoto(int width, int height, int variant) {
     return bytes;
 }
 
-bool generateData(const QString& path, const GeneratorOptions& options, QString* error) {
+bool generateData(const QString& address, const GeneratorOptions& options, QString* error) {
     Connection connection;
-    if (!connection.open(path)) return fail(error, connection.technicalError());
+    if (!connection.open(address)) return fail(error, connection.technicalError());
     QSqlDatabase db = connection.database();
     QRandomGenerator rng(options.seed);
 
@@ -135,14 +178,18 @@ bool generateData(const QString& path, const GeneratorOptions& options, QString*
 
     if (!db.transaction()) return fail(error, db.lastError().text());
 
+    const SqlDialect& d = connection.dialect();
+    auto rollback = [&](const QString& why) {
+        db.rollback();
+        return fail(error, why);
+    };
+    QString why;
+
     // The catalogue.
     {
         QStringList names;
-        for (const char* column : schema::kCatalogueColumns) names << QStringLiteral("[%1]").arg(QString::fromUtf8(column));
-        QSqlQuery insert(db);
-        if (!insert.prepare(QStringLiteral("INSERT INTO [DosSperm] (%1) VALUES (%2)")
-                                .arg(names.join(QStringLiteral(", ")), placeholders(names.size()))))
-            return fail(error, insert.lastError().text());
+        for (const char* column : schema::kCatalogueColumns) names << d.quote(column);
+        BatchInsert insert(db, d.quote(schema::kCatalogueTable), names, 200);
         for (int b = 0; b < bulls.size(); ++b) {
             const QString name = pick(rng, kBullNames) + u'-' + QString::number(b);
             const QVariantList values = {
@@ -158,26 +205,18 @@ bool generateData(const QString& path, const GeneratorOptions& options, QString*
                 QString::number(300 + rng.bounded(200)), QString::number(9000 + rng.bounded(6000)),
                 QString::number(1 + rng.bounded(6)), QStringLiteral("Breeder ") + QString::number(rng.bounded(90)),
                 QString::number(rng.bounded(1000))};
-            for (int i = 0; i < values.size(); ++i) insert.bindValue(i, values[i]);
-            if (!insert.exec()) {
-                db.rollback();
-                return fail(error, insert.lastError().text());
-            }
+            if (!insert.add(values, &why)) return rollback(why);
         }
+        if (!insert.flush(&why)) return rollback(why);
     }
 
     // The records, listed columns then the photos ("ID" is given by the table).
     QStringList names;
-    for (int i = 0; i < schema::kListedColumnCount; ++i)
-        names << QStringLiteral("[%1]").arg(QString::fromUtf8(schema::kRecordColumns[i]));
+    for (int i = 0; i < schema::kListedColumnCount; ++i) names << d.quote(schema::kRecordColumns[i]);
     if (options.photos)
-        for (const char* column : schema::kPhotoColumns) names << QStringLiteral("[%1]").arg(QString::fromUtf8(column));
-    QSqlQuery insert(db);
-    if (!insert.prepare(QStringLiteral("INSERT INTO [VaskorTemp] (%1) VALUES (%2)")
-                            .arg(names.join(QStringLiteral(", ")), placeholders(names.size())))) {
-        db.rollback();
-        return fail(error, insert.lastError().text());
-    }
+        for (const char* column : schema::kPhotoColumns) names << d.quote(column);
+    // Photos make rows large: fewer of them to a statement.
+    BatchInsert insert(db, d.quote(schema::kRecordTable), names, options.photos ? 20 : 200);
     QVariantList v(names.size());
     for (int r = 0; r < options.records; ++r) {
         // Herd sizes vary: a few large herds hold many of the records.
@@ -247,12 +286,9 @@ bool generateData(const QString& path, const GeneratorOptions& options, QString*
         v[50] = v[44];
         if (options.photos)
             for (int k = 0; k < 3; ++k) v[schema::kListedColumnCount + k] = photos[(r + k) % photos.size()];
-        for (int i = 0; i < v.size(); ++i) insert.bindValue(i, v[i]);
-        if (!insert.exec()) {
-            db.rollback();
-            return fail(error, insert.lastError().text());
-        }
+        if (!insert.add(v, &why)) return rollback(why);
     }
+    if (!insert.flush(&why)) return rollback(why);
     if (!db.commit()) return fail(error, db.lastError().text());
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Fills a Data.db with made-up but plausible records and a bull catalogue, for the benchmarks and
-// for demonstrations. Not part of the program.
+// Fills a store (a Data.db or a server database) with made-up but plausible records and a bull
+// catalogue, for the benchmarks and for demonstrations. Not part of the program.
 
 #include <QString>
 
@@ -17,9 +17,10 @@ struct GeneratorOptions {
     unsigned seed = 1;
 };
 
-// Writes the records and the catalogue into the database file at `path` (created with both tables
-// when missing; rows already there are kept). One transaction, prepared statements.
-bool generateData(const QString& path, const GeneratorOptions& options, QString* error = nullptr);
+// Writes the records and the catalogue into the store at `address` (a file path or a server URL;
+// given both tables when new; rows already there are kept). One transaction, rows written many
+// to a statement.
+bool generateData(const QString& address, const GeneratorOptions& options, QString* error = nullptr);
 
 // A small picture as the entry form stores it (an uncompressed BMP stream); `variant` changes
 // colours and shapes so records do not all share one photo.
