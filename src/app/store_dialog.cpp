@@ -5,7 +5,6 @@
 #include "data/tdm.h"
 #include "util/app_paths.h"
 #include "util/dialogs.h"
-#include "util/message_sink.h"
 #include "util/ui/dialog_helpers.h"
 
 #include <QCheckBox>
@@ -31,15 +30,6 @@ QLineEdit* latinBox(QWidget* parent, const QString& name) {
     box->setLayoutDirection(Qt::LeftToRight);
     box->setAlignment(Qt::AlignLeft);
     return box;
-}
-
-void showFailure(const QString& text) {
-    MessageBox box;
-    box.icon = MessageIcon::Critical;
-    box.caption = QStringLiteral("پيام");
-    box.text = text;
-    box.buttons = {QStringLiteral("بازگشت")};
-    messageSink().show(box);
 }
 
 }  // namespace
@@ -140,13 +130,13 @@ StoreAddress StoreConnectionDialog::address() const {
 bool StoreConnectionDialog::testConnection() {
     const StoreAddress store = address();
     if (store.isServer() && store.host().isEmpty() && store.option(QStringLiteral("host")).isEmpty()) {
-        showFailure(QStringLiteral("نشاني سرور را بنويسيد."));
+        showError(QStringLiteral("نشاني سرور را بنويسيد."));
         HostEdit->setFocus();
         return false;
     }
     Connection trial;
     if (!trial.open(store)) {
-        showFailure(trial.errorText());
+        showError(trial.errorText());
         return false;
     }
     trial.close();
@@ -158,7 +148,7 @@ void StoreConnectionDialog::save() {
     const StoreAddress store = address();
     if (store.isServer() && !testConnection()) return;
     if (!store::saveAddress(store.isServer() ? store.display() : QString())) {
-        showFailure(QStringLiteral("تنظيمات اين رايانه ذخيره نشد."));
+        showError(QStringLiteral("تنظيمات اين رايانه ذخيره نشد."));
         return;
     }
     accept();

@@ -1,4 +1,5 @@
 // zartav-cli import-mdb, run as a program: exit statuses and what it prints.
+#include "cli_run.h"
 #include "fixtures.h"
 #include <QFile>
 #include <QFileInfo>
@@ -8,22 +9,9 @@
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using zartav::test::CliRun;
 
-CliRun cli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(ZARTAV_CLI), QStringList{QStringLiteral("import-mdb")} + args);
-    CliRun r;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return r;
-    r.status = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+CliRun cli(const QStringList& args) { return zartav::test::runCli(QStringList{QStringLiteral("import-mdb")} + args); }
 
 QString legacyFile(const char* name) {
     return zartav::test::fixturePath(QStringLiteral("legacy/") + QString::fromUtf8(name));

@@ -1,6 +1,7 @@
 // Moving a store: zartav-cli copy-store between a file and the server, and the legacy import into
 // either engine.
 #include "cli/store_worker_rows.h"
+#include "cli_run.h"
 #include "data/legacy_import.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
@@ -20,22 +21,9 @@ using namespace zartav;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using test::CliRun;
 
-CliRun copyStore(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(ZARTAV_CLI), QStringList{QStringLiteral("copy-store")} + args);
-    CliRun r;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return r;
-    r.status = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+CliRun copyStore(const QStringList& args) { return test::runCli(QStringList{QStringLiteral("copy-store")} + args); }
 
 // Records with every listed column, photos on some, blanks and absent values on others, gaps in
 // the "ID"s (and the last number handed out deleted), and a catalogue.
@@ -113,11 +101,7 @@ qint64 nextId(const QString& address) {
 class StoreCopyTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QString why;
-        server = test::TestStore::create(test::Engine::PostgreSQL, why);
-        if (server) return;
-        if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
-        FAIL() << why.toStdString();
+        ZARTAV_REQUIRE_STORE(server, test::Engine::PostgreSQL, false);
     }
     std::unique_ptr<test::TestStore> server;
     QTemporaryDir dir;

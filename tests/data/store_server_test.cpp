@@ -25,11 +25,7 @@ const QString kPassword = QStringLiteral("desk-Pa55 word");
 class ServerStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QString why;
-        store = test::TestStore::create(test::Engine::PostgreSQL, why);
-        if (store) return;
-        if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
-        FAIL() << why.toStdString();
+        ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
     }
 
     // A login role of the test server, made once per server (several test programs ask at once).

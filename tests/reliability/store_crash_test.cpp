@@ -77,15 +77,6 @@ private:
     const test::TestStore& store_;
 };
 
-// A fresh store of the engine, or a skip (a failure when the server was promised).
-#define ZARTAV_FRESH_STORE(engine, store)                                              \
-    QString why_;                                                                      \
-    const std::unique_ptr<test::TestStore> store = test::TestStore::create(engine, why_); \
-    if (!store) {                                                                      \
-        if (engine == test::Engine::PostgreSQL && !test::pgRequired()) GTEST_SKIP() << why_.toStdString(); \
-        FAIL() << why_.toStdString();                                                  \
-    }
-
 QString cli() { return QStringLiteral(ZARTAV_CLI); }
 
 QProcess* startWorker(QObject* parent, const QStringList& args) {
@@ -114,7 +105,8 @@ class CrashTest : public ::testing::TestWithParam<std::tuple<test::Engine, Crash
 
 TEST_P(CrashTest, EveryAcknowledgedSaveSurvivesAKill) {
     const auto [engine, c] = GetParam();
-    ZARTAV_FRESH_STORE(engine, store);
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, engine, false);
     const QString path = store->address();
     const bool file = engine == test::Engine::SQLite;
     createStore(path);
@@ -215,7 +207,8 @@ TEST(StoreFaults, AWriteLockHeldElsewhereFailsTheSaveAndKeepsTheData) {
 class TwoWriters : public ::testing::TestWithParam<test::Engine> {};
 
 TEST_P(TwoWriters, TwoProcessesSavingAtOnceLoseNothing) {
-    ZARTAV_FRESH_STORE(GetParam(), store);
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, GetParam(), false);
     const QString path = store->address();
     createStore(path);
     constexpr int kSaves = 150;
@@ -248,7 +241,8 @@ INSTANTIATE_TEST_SUITE_P(Engines, TwoWriters, testing::Values(test::Engine::SQLi
                          test::engineName);
 
 TEST(StoreFaults, AFullDiskFailsTheSaveAndKeepsEarlierRecords) {
-    ZARTAV_FRESH_STORE(test::Engine::SQLite, store);
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, test::Engine::SQLite, false);
     const QString path = store->address();
     TDM dm;
     ASSERT_TRUE(dm.Maincon.open(path));

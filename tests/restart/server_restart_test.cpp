@@ -12,13 +12,10 @@
 using namespace zartav;
 
 TEST(ServerRestart, TheNextSaveAfterARestartWorks) {
-    QString why;
-    const auto store = test::TestStore::create(test::Engine::PostgreSQL, why);
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
     const QString restart = qEnvironmentVariable("ZARTAV_PG_RESTART");
-    if (!store || restart.isEmpty()) {
-        if (!test::pgRequired()) GTEST_SKIP() << "no server to restart";
-        FAIL() << "no server to restart: " << why.toStdString();
-    }
+    ASSERT_FALSE(restart.isEmpty()) << "the test server names no restart command";
     TDM dm;
     ASSERT_TRUE(dm.Maincon.open(store->address()));
     ASSERT_TRUE(dm.TVascor.open());

@@ -248,13 +248,6 @@ QVariant TestStore::scalar(const QString& statement) const {
     return query.value(0);
 }
 
-void StoreEngineTest::SetUp() {
-    QString why;
-    store = TestStore::create(GetParam(), why);
-    if (store) return;
-    if (GetParam() == Engine::PostgreSQL && !pgRequired())
-        GTEST_SKIP() << "PostgreSQL tests skipped: " << why.toStdString();
-    FAIL() << "the test store could not be prepared: " << why.toStdString();
-}
+void StoreEngineTest::SetUp() { ZARTAV_REQUIRE_STORE(store, GetParam(), false); }
 
 }  // namespace zartav::test

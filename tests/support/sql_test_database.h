@@ -91,6 +91,19 @@ private:
     QTemporaryDir folder_;
 };
 
+// Makes `target` (a std::unique_ptr<TestStore>) a fresh store of `engine`, or ends the test:
+// skipped when the server is not here, failed when it was promised or the file cannot be made.
+#define ZARTAV_REQUIRE_STORE(target, engine, ownDatabase)                                       \
+    do {                                                                                       \
+        QString why_;                                                                          \
+        target = ::zartav::test::TestStore::create(engine, why_, ownDatabase);                 \
+        if (!target) {                                                                         \
+            if (engine == ::zartav::test::Engine::PostgreSQL && !::zartav::test::pgRequired()) \
+                GTEST_SKIP() << "PostgreSQL tests skipped: " << why_.toStdString();            \
+            FAIL() << "the test store could not be prepared: " << why_.toStdString();          \
+        }                                                                                      \
+    } while (false)
+
 // Runs statements on the test server's own database (CREATE ROLE, ALTER DATABASE...); empty
 // answer when they all ran, else the first failure.
 QString serverAdminExec(const QStringList& statements);

@@ -619,12 +619,8 @@ INSTANTIATE_TEST_SUITE_P(Engines, DeskTest, testing::Values(test::Engine::SQLite
 // A server the desk cannot use at start: one message naming it (never its password), and the
 // window opens as for a damaged file; a role that may only read shows its records read-only.
 TEST_F(MainWindowTest, AServerThatCannotServeIsReportedOnceAtStart) {
-    QString why;
-    const auto server = test::TestStore::create(test::Engine::PostgreSQL, why);
-    if (!server) {
-        if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
-        FAIL() << why.toStdString();
-    }
+    std::unique_ptr<test::TestStore> server;
+    ZARTAV_REQUIRE_STORE(server, test::Engine::PostgreSQL, false);
     {
         TDM owner;
         ASSERT_TRUE(owner.Maincon.open(server->address()));

@@ -31,12 +31,7 @@ const QString kPassword = QStringLiteral("desk-Pa55 word");
 class StoreDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QString why;
-        server = test::TestStore::create(test::Engine::PostgreSQL, why, true);
-        if (!server) {
-            if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
-            FAIL() << why.toStdString();
-        }
+        ZARTAV_REQUIRE_STORE(server, test::Engine::PostgreSQL, true);
         registerStorePictures();
         paths::setProgramFolderForTesting(programDir.path());
         paths::setUserDataFolderForTesting(programDir.path());

@@ -640,12 +640,7 @@ namespace {
 class ServerEntryTest : public EntryFixture {
 protected:
     void SetUp() override {
-        QString why;
-        server = test::TestStore::create(test::Engine::PostgreSQL, why, true);
-        if (!server) {
-            if (!test::pgRequired()) GTEST_SKIP() << why.toStdString();
-            FAIL() << why.toStdString();
-        }
+        ZARTAV_REQUIRE_STORE(server, test::Engine::PostgreSQL, true);
         address = server->address();
         open(kCatalogueCsv);
     }
