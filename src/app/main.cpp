@@ -39,13 +39,15 @@ const char kHelp[] =
     "Keeps the Holstein calf records of a dairy farm or breeding office and prints their\n"
     "birth certificates. The program's windows are in Farsi and every date is Solar Hijri.\n"
     "\n"
+    "      --store ADDRESS  keep the records in ADDRESS: a database file, or an office's\n"
+    "                       server as postgresql://USER@HOST:PORT/DATABASE?sslmode=require\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
     "\n"
-    "The records are kept in Data.db, beside the program when its folder can be written,\n"
-    "otherwise in the per-user data folder (~/.local/share/Zartav/Zartav); a Data.mdb\n"
-    "found beside the program at the first start is imported. zartav-cli(1) does the same\n"
-    "work without windows.\n";
+    "Without --store the records are where \"اتصال به سرور\" last pointed this user, else in\n"
+    "Data.db, beside the program when its folder can be written, otherwise in the per-user\n"
+    "data folder (~/.local/share/Zartav/Zartav); a Data.mdb found beside the program at the\n"
+    "first start is imported. zartav-cli(1) does the same work without windows.\n";
 
 // For the start-up benchmark only (ZARTAV_EXIT_AFTER_FIRST_PAINT=1): once the record list has
 // painted its first screen, print the time since main() began, the peak resident memory and the

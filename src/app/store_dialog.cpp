@@ -4,6 +4,7 @@
 #include "data/store_choice.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
+#include "util/bidi_text.h"
 #include "util/dialogs.h"
 #include "util/ui/dialog_helpers.h"
 
@@ -140,7 +141,7 @@ bool StoreConnectionDialog::testConnection() {
         return false;
     }
     trial.close();
-    if (store.isServer()) showMessage(QStringLiteral("اتصال به سرور اطلاعات برقرار شد:\n%1").arg(store.display()));
+    if (store.isServer()) showMessage(QStringLiteral("اتصال به سرور اطلاعات برقرار شد:\n%1").arg(isolated(store.display())));
     return true;
 }
 

@@ -105,7 +105,7 @@ bool Connection::open(const QString& address) {
         close();
         address_ = StoreAddress::file(QString());
         technicalError_ = why;
-        errorText_ = QStringLiteral("نشاني سرور اطلاعات درست نيست:\n%1").arg(why);
+        errorText_ = withEngineWords(QStringLiteral("نشاني سرور اطلاعات درست نيست."), why);
         return false;
     }
     return open(*parsed);
@@ -222,8 +222,8 @@ bool Connection::openServer() {
             return fail(refusal);
         const std::optional<QString> password =
             passwordPrompt_(QStringLiteral("رمز عبور كاربر %1 براي سرور اطلاعات زير:\n%2")
-                                .arg(address_.user().isEmpty() ? qEnvironmentVariable("USER") : address_.user(),
-                                     address_.display()));
+                                .arg(isolated(address_.user().isEmpty() ? qEnvironmentVariable("USER") : address_.user()),
+                                     isolated(address_.display())));
         if (!password) return fail(refusal);
         address_.setPassword(*password);
         db.setPassword(*password);
@@ -401,8 +401,12 @@ bool RecordTable::failWith(const QString& text, SaveFailure failure) {
 bool RecordTable::readFailure(const QString& technical) const {
     if (readFailing_) return false;
     readFailing_ = true;
-    const QString text = QStringLiteral("اطلاعات از %1 زير خوانده نشد؛ فهرست همان است كه پيش از اين بود:\n%2\n%3")
-                             .arg(storeNoun(connection_), connection_.displayName(), technical);
+    const QString text =
+        withEngineWords(QStringLiteral("اطلاعات از %1 زير خوانده نشد؛ فهرست همان است كه پيش از اين بود:\n%2")
+                            .arg(storeNoun(connection_), connection_.isServer()
+                                                             ? isolated(connection_.displayName())
+                                                             : isolatedPath(connection_.address().filePath())),
+                        technical);
     // Told after the paint or command that met the failure, never inside it.
     auto* self = const_cast<RecordTable*>(this);
     QMetaObject::invokeMethod(self, [self, text] { emit self->readFailed(text); }, Qt::QueuedConnection);
