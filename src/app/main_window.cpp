@@ -38,7 +38,6 @@ const QString kHerdColumn = QStringLiteral("كد گله");
 const QString kHerdStatement = QStringLiteral("Select Distinct [كد گله] As R From [VaskorTemp]");
 const QString kDeleteQuestion = QStringLiteral("آيا براي حذف اطمينان داريد؟");
 const QString kPanelColour = QStringLiteral("#E1FFE1");
-const QString kClosedStore = QStringLiteral("فايل اطلاعات باز نيست؛ ركوردي را نمي توان افزود.");
 
 QFont tahoma(int pixelSize = 0) {
     QFont font(QStringLiteral("Tahoma"));
@@ -446,7 +445,7 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
 
     if (!dm_.TVascor.open() || !dm_.TDosSperm.open()) {
         const QString reason = !dm_.TVascor.errorText().isEmpty() ? dm_.TVascor.errorText() : dm_.TDosSperm.errorText();
-        showError(withEngineWords(QStringLiteral("جدولهاي فايل اطلاعات باز نشد:\n%1").arg(shownStore()), reason));
+        showError(withEngineWords(QStringLiteral("جدولهاي %1 باز نشد:\n%2").arg(storeNoun(dm_.Maincon), shownStore()), reason));
         dm_.TVascor.close();
         dm_.TDosSperm.close();
         FillTabIt();
@@ -457,7 +456,7 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
     if (dm_.Maincon.isReadOnly())
         ShowMsg(QStringLiteral("%1 زير فقط خواندني است؛ اطلاعات را مي توان ديد و چاپ كرد "
                                "ولي اطلاعات تازه در آن ذخيره نمي شود:\n%2")
-                    .arg(dm_.Maincon.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات"),
+                    .arg(storeNoun(dm_.Maincon),
                          shownStore()));
     FillTabIt();
     return true;
@@ -529,7 +528,7 @@ void TForm1::showTabOfFilter() {
 
 void TForm1::dxWinXPBar1Items0Click() {
     if (!dm_.TVascor.isOpen()) {
-        ShowMsg(kClosedStore);
+        ShowMsg(QStringLiteral("%1 باز نيست؛ ركوردي را نمي توان افزود.").arg(storeNoun(dm_.Maincon)));
         return;
     }
     if (!NewCommand) return;
@@ -546,7 +545,7 @@ void TForm1::dxWinXPBar1Items2Click() {
     if (table.isEmpty()) return;
     if (AskYesNo(kDeleteQuestion) != kAnswerYes) return;
     if (!table.remove())
-        showError(withEngineWords(QStringLiteral("حذف انجام نشد؛ ركورد در فايل اطلاعات باقي ماند."), table.errorText()));
+        showError(withEngineWords(QStringLiteral("حذف انجام نشد؛ ركورد در %1 باقي ماند.").arg(storeNoun(dm_.Maincon)), table.errorText()));
 }
 
 void TForm1::dxWinXPBar1Items4Click() {

@@ -56,12 +56,11 @@ auto withLink(Connection& connection, Work&& work) -> decltype(work()) {
     return result;
 }
 
-// How the store is named in messages: "the data file" or "the data server".
+}  // namespace
+
 QString storeNoun(const Connection& connection) {
     return connection.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات");
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Connection

@@ -108,6 +108,9 @@ private:
     qint64 dataVersion_ = -1;
 };
 
+// How messages name the store: "فايل اطلاعات" (the data file) or "سرور اطلاعات" (the data server).
+QString storeNoun(const Connection& connection);
+
 enum class RecordState { Browse, Insert, Edit };
 
 // Why the last save did not happen.
