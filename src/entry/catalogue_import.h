@@ -1,33 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QSqlDatabase>
 #include <QString>
-#include <QStringList>
 
 namespace zartav::catalogue {
 
 // Offices receive the bull catalogue as a spreadsheet export; this loads it into "DosSperm".
-
-// A CSV file's text: UTF-8 (with or without a byte-order mark) when the bytes are valid UTF-8,
-// otherwise Windows-1256, the code page Farsi spreadsheets save in.
-QString decodeCsvBytes(const QByteArray& bytes);
-
-struct CsvRecord {
-    int line = 0;  // line of the file where the record starts (1 = first)
-    QStringList fields;
-};
-
-struct CsvParse {
-    QList<CsvRecord> records;  // blank lines are skipped
-    int errorLine = 0;         // 0 when the text parsed
-    QString error;
-};
-
-// Quoted fields may hold the delimiter, line breaks and doubled quotes. A quote inside an
-// unquoted field, text after a closing quote, or a quote left open are errors.
-CsvParse parseCsv(const QString& text, QChar delimiter);
 
 struct ImportResult {
     int rows = 0;       // rows loaded

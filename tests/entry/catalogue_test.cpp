@@ -51,52 +51,6 @@ const QByteArray kBulls =
 
 }  // namespace
 
-TEST(CatalogueCsv, ParsesQuotedFieldsAndReportsMalformedLines) {
-    struct Case {
-        const char* name;
-        QString text;
-        QList<QStringList> records;
-        int errorLine;
-    };
-    const Case cases[] = {
-        {"plain", "a,b\n1,2\n", {{"a", "b"}, {"1", "2"}}, 0},
-        {"crlf and blank lines", "a,b\r\n\r\n1,2\r\n\n", {{"a", "b"}, {"1", "2"}}, 0},
-        {"quoted delimiter, quote and line break", "a,b\n\"x,y\",\"say \"\"hi\"\"\nthere\"\n",
-         {{"a", "b"}, {"x,y", "say \"hi\"\nthere"}}, 0},
-        {"empty fields kept", "a,b,c\n,,\"\"\n", {{"a", "b", "c"}, {"", "", ""}}, 0},
-        {"no final line break", "a\nlast", {{"a"}, {"last"}}, 0},
-        {"stray quote", "a,b\n1,2\"3\n", {}, 2},
-        {"text after closing quote", "a,b\n1,2\n\"3\"x,4\n", {}, 3},
-        {"quote never closed, line of its record", "a,b\n1,\"2\n3\n4\n", {}, 2},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const CsvParse parsed = parseCsv(c.text, QLatin1Char(','));
-        EXPECT_EQ(parsed.errorLine, c.errorLine) << parsed.error.toStdString();
-        if (c.errorLine) {
-            EXPECT_FALSE(parsed.error.isEmpty());
-            continue;
-        }
-        QList<QStringList> got;
-        for (const CsvRecord& r : parsed.records) got << r.fields;
-        EXPECT_EQ(got, c.records);
-    }
-}
-
-TEST(CatalogueCsv, RecordLinesCountBreaksInsideQuotes) {
-    const CsvParse parsed = parseCsv("h\n\"1\n2\"\n3\n", QLatin1Char(','));
-    ASSERT_EQ(parsed.records.size(), 3);
-    EXPECT_EQ(parsed.records[1].line, 2);
-    EXPECT_EQ(parsed.records[2].line, 4);
-}
-
-TEST(CatalogueCsv, DecodesUtf8AndWindows1256) {
-    const QString farsi = QStringLiteral("گاو نر شماره يك");
-    EXPECT_EQ(decodeCsvBytes(farsi.toUtf8()), farsi);
-    EXPECT_EQ(decodeCsvBytes("\xEF\xBB\xBF" + farsi.toUtf8()), farsi);
-    EXPECT_EQ(decodeCsvBytes(encodeCp1256(farsi)), farsi);
-}
-
 TEST_F(CatalogueDb, ImportLoadsRowsInFileOrderAndReplacesTheCatalogue) {
     ImportResult r = load(kBulls);
     ASSERT_TRUE(r.ok()) << r.error.toStdString();
