@@ -1,0 +1,50 @@
+// import-records: records typed in a spreadsheet, from its CSV file into a store (a database file
+// or a server), all of them or, at the first row at fault, none.
+#include "cli/command.h"
+#include "data/record_import.h"
+#include "data/tdm.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
+namespace zartav::cli {
+namespace {
+
+const char* kUsageLine = "--db STORE FILE.csv";
+
+int run(const QStringList& args) {
+    if (args.size() != 3 || args.at(0) != QLatin1String("--db")) {
+        std::fprintf(stderr, "usage: zartav-cli import-records %s\n", kUsageLine);
+        return kUsage;
+    }
+    const QString& address = args.at(1);
+    const QString& source = args.at(2);
+    // Records belong in a store that exists; a mistyped path must not make a new one.
+    if (!isServerAddress(address) && !QFileInfo(address).isFile()) {
+        std::fprintf(stderr, "zartav-cli import-records: no database file %s\n", address.toUtf8().constData());
+        return kFailed;
+    }
+    Connection store;
+    if (!store.open(address)) {
+        std::fprintf(stderr, "zartav-cli import-records: %s: %s\n", store.displayName().toUtf8().constData(),
+                     store.technicalError().toUtf8().constData());
+        return kFailed;
+    }
+    const RecordImportReport report = importRecordsCsvFile(store, source);
+    if (!report.ok) {
+        QString text = source + QStringLiteral(": ") + report.refusal();
+        if (!report.engineWords.isEmpty()) text += QStringLiteral(" (") + report.engineWords + QLatin1Char(')');
+        std::fprintf(stderr, "zartav-cli import-records: %s\n", text.toUtf8().constData());
+        return kFailed;
+    }
+    std::fprintf(stdout, "%lld records added to %s\n", static_cast<long long>(report.records),
+                 store.displayName().toUtf8().constData());
+    return kOk;
+}
+
+const bool registered = registerCommand(
+    {"import-records", kUsageLine, run,
+     "adds the records of a CSV file whose header names record columns; a row at fault adds none"});
+
+}  // namespace
+}  // namespace zartav::cli
