@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/message_board_form.h"
+#include "app/office_commands.h"
 #include "app/splash_form.h"
 #include "app/store_dialog.h"
 #include "data/store_choice.h"
@@ -130,6 +131,8 @@ int main(int argc, char** argv) {
     form1.addOfficeCommand(QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")), [&] {
         zartav::print::printCertificateBatch(&form1, dm, form1.chosenRecordIds(), form1.chosenHerd());
     });
+    zartav::addRecordImportCommand(form1, dm);
+    zartav::addBackupCommands(form1, dm);
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
     form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
     form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
@@ -141,6 +144,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIntValue("ZARTAV_EXIT_AFTER_FIRST_PAINT") == 1)
         probe = std::make_unique<FirstPaintProbe>(form1.DBGrid1->viewport(), clock);
     form1.showMaximized();
+    zartav::startDailyBackup(form1, dm);
     const int result = app.exec();
     zartav::setDatePicker(nullptr);
     zartav::setMessageSink(nullptr);

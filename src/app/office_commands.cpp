@@ -1,0 +1,159 @@
+#include "app/office_commands.h"
+
+#include "app/main_window.h"
+#include "data/record_import.h"
+#include "data/store_backup.h"
+#include "data/tdm.h"
+#include "dates/calendar.h"
+#include "util/bidi_text.h"
+#include "util/dialogs.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeySequence>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+namespace zartav {
+namespace {
+
+FileChooser& chooser() {
+    static FileChooser installed;
+    return installed;
+}
+
+QString choose(QWidget* parent, const FileQuestion& question) {
+    if (chooser()) return chooser()(question);
+    return question.toSave ? QFileDialog::getSaveFileName(parent, question.caption, question.suggested, question.filter)
+                           : QFileDialog::getOpenFileName(parent, question.caption, question.suggested, question.filter);
+}
+
+QString documentsFolder() { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }
+
+const QString kDatabaseFilter = QStringLiteral("فايل اطلاعات (*.db);;همه فايلها (*)");
+
+// Long work on the window's thread: the pointer says so while it lasts.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+bool storeIsOpen(const TDM& dm) {
+    if (dm.TVascor.isOpen()) return true;
+    showMessage(QStringLiteral("%1 باز نيست.").arg(storeNoun(dm.Maincon)));
+    return false;
+}
+
+void importRecords(TForm1& window, TDM& dm) {
+    if (!storeIsOpen(dm)) return;
+    const QString path = choose(&window, {QStringLiteral("ورود ركوردها"), documentsFolder(),
+                                          QStringLiteral("فايل CSV (*.csv);;همه فايلها (*)"), false});
+    if (path.isEmpty()) return;
+    RecordImportReport report;
+    {
+        BusyCursor busy;
+        report = importRecordsCsvFile(dm.Maincon, path);
+    }
+    if (report.ok) {
+        dm.TVascor.refresh();
+        showMessage(recordImportSummary(report, path));
+    } else {
+        showError(recordImportSummary(report, path));
+    }
+}
+
+void backUp(TForm1& window, TDM& dm) {
+    if (!storeIsOpen(dm)) return;
+    const QString suggested = QDir(documentsFolder()).filePath(
+        dailyBackupName(calendar::fromGregorian(calendar::todayGregorian())));
+    const QString path = choose(&window, {QStringLiteral("پشتيبان گيري"), suggested, kDatabaseFilter, true});
+    if (path.isEmpty()) return;
+    BackupReport report;
+    {
+        BusyCursor busy;
+        // The dialog has asked before a file there is replaced.
+        report = backupStore(dm.Maincon.address(), path, true);
+    }
+    if (report.ok) showMessage(backupSummary(report));
+    else showError(backupSummary(report));
+}
+
+void restore(TForm1& window, TDM& dm) {
+    if (!storeIsOpen(dm)) return;
+    const QString path = choose(&window, {QStringLiteral("بازگرداني"), dailyBackupFolder(), kDatabaseFilter, false});
+    if (path.isEmpty()) return;
+    const StoreAddress store = dm.Maincon.address();
+    {
+        const BackupCheck check = checkBackupFile(path);
+        if (!check.ok) {
+            BackupReport refused;
+            refused.reason = check.reason;
+            refused.engineWords = check.engineWords;
+            showError(restoreSummary(refused, store));
+            return;
+        }
+        if (askYesNo(QStringLiteral("همه ركوردها و كاتالوگ %1 با %2 ركورد اين پشتيبان جايگزين شود؟")
+                         .arg(storeNoun(dm.Maincon))
+                         .arg(check.records)) != kAnswerYes)
+            return;
+    }
+    BackupReport report;
+    {
+        BusyCursor busy;
+        if (store.isServer()) {
+            report = restoreStore(store, path);
+        } else {
+            // The file is put back while nothing of ours holds it open.
+            dm.QAsk.close();
+            dm.TDosSperm.close();
+            dm.TVascor.close();
+            dm.Maincon.close();
+            report = restoreStore(store, path);
+        }
+    }
+    if (store.isServer()) dm.TVascor.refresh();
+    else window.openStore(store);
+    if (report.ok) showMessage(restoreSummary(report, store));
+    else showError(restoreSummary(report, store));
+}
+
+}  // namespace
+
+void setOfficeFileChooser(FileChooser installed) { chooser() = std::move(installed); }
+
+void addRecordImportCommand(TForm1& window, TDM& dm) {
+    window.addOfficeCommand(QStringLiteral("ورود ركوردها"), QKeySequence(QStringLiteral("Ctrl+I")),
+                            [&window, &dm] { importRecords(window, dm); });
+}
+
+void addBackupCommands(TForm1& window, TDM& dm) {
+    window.addOfficeCommand(QStringLiteral("پشتيبان گيري"), QKeySequence(QStringLiteral("Ctrl+B")),
+                            [&window, &dm] { backUp(window, dm); });
+    window.addOfficeCommand(QStringLiteral("بازگرداني"), QKeySequence(), [&window, &dm] { restore(window, dm); });
+}
+
+void startDailyBackup(TForm1& window, TDM& dm) {
+    // After the first screen is up, so the start is not slowed by it.
+    QTimer::singleShot(3000, &window, [&dm] {
+        if (!dm.Maincon.isOpen()) return;
+        auto report = std::make_shared<BackupReport>();
+        QThread* worker = QThread::create([report, store = dm.Maincon.address()] { *report = runDailyBackup(store); });
+        QObject::connect(worker, &QThread::finished, worker, [worker, report] {
+            worker->deleteLater();
+            if (!report->ok)
+                showError(QStringLiteral("نسخه روزانه پشتيبان در اين پوشه نوشته نشد:\n%1\n").arg(isolatedPath(dailyBackupFolder())) +
+                          backupSummary(*report));
+        });
+        // The program does not end under a copy being written.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, worker, [worker] { worker->wait(); });
+        worker->start(QThread::LowPriority);
+    });
+}
+
+}  // namespace zartav

@@ -1,0 +1,95 @@
+// backup and restore: a consistent copy of a store (file or server) into one database file, taken
+// while others go on saving, and a store put back from such a copy after it has been checked.
+#include "cli/command.h"
+#include "data/store_address.h"
+#include "data/store_backup.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
+namespace zartav::cli {
+namespace {
+
+const char* kBackupUsage = "--db STORE [--replace] OUT.db";
+const char* kRestoreUsage = "--db STORE IN.db";
+
+// Messages name paths isolated for the windows; a terminal shows them better plain.
+QByteArray plain(const QString& text) {
+    return QString(text).remove(QChar(0x2068)).remove(QChar(0x2069)).toUtf8();
+}
+
+struct Arguments {
+    QString store;
+    QString file;
+    bool replace = false;
+};
+
+std::optional<Arguments> parse(const QStringList& args, bool allowReplace) {
+    Arguments parsed;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--db") && i + 1 < args.size()) parsed.store = args[++i];
+        else if (allowReplace && args[i] == QLatin1String("--replace")) parsed.replace = true;
+        else if (parsed.file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) parsed.file = args[i];
+        else return std::nullopt;
+    }
+    if (parsed.store.isEmpty() || parsed.file.isEmpty()) return std::nullopt;
+    return parsed;
+}
+
+std::optional<StoreAddress> storeOf(const QString& text, const char* command) {
+    QString why;
+    std::optional<StoreAddress> address = StoreAddress::parse(text, &why);
+    if (!address) std::fprintf(stderr, "zartav-cli %s: %s\n", command, plain(why).constData());
+    return address;
+}
+
+int fail(const char* command, const QString& reason, const QString& engineWords) {
+    QString text = reason;
+    if (!engineWords.isEmpty()) text += QStringLiteral(" (") + engineWords.trimmed() + QLatin1Char(')');
+    std::fprintf(stderr, "zartav-cli %s: %s\n", command, plain(text).constData());
+    return kFailed;
+}
+
+int runBackup(const QStringList& args) {
+    const std::optional<Arguments> a = parse(args, true);
+    if (!a) {
+        std::fprintf(stderr, "usage: zartav-cli backup %s\n", kBackupUsage);
+        return kUsage;
+    }
+    const std::optional<StoreAddress> store = storeOf(a->store, "backup");
+    if (!store) return kFailed;
+    if (!store->isServer() && !QFileInfo::exists(store->filePath()))
+        return fail("backup", QStringLiteral("no database file %1").arg(store->filePath()), {});
+    const BackupReport report = backupStore(*store, a->file, a->replace);
+    if (!report.ok) return fail("backup", report.reason, report.engineWords);
+    std::fprintf(stdout, "backup of %lld records written to %s and checked\n", static_cast<long long>(report.records),
+                 report.path.toUtf8().constData());
+    return kOk;
+}
+
+int runRestore(const QStringList& args) {
+    const std::optional<Arguments> a = parse(args, false);
+    if (!a) {
+        std::fprintf(stderr, "usage: zartav-cli restore %s\n", kRestoreUsage);
+        return kUsage;
+    }
+    const std::optional<StoreAddress> store = storeOf(a->store, "restore");
+    if (!store) return kFailed;
+    const BackupReport report = restoreStore(*store, a->file);
+    if (!report.ok) return fail("restore", report.reason, report.engineWords);
+    std::fprintf(stdout, "%lld records restored into %s from %s%s\n", static_cast<long long>(report.records),
+                 store->display().toUtf8().constData(), a->file.toUtf8().constData(),
+                 store->isServer() ? "" : "; the replaced file is kept as .before-restore");
+    return kOk;
+}
+
+const bool registeredBackup = registerCommand(
+    {"backup", kBackupUsage, runBackup,
+     "writes a checked, consistent copy of a store (file or server) into a database file while others save"});
+const bool registeredRestore = registerCommand(
+    {"restore", kRestoreUsage, runRestore,
+     "replaces a store's records and catalogue by a checked backup; a file store keeps the old file as "
+     "STORE.before-restore"});
+
+}  // namespace
+}  // namespace zartav::cli

@@ -1,0 +1,349 @@
+#include "data/store_backup.h"
+
+#include "data/record_schema.h"
+#include "data/store_address.h"
+#include "data/store_copy.h"
+#include "data/tdm.h"
+#include "util/app_paths.h"
+#include "util/bidi_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryFile>
+
+#include <filesystem>
+#include <map>
+#include <sqlite3.h>
+
+namespace zartav {
+namespace {
+
+// A plain SQLite connection of its own: the backup is made on it, apart from the program's
+// connection, so it may run on any thread.
+class RawDb {
+public:
+    RawDb() = default;
+    ~RawDb() {
+        if (handle_) sqlite3_close_v2(handle_);
+    }
+    RawDb(const RawDb&) = delete;
+    RawDb& operator=(const RawDb&) = delete;
+
+    bool open(const QString& path, int flags) {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &handle_, flags, nullptr) != SQLITE_OK) return false;
+        sqlite3_busy_timeout(handle_, 5000);
+        return true;
+    }
+    bool close() {
+        const bool ok = !handle_ || sqlite3_close(handle_) == SQLITE_OK;
+        if (ok) handle_ = nullptr;
+        return ok;
+    }
+    sqlite3* handle() const { return handle_; }
+    QString error() const { return handle_ ? QString::fromUtf8(sqlite3_errmsg(handle_)) : QStringLiteral("out of memory"); }
+
+    bool exec(const char* sql) { return sqlite3_exec(handle_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    // The first column of every row, as text; nothing when the statement fails.
+    std::optional<QStringList> column(const QString& sql) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(handle_, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) return std::nullopt;
+        QStringList values;
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        sqlite3_finalize(statement);
+        if (rc != SQLITE_DONE) return std::nullopt;
+        return values;
+    }
+
+private:
+    sqlite3* handle_ = nullptr;
+};
+
+BackupReport failure(const QString& reason, const QString& engineWords = {}) {
+    BackupReport report;
+    report.reason = reason;
+    report.engineWords = engineWords;
+    return report;
+}
+
+const QString kDiskFault = QStringLiteral("پشتيبان روي ديسك نوشته نشد؛ ديسك پر است يا در آن نمي توان نوشت.");
+
+// A file beside `target` under a name of its own, for the copy until it is checked.
+class PartFile {
+public:
+    explicit PartFile(const QString& target) {
+        const QFileInfo info(target);
+        QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral("-XXXXXX.part"));
+        file.setAutoRemove(false);
+        if (file.open()) path_ = file.fileName();
+        else error_ = file.errorString();
+    }
+    ~PartFile() {
+        if (path_.isEmpty()) return;
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) QFile::remove(path_ + QLatin1String(suffix));
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    bool made() const { return !path_.isEmpty(); }
+    QString path() const { return path_; }
+    QString error() const { return error_; }
+    // Puts the checked copy in place of `target` (a file there replaced).
+    bool moveTo(const QString& target, QString* error) {
+        std::error_code ec;
+        std::filesystem::rename(QFile::encodeName(path_).toStdString(), QFile::encodeName(target).toStdString(), ec);
+        if (ec) {
+            *error = QString::fromLocal8Bit(ec.message());
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+private:
+    QString path_;
+    QString error_;
+};
+
+// The file's copy, made in one read transaction of the store so its count is the copy's.
+BackupReport copyFileStore(const QString& source, const QString& part) {
+    RawDb from;
+    if (!from.open(source, SQLITE_OPEN_READWRITE) && !from.open(source, SQLITE_OPEN_READONLY))
+        return failure(QStringLiteral("فايل اطلاعات خوانده نشد."), from.error());
+    const std::optional<QStringList> count =
+        from.exec("BEGIN") ? from.column(QStringLiteral("SELECT COUNT(*) FROM VaskorTemp")) : std::nullopt;
+    if (!count || count->isEmpty()) return failure(QStringLiteral("فايل اطلاعات خوانده نشد."), from.error());
+
+    RawDb to;
+    if (!to.open(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) return failure(kDiskFault, to.error());
+    sqlite3_backup* backup = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");
+    if (!backup) return failure(kDiskFault, to.error());
+    // All pages in one step: the read transaction is held throughout, so writers elsewhere go
+    // on and the copy is the store as it was when the count was read.
+    const int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    from.exec("ROLLBACK");
+    if (rc != SQLITE_DONE) return failure(kDiskFault, QString::fromUtf8(sqlite3_errstr(rc)));
+    // One self-contained file, without the write-ahead journal beside it.
+    if (!to.column(QStringLiteral("PRAGMA journal_mode=DELETE")) || !to.close()) return failure(kDiskFault, to.error());
+    BackupReport report;
+    report.ok = true;
+    report.records = count->first().toLongLong();
+    return report;
+}
+
+BackupReport copyServerStore(const StoreAddress& source, const QString& part) {
+    Connection from, to;
+    if (!from.open(source)) return failure(from.errorText(), from.technicalError());
+    if (!to.open(part)) return failure(kDiskFault, to.technicalError());
+    const StoreCopyReport copy = copyStore(from, to, false);
+    to.close();
+    if (!copy.ok) return failure(QStringLiteral("سرور اطلاعات در فايل پشتيبان كپي نشد."), copy.error);
+    RawDb file;
+    if (!file.open(part, SQLITE_OPEN_READWRITE) || !file.column(QStringLiteral("PRAGMA journal_mode=DELETE")) || !file.close())
+        return failure(kDiskFault, file.error());
+    BackupReport report;
+    report.ok = true;
+    report.records = copy.records;
+    return report;
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+const QRegularExpression& dailyName() {
+    static const QRegularExpression pattern(QStringLiteral("^Data-(\\d{4})-(\\d{2})-(\\d{2})\\.db$"));
+    return pattern;
+}
+
+}  // namespace
+
+BackupReport backupStore(const StoreAddress& store, const QString& target, bool replace) {
+    if (!store.isServer() && sameFile(store.filePath(), target))
+        return failure(QStringLiteral("پشتيبان را نمي توان روي خود فايل اطلاعات نوشت."));
+    if (QFileInfo::exists(target) && !replace)
+        return failure(QStringLiteral("اين فايل از پيش هست:\n%1").arg(isolatedPath(target)));
+    PartFile part(target);
+    if (!part.made())
+        return failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(QFileInfo(target).absolutePath())),
+                       part.error());
+    BackupReport report = store.isServer() ? copyServerStore(store, part.path()) : copyFileStore(store.filePath(), part.path());
+    if (!report.ok) return report;
+    const BackupCheck check = checkBackupFile(part.path());
+    if (!check.ok) return failure(QStringLiteral("پشتيبان نوشته شده سالم خوانده نشد."), check.engineWords);
+    if (check.records != report.records)
+        return failure(QStringLiteral("پشتيبان %1 ركورد دارد، ولي در همان لحظه %2 ركورد در اطلاعات بود.")
+                           .arg(check.records)
+                           .arg(report.records));
+    QString error;
+    if (!part.moveTo(target, &error)) return failure(kDiskFault, error);
+    report.path = QFileInfo(target).absoluteFilePath();
+    return report;
+}
+
+BackupCheck checkBackupFile(const QString& path) {
+    BackupCheck check;
+    auto refuse = [&](const QString& reason, const QString& words) {
+        check.reason = reason;
+        check.engineWords = words;
+        return check;
+    };
+    const QString damaged = QStringLiteral("اين فايل پشتيبان سالم نيست:\n%1").arg(isolatedPath(path));
+    if (!QFileInfo(path).isFile()) return refuse(QStringLiteral("اين فايل پيدا نشد:\n%1").arg(isolatedPath(path)), {});
+    RawDb db;
+    if (!db.open(path, SQLITE_OPEN_READONLY)) return refuse(damaged, db.error());
+    const std::optional<QStringList> integrity = db.column(QStringLiteral("PRAGMA integrity_check"));
+    if (!integrity) return refuse(damaged, db.error());
+    if (integrity->value(0) != QLatin1String("ok")) return refuse(damaged, integrity->mid(0, 3).join(QLatin1Char('\n')));
+    const std::optional<QStringList> tables = db.column(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table'"));
+    const std::optional<QStringList> columns = db.column(QStringLiteral("SELECT lower(name) FROM pragma_table_info('VaskorTemp')"));
+    if (!tables || !columns) return refuse(damaged, db.error());
+    bool whole = tables->contains(QStringLiteral("vaskortemp")) && tables->contains(QStringLiteral("dossperm"));
+    for (const char* name : schema::kRecordColumns) whole = whole && columns->contains(QString::fromUtf8(name).toLower());
+    if (!whole)
+        return refuse(QStringLiteral("اين فايل جدولهاي ركوردها و كاتالوگ را به تمامي ندارد:\n%1").arg(isolatedPath(path)), {});
+    const std::optional<QStringList> count = db.column(QStringLiteral("SELECT COUNT(*) FROM VaskorTemp"));
+    if (!count || count->isEmpty()) return refuse(damaged, db.error());
+    check.ok = true;
+    check.records = count->first().toLongLong();
+    return check;
+}
+
+BackupReport restoreStore(const StoreAddress& store, const QString& source) {
+    const BackupCheck check = checkBackupFile(source);
+    if (!check.ok) return failure(check.reason, check.engineWords);
+    if (!store.isServer() && sameFile(store.filePath(), source))
+        return failure(QStringLiteral("اين فايل خود فايل اطلاعات است."));
+
+    // What is restored is a copy of the backup, checked again: the backup itself is never opened
+    // for writing, and a file store gets exactly what was checked.
+    const QString target = store.isServer() ? QDir::temp().filePath(QStringLiteral("zartav-restore.db")) : store.filePath();
+    PartFile part(target);
+    if (!part.made())
+        return failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(QFileInfo(target).absolutePath())),
+                       part.error());
+    {
+        QFile from(source), to(part.path());
+        if (!from.open(QIODevice::ReadOnly) || !to.open(QIODevice::WriteOnly))
+            return failure(kDiskFault, from.errorString() + to.errorString());
+        while (!from.atEnd()) {
+            const QByteArray piece = from.read(1 << 20);
+            if (piece.isEmpty() || to.write(piece) != piece.size()) return failure(kDiskFault, to.errorString());
+        }
+        if (!to.flush()) return failure(kDiskFault, to.errorString());
+    }
+    const BackupCheck copied = checkBackupFile(part.path());
+    if (!copied.ok) return failure(copied.reason, copied.engineWords);
+
+    BackupReport report;
+    report.records = copied.records;
+    if (store.isServer()) {
+        Connection from, to;
+        if (!from.open(part.path())) return failure(from.errorText(), from.technicalError());
+        if (!to.open(store)) return failure(to.errorText(), to.technicalError());
+        const StoreCopyReport copy = copyStore(from, to, true);
+        if (!copy.ok) return failure(QStringLiteral("پشتيبان در سرور اطلاعات كپي نشد."), copy.error);
+        report.ok = true;
+        report.path = source;
+        return report;
+    }
+
+    const QString current = store.filePath();
+    const QString before = current + QStringLiteral(".before-restore");
+    if (QFileInfo::exists(current)) {
+        // Out of the write-ahead journal into one file; refused while anyone else has it open.
+        RawDb db;
+        const std::optional<QStringList> mode =
+            db.open(current, SQLITE_OPEN_READWRITE) ? db.column(QStringLiteral("PRAGMA journal_mode=DELETE")) : std::nullopt;
+        if (!mode || mode->value(0) != QLatin1String("delete") || !db.close())
+            return failure(QStringLiteral("فايل اطلاعات در برنامه ديگري باز است؛ آن را ببنديد و دوباره بازگرداني كنيد."),
+                           db.error());
+        std::error_code ec;
+        std::filesystem::rename(QFile::encodeName(current).toStdString(), QFile::encodeName(before).toStdString(), ec);
+        if (ec) return failure(kDiskFault, QString::fromLocal8Bit(ec.message()));
+    }
+    QString error;
+    if (!part.moveTo(current, &error)) {
+        std::error_code ec;
+        std::filesystem::rename(QFile::encodeName(before).toStdString(), QFile::encodeName(current).toStdString(), ec);
+        return failure(kDiskFault, error);
+    }
+    report.ok = true;
+    report.path = source;
+    return report;
+}
+
+QString backupSummary(const BackupReport& report) {
+    if (report.ok)
+        return QStringLiteral("پشتيبان با %1 ركورد نوشته و بررسي شد:\n%2").arg(report.records).arg(isolatedPath(report.path));
+    return withEngineWords(QStringLiteral("پشتيبان گرفته نشد؛ اطلاعات دست نخورده است.\n") + report.reason, report.engineWords);
+}
+
+QString restoreSummary(const BackupReport& report, const StoreAddress& store) {
+    if (!report.ok)
+        return withEngineWords(QStringLiteral("بازگرداني انجام نشد؛ اطلاعات دست نخورده است.\n") + report.reason, report.engineWords);
+    QString text = QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (%1 ركورد):\n%2").arg(report.records).arg(isolatedPath(report.path));
+    if (!store.isServer() && QFileInfo::exists(store.filePath() + QStringLiteral(".before-restore")))
+        text += QStringLiteral("\nفايل اطلاعات پيشين با اين نام كنار آن ماند:\n%1").arg(isolatedPath(store.filePath() + QStringLiteral(".before-restore")));
+    return text;
+}
+
+QString dailyBackupName(calendar::SolarDate day) {
+    return QStringLiteral("Data-%1-%2-%3.db")
+        .arg(day.year, 4, 10, QLatin1Char('0'))
+        .arg(day.month, 2, 10, QLatin1Char('0'))
+        .arg(day.day, 2, 10, QLatin1Char('0'));
+}
+
+DailyBackupPlan planDailyBackups(calendar::SolarDate today, const QStringList& existing) {
+    DailyBackupPlan plan;
+    const qint64 todayNumber = calendar::toDayNumber(today);
+    const QString todayName = dailyBackupName(today);
+    if (!existing.contains(todayName)) plan.write = todayName;
+    // Age in days of each copy; the week buckets keep their newest (youngest) copy.
+    std::map<qint64, QString> byAge;
+    for (const QString& name : existing) {
+        const QRegularExpressionMatch m = dailyName().match(name);
+        if (!m.hasMatch()) continue;
+        const calendar::SolarDate day{m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()};
+        if (!calendar::isValid(day)) continue;
+        const qint64 age = todayNumber - calendar::toDayNumber(day);
+        if (age >= 0) byAge.emplace(age, name);
+    }
+    QSet<qint64> weeksKept;
+    for (const auto& [age, name] : byAge) {
+        const qint64 week = age / 7;
+        if (week == 0) continue;
+        if (week <= 4 && !weeksKept.contains(week)) {
+            weeksKept.insert(week);
+            continue;
+        }
+        plan.remove << name;
+    }
+    return plan;
+}
+
+QString dailyBackupFolder() { return QDir(paths::userDataFolder()).filePath(QStringLiteral("backups")); }
+
+BackupReport runDailyBackup(const StoreAddress& store) {
+    const QString folder = dailyBackupFolder();
+    if (!QDir().mkpath(folder))
+        return failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(folder)));
+    const DailyBackupPlan plan = planDailyBackups(calendar::fromGregorian(calendar::todayGregorian()),
+                                                  QDir(folder).entryList({QStringLiteral("Data-*.db")}, QDir::Files));
+    BackupReport report;
+    report.ok = true;
+    if (!plan.write.isEmpty()) {
+        report = backupStore(store, QDir(folder).filePath(plan.write), false);
+        if (!report.ok) return report;  // the older copies stay until a new one is there
+    }
+    for (const QString& name : plan.remove) QFile::remove(QDir(folder).filePath(name));
+    return report;
+}
+
+}  // namespace zartav

@@ -1,0 +1,74 @@
+#pragma once
+
+// Backups of a store into one database file, and restoring a store from such a file.
+//
+// A backup is one consistent view of the store, taken while others go on saving: the file
+// through SQLite's online backup inside one read transaction, the server through a copy of the
+// store in one snapshot. It is written under a temporary name in the target folder and only
+// renamed into place once it has been read back whole (integrity check, both tables, the same
+// number of records as the store held at the snapshot); a failure leaves nothing behind.
+
+#include "dates/calendar.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace zartav {
+
+class Connection;
+class StoreAddress;
+
+struct BackupReport {
+    bool ok = false;
+    QString path;         // the backup written
+    qint64 records = 0;   // records in it: the store's count at the snapshot
+    QString reason;       // Farsi: why there is no backup
+    QString engineWords;  // the engine's or the system's own words, when there are any
+};
+
+// Backs `store` up into the file `target`. An existing `target` is refused unless `replace`.
+BackupReport backupStore(const StoreAddress& store, const QString& target, bool replace);
+
+struct BackupCheck {
+    bool ok = false;
+    qint64 records = 0;
+    QString reason;
+    QString engineWords;
+};
+
+// A whole database file holding both tables, read without writing to it.
+BackupCheck checkBackupFile(const QString& path);
+
+// Replaces the records and catalogue of `store` by those of the backup `source`, after checking
+// it. A file store is renamed to "<name>.before-restore" beside itself (an older one replaced)
+// and the backup put in its place; it must not be open anywhere, this program included. A server
+// store gets the backup copied in, in one transaction.
+BackupReport restoreStore(const StoreAddress& store, const QString& source);
+
+// The text the user reads after a backup or a restore.
+QString backupSummary(const BackupReport& report);
+QString restoreSummary(const BackupReport& report, const StoreAddress& store);
+
+// --- the daily copies in the per-user data folder's backups/
+
+// What to do today with the daily copies among `existing` file names: the name of today's copy
+// when there is none yet (at most one a day), and the copies to remove. Kept: every copy of the
+// last 7 days, and of the 4 weeks before them the newest copy of each week. Names that are not
+// daily copies are left alone, and so are copies dated after today (a clock set back).
+struct DailyBackupPlan {
+    QString write;
+    QStringList remove;
+};
+DailyBackupPlan planDailyBackups(calendar::SolarDate today, const QStringList& existing);
+
+// The daily copy's name for a day: "Data-1405-09-18.db".
+QString dailyBackupName(calendar::SolarDate day);
+
+// The folder of the daily copies: backups/ in the per-user data folder.
+QString dailyBackupFolder();
+
+// Writes today's copy of `store` and removes those past keeping, as planDailyBackups() says.
+// Answers the backup written (ok with an empty path when today's copy was already there).
+BackupReport runDailyBackup(const StoreAddress& store);
+
+}  // namespace zartav

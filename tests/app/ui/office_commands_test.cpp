@@ -1,0 +1,182 @@
+// Import, backup and restore as the main window's office commands offer them.
+#include "app/main_window.h"
+#include "app/office_commands.h"
+#include "data/tdm.h"
+#include "message_recorder.h"
+#include "util/app_paths.h"
+#include "util/ttools.h"
+#include "util/ui/widget_message_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QScreen>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTimer>
+
+static void registerOfficePictures() { Q_INIT_RESOURCE(zartav_assets); }
+
+using namespace zartav;
+
+namespace {
+
+QString isolatedPath(const QString& path) { return QChar(0x2068) + path + QChar(0x2069); }
+
+class OfficeCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registerOfficePictures();
+        paths::setProgramFolderForTesting(dir.path());
+        paths::setUserDataFolderForTesting(dir.path());
+        form = std::make_unique<TForm1>(dm);
+        form->setStoreAddress(store());
+        addRecordImportCommand(*form, dm);
+        addBackupCommands(*form, dm);
+        ASSERT_TRUE(form->FormShow());
+        for (int n = 0; n < 40; ++n) {
+            ASSERT_TRUE(dm.TVascor.insert());
+            dm.TVascor.setValue(QStringLiteral("بدن"), QString::number(n));
+            ASSERT_TRUE(dm.TVascor.post());
+        }
+        form->resize(1000, 600);
+        form->show();
+    }
+    void TearDown() override {
+        setOfficeFileChooser({});
+        paths::setProgramFolderForTesting(std::nullopt);
+        paths::setUserDataFolderForTesting(std::nullopt);
+    }
+    QString store() const { return dir.filePath(QStringLiteral("Data.db")); }
+
+    // Chooses the context menu's item, the file dialog answering `file`.
+    void run(const QString& caption, const QString& file) {
+        setOfficeFileChooser([file](const FileQuestion&) { return file; });
+        QAction* command = nullptr;
+        for (QAction* a : form->PopupMenu1->actions())
+            if (a->text() == caption) command = a;
+        ASSERT_NE(command, nullptr) << caption.toStdString();
+        command->trigger();
+    }
+
+    // A picture of the window with the message over it, when ZARTAV_SCREENS names a folder.
+    void picture(const QString& caption, const QString& file, const QString& name) {
+        const QString folder = qEnvironmentVariable("ZARTAV_SCREENS");
+        if (folder.isEmpty()) return;
+        WidgetMessageSink boxes;
+        setMessageSink(&boxes);
+        QTimer::singleShot(500, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            const QPixmap shot = QGuiApplication::platformName() == QLatin1String("xcb")
+                                     ? QGuiApplication::primaryScreen()->grabWindow(0)
+                                     : box->grab();
+            shot.save(folder + QLatin1Char('/') + name);
+            box->close();
+        });
+        run(caption, file);
+        setMessageSink(nullptr);
+    }
+
+    QTemporaryDir dir;
+    TTools tools;
+    TDM dm;
+    std::unique_ptr<TForm1> form;
+};
+
+}  // namespace
+
+TEST_F(OfficeCommandsTest, ImportAddsTheFilesRowsAndTheListKeepsItsPlace) {
+    ASSERT_TRUE(dm.TVascor.setCurrentRow(12));
+    const qint64 current = dm.TVascor.id();
+    const QString csv = dir.filePath(QStringLiteral("rows.csv"));
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("بدن,كد گله,تاريخ تولد\r\n900,77,1405/9/18\r\n901,77,1405/9/19\r\n902,78,\r\n").toUtf8());
+    }
+    {
+        test::MessageRecorder messages;
+        run(QStringLiteral("ورود ركوردها"), csv);
+        EXPECT_EQ(messages.texts(), QStringList({QStringLiteral("3 ركورد از اين فايل اضافه شد:\n") + isolatedPath(csv)}));
+    }
+    EXPECT_EQ(dm.TVascor.rowCount(), 43);
+    EXPECT_EQ(dm.TVascor.id(), current);
+    EXPECT_EQ(dm.TVascor.currentRow(), 12);
+    EXPECT_EQ(dm.TVascor.listValue(40, 9), QStringLiteral("1405/09/18"));
+    EXPECT_EQ(dm.TVascor.listValue(41, 9), QStringLiteral("1405/09/19"));
+    EXPECT_EQ(dm.TVascor.listValue(42, 9), QString());
+    QStringList tabs;
+    for (int i = 0; i < form->TabControl1->count(); ++i) tabs << form->TabControl1->tabText(i);
+    EXPECT_EQ(tabs, QStringList({"همه", "77", "78"}));
+
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("بدن,تاريخ تولد\r\n903,1405/9/18\r\n904,1405/9/33\r\n").toUtf8());
+    }
+    test::MessageRecorder messages;
+    run(QStringLiteral("ورود ركوردها"), csv);
+    EXPECT_EQ(messages.texts(),
+              QStringList({QStringLiteral("هيچ ركوردي از اين فايل اضافه نشد:\n") + isolatedPath(csv) +
+                           QStringLiteral("\nسطر 3، ستون «تاريخ تولد»: تاريخ 1405/9/33 صحيح نمي باشد؛ روز صحيح نيست")}));
+    EXPECT_EQ(dm.TVascor.rowCount(), 43);
+    picture(QStringLiteral("ورود ركوردها"), csv, QStringLiteral("import-refusal.png"));
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("بدن,تاريخ تولد\r\n903,1405/9/18\r\n904,1405/9/20\r\n").toUtf8());
+    }
+    picture(QStringLiteral("ورود ركوردها"), csv, QStringLiteral("import-summary.png"));
+}
+
+TEST_F(OfficeCommandsTest, BackupThenRestorePutsTheStoreBackAndKeepsTheReplacedFile) {
+    const QString copy = dir.filePath(QStringLiteral("copy.db"));
+    {
+        test::MessageRecorder messages;
+        run(QStringLiteral("پشتيبان گيري"), copy);
+        EXPECT_EQ(messages.texts(), QStringList({QStringLiteral("پشتيبان با 40 ركورد نوشته و بررسي شد:\n") + isolatedPath(copy)}));
+    }
+    for (int n = 0; n < 5; ++n) {
+        ASSERT_TRUE(dm.TVascor.insert());
+        ASSERT_TRUE(dm.TVascor.post());
+    }
+    {
+        test::MessageRecorder messages;
+        messages.answerNext(0);  // "بله"
+        run(QStringLiteral("بازگرداني"), copy);
+        EXPECT_EQ(messages.texts(),
+                  QStringList({QStringLiteral("همه ركوردها و كاتالوگ فايل اطلاعات با 40 ركورد اين پشتيبان جايگزين شود؟"),
+                               QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (40 ركورد):\n") + isolatedPath(copy) +
+                                   QStringLiteral("\nفايل اطلاعات پيشين با اين نام كنار آن ماند:\n") +
+                                   isolatedPath(store() + QStringLiteral(".before-restore"))}));
+    }
+    EXPECT_TRUE(dm.TVascor.isOpen());
+    EXPECT_EQ(dm.TVascor.rowCount(), 40);
+
+    // "خير" leaves the store alone; a copy that is not a database is refused before the question.
+    ASSERT_TRUE(dm.TVascor.insert());
+    ASSERT_TRUE(dm.TVascor.post());
+    {
+        test::MessageRecorder messages;
+        messages.answerNext(1);  // "خير"
+        run(QStringLiteral("بازگرداني"), copy);
+        EXPECT_EQ(dm.TVascor.rowCount(), 41);
+        const QString notes = dir.filePath(QStringLiteral("notes.db"));
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a database at all, just some words in a file that is long enough to look like one");
+        f.close();
+        messages.clear();
+        run(QStringLiteral("بازگرداني"), notes);
+        ASSERT_EQ(messages.texts().size(), 1);
+        EXPECT_TRUE(messages.texts().first().startsWith(QStringLiteral("بازگرداني انجام نشد؛ اطلاعات دست نخورده است.\n"
+                                                                       "اين فايل پشتيبان سالم نيست:\n") +
+                                                        isolatedPath(notes)));
+        EXPECT_EQ(dm.TVascor.rowCount(), 41);
+    }
+    picture(QStringLiteral("پشتيبان گيري"), dir.filePath(QStringLiteral("shown.db")), QStringLiteral("backup-message.png"));
+}
