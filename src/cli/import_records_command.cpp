@@ -4,6 +4,7 @@
 #include "data/record_import.h"
 #include "data/tdm.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 
@@ -19,11 +20,7 @@ int run(const QStringList& args) {
     }
     const QString& address = args.at(1);
     const QString& source = args.at(2);
-    // Records belong in a store that exists; a mistyped path must not make a new one.
-    if (!isServerAddress(address) && !QFileInfo(address).isFile()) {
-        std::fprintf(stderr, "zartav-cli import-records: no database file %s\n", address.toUtf8().constData());
-        return kFailed;
-    }
+    const bool existed = isServerAddress(address) || QFileInfo::exists(address);
     Connection store;
     if (!store.open(address)) {
         std::fprintf(stderr, "zartav-cli import-records: %s: %s\n", store.displayName().toUtf8().constData(),
@@ -32,6 +29,9 @@ int run(const QStringList& args) {
     }
     const RecordImportReport report = importRecordsCsvFile(store, source);
     if (!report.ok) {
+        // A database file made only for this import is not left behind.
+        store.close();
+        if (!existed) QFile::remove(address);
         QString text = source + QStringLiteral(": ") + report.refusal();
         if (!report.engineWords.isEmpty()) text += QStringLiteral(" (") + report.engineWords + QLatin1Char(')');
         std::fprintf(stderr, "zartav-cli import-records: %s\n", text.toUtf8().constData());

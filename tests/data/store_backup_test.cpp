@@ -3,10 +3,12 @@
 #include "cli/store_worker_rows.h"
 #include "cli_run.h"
 #include "data/record_schema.h"
+#include "data/store_address.h"
 #include "data/store_backup.h"
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
 #include "sql_test_database.h"
+#include "util/app_paths.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -118,6 +120,30 @@ TEST(DailyBackups, FiftyDaysOfCopiesComeDownToEleven) {
     QStringList left = existing;
     for (const QString& gone : plan.remove) left.removeOne(gone);
     EXPECT_EQ(left, kept);
+}
+
+TEST(DailyBackups, TheProgramWritesOneCopyADayBesideItsDataAndDropsThoseTooOld) {
+    QTemporaryDir dir;
+    paths::setUserDataFolderForTesting(dir.path());
+    calendar::setTodayForTesting(calendar::toGregorian({1405, 9, 18}));
+    const QString data = dir.filePath(QStringLiteral("Data.db"));
+    addRecords(data, QStringLiteral("d"), 2);
+    const QDir backups(dir.filePath(QStringLiteral("backups")));
+    ASSERT_TRUE(QDir().mkpath(backups.path()));
+    QFile old(backups.filePath(QStringLiteral("Data-1405-07-01.db")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.close();
+
+    const BackupReport first = runDailyBackup(StoreAddress::file(data));
+    ASSERT_TRUE(first.ok) << first.reason.toStdString();
+    EXPECT_EQ(first.path, backups.filePath(QStringLiteral("Data-1405-09-18.db")));
+    EXPECT_EQ(first.records, 2);
+    const BackupReport again = runDailyBackup(StoreAddress::file(data));
+    EXPECT_TRUE(again.ok);
+    EXPECT_TRUE(again.path.isEmpty());
+    EXPECT_EQ(backups.entryList(QDir::Files | QDir::Hidden), QStringList({"Data-1405-09-18.db"}));
+    calendar::setTodayForTesting(std::nullopt);
+    paths::setUserDataFolderForTesting(std::nullopt);
 }
 
 TEST_P(BackupTest, ABackupRestoresTheStoreAsItWasAndTheReplacedFileIsKept) {
