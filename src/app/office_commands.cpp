@@ -95,7 +95,7 @@ void restore(TForm1& window, TDM& dm) {
             BackupReport refused;
             refused.reason = check.reason;
             refused.engineWords = check.engineWords;
-            showError(restoreSummary(refused, store));
+            showError(restoreSummary(refused));
             return;
         }
         if (askYesNo(QStringLiteral("همه ركوردها و كاتالوگ %1 با %2 ركورد اين پشتيبان جايگزين شود؟")
@@ -119,8 +119,8 @@ void restore(TForm1& window, TDM& dm) {
     }
     if (store.isServer()) dm.TVascor.refresh();
     else window.openStore(store);
-    if (report.ok) showMessage(restoreSummary(report, store));
-    else showError(restoreSummary(report, store));
+    if (report.ok) showMessage(restoreSummary(report));
+    else showError(restoreSummary(report));
 }
 
 }  // namespace

@@ -77,9 +77,9 @@ int runRestore(const QStringList& args) {
     if (!store) return kFailed;
     const BackupReport report = restoreStore(*store, a->file);
     if (!report.ok) return fail("restore", report.reason, report.engineWords);
-    std::fprintf(stdout, "%lld records restored into %s from %s%s\n", static_cast<long long>(report.records),
-                 store->display().toUtf8().constData(), a->file.toUtf8().constData(),
-                 store->isServer() ? "" : "; the replaced file is kept as .before-restore");
+    std::fprintf(stdout, "%lld records restored into %s from %s\n", static_cast<long long>(report.records),
+                 store->display().toUtf8().constData(), a->file.toUtf8().constData());
+    if (!report.kept.isEmpty()) std::fprintf(stdout, "the records replaced are kept in %s\n", report.kept.toUtf8().constData());
     return kOk;
 }
 
@@ -88,8 +88,8 @@ const bool registeredBackup = registerCommand(
      "writes a checked, consistent copy of a store (file or server) into a database file while others save"});
 const bool registeredRestore = registerCommand(
     {"restore", kRestoreUsage, runRestore,
-     "replaces a store's records and catalogue by a checked backup; a file store keeps the old file as "
-     "STORE.before-restore"});
+     "replaces a store's records and catalogue by a checked backup, keeping the replaced ones (a file as "
+     "STORE.before-restore, a server's in the daily backups folder)"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -243,6 +243,14 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source) {
     BackupReport report;
     report.records = copied.records;
     if (store.isServer()) {
+        // Every desk's records are replaced: what they were stays in a backup of its own.
+        const QString kept = QDir(dailyBackupFolder()).filePath(QStringLiteral("Server.before-restore.db"));
+        const BackupReport before = QDir().mkpath(dailyBackupFolder()) ? backupStore(store, kept, true)
+                                                                       : failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(dailyBackupFolder())));
+        if (!before.ok)
+            return failure(QStringLiteral("ركوردهاي كنوني سرور اطلاعات پيش از بازگرداني نگه داشته نشد.\n") + before.reason,
+                           before.engineWords);
+        report.kept = before.path;
         Connection from, to;
         if (!from.open(part.path())) return failure(from.errorText(), from.technicalError());
         if (!to.open(store)) return failure(to.errorText(), to.technicalError());
@@ -266,6 +274,7 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source) {
         std::error_code ec;
         std::filesystem::rename(QFile::encodeName(current).toStdString(), QFile::encodeName(before).toStdString(), ec);
         if (ec) return failure(kDiskFault, QString::fromLocal8Bit(ec.message()));
+        report.kept = before;
     }
     QString error;
     if (!part.moveTo(current, &error)) {
@@ -284,12 +293,12 @@ QString backupSummary(const BackupReport& report) {
     return withEngineWords(QStringLiteral("پشتيبان گرفته نشد؛ اطلاعات دست نخورده است.\n") + report.reason, report.engineWords);
 }
 
-QString restoreSummary(const BackupReport& report, const StoreAddress& store) {
+QString restoreSummary(const BackupReport& report) {
     if (!report.ok)
         return withEngineWords(QStringLiteral("بازگرداني انجام نشد؛ اطلاعات دست نخورده است.\n") + report.reason, report.engineWords);
     QString text = QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (%1 ركورد):\n%2").arg(report.records).arg(isolatedPath(report.path));
-    if (!store.isServer() && QFileInfo::exists(store.filePath() + QStringLiteral(".before-restore")))
-        text += QStringLiteral("\nفايل اطلاعات پيشين با اين نام كنار آن ماند:\n%1").arg(isolatedPath(store.filePath() + QStringLiteral(".before-restore")));
+    if (!report.kept.isEmpty())
+        text += QStringLiteral("\nاطلاعات پيشين در اين فايل نگه داشته شد:\n%1").arg(isolatedPath(report.kept));
     return text;
 }
 

@@ -20,7 +20,8 @@ class StoreAddress;
 
 struct BackupReport {
     bool ok = false;
-    QString path;         // the backup written
+    QString path;         // the backup written, or restored from
+    QString kept;         // after a restore: where the replaced records are kept
     qint64 records = 0;   // records in it: the store's count at the snapshot
     QString reason;       // Farsi: why there is no backup
     QString engineWords;  // the engine's or the system's own words, when there are any
@@ -42,12 +43,13 @@ BackupCheck checkBackupFile(const QString& path);
 // Replaces the records and catalogue of `store` by those of the backup `source`, after checking
 // it. A file store is renamed to "<name>.before-restore" beside itself (an older one replaced)
 // and the backup put in its place; it must not be open anywhere, this program included. A server
-// store gets the backup copied in, in one transaction.
+// store is first backed up as "Server.before-restore.db" in the daily copies' folder, then gets
+// the backup copied in, in one transaction.
 BackupReport restoreStore(const StoreAddress& store, const QString& source);
 
 // The text the user reads after a backup or a restore.
 QString backupSummary(const BackupReport& report);
-QString restoreSummary(const BackupReport& report, const StoreAddress& store);
+QString restoreSummary(const BackupReport& report);
 
 // --- the daily copies in the per-user data folder's backups/
 

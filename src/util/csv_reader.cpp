@@ -18,10 +18,37 @@ qsizetype unfinishedTail(QByteArrayView bytes) {
     return 0;
 }
 
+// Well-formed UTF-8 (RFC 3629): no overlong forms, no surrogates, nothing past U+10FFFF. Read
+// once over the whole file, so it checks without decoding.
 bool isValidUtf8(QByteArrayView bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)QString(utf8.decode(bytes));
-    return !utf8.hasError();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            ++p;
+            continue;
+        }
+        int length;
+        unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+        if (b >= 0xC2 && b <= 0xDF) length = 2;
+        else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p < length || p[1] < low || p[1] > high) return false;
+        for (int i = 2; i < length; ++i)
+            if ((p[i] & 0xC0) != 0x80) return false;
+        p += length;
+    }
+    return true;
 }
 
 }  // namespace
@@ -41,6 +68,15 @@ bool Reader::fill() {
     }
     buffer_ += piece;
     return true;
+}
+
+template <typename Special>
+void Reader::appendRun(QString& field, Special special) {
+    // The character just read and the ordinary ones after it in this piece, in one go.
+    qsizetype end = at_;
+    while (end < buffer_.size() && !special(buffer_.at(end))) ++end;
+    field.append(QStringView(buffer_).sliced(at_ - 1, end - at_ + 1));
+    at_ = end;
 }
 
 bool Reader::failAt(int line, Fault fault) {
@@ -78,9 +114,11 @@ bool Reader::next(Row* row) {
                     } else {
                         afterQuote = true;
                     }
-                } else {
-                    if (*c == u'\n' || (*c == u'\r' && peek(0) != QChar(u'\n'))) ++line_;
+                } else if (*c == u'\n' || *c == u'\r') {
+                    if (*c == u'\n' || peek(0) != QChar(u'\n')) ++line_;
                     field += *c;
+                } else {
+                    appendRun(field, [quote](QChar x) { return x == quote || x == u'\n' || x == u'\r'; });
                 }
                 continue;
             }
@@ -101,7 +139,7 @@ bool Reader::next(Row* row) {
                 quoted = true;
                 continue;
             }
-            field += *c;
+            appendRun(field, [this, quote](QChar x) { return x == delimiter_ || x == quote || x == u'\n' || x == u'\r'; });
         }
         if (quoted && !afterQuote) return failAt(start, Fault::UnclosedQuote);
         if (!seen) return false;

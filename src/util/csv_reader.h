@@ -43,6 +43,8 @@ public:
 private:
     bool fill();
     bool failAt(int line, Fault fault);
+    template <typename Special>
+    void appendRun(QString& field, Special special);
 
     Source more_;
     QChar delimiter_;

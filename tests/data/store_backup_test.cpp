@@ -60,6 +60,12 @@ QList<QStringList> rowsOf(const QString& file) {
 
 class BackupTest : public test::StoreEngineTest {
 protected:
+    // zartav-cli keeps a server's replaced records in the per-user data folder: a test's own.
+    void SetUp() override {
+        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("user")).toUtf8());
+        StoreEngineTest::SetUp();
+    }
+    void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
     qint64 count() const { return store->scalar(QStringLiteral("SELECT COUNT(*) FROM \"VaskorTemp\"")).toLongLong(); }
     bool file() const { return GetParam() == test::Engine::SQLite; }
     QTemporaryDir dir;
@@ -173,11 +179,12 @@ TEST_P(BackupTest, ABackupRestoresTheStoreAsItWasAndTheReplacedFileIsKept) {
     ASSERT_EQ(restore.status, 0) << restore.err.toStdString();
     EXPECT_EQ(count(), 5);
     EXPECT_EQ(store->scalar(QStringLiteral("SELECT COUNT(*) FROM \"DosSperm\"")).toLongLong(), 2);
-    if (file()) {
-        const BackupCheck before = checkBackupFile(store->address() + QStringLiteral(".before-restore"));
-        EXPECT_TRUE(before.ok);
-        EXPECT_EQ(before.records, 8);
-    }
+    const QString kept = file() ? store->address() + QStringLiteral(".before-restore")
+                                : dir.filePath(QStringLiteral("user/Zartav/Zartav/backups/Server.before-restore.db"));
+    EXPECT_TRUE(restore.out.contains(QStringLiteral("the records replaced are kept in ") + kept)) << restore.out.toStdString();
+    const BackupCheck before = checkBackupFile(kept);
+    EXPECT_TRUE(before.ok) << before.reason.toStdString();
+    EXPECT_EQ(before.records, 8);
     // The restored store takes new records as before.
     addRecords(store->address(), QStringLiteral("c"), 1);
     EXPECT_EQ(count(), 6);

@@ -151,7 +151,7 @@ TEST_F(OfficeCommandsTest, BackupThenRestorePutsTheStoreBackAndKeepsTheReplacedF
         EXPECT_EQ(messages.texts(),
                   QStringList({QStringLiteral("همه ركوردها و كاتالوگ فايل اطلاعات با 40 ركورد اين پشتيبان جايگزين شود؟"),
                                QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (40 ركورد):\n") + isolatedPath(copy) +
-                                   QStringLiteral("\nفايل اطلاعات پيشين با اين نام كنار آن ماند:\n") +
+                                   QStringLiteral("\nاطلاعات پيشين در اين فايل نگه داشته شد:\n") +
                                    isolatedPath(store() + QStringLiteral(".before-restore"))}));
     }
     EXPECT_TRUE(dm.TVascor.isOpen());
