@@ -8,6 +8,7 @@
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
 #include "sql_test_database.h"
+#include "unprivileged.h"
 #include "util/app_paths.h"
 
 #include <QDir>
@@ -150,6 +151,25 @@ TEST(DailyBackups, TheProgramWritesOneCopyADayBesideItsDataAndDropsThoseTooOld) 
     EXPECT_EQ(backups.entryList(QDir::Files | QDir::Hidden), QStringList({"Data-1405-09-18.db"}));
     calendar::setTodayForTesting(std::nullopt);
     paths::setUserDataFolderForTesting(std::nullopt);
+}
+
+TEST(Backup, AFolderThatCannotBeWrittenGetsNoCopyAndTheStoreStaysAsItWas) {
+    ZARTAV_RUN_UNPRIVILEGED();
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("Data.db"));
+    addRecords(data, QStringLiteral("r"), 3);
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const BackupReport report = backupStore(StoreAddress::file(data), locked + QStringLiteral("/copy.db"), false);
+    EXPECT_FALSE(report.ok);
+    EXPECT_TRUE(backupSummary(report).startsWith(QStringLiteral("پشتيبان گرفته نشد؛ اطلاعات دست نخورده است.\n"
+                                                                "در اين پوشه نمي توان فايل نوشت:\n") +
+                                                 QChar(0x2068) + locked + QChar(0x2069)))
+        << backupSummary(report).toStdString();
+    EXPECT_TRUE(QDir(locked).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(checkBackupFile(data).records, 3);
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_P(BackupTest, ABackupRestoresTheStoreAsItWasAndTheReplacedFileIsKept) {
