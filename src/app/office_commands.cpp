@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeySequence>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -55,13 +56,21 @@ void importRecords(TForm1& window, TDM& dm) {
     const QString path = choose(&window, {QStringLiteral("ورود ركوردها"), documentsFolder(),
                                           QStringLiteral("فايل CSV (*.csv);;همه فايلها (*)"), false});
     if (path.isEmpty()) return;
-    RecordImportReport report;
-    {
-        BusyCursor busy;
-        report = importRecordsCsvFile(dm.Maincon, path);
-    }
+    // A large file shows how far it has come and may be stopped; nothing is added then.
+    QProgressDialog progress(QStringLiteral("ورود ركوردها ..."), QStringLiteral("انصراف"), 0, 1000, &window);
+    progress.setWindowTitle(QStringLiteral("ورود ركوردها"));
+    progress.setLayoutDirection(Qt::RightToLeft);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(1000);
+    const RecordImportReport report = importRecordsCsvFile(dm.Maincon, path, [&](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
+        QApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+    progress.close();
+    dm.TVascor.refresh();
+    if (report.cancelled) return;
     if (report.ok) {
-        dm.TVascor.refresh();
         showMessage(recordImportSummary(report, path));
     } else {
         showError(recordImportSummary(report, path));

@@ -207,7 +207,7 @@ QString RecordImportReport::refusal() const {
     return where.isEmpty() ? reason : where + QStringLiteral(": ") + reason;
 }
 
-RecordImportReport importRecordsCsv(Connection& store, QIODevice& file) {
+RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const RecordImportProgress& progress) {
     if (store.isReadOnly())
         return refused(0, {}, QStringLiteral("%1 فقط خواندني است؛ ركوردي به آن افزوده نمي شود").arg(storeNoun(store)));
     const csv::EncodingCheck encoding = csv::checkEncoding(file);
@@ -242,11 +242,20 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file) {
         db.rollback();
         return report;
     };
+    int sinceShown = 0;
     while (reader.next(&row)) {
         if (allEmpty(row.fields)) continue;
         std::optional<QVariantList> values = readRow(row, *columns, todayYear, &refusal);
         if (!values) return undo(refusal);
         if (!inserter.add(std::move(*values))) return undo(refused(0, {}, storeRefusal(store), inserter.error()));
+        if (progress && ++sinceShown == kBatchRows) {
+            sinceShown = 0;
+            if (!progress(file.pos(), file.size())) {
+                RecordImportReport cancelled = refused(0, {}, QStringLiteral("ورود ركوردها لغو شد"));
+                cancelled.cancelled = true;
+                return undo(cancelled);
+            }
+        }
     }
     if (reader.fault() != csv::Fault::None) return undo(fault(0));
     if (!inserter.flush()) return undo(refused(0, {}, storeRefusal(store), inserter.error()));
@@ -257,10 +266,10 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file) {
     return report;
 }
 
-RecordImportReport importRecordsCsvFile(Connection& store, const QString& path) {
+RecordImportReport importRecordsCsvFile(Connection& store, const QString& path, const RecordImportProgress& progress) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return refused(0, {}, QStringLiteral("فايل باز نشد"), file.errorString());
-    return importRecordsCsv(store, file);
+    return importRecordsCsv(store, file, progress);
 }
 
 QString recordImportSummary(const RecordImportReport& report, const QString& path) {

@@ -7,6 +7,7 @@
 
 #include <QIODevice>
 #include <QString>
+#include <functional>
 
 namespace zartav {
 
@@ -14,6 +15,7 @@ class Connection;
 
 struct RecordImportReport {
     bool ok = false;
+    bool cancelled = false;
     qint64 records = 0;  // records added
     int line = 0;        // the file's line at fault, 0 when the fault is not one line's
     QString column;      // the column at fault, when it is one column's
@@ -24,8 +26,12 @@ struct RecordImportReport {
     QString refusal() const;
 };
 
-RecordImportReport importRecordsCsv(Connection& store, QIODevice& file);
-RecordImportReport importRecordsCsvFile(Connection& store, const QString& path);
+// Bytes of the file read and in all, now and then; answering false cancels (nothing is added).
+using RecordImportProgress = std::function<bool(qint64 done, qint64 total)>;
+
+RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const RecordImportProgress& progress = {});
+RecordImportReport importRecordsCsvFile(Connection& store, const QString& path,
+                                        const RecordImportProgress& progress = {});
 
 // What the user is told after an import of `path`: how many records came in, or why none did.
 QString recordImportSummary(const RecordImportReport& report, const QString& path);

@@ -125,6 +125,24 @@ TEST_P(RecordImportTest, ABadFileIsRefusedWithItsLineColumnAndReasonAndAddsNothi
     }
 }
 
+TEST_P(RecordImportTest, ACancelledImportAddsNothing) {
+    QString rows = kHeader + QStringLiteral("\n");
+    for (int i = 0; i < 250; ++i) rows += QStringLiteral("%1,1405/02/03,x\n").arg(i);
+    QByteArray bytes = rows.toUtf8();
+    QBuffer file(&bytes);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QList<qint64> seen;
+    const RecordImportReport report = importRecordsCsv(connection, file, [&](qint64 done, qint64 total) {
+        EXPECT_EQ(total, bytes.size());
+        seen << done;
+        return seen.size() < 2;
+    });
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(seen.size(), 2);
+    EXPECT_EQ(count(), 0);
+}
+
 TEST_P(RecordImportTest, Utf8AndWindows1256FilesBringTheSameRecordsWithNewIds) {
     ASSERT_TRUE(load((kHeader + "\n1,1405/01/01,a\n2,1405/01/01,b\n").toUtf8()).ok);
     ASSERT_TRUE(store->exec(QStringLiteral("DELETE FROM \"VaskorTemp\" WHERE \"ID\" = 2")));
