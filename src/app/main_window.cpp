@@ -35,7 +35,6 @@ namespace {
 
 const QString kAllTab = QStringLiteral("همه");
 const QString kHerdColumn = QStringLiteral("كد گله");
-const QString kHerdStatement = QStringLiteral("Select Distinct [كد گله] As R From [VaskorTemp]");
 const QString kDeleteQuestion = QStringLiteral("آيا براي حذف اطمينان داريد؟");
 const QString kPanelColour = QStringLiteral("#E1FFE1");
 
@@ -472,10 +471,10 @@ void TForm1::FillTabIt() {
         while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
         return;
     }
-    dm_.QAsk.close();
-    dm_.QAsk.setSql(kHerdStatement);
-    if (!dm_.QAsk.open()) {
-        showError(withEngineWords(QStringLiteral("فهرست گله ها خوانده نشد."), dm_.QAsk.errorText()));
+    QStringList herds;
+    QString why;
+    if (!dm_.FillStoredValues(kHerdColumn, herds, &why)) {
+        showError(withEngineWords(QStringLiteral("فهرست گله ها خوانده نشد."), why));
         return;
     }
     // Rebuilding changes no filter; the tab of the herd in force stays chosen when it is still
@@ -487,9 +486,7 @@ void TForm1::FillTabIt() {
         const QSignalBlocker blocker(TabControl1);
         while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
         TabControl1->addTab(kAllTab);
-        while (dm_.QAsk.next()) {
-            const QString herd = dm_.QAsk.value(QStringLiteral("R"));
-            if (herd.trimmed().isEmpty()) continue;
+        for (const QString& herd : std::as_const(herds)) {
             // The caption shows the code as stored: a "&" is not a shortcut mark.
             const int index = TabControl1->addTab(QString(herd).replace(QLatin1Char('&'), QStringLiteral("&&")));
             TabControl1->setTabData(index, herd);
@@ -499,7 +496,6 @@ void TForm1::FillTabIt() {
             }
         }
     }
-    dm_.QAsk.close();
     // The chosen herd has no records left, so no tab: the strip shows "همه", and so does the list.
     if (herdChosen && !chosenKept) TabControl1Change(0);
 }

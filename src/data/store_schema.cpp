@@ -136,4 +136,17 @@ bool raiseRecordIds(QSqlDatabase& db, qint64 atLeast, QString* error) {
     return true;
 }
 
+bool hasLeadingIndex(QSqlDatabase& db, const QString& column) {
+    QSqlQuery query(db);
+    query.prepare(SqlDialect::of(db).isServer()
+                      ? QStringLiteral("SELECT 1 FROM pg_index x JOIN pg_attribute a ON a.attrelid = x.indrelid "
+                                       "AND a.attnum = x.indkey[0] WHERE x.indrelid = '\"VaskorTemp\"'::regclass "
+                                       "AND x.indpred IS NULL AND a.attname = ?")
+                      : QStringLiteral("SELECT 1 FROM pragma_index_list('VaskorTemp') AS l, "
+                                       "pragma_index_info(l.name) AS i WHERE l.partial = 0 AND i.seqno = 0 "
+                                       "AND i.name = ?"));
+    query.addBindValue(column);
+    return query.exec() && query.next();
+}
+
 }  // namespace zartav

@@ -25,4 +25,8 @@ std::optional<qint64> recordIdHighWater(QSqlDatabase& db);
 // every "ID" it holds and past `atLeast` (a copied store's own mark), so none is used twice.
 bool raiseRecordIds(QSqlDatabase& db, qint64 atLeast, QString* error = nullptr);
 
+// True when the record table has an index on the whole table whose first column is `column`;
+// false when it has none or the catalogue of the store cannot be read.
+bool hasLeadingIndex(QSqlDatabase& db, const QString& column);
+
 }  // namespace zartav

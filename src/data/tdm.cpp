@@ -1291,20 +1291,51 @@ TDM::~TDM() {
     TVascor.close();
 }
 
-bool TDM::FillCombo(const QString& statement, QStringList& items) {
+bool TDM::FillCombo(const QString& statement, QStringList& items, QString* error) {
     if (Maincon.isLost()) Maincon.reconnect();
     // A query of its own, freed on every way out, so the scratch query keeps its state.
     QSqlQuery query(Maincon.database());
     query.setForwardOnly(true);
-    if (!query.prepare(Maincon.dialect().translate(statement)) || !query.exec()) return false;
+    const auto failed = [&] {
+        if (error) *error = query.lastError().text();
+        return false;
+    };
+    if (!query.prepare(Maincon.dialect().translate(statement)) || !query.exec()) return failed();
     items.clear();
     while (query.next()) {
         const int index = query.record().indexOf(QStringLiteral("Res"));
-        if (index < 0) return false;
+        if (index < 0) return failed();
         const QString text = textOf(query.value(index));
         if (!text.trimmed().isEmpty()) items << text;
     }
-    return !query.lastError().isValid();
+    return !query.lastError().isValid() || failed();
+}
+
+bool TDM::FillStoredValues(const QString& column, QStringList& items, QString* error) {
+    const QString distinct = QStringLiteral("Select Distinct [%1] as Res From VaskorTemp ").arg(column);
+    const int index = RecordTable::columnIndex(column);
+    if (!isTextColumn(index)) return FillCombo(distinct, items, error);
+    if (Maincon.isLost()) Maincon.reconnect();
+    // Each step asks the index for the first value past the last one: a lookup per distinct
+    // value. Without the index every step would read the whole table, so then DISTINCT it is.
+    QSqlDatabase db = Maincon.database();
+    const QString stored = QString::fromUtf8(kRecordColumns[index]);
+    if (hasLeadingIndex(db, stored)) {
+        const QString c = QLatin1Char('[') + stored + QLatin1Char(']');
+        const QString steps =
+            QStringLiteral("WITH RECURSIVE v(Res) AS ("
+                           "SELECT (SELECT %1 FROM [VaskorTemp] WHERE %1 IS NOT NULL ORDER BY %1 LIMIT 1) "
+                           "UNION ALL SELECT (SELECT %1 FROM [VaskorTemp] WHERE %1 > v.Res ORDER BY %1 LIMIT 1) "
+                           "FROM v WHERE v.Res IS NOT NULL) "
+                           "SELECT Res FROM v WHERE Res IS NOT NULL")
+                .arg(c);
+        QStringList values;
+        if (FillCombo(steps, values)) {
+            items = values;
+            return true;
+        }
+    }
+    return FillCombo(distinct, items, error);
 }
 
 }  // namespace zartav

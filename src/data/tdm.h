@@ -412,8 +412,15 @@ public:
 
     // Runs `statement` (its one result column named "Res") and, when it runs, replaces `items`
     // by the non-blank values in the order returned, each as stored (untrimmed). A statement
-    // that fails leaves `items` as it was and answers false.
-    bool FillCombo(const QString& statement, QStringList& items);
+    // that fails leaves `items` as it was and answers false (the store's words in `error`).
+    bool FillCombo(const QString& statement, QStringList& items, QString* error = nullptr);
+
+    // The same items as FillCombo gives for "Select Distinct [column] as Res From VaskorTemp "
+    // (every distinct value once, blanks inside values kept), in the column's order. They are
+    // read by stepping along the column's index from one value to the next, so a million
+    // records cost what a hundred do; a store without such an index, or a step that fails, gets
+    // the DISTINCT statement itself.
+    bool FillStoredValues(const QString& column, QStringList& items, QString* error = nullptr);
 };
 
 }  // namespace zartav

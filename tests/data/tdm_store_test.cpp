@@ -461,6 +461,60 @@ TEST_P(StoreTest, FillCombo) {
     }
 }
 
+// The lists New and Edit offer, read along the index, against the DISTINCT statement itself,
+// after saves, edits and deletes through the program and writes by any other client.
+TEST_P(StoreTest, StoredValuesAreWhatTheDistinctStatementGives) {
+    struct Case {
+        const char* name;
+        QStringList saved;                      // one record each, through the program
+        QList<std::pair<int, QString>> edited;  // record (by order saved), new value
+        QList<int> deleted;
+        QString otherClient;  // a statement of another writer
+        bool indexDropped;
+        QStringList items;  // the expected items, sorted
+    };
+    const QList<Case> cases = {
+        {"blanks, case and trailing blanks tell values apart",
+         {"", "   ", "الف", "الف ", " الف", "a", "A", "a", "ب"}, {}, {}, {}, false,
+         {" الف", "A", "a", "الف", "الف ", "ب"}},
+        {"edits and deletes drop values no record holds any more",
+         {"12", "12", "7", "9"}, {{2, "8"}, {0, "13"}}, {3}, {}, false, {"12", "13", "8"}},
+        {"another client's rows count, NULL among them",
+         {"5"}, {}, {}, "INSERT INTO \"VaskorTemp\" (\"كد گله\") VALUES (NULL), ('4'), ('5 ')", false,
+         {"4", "5", "5 "}},
+        {"no records, no items", {}, {}, {}, {}, false, {}},
+        {"without the index the statement itself gives them",
+         {"3", "1", "3", " "}, {}, {0}, {}, true, {"1", "3"}},
+    };
+    const QString distinct = QStringLiteral("Select Distinct [كد گله] as Res From VaskorTemp ");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        store->exec("DELETE FROM \"VaskorTemp\"");
+        if (c.indexDropped) ASSERT_TRUE(store->exec("DROP INDEX \"ix_VaskorTemp_5\""));
+        QList<qint64> ids;
+        for (const QString& v : c.saved) ids << addRecord({{kHerd, v}});
+        for (const auto& [record, value] : c.edited) {
+            ASSERT_TRUE(dm.TVascor.locateId(ids[record]) && dm.TVascor.edit());
+            dm.TVascor.setValue(kHerd, value);
+            ASSERT_TRUE(dm.TVascor.post());
+        }
+        for (int record : c.deleted) ASSERT_TRUE(dm.TVascor.locateId(ids[record]) && dm.TVascor.remove());
+        if (!c.otherClient.isEmpty()) ASSERT_TRUE(store->exec(c.otherClient));
+
+        QStringList items{"old"}, statementItems, ordered;
+        ASSERT_TRUE(dm.FillStoredValues(kHerd, items));
+        ASSERT_TRUE(dm.FillCombo(distinct, statementItems));
+        ASSERT_TRUE(dm.FillCombo(distinct + "Order By [كد گله]", ordered));
+        // The column's own order on both engines; on the file, the statement's order too.
+        EXPECT_EQ(items, ordered);
+        if (!server()) EXPECT_EQ(items, statementItems);
+        QStringList sorted = items;
+        sorted.sort();
+        EXPECT_EQ(sorted, c.items);
+        if (c.indexDropped) ASSERT_TRUE(store->exec("CREATE INDEX \"ix_VaskorTemp_5\" ON \"VaskorTemp\" (\"كد گله\")"));
+    }
+}
+
 TEST_P(StoreTest, ScratchQueryStepsThroughDistinctHerds) {
     for (const char* herd : {"3", "3", "5"}) addRecord({{kHerd, QString(herd)}});
     dm.QAsk.close();

@@ -97,14 +97,10 @@ const char* const kPhotoColumns[3] = {"عكس 1", "عكس 2", "عكس 3"};
 // The lists of stored values, refilled before every showing, in this order.
 const struct {
     const char* box;
-    const char* statement;
+    const char* column;
 } kStoredValueLists[] = {
-    {"DBComboBox1", "Select Distinct [كد استان] as Res From VaskorTemp "},
-    {"DBComboBox2", "Select Distinct [نام استان] as Res From VaskorTemp "},
-    {"DBComboBox3", "Select Distinct [نام شهرستان] as Res From VaskorTemp "},
-    {"DBComboBox4", "Select Distinct [نام گاوداري] as Res From VaskorTemp "},
-    {"DBComboBox5", "Select Distinct [كد گله] as Res From VaskorTemp "},
-    {"DBComboBox6", "Select Distinct [نام گوساله] as Res From VaskorTemp "},
+    {"DBComboBox1", "كد استان"},    {"DBComboBox2", "نام استان"}, {"DBComboBox3", "نام شهرستان"},
+    {"DBComboBox4", "نام گاوداري"}, {"DBComboBox5", "كد گله"},    {"DBComboBox6", "نام گوساله"},
 };
 
 constexpr int kBorder = 5;
@@ -511,7 +507,7 @@ void TForm2::FillLists() {
         auto* combo = findChild<QComboBox*>(text(list.box));
         auto* model = static_cast<QStringListModel*>(combo->model());
         QStringList items = model->stringList();
-        const bool filled = dm_.FillCombo(text(list.statement), items);
+        const bool filled = dm_.FillStoredValues(text(list.column), items);
         Q_UNUSED(filled);  // a failed statement keeps the items; nothing is shown
         const bool wasLoading = loading_;
         loading_ = true;
