@@ -490,7 +490,9 @@ TEST_P(StoreTest, StoredValuesAreWhatTheDistinctStatementGives) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         store->exec("DELETE FROM \"VaskorTemp\"");
-        if (c.indexDropped) ASSERT_TRUE(store->exec("DROP INDEX \"ix_VaskorTemp_5\""));
+        if (c.indexDropped) {
+            ASSERT_TRUE(store->exec("DROP INDEX \"ix_VaskorTemp_5\""));
+        }
         QList<qint64> ids;
         for (const QString& v : c.saved) ids << addRecord({{kHerd, v}});
         for (const auto& [record, value] : c.edited) {
@@ -499,19 +501,28 @@ TEST_P(StoreTest, StoredValuesAreWhatTheDistinctStatementGives) {
             ASSERT_TRUE(dm.TVascor.post());
         }
         for (int record : c.deleted) ASSERT_TRUE(dm.TVascor.locateId(ids[record]) && dm.TVascor.remove());
-        if (!c.otherClient.isEmpty()) ASSERT_TRUE(store->exec(c.otherClient));
+        if (!c.otherClient.isEmpty()) {
+            ASSERT_TRUE(store->exec(c.otherClient));
+        }
 
         QStringList items{"old"}, statementItems, ordered;
         ASSERT_TRUE(dm.FillStoredValues(kHerd, items));
         ASSERT_TRUE(dm.FillCombo(distinct, statementItems));
         ASSERT_TRUE(dm.FillCombo(distinct + "Order By [كد گله]", ordered));
-        // The column's own order on both engines; on the file, the statement's order too.
-        EXPECT_EQ(items, ordered);
-        if (!server()) EXPECT_EQ(items, statementItems);
+        // Along the index: the column's own order on both engines, which on the file is the
+        // statement's order too (the server may hash). Without it: the statement's own answer.
+        if (!c.indexDropped) {
+            EXPECT_EQ(items, ordered);
+        }
+        if (c.indexDropped || !server()) {
+            EXPECT_EQ(items, statementItems);
+        }
         QStringList sorted = items;
         sorted.sort();
         EXPECT_EQ(sorted, c.items);
-        if (c.indexDropped) ASSERT_TRUE(store->exec("CREATE INDEX \"ix_VaskorTemp_5\" ON \"VaskorTemp\" (\"كد گله\")"));
+        if (c.indexDropped) {
+            ASSERT_TRUE(store->exec("CREATE INDEX \"ix_VaskorTemp_5\" ON \"VaskorTemp\" (\"كد گله\")"));
+        }
     }
 }
 
