@@ -1,11 +1,13 @@
-// Start-up of the real program to its first painted screen: 100,000 records, and 10,000 records
-// holding three photos each, in a Data.db; and 100,000 records on the server over loopback. The
+// Start-up of the real program to its first painted screen: 100,000 and 1,000,000 records, and
+// 10,000 records holding three photos each, in a Data.db; and 100,000 records on the server over
+// loopback. The
 // program is copied into a fresh folder (beside the generated Data.db, or told --store with the
 // server's address) and told to quit after its first paint (ZARTAV_EXIT_AFTER_FIRST_PAINT),
 // reporting its peak resident memory and the bytes it read. Reference: the sqlite3 shell (psql
 // for the server) counting the same rows.
 #include "bar.h"
 #include "support/data_generator.h"
+#include "support/million_store.h"
 #include "support/server_database.h"
 
 #include <QDir>
@@ -77,8 +79,9 @@ Launch launch(const QString& folder, const QString& userFolder, const QStringLis
     return runs[runs.size() / 2];
 }
 
+// Over the store the options describe, made for the run, or over the file `given` as it is.
 void measure(const QString& name, const QString& program, const zartav::bench::GeneratorOptions& options,
-             bool onServer = false) {
+             bool onServer = false, const QString& given = {}) {
     QTemporaryDir folder;
     QTemporaryDir userFolder;
     zartav::bench::ServerDatabase server(QStringLiteral("startup"));
@@ -87,18 +90,19 @@ void measure(const QString& name, const QString& program, const zartav::bench::G
         printBar(name, QStringLiteral("no server"), QStringLiteral("-"), QStringLiteral("-"), false);
         return;
     }
-    const QString db = onServer ? server.address() : folder.filePath(QStringLiteral("Data.db"));
+    const QString db = onServer ? server.address() : !given.isEmpty() ? given : folder.filePath(QStringLiteral("Data.db"));
     QElapsedTimer timer;
     timer.start();
     QString error;
-    if (!folder.isValid() || !zartav::bench::generateData(db, options, &error)) {
+    if (!folder.isValid() || (given.isEmpty() && !zartav::bench::generateData(db, options, &error))) {
         std::fprintf(stderr, "startup_bench: cannot generate %s: %s\n", qPrintable(db), qPrintable(error));
         printBar(name, QStringLiteral("no data"), QStringLiteral("-"), QStringLiteral("-"), false);
         return;
     }
     const double fileMb = onServer ? 0 : QFileInfo(db).size() / (1024.0 * 1024.0);
-    std::printf("%s: generated %d records (%.0f MB) in %.1f s\n", qPrintable(name), options.records, fileMb,
-                timer.elapsed() / 1000.0);
+    if (given.isEmpty())
+        std::printf("%s: generated %d records (%.0f MB) in %.1f s\n", qPrintable(name), options.records, fileMb,
+                    timer.elapsed() / 1000.0);
     // A copy, not a link: the program finds its Data.db beside its own resolved path.
     if (!QFile::copy(program, folder.filePath(QStringLiteral("zartav")))) {
         std::fprintf(stderr, "startup_bench: cannot copy %s\n", qPrintable(program));
@@ -113,7 +117,7 @@ void measure(const QString& name, const QString& program, const zartav::bench::G
                  : QStringList{db, QStringLiteral("select count(*) from VaskorTemp")};
     const double reference = counter.isEmpty() ? -1 : zartav::bench::commandMedianMs(counter, countArgs, kRuns);
     const Launch run = launch(folder.path(), userFolder.path(),
-                              onServer ? QStringList{QStringLiteral("--store"), db} : QStringList{});
+                              onServer || !given.isEmpty() ? QStringList{QStringLiteral("--store"), db} : QStringList{});
     if (run.wallMs < 0) {
         printBar(name, QStringLiteral("did not start"), ms(reference), QStringLiteral("-"), false);
         return;
@@ -147,6 +151,14 @@ int main(int argc, char** argv) {
     zartav::bench::GeneratorOptions plain;
     plain.records = 100000;
     measure(QStringLiteral("start-up to first screen, 100,000 records"), program, plain);
+    QString error;
+    const QString million = zartav::bench::millionStore(&error);
+    zartav::bench::GeneratorOptions millionOptions;
+    millionOptions.records = zartav::bench::kMillion;
+    if (million.isEmpty())
+        std::fprintf(stderr, "startup_bench: no million-record file: %s\n", qPrintable(error));
+    else
+        measure(QStringLiteral("start-up to first screen, 1,000,000 records"), program, millionOptions, false, million);
 
     // Photos smaller than real ones keep the file (and the run) reasonable; what matters is that
     // the list never reads them, which the bytes read show.
