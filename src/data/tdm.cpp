@@ -510,6 +510,24 @@ std::optional<RecordTable::Page> RecordTable::readPage(const Filter& filter, qin
     });
 }
 
+std::optional<qint64> RecordTable::idBefore(const Filter& filter, qint64 id, int skip) const {
+    const QString idColumn = qualified(schema::kIdColumnIndex);
+    return withLink(connection_, [&]() -> std::optional<qint64> {
+        QSqlQuery query(connection_.database());
+        query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1 DESC LIMIT 1 OFFSET %4")
+                          .arg(idColumn, recordTable(connection_.dialect()),
+                               whereClause(filter, idColumn + QStringLiteral(" < :id")))
+                          .arg(skip));
+        bindFilter(query, filter);
+        query.bindValue(QStringLiteral(":id"), id);
+        if (!query.exec() || !query.next()) {
+            lastReadError_ = query.lastError().text();
+            return std::nullopt;
+        }
+        return query.value(0).toLongLong();
+    });
+}
+
 std::optional<int> RecordTable::positionOf(const Filter& filter, qint64 id) const {
     if (id <= 0) return -1;
     const std::optional<std::pair<int, int>> counted = countAndPosition(filter, id, false);
@@ -523,12 +541,18 @@ std::optional<std::pair<int, int>> RecordTable::countAndPosition(const Filter& f
     return withLink(connection_, [&]() -> std::optional<std::pair<int, int>> {
         QSqlQuery query(connection_.database());
         // One statement: the rows under the filter, whether the record is one of them, and how
-        // many come before it.
-        query.prepare(QStringLiteral("SELECT %4, (SELECT COUNT(*) FROM %1%2), (SELECT COUNT(*) FROM %1%3)")
-                          .arg(table, whereClause(filter, idColumn + QStringLiteral(" = :id")),
-                               whereClause(filter, idColumn + QStringLiteral(" < :id")),
-                               withCount ? QStringLiteral("(SELECT COUNT(*) FROM %1%2)").arg(table, whereClause(filter))
-                                         : QStringLiteral("0")));
+        // many come before it. Those are counted from the nearer end of the "ID" range: a record
+        // just saved, or one near the start, is a short count at a million rows, where counting
+        // from the start would walk the whole table.
+        const QString all = QStringLiteral("(SELECT COUNT(*) FROM %1%2)").arg(table, whereClause(filter));
+        const QString middle = QStringLiteral("((SELECT MIN(%1) FROM %2%3) + (SELECT MAX(%1) FROM %2%3)) / 2")
+                                   .arg(idColumn, table, whereClause(filter));
+        query.prepare(QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM %2%3), CASE WHEN :id > %4 THEN %5 - "
+                                     "(SELECT COUNT(*) FROM %2%6) ELSE (SELECT COUNT(*) FROM %2%7) END")
+                          .arg(withCount ? all : QStringLiteral("0"), table,
+                               whereClause(filter, idColumn + QStringLiteral(" = :id")), middle, all,
+                               whereClause(filter, idColumn + QStringLiteral(" >= :id")),
+                               whereClause(filter, idColumn + QStringLiteral(" < :id"))));
         bindFilter(query, filter);
         query.bindValue(QStringLiteral(":id"), id);
         if (!query.exec() || !query.next()) {
@@ -616,10 +640,15 @@ bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
         count = countRows(filter);
         if (!count) return unread();
     }
+    const bool kept = row >= 0;
     if (row < 0 && *count > 0) row = std::clamp(fallbackRow, 0, *count - 1);
     std::optional<Page> firstPage;
     if (row >= 0) {
-        firstPage = readPage(filter, 0, (row / kPageSize) * kPageSize);
+        // The kept record's page is found from the "ID"s just before the record, not counted off
+        // from the first row, which for a record saved last at a million rows reads them all.
+        const int skip = (row / kPageSize) * kPageSize;
+        const std::optional<qint64> after = kept && skip > 0 ? idBefore(filter, keepId, row - skip) : 0;
+        firstPage = !after ? std::nullopt : *after > 0 ? readPage(filter, *after, 0) : readPage(filter, 0, skip);
         if (!firstPage) return unread();
     }
     readSucceeded();

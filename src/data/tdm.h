@@ -245,6 +245,8 @@ private:
     void bindFilter(QSqlQuery& query, const Filter& filter) const;
     std::optional<int> countRows(const Filter& filter) const;
     std::optional<Page> readPage(const Filter& filter, qint64 afterId, int skip) const;
+    // The "ID" `skip` + 1 rows before `id` under the filter.
+    std::optional<qint64> idBefore(const Filter& filter, qint64 id, int skip) const;
     std::optional<int> positionOf(const Filter& filter, qint64 id) const;
     std::optional<std::pair<int, int>> countAndPosition(const Filter& filter, qint64 id, bool withCount) const;
     const Row* rowAt(int row) const;
