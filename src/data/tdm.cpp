@@ -184,6 +184,9 @@ bool Connection::openFile() {
         }
     }
 
+    // Counting a million records walks an index of about 10 MB; kept in this connection's cache
+    // (32 MB at most) it takes well under a millisecond instead of reading those pages again.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-32768"));
     if (readOnly_) return hasRecords || fail(QStringLiteral("the file cannot be written and holds no tables"));
 
     // WAL keeps readers and the writer apart and survives a crash mid-save; synchronous=FULL

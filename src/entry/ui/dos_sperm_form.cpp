@@ -158,18 +158,23 @@ void TDosSperm::FormShow() {
     setSearchColour(Qt::white);
     selectCurrentRowInGrid(dm_.TDosSperm.currentRow());
     Edit1->setFocus();
+    // While the window opens, so that no keystroke waits for tens of thousands of keys.
+    foldSearchKeys();
+}
+
+void TDosSperm::foldSearchKeys() {
+    if (!searchStale_) return;
+    const CatalogueTable& table = dm_.TDosSperm;
+    const int column = CatalogueTable::columnIndex(QLatin1String(kSearchColumn));
+    QStringList numbers;
+    numbers.reserve(table.rowCount());
+    for (int row = 0; row < table.rowCount(); ++row) numbers.append(table.valueAt(row, column));
+    search_.reset(numbers);
+    searchStale_ = false;
 }
 
 int TDosSperm::findRow(const QString& prefix) {
-    if (searchStale_) {
-        const CatalogueTable& table = dm_.TDosSperm;
-        const int column = CatalogueTable::columnIndex(QLatin1String(kSearchColumn));
-        QStringList numbers;
-        numbers.reserve(table.rowCount());
-        for (int row = 0; row < table.rowCount(); ++row) numbers.append(table.valueAt(row, column));
-        search_.reset(numbers);
-        searchStale_ = false;
-    }
+    foldSearchKeys();
     return search_.find(prefix);
 }
 

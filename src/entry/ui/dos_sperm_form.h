@@ -48,6 +48,7 @@ private:
     void setSearchColour(const QColor& colour);
     void selectCurrentRowInGrid(int row);
     int findRow(const QString& prefix);
+    void foldSearchKeys();
 
     TDM& dm_;
     catalogue::ForeignRegSearch search_;
