@@ -1177,8 +1177,12 @@ RecordListModel::RecordListModel(RecordTable& table, QObject* parent)
         beginResetModel();
         endResetModel();
     });
-    connect(&table_, &RecordTable::currentChanged, this, [this] {
-        emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+    // Only the rows that lose and gain the mark: the header visits every row of the range given,
+    // a million of them on each move were all rows named.
+    connect(&table_, &RecordTable::currentChanged, this, [this, markedRow = -1](int row) mutable {
+        for (const int marked : {markedRow, row})
+            if (marked >= 0 && marked < rowCount()) emit headerDataChanged(Qt::Vertical, marked, marked);
+        markedRow = row;
     });
 }
 

@@ -25,8 +25,12 @@ const char* const kSearchColumn = "RegNo_SPF";
 class CatalogueColours final : public QIdentityProxyModel {
 public:
     CatalogueColours(CatalogueTable& table, QObject* parent) : QIdentityProxyModel(parent), table_(table) {
-        connect(&table_, &CatalogueTable::currentChanged, this,
-                [this] { emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1)); });
+        // Only the rows that lose and gain the mark: the header visits every row of the range.
+        connect(&table_, &CatalogueTable::currentChanged, this, [this, markedRow = -1](int row) mutable {
+            for (const int marked : {markedRow, row})
+                if (marked >= 0 && marked < rowCount()) emit headerDataChanged(Qt::Vertical, marked, marked);
+            markedRow = row;
+        });
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation == Qt::Vertical && role == Qt::DisplayRole)
