@@ -358,6 +358,45 @@ TEST_P(StoreTest, TheCurrentRecordIsHeldByItsId) {
     EXPECT_EQ(dm.TVascor.value(kRegistration), "101");
 }
 
+// After a save the list stands on the saved record at its place, whichever end of the "ID"s it
+// is nearer, with and without a herd filter.
+TEST_P(StoreTest, ASavedRecordStaysCurrentAtItsPlace) {
+    addRows(1000, 3);  // herd codes "0", "1", "2" in turn
+    ASSERT_TRUE(dm.TVascor.open());
+    struct Case {
+        const char* name;
+        QString herd;  // the filter in force, none when empty
+        int row;       // the record edited; -1 for a new one
+        int expectedRow;
+    };
+    const QList<Case> cases = {
+        {"edited near the start", {}, 70, 70},
+        {"edited past the middle", {}, 900, 900},
+        {"new, after all the others", {}, -1, 1000},
+        {"edited past the middle of a herd", "1", 300, 300},
+        {"new in a herd, after its others", "1", -1, 333},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.herd.isEmpty() ? dm.TVascor.clearFilter() : dm.TVascor.setFilter(kHerd, c.herd) && dm.TVascor.setFiltered(true));
+        QString registration = QStringLiteral("new %1").arg(c.expectedRow);
+        if (c.row < 0) {
+            ASSERT_TRUE(dm.TVascor.insert());
+            dm.TVascor.setValue(kRegistration, registration);
+            dm.TVascor.setValue(kHerd, c.herd);
+        } else {
+            ASSERT_TRUE(dm.TVascor.setCurrentRow(c.row));
+            registration = dm.TVascor.value(kRegistration);
+            ASSERT_TRUE(dm.TVascor.edit());
+            dm.TVascor.setValue(kFarm, "edited");
+        }
+        ASSERT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+        EXPECT_EQ(dm.TVascor.currentRow(), c.expectedRow);
+        EXPECT_EQ(dm.TVascor.value(kRegistration), registration);
+        EXPECT_EQ(dm.TVascor.listValue(c.expectedRow, 0), registration);
+    }
+}
+
 // While a record is being inserted or edited the rows under it stay as they are: no filter, no
 // reopening, no closing, and the save goes to the record being edited.
 TEST_P(StoreTest, FilterOpenAndCloseWaitForTheEditToEnd) {
