@@ -154,11 +154,22 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    // Reference: the six lists refilled on their own, the part of the opening that grows with the table.
+    // Reference: the six lists refilled on their own, and as the plain DISTINCT statements give
+    // them, which is how they were read before.
     const double newOpening = median(newMs), editOpening = median(editMs), lists = median(fillMs);
+    const double distinct = zartav::bench::medianMs(
+        [&] {
+            for (const char* column : {"كد استان", "نام استان", "نام شهرستان", "نام گاوداري", "كد گله", "نام گوساله"}) {
+                QStringList items;
+                data.FillCombo(QStringLiteral("Select Distinct [%1] as Res From VaskorTemp ").arg(QString::fromUtf8(column)), items);
+            }
+        },
+        3);
     zartav::bench::printBar(QStringLiteral("New/Edit opening at 1,000,000 records"),
                             QStringLiteral("New %1, Edit %2").arg(zartav::bench::ms(newOpening), zartav::bench::ms(editOpening)),
-                            QStringLiteral("six lists refilled ") + zartav::bench::ms(lists), QStringLiteral("bound 100 ms"),
+                            QStringLiteral("six lists refilled %1, by six DISTINCT statements %2")
+                                .arg(zartav::bench::ms(lists), zartav::bench::ms(distinct)),
+                            QStringLiteral("bound 100 ms"),
                             std::max(newOpening, editOpening) <= 100);
 
     // Reference: the same row with the same photos written by a plain statement in one

@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
         QProcess worker;
         worker.start(QStringLiteral(ZARTAV_CLI_PROGRAM), {QStringLiteral("store-worker"), QStringLiteral("save"), path,
                                                           QString::number(kSaves), tag, QString::number(kPhotoBytes)});
+        worker.waitForStarted(10000);
         QByteArray output;
         while (parseAcks(output).size() < kKillAfter[round] && worker.state() == QProcess::Running) {
             worker.waitForReadyRead(5000);
