@@ -21,6 +21,7 @@
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTabBar>
@@ -82,6 +83,7 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
         if (index >= 0 && index == TabControl1->currentIndex()) TabControl1Change(index);
     });
     listLayout->addWidget(TabControl1);
+    listLayout->addWidget(buildFindRow(listSide));
 
     DBGrid1 = new QTableView(listSide);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -120,6 +122,40 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
 }
 
 TForm1::~TForm1() = default;
+
+QWidget* TForm1::buildFindRow(QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(4);
+    // Right to left: the label first, at the right edge, then the box, then the room left over.
+    layout->addWidget(new QLabel(QStringLiteral("جستجو:"), row));
+    FindBox = new QLineEdit(row);
+    FindBox->setObjectName(QStringLiteral("FindBox"));
+    FindBox->setPlaceholderText(QStringLiteral("شماره ثبت، بدن، گوش ف، گوش پ يا نام گوساله"));
+    FindBox->setClearButtonEnabled(true);
+    FindBox->setFixedWidth(260);
+    layout->addWidget(FindBox);
+    layout->addStretch(1);
+    connect(FindBox, &QLineEdit::textChanged, this, [this](const QString& text) {
+        // Rows that cannot be read leave the list as it was; the table says why.
+        if (dm_.TVascor.isOpen()) dm_.TVascor.setFind(text);
+    });
+    auto* focus = new QAction(this);
+    focus->setShortcut(QKeySequence::Find);
+    focus->setShortcutContext(Qt::WindowShortcut);
+    connect(focus, &QAction::triggered, this, [this] {
+        FindBox->setFocus(Qt::ShortcutFocusReason);
+        FindBox->selectAll();
+    });
+    addAction(focus);
+    auto* clear = new QAction(FindBox);
+    clear->setShortcut(Qt::Key_Escape);
+    clear->setShortcutContext(Qt::WidgetShortcut);
+    connect(clear, &QAction::triggered, FindBox, &QLineEdit::clear);
+    FindBox->addAction(clear);
+    return row;
+}
 
 QFrame* TForm1::buildSidePanel() {
     auto* panel = new QFrame(this);
