@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +49,24 @@ QFont tahoma(int pixelSize = 0) {
         font.setPointSize(8);
     return font;
 }
+
+// A text box keeps for itself keys the window has commands on (Ctrl+E moves to the end of a line
+// on some desktops): in the find box the window's commands come first.
+class WindowShortcutsFirst : public QObject {
+public:
+    WindowShortcutsFirst(QWidget* window, QObject* parent) : QObject(parent), window_(window) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride) return false;
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        const QList<QAction*> actions = window_->actions();
+        return std::any_of(actions.cbegin(), actions.cend(), [&](const QAction* a) { return a->shortcut() == pressed; });
+    }
+
+private:
+    QWidget* window_;
+};
 
 }  // namespace
 
@@ -135,6 +154,7 @@ QWidget* TForm1::buildFindRow(QWidget* parent) {
     FindBox->setPlaceholderText(QStringLiteral("شماره ثبت، بدن، گوش ف، گوش پ يا نام گوساله"));
     FindBox->setClearButtonEnabled(true);
     FindBox->setFixedWidth(260);
+    FindBox->installEventFilter(new WindowShortcutsFirst(this, FindBox));
     layout->addWidget(FindBox);
     layout->addStretch(1);
     connect(FindBox, &QLineEdit::textChanged, this, [this](const QString& text) {

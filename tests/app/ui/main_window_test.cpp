@@ -308,6 +308,11 @@ TEST_F(MainWindowTest, FindBoxNarrowsTheTabAsOneTypesAndEscapeClearsIt) {
     form->FindBox->setText(QStringLiteral("98"));
     clickTab("12");
     EXPECT_EQ(listRows(), 2);
+    // The window's commands reach it from the box, even those a text box would keep.
+    int exported = 0;
+    form->addOfficeCommand(QStringLiteral("خروجي اكسل"), QKeySequence(QStringLiteral("Ctrl+E")), [&] { ++exported; });
+    QTest::keyClick(form->FindBox, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(exported, 1);
     QTest::keyClick(form->FindBox, Qt::Key_Escape);
     EXPECT_TRUE(form->FindBox->text().isEmpty());
     EXPECT_EQ(listRows(), 3);  // the herd's records, all of them
