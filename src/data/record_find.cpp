@@ -84,17 +84,16 @@ QStringList indexStatements(const SqlDialect& d) {
     return statements;
 }
 
+QString term(const SqlDialect& d, Plan plan, int column) {
+    const QString folded = foldedColumn(d, kColumns[column]);
+    if (plan == Plan::Indexed) return QStringLiteral("(%1 >= :find_from AND %1 < :find_to)").arg(folded);
+    if (d.isServer()) return QStringLiteral("starts_with(%1, :find_text)").arg(folded);
+    return QStringLiteral("%1 GLOB :find_glob").arg(d.quote(kColumns[column]));
+}
+
 QString condition(const SqlDialect& d, Plan plan) {
     QStringList terms;
-    for (const char* column : kColumns) {
-        const QString folded = foldedColumn(d, column);
-        if (plan == Plan::Indexed)
-            terms << QStringLiteral("(%1 >= :find_from AND %1 < :find_to)").arg(folded);
-        else if (d.isServer())
-            terms << QStringLiteral("starts_with(%1, :find_text)").arg(folded);
-        else
-            terms << QStringLiteral("%1 GLOB :find_glob").arg(d.quote(column));
-    }
+    for (int i = 0; i < int(kColumns.size()); ++i) terms << term(d, plan, i);
     return QLatin1Char('(') + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
 }
 

@@ -36,8 +36,9 @@ enum class Plan {
 };
 
 // The condition "one of the columns begins with the find text", with placeholders that
-// bind() fills from the folded text.
+// bind() fills from the folded text; term() is that of one column (an index into kColumns).
 QString condition(const SqlDialect& d, Plan plan);
+QString term(const SqlDialect& d, Plan plan, int column);
 void bind(QSqlQuery& query, const SqlDialect& d, Plan plan, const QString& folded);
 
 // Below this many matches the indexed plan reads a page quicker; from it on, the scan.

@@ -471,9 +471,26 @@ int RecordTable::rowCount() const { return open_ ? count_ : 0; }
 std::optional<int> RecordTable::countRows(const Filter& filter, int limit) const {
     return withLink(connection_, [&]() -> std::optional<int> {
         QSqlQuery query(connection_.database());
-        const QString rows = recordTable(connection_.dialect()) + whereClause(filter);
-        query.prepare(limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
-                                : QStringLiteral("SELECT COUNT(*) FROM ") + rows);
+        const SqlDialect& d = connection_.dialect();
+        const QString rows = recordTable(d) + whereClause(filter);
+        QString sql = limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
+                                : QStringLiteral("SELECT COUNT(*) FROM ") + rows;
+        if (limit > 0 && d.isServer() && !filter.folded.isEmpty() && filter.plan == find::Plan::Indexed) {
+            // The server would read the table through to count the first rows of a common
+            // prefix; each folded index hands over its own first rows instead. When none has
+            // `limit` of them their union is all there is, else there are at least `limit`.
+            Filter others = filter;
+            others.folded.clear();
+            QStringList branches;
+            for (int i = 0; i < int(find::kColumns.size()); ++i)
+                branches << QStringLiteral("(SELECT %1 FROM %2%3 ORDER BY %4 LIMIT %5)")
+                                .arg(qualified(schema::kIdColumnIndex), recordTable(d),
+                                     whereClause(others, find::term(d, find::Plan::Indexed, i)),
+                                     find::foldedColumn(d, find::kColumns[i]))
+                                .arg(limit);
+            sql = QStringLiteral("SELECT LEAST(COUNT(*), %1) FROM (%2) AS found").arg(limit).arg(branches.join(QStringLiteral(" UNION ")));
+        }
+        query.prepare(sql);
         bindFilter(query, filter);
         if (!query.exec() || !query.next()) {
             lastReadError_ = query.lastError().text();
