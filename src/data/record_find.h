@@ -41,7 +41,8 @@ QString condition(const SqlDialect& d, Plan plan);
 QString term(const SqlDialect& d, Plan plan, int column);
 void bind(QSqlQuery& query, const SqlDialect& d, Plan plan, const QString& folded);
 
-// Below this many matches the indexed plan reads a page quicker; from it on, the scan.
-inline constexpr int kScanFrom = 8192;
+// Below this many matches the indexed plan reads a page quicker; from it on, the scan. The
+// server fetches each row an index finds from the table, which costs more than the file's.
+inline int scanFrom(const SqlDialect& d) { return d.isServer() ? 2048 : 8192; }
 
 }  // namespace zartav::find

@@ -477,18 +477,25 @@ std::optional<int> RecordTable::countRows(const Filter& filter, int limit) const
                                 : QStringLiteral("SELECT COUNT(*) FROM ") + rows;
         if (limit > 0 && d.isServer() && !filter.folded.isEmpty() && filter.plan == find::Plan::Indexed) {
             // The server would read the table through to count the first rows of a common
-            // prefix; each folded index hands over its own first rows instead. When none has
-            // `limit` of them their union is all there is, else there are at least `limit`.
+            // prefix; each folded index hands over its own first rows instead, a record only by
+            // the first column it is found by, and the count stops at `limit`.
             Filter others = filter;
             others.folded.clear();
-            QStringList branches;
-            for (int i = 0; i < int(find::kColumns.size()); ++i)
-                branches << QStringLiteral("(SELECT %1 FROM %2%3 ORDER BY %4 LIMIT %5)")
-                                .arg(qualified(schema::kIdColumnIndex), recordTable(d),
-                                     whereClause(others, find::term(d, find::Plan::Indexed, i)),
+            QStringList branches, earlier;
+            for (int i = 0; i < int(find::kColumns.size()); ++i) {
+                const QString term = find::term(d, find::Plan::Indexed, i);
+                branches << QStringLiteral("(SELECT 1 FROM %1%2 ORDER BY %3 LIMIT %4)")
+                                .arg(recordTable(d),
+                                     whereClause(others, earlier.isEmpty() ? term
+                                                                           : QStringLiteral("%1 AND (%2) IS NOT TRUE")
+                                                                                 .arg(term, earlier.join(QStringLiteral(" OR ")))),
                                      find::foldedColumn(d, find::kColumns[i]))
                                 .arg(limit);
-            sql = QStringLiteral("SELECT LEAST(COUNT(*), %1) FROM (%2) AS found").arg(limit).arg(branches.join(QStringLiteral(" UNION ")));
+                earlier << term;
+            }
+            sql = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS branches LIMIT %2) AS found")
+                      .arg(branches.join(QStringLiteral(" UNION ALL ")))
+                      .arg(limit);
         }
         query.prepare(sql);
         bindFilter(query, filter);
@@ -638,7 +645,7 @@ bool RecordTable::reload(const Filter& wanted, qint64 keepId, int fallbackRow) {
     // Rows found are counted only as far as a plan needs: a first screen never waits for a
     // count of half the table. With that many the rows are read by the scan.
     Filter filter = counting(wanted);
-    int limit = filter.folded.isEmpty() ? 0 : find::kScanFrom;
+    int limit = filter.folded.isEmpty() ? 0 : find::scanFrom(connection_.dialect());
     if (limit > 0) {
         count = countRows(filter, limit);
         if (!count) return unread();
