@@ -10,6 +10,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libcups2-dev
   libsqlite3-dev sqlite3
   mdbtools-dev mdbtools
+  libxlsxwriter-dev python3-openpyxl
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql-15 postgresql-client-15 libpq-dev openssl iproute2
   xvfb xauth poppler-utils imagemagick file

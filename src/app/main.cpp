@@ -1,3 +1,4 @@
+#include "app/export_command.h"
 #include "app/main_window.h"
 #include "app/message_board_form.h"
 #include "app/office_commands.h"
@@ -133,6 +134,7 @@ int main(int argc, char** argv) {
     });
     zartav::addRecordImportCommand(form1, dm);
     zartav::addBackupCommands(form1, dm);
+    zartav::addExportCommand(form1, dm);
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
     form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
     form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };

@@ -19,8 +19,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTabBar>
@@ -46,6 +48,24 @@ QFont tahoma(int pixelSize = 0) {
         font.setPointSize(8);
     return font;
 }
+
+// A text box keeps for itself keys the window has commands on (Ctrl+E moves to the end of a line
+// on some desktops): in the find box the window's commands come first.
+class WindowShortcutsFirst : public QObject {
+public:
+    WindowShortcutsFirst(QWidget* window, QObject* parent) : QObject(parent), window_(window) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride) return false;
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        const QList<QAction*> actions = window_->actions();
+        return std::any_of(actions.cbegin(), actions.cend(), [&](const QAction* a) { return a->shortcut() == pressed; });
+    }
+
+private:
+    QWidget* window_;
+};
 
 }  // namespace
 
@@ -81,6 +101,7 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
         if (index >= 0 && index == TabControl1->currentIndex()) TabControl1Change(index);
     });
     listLayout->addWidget(TabControl1);
+    listLayout->addWidget(buildFindRow(listSide));
 
     DBGrid1 = new QTableView(listSide);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -119,6 +140,41 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
 }
 
 TForm1::~TForm1() = default;
+
+QWidget* TForm1::buildFindRow(QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(4);
+    // Right to left: the label first, at the right edge, then the box, then the room left over.
+    layout->addWidget(new QLabel(QStringLiteral("جستجو:"), row));
+    FindBox = new QLineEdit(row);
+    FindBox->setObjectName(QStringLiteral("FindBox"));
+    FindBox->setPlaceholderText(QStringLiteral("شماره ثبت، بدن، گوش ف، گوش پ يا نام گوساله"));
+    FindBox->setClearButtonEnabled(true);
+    FindBox->setFixedWidth(260);
+    FindBox->installEventFilter(new WindowShortcutsFirst(this, FindBox));
+    layout->addWidget(FindBox);
+    layout->addStretch(1);
+    connect(FindBox, &QLineEdit::textChanged, this, [this](const QString& text) {
+        // Rows that cannot be read leave the list as it was; the table says why.
+        if (dm_.TVascor.isOpen()) dm_.TVascor.setFind(text);
+    });
+    auto* focus = new QAction(this);
+    focus->setShortcut(QKeySequence::Find);
+    focus->setShortcutContext(Qt::WindowShortcut);
+    connect(focus, &QAction::triggered, this, [this] {
+        FindBox->setFocus(Qt::ShortcutFocusReason);
+        FindBox->selectAll();
+    });
+    addAction(focus);
+    auto* clear = new QAction(FindBox);
+    clear->setShortcut(Qt::Key_Escape);
+    clear->setShortcutContext(Qt::WidgetShortcut);
+    connect(clear, &QAction::triggered, FindBox, &QLineEdit::clear);
+    FindBox->addAction(clear);
+    return row;
+}
 
 QFrame* TForm1::buildSidePanel() {
     auto* panel = new QFrame(this);

@@ -12,6 +12,7 @@ class QAction;
 class QFrame;
 class QKeySequence;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTabBar;
 class QTableView;
@@ -34,6 +35,8 @@ public:
     // Controls.
     QTabBar* TabControl1 = nullptr;
     QTableView* DBGrid1 = nullptr;
+    // Above the list, right-aligned: narrows it as one types (Ctrl+F; Escape clears it).
+    QLineEdit* FindBox = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QFrame* SidePanel = nullptr;
     QLabel* Image1 = nullptr;
@@ -103,6 +106,7 @@ protected:
 
 private:
     QFrame* buildSidePanel();
+    QWidget* buildFindRow(QWidget* parent);
     void buildCommandBar(QFrame* bar);
     QFrame* buildOfficeBar(QWidget* panel);
     void buildPopupMenu();

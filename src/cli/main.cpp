@@ -38,8 +38,8 @@ static QString helpText() {
         "Usage: zartav-cli COMMAND [ARGUMENT]...\n"
         "  or:  zartav-cli OPTION\n"
         "Does the work of the zartav program without its windows: certificates to PDF, date\n"
-        "conversion, importing a catalogue, records or a legacy Access file, copying a whole\n"
-        "store, backing it up and restoring it.\n"
+        "conversion, importing a catalogue, records or a legacy Access file, exporting the\n"
+        "records to a spreadsheet, copying a whole store, backing it up and restoring it.\n"
         "Every --db takes a database file or a server address (postgresql://...).\n"
         "\n"
         "Commands:\n");

@@ -1,5 +1,6 @@
 #include "data/store_schema.h"
 
+#include "data/record_find.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
 
@@ -44,7 +45,7 @@ QStringList indexSql(const SqlDialect& d) {
                           .arg(d.quote(QStringLiteral("ix_VaskorTemp_%1").arg(i + 1)), d.quote(schema::kRecordTable),
                                d.quote(kIndexedColumns[i]));
     }
-    return statements;
+    return statements << find::indexStatements(d);
 }
 
 // The change trigger, and the catalogue's order column on a catalogue made without it. A

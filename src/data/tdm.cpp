@@ -271,7 +271,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
         if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
         if (!createRecordSchema(db, &error)) return fail(error);
-    } else if (!hasCatalogue || !hasOrder || !hasTrigger || indexes < 6) {
+    } else if (!hasCatalogue || !hasOrder || !hasTrigger || indexes < 11) {
         // Whatever a role that may not change the tables cannot add, the desk goes without.
         createRecordSchema(db, &error);
     }
@@ -451,6 +451,7 @@ bool RecordTable::close() {
 QString RecordTable::whereClause(const Filter& filter, const QString& extra) const {
     QStringList conditions;
     if (filter.on && filter.column >= 0) conditions << qualified(filter.column) + QStringLiteral(" = :filter");
+    if (!filter.folded.isEmpty()) conditions << find::condition(connection_.dialect(), filter.plan);
     if (!extra.isEmpty()) conditions << extra;
     if (conditions.isEmpty()) return {};
     return QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
@@ -458,14 +459,48 @@ QString RecordTable::whereClause(const Filter& filter, const QString& extra) con
 
 void RecordTable::bindFilter(QSqlQuery& query, const Filter& filter) const {
     if (filter.on && filter.column >= 0) query.bindValue(QStringLiteral(":filter"), filter.value);
+    if (!filter.folded.isEmpty()) find::bind(query, connection_.dialect(), filter.plan, filter.folded);
+}
+
+RecordTable::Filter RecordTable::counting(Filter filter) const {
+    // The folded indexes count quickest, unless the rows are narrowed to a herd's own index on
+    // the file: its rows are then tested one by one, which only the scan's test does cheaply.
+    filter.plan = !connection_.isServer() && filter.on && filter.column >= 0 ? find::Plan::Scan : find::Plan::Indexed;
+    return filter;
 }
 
 int RecordTable::rowCount() const { return open_ ? count_ : 0; }
 
-std::optional<int> RecordTable::countRows(const Filter& filter) const {
+std::optional<int> RecordTable::countRows(const Filter& filter, int limit) const {
     return withLink(connection_, [&]() -> std::optional<int> {
         QSqlQuery query(connection_.database());
-        query.prepare(QStringLiteral("SELECT COUNT(*) FROM ") + recordTable(connection_.dialect()) + whereClause(filter));
+        const SqlDialect& d = connection_.dialect();
+        const QString rows = recordTable(d) + whereClause(filter);
+        QString sql = limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
+                                : QStringLiteral("SELECT COUNT(*) FROM ") + rows;
+        if (limit > 0 && d.isServer() && !filter.folded.isEmpty() && filter.plan == find::Plan::Indexed) {
+            // The server would read the table through to count the first rows of a common
+            // prefix; each folded index hands over its own first rows instead, a record only by
+            // the first column it is found by, and the count stops at `limit`.
+            Filter others = filter;
+            others.folded.clear();
+            QStringList branches, earlier;
+            for (int i = 0; i < int(find::kColumns.size()); ++i) {
+                const QString term = find::term(d, find::Plan::Indexed, i);
+                branches << QStringLiteral("(SELECT 1 FROM %1%2 ORDER BY %3 LIMIT %4)")
+                                .arg(recordTable(d),
+                                     whereClause(others, earlier.isEmpty() ? term
+                                                                           : QStringLiteral("%1 AND (%2) IS NOT TRUE")
+                                                                                 .arg(term, earlier.join(QStringLiteral(" OR ")))),
+                                     find::foldedColumn(d, find::kColumns[i]))
+                                .arg(limit);
+                earlier << term;
+            }
+            sql = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS branches LIMIT %2) AS found")
+                      .arg(branches.join(QStringLiteral(" UNION ALL ")))
+                      .arg(limit);
+        }
+        query.prepare(sql);
         bindFilter(query, filter);
         if (!query.exec() || !query.next()) {
             lastReadError_ = query.lastError().text();
@@ -611,7 +646,7 @@ const RecordTable::Row* RecordTable::rowAt(int row) const {
     return offset < it->size() ? &(*it)[offset] : nullptr;
 }
 
-bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
+bool RecordTable::reload(const Filter& wanted, qint64 keepId, int fallbackRow) {
     // Everything the new view needs is read before anything shown is dropped: a store that
     // cannot be read leaves the rows, the filter and the current record as they were. The reads
     // share one snapshot, so rows other desks commit meanwhile cannot shift the current record's
@@ -634,12 +669,27 @@ bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
     };
     std::optional<int> count;
     int row = -1;
+    // Rows found are counted only as far as a plan needs: a first screen never waits for a
+    // count of half the table. With that many the rows are read by the scan.
+    Filter filter = counting(wanted);
+    int limit = filter.folded.isEmpty() ? 0 : find::scanFrom(connection_.dialect());
+    if (limit > 0) {
+        count = countRows(filter, limit);
+        if (!count) return unread();
+        if (*count >= limit) filter.plan = find::Plan::Scan;
+    }
     if (keepId > 0) {
-        const std::optional<std::pair<int, int>> counted = countAndPosition(filter, keepId, true);
+        const std::optional<std::pair<int, int>> counted = countAndPosition(filter, keepId, limit == 0);
         if (!counted) return unread();
-        count = counted->first;
         row = counted->second;
-    } else {
+        if (limit == 0) count = counted->first;
+        // A record kept past the rows counted: counted as far as its page and the next.
+        if (limit > 0 && row >= *count) {
+            limit = (row / kPageSize + 2) * kPageSize;
+            count = countRows(counting(filter), limit);
+            if (!count) return unread();
+        }
+    } else if (limit == 0) {
         count = countRows(filter);
         if (!count) return unread();
     }
@@ -657,6 +707,7 @@ bool RecordTable::reload(const Filter& filter, qint64 keepId, int fallbackRow) {
     readSucceeded();
     filter_ = filter;
     count_ = *count;
+    countComplete_ = limit == 0 || *count < limit;
     pages_.clear();
     pageOrder_.clear();
     pageLastId_.clear();
@@ -1040,9 +1091,71 @@ bool RecordTable::setFilter(const QString& column, const QVariant& value) {
 
 bool RecordTable::clearFilter() {
     if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
-    if (filter_.on && open_ && !reload(Filter{}, 0, 0)) return readFailure(errorText_);
-    filter_ = Filter{};
+    Filter cleared;
+    cleared.findText = filter_.findText;
+    cleared.folded = filter_.folded;
+    if (filter_.on && open_ && !reload(cleared, 0, 0)) return readFailure(errorText_);
+    filter_ = cleared;
     return true;
+}
+
+bool RecordTable::setFind(const QString& text) {
+    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
+    Filter filter = filter_;
+    filter.findText = text;
+    filter.folded = find::fold(text);
+    if (!open_) {
+        filter_ = filter;
+        return true;
+    }
+    return reload(filter, 0, 0) || readFailure(errorText_);
+}
+
+void RecordTable::readMoreRows() {
+    if (!hasMoreRows()) return;
+    const int limit = count_ * 2;
+    const std::optional<int> count = countRows(counting(filter_), limit);
+    if (!count) {
+        readFailure(lastReadError_);
+        return;
+    }
+    readSucceeded();
+    countComplete_ = *count < limit;
+    if (*count <= count_) return;
+    emit rowsAboutToBeAppended(count_, *count - 1);
+    count_ = *count;
+    emit rowsAppended();
+}
+
+bool RecordTable::forEachShown(const QList<int>& columns, const RowVisit& visit, QString* error) const {
+    QStringList names{qualified(schema::kIdColumnIndex)};
+    for (int column : columns) names << qualified(column);
+    QSqlQuery query(connection_.database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4")
+                      .arg(names.join(QStringLiteral(", ")), recordTable(connection_.dialect()), whereClause(filter_),
+                           qualified(schema::kIdColumnIndex)));
+    bindFilter(query, filter_);
+    if (!query.exec()) {
+        if (error) *error = query.lastError().text();
+        return false;
+    }
+    QVector<QVariant> values(columns.size());
+    while (query.next()) {
+        for (int i = 0; i < columns.size(); ++i) values[i] = query.value(i + 1);
+        if (!visit(query.value(0).toLongLong(), values)) return true;
+    }
+    if (query.lastError().isValid()) {
+        if (error) *error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+std::optional<qint64> RecordTable::shownCount(QString* error) const {
+    const std::optional<int> count = countRows(counting(filter_));
+    if (!count && error) *error = lastReadError_;
+    return count;
 }
 
 QString RecordTable::filterColumn() const {
@@ -1184,6 +1297,9 @@ RecordListModel::RecordListModel(RecordTable& table, QObject* parent)
             if (marked >= 0 && marked < rowCount()) emit headerDataChanged(Qt::Vertical, marked, marked);
         markedRow = row;
     });
+    connect(&table_, &RecordTable::rowsAboutToBeAppended, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(&table_, &RecordTable::rowsAppended, this, [this] { endInsertRows(); });
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
@@ -1192,6 +1308,12 @@ int RecordListModel::rowCount(const QModelIndex& parent) const {
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : schema::kListedColumnCount;
+}
+
+bool RecordListModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && table_.hasMoreRows(); }
+
+void RecordListModel::fetchMore(const QModelIndex& parent) {
+    if (!parent.isValid()) table_.readMoreRows();
 }
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {

@@ -8,6 +8,7 @@
 // opening it costs the same for ten records as for a hundred thousand. Photos are read only for
 // the current record, on request.
 
+#include "data/record_find.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
 #include "data/store_address.h"
@@ -201,6 +202,26 @@ public:
     QString filterColumn() const;
     QVariant filterValue() const { return filter_.value; }
 
+    // Narrows the rows, beside the filter, to the records whose registration number, body
+    // number, metal or plastic ear tag or calf name begins with `text` (data/record_find.h);
+    // empty text shows them all. Refused like setFilter; clearing the filter keeps it.
+    bool setFind(const QString& text);
+    QString findText() const { return filter_.findText; }
+
+    // When many rows are found they are counted only as far as the list shows them; these count
+    // further, as the list reaches the end of the rows counted.
+    bool hasMoreRows() const { return open_ && !countComplete_; }
+    void readMoreRows();
+
+    // Every row under the filter and the find in force, in "ID" order, read by one statement
+    // (one snapshot) and handed to `visit` with its "ID" and the values of `columns` (indexes
+    // into schema::kRecordColumns) until it answers false; false with the store's words when
+    // the rows could not be read. Needs only an open connection.
+    using RowVisit = std::function<bool(qint64 id, const QVector<QVariant>& values)>;
+    bool forEachShown(const QList<int>& columns, const RowVisit& visit, QString* error = nullptr) const;
+    // How many rows that is, counted in full.
+    std::optional<qint64> shownCount(QString* error = nullptr) const;
+
     // Reads the rows again, for work saved elsewhere, keeping the current record by its "ID"
     // (the nearest row when it is gone). While a record is being inserted or edited nothing
     // changes until the edit ends.
@@ -224,6 +245,9 @@ signals:
     void refreshed();
     // The rows could not be read; what was shown stays. Once until a read succeeds again.
     void readFailed(const QString& farsiText);
+    // More of the rows found were counted: rows first..last join the end.
+    void rowsAboutToBeAppended(int first, int last);
+    void rowsAppended();
 
 private:
     struct Row {
@@ -234,6 +258,9 @@ private:
         int column = -1;
         QVariant value;
         bool on = false;
+        QString findText;  // as typed
+        QString folded;    // as compared; empty when nothing is sought
+        find::Plan plan = find::Plan::Indexed;
     };
     using Page = QVector<Row>;
     // A page is a little more than one screen, so the first screen after a tab switch reads
@@ -243,14 +270,16 @@ private:
 
     QString whereClause(const Filter& filter, const QString& extra = {}) const;
     void bindFilter(QSqlQuery& query, const Filter& filter) const;
-    std::optional<int> countRows(const Filter& filter) const;
+    // Counts no further than `limit` when it is above 0.
+    std::optional<int> countRows(const Filter& filter, int limit = 0) const;
+    Filter counting(Filter filter) const;
     std::optional<Page> readPage(const Filter& filter, qint64 afterId, int skip) const;
     // The "ID" `skip` + 1 rows before `id` under the filter.
     std::optional<qint64> idBefore(const Filter& filter, qint64 id, int skip) const;
     std::optional<int> positionOf(const Filter& filter, qint64 id) const;
     std::optional<std::pair<int, int>> countAndPosition(const Filter& filter, qint64 id, bool withCount) const;
     const Row* rowAt(int row) const;
-    bool reload(const Filter& filter, qint64 keepId, int fallbackRow);
+    bool reload(const Filter& wanted, qint64 keepId, int fallbackRow);
     void setCurrent(int row, const Row* values);
     bool failWith(const QString& text, SaveFailure failure = SaveFailure::Refused);
     bool readFailure(const QString& technical) const;
@@ -264,6 +293,7 @@ private:
     bool open_ = false;
     Filter filter_;
     int count_ = 0;
+    bool countComplete_ = true;
 
     mutable QHash<int, Page> pages_;
     mutable QList<int> pageOrder_;  // least recently used first
@@ -341,6 +371,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
 
     RecordTable& table() const { return table_; }
 

@@ -43,28 +43,19 @@ std::optional<CertificateRecord> StoredCertificates::record(int index) {
 }
 
 std::optional<QList<qint64>> storedRecordIds(Connection& connection, const std::optional<QString>& herd,
-                                             QString* error) {
+                                             QString* error, const QString& findText) {
     RecordTable table(connection);
-    auto failed = [&] {
-        if (error) *error = table.errorText();
-        return std::nullopt;
-    };
-    if (!table.open()) return failed();
     if (herd) {
-        if (!table.setFilter(schema::column("كد گله"), *herd)) return failed();
+        table.setFilter(schema::column("كد گله"), *herd);
         table.setFiltered(true);
     }
+    table.setFind(findText);
     QList<qint64> ids;
-    const int rows = table.rowCount();
-    ids.reserve(rows);
-    for (int row = 0; row < rows; ++row) {
-        const qint64 id = table.idAt(row);
-        if (id <= 0) {
-            if (error) *error = QStringLiteral("row %1 of %2 could not be read").arg(row + 1).arg(rows);
-            return std::nullopt;
-        }
-        ids << id;
-    }
+    if (!table.forEachShown({}, [&](qint64 id, const QVector<QVariant>&) {
+            ids << id;
+            return true;
+        }, error))
+        return std::nullopt;
     return ids;
 }
 

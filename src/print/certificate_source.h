@@ -65,9 +65,10 @@ private:
     QList<qint64> ids_;
 };
 
-// The "ID"s of every record, or of the records of one herd, in "ID" order; nothing when the
-// store cannot be read (`error` says why).
+// The "ID"s of every record, or of the records of one herd, in "ID" order, narrowed by the find
+// text when there is one (RecordTable::setFind); nothing when the store cannot be read (`error`
+// says why).
 std::optional<QList<qint64>> storedRecordIds(Connection& connection, const std::optional<QString>& herd,
-                                             QString* error = nullptr);
+                                             QString* error = nullptr, const QString& findText = {});
 
 }  // namespace zartav::print

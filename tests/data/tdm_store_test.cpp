@@ -130,14 +130,14 @@ TEST_P(StoreTest, NewStoreHoldsBothTablesWithTheExactColumnNames) {
         {test::Engine::PostgreSQL, "ID an identity",
          "SELECT format_type(atttypid, atttypmod) || ' ' || attidentity::text FROM pg_attribute "
          "WHERE attrelid = '\"VaskorTemp\"'::regclass AND attname = 'ID'", "bigint d"},
-        {test::Engine::PostgreSQL, "six indexes",
+        {test::Engine::PostgreSQL, "eleven indexes",
          "SELECT count(*) FROM pg_indexes WHERE schemaname = current_schema() AND tablename = 'VaskorTemp' "
-         "AND indexname LIKE 'ix_VaskorTemp_%'", "6"},
+         "AND indexname LIKE 'ix_VaskorTemp_%'", "11"},
         {test::Engine::SQLite, "photo type", "SELECT type FROM pragma_table_info('VaskorTemp') WHERE name = 'عكس 2'",
          "BLOB"},
         {test::Engine::SQLite, "journal", "PRAGMA journal_mode", "wal"},
-        {test::Engine::SQLite, "six indexes",
-         "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name LIKE 'ix_VaskorTemp_%'", "6"},
+        {test::Engine::SQLite, "eleven indexes",
+         "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name LIKE 'ix_VaskorTemp_%'", "11"},
     };
     for (const Probe& p : probes) {
         if (p.engine != GetParam()) continue;

@@ -233,7 +233,7 @@ void printCertificateBatch(QWidget* parent, TDM& dm, const QList<qint64>& chosen
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     } else {
         QString error;
-        std::optional<QList<qint64>> all = storedRecordIds(dm.Maincon, herd, &error);
+        std::optional<QList<qint64>> all = storedRecordIds(dm.Maincon, herd, &error, dm.TVascor.findText());
         if (!all) {
             showMessage(withEngineWords(QStringLiteral("ركوردها از فايل اطلاعات خوانده نشد."), error));
             return;

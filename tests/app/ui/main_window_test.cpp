@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -276,6 +277,45 @@ TEST_F(MainWindowTest, ChoosingATabFiltersAndAllShowsEverything) {
     form->FillTabIt();
     EXPECT_EQ(listRows(), 2);
     EXPECT_EQ(form->TabControl1->tabText(form->TabControl1->currentIndex()), "12");
+}
+
+TEST_F(MainWindowTest, FindBoxNarrowsTheTabAsOneTypesAndEscapeClearsIt) {
+    create();
+    form->show();
+    ASSERT_TRUE(dm->TVascor.isOpen());
+    const QList<std::pair<QString, QString>> records = {{"12", "980"}, {"12", "981"}, {"7", "982"}, {"12", "123"}};
+    for (const auto& [herd, number] : records) {
+        ASSERT_TRUE(dm->TVascor.insert());
+        dm->TVascor.setValue(kHerd, herd);
+        dm->TVascor.setValue(QStringLiteral("شماره ثبت"), number);
+        ASSERT_TRUE(dm->TVascor.post());
+    }
+    form->FillTabIt();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(form->FindBox->hasFocus());
+    // Typed as a Persian keyboard types: each key a Persian digit.
+    auto type = [&](const QString& text) {
+        for (const QChar c : text) {
+            QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(form->FindBox, &key);
+        }
+    };
+    type(QStringLiteral("۹"));
+    EXPECT_EQ(listRows(), 3);
+    type(QStringLiteral("۸۱"));
+    EXPECT_EQ(listRows(), 1);
+    form->FindBox->setText(QStringLiteral("98"));
+    clickTab("12");
+    EXPECT_EQ(listRows(), 2);
+    // The window's commands reach it from the box, even those a text box would keep.
+    int exported = 0;
+    form->addOfficeCommand(QStringLiteral("خروجي اكسل"), QKeySequence(QStringLiteral("Ctrl+E")), [&] { ++exported; });
+    QTest::keyClick(form->FindBox, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(exported, 1);
+    QTest::keyClick(form->FindBox, Qt::Key_Escape);
+    EXPECT_TRUE(form->FindBox->text().isEmpty());
+    EXPECT_EQ(listRows(), 3);  // the herd's records, all of them
 }
 
 // The filter in force always matches the tab shown, and a click on the shown tab applies it.

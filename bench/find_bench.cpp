@@ -1,0 +1,149 @@
+// Find as you type in the main window over 1,000,000 records, in a Data.db and on the server
+// over loopback: from each keystroke to the list's first screen drawn, for texts that match
+// nearly every record, a few thousand or a handful. Reference: the first screen of the whole
+// list read straight from the store. The million-record file is made once beside this program
+// (or taken from ZARTAV_BENCH_MILLION) and reused by later runs.
+#include "app/main_window.h"
+#include "bar.h"
+#include "data/record_schema.h"
+#include "data/tdm.h"
+#include "support/data_generator.h"
+#include "support/server_database.h"
+#include "util/app_paths.h"
+#include "util/ttools.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+static void registerPictures() { Q_INIT_RESOURCE(zartav_assets); }
+
+namespace {
+
+constexpr double kBoundMs = 30;
+constexpr int kRecords = 1000000;
+
+// What a user types, one keystroke at a time: a registration number (every record begins with
+// 98), an ear tag in Persian digits, a calf's name with a Persian yeh, a body number to its end.
+const QStringList kTyped = {
+    QStringLiteral("98001234"), QStringLiteral("۴۷۱۲۰۹"), QStringLiteral("شیرین"), QStringLiteral("5678"),
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1 : values[values.size() / 2];
+}
+
+void measure(const QString& name, const QString& address) {
+    zartav::TDM dm;
+    zartav::TForm1 form(dm);
+    form.setStoreAddress(address);
+    form.resize(1280, 800);
+    form.show();
+    QCoreApplication::processEvents();
+    if (!dm.TVascor.isOpen() || dm.TVascor.rowCount() < kRecords) {
+        std::fprintf(stderr, "find_bench: the main window did not open the records\n");
+        zartav::bench::printBar(name, QStringLiteral("did not open"), QStringLiteral("-"), QStringLiteral("-"), false);
+        return;
+    }
+    std::vector<double> times;
+    double worst = 0;
+    QString worstText;
+    for (int round = 0; round < 3; ++round) {
+        for (const QString& text : kTyped) {
+            for (int n = 1; n <= text.size(); ++n) {
+                QElapsedTimer timer;
+                timer.start();
+                form.FindBox->setText(text.left(n));
+                QCoreApplication::processEvents();
+                form.DBGrid1->grab();
+                const double ms = timer.nsecsElapsed() / 1e6;
+                times.push_back(ms);
+                if (round > 0 && ms > worst) {
+                    worst = ms;
+                    worstText = text.left(n) + QStringLiteral(" (%1 rows)").arg(dm.TVascor.rowCount());
+                }
+            }
+            form.FindBox->clear();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    zartav::Connection reference;
+    reference.open(address);
+    const zartav::SqlDialect& d = reference.dialect();
+    QStringList columns{d.quote(zartav::schema::kId)};
+    for (int i = 0; i < zartav::schema::kListedColumnCount; ++i) columns << d.quote(zartav::schema::kRecordColumns[i]);
+    const double referenceMs = zartav::bench::medianMs(
+        [&] {
+            QSqlQuery page(reference.database());
+            page.setForwardOnly(true);
+            page.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3 LIMIT 64")
+                          .arg(columns.join(QStringLiteral(", ")), d.quote(zartav::schema::kRecordTable), d.quote(zartav::schema::kId)));
+            while (page.next())
+                for (int c = 0; c < columns.size(); ++c) page.value(c).toString();
+        },
+        15);
+    std::printf("%s: slowest keystroke %s\n", qPrintable(name), qPrintable(worstText));
+    zartav::bench::printBar(name,
+                            QStringLiteral("median %1, slowest %2 (%3 keystrokes)")
+                                .arg(zartav::bench::ms(median(times)), zartav::bench::ms(worst))
+                                .arg(times.size()),
+                            QStringLiteral("first page of the whole list alone %1").arg(zartav::bench::ms(referenceMs)),
+                            QStringLiteral("bound %1 ms").arg(kBoundMs), worst <= kBoundMs);
+}
+
+// A store of a million records, generated when missing.
+bool ensureMillion(const QString& address, bool fresh, QString* error) {
+    if (!fresh) return true;
+    zartav::bench::GeneratorOptions options;
+    options.records = kRecords;
+    std::fprintf(stderr, "find_bench: writing %d records to %s (once)\n", kRecords, qPrintable(address));
+    return zartav::bench::generateData(address, options, error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    registerPictures();
+    QTemporaryDir programDir, userDir;
+    zartav::paths::setProgramFolderForTesting(programDir.path());
+    zartav::paths::setUserDataFolderForTesting(userDir.path());
+    zartav::TTools tools;
+
+    const QString file = qEnvironmentVariableIsEmpty("ZARTAV_BENCH_MILLION")
+                             ? QCoreApplication::applicationDirPath() + QStringLiteral("/million-Data.db")
+                             : qEnvironmentVariable("ZARTAV_BENCH_MILLION");
+    QString error;
+    const QString fileBar = QStringLiteral("find as you type at 1,000,000 records");
+    if (!ensureMillion(file, !QFileInfo::exists(file), &error)) {
+        std::fprintf(stderr, "find_bench: cannot generate the data: %s\n", qPrintable(error));
+        zartav::bench::printBar(fileBar, QStringLiteral("no data"), QStringLiteral("-"), QStringLiteral("-"), false);
+    } else {
+        measure(fileBar, file);
+    }
+
+    const QString serverBar = QStringLiteral("find as you type at 1,000,000 records on the server");
+    zartav::bench::ServerDatabase server(QStringLiteral("find"));
+    if (!server.ok() || !ensureMillion(server.address(), true, &error)) {
+        std::fprintf(stderr, "find_bench: no server data: %s\n", qPrintable(server.ok() ? error : server.error()));
+        zartav::bench::printBar(serverBar, QStringLiteral("no server"), QStringLiteral("-"), QStringLiteral("-"), false);
+    } else {
+        // A server that has been running keeps statistics of its tables; a fresh load has none.
+        zartav::Connection link;
+        if (link.open(server.address())) QSqlQuery(link.database()).exec(QStringLiteral("ANALYZE \"VaskorTemp\""));
+        measure(serverBar, server.address());
+    }
+    zartav::paths::setProgramFolderForTesting(std::nullopt);
+    zartav::paths::setUserDataFolderForTesting(std::nullopt);
+    return 0;
+}

@@ -1,0 +1,79 @@
+// zartav-cli export: the records of a store, or of one herd, to an .xlsx or a .csv file, as the
+// program's "خروجي اكسل" writes them.
+#include "cli/command.h"
+#include "data/record_export.h"
+#include "data/tdm.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace zartav::cli {
+namespace {
+
+const char* kUsageLine = "--db STORE [--herd CODE] [--columns all] OUT.xlsx|OUT.csv";
+
+int usage(const char* why) {
+    std::fprintf(stderr, "zartav-cli export: %s\nusage: zartav-cli export %s\n", why, kUsageLine);
+    return kUsage;
+}
+
+int failed(const QString& why) {
+    std::fprintf(stderr, "zartav-cli export: %s\n", why.toUtf8().constData());
+    return kFailed;
+}
+
+int run(const QStringList& args) {
+    QString db, out;
+    std::optional<QString> herd;
+    ExportColumns columns = ExportColumns::Listed;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        const bool valued = a == QLatin1String("--db") || a == QLatin1String("--herd") || a == QLatin1String("--columns");
+        if (valued && i + 1 >= args.size()) return usage("an option lacks its value");
+        if (a == QLatin1String("--db")) {
+            db = args.at(++i);
+        } else if (a == QLatin1String("--herd")) {
+            herd = args.at(++i);
+        } else if (a == QLatin1String("--columns")) {
+            if (args.at(++i) != QLatin1String("all")) return usage("--columns takes only 'all'");
+            columns = ExportColumns::All;
+        } else if (a.startsWith(QLatin1String("--")) || !out.isEmpty()) {
+            return usage("unexpected argument");
+        } else {
+            out = a;
+        }
+    }
+    if (db.isEmpty() || out.isEmpty()) return usage("--db and the output file are needed");
+    if (!isExportFileName(out)) return usage("the output file must end in .xlsx or .csv");
+    // Opening a missing file would make an empty store; a typo must not do that.
+    if (!isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
+    Connection connection;
+    if (!connection.open(db)) return failed(QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError()));
+    RecordTable table(connection);
+    if (herd) {
+        table.setFilter(QStringLiteral("كد گله"), *herd);
+        table.setFiltered(true);
+    }
+    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const ExportResult result = exportRecords(table, out, columns, [&](qint64 done, qint64 total) {
+        if (terminal) {
+            std::fprintf(stderr, "\rexporting %lld of %lld records", static_cast<long long>(done), static_cast<long long>(total));
+            if (done == total) std::fputc('\n', stderr);
+            std::fflush(stderr);
+        }
+        return true;
+    });
+    if (!result.ok) return failed(result.error);
+    std::printf("%lld records written to %s\n", static_cast<long long>(result.rows), out.toUtf8().constData());
+    return kOk;
+}
+
+const bool registered = registerCommand(
+    {"export", kUsageLine, run,
+     "writes the records, or one herd's, to a spreadsheet: the 51 listed columns under their names "
+     "(--columns all adds \"ID\"); .xlsx as a right-to-left sheet, .csv as UTF-8 with CR LF"});
+
+}  // namespace
+}  // namespace zartav::cli

@@ -1,0 +1,111 @@
+#include "data/record_find.h"
+
+#include "util/digits.h"
+
+namespace zartav::find {
+namespace {
+
+// What folds into what; the digits go through normalizeDigits in C++, spelled out for SQL.
+constexpr char16_t kPersianYeh = u'\u06CC', kArabicYeh = u'\u064A';
+constexpr char16_t kPersianKaf = u'\u06A9', kArabicKaf = u'\u0643';
+
+struct Folding {
+    QString from, to;
+};
+
+const Folding& folding() {
+    static const Folding f = [] {
+        Folding all;
+        for (int d = 0; d < 10; ++d) {
+            all.from += QChar(char16_t(0x06F0 + d));
+            all.to += QChar(char16_t(u'0' + d));
+        }
+        for (int d = 0; d < 10; ++d) {
+            all.from += QChar(char16_t(0x0660 + d));
+            all.to += QChar(char16_t(u'0' + d));
+        }
+        all.from += QChar(kPersianYeh);
+        all.to += QChar(kArabicYeh);
+        all.from += QChar(kPersianKaf);
+        all.to += QChar(kArabicKaf);
+        return all;
+    }();
+    return f;
+}
+
+// Past every text that begins with the prefix: U+10FFFF, a noncharacter no one types.
+QString upperBound(const QString& prefix) { return prefix + QString::fromUcs4(U"\U0010FFFF", 1); }
+
+// A pattern matching, at each place, every character that folds to the folded one there.
+QString globPattern(const QString& folded) {
+    QString pattern;
+    for (const QChar c : folded) {
+        const int k = folding().to.indexOf(c);
+        if (k >= 0) {
+            pattern += QLatin1Char('[') + c;
+            for (int i = 0; i < folding().to.size(); ++i)
+                if (folding().to.at(i) == c) pattern += folding().from.at(i);
+            pattern += QLatin1Char(']');
+        } else if (c == u'*' || c == u'?' || c == u'[') {
+            pattern += QLatin1Char('[') + c + QLatin1Char(']');
+        } else {
+            pattern += c;
+        }
+    }
+    return pattern + QLatin1Char('*');
+}
+
+}  // namespace
+
+QString fold(const QString& text) {
+    QString folded = normalizeDigits(text);
+    folded.replace(QChar(kPersianYeh), QChar(kArabicYeh));
+    folded.replace(QChar(kPersianKaf), QChar(kArabicKaf));
+    return folded;
+}
+
+QString foldedColumn(const SqlDialect& d, const char* column) {
+    const Folding& f = folding();
+    // Byte order on both engines, so a prefix is a range whatever the server's collation.
+    if (d.isServer()) return QStringLiteral("(translate(%1, '%2', '%3') COLLATE \"C\")").arg(d.quote(column), f.from, f.to);
+    QString expression = d.quote(column);
+    for (int i = 0; i < f.from.size(); ++i)
+        expression = QStringLiteral("replace(%1, '%2', '%3')").arg(expression, f.from.at(i), f.to.at(i));
+    return expression;
+}
+
+QStringList indexStatements(const SqlDialect& d) {
+    QStringList statements;
+    for (int i = 0; i < int(kColumns.size()); ++i) {
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                          .arg(d.quote(QStringLiteral("ix_VaskorTemp_find_%1").arg(i + 1)), d.quote("VaskorTemp"),
+                               foldedColumn(d, kColumns[i]));
+    }
+    return statements;
+}
+
+QString term(const SqlDialect& d, Plan plan, int column) {
+    const QString folded = foldedColumn(d, kColumns[column]);
+    if (plan == Plan::Indexed) return QStringLiteral("(%1 >= :find_from AND %1 < :find_to)").arg(folded);
+    if (d.isServer()) return QStringLiteral("starts_with(%1, :find_text)").arg(folded);
+    return QStringLiteral("%1 GLOB :find_glob").arg(d.quote(kColumns[column]));
+}
+
+QString condition(const SqlDialect& d, Plan plan) {
+    QStringList terms;
+    for (int i = 0; i < int(kColumns.size()); ++i) terms << term(d, plan, i);
+    return QLatin1Char('(') + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+void bind(QSqlQuery& query, const SqlDialect& d, Plan plan, const QString& folded) {
+    if (plan == Plan::Indexed) {
+        query.bindValue(QStringLiteral(":find_from"), folded);
+        query.bindValue(QStringLiteral(":find_to"), upperBound(folded));
+    } else if (d.isServer()) {
+        query.bindValue(QStringLiteral(":find_text"), folded);
+    } else {
+        query.bindValue(QStringLiteral(":find_glob"), globPattern(folded));
+    }
+}
+
+}  // namespace zartav::find
