@@ -138,9 +138,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "find_bench: no server data: %s\n", qPrintable(server.ok() ? error : server.error()));
         zartav::bench::printBar(serverBar, QStringLiteral("no server"), QStringLiteral("-"), QStringLiteral("-"), false);
     } else {
-        // A server that has been running keeps statistics of its tables; a fresh load has none.
-        zartav::Connection link;
-        if (link.open(server.address())) QSqlQuery(link.database()).exec(QStringLiteral("ANALYZE \"VaskorTemp\""));
         measure(serverBar, server.address());
     }
     zartav::paths::setProgramFolderForTesting(std::nullopt);

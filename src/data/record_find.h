@@ -42,7 +42,7 @@ QString term(const SqlDialect& d, Plan plan, int column);
 void bind(QSqlQuery& query, const SqlDialect& d, Plan plan, const QString& folded);
 
 // Below this many matches the indexed plan reads a page quicker; from it on, the scan. The
-// server fetches each row an index finds from the table, which costs more than the file's.
-inline int scanFrom(const SqlDialect& d) { return d.isServer() ? 2048 : 8192; }
+// server counts through the indexes, five of them to a count, which costs more than the file's.
+inline int scanFrom(const SqlDialect& d) { return d.isServer() ? 4096 : 8192; }
 
 }  // namespace zartav::find

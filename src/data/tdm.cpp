@@ -478,28 +478,12 @@ std::optional<int> RecordTable::countRows(const Filter& filter, int limit) const
         const QString rows = recordTable(d) + whereClause(filter);
         QString sql = limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
                                 : QStringLiteral("SELECT COUNT(*) FROM ") + rows;
-        if (limit > 0 && d.isServer() && !filter.folded.isEmpty() && filter.plan == find::Plan::Indexed) {
-            // The server would read the table through to count the first rows of a common
-            // prefix; each folded index hands over its own first rows instead, a record only by
-            // the first column it is found by, and the count stops at `limit`.
-            Filter others = filter;
-            others.folded.clear();
-            QStringList branches, earlier;
-            for (int i = 0; i < int(find::kColumns.size()); ++i) {
-                const QString term = find::term(d, find::Plan::Indexed, i);
-                branches << QStringLiteral("(SELECT 1 FROM %1%2 ORDER BY %3 LIMIT %4)")
-                                .arg(recordTable(d),
-                                     whereClause(others, earlier.isEmpty() ? term
-                                                                           : QStringLiteral("%1 AND (%2) IS NOT TRUE")
-                                                                                 .arg(term, earlier.join(QStringLiteral(" OR ")))),
-                                     find::foldedColumn(d, find::kColumns[i]))
-                                .arg(limit);
-                earlier << term;
-            }
-            sql = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS branches LIMIT %2) AS found")
-                      .arg(branches.join(QStringLiteral(" UNION ALL ")))
+        // The server would read each row found from the table to count them; their "ID"s in
+        // the folded indexes count them instead, each index stopping at `limit`.
+        if (limit > 0 && indexedFind(filter))
+            sql = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS found LIMIT %2) AS shown")
+                      .arg(foundIds(filter, limit))
                       .arg(limit);
-        }
         query.prepare(sql);
         bindFilter(query, filter);
         if (!query.exec() || !query.next()) {
@@ -510,6 +494,28 @@ std::optional<int> RecordTable::countRows(const Filter& filter, int limit) const
     });
 }
 
+bool RecordTable::indexedFind(const Filter& filter) const {
+    return connection_.isServer() && !filter.folded.isEmpty() && filter.plan == find::Plan::Indexed;
+}
+
+QString RecordTable::foundIds(const Filter& filter, int limit) const {
+    const SqlDialect& d = connection_.dialect();
+    Filter others = filter;
+    others.folded.clear();
+    QStringList branches;
+    for (int i = 0; i < int(find::kColumns.size()); ++i) {
+        const QString branch = QStringLiteral("SELECT %1 FROM %2%3")
+                                   .arg(qualified(schema::kIdColumnIndex), recordTable(d),
+                                        whereClause(others, find::term(d, find::Plan::Indexed, i)));
+        // In the index's order, or the server may read the table until it has `limit` rows.
+        branches << (limit > 0 ? QStringLiteral("(%1 ORDER BY %2 LIMIT %3)")
+                                     .arg(branch, find::foldedColumn(d, find::kColumns[i]))
+                                     .arg(limit)
+                               : branch);
+    }
+    return branches.join(limit > 0 ? QStringLiteral(" UNION ") : QStringLiteral(" UNION ALL "));
+}
+
 std::optional<RecordTable::Page> RecordTable::readPage(const Filter& filter, qint64 afterId, int skip) const {
     const SqlDialect& d = connection_.dialect();
     QStringList columns{qualified(schema::kIdColumnIndex)};
@@ -517,14 +523,22 @@ std::optional<RecordTable::Page> RecordTable::readPage(const Filter& filter, qin
     return withLink(connection_, [&]() -> std::optional<Page> {
         QSqlQuery query(connection_.database());
         query.setForwardOnly(true);
+        const QString idColumn = qualified(schema::kIdColumnIndex);
+        const QString after = afterId > 0 ? idColumn + QStringLiteral(" > :after") : QString();
+        const QString page = QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3").arg(idColumn).arg(kPageSize).arg(skip);
+        // On the server the page's "ID"s are taken from the folded indexes first, so only the
+        // rows shown are read from the table, not every row found. Each index finds a record at
+        // most once, so five entries for each row up to the page's end hold the page's "ID"s.
+        const QString shown =
+            indexedFind(filter)
+                ? QStringLiteral(" WHERE %1 IN (SELECT DISTINCT %1 FROM (SELECT %1 FROM (%2) AS found%3 ORDER BY %1 "
+                                 "LIMIT %4) AS firsts%5) ORDER BY %1")
+                      .arg(idColumn, foundIds(filter), after.isEmpty() ? QString() : QStringLiteral(" WHERE ") + after)
+                      .arg((skip + kPageSize) * int(find::kColumns.size()))
+                      .arg(page)
+                : whereClause(filter, after) + page;
         query.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                      recordTable(d) +
-                      whereClause(filter, afterId > 0 ? qualified(schema::kIdColumnIndex) + QStringLiteral(" > :after")
-                                                      : QString()) +
-                      QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
-                          .arg(qualified(schema::kIdColumnIndex))
-                          .arg(kPageSize)
-                          .arg(skip));
+                      recordTable(d) + shown);
         bindFilter(query, filter);
         if (afterId > 0) query.bindValue(QStringLiteral(":after"), afterId);
         if (!query.exec()) {
@@ -663,6 +677,9 @@ bool RecordTable::reload(const Filter& wanted, qint64 keepId, int fallbackRow) {
         else
             db.rollback();
     });
+    // The finds' reads are short: workers the server starts for them cost more than they save.
+    if (snapshot && connection_.isServer() && !wanted.folded.isEmpty())
+        QSqlQuery(db).exec(QStringLiteral("SET LOCAL max_parallel_workers_per_gather = 0"));
     auto unread = [this] {
         errorText_ = lastReadError_;
         return false;

@@ -273,6 +273,11 @@ private:
     // Counts no further than `limit` when it is above 0.
     std::optional<int> countRows(const Filter& filter, int limit = 0) const;
     Filter counting(Filter filter) const;
+    // Whether the rows found are taken from the server's folded indexes by their "ID"s.
+    bool indexedFind(const Filter& filter) const;
+    // The "ID"s found through each folded index. With a `limit` above 0 each index is read no
+    // further than that and a record found by two columns comes once; without, once a column.
+    QString foundIds(const Filter& filter, int limit = 0) const;
     std::optional<Page> readPage(const Filter& filter, qint64 afterId, int skip) const;
     // The "ID" `skip` + 1 rows before `id` under the filter.
     std::optional<qint64> idBefore(const Filter& filter, qint64 id, int skip) const;

@@ -122,6 +122,18 @@ TEST_P(FindTest, ManyFoundAreCountedAsTheListReachesTheirEnd) {
     EXPECT_EQ(table.shownCount(), kMany);
 }
 
+TEST_P(FindTest, RecordsFoundByTwoColumnsArePagedOnceInIdOrder) {
+    // More than two screens of records, each found by its registration and its body number.
+    ASSERT_TRUE(store->exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 150) "
+                                           "INSERT INTO \"VaskorTemp\" (\"ID\", \"شماره ثبت\", \"بدن\") "
+                                           "SELECT 1000 - i, '66' || CAST(i AS TEXT), '۶۶' FROM n")));
+    RecordTable& table = dm.TVascor;
+    ASSERT_TRUE(table.open());
+    ASSERT_TRUE(table.setFind(QStringLiteral("66")));
+    ASSERT_EQ(table.rowCount(), 150);
+    for (const int row : {0, 63, 64, 127, 128, 149}) EXPECT_EQ(table.idAt(row), 850 + row) << row;
+}
+
 TEST_P(FindTest, EachFoldedColumnIsFoundThroughItsIndex) {
     const SqlDialect& d = dm.Maincon.dialect();
     QSqlQuery query(dm.Maincon.database());
