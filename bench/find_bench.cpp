@@ -1,19 +1,18 @@
 // Find as you type in the main window over 1,000,000 records, in a Data.db and on the server
 // over loopback: from each keystroke to the list's first screen drawn, for texts that match
 // nearly every record, a few thousand or a handful. Reference: the first screen of the whole
-// list read straight from the store. The million-record file is made once beside this program
-// (or taken from ZARTAV_BENCH_MILLION) and reused by later runs.
+// list read straight from the store. The file is the million-record Data.db the benchmarks share.
 #include "app/main_window.h"
 #include "bar.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "support/data_generator.h"
+#include "support/million_store.h"
 #include "support/server_database.h"
 #include "util/app_paths.h"
 #include "util/ttools.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTableView>
@@ -28,7 +27,7 @@ static void registerPictures() { Q_INIT_RESOURCE(zartav_assets); }
 namespace {
 
 constexpr double kBoundMs = 30;
-constexpr int kRecords = 1000000;
+constexpr int kRecords = zartav::bench::kMillion;
 
 // What a user types, one keystroke at a time: a registration number (every record begins with
 // 98), an ear tag in Persian digits, a calf's name with a Persian yeh, a body number to its end.
@@ -100,12 +99,11 @@ void measure(const QString& name, const QString& address) {
                             QStringLiteral("bound %1 ms").arg(kBoundMs), worst <= kBoundMs);
 }
 
-// A store of a million records, generated when missing.
-bool ensureMillion(const QString& address, bool fresh, QString* error) {
-    if (!fresh) return true;
+// The server's million records, written for this run.
+bool fillServer(const QString& address, QString* error) {
     zartav::bench::GeneratorOptions options;
     options.records = kRecords;
-    std::fprintf(stderr, "find_bench: writing %d records to %s (once)\n", kRecords, qPrintable(address));
+    std::fprintf(stderr, "find_bench: writing %d records to %s\n", kRecords, qPrintable(address));
     return zartav::bench::generateData(address, options, error);
 }
 
@@ -120,13 +118,11 @@ int main(int argc, char** argv) {
     zartav::paths::setUserDataFolderForTesting(userDir.path());
     zartav::TTools tools;
 
-    const QString file = qEnvironmentVariableIsEmpty("ZARTAV_BENCH_MILLION")
-                             ? QCoreApplication::applicationDirPath() + QStringLiteral("/million-Data.db")
-                             : qEnvironmentVariable("ZARTAV_BENCH_MILLION");
     QString error;
     const QString fileBar = QStringLiteral("find as you type at 1,000,000 records");
-    if (!ensureMillion(file, !QFileInfo::exists(file), &error)) {
-        std::fprintf(stderr, "find_bench: cannot generate the data: %s\n", qPrintable(error));
+    const QString file = zartav::bench::millionStore(&error);
+    if (file.isEmpty()) {
+        std::fprintf(stderr, "find_bench: no million-record file: %s\n", qPrintable(error));
         zartav::bench::printBar(fileBar, QStringLiteral("no data"), QStringLiteral("-"), QStringLiteral("-"), false);
     } else {
         measure(fileBar, file);
@@ -134,7 +130,7 @@ int main(int argc, char** argv) {
 
     const QString serverBar = QStringLiteral("find as you type at 1,000,000 records on the server");
     zartav::bench::ServerDatabase server(QStringLiteral("find"));
-    if (!server.ok() || !ensureMillion(server.address(), true, &error)) {
+    if (!server.ok() || !fillServer(server.address(), &error)) {
         std::fprintf(stderr, "find_bench: no server data: %s\n", qPrintable(server.ok() ? error : server.error()));
         zartav::bench::printBar(serverBar, QStringLiteral("no server"), QStringLiteral("-"), QStringLiteral("-"), false);
     } else {
