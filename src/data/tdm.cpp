@@ -478,19 +478,27 @@ std::optional<int> RecordTable::countRows(const Filter& filter, int limit) const
         const QString rows = recordTable(d) + whereClause(filter);
         QString sql = limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
                                 : QStringLiteral("SELECT COUNT(*) FROM ") + rows;
+        auto run = [&](const QString& statement) -> std::optional<int> {
+            query.prepare(statement);
+            bindFilter(query, filter);
+            if (!query.exec() || !query.next()) {
+                lastReadError_ = query.lastError().text();
+                return std::nullopt;
+            }
+            return query.value(0).toInt();
+        };
+        if (limit <= 0 || !indexedFind(filter)) return run(sql);
         // The server would read each row found from the table to count them; their "ID"s in
-        // the folded indexes count them instead, each index stopping at `limit`.
-        if (limit > 0 && indexedFind(filter))
-            sql = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS found LIMIT %2) AS shown")
-                      .arg(foundIds(filter, limit))
-                      .arg(limit);
-        query.prepare(sql);
-        bindFilter(query, filter);
-        if (!query.exec() || !query.next()) {
-            lastReadError_ = query.lastError().text();
-            return std::nullopt;
-        }
-        return query.value(0).toInt();
+        // the folded indexes count them instead, each index stopping at `limit`. One index that
+        // reaches `limit` alone settles it without merging the five.
+        QStringList each;
+        for (int i = 0; i < int(find::kColumns.size()); ++i)
+            each << QStringLiteral("(SELECT COUNT(*) FROM %1 AS found)").arg(foundIdsOf(filter, limit, i));
+        const std::optional<int> most = run(QStringLiteral("SELECT GREATEST(%1)").arg(each.join(QStringLiteral(", "))));
+        if (!most || *most >= limit) return most;
+        return run(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS found LIMIT %2) AS shown")
+                       .arg(foundIds(filter, limit))
+                       .arg(limit));
     });
 }
 
@@ -498,21 +506,23 @@ bool RecordTable::indexedFind(const Filter& filter) const {
     return connection_.isServer() && !filter.folded.isEmpty() && filter.plan == find::Plan::Indexed;
 }
 
-QString RecordTable::foundIds(const Filter& filter, int limit) const {
+QString RecordTable::foundIdsOf(const Filter& filter, int limit, int column) const {
     const SqlDialect& d = connection_.dialect();
     Filter others = filter;
     others.folded.clear();
+    const QString branch = QStringLiteral("SELECT %1 FROM %2%3")
+                               .arg(qualified(schema::kIdColumnIndex), recordTable(d),
+                                    whereClause(others, find::term(d, find::Plan::Indexed, column)));
+    // In the index's order, or the server may read the table until it has `limit` rows.
+    return limit > 0 ? QStringLiteral("(%1 ORDER BY %2 LIMIT %3)")
+                           .arg(branch, find::foldedColumn(d, find::kColumns[column]))
+                           .arg(limit)
+                     : branch;
+}
+
+QString RecordTable::foundIds(const Filter& filter, int limit) const {
     QStringList branches;
-    for (int i = 0; i < int(find::kColumns.size()); ++i) {
-        const QString branch = QStringLiteral("SELECT %1 FROM %2%3")
-                                   .arg(qualified(schema::kIdColumnIndex), recordTable(d),
-                                        whereClause(others, find::term(d, find::Plan::Indexed, i)));
-        // In the index's order, or the server may read the table until it has `limit` rows.
-        branches << (limit > 0 ? QStringLiteral("(%1 ORDER BY %2 LIMIT %3)")
-                                     .arg(branch, find::foldedColumn(d, find::kColumns[i]))
-                                     .arg(limit)
-                               : branch);
-    }
+    for (int i = 0; i < int(find::kColumns.size()); ++i) branches << foundIdsOf(filter, limit, i);
     return branches.join(limit > 0 ? QStringLiteral(" UNION ") : QStringLiteral(" UNION ALL "));
 }
 

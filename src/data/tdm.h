@@ -278,6 +278,8 @@ private:
     // The "ID"s found through each folded index. With a `limit` above 0 each index is read no
     // further than that and a record found by two columns comes once; without, once a column.
     QString foundIds(const Filter& filter, int limit = 0) const;
+    // One folded index's part of foundIds.
+    QString foundIdsOf(const Filter& filter, int limit, int column) const;
     std::optional<Page> readPage(const Filter& filter, qint64 afterId, int skip) const;
     // The "ID" `skip` + 1 rows before `id` under the filter.
     std::optional<qint64> idBefore(const Filter& filter, qint64 id, int skip) const;
