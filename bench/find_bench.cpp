@@ -4,25 +4,22 @@
 // list read straight from the store. The file is the million-record Data.db the benchmarks share.
 #include "app/main_window.h"
 #include "bar.h"
+#include "support/bench_desk.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "support/data_generator.h"
 #include "support/million_store.h"
 #include "support/server_database.h"
-#include "util/app_paths.h"
-#include "util/ttools.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-static void registerPictures() { Q_INIT_RESOURCE(zartav_assets); }
 
 namespace {
 
@@ -112,11 +109,7 @@ bool fillServer(const QString& address, QString* error) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    registerPictures();
-    QTemporaryDir programDir, userDir;
-    zartav::paths::setProgramFolderForTesting(programDir.path());
-    zartav::paths::setUserDataFolderForTesting(userDir.path());
-    zartav::TTools tools;
+    const zartav::bench::BenchDesk desk;
 
     QString error;
     const QString fileBar = QStringLiteral("find as you type at 1,000,000 records");
@@ -136,7 +129,5 @@ int main(int argc, char** argv) {
     } else {
         measure(serverBar, server.address());
     }
-    zartav::paths::setProgramFolderForTesting(std::nullopt);
-    zartav::paths::setUserDataFolderForTesting(std::nullopt);
     return 0;
 }

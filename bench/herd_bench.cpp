@@ -4,13 +4,12 @@
 // columns). Over the file, also scrolling the whole list a screen at a time from its middle.
 #include "app/main_window.h"
 #include "bar.h"
+#include "support/bench_desk.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "support/data_generator.h"
 #include "support/million_store.h"
 #include "support/server_database.h"
-#include "util/app_paths.h"
-#include "util/ttools.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -18,13 +17,11 @@
 #include <QSqlQuery>
 #include <QTabBar>
 #include <QTableView>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-static void registerPictures() { Q_INIT_RESOURCE(zartav_assets); }
 
 namespace {
 
@@ -191,11 +188,7 @@ void measure(const QString& name, const QString& address, double boundMs, const 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    registerPictures();
-    QTemporaryDir programDir, userDir;
-    zartav::paths::setProgramFolderForTesting(programDir.path());
-    zartav::paths::setUserDataFolderForTesting(userDir.path());
-    zartav::TTools tools;
+    const zartav::bench::BenchDesk desk;
     QString error;
     const QString million = zartav::bench::millionStore(&error);
     if (million.isEmpty()) {
@@ -215,7 +208,5 @@ int main(int argc, char** argv) {
     } else {
         measure(serverBar, server.address(), kServerBoundMs);
     }
-    zartav::paths::setProgramFolderForTesting(std::nullopt);
-    zartav::paths::setUserDataFolderForTesting(std::nullopt);
     return 0;
 }

@@ -32,13 +32,9 @@ protected:
             "3, '20', '98003', 'ديگر', NULL, NULL",
             "4, '10', '12345', NULL, NULL, NULL",
         };
-        for (const QString& row : rows) {
-            QString sql = QStringLiteral("INSERT INTO \"VaskorTemp\" (\"ID\", \"كد گله\", \"شماره ثبت\", \"نام گاوداري\", "
-                                         "\"نام گوساله\", \"تاريخ تولد\") VALUES (%1)")
-                              .arg(row);
-            if (GetParam() == test::Engine::PostgreSQL) sql.replace(QStringLiteral("CHAR(10)"), QStringLiteral("chr(10)"));
-            ASSERT_TRUE(store->exec(sql));
-        }
+        QStringList values = rows;
+        if (GetParam() == test::Engine::PostgreSQL) values.replaceInStrings(QStringLiteral("CHAR(10)"), QStringLiteral("chr(10)"));
+        ASSERT_TRUE(store->insertRecords({"ID", "كد گله", "شماره ثبت", "نام گاوداري", "نام گوساله", "تاريخ تولد"}, values));
         // What the list shows: herd 10, numbers beginning with 98.
         list.setFilter(QStringLiteral("كد گله"), QStringLiteral("10"));
         list.setFiltered(true);

@@ -26,10 +26,7 @@ protected:
             "4, '20', '5', '98', NULL, NULL, 'پري'",
             "5, '20', NULL, NULL, '*1?', '[7]', 'کیمیا'",
         };
-        for (const QString& row : rows)
-            ASSERT_TRUE(store->exec(QStringLiteral("INSERT INTO \"VaskorTemp\" (\"ID\", \"كد گله\", \"شماره ثبت\", \"بدن\", "
-                                                   "\"گوش ف\", \"گوش پ\", \"نام گوساله\") VALUES (%1)")
-                                        .arg(row)));
+        ASSERT_TRUE(store->insertRecords({"ID", "كد گله", "شماره ثبت", "بدن", "گوش ف", "گوش پ", "نام گوساله"}, rows));
     }
 
     // The IDs the condition of `plan` finds for `text`, in "ID" order.

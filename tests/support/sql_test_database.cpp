@@ -146,17 +146,25 @@ TestDatabase::~TestDatabase() {
 
 QSqlDatabase TestDatabase::connection() const { return QSqlDatabase::database(connectionName_, false); }
 
-testing::AssertionResult TestDatabase::exec(const QString& statement) const {
-    QSqlQuery query(connection());
+namespace {
+
+testing::AssertionResult execOn(const QSqlDatabase& db, const QString& statement) {
+    QSqlQuery query(db);
     if (query.exec(statement)) return testing::AssertionSuccess();
     return testing::AssertionFailure() << statement.toStdString() << ": " << query.lastError().text().toStdString();
 }
 
-QVariant TestDatabase::scalar(const QString& statement) const {
-    QSqlQuery query(connection());
+QVariant scalarOn(const QSqlDatabase& db, const QString& statement) {
+    QSqlQuery query(db);
     if (!query.exec(statement) || !query.next()) return {};
     return query.value(0);
 }
+
+}  // namespace
+
+testing::AssertionResult TestDatabase::exec(const QString& statement) const { return execOn(connection(), statement); }
+
+QVariant TestDatabase::scalar(const QString& statement) const { return scalarOn(connection(), statement); }
 
 void EngineTest::SetUp() {
     QString why;
@@ -236,16 +244,17 @@ void TestStore::closeSide() const {
     QSqlDatabase::removeDatabase(sideName_);
 }
 
-testing::AssertionResult TestStore::exec(const QString& statement) const {
-    QSqlQuery query(side());
-    if (query.exec(statement)) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << statement.toStdString() << ": " << query.lastError().text().toStdString();
-}
+testing::AssertionResult TestStore::exec(const QString& statement) const { return execOn(side(), statement); }
 
-QVariant TestStore::scalar(const QString& statement) const {
-    QSqlQuery query(side());
-    if (!query.exec(statement) || !query.next()) return {};
-    return query.value(0);
+QVariant TestStore::scalar(const QString& statement) const { return scalarOn(side(), statement); }
+
+testing::AssertionResult TestStore::insertRecords(const QStringList& columns, const QStringList& rows) const {
+    QStringList quoted;
+    for (const QString& column : columns) quoted << QLatin1Char('"') + column + QLatin1Char('"');
+    for (const QString& row : rows)
+        if (auto ok = exec(QStringLiteral("INSERT INTO \"VaskorTemp\" (%1) VALUES (%2)").arg(quoted.join(", "), row)); !ok)
+            return ok;
+    return testing::AssertionSuccess();
 }
 
 void StoreEngineTest::SetUp() { ZARTAV_REQUIRE_STORE(store, GetParam(), false); }

@@ -6,6 +6,7 @@
 // Dbo.Info and a sysobjects view listing tables ('U') and views ('V').
 
 #include <QSqlDatabase>
+#include <QStringList>
 #include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -75,6 +76,8 @@ public:
 
     testing::AssertionResult exec(const QString& statement) const;
     QVariant scalar(const QString& statement) const;
+    // Rows of the record table, each given as the SQL values of `columns`.
+    testing::AssertionResult insertRecords(const QStringList& columns, const QStringList& rows) const;
     QSqlDatabase side() const;
     // Closes the side connection (a file store being replaced or damaged).
     void closeSide() const;
