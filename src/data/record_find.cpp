@@ -36,23 +36,39 @@ const Folding& folding() {
 // Past every text that begins with the prefix: U+10FFFF, a noncharacter no one types.
 QString upperBound(const QString& prefix) { return prefix + QString::fromUcs4(U"\U0010FFFF", 1); }
 
-// A pattern matching, at each place, every character that folds to the folded one there.
-QString globPattern(const QString& folded) {
+// Every character that folds to `c`, `c` first; empty when only `c` itself does.
+QString foldingInto(QChar c) {
+    if (!folding().to.contains(c)) return {};
+    QString all(c);
+    for (int i = 0; i < folding().to.size(); ++i)
+        if (folding().to.at(i) == c) all += folding().from.at(i);
+    return all;
+}
+
+// A pattern matching, at each place, every character that folds to the folded one there;
+// `plain` writes any other character as the pattern's plain text.
+template <typename Plain>
+QString patternOf(const QString& folded, Plain plain) {
     QString pattern;
     for (const QChar c : folded) {
-        const int k = folding().to.indexOf(c);
-        if (k >= 0) {
-            pattern += QLatin1Char('[') + c;
-            for (int i = 0; i < folding().to.size(); ++i)
-                if (folding().to.at(i) == c) pattern += folding().from.at(i);
-            pattern += QLatin1Char(']');
-        } else if (c == u'*' || c == u'?' || c == u'[') {
-            pattern += QLatin1Char('[') + c + QLatin1Char(']');
-        } else {
-            pattern += c;
-        }
+        const QString any = foldingInto(c);
+        pattern += any.isEmpty() ? plain(c) : QLatin1Char('[') + any + QLatin1Char(']');
     }
-    return pattern + QLatin1Char('*');
+    return pattern;
+}
+
+QString globPattern(const QString& folded) {
+    return patternOf(folded, [](QChar c) {
+               return c == u'*' || c == u'?' || c == u'[' ? QLatin1Char('[') + c + QLatin1Char(']') : QString(c);
+           }) +
+           QLatin1Char('*');
+}
+
+// Anchored at the beginning; a backslash before any ASCII sign makes it plain text.
+QString regexPattern(const QString& folded) {
+    return QLatin1Char('^') + patternOf(folded, [](QChar c) {
+               return c.unicode() < 0x80 && !c.isLetterOrNumber() ? QLatin1Char('\\') + c : QString(c);
+           });
 }
 
 }  // namespace
@@ -90,9 +106,11 @@ QStringList indexStatements(const SqlDialect& d) {
 }
 
 QString term(const SqlDialect& d, Plan plan, int column) {
-    const QString folded = foldedColumn(d, kColumns[column]);
-    if (plan == Plan::Indexed) return QStringLiteral("(%1 >= :find_from AND %1 < :find_to)").arg(folded);
-    if (d.isServer()) return QStringLiteral("starts_with(%1, :find_text)").arg(folded);
+    if (plan == Plan::Indexed)
+        return QStringLiteral("(%1 >= :find_from AND %1 < :find_to)").arg(foldedColumn(d, kColumns[column]));
+    // The stored text is matched by a pattern of the characters that fold alike, which costs
+    // far less per row than folding each value before comparing it.
+    if (d.isServer()) return QStringLiteral("(%1 COLLATE \"C\" ~ :find_pattern)").arg(d.quote(kColumns[column]));
     return QStringLiteral("%1 GLOB :find_glob").arg(d.quote(kColumns[column]));
 }
 
@@ -107,7 +125,7 @@ void bind(QSqlQuery& query, const SqlDialect& d, Plan plan, const QString& folde
         query.bindValue(QStringLiteral(":find_from"), folded);
         query.bindValue(QStringLiteral(":find_to"), upperBound(folded));
     } else if (d.isServer()) {
-        query.bindValue(QStringLiteral(":find_text"), folded);
+        query.bindValue(QStringLiteral(":find_pattern"), regexPattern(folded));
     } else {
         query.bindValue(QStringLiteral(":find_glob"), globPattern(folded));
     }

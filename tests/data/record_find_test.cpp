@@ -47,6 +47,7 @@ protected:
 }  // namespace
 
 TEST_P(FindTest, EachColumnFromItsBeginningWithDigitsAndLettersFolded) {
+    ASSERT_TRUE(store->insertRecords({"ID", "شماره ثبت", "بدن"}, {"9, '1.2(3)', '\\^$|+{'"}));
     struct Case {
         const char* text;
         QList<qint64> ids;
@@ -67,6 +68,9 @@ TEST_P(FindTest, EachColumnFromItsBeginningWithDigitsAndLettersFolded) {
         {"*2", {}},
         {"?", {}},
         {"[7", {5}},
+        {".", {}},            // nor are the signs of a regular expression
+        {"1.2(", {9}},
+        {"\\^$|+{", {9}},
         {"7", {3}},
     };
     for (const Case& c : cases) {
