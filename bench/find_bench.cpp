@@ -32,6 +32,16 @@ const QStringList kTyped = {
     QStringLiteral("98001234"), QStringLiteral("۴۷۱۲۰۹"), QStringLiteral("شیرین"), QStringLiteral("5678"),
 };
 
+// Counts the paints of the list, so that a keystroke's time is known to hold its screen drawn.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? -1 : values[values.size() / 2];
@@ -49,18 +59,26 @@ void measure(const QString& name, const QString& address) {
         zartav::bench::printBar(name, QStringLiteral("did not open"), QStringLiteral("-"), QStringLiteral("-"), false);
         return;
     }
-    std::vector<double> times;
+    // A keystroke's time runs until the window has handled what it posted, the list's repaint
+    // among it: the first screen the user sees. The list is then drawn once more on its own, to
+    // show what one screen of it costs to draw.
+    PaintCounter listPaints;
+    form.DBGrid1->viewport()->installEventFilter(&listPaints);
+    std::vector<double> times, drawTimes;
     double worst = 0;
     QString worstText;
     for (int round = 0; round < 3; ++round) {
         for (const QString& text : kTyped) {
             for (int n = 1; n <= text.size(); ++n) {
+                const int paintsBefore = listPaints.paints;
                 QElapsedTimer timer;
                 timer.start();
                 form.FindBox->setText(text.left(n));
                 QCoreApplication::processEvents();
-                form.DBGrid1->grab();
+                if (listPaints.paints == paintsBefore) form.DBGrid1->viewport()->repaint();
                 const double ms = timer.nsecsElapsed() / 1e6;
+                form.DBGrid1->grab();
+                drawTimes.push_back(timer.nsecsElapsed() / 1e6 - ms);
                 times.push_back(ms);
                 if (round > 0 && ms > worst) {
                     worst = ms;
@@ -87,7 +105,8 @@ void measure(const QString& name, const QString& address) {
                 for (int c = 0; c < columns.size(); ++c) page.value(c).toString();
         },
         15);
-    std::printf("%s: slowest keystroke %s\n", qPrintable(name), qPrintable(worstText));
+    std::printf("%s: slowest keystroke %s; the list drawn again alone %.1f ms (median)\n", qPrintable(name),
+                qPrintable(worstText), median(drawTimes));
     zartav::bench::printBar(name,
                             QStringLiteral("median %1, slowest %2 (%3 keystrokes)")
                                 .arg(zartav::bench::ms(median(times)), zartav::bench::ms(worst))
