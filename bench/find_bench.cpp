@@ -9,6 +9,7 @@
 #include "data/tdm.h"
 #include "support/data_generator.h"
 #include "support/million_store.h"
+#include "support/paint_watch.h"
 #include "support/server_database.h"
 
 #include <QApplication>
@@ -32,16 +33,6 @@ const QStringList kTyped = {
     QStringLiteral("98001234"), QStringLiteral("۴۷۱۲۰۹"), QStringLiteral("شیرین"), QStringLiteral("5678"),
 };
 
-// Counts the paints of the list, so that a keystroke's time is known to hold its screen drawn.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
-
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? -1 : values[values.size() / 2];
@@ -62,20 +53,18 @@ void measure(const QString& name, const QString& address) {
     // A keystroke's time runs until the window has handled what it posted, the list's repaint
     // among it: the first screen the user sees. The list is then drawn once more on its own, to
     // show what one screen of it costs to draw.
-    PaintCounter listPaints;
-    form.DBGrid1->viewport()->installEventFilter(&listPaints);
+    zartav::bench::PaintWatch listDrawn(form.DBGrid1->viewport());
     std::vector<double> times, drawTimes;
     double worst = 0;
     QString worstText;
     for (int round = 0; round < 3; ++round) {
         for (const QString& text : kTyped) {
             for (int n = 1; n <= text.size(); ++n) {
-                const int paintsBefore = listPaints.paints;
+                listDrawn.mark();
                 QElapsedTimer timer;
                 timer.start();
                 form.FindBox->setText(text.left(n));
-                QCoreApplication::processEvents();
-                if (listPaints.paints == paintsBefore) form.DBGrid1->viewport()->repaint();
+                listDrawn.finish();
                 const double ms = timer.nsecsElapsed() / 1e6;
                 form.DBGrid1->grab();
                 drawTimes.push_back(timer.nsecsElapsed() / 1e6 - ms);

@@ -2,6 +2,7 @@
 
 #include "data/tdm.h"
 #include "util/ui/dialog_helpers.h"
+#include "util/ui/line_cell_delegate.h"
 
 #include <QHeaderView>
 #include <QIdentityProxyModel>
@@ -91,6 +92,8 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     colours->setSourceModel(&dm_.DDosSperm);
     DBGrid1->setModel(colours);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Each keystroke of the search moves the grid: its cells are drawn from texts shaped once.
+    DBGrid1->setItemDelegate(new LineCellDelegate(DBGrid1));
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setShowGrid(true);

@@ -52,6 +52,9 @@ TEST_F(PickerTest, ReopeningKeepsTextAndRowAndShowsWhite) {
         EXPECT_EQ(searchColour(), white);
         EXPECT_EQ(currentRow(), 0);  // where opening the catalogue left it
         picker->Edit1->setText(QStringLiteral("USA0003"));
+        // A place to look at it: ZARTAV_SCREENS=folder keeps a picture.
+        if (const QString folder = qEnvironmentVariable("ZARTAV_SCREENS"); !folder.isEmpty())
+            picker->grab().save(folder + QStringLiteral("/picker.png"));
         picker->Edit1->setText(QStringLiteral("USA0003X"));
         EXPECT_EQ(searchColour(), pink);
         picker->dxButton1->click();  // Cancel
