@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
@@ -31,6 +32,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace zartav {
 namespace {
@@ -486,7 +488,23 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
         if (!TTools::instance().PassInQuery(prompt, password)) return std::nullopt;
         return password;
     });
-    if (!connect()) {
+    // A long first step (indexes built on a store from an earlier version) says so instead of
+    // leaving a window that seems to hang.
+    std::unique_ptr<QProgressDialog> busy;
+    dm_.Maincon.setLongStepNotice([&](const QString& text) {
+        busy = std::make_unique<QProgressDialog>(text, QString(), 0, 0, this);
+        busy->setWindowTitle(QStringLiteral("آماده سازي جستجو"));
+        busy->setLayoutDirection(Qt::RightToLeft);
+        busy->setCancelButton(nullptr);
+        busy->setWindowModality(Qt::WindowModal);
+        busy->setMinimumDuration(0);
+        busy->show();
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    const bool connected = connect();
+    dm_.Maincon.setLongStepNotice({});
+    busy.reset();
+    if (!connected) {
         showError(dm_.Maincon.errorText());
         FillTabIt();
         return false;

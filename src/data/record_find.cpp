@@ -90,6 +90,8 @@ QString foldedColumn(const SqlDialect& d, const char* column) {
     return expression;
 }
 
+QString indexName(int column) { return QStringLiteral("ix_VaskorTemp_find_%1").arg(column + 1); }
+
 QStringList indexStatements(const SqlDialect& d) {
     QStringList statements;
     for (int i = 0; i < int(kColumns.size()); ++i) {
@@ -99,7 +101,7 @@ QStringList indexStatements(const SqlDialect& d) {
         const QString carried = d.isServer() ? QStringLiteral(" INCLUDE (%1, %2)").arg(d.quote("ID"), d.quote(kColumns[i]))
                                              : QString();
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)%4")
-                          .arg(d.quote(QStringLiteral("ix_VaskorTemp_find_%1").arg(i + 1)), d.quote("VaskorTemp"),
+                          .arg(d.quote(indexName(i)), d.quote("VaskorTemp"),
                                foldedColumn(d, kColumns[i]), carried);
     }
     return statements;

@@ -27,7 +27,9 @@ QString fold(const QString& text);
 // The folded value of a searched column in SQL, exactly as its index is made.
 QString foldedColumn(const SqlDialect& d, const char* column);
 
-// The indexes on the folded columns.
+// The name of the index on the folded column `column` (an index into kColumns), and the
+// statements that make the five.
+QString indexName(int column);
 QStringList indexStatements(const SqlDialect& d);
 
 enum class Plan {

@@ -38,12 +38,13 @@ QString catalogueTableSql(const SqlDialect& d) {
     return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(d.quote(schema::kCatalogueTable), parts.join(", "));
 }
 
+QString indexName(int column) { return QStringLiteral("ix_VaskorTemp_%1").arg(column + 1); }
+
 QStringList indexSql(const SqlDialect& d) {
     QStringList statements;
     for (int i = 0; i < int(kIndexedColumns.size()); ++i) {
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                          .arg(d.quote(QStringLiteral("ix_VaskorTemp_%1").arg(i + 1)), d.quote(schema::kRecordTable),
-                               d.quote(kIndexedColumns[i]));
+                          .arg(d.quote(indexName(i)), d.quote(schema::kRecordTable), d.quote(kIndexedColumns[i]));
     }
     return statements << find::indexStatements(d);
 }
@@ -100,6 +101,20 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
         return fail(error, reason);
     }
     return true;
+}
+
+bool lacksRecordIndexes(QSqlDatabase& db) {
+    QStringList names;
+    for (int i = 0; i < int(kIndexedColumns.size()); ++i) names << QLatin1Char('\'') + indexName(i) + QLatin1Char('\'');
+    for (int i = 0; i < int(find::kColumns.size()); ++i) names << QLatin1Char('\'') + find::indexName(i) + QLatin1Char('\'');
+    QSqlQuery query(db);
+    const QString present =
+        SqlDialect::of(db).isServer()
+            ? QStringLiteral("SELECT count(*) FROM pg_class WHERE relkind = 'i' "
+                             "AND relnamespace = to_regnamespace(current_schema()) AND relname IN (%1)")
+            : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN (%1)");
+    if (!query.exec(present.arg(names.join(QStringLiteral(", ")))) || !query.next()) return false;
+    return query.value(0).toInt() < names.size();
 }
 
 std::optional<qint64> recordIdHighWater(QSqlDatabase& db) {

@@ -17,6 +17,10 @@ inline constexpr const char* kRecordsChangedChannel = "zartav_records";
 // empty server database both succeed. Used for a new store and by the legacy import.
 bool createRecordSchema(QSqlDatabase& db, QString* error = nullptr);
 
+// True when the record table lacks one of the indexes createRecordSchema makes (a store from
+// an earlier version); false when it has them all or the store's catalogue cannot be read.
+bool lacksRecordIndexes(QSqlDatabase& db);
+
 // The largest "ID" the store has ever handed out (deleted records included); nothing when it
 // cannot be read.
 std::optional<qint64> recordIdHighWater(QSqlDatabase& db);

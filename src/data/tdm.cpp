@@ -206,6 +206,7 @@ bool Connection::openFile() {
     } else {
         // A file from an earlier version or the legacy import may lack the catalogue table or
         // an index; adding them is harmless, and a read-only file simply goes without.
+        announceIndexBuild(db);
         createRecordSchema(db, &error);
     }
     return true;
@@ -236,6 +237,18 @@ bool Connection::openServer() {
         }
     }
     return prepareServerDatabase(db);
+}
+
+void Connection::announceIndexBuild(QSqlDatabase& db) const {
+    if (!longStepNotice_ || !lacksRecordIndexes(db)) return;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + dialect().quote(schema::kRecordTable)) || !query.next())
+        return;
+    const qint64 records = query.value(0).toLongLong();
+    if (records < kLongIndexBuildFrom) return;
+    longStepNotice_(QStringLiteral("%1 براي جستجوي سريع در %2 ركورد يك بار آماده مي شود؛ لطفا چند لحظه صبر كنيد ...")
+                        .arg(storeNoun(*this))
+                        .arg(records));
 }
 
 bool Connection::prepareServerDatabase(QSqlDatabase& db) {
@@ -273,6 +286,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
         if (!createRecordSchema(db, &error)) return fail(error);
     } else if (!hasCatalogue || !hasOrder || !hasTrigger || indexes < 11) {
         // Whatever a role that may not change the tables cannot add, the desk goes without.
+        if (writable) announceIndexBuild(db);
         createRecordSchema(db, &error);
     }
 

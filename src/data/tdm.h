@@ -74,6 +74,13 @@ public:
     using PasswordPrompt = std::function<std::optional<QString>(const QString& prompt)>;
     void setPasswordPrompt(PasswordPrompt prompt) { passwordPrompt_ = std::move(prompt); }
 
+    // Told what the open is doing before a step that takes a while on a large store: building
+    // the indexes that a store from an earlier version lacks (about a minute at a million
+    // records, once). Only from kLongIndexBuildFrom records on; a window shows the text.
+    using LongStepNotice = std::function<void(const QString& text)>;
+    void setLongStepNotice(LongStepNotice notice) { longStepNotice_ = std::move(notice); }
+    static constexpr qint64 kLongIndexBuildFrom = 20000;
+
     // True when the link to the server has gone (a restart, the network); the file never loses it.
     bool isLost() const;
     // Connects again with the same address and password; false when the server still cannot
@@ -92,6 +99,7 @@ private:
     bool openFile();
     bool openServer();
     bool prepareServerDatabase(QSqlDatabase& db);
+    void announceIndexBuild(QSqlDatabase& db) const;
     void startWatching();
     void pollFile();
 
@@ -104,6 +112,7 @@ private:
     bool readOnly_ = false;
     bool watching_ = false;
     PasswordPrompt passwordPrompt_;
+    LongStepNotice longStepNotice_;
     QTimer* watchTimer_ = nullptr;
     QTimer* settleTimer_ = nullptr;
     qint64 dataVersion_ = -1;

@@ -145,6 +145,44 @@ TEST_P(StoreTest, NewStoreHoldsBothTablesWithTheExactColumnNames) {
     }
 }
 
+// A store from an earlier version lacks indexes: opening it builds them, and first tells the
+// window so when the store is large enough for that to take a while.
+TEST_P(StoreTest, AnOlderStoreGetsItsIndexesAndALongBuildIsAnnounced) {
+    struct Case {
+        const char* name;
+        int records;
+        bool dropped;
+        bool announced;
+    };
+    const Case cases[] = {
+        {"large, lacking two", 20000, true, true},
+        {"large, lacking none", 20000, false, false},
+        {"one record short of large, lacking two", 19999, true, false},
+    };
+    const QString announcement =
+        QStringLiteral("%1 براي جستجوي سريع در 20000 ركورد يك بار آماده مي شود؛ لطفا چند لحظه صبر كنيد ...")
+            .arg(server() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات"));
+    const QString indexes =
+        server() ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = current_schema() "
+                                  "AND tablename = 'VaskorTemp' AND indexname LIKE 'ix_VaskorTemp_%'")
+                 : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name LIKE 'ix_VaskorTemp_%'");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(store->exec("DELETE FROM \"VaskorTemp\""));
+        addRows(c.records, 7);
+        if (c.dropped) {
+            ASSERT_TRUE(store->exec("DROP INDEX \"ix_VaskorTemp_5\""));
+            ASSERT_TRUE(store->exec("DROP INDEX \"ix_VaskorTemp_find_2\""));
+        }
+        QStringList told;
+        Connection link;
+        link.setLongStepNotice([&](const QString& text) { told << text; });
+        ASSERT_TRUE(link.open(store->address())) << link.technicalError().toStdString();
+        EXPECT_EQ(told, c.announced ? QStringList{announcement} : QStringList{});
+        EXPECT_EQ(store->scalar(indexes).toInt(), 11);
+    }
+}
+
 TEST(StoreNames, NamesWithOneBlankAreNotTheTwoBlankColumns) {
     EXPECT_EQ(RecordTable::columnIndex(QStringLiteral("نوع تلقيح 1")), -1);
     EXPECT_EQ(RecordTable::columnIndex(QStringLiteral("تاريخ تلقيح 1")), -1);

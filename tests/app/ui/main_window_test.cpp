@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTabBar>
@@ -219,6 +220,37 @@ TEST_F(MainWindowTest, AReadOnlyProgramFolderShowsItsRecordsAndWarnsOnce) {
     EXPECT_TRUE(lines[1].startsWith(QChar(0x2068)) && lines[1].endsWith(QChar(0x2069))) << lines[1].toStdString();
     EXPECT_EQ(listRows(), 2);
     QFile::setPermissions(programDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A large store from an earlier version lacks the find indexes: the start says it is making
+// them while it does, then shows the records with the window that said so gone.
+TEST_F(MainWindowTest, ALargeOlderStoreIsPreparedUnderAWindowThatSaysSo) {
+    const QString path = programDir.filePath("Data.db");
+    {
+        TDM earlier;
+        ASSERT_TRUE(earlier.Maincon.open(path));
+        QSqlQuery q(earlier.Maincon.database());
+        ASSERT_TRUE(q.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                           "INSERT INTO VaskorTemp (\"كد گله\") SELECT '7' FROM n"));
+        ASSERT_TRUE(q.exec("DROP INDEX ix_VaskorTemp_find_1"));
+    }
+    struct Shown : QObject {
+        QStringList texts;
+        bool eventFilter(QObject* object, QEvent* event) override {
+            if (auto* progress = qobject_cast<QProgressDialog*>(object); progress && event->type() == QEvent::Show)
+                texts << progress->labelText();
+            return false;
+        }
+    } shown;
+    qApp->installEventFilter(&shown);
+    create();
+    EXPECT_TRUE(form->FormShow());
+    qApp->removeEventFilter(&shown);
+    EXPECT_EQ(shown.texts, QStringList{QStringLiteral("فايل اطلاعات براي جستجوي سريع در 20000 ركورد يك بار آماده مي شود؛ "
+                                                      "لطفا چند لحظه صبر كنيد ...")});
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(qobject_cast<QProgressDialog*>(w) && w->isVisible());
+    EXPECT_TRUE(messages.boxes().isEmpty());
+    EXPECT_EQ(listRows(), 20000);
 }
 
 // A legacy file that cannot be brought over is explained once; the next start has its database.
