@@ -4,6 +4,7 @@
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
+#include "util/ui/dialog_helpers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,12 +39,8 @@ ExportResult exportShownRecords(QWidget* parent, TDM& dm, const QString& path) {
     std::unique_ptr<QProgressDialog> progress;
     const ExportResult result = exportRecords(shown, path, ExportColumns::Listed, [&](qint64 done, qint64 total) {
         if (!progress && total > kScreenful) {
-            progress = std::make_unique<QProgressDialog>(QStringLiteral("نوشتن ركوردها در فايل…"), QStringLiteral("انصراف"),
-                                                         0, 100, parent);
-            progress->setWindowTitle(QStringLiteral("خروجي اكسل"));
-            progress->setLayoutDirection(Qt::RightToLeft);
-            progress->setWindowModality(Qt::WindowModal);
-            progress->setMinimumDuration(0);
+            progress = progressWindow(QStringLiteral("خروجي اكسل"), QStringLiteral("نوشتن ركوردها در فايل…"),
+                                      QStringLiteral("انصراف"), 100, parent);
         }
         if (!progress) return true;
         progress->setValue(int(100 * done / std::max<qint64>(1, total)));

@@ -3,6 +3,7 @@
 #include "data/legacy_import.h"
 #include "data/tdm.h"
 #include "util/dialogs.h"
+#include "util/ui/dialog_helpers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,15 +32,11 @@ bool importLegacyDatabaseIfPresent(QWidget* parent, const QString& mdbPath, cons
     }
     QDir().mkpath(QFileInfo(dbPath).absolutePath());
 
-    QProgressDialog progress(QStringLiteral("انتقال اطلاعات از فايل قديمي ..."),
-                             QStringLiteral("انصراف"), 0, 100, parent);
-    progress.setWindowTitle(QStringLiteral("انتقال اطلاعات"));
-    progress.setLayoutDirection(Qt::RightToLeft);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setValue(0);
+    const auto progress = progressWindow(QStringLiteral("انتقال اطلاعات"), QStringLiteral("انتقال اطلاعات از فايل قديمي ..."),
+                                         QStringLiteral("انصراف"), 100, parent);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setValue(0);
 
     const QString connection = QStringLiteral("legacy-import-") + QUuid::createUuid().toString();
     legacy::ImportReport report;
@@ -54,17 +51,17 @@ bool importLegacyDatabaseIfPresent(QWidget* parent, const QString& mdbPath, cons
             // Repainting for every row would cost more than the import itself.
             report = legacy::importMdbFile(mdbPath, db, [&](qint64 done, qint64 total) {
                 if (done % 50 == 0 || done == total) {
-                    progress.setMaximum(int(std::min<qint64>(total, INT_MAX)));
-                    progress.setValue(int(std::min<qint64>(done, INT_MAX)));
+                    progress->setMaximum(int(std::min<qint64>(total, INT_MAX)));
+                    progress->setValue(int(std::min<qint64>(done, INT_MAX)));
                     QApplication::processEvents();
                 }
-                return !progress.wasCanceled();
+                return !progress->wasCanceled();
             });
         }
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
-    progress.close();
+    progress->close();
 
     if (!report.ok) {
         // The half-made database goes, so the next start begins afresh.

@@ -9,6 +9,7 @@
 #include "util/dialogs.h"
 #include "util/keyboard_layout.h"
 #include "util/ttools.h"
+#include "util/ui/dialog_helpers.h"
 #include "util/ui/line_cell_delegate.h"
 #include "util/ui/tclock.h"
 
@@ -492,12 +493,7 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
     // leaving a window that seems to hang.
     std::unique_ptr<QProgressDialog> busy;
     dm_.Maincon.setLongStepNotice([&](const QString& text) {
-        busy = std::make_unique<QProgressDialog>(text, QString(), 0, 0, this);
-        busy->setWindowTitle(QStringLiteral("آماده سازي جستجو"));
-        busy->setLayoutDirection(Qt::RightToLeft);
-        busy->setCancelButton(nullptr);
-        busy->setWindowModality(Qt::WindowModal);
-        busy->setMinimumDuration(0);
+        busy = progressWindow(QStringLiteral("آماده سازي جستجو"), text, QString(), 0, this);
         busy->show();
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });

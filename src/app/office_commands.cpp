@@ -7,6 +7,7 @@
 #include "dates/calendar.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
+#include "util/ui/dialog_helpers.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -57,17 +58,15 @@ void importRecords(TForm1& window, TDM& dm) {
                                           QStringLiteral("فايل CSV (*.csv);;همه فايلها (*)"), false});
     if (path.isEmpty()) return;
     // A large file shows how far it has come and may be stopped; nothing is added then.
-    QProgressDialog progress(QStringLiteral("ورود ركوردها ..."), QStringLiteral("انصراف"), 0, 1000, &window);
-    progress.setWindowTitle(QStringLiteral("ورود ركوردها"));
-    progress.setLayoutDirection(Qt::RightToLeft);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(1000);
+    const auto progress =
+        progressWindow(QStringLiteral("ورود ركوردها"), QStringLiteral("ورود ركوردها ..."), QStringLiteral("انصراف"), 1000, &window);
+    progress->setMinimumDuration(1000);
     const RecordImportReport report = importRecordsCsvFile(dm.Maincon, path, [&](qint64 done, qint64 total) {
-        progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
+        progress->setValue(total > 0 ? int(done * 1000 / total) : 0);
         QApplication::processEvents();
-        return !progress.wasCanceled();
+        return !progress->wasCanceled();
     });
-    progress.close();
+    progress->close();
     dm.TVascor.refresh();
     if (report.cancelled) return;
     if (report.ok) {

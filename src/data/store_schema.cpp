@@ -103,6 +103,8 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
     return true;
 }
 
+int recordIndexCount() { return int(kIndexedColumns.size() + find::kColumns.size()); }
+
 bool lacksRecordIndexes(QSqlDatabase& db) {
     QStringList names;
     for (int i = 0; i < int(kIndexedColumns.size()); ++i) names << QLatin1Char('\'') + indexName(i) + QLatin1Char('\'');

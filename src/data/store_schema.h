@@ -17,6 +17,9 @@ inline constexpr const char* kRecordsChangedChannel = "zartav_records";
 // empty server database both succeed. Used for a new store and by the legacy import.
 bool createRecordSchema(QSqlDatabase& db, QString* error = nullptr);
 
+// How many indexes createRecordSchema makes on the record table besides its key.
+int recordIndexCount();
+
 // True when the record table lacks one of the indexes createRecordSchema makes (a store from
 // an earlier version); false when it has them all or the store's catalogue cannot be read.
 bool lacksRecordIndexes(QSqlDatabase& db);

@@ -284,7 +284,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
         if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
         if (!createRecordSchema(db, &error)) return fail(error);
-    } else if (!hasCatalogue || !hasOrder || !hasTrigger || indexes < 11) {
+    } else if (!hasCatalogue || !hasOrder || !hasTrigger || indexes < recordIndexCount()) {
         // Whatever a role that may not change the tables cannot add, the desk goes without.
         if (writable) announceIndexBuild(db);
         createRecordSchema(db, &error);

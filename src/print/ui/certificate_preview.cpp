@@ -9,6 +9,7 @@
 #include "util/app_paths.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
+#include "util/ui/dialog_helpers.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -138,11 +139,7 @@ PageRun CertificatePreview::runWithProgress(int pages, std::unique_ptr<QProgress
     PageRun run;
     // A job of no more pages than the screen shows is over before a progress window could help.
     if (pages <= view_->pagesOnScreen()) return run;
-    dialog = std::make_unique<QProgressDialog>(label, QStringLiteral("انصراف"), 0, pages, this);
-    dialog->setWindowTitle(windowTitle());
-    dialog->setLayoutDirection(Qt::RightToLeft);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setMinimumDuration(0);
+    dialog = progressWindow(windowTitle(), label, QStringLiteral("انصراف"), pages, this);
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
     run.progress = [window = dialog.get(), label](int done, int total) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <memory>
+
 class QKeyEvent;
+class QProgressDialog;
+class QString;
 class QWidget;
 
 namespace zartav {
@@ -11,5 +15,10 @@ void centreOnScreen(QWidget* window);
 // For windows whose buttons must be clicked: takes Enter and Escape away from the dialog's
 // default handling. Answers true when the key was swallowed.
 bool swallowEnterAndEscape(QKeyEvent* event);
+
+// A progress window over `parent` that reads right to left, shows at once and holds the
+// window beneath it: no cancel button when `cancel` is empty, a busy bar when `maximum` is 0.
+std::unique_ptr<QProgressDialog> progressWindow(const QString& title, const QString& label, const QString& cancel,
+                                                int maximum, QWidget* parent);
 
 }  // namespace zartav
