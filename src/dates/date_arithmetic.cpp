@@ -39,12 +39,12 @@ std::optional<calendar::SolarDate> readDate(const QString& text, int todayYear,
 std::optional<qint64> readDayNumber(const QString& text, int todayYear, QStringList* messages) {
     const auto date = readDate(text, todayYear, messages);
     if (!date) return std::nullopt;
-    const bool esfand30 = date->month == 12 && date->day == 30;
-    if (!esfand30 && date->day > calendar::monthLength(date->year, date->month)) {
-        note(messages, dateMessage(cleanTypedText(text), kDayReason));
+    // Esfand 30 of a common year would run on into 1 Farvardin: a day that never occurs.
+    if (const QString past = dayPastMonthMessage(cleanTypedText(text), date->year, date->month, date->day);
+        !past.isEmpty()) {
+        note(messages, past);
         return std::nullopt;
     }
-    // Esfand 30 of a common year runs on into 1 Farvardin: day numbers are linear in the day.
     return calendar::toDayNumber(*date);
 }
 

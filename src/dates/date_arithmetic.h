@@ -17,8 +17,8 @@ namespace zartav::dates {
 std::optional<calendar::SolarDate> readDate(const QString& text, int todayYear,
                                             QStringList* messages);
 
-// The day a typed date names: as readDate, and the day must exist in its month, except Esfand 30
-// of a common year, which names the next 1 Farvardin.
+// The day a typed date names: as readDate, and the day must exist in its month (Esfand 30 of a
+// common year does not).
 std::optional<qint64> readDayNumber(const QString& text, int todayYear, QStringList* messages);
 
 // Solar Hijri date text to Gregorian DD/MM/YYYY (empty when rejected).

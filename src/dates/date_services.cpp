@@ -70,13 +70,13 @@ QString DateServices::ToEnglishDateForSQLServer(const QString& solar) {
 }
 
 bool DateServices::IsValidDate(const QString& text) {
-    const dates::DateCheck check = dates::checkDate(text);
+    const dates::DateCheck check = dates::checkExistingDate(text, shortYearBase());
     if (!check.ok) showMessage(check.message);
     return check.ok;
 }
 
 QString DateServices::CompleateDate(const QString& text) {
-    const dates::DateCheck check = dates::checkDate(text);
+    const dates::DateCheck check = dates::checkExistingDate(text, shortYearBase());
     if (!check.ok) {
         showMessage(check.message);
         return text;
@@ -110,7 +110,7 @@ QString DateServices::NowTime() {
 bool DateServices::CheckTheDate(QObject* box) {
     if (!box) return false;
     const char* property = textPropertyOf(box);
-    const dates::DateCheck check = dates::checkDate(box->property(property).toString());
+    const dates::DateCheck check = dates::checkExistingDate(box->property(property).toString(), shortYearBase());
     if (!check.ok) {
         showMessage(check.message);
         focus(box);

@@ -35,6 +35,8 @@ public:
     QString ToEnglishDateForSQLServer(const QString& solar);
 
     // --- typed text
+    // A day past its month's length (31 in months 7 to 12, 30 in Esfand of a common year) is
+    // refused like any other wrong day, with a reason of its own.
     bool IsValidDate(const QString& text);
     // YYYY/MM/DD, or the text unchanged (after the message) when it is rejected.
     QString CompleateDate(const QString& text);

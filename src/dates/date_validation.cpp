@@ -1,5 +1,6 @@
 #include "dates/date_validation.h"
 
+#include "dates/calendar.h"
 #include "dates/date_text.h"
 #include "util/digits.h"
 
@@ -84,6 +85,23 @@ DateCheck checkDate(const QString& text) {
     }
     check.year = year.toString();
     check.ok = true;
+    return check;
+}
+
+QString dayPastMonthMessage(const QString& text, int year, int month, int day) {
+    const int length = calendar::monthLength(year, month);
+    return day > length ? dateMessage(text, QStringLiteral("اين ماه بيش از %1 روز ندارد").arg(length)) : QString();
+}
+
+DateCheck checkExistingDate(const QString& text, int todayYear) {
+    DateCheck check = checkDate(text);
+    if (!check.ok) return check;
+    bool readable = false;
+    const int year = completeYearText(check.year, todayYear).toInt(&readable);
+    // A year no calendar reaches (ten digits and more) has nothing to be held against.
+    if (!readable) return check;
+    check.message = dayPastMonthMessage(check.text, year, check.month, check.day);
+    check.ok = check.message.isEmpty();
     return check;
 }
 

@@ -42,6 +42,16 @@ struct DateCheck {
 // held against the month's length). A year may have any number of digits.
 DateCheck checkDate(const QString& text);
 
+// The message for a day past the length of its month (31 in months 7 to 12, 30 in Esfand of a
+// common year) in `year`, whose reason is "اين ماه بيش از 30 روز ندارد" (with the month's
+// length); empty when the day is within it.
+QString dayPastMonthMessage(const QString& text, int year, int month, int day);
+
+// checkDate, and then the day held against its month in the year as completed around
+// `todayYear`: a date that never occurs is refused with that message. How typed and
+// imported dates are checked; what is stored is read as it is.
+DateCheck checkExistingDate(const QString& text, int todayYear);
+
 // YYYY/MM/DD of an accepted date: short years completed around `todayYear`, month and day as two
 // digits of their values. Empty for a rejected check.
 QString completeDate(const DateCheck& check, int todayYear);

@@ -1,3 +1,5 @@
+#include "date_edges.h"
+
 #include <QDate>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -42,16 +44,30 @@ TEST(CliDates, ToFarsiReadsStandardInput) {
 }
 
 TEST(CliDates, ToGregorianReportsRejectedTextOnStandardError) {
-    const CliRun r = runCli({"to-gregorian", "1405/09/17", "1385/07/31", "1385/12/30"});
+    const CliRun r = runCli({"to-gregorian", "1405/09/17", "1385/01/32"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "08/12/2026\n\n21/03/2007\n");
-    EXPECT_TRUE(r.err.contains(QStringLiteral(" تاريخ  1385/07/31  صحيح نمي باشد\nروز صحيح نيست\n")))
+    EXPECT_EQ(r.out, "08/12/2026\n\n");
+    EXPECT_TRUE(r.err.contains(QStringLiteral(" تاريخ  1385/01/32  صحيح نمي باشد\nروز صحيح نيست\n")))
         << r.err.toStdString();
 
     const CliRun in = runCli({"to-gregorian"}, "1385/13/01\n1403/12/30\n");
     EXPECT_EQ(in.exitCode, 1);
     EXPECT_EQ(in.out, "\n20/03/2025\n");
     EXPECT_TRUE(in.err.contains(QStringLiteral("ماه صحيح نيست")));
+}
+
+TEST(CliDates, ToGregorianTakesTheLastDaysOfMonthsAndRefusesDaysThatNeverOccur) {
+    QStringList args{"to-gregorian"};
+    QString out, err;
+    for (const zartav::test::DateEdge& edge : zartav::test::kDateEdges) {
+        args << QString::fromLatin1(edge.date);
+        out += QString::fromLatin1(edge.gregorian) + QLatin1Char('\n');
+        if (!zartav::test::exists(edge)) err += zartav::test::refusalOf(edge).replace(u'\r', u'\n') + QLatin1Char('\n');
+    }
+    const CliRun r = runCli(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, out);
+    EXPECT_TRUE(r.err.contains(err)) << r.err.toStdString();  // every refusal, in order
 }
 
 TEST(CliDates, RoundTripThroughBothCommands) {

@@ -46,8 +46,6 @@ TEST_F(DatesTest, ToEnglishDateIsTheWayBack) {
         {u"1385/01/01", u"21/03/2006", u"2006/03/21"}, {u"85/1/1", u"21/03/2006", u"2006/03/21"},
         {u"1384/11/12", u"01/02/2006", u"2006/02/01"}, {u"1384/12/29", u"20/03/2006", u"2006/03/20"},
         {u"1383/12/30", u"20/03/2005", u"2005/03/20"},
-        // Esfand 30 of a common year is the next 1 Farvardin.
-        {u"1385/12/30", u"21/03/2007", u"2007/03/21"}, {u"1404/12/30", u"21/03/2026", u"2026/03/21"},
         {u"1403/12/30", u"20/03/2025", u"2025/03/20"}, {u"1405/09/17", u"08/12/2026", u"2026/12/08"},
         {u"5/9/17", u"08/12/2026", u"2026/12/08"}, {u"۱۴۰۵/۰۹/۱۷", u"08/12/2026", u"2026/12/08"},
         {u"1300/01/01", u"21/03/1921", u"1921/03/21"}, {u"0622/01/01", u"21/03/1243", u"1243/03/21"},
@@ -66,8 +64,11 @@ TEST_F(DatesTest, ToEnglishDateOfADateThatNeverOccursShowsOneMessageAndGivesNoth
         const char16_t* solar;
         QString message;
     } cases[] = {
-        {u"1385/07/31", QStringLiteral(" تاريخ  1385/07/31") + notCorrect + QStringLiteral("روز صحيح نيست")},
-        {u"1403/12/31", QStringLiteral(" تاريخ  1403/12/31") + notCorrect + QStringLiteral("روز صحيح نيست")},
+        {u"1385/07/31", QStringLiteral(" تاريخ  1385/07/31") + notCorrect + QStringLiteral("اين ماه بيش از 30 روز ندارد")},
+        {u"1403/12/31", QStringLiteral(" تاريخ  1403/12/31") + notCorrect + QStringLiteral("اين ماه بيش از 30 روز ندارد")},
+        // Esfand 30 of a common year is not the next 1 Farvardin: it never occurs.
+        {u"1385/12/30", QStringLiteral(" تاريخ  1385/12/30") + notCorrect + QStringLiteral("اين ماه بيش از 29 روز ندارد")},
+        {u"1404/12/30", QStringLiteral(" تاريخ  1404/12/30") + notCorrect + QStringLiteral("اين ماه بيش از 29 روز ندارد")},
         {u"1385/13/01", QStringLiteral(" تاريخ  1385/13/01") + notCorrect + QStringLiteral("ماه صحيح نيست")},
         {u"12345/01/01", QStringLiteral("اشكال در ورود تاريخ")},
         {u"9999/01/01", QStringLiteral("اشكال در ورود تاريخ")},  // Gregorian year 10620
@@ -101,7 +102,7 @@ QString searchedGregorian(zartav::DateServices& dates, const QString& solar) {
 TEST_F(DatesTest, ToEnglishDateAgreesWithTheDayByDaySearch) {
     for (int year = 1398; year <= 1406; ++year) {
         for (int month = 1; month <= 12; ++month) {
-            const int days = month <= 6 ? 31 : 30;  // Esfand 30 of common years included
+            const int days = zartav::calendar::monthLength(year, month);
             for (int day = 1; day <= days; ++day) {
                 const QString solar = zartav::dates::formatSolar({year, month, day});
                 ASSERT_EQ(dates.ToEnglishDate(solar), searchedGregorian(dates, solar)) << solar.toStdString();

@@ -1,4 +1,5 @@
 #include "date_fixture.h"
+#include "date_edges.h"
 #include "dates/date_validation.h"
 
 #include <QObject>
@@ -25,8 +26,8 @@ const QString kHour = QStringLiteral("ساعت صحيح نيست");
 const QString kMinute = QStringLiteral("دقيقه صحيح نيست");
 
 TEST_F(DatesTest, IsValidDateAcceptsTypedForms) {
-    for (const char16_t* text : {u"1385/01/01", u"85/1/1", u"1385/07/31", u"1385/12/30", u"0/1/1",
-                                 u"1385/001/01", u"  1385/01/01 \t", u"۱۳۸۵/۰۱/۰۱", u"12345/12/31"}) {
+    for (const char16_t* text : {u"1385/01/01", u"85/1/1", u"1385/06/31", u"1383/12/30", u"0/1/1",
+                                 u"1385/001/01", u"  1385/01/01 \t", u"۱۳۸۵/۰۱/۰۱", u"12345/12/29"}) {
         EXPECT_TRUE(dates.IsValidDate(QString::fromUtf16(text))) << QString::fromUtf16(text).toStdString();
     }
     EXPECT_TRUE(recorder.boxes().isEmpty());
@@ -63,13 +64,32 @@ TEST_F(DatesTest, IsValidDateShowsOneExactMessage) {
     }
 }
 
+TEST_F(DatesTest, ADayPastItsMonthsLengthIsRefusedWithItsOwnReason) {
+    for (const zartav::test::DateEdge& edge : zartav::test::kDateEdges) {
+        SCOPED_TRACE(edge.date);
+        recorder.clear();
+        const QString date = QString::fromLatin1(edge.date);
+        EXPECT_EQ(dates.IsValidDate(date), zartav::test::exists(edge));
+        EXPECT_EQ(dates.CompleateDate(date), date);
+        const QString refusal = zartav::test::refusalOf(edge);
+        // One message from each of the two, for a day that never occurs.
+        const QStringList shown = zartav::test::exists(edge) ? QStringList() : QStringList{refusal, refusal};
+        EXPECT_EQ(recorder.texts(), shown);
+    }
+    // A short year is held against the year it completes to (in 1405: 3 is 1403, a leap year).
+    recorder.clear();
+    EXPECT_TRUE(dates.IsValidDate(QStringLiteral("3/12/30")));
+    EXPECT_FALSE(dates.IsValidDate(QStringLiteral("۴/۱۲/۳۰")));
+    expectOneMessage(recorder, dateMsg("4/12/30", QStringLiteral("اين ماه بيش از 29 روز ندارد")));
+}
+
 TEST_F(DatesTest, CompleateDateFillsYearMonthAndDay) {
     struct Case {
         const char16_t* text;
         const char16_t* expected;
     } cases[] = {
         {u"85/1/1", u"1385/01/01"},    {u"1385/1/5", u"1385/01/05"},  {u"400/1/1", u"1400/01/01"},
-        {u"1385/01/01", u"1385/01/01"}, {u"5/12/30", u"1405/12/30"},  {u"24/1/1", u"1424/01/01"},
+        {u"1385/01/01", u"1385/01/01"}, {u"3/12/30", u"1403/12/30"},  {u"24/1/1", u"1424/01/01"},
         {u"25/1/1", u"1325/01/01"},    {u"0/1/1", u"1400/01/01"},    {u"05/1/1", u"1405/01/01"},
         // Always the full form: extra zeros and blanks around the day do not survive.
         {u"1385/001/01", u"1385/01/01"}, {u"85/1/1 ", u"1385/01/01"}, {u" 85/1/001", u"1385/01/01"},

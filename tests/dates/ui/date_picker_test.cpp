@@ -100,15 +100,21 @@ TEST_F(DatePickerTest, InvalidTextShowsTheMessageOpensOnThePreviousDateAndCancel
     pick(first, [&] { clickOk(); });
     ASSERT_EQ(first.text(), QStringLiteral("1385/02/10"));
 
-    MessageRecorder recorder;
-    QLineEdit box(QStringLiteral("1385/13/01"));
-    pick(box, [&] {
-        EXPECT_EQ(picker_.FarsiCalendar1->SelectedDate(), QStringLiteral("1385/02/10"));
-        clickCancel();
-    });
-    EXPECT_EQ(box.text(), QStringLiteral("1385/13/01"));
-    EXPECT_EQ(recorder.texts(),
-              QStringList{dates::dateMessage(QStringLiteral("1385/13/01"), dates::kMonthReason)});
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("1385/13/01"), dates::dateMessage(QStringLiteral("1385/13/01"), dates::kMonthReason)},
+        // A day the month does not have: 1404 is a common year.
+        {QStringLiteral("1404/12/30"), QStringLiteral(" تاريخ  1404/12/30  صحيح نمي باشد\rاين ماه بيش از 29 روز ندارد")},
+    };
+    for (const auto& [text, message] : cases) {
+        MessageRecorder recorder;
+        QLineEdit box(text);
+        pick(box, [&] {
+            EXPECT_EQ(picker_.FarsiCalendar1->SelectedDate(), QStringLiteral("1385/02/10"));
+            clickCancel();
+        });
+        EXPECT_EQ(box.text(), text);
+        EXPECT_EQ(recorder.texts(), QStringList{message});
+    }
 }
 
 TEST_F(DatePickerTest, CancelAndEscapeNeverTouchTheBox) {
