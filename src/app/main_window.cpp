@@ -2,6 +2,7 @@
 
 #include "app/legacy_import_dialog.h"
 #include "app/splash_form.h"
+#include "data/record_find.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
@@ -389,7 +390,7 @@ QList<qint64> TForm1::chosenRecordIds() const {
 std::optional<QString> TForm1::chosenHerd() const {
     const int tab = TabControl1->currentIndex();
     if (tab <= 0) return std::nullopt;
-    return TabControl1->tabText(tab);
+    return herdOfTab(tab);  // the caption doubles a "&"
 }
 
 void TForm1::selectRowInList(int row) {
@@ -541,12 +542,14 @@ void TForm1::FillTabIt() {
         while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
         return;
     }
-    QStringList herds;
+    QStringList stored;
     QString why;
-    if (!dm_.FillStoredValues(kHerdColumn, herds, &why)) {
+    if (!dm_.FillStoredValues(kHerdColumn, stored, &why)) {
         showError(withEngineWords(QStringLiteral("فهرست گله ها خوانده نشد."), why));
         return;
     }
+    // One tab a herd, whatever digits its code was typed in; the herd filter folds alike.
+    const QStringList herds = find::foldedValues(stored);
     // Rebuilding changes no filter; the tab of the herd in force stays chosen when it is still
     // there, so the strip agrees with the list.
     const bool herdChosen = TabControl1->currentIndex() > 0;
@@ -557,7 +560,7 @@ void TForm1::FillTabIt() {
         while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
         TabControl1->addTab(kAllTab);
         for (const QString& herd : std::as_const(herds)) {
-            // The caption shows the code as stored: a "&" is not a shortcut mark.
+            // The caption shows the code as the filter compares it: a "&" is not a shortcut mark.
             const int index = TabControl1->addTab(QString(herd).replace(QLatin1Char('&'), QStringLiteral("&&")));
             TabControl1->setTabData(index, herd);
             if (herdChosen && herd == chosen) {

@@ -2,6 +2,8 @@
 
 #include "util/digits.h"
 
+#include <algorithm>
+
 namespace zartav::find {
 namespace {
 
@@ -77,6 +79,15 @@ QString fold(const QString& text) {
     QString folded = normalizeDigits(text);
     folded.replace(QChar(kPersianYeh), QChar(kArabicYeh));
     folded.replace(QChar(kPersianKaf), QChar(kArabicKaf));
+    return folded;
+}
+
+QStringList foldedValues(const QStringList& values) {
+    QStringList folded;
+    folded.reserve(values.size());
+    for (const QString& v : values) folded << fold(v);
+    std::sort(folded.begin(), folded.end());
+    folded.erase(std::unique(folded.begin(), folded.end()), folded.end());
     return folded;
 }
 

@@ -24,6 +24,10 @@ inline constexpr std::array<const char*, 5> kColumns = {"شماره ثبت", "ب
 // `text` as it is compared: digits as 0-9, ی as ي and ک as ك.
 QString fold(const QString& text);
 
+// The stored values of a column folded, each once, sorted: the herd tabs and the entry form's
+// list of herd codes show "۱۲۰۷" and "1207" as the one herd they are.
+QStringList foldedValues(const QStringList& values);
+
 // The folded value of a searched column in SQL, exactly as its index is made.
 QString foldedColumn(const SqlDialect& d, const char* column);
 

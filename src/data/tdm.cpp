@@ -464,7 +464,13 @@ bool RecordTable::close() {
 
 QString RecordTable::whereClause(const Filter& filter, const QString& extra) const {
     QStringList conditions;
-    if (filter.on && filter.column >= 0) conditions << qualified(filter.column) + QStringLiteral(" = :filter");
+    if (filter.on && filter.column >= 0) {
+        // A herd code is compared folded (setFilter), through the folded herd index.
+        const QString compared = filter.column == schema::kHerdColumnIndex
+                                     ? find::foldedColumn(connection_.dialect(), kRecordColumns[filter.column])
+                                     : qualified(filter.column);
+        conditions << compared + QStringLiteral(" = :filter");
+    }
     if (!filter.folded.isEmpty()) conditions << find::condition(connection_.dialect(), filter.plan);
     if (!extra.isEmpty()) conditions << extra;
     if (conditions.isEmpty()) return {};
@@ -1121,8 +1127,11 @@ bool RecordTable::setFilter(const QString& column, const QVariant& value) {
     if (index < 0 || isPhotoColumn(index)) return failWith(QStringLiteral("unknown column %1").arg(column));
     Filter filter = filter_;
     filter.column = index;
-    // Compared as stored: the text columns hold text, so a number matches its digits.
-    filter.value = index == schema::kIdColumnIndex ? QVariant(value.toLongLong()) : QVariant(value.toString());
+    // Compared as stored: the text columns hold text, so a number matches its digits. A herd
+    // code is compared folded, as the herd tabs show it: one herd whatever digits it was typed in.
+    filter.value = index == schema::kIdColumnIndex     ? QVariant(value.toLongLong())
+                   : index == schema::kHerdColumnIndex ? QVariant(find::fold(value.toString()))
+                                                       : QVariant(value.toString());
     if (!filter.on || !open_) {
         filter_ = filter;
         return true;

@@ -149,6 +149,8 @@ public:
     explicit RecordTable(Connection& connection, QObject* parent = nullptr);
     ~RecordTable() override;
 
+    Connection& connection() const { return connection_; }
+
     // Open and close are refused while a record is being inserted or edited.
     bool open();
     bool close();
@@ -200,8 +202,9 @@ public:
     // Deletes the current record; the next one (or the previous, at the end) becomes current.
     bool remove();
 
-    // Narrows the rows to those whose column equals `value` (bound, compared as stored text: a
-    // herd code matches exactly, blanks included). Takes effect while filtered. Each is refused
+    // Narrows the rows to those whose column equals `value` (bound, compared as stored text; a
+    // herd code with its digits folded as find folds them, blanks kept, so "۱۲۰۷" finds the
+    // records stored as "1207" too). Takes effect while filtered. Each is refused
     // while a record is being inserted or edited, and when the rows cannot be read under the
     // new filter (the rows shown stay).
     bool setFilter(const QString& column, const QVariant& value);

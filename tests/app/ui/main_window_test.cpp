@@ -285,6 +285,7 @@ TEST_F(MainWindowTest, HerdTabsSkipBlankCodesAndKeepBlanksInCaptions) {
     EXPECT_EQ(herds, expected);
     form->TabControl1->setCurrentIndex(shownTabs().indexOf("A&B"));
     EXPECT_EQ(listRows(), 1);
+    EXPECT_EQ(form->chosenHerd(), QStringLiteral("A&B"));  // what batch printing narrows to
 }
 
 TEST_F(MainWindowTest, ChoosingATabFiltersAndAllShowsEverything) {
@@ -309,6 +310,19 @@ TEST_F(MainWindowTest, ChoosingATabFiltersAndAllShowsEverything) {
     form->FillTabIt();
     EXPECT_EQ(listRows(), 2);
     EXPECT_EQ(form->TabControl1->tabText(form->TabControl1->currentIndex()), "12");
+}
+
+TEST_F(MainWindowTest, AHerdStoredInPersianAndLatinDigitsIsOneTab) {
+    create();
+    ASSERT_TRUE(form->FormShow());
+    // As earlier versions stored whatever the keyboard typed.
+    for (const QString& herd : QStringList{"1207", "۱۲۰۷", "١٢٠٧", "12۰7", "13", "گله ی", "گله ي"}) addRecord(herd);
+    form->FillTabIt();
+    EXPECT_EQ(tabs(), QStringList({"همه", "1207", "13", "گله ي"}));
+    for (const auto& [tab, rows] : {std::pair{"1207", 4}, std::pair{"13", 1}, std::pair{"گله ي", 2}}) {
+        clickTab(QString::fromUtf8(tab));
+        EXPECT_EQ(listRows(), rows) << tab;
+    }
 }
 
 TEST_F(MainWindowTest, FindBoxNarrowsTheTabAsOneTypesAndEscapeClearsIt) {

@@ -1,0 +1,32 @@
+#include "data/record_text.h"
+
+#include "data/record_schema.h"
+#include "util/digits.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace zartav::record_text {
+namespace {
+
+constexpr std::array<const char*, 19> kNumberColumns = {
+    "شماره ثبت",        "كد استان",         "كد گله",           "بدن",
+    "گوش ف",            "گوش پ",            "شماره گل",         "ثبت داخلي",
+    "ثبت خارجي",        "بدن مادر تني",     "گوش ف مادر تني",   "گوش پ مادر تني",
+    "ثبت مادر تني",     "شماره گل مادر تني", "بدن مادر ناتني",   "گوش ف مادر ناتني",
+    "گوش پ مادر ناتني", "ثبت مادر ناتني",   "شماره گل مادر ناتني",
+};
+
+}  // namespace
+
+bool isNumberColumn(int column) {
+    if (column < 0 || column >= int(schema::kRecordColumns.size())) return false;
+    const char* name = schema::kRecordColumns[column];
+    return std::any_of(kNumberColumns.begin(), kNumberColumns.end(),
+                       [name](const char* number) { return std::string_view(number) == name; });
+}
+
+QString stored(int column, const QString& value) { return isNumberColumn(column) ? normalizeDigits(value) : value; }
+
+}  // namespace zartav::record_text
