@@ -4,6 +4,7 @@
 #include "data/legacy_names.h"
 #include "data/legacy_photo.h"
 #include "data/record_schema.h"
+#include "data/record_text.h"
 #include "data/store_schema.h"
 #include "util/bidi_text.h"
 
@@ -64,6 +65,11 @@ ColumnMap mapColumns(const QString& table, const QStringList& source, const QStr
         if (!taken.contains(i)) skipped->append({Skip::Kind::MissingColumn, table, ours.at(i)});
     }
     return map;
+}
+
+// Why the import stops at a value holding a direction control: which row and column, in Farsi.
+QString directionControlRefusal(const QString& row, const QString& column) {
+    return QStringLiteral("%1، ستون «%2»: %3").arg(row, column, directionControlReason());
 }
 
 bool isEmptyValue(const QVariant& v) {
@@ -140,8 +146,10 @@ public:
                 } else if (v.typeId() == QMetaType::QByteArray) {
                     report->skipped.append({Skip::Kind::NotText, table, ours.at(i), knownId});
                     v = QVariant(QMetaType::fromType<QString>());
+                } else if (holdsDirectionControl(v.toString())) {
+                    return fail(report, directionControlRefusal(QStringLiteral("ركورد %1 فايل").arg(number), ours.at(i)));
                 } else {
-                    v = v.toString();
+                    v = record_text::stored(i, v.toString());
                 }
             }
 
@@ -190,6 +198,8 @@ public:
                 if (it == map.byFoldedName.cend() || isEmptyValue(field.value)) continue;
                 if (field.value.typeId() == QMetaType::QByteArray)
                     report->skipped.append({Skip::Kind::NotText, table, ours.at(*it)});
+                else if (holdsDirectionControl(field.value.toString()))
+                    return fail(report, directionControlRefusal(QStringLiteral("رديف %1 كاتالوگ فايل").arg(number), ours.at(*it)));
                 else
                     values[*it] = field.value.toString();
             }

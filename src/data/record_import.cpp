@@ -1,6 +1,7 @@
 #include "data/record_import.h"
 
 #include "data/record_schema.h"
+#include "data/record_text.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "dates/date_validation.h"
@@ -170,9 +171,14 @@ std::optional<QVariantList> readRow(const csv::Row& row, const QList<FileColumn>
     for (qsizetype i = 0; i < columns.size(); ++i) {
         const FileColumn& column = columns.at(i);
         if (column.record < 0) continue;
-        QString value = row.fields.at(i);
+        // The list's own export guards cells a spreadsheet would run; what it wrote comes back.
+        QString value = record_text::stored(column.record, csv::unguardedCell(row.fields.at(i)));
+        if (holdsDirectionControl(value)) {
+            *refusal = refused(row.line, column.name, directionControlReason());
+            return std::nullopt;
+        }
         if (isDateColumn(column.record) && !dates::cleanTypedText(value).isEmpty()) {
-            const dates::DateCheck check = dates::checkDate(value);
+            const dates::DateCheck check = dates::checkExistingDate(value, todayYear);
             if (!check.ok) {
                 *refusal = refused(row.line, column.name,
                                    QString(check.message).replace(QChar(u'\r'), QStringLiteral("؛ ")).simplified());

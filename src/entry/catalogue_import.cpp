@@ -2,6 +2,7 @@
 
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
+#include "util/bidi_text.h"
 #include "util/csv_reader.h"
 
 #include <QSqlError>
@@ -99,6 +100,10 @@ ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv) {
                 return failure(record.line, QStringLiteral("the %1 value is longer than %2 characters")
                                                 .arg(QLatin1String(schema::kCatalogueColumns[column]))
                                                 .arg(schema::kTextColumnSize));
+            // A catalogue value goes onto certificates with the bull picked.
+            if (holdsDirectionControl(value))
+                return failure(record.line, QStringLiteral("ستون «%1»: %2")
+                                                .arg(QLatin1String(schema::kCatalogueColumns[column]), directionControlReason()));
             if (!value.isEmpty()) values[column] = value;
         }
         rows << values;

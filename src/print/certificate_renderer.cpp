@@ -1,6 +1,7 @@
 #include "print/certificate_renderer.h"
 
 #include "entry/photo_convert.h"
+#include "util/bidi_text.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -183,8 +184,20 @@ QFont certificateFont(const TextStyle& style, double pointSize) {
     return font;
 }
 
+namespace {
+
+// A stored value as it is printed: an explicit direction control in it (which no way in lets
+// through any more, but an older store may hold) would show its characters in another order
+// than they were typed, 32100089 as 98000123; it prints in its typed order instead.
+QString printedValue(const CertificateRecord& record, const QString& column) {
+    return withoutDirectionControls(record.value(column));
+}
+
+}  // namespace
+
 QString expandReferences(const QString& text, const CertificateRecord& record) {
-    return replaceColumnReferences(text, [&](const QString& column) { return record.value(column); });
+    // Each value in a fixed text is laid out apart from the words around it.
+    return replaceColumnReferences(text, [&](const QString& column) { return isolated(printedValue(record, column)); });
 }
 
 QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateRecord& record) {
@@ -195,7 +208,8 @@ QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateR
         PlacedText p;
         p.element = i;
         p.rect = e.rect;
-        p.text = e.kind == ElementKind::Field ? record.value(e.column) : expandReferences(e.text, record);
+        // A field's value is a paragraph of its own (one drawText), so nothing in it reaches its neighbours.
+        p.text = e.kind == ElementKind::Field ? printedValue(record, e.column) : expandReferences(e.text, record);
         p.pointSize = e.style.pointSize;
         p.direction = layoutDirection(e.style.direction, p.text);
         p.align = e.style.hAlign;

@@ -226,4 +226,26 @@ QString DeviceText::next() {
     }
 }
 
+namespace {
+
+// Where the apostrophes in front of a value end, when what follows would run as a formula;
+// -1 otherwise.
+qsizetype formulaAfterApostrophes(const QString& value) {
+    qsizetype at = 0;
+    while (at < value.size() && value.at(at) == u'\'') ++at;
+    if (at == value.size()) return -1;
+    const QChar c = value.at(at);
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r' ? at : -1;
+}
+
+}  // namespace
+
+QString guardedCell(const QString& value) {
+    return formulaAfterApostrophes(value) >= 0 ? QLatin1Char('\'') + value : value;
+}
+
+QString unguardedCell(const QString& cell) {
+    return formulaAfterApostrophes(cell) > 0 ? cell.sliced(1) : cell;
+}
+
 }  // namespace zartav::csv

@@ -95,4 +95,12 @@ private:
     bool first_ = true;
 };
 
+// A cell beginning with "=", "+", "-", "@", a tab or a carriage return is run as a formula by a
+// spreadsheet that opens the file (=HYPERLINK(...), +cmd|...). Such a cell is written behind
+// an apostrophe, the spreadsheets' own mark for "this is text"; an apostrophe already in front
+// of one gets another, so reading takes exactly one off and gives the value back as it was.
+QString guardedCell(const QString& value);
+// The value of a cell guardedCell() wrote; any other cell as it is.
+QString unguardedCell(const QString& cell);
+
 }  // namespace zartav::csv

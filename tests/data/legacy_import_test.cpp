@@ -133,7 +133,7 @@ TEST_F(LegacyImport, MapsFarsiNamesExactlyAndLatinLettersWithoutCase) {
     EXPECT_EQ(r.records, 1);
     EXPECT_EQ(r.catalogueRows, 1);
     EXPECT_EQ(ids(), QList<qint64>{7});
-    EXPECT_EQ(value(7, col("شماره ثبت")).toString(), col("۱۲۳-الف"));
+    EXPECT_EQ(value(7, col("شماره ثبت")).toString(), col("123-الف"));  // a number's digits as 0-9
     EXPECT_EQ(value(7, twoBlanks).toString(), col("مصنوعي"));
     EXPECT_EQ(value(7, col("HFگوساله")).toString(), QStringLiteral("75"));
     EXPECT_TRUE(value(7, col("تاريخ  تلقيح 1")).isNull());
@@ -150,6 +150,32 @@ TEST_F(LegacyImport, MapsFarsiNamesExactlyAndLatinLettersWithoutCase) {
     EXPECT_EQ(q.value(1).toString(), QStringLiteral("HOCAN 7"));
     EXPECT_EQ(q.value(2).toString(), QStringLiteral("12"));
     EXPECT_TRUE(q.value(3).isNull());
+}
+
+TEST_F(LegacyImport, CodesTakeLatinDigitsAndADirectionControlRefusesTheFile) {
+    const QStringList columns{QStringLiteral("ID"), col("كد گله"), col("گوش ف مادر ناتني"), col("دوره زايش")};
+    MemoryRowSource records(columns, {{{QStringLiteral("ID"), QStringLiteral("1")},
+                                       {col("كد گله"), col("۱۲۰۷")},
+                                       {col("گوش ف مادر ناتني"), col("٩٩")},
+                                       {col("دوره زايش"), col("۲")}}});
+    ASSERT_TRUE(importRows(db_, &records, nullptr).ok);
+    EXPECT_EQ(value(1, col("كد گله")).toString(), QStringLiteral("1207"));
+    EXPECT_EQ(value(1, col("گوش ف مادر ناتني")).toString(), QStringLiteral("99"));
+    EXPECT_EQ(value(1, col("دوره زايش")).toString(), col("۲"));  // a count, not a code
+
+    const QString reason = col("نويسه نامرئي تغيير جهت متن دارد كه ترتيب نوشته را در چاپ بر هم مي زند؛ "
+                               "آن را پاك كنيد و دوباره بنويسيد");
+    const QStringList before = dump("VaskorTemp");
+    MemoryRowSource spoofed(columns, {{{QStringLiteral("ID"), QStringLiteral("5")}},
+                                      {{QStringLiteral("ID"), QStringLiteral("6")}, {col("كد گله"), col("12\u202E07")}}});
+    ImportReport r = importRows(db_, &spoofed, nullptr);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, col("ركورد 2 فايل، ستون «كد گله»: ") + reason);
+    MemoryRowSource catalogue({QStringLiteral("Name_Sp")}, {{{QStringLiteral("Name_Sp"), col("\u2067Goldwyn")}}});
+    r = importRows(db_, nullptr, &catalogue);
+    EXPECT_EQ(r.error, col("رديف 1 كاتالوگ فايل، ستون «Name_Sp»: ") + reason);
+    EXPECT_EQ(dump("VaskorTemp"), before);
+    EXPECT_TRUE(dump("DosSperm").isEmpty());
 }
 
 TEST_F(LegacyImport, TakesPhotosPlainOrWrappedAndSkipsWhatIsNoBitmap) {

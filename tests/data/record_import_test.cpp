@@ -1,5 +1,6 @@
 // Records from a spreadsheet's CSV file into either store: whole files or nothing.
 #include "cli_run.h"
+#include "date_edges.h"
 #include "data/record_import.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
@@ -123,6 +124,42 @@ TEST_P(RecordImportTest, ABadFileIsRefusedWithItsLineColumnAndReasonAndAddsNothi
         EXPECT_EQ(report.refusal(), QString::fromUtf8(c.refusal));
         EXPECT_EQ(count(), 2);
     }
+}
+
+TEST_P(RecordImportTest, DatesAreHeldAgainstTheLengthOfTheirMonth) {
+    qint64 added = 0;
+    for (const test::DateEdge& edge : test::kDateEdges) {
+        SCOPED_TRACE(edge.date);
+        const RecordImportReport report = load((kHeader + "\n1," + edge.date + ",a\n").toUtf8());
+        EXPECT_EQ(report.ok, test::exists(edge));
+        if (!test::exists(edge)) {
+            EXPECT_EQ(report.refusal(), QStringLiteral("سطر 2، ستون «تاريخ تولد»: تاريخ %1 صحيح نمي باشد؛ اين ماه بيش از %2 روز ندارد")
+                                            .arg(QString::fromLatin1(edge.date))
+                                            .arg(edge.daysInMonth));
+        }
+        EXPECT_EQ(count(), added += test::exists(edge) ? 1 : 0);
+    }
+}
+
+TEST_P(RecordImportTest, CodesTakeLatinDigitsFormulaGuardsComeOffAndDirectionControlsAreRefused) {
+    const QString header = QStringLiteral("شماره ثبت,كد گله,گوش پ مادر تني,وزن,نام گوساله,نام");
+    const RecordImportReport report = load((header + QStringLiteral("\n"
+                                                                    "۹۸۰۰۰۱۲۳,۱۲۰۷,٤٥٦,۳۵,'=1+2,مي\u200Cرود\n"
+                                                                    "'-5,1207,'abc,''@x,'+,'\n")).toUtf8());
+    ASSERT_TRUE(report.ok) << report.refusal().toStdString();
+    const QList<std::pair<QString, QStringList>> stored = {
+        {"شماره ثبت", {"98000123", "-5"}}, {"كد گله", {"1207", "1207"}},  {"گوش پ مادر تني", {"456", "'abc"}},
+        {"وزن", {"۳۵", "'@x"}},             {"نام گوساله", {"=1+2", "+"}}, {"نام", {"مي\u200Cرود", "'"}},
+    };
+    for (const auto& [name, values] : stored) EXPECT_EQ(column(name), values) << name.toStdString();
+
+    const QString reason = QStringLiteral("نويسه نامرئي تغيير جهت متن دارد كه ترتيب نوشته را در چاپ بر هم مي زند؛ "
+                                          "آن را پاك كنيد و دوباره بنويسيد");
+    for (const QString& control : {QStringLiteral("\u202E"), QStringLiteral("\u2067"), QStringLiteral("\u202A")}) {
+        const RecordImportReport refused = load((header + "\n1,2,3,4,5,6\n98" + control + "123,1,2,3,4,5\n").toUtf8());
+        EXPECT_EQ(refused.refusal(), QStringLiteral("سطر 3، ستون «شماره ثبت»: ") + reason);
+    }
+    EXPECT_EQ(count(), 2);
 }
 
 TEST_P(RecordImportTest, ACancelledImportAddsNothing) {

@@ -90,6 +90,7 @@ TEST_F(CatalogueDb, MalformedFilesChangeNothingAndNameTheLine) {
         {"no catalogue column", "Bull,Number\nA,1\n", 1},
         {"column named twice", "Name_Sp,name_sp\nA,B\n", 1},
         {"empty file", "", 0},
+        {"a direction control", "Name_Sp,RegNo_SPF\nA,1\nB,\xE2\x80\xAE" "2\n", 3},  // U+202E
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,6 +99,9 @@ TEST_F(CatalogueDb, MalformedFilesChangeNothingAndNameTheLine) {
         EXPECT_EQ(r.errorLine, c.line) << r.error.toStdString();
         EXPECT_EQ(rows({"Name_Sp"}).size(), 4);
     }
+    EXPECT_EQ(load("Name_Sp\n\xE2\x81\xA6" "A\n").error,  // U+2066
+              QStringLiteral("ستون «Name_Sp»: نويسه نامرئي تغيير جهت متن دارد كه ترتيب نوشته را در چاپ بر هم مي زند؛ "
+                             "آن را پاك كنيد و دوباره بنويسيد"));
 }
 
 // One rule for every letter: full Unicode case folding, and the digits the Persian keyboard

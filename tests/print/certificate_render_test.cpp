@@ -64,7 +64,7 @@ TEST(CertificateRenderer, SignatureLineDateIsTheRecordsPrintDate) {
     for (const PlacedText& t : placeTexts(builtinCertificateLayout(), record)) {
         if (!t.text.startsWith(QStringLiteral("امضاء دامدار"))) continue;
         found = true;
-        EXPECT_TRUE(t.text.contains(QStringLiteral("تاريخ صدور1388/07/09    ثبت مشخصات")));
+        EXPECT_TRUE(t.text.contains(QStringLiteral("تاريخ صدور\u20681388/07/09\u2069    ثبت مشخصات")));
         EXPECT_FALSE(t.text.contains(QLatin1Char('[')));
     }
     EXPECT_TRUE(found);
@@ -73,15 +73,35 @@ TEST(CertificateRenderer, SignatureLineDateIsTheRecordsPrintDate) {
 TEST(CertificateRenderer, ReferencesAreFilledFromTheRecord) {
     CertificateRecord r;
     r.values.insert(col("نام"), QStringLiteral("X"));
+    r.values.insert(col("بدن"), QStringLiteral("\u202E12\u2069"));
+    // Each value isolated from the words around it; what it held of direction controls dropped.
     const struct {
         QString in, out;
     } cases[] = {
-        {QStringLiteral("a[frxDBDataset1.\"نام\"]b"), QStringLiteral("aXb")},
-        {QStringLiteral("[frxDBDataset1.\"نام\"][frxDBDataset1.\"نام\"]"), QStringLiteral("XX")},
+        {QStringLiteral("a[frxDBDataset1.\"نام\"]b"), QStringLiteral("a\u2068X\u2069b")},
+        {QStringLiteral("[frxDBDataset1.\"نام\"][frxDBDataset1.\"نام\"]"), QStringLiteral("\u2068X\u2069\u2068X\u2069")},
         {QStringLiteral("[frxDBDataset1.\"وزن\"]"), QString()},  // empty column
         {QStringLiteral("[not a reference]"), QStringLiteral("[not a reference]")},
+        {QStringLiteral("بدن [frxDBDataset1.\"بدن\"] گاو"), QStringLiteral("بدن \u206812\u2069 گاو")},
     };
     for (const auto& c : cases) EXPECT_EQ(expandReferences(c.in, r), c.out) << c.in.toStdString();
+}
+
+// A stored right-to-left override would print 32100089 as 98000123: two registration numbers
+// alike on paper. The value prints in the order it was typed.
+TEST(CertificateRenderer, ADirectionControlInAValueCannotReorderItsPrint) {
+    const CertificateLayout layout = builtinCertificateLayout();
+    const Element& cell = elementOf(layout, ElementKind::Field, "شماره ثبت");
+    auto printed = [&](const QString& number) {
+        CertificateRecord record;
+        record.values.insert(col("شماره ثبت"), number);
+        const QRectF mm = cell.rect.translated(layout.page.marginLeft, layout.page.marginTop + layout.page.bandTop);
+        return paint(layout, record).copy(QRectF(mm.topLeft() * kPxPerMm, mm.size() * kPxPerMm).toRect());
+    };
+    const QImage spoofed = printed(QStringLiteral("\u202E32100089"));
+    EXPECT_NE(spoofed, printed(QStringLiteral("98000123")));
+    EXPECT_EQ(spoofed, printed(QStringLiteral("32100089")));
+    EXPECT_NE(printed(QStringLiteral("32100089")), printed(QStringLiteral("98000123")));  // the cell shows its digits
 }
 
 TEST(CertificateRenderer, LongValuesShrinkOrAreCutButStayInTheirCell) {

@@ -1,3 +1,4 @@
+#include "util/bidi_text.h"
 #include "util/cp1256.h"
 #include "util/text_services.h"
 
@@ -64,6 +65,20 @@ TEST(TextServices, To2DigitFloatRoundsTheExactValueHalfToEven) {
         {-0.125, -0.12}, {12.0, 12.0}, {0.0, 0.0}, {1e300, 1e300}, {123456.785, 123456.79}, {5e-324, 0.0},
     };
     for (const auto& c : cases) EXPECT_EQ(to2DigitFloat(c.x), c.expected) << c.x;
+}
+
+TEST(DirectionControls, OnlyTheEmbeddingsOverridesAndIsolatesAreControls) {
+    // Each range with its neighbours; the marks and joiners Persian text uses are not controls.
+    const std::pair<char16_t, bool> cases[] = {
+        {0x2029, false}, {0x202A, true},  {0x202C, true},  {0x202E, true},  {0x202F, false},
+        {0x2065, false}, {0x2066, true},  {0x2069, true},  {0x206A, false}, {0x200C, false},
+        {0x200D, false}, {0x200E, false}, {0x200F, false}, {0x061C, false},
+    };
+    for (const auto& [code, control] : cases) {
+        const QString text = QStringLiteral("ab") + QChar(code) + QStringLiteral("c");
+        EXPECT_EQ(holdsDirectionControl(text), control) << std::hex << int(code);
+        EXPECT_EQ(withoutDirectionControls(text), control ? QStringLiteral("abc") : text) << std::hex << int(code);
+    }
 }
 
 TEST(Cp1256, FoldsPersianLettersInsteadOfQuestionMarks) {

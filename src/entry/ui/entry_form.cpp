@@ -1,10 +1,13 @@
 #include "entry/ui/entry_form.h"
 
+#include "data/record_find.h"
+#include "data/record_text.h"
 #include "data/tdm.h"
 #include "entry/photo_convert.h"
 #include "entry/ui/dos_sperm_form.h"
 #include "entry/ui/picture_box.h"
 #include "entry/ui/picture_dialog.h"
+#include "util/bidi_text.h"
 #include "util/dialogs.h"
 #include "util/ttools.h"
 #include "util/ui/dialog_helpers.h"
@@ -507,8 +510,11 @@ void TForm2::FillLists() {
         auto* combo = findChild<QComboBox*>(text(list.box));
         auto* model = static_cast<QStringListModel*>(combo->model());
         QStringList items = model->stringList();
-        const bool filled = dm_.FillStoredValues(text(list.column), items);
-        Q_UNUSED(filled);  // a failed statement keeps the items; nothing is shown
+        // A failed statement keeps the items; nothing is shown. A code is offered once, whatever
+        // digits it was stored in.
+        if (dm_.FillStoredValues(text(list.column), items) &&
+            record_text::isNumberColumn(RecordTable::columnIndex(text(list.column))))
+            items = find::foldedValues(items);
         const bool wasLoading = loading_;
         loading_ = true;
         model->setStringList(items);
@@ -583,12 +589,33 @@ void TForm2::DBEdit10DblClick() { TTools::instance().PickDateFromDate(DBEdit10);
 
 void TForm2::DBEdit44DblClick(QLineEdit* box) { TTools::instance().PickDateFromDate(box ? box : DBEdit44); }
 
+bool TForm2::checkTexts() {
+    RecordTable& record = dm_.TVascor;
+    for (const Field& f : kFields) {
+        QWidget* box = boxes_.value(text(f.column));
+        const QString column = text(f.column);
+        const QString value = record.value(column);
+        if (holdsDirectionControl(value)) {
+            showMessage(QStringLiteral("«%1»: %2").arg(column, directionControlReason()));
+            box->setFocus();
+            return false;
+        }
+        const QString stored = record_text::stored(RecordTable::columnIndex(column), value);
+        if (stored != value) {
+            record.setValue(column, stored);
+            showColumn(box);  // what the box shows is what is saved
+        }
+    }
+    return true;
+}
+
 void TForm2::dxButton1Click() {
     TTools& tools = TTools::instance();
     // Only the first wrong date is reported; the focus is left in its box.
     if (!tools.CheckTheDate(DBEdit10)) return;
     if (!tools.CheckTheDate(DBEdit44)) return;
     if (!tools.CheckTheDate(DBEdit50)) return;
+    if (!checkTexts()) return;
     if (confirmOk_ && !confirmOk_()) return;
     done(kOk);
 }

@@ -159,6 +159,9 @@ private:
     void loadPhoto(int photo);
     void writeColumn(QWidget* box, const QString& text);
     void showColumn(QWidget* box);
+    // On OK, after the dates: a value holding a direction control is refused (its box takes the
+    // focus); the digits of the code and number columns become 0-9.
+    bool checkTexts();
 
     TDM& dm_;
     TDosSperm* picker_ = nullptr;

@@ -262,7 +262,7 @@ TEST_F(DefaultsOnEntryForm, PersianKeyboardDropDownValuesComeBack) {
     for (QComboBox* box : {form2->DBComboBox2, form2->DBComboBox5}) box->setCurrentIndex(-1);
     tools->LoadDef(form2.get());
     EXPECT_EQ(form2->DBComboBox2->currentText(), QStringLiteral("یزد"));
-    EXPECT_EQ(form2->DBComboBox5->currentText(), QStringLiteral("۱۲"));
+    EXPECT_EQ(form2->DBComboBox5->currentText(), QStringLiteral("12"));  // the list offers a code in 0-9
 }
 
 // A line whose kind changes to one the defaults handle takes the control's present value; a

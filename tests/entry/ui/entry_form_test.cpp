@@ -1,3 +1,4 @@
+#include "date_edges.h"
 #include "fixtures.h"
 #include "entry_fixture.h"
 #include "sql_test_database.h"
@@ -349,6 +350,118 @@ TEST_F(EntryFormTest, ShortDatesAreCompletedAndInseminationDatesPassUnchecked) {
     };
     for (const auto& [column, value] : expected) EXPECT_EQ(dm->TVascor.value(column), value) << column.toStdString();
     EXPECT_TRUE(messages.boxes().isEmpty());
+}
+
+TEST_F(EntryFormTest, OkRefusesADayThatNeverOccursAndEditAsksForACorrectOne) {
+    int saved = 0;
+    for (const DateEdge& edge : kDateEdges) {
+        SCOPED_TRACE(edge.date);
+        messages.clear();
+        whenShown(*form2, [&] {
+            fillCheckedDates();
+            form2->DBEdit10->setText(QString::fromLatin1(edge.date));
+            form2->dxButton1->click();
+            if (!form2->isVisible()) return;
+            EXPECT_EQ(form2->focusWidget(), form2->DBEdit10);
+            form2->dxButton2->click();
+        });
+        form1->dxWinXPBar1Items0Click();
+        EXPECT_EQ(messages.texts(), exists(edge) ? QStringList() : QStringList(refusalOf(edge)));
+        EXPECT_EQ(dm->TVascor.rowCount(), saved += exists(edge) ? 1 : 0);
+        if (exists(edge)) {
+            EXPECT_EQ(dm->TVascor.value(kBirthDate), QString::fromLatin1(edge.date));
+        }
+    }
+
+    // A record stored with such a date by an earlier version opens as it is; OK wants a real day.
+    addRecord({{kBirthDate, "1404/12/30"}, {kServiceDate, "1404/12/01"}, {kPrintDate, "1405/01/05"}});
+    messages.clear();
+    whenShown(*form2, [this] {
+        EXPECT_EQ(form2->DBEdit10->text(), QStringLiteral("1404/12/30"));
+        form2->dxButton1->click();
+        EXPECT_TRUE(form2->isVisible());
+        form2->DBEdit10->setText(QStringLiteral("1404/12/29"));
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items1Click();
+    EXPECT_EQ(messages.texts(), QStringList(refusalOf(kDateEdges[10])));
+    EXPECT_EQ(dm->TVascor.value(kBirthDate), QStringLiteral("1404/12/29"));
+}
+
+TEST_F(EntryFormTest, AValueHoldingADirectionControlIsRefusedNamingItsField) {
+    const QString reason = QStringLiteral("نويسه نامرئي تغيير جهت متن دارد كه ترتيب نوشته را در چاپ بر هم مي زند؛ "
+                                          "آن را پاك كنيد و دوباره بنويسيد");
+    const struct {
+        const char* box;
+        QString value;
+        const char* field;
+    } cases[] = {
+        {"DBEdit1", QStringLiteral("\u202E32100089"), "شماره ثبت"},        // right-to-left override
+        {"DBEdit24", QStringLiteral("98\u2066123\u2069"), "ثبت مادر تني"},  // an isolate
+        {"DBComboBox6", QStringLiteral("\u202Aستاره"), "نام گوساله"},      // an embedding
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        messages.clear();
+        whenShown(*form2, [&] {
+            fillCheckedDates();
+            QWidget* box = form2->findChild<QWidget*>(QString::fromLatin1(c.box));
+            if (auto* line = qobject_cast<QLineEdit*>(box)) line->setText(c.value);
+            else qobject_cast<QComboBox*>(box)->setEditText(c.value);
+            form2->dxButton1->click();
+            EXPECT_TRUE(form2->isVisible());
+            EXPECT_TRUE(form2->focusWidget() == box || box->isAncestorOf(form2->focusWidget()));
+            form2->dxButton2->click();
+        });
+        form1->dxWinXPBar1Items0Click();
+        EXPECT_EQ(messages.texts(), QStringList(QStringLiteral("«%1»: %2").arg(QString::fromUtf8(c.field), reason)));
+        EXPECT_EQ(dm->TVascor.rowCount(), 0);
+    }
+    // The zero-width non-joiner is part of Persian spelling and stays.
+    whenShown(*form2, [this] {
+        fillCheckedDates();
+        form2->DBComboBox6->setEditText(QStringLiteral("مي\u200Cرود"));
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    ASSERT_EQ(dm->TVascor.rowCount(), 1);
+    EXPECT_EQ(dm->TVascor.value(QStringLiteral("نام گوساله")), QStringLiteral("مي\u200Cرود"));
+}
+
+TEST_F(EntryFormTest, CodesAndNumbersAreStoredInLatinDigitsOnNewAndEdit) {
+    addRecord({{kHerd, "1207"}});
+    addRecord({{kHerd, "۱۲۰۷"}});  // an earlier version stored what was typed
+    whenShown(*form2, [this] {
+        QStringList herds;
+        for (int i = 0; i < form2->DBComboBox5->count(); ++i) herds << form2->DBComboBox5->itemText(i);
+        EXPECT_EQ(herds, QStringList{"1207"});
+        fillCheckedDates();
+        form2->DBComboBox5->setEditText(QStringLiteral("۱۲۰۷"));
+        form2->DBEdit1->setText(QStringLiteral("IR-۹۸۰۰۰۱۲۳"));
+        form2->DBEdit8->setText(QStringLiteral("٤٥٦"));  // Arabic-Indic
+        form2->DBEdit34->setText(QStringLiteral("۱۲"));
+        form2->DBEdit16->setText(QStringLiteral("۳۵"));  // a weight is a quantity, not a code
+        form2->DBComboBox6->setEditText(QStringLiteral("ستاره ۲"));
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items0Click();
+    RecordTable& t = dm->TVascor;
+    ASSERT_EQ(t.rowCount(), 3);
+    ASSERT_TRUE(t.setCurrentRow(2));
+    const QList<std::pair<QString, QString>> stored = {
+        {kHerd, "1207"}, {"شماره ثبت", "IR-98000123"}, {"گوش ف", "456"}, {"شماره گل مادر ناتني", "12"},
+        {"وزن", "۳۵"},   {"نام گوساله", "ستاره ۲"},
+    };
+    for (const auto& [column, value] : stored) EXPECT_EQ(t.value(column), value) << column.toStdString();
+    EXPECT_EQ(tabs(), QStringList({"همه", "1207"}));
+
+    whenShown(*form2, [this] {
+        form2->DBEdit21->setText(QStringLiteral("۷۷"));
+        form2->dxButton1->click();
+    });
+    form1->dxWinXPBar1Items1Click();
+    EXPECT_EQ(t.value(QStringLiteral("بدن مادر تني")), QStringLiteral("77"));
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join("|").toStdString();
 }
 
 TEST_F(EntryFormTest, ListsOfStoredValuesAreRefilledBeforeEveryShowing) {
