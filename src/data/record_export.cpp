@@ -3,6 +3,7 @@
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
+#include "util/csv_reader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,7 +12,9 @@
 
 #include <xlsxwriter.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
 
@@ -20,6 +23,8 @@ namespace {
 
 // Progress is told this often, in rows.
 constexpr qint64 kProgressStep = 256;
+// The most characters a spreadsheet cell holds.
+constexpr int kMaxCellCharacters = 32767;
 
 QList<int> exportedColumns(ExportColumns columns) {
     QList<int> indexes;
@@ -30,12 +35,24 @@ QList<int> exportedColumns(ExportColumns columns) {
 
 QString textOf(const QVariant& value) { return value.isNull() ? QString() : value.toString(); }
 
-QString notWritten(const QString& path) {
-    return QStringLiteral("فايل زير نوشته نشد؛ پوشه آن نوشتني نيست، جا ندارد يا فايلي به اين نام باز است:\n%1")
-        .arg(isolatedPath(path));
+// Why the rows could not be read: a link to the server that is gone and could not be made
+// again is said in so many words, the store's own words follow.
+QString notRead(const RecordTable& shown, const QString& why) {
+    const QString sentence = shown.connection().isLost()
+                                 ? QStringLiteral("اتصال به سرور اطلاعات قطع شد و دوباره برقرار نشد؛ ركوردها خوانده نشد و فايلي نوشته نشد.")
+                                 : QStringLiteral("ركوردها خوانده نشد؛ فايلي نوشته نشد.");
+    return withEngineWords(sentence, why);
 }
 
-// One writer per kind of file: a header, rows, and the end that makes the file whole.
+QString notWritten(const QString& path, const QString& why) {
+    return withEngineWords(
+        QStringLiteral("فايل زير نوشته نشد؛ پوشه آن نوشتني نيست، جا ندارد يا فايلي به اين نام باز است:\n%1").arg(isolatedPath(path)),
+        why);
+}
+
+// One writer per kind of file: a header, rows, and the end that makes the file whole. A step
+// that fails says why: the system's own words about the file, or (fault()) a Farsi sentence
+// when the fault is in what was to be written.
 class SheetWriter {
 public:
     virtual ~SheetWriter() = default;
@@ -43,28 +60,44 @@ public:
     virtual bool addRow(const QStringList& cells) = 0;
     virtual bool finish() = 0;  // false leaves no file
     virtual void abandon() = 0;
+    QString error() const { return error_; }
+    QString fault() const { return fault_; }
+
+protected:
+    bool fail(const QString& error) {
+        error_ = error;
+        return false;
+    }
+    bool refuse(const QString& fault) {
+        fault_ = fault;
+        return false;
+    }
+
+private:
+    QString error_;
+    QString fault_;
 };
 
 class CsvWriter : public SheetWriter {
 public:
     explicit CsvWriter(const QString& path) : file_(path) {}
     bool open() override {
-        if (!file_.open(QIODevice::WriteOnly)) return false;
-        return file_.write("\xEF\xBB\xBF", 3) == 3;
+        if (!file_.open(QIODevice::WriteOnly) || file_.write("\xEF\xBB\xBF", 3) != 3) return fail(file_.errorString());
+        return true;
     }
     bool addRow(const QStringList& cells) override {
         QByteArray line;
         for (int i = 0; i < cells.size(); ++i) {
             if (i > 0) line += ',';
-            const QString& cell = cells.at(i);
+            const QString cell = csv::guardedCell(cells.at(i));
             const bool quoted = cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r');
             line += quoted ? '"' + QString(cell).replace(QStringLiteral("\""), QStringLiteral("\"\"")).toUtf8() + '"'
                            : cell.toUtf8();
         }
         line += "\r\n";
-        return file_.write(line) == line.size();
+        return file_.write(line) == line.size() || fail(file_.errorString());
     }
-    bool finish() override { return file_.commit(); }
+    bool finish() override { return file_.commit() || fail(file_.errorString()); }
     void abandon() override { file_.cancelWriting(); }
 
 private:
@@ -84,7 +117,7 @@ public:
         const QFileInfo target(path_);
         QTemporaryFile placeholder(target.absoluteDir().filePath(QStringLiteral(".%1-XXXXXX").arg(target.fileName())));
         placeholder.setAutoRemove(false);
-        if (!placeholder.open()) return false;
+        if (!placeholder.open()) return fail(placeholder.errorString());
         temporary_ = placeholder.fileName();
         placeholder.close();
         // The finished file is readable as any new file of the user's is, not only by its owner.
@@ -96,9 +129,9 @@ public:
         tempFolder_ = QDir::tempPath().toUtf8();
         options.tmpdir = tempFolder_.data();
         book_ = workbook_new_opt(QFile::encodeName(temporary_).constData(), &options);
-        if (!book_) return false;
+        if (!book_) return fail(QStringLiteral("the workbook could not be started"));
         sheet_ = workbook_add_worksheet(book_, nullptr);
-        if (!sheet_) return false;
+        if (!sheet_) return fail(QStringLiteral("the sheet could not be added"));
         worksheet_right_to_left(sheet_);
         header_ = workbook_add_format(book_);
         format_set_bold(header_);
@@ -108,20 +141,29 @@ public:
         for (int c = 0; c < columns_.size(); ++c) {
             const int title = int(QString::fromUtf8(schema::kRecordColumns[columns_[c]]).size());
             // Room for the title and for a date, the longest short value most columns hold.
-            if (worksheet_set_column(sheet_, lxw_col_t(c), lxw_col_t(c), std::max(12, title + 3), nullptr) != LXW_NO_ERROR)
-                return false;
+            if (const lxw_error e = worksheet_set_column(sheet_, lxw_col_t(c), lxw_col_t(c), std::max(12, title + 3), nullptr);
+                e != LXW_NO_ERROR)
+                return fail(QString::fromUtf8(lxw_strerror(e)));
         }
         worksheet_freeze_panes(sheet_, 1, 0);
         return true;
     }
     bool addRow(const QStringList& cells) override {
-        if (row_ >= LXW_ROW_MAX) return false;
+        if (row_ >= LXW_ROW_MAX) return fail(QString::fromUtf8(lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE)));
         for (int c = 0; c < cells.size(); ++c) {
             if (cells.at(c).isEmpty()) continue;
             const QByteArray text = cells.at(c).toUtf8();
-            if (worksheet_write_string(sheet_, row_, lxw_col_t(c), text.constData(), row_ == 0 ? header_ : nullptr) !=
-                LXW_NO_ERROR)
-                return false;
+            const lxw_error e =
+                worksheet_write_string(sheet_, row_, lxw_col_t(c), text.constData(), row_ == 0 ? header_ : nullptr);
+            // Written as strings, never as formulas: a cell beginning with "=" stays its text.
+            if (e == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+                return refuse(QStringLiteral("سطر %1 برگ، ستون «%2»: اين مقدار %3 حرف دارد و يك خانه اكسل حداكثر %4 حرف "
+                                             "مي گيرد؛ خروجي csv. بگيريد.")
+                                  .arg(row_ + 1)
+                                  .arg(QString::fromUtf8(schema::kRecordColumns[columns_[c]]))
+                                  .arg(cells.at(c).size())
+                                  .arg(kMaxCellCharacters));
+            if (e != LXW_NO_ERROR) return fail(QString::fromUtf8(lxw_strerror(e)));
         }
         ++row_;
         return true;
@@ -129,9 +171,10 @@ public:
     bool finish() override {
         const lxw_error closed = workbook_close(book_);
         book_ = nullptr;
-        if (closed != LXW_NO_ERROR) return false;
+        if (closed != LXW_NO_ERROR) return fail(QString::fromUtf8(lxw_strerror(closed)));
         // rename() replaces an older file of the name in one step.
-        if (std::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(path_).constData()) != 0) return false;
+        if (std::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(path_).constData()) != 0)
+            return fail(QString::fromLocal8Bit(std::strerror(errno)));
         temporary_.clear();
         return true;
     }
@@ -166,7 +209,7 @@ ExportResult exportRecords(const RecordTable& shown, const QString& path, Export
     QString technical;
     const std::optional<qint64> total = shown.shownCount(&technical);
     if (!total) {
-        result.error = withEngineWords(QStringLiteral("ركوردها خوانده نشد؛ فايلي نوشته نشد."), technical);
+        result.error = notRead(shown, technical);
         return result;
     }
     if (QFileInfo(path).suffix().toLower() == QLatin1String("xlsx") && *total >= qint64(LXW_ROW_MAX)) {
@@ -200,8 +243,11 @@ ExportResult exportRecords(const RecordTable& shown, const QString& path, Export
         writer->abandon();
         result.cancelled = cancelled;
         if (!cancelled)
-            result.error = written && !read ? withEngineWords(QStringLiteral("ركوردها خوانده نشد؛ فايلي نوشته نشد."), technical)
-                                            : notWritten(path);
+            result.error = written && !read ? notRead(shown, technical)
+                           // What was to be written is at fault, not the folder.
+                           : !writer->fault().isEmpty()
+                               ? QStringLiteral("فايل زير نوشته نشد:\n%1\n%2").arg(isolatedPath(path), writer->fault())
+                               : notWritten(path, writer->error());
         return result;
     }
     result.ok = true;
