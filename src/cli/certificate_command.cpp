@@ -117,7 +117,13 @@ int run(const QStringList& args) {
     run.progress = progressLine();
     const print::PrintOutcome outcome = print::writeCertificatesPdf(pdf, layout, source, run, &error);
     if (outcome != print::PrintOutcome::Done) {
-        if (source.failedId() > 0) return failed(QStringLiteral("no record with ID %1").arg(source.failedId()));
+        if (source.recordMissing()) return failed(QStringLiteral("no record with ID %1").arg(source.failedId()));
+        if (source.failedId() > 0)
+            return failed((dm.Maincon.isLost() ? QStringLiteral("the connection to the server was lost and could not be "
+                                                                "made again; the record with ID %1 was not read: %2")
+                                               : QStringLiteral("the record with ID %1 could not be read: %2"))
+                              .arg(source.failedId())
+                              .arg(source.errorText()));
         return failed(QStringLiteral("cannot write %1: %2").arg(pdf, error));
     }
     return cli::kOk;

@@ -20,9 +20,10 @@ CertificateRecord certificateRecordFromTable(const RecordTable& table) {
     return record;
 }
 
-std::nullopt_t CertificateSource::fail(qint64 id, const QString& why) {
+std::nullopt_t CertificateSource::fail(qint64 id, const QString& why, bool missing) {
     failedId_ = id;
     errorText_ = why;
+    recordMissing_ = missing;
     return std::nullopt;
 }
 
@@ -36,9 +37,11 @@ std::optional<CertificateRecord> StoredCertificates::record(int index) {
     if (!table_->isOpen() && !table_->open()) return fail(id, table_->errorText());
     // Narrowed to the one "ID": a key lookup, whatever the size of the table.
     if (!table_->setFilter(schema::column(schema::kId), id)) return fail(id, table_->errorText());
-    if (!table_->isFiltered()) table_->setFiltered(true);
-    if (table_->rowCount() != 1 || !table_->setCurrentRow(0) || table_->id() != id)
-        return fail(id, QStringLiteral("the record with ID %1 is no longer in the store").arg(id));
+    if (!table_->isFiltered() && !table_->setFiltered(true)) return fail(id, table_->errorText());
+    // A row that is there but cannot be read (a link lost on the way) is not a deleted record.
+    if (table_->rowCount() == 1 && !table_->setCurrentRow(0)) return fail(id, table_->errorText());
+    if (table_->rowCount() != 1 || table_->id() != id)
+        return fail(id, QStringLiteral("the record with ID %1 is no longer in the store").arg(id), true);
     return certificateRecordFromTable(*table_);
 }
 

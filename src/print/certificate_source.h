@@ -28,16 +28,19 @@ public:
     // The record of page `index` (from 0); nothing when it cannot be read.
     virtual std::optional<CertificateRecord> record(int index) = 0;
 
-    // After a record that could not be read: its "ID" and the store's own words.
+    // After a record that could not be read: its "ID", the store's own words, and whether the
+    // record is no longer there (deleted meanwhile) rather than the store unreadable.
     qint64 failedId() const { return failedId_; }
     QString errorText() const { return errorText_; }
+    bool recordMissing() const { return recordMissing_; }
 
 protected:
-    std::nullopt_t fail(qint64 id, const QString& why);
+    std::nullopt_t fail(qint64 id, const QString& why, bool missing = false);
 
 private:
     qint64 failedId_ = 0;
     QString errorText_;
+    bool recordMissing_ = false;
 };
 
 // Records already in memory: the one certificate of Print.

@@ -49,8 +49,11 @@ QString askPdfFile(QWidget* parent) {
 
 QString failureDetail(const CertificateSource& source) {
     if (source.failedId() == 0) return {};
-    return QStringLiteral("\nركورد شماره %1 در فايل اطلاعات پيدا نشد؛ شايد در اين فاصله حذف شده است.")
-        .arg(source.failedId());
+    if (source.recordMissing())
+        return QStringLiteral("\nركورد شماره %1 در فايل اطلاعات پيدا نشد؛ شايد در اين فاصله حذف شده است.")
+            .arg(source.failedId());
+    return QLatin1Char('\n') +
+           withEngineWords(QStringLiteral("ركورد شماره %1 خوانده نشد.").arg(source.failedId()), source.errorText());
 }
 
 }  // namespace
