@@ -4,6 +4,7 @@
 #include "app/office_commands.h"
 #include "app/splash_form.h"
 #include "app/store_dialog.h"
+#include "data/store_address.h"
 #include "data/store_choice.h"
 #include "data/tdm.h"
 #include "dates/date_picker_hook.h"
@@ -100,6 +101,9 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral(ZARTAV_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
     zartav::installQtTranslation(app);
+    // A password in --store is in the process list for as long as the program runs.
+    for (const QString& line : zartav::passwordInArgumentsWarning(app.arguments().mid(1)))
+        std::fprintf(stderr, "zartav: %s\n", line.toUtf8().constData());
     // The program's title, before any window exists: the desktop shows it for the running
     // program and plain message boxes take it as their caption.
     QApplication::setApplicationDisplayName(QStringLiteral("زرتاو"));

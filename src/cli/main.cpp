@@ -69,6 +69,12 @@ static int usageError(const char* what, const char* name) {
     return kUsage;
 }
 
+// An address's password is in the process list for as long as the command runs.
+static void warnOfPassword(const QStringList& arguments) {
+    for (const QString& line : zartav::passwordInArgumentsWarning(arguments))
+        std::fprintf(stderr, "zartav-cli: %s\n", line.toUtf8().constData());
+}
+
 }  // namespace zartav::cli
 
 int main(int argc, char** argv) {
@@ -95,5 +101,6 @@ int main(int argc, char** argv) {
     QGuiApplication::setApplicationName(QStringLiteral("zartav-cli"));
     QGuiApplication::setApplicationVersion(zartav::programVersion());
     zartav::installQtTranslation(app);
+    warnOfPassword(app.arguments().mid(2));
     return command->run(app.arguments().mid(2));
 }

@@ -162,4 +162,20 @@ bool StoreAddress::sameStore(const StoreAddress& other) const {
     return host_ == other.host_ && port_ == other.port_ && database_ == other.database_ && user_ == other.user_;
 }
 
+QStringList passwordInArgumentsWarning(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        // "--store=ADDRESS" as well as "--store ADDRESS".
+        const QString text = argument.startsWith(QLatin1String("--")) ? argument.section(QLatin1Char('='), 1) : argument;
+        const std::optional<StoreAddress> address = StoreAddress::parse(text);
+        if (!address || !address->isServer() || address->password().isEmpty()) continue;
+        return {QStringLiteral("هشدار: نشاني سرور در خط فرمان گذرواژه دارد و هر كاربر اين رايانه آن را در فهرست "
+                               "برنامه هاي در حال اجرا مي بيند؛ گذرواژه را در فايل ~/.pgpass بگذاريد و از نشاني برداريد."),
+                QStringLiteral(
+            "warning: the server address on the command line holds a password, which every user of this computer "
+            "can read in the process list; put the password in ~/.pgpass (host:port:database:user:password, "
+            "mode 0600) and leave it out of the address.")};
+    }
+    return {};
+}
+
 }  // namespace zartav

@@ -7,6 +7,7 @@
 // dialog and the saved setting use.
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <optional>
 #include <utility>
@@ -64,5 +65,10 @@ private:
     QString database_;
     QList<std::pair<QString, QString>> options_;
 };
+
+// A program's arguments are in the process list, which every user of the computer may read:
+// the warning for standard error (a Farsi line, then the same in English) when one of
+// `arguments` is a server address that carries a password, else nothing.
+QStringList passwordInArgumentsWarning(const QStringList& arguments);
 
 }  // namespace zartav
