@@ -10,6 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!date.ok && date.message.isEmpty()) __builtin_trap();
     zartav::dates::completeDate(date, 1);
     zartav::dates::completeDate(date, 9999);
+    // Held against the month's length, a date can only lose its acceptance, never gain one.
+    const auto existing = zartav::dates::checkExistingDate(typed, 1405);
+    if (existing.ok && !date.ok) __builtin_trap();
+    if (!existing.ok && existing.message.isEmpty()) __builtin_trap();
     for (bool seconds : {false, true}) {
         const auto time = zartav::dates::checkTime(typed, seconds);
         const QString hhmm = zartav::dates::completeTime(time);
