@@ -46,6 +46,13 @@ public:
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
+// As the list knows it, without reading the store again; a list narrowed by a herd or a find
+// may hide records, so it counts as holding some.
+bool storeHoldsRecords(const TDM& dm) {
+    const RecordTable& list = dm.TVascor;
+    return list.rowCount() > 0 || list.isFiltered() || !list.findText().isEmpty();
+}
+
 bool storeIsOpen(const TDM& dm) {
     if (dm.TVascor.isOpen()) return true;
     showMessage(QStringLiteral("%1 باز نيست.").arg(storeNoun(dm.Maincon)));
@@ -106,23 +113,29 @@ void restore(TForm1& window, TDM& dm) {
             showError(restoreSummary(refused));
             return;
         }
-        if (askYesNo(QStringLiteral("همه ركوردها و كاتالوگ %1 با %2 ركورد اين پشتيبان جايگزين شود؟")
-                         .arg(storeNoun(dm.Maincon))
-                         .arg(check.records)) != kAnswerYes)
-            return;
+        // A copy without records would empty a store that holds some: said so in the question.
+        const QString question =
+            check.records == 0 && storeHoldsRecords(dm)
+                ? QStringLiteral("اين پشتيبان هيچ ركوردي ندارد؛ با بازگرداني آن همه ركوردهاي %1 كنار گذاشته مي شود و "
+                                 "%1 خالي مي ماند. باز هم بازگرداني شود؟")
+                      .arg(storeNoun(dm.Maincon))
+                : QStringLiteral("همه ركوردها و كاتالوگ %1 با %2 ركورد اين پشتيبان جايگزين شود؟")
+                      .arg(storeNoun(dm.Maincon))
+                      .arg(check.records);
+        if (askYesNo(question) != kAnswerYes) return;
     }
     BackupReport report;
     {
         BusyCursor busy;
         if (store.isServer()) {
-            report = restoreStore(store, path);
+            report = restoreStore(store, path, EmptyCopy::Allow);
         } else {
             // The file is put back while nothing of ours holds it open.
             dm.QAsk.close();
             dm.TDosSperm.close();
             dm.TVascor.close();
             dm.Maincon.close();
-            report = restoreStore(store, path);
+            report = restoreStore(store, path, EmptyCopy::Allow);
         }
     }
     if (store.isServer()) dm.TVascor.refresh();

@@ -11,7 +11,7 @@ namespace zartav::cli {
 namespace {
 
 const char* kBackupUsage = "--db STORE [--replace] OUT.db";
-const char* kRestoreUsage = "--db STORE IN.db";
+const char* kRestoreUsage = "--db STORE [--force] IN.db";
 
 // Messages name paths isolated for the windows; a terminal shows them better plain.
 QByteArray plain(const QString& text) {
@@ -21,14 +21,14 @@ QByteArray plain(const QString& text) {
 struct Arguments {
     QString store;
     QString file;
-    bool replace = false;
+    bool flag = false;  // backup: --replace; restore: --force
 };
 
-std::optional<Arguments> parse(const QStringList& args, bool allowReplace) {
+std::optional<Arguments> parse(const QStringList& args, const char* flag) {
     Arguments parsed;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--db") && i + 1 < args.size()) parsed.store = args[++i];
-        else if (allowReplace && args[i] == QLatin1String("--replace")) parsed.replace = true;
+        else if (args[i] == QLatin1String(flag)) parsed.flag = true;
         else if (parsed.file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) parsed.file = args[i];
         else return std::nullopt;
     }
@@ -51,7 +51,7 @@ int fail(const char* command, const QString& reason, const QString& engineWords)
 }
 
 int runBackup(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, true);
+    const std::optional<Arguments> a = parse(args, "--replace");
     if (!a) {
         std::fprintf(stderr, "usage: zartav-cli backup %s\n", kBackupUsage);
         return kUsage;
@@ -60,7 +60,7 @@ int runBackup(const QStringList& args) {
     if (!store) return kFailed;
     if (!store->isServer() && !QFileInfo::exists(store->filePath()))
         return fail("backup", QStringLiteral("no database file %1").arg(store->filePath()), {});
-    const BackupReport report = backupStore(*store, a->file, a->replace);
+    const BackupReport report = backupStore(*store, a->file, a->flag);
     if (!report.ok) return fail("backup", report.reason, report.engineWords);
     std::fprintf(stdout, "backup of %lld records written to %s and checked\n", static_cast<long long>(report.records),
                  report.path.toUtf8().constData());
@@ -68,14 +68,15 @@ int runBackup(const QStringList& args) {
 }
 
 int runRestore(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, false);
+    const std::optional<Arguments> a = parse(args, "--force");
     if (!a) {
         std::fprintf(stderr, "usage: zartav-cli restore %s\n", kRestoreUsage);
         return kUsage;
     }
     const std::optional<StoreAddress> store = storeOf(a->store, "restore");
     if (!store) return kFailed;
-    const BackupReport report = restoreStore(*store, a->file);
+    const BackupReport report = restoreStore(*store, a->file, a->flag ? EmptyCopy::Allow : EmptyCopy::Refuse);
+    if (report.emptyCopy) return fail("restore", report.reason, QStringLiteral("--force restores it all the same"));
     if (!report.ok) return fail("restore", report.reason, report.engineWords);
     std::fprintf(stdout, "%lld records restored into %s from %s\n", static_cast<long long>(report.records),
                  store->display().toUtf8().constData(), a->file.toUtf8().constData());
@@ -88,8 +89,9 @@ const bool registeredBackup = registerCommand(
      "writes a checked, consistent copy of a store (file or server) into a database file while others save"});
 const bool registeredRestore = registerCommand(
     {"restore", kRestoreUsage, runRestore,
-     "replaces a store's records and catalogue by a checked backup, keeping the replaced ones (a file as "
-     "STORE.before-restore, a server's in the daily backups folder)"});
+     "replaces a store's records and catalogue by a checked backup, keeping the replaced ones under a dated "
+     "name of their own (a file as STORE.before-restore-DATE-TIME, a server's in the daily backups folder); "
+     "a backup without records replaces records only with --force"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -102,7 +102,7 @@ int run(const QStringList& args) {
     }
 
     TDM dm;
-    if (!dm.Maincon.open(db)) return failed(dm.Maincon.errorText());
+    if (!dm.Maincon.open(db, StoreAccess::ReadOnly)) return failed(dm.Maincon.errorText());
     QString error;
     if (!chosen) {
         chosen = print::storedRecordIds(dm.Maincon, herd.isEmpty() ? std::nullopt : std::optional<QString>(herd), &error);

@@ -2,10 +2,11 @@
 // office moves its Data.db to the server and takes a full copy of the server onto a file.
 #include "cli/command.h"
 #include "data/store_copy.h"
+#include "data/store_files.h"
 #include "data/tdm.h"
 
+#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <unistd.h>
@@ -37,10 +38,18 @@ int run(const QStringList& args) {
     if (!isServerAddress(fromAddress) && !QFileInfo(fromAddress).isFile())
         return fail(QStringLiteral("no database file %1").arg(fromAddress));
     const bool targetExisted = isServerAddress(toAddress) || QFileInfo::exists(toAddress);
+    // A full copy of the office's records and photos: readable by its owner alone, as backups are.
+    QString why;
+    if (!targetExisted && (!QDir().mkpath(QFileInfo(toAddress).absolutePath()) || !storefile::createPrivate(toAddress, &why)))
+        return fail(QStringLiteral("%1: %2").arg(toAddress, why.isEmpty() ? QStringLiteral("the folder cannot be made") : why));
 
     Connection from, to;
-    if (!from.open(fromAddress)) return fail(QStringLiteral("%1: %2").arg(from.displayName(), from.technicalError()));
-    if (!to.open(toAddress)) return fail(QStringLiteral("%1: %2").arg(to.displayName(), to.technicalError()));
+    const auto refused = [&](const Connection& c) {
+        if (!targetExisted) storefile::remove(toAddress);
+        return fail(QStringLiteral("%1: %2").arg(c.displayName(), c.technicalError()));
+    };
+    if (!from.open(fromAddress, StoreAccess::ReadOnly)) return refused(from);
+    if (!to.open(toAddress)) return refused(to);
 
     // Progress only on a terminal; a script's log gets the summary alone.
     const bool terminal = isatty(STDERR_FILENO) == 1;
@@ -57,7 +66,7 @@ int run(const QStringList& args) {
     to.close();
     if (!report.ok) {
         // A database file made only for this copy is not left behind.
-        if (!targetExisted) QFile::remove(toAddress);
+        if (!targetExisted) storefile::remove(toAddress);
         return fail(report.error);
     }
     std::fprintf(stdout, "copied %lld records (%lld photos) and %lld catalogue rows from %s to %s; checksum %s\n",

@@ -50,7 +50,7 @@ int run(const QStringList& args) {
     // Opening a missing file would make an empty store; a typo must not do that.
     if (!isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
     Connection connection;
-    if (!connection.open(db)) return failed(QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError()));
+    if (!connection.open(db, StoreAccess::ReadOnly)) return failed(QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError()));
     RecordTable table(connection);
     if (herd) {
         table.setFilter(QStringLiteral("كد گله"), *herd);

@@ -1,6 +1,7 @@
 // import-catalogue: loads the bull catalogue an office receives as a CSV export into a store (a
 // database file or a server), replacing the catalogue it held.
 #include "cli/command.h"
+#include "data/store_files.h"
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
 
@@ -33,7 +34,7 @@ int import(const QString& target, const QString& source) {
     if (!result.ok()) {
         // A database file made only for this import is not left behind.
         connection.close();
-        if (!existed) QFile::remove(target);
+        if (!existed) storefile::remove(target);
         if (result.errorLine > 0)
             return fail(QStringLiteral("%1 line %2: %3").arg(source).arg(result.errorLine).arg(result.error));
         return fail(QStringLiteral("%1: %2").arg(source, result.error));

@@ -3,9 +3,9 @@
 #include "cli/command.h"
 #include "data/legacy_import.h"
 #include "data/legacy_mdb.h"
+#include "data/store_files.h"
 #include "data/tdm.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -66,7 +66,7 @@ int import(const QString& target, const QString& source) {
     }
     if (!report.ok) {
         // A database file this command created for nothing is not left behind.
-        if (!existed) QFile::remove(target);
+        if (!existed) storefile::remove(target);
         err(report.error);
         return kFailed;
     }

@@ -2,9 +2,9 @@
 // or a server), all of them or, at the first row at fault, none.
 #include "cli/command.h"
 #include "data/record_import.h"
+#include "data/store_files.h"
 #include "data/tdm.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 
@@ -31,7 +31,7 @@ int run(const QStringList& args) {
     if (!report.ok) {
         // A database file made only for this import is not left behind.
         store.close();
-        if (!existed) QFile::remove(address);
+        if (!existed) storefile::remove(address);
         QString text = source + QStringLiteral(": ") + report.refusal();
         if (!report.engineWords.isEmpty()) text += QStringLiteral(" (") + report.engineWords + QLatin1Char(')');
         std::fprintf(stderr, "zartav-cli import-records: %s\n", text.toUtf8().constData());

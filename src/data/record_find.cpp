@@ -103,19 +103,14 @@ QString foldedColumn(const SqlDialect& d, const char* column) {
 
 QString indexName(int column) { return QStringLiteral("ix_VaskorTemp_find_%1").arg(column + 1); }
 
-QStringList indexStatements(const SqlDialect& d) {
-    QStringList statements;
-    for (int i = 0; i < int(kColumns.size()); ++i) {
-        // The server's entries carry the "ID", so the records found are counted and ordered
-        // from the index alone (the file's carry it as the rowid); and the column itself, or
-        // the server would read the row to see that the folded value is what the entry holds.
-        const QString carried = d.isServer() ? QStringLiteral(" INCLUDE (%1, %2)").arg(d.quote("ID"), d.quote(kColumns[i]))
-                                             : QString();
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)%4")
-                          .arg(d.quote(indexName(i)), d.quote("VaskorTemp"),
-                               foldedColumn(d, kColumns[i]), carried);
-    }
-    return statements;
+QString indexStatement(const SqlDialect& d, int column) {
+    // The server's entries carry the "ID", so the records found are counted and ordered from
+    // the index alone (the file's carry it as the rowid); and the column itself, or the server
+    // would read the row to see that the folded value is what the entry holds.
+    const QString carried =
+        d.isServer() ? QStringLiteral(" INCLUDE (%1, %2)").arg(d.quote("ID"), d.quote(kColumns[column])) : QString();
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)%4")
+        .arg(d.quote(indexName(column)), d.quote("VaskorTemp"), foldedColumn(d, kColumns[column]), carried);
 }
 
 QString term(const SqlDialect& d, Plan plan, int column) {

@@ -32,9 +32,9 @@ QStringList foldedValues(const QStringList& values);
 QString foldedColumn(const SqlDialect& d, const char* column);
 
 // The name of the index on the folded column `column` (an index into kColumns), and the
-// statements that make the five.
+// statement that makes it.
 QString indexName(int column);
-QStringList indexStatements(const SqlDialect& d);
+QString indexStatement(const SqlDialect& d, int column);
 
 enum class Plan {
     Indexed,  // ranges of the folded indexes: for counting, and for few matches

@@ -3,6 +3,8 @@
 #include "data/record_schema.h"
 #include "data/store_address.h"
 #include "data/store_copy.h"
+#include "data/store_files.h"
+#include "data/store_integrity.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
 #include "util/bidi_text.h"
@@ -12,7 +14,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryFile>
+#include <QTime>
 
 #include <filesystem>
 #include <map>
@@ -22,7 +27,8 @@ namespace zartav {
 namespace {
 
 // A plain SQLite connection of its own: the backup is made on it, apart from the program's
-// connection, so it may run on any thread.
+// connection, so it may run on any thread. It is hardened before its first statement; a file
+// opened for reading only gets no journal files beside it.
 class RawDb {
 public:
     RawDb() = default;
@@ -33,10 +39,16 @@ public:
     RawDb& operator=(const RawDb&) = delete;
 
     bool open(const QString& path, int flags) {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &handle_, flags, nullptr) != SQLITE_OK) return false;
+        if (handle_) sqlite3_close_v2(handle_);
+        handle_ = nullptr;
+        storefile::ReadName name{path, false};
+        if (!(flags & SQLITE_OPEN_READWRITE)) name = storefile::forReading(path);
+        if (name.uri) flags |= SQLITE_OPEN_URI;
+        if (sqlite3_open_v2(QFile::encodeName(name.name).constData(), &handle_, flags, nullptr) != SQLITE_OK) return false;
         sqlite3_busy_timeout(handle_, 5000);
-        return true;
+        return integrity::harden(handle_);
     }
+    integrity::SchemaCheck check() const { return integrity::checkSchema(handle_); }
     bool close() {
         const bool ok = !handle_ || sqlite3_close(handle_) == SQLITE_OK;
         if (ok) handle_ = nullptr;
@@ -72,6 +84,30 @@ BackupReport failure(const QString& reason, const QString& engineWords = {}) {
 
 const QString kDiskFault = QStringLiteral("پشتيبان روي ديسك نوشته نشد؛ ديسك پر است يا در آن نمي توان نوشت.");
 
+// A file whose schema is not the program's: `heading` and the file, then the object named.
+QString refusal(const QString& heading, const QString& path, const integrity::SchemaCheck& check) {
+    return QStringLiteral("%1:\n%2\n%3").arg(heading, isolatedPath(path), check.foreign);
+}
+
+// "1405-09-18": a day as the names of the copies carry it.
+QString dayText(calendar::SolarDate day) {
+    return QStringLiteral("%1-%2-%3")
+        .arg(day.year, 4, 10, QLatin1Char('0'))
+        .arg(day.month, 2, 10, QLatin1Char('0'))
+        .arg(day.day, 2, 10, QLatin1Char('0'));
+}
+
+// `stem`, today's Solar Hijri date and the time ("-1405-09-18-1432"), `suffix`: the name a
+// replaced store is kept under. A name taken already gets "-2", "-3", ... instead.
+QString keptName(const QString& stem, const QString& suffix) {
+    const QString dated = stem + QLatin1Char('-') + dayText(calendar::fromGregorian(calendar::todayGregorian())) +
+                          QLatin1Char('-') + QTime::currentTime().toString(QStringLiteral("HHmm"));
+    QString name = dated + suffix;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = dated + QStringLiteral("-%1").arg(n) + suffix;
+    return name;
+}
+
 // A file beside `target` under a name of its own, for the copy until it is checked.
 class PartFile {
 public:
@@ -82,9 +118,11 @@ public:
         if (file.open()) path_ = file.fileName();
         else error_ = file.errorString();
     }
+    // Whatever a reading of the copy left beside it goes too, even once it is in place.
     ~PartFile() {
         if (path_.isEmpty()) return;
-        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) QFile::remove(path_ + QLatin1String(suffix));
+        if (moved_) storefile::removeJournals(path_);
+        else storefile::remove(path_);
     }
     PartFile(const PartFile&) = delete;
     PartFile& operator=(const PartFile&) = delete;
@@ -92,21 +130,30 @@ public:
     bool made() const { return !path_.isEmpty(); }
     QString path() const { return path_; }
     QString error() const { return error_; }
-    // Puts the checked copy in place of `target` (a file there replaced).
-    bool moveTo(const QString& target, QString* error) {
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(path_).toStdString(), QFile::encodeName(target).toStdString(), ec);
-        if (ec) {
-            *error = QString::fromLocal8Bit(ec.message());
-            return false;
+    // Puts the checked copy in place of `target`; a file there is replaced only when `replace`.
+    bool moveTo(const QString& target, bool replace, QString* error) {
+        if (!replace) {
+            QFile part(path_);
+            if (!part.rename(target)) {
+                *error = part.errorString();
+                return false;
+            }
+        } else {
+            std::error_code ec;
+            std::filesystem::rename(QFile::encodeName(path_).toStdString(), QFile::encodeName(target).toStdString(), ec);
+            if (ec) {
+                *error = QString::fromLocal8Bit(ec.message());
+                return false;
+            }
         }
-        path_.clear();
+        moved_ = true;
         return true;
     }
 
 private:
     QString path_;
     QString error_;
+    bool moved_ = false;
 };
 
 // The file's copy, made in one read transaction of the store so its count is the copy's.
@@ -114,6 +161,9 @@ BackupReport copyFileStore(const QString& source, const QString& part) {
     RawDb from;
     if (!from.open(source, SQLITE_OPEN_READWRITE) && !from.open(source, SQLITE_OPEN_READONLY))
         return failure(QStringLiteral("فايل اطلاعات خوانده نشد."), from.error());
+    if (const integrity::SchemaCheck check = from.check(); !check.ok)
+        return check.foreign.isEmpty() ? failure(QStringLiteral("فايل اطلاعات خوانده نشد."), check.engineWords)
+                                       : failure(refusal(QStringLiteral("فايل اطلاعات زير خوانده نشد"), source, check));
     const std::optional<QStringList> count =
         from.exec("BEGIN") ? from.column(QStringLiteral("SELECT COUNT(*) FROM VaskorTemp")) : std::nullopt;
     if (!count || count->isEmpty()) return failure(QStringLiteral("فايل اطلاعات خوانده نشد."), from.error());
@@ -138,7 +188,7 @@ BackupReport copyFileStore(const QString& source, const QString& part) {
 
 BackupReport copyServerStore(const StoreAddress& source, const QString& part) {
     Connection from, to;
-    if (!from.open(source)) return failure(from.errorText(), from.technicalError());
+    if (!from.open(source, StoreAccess::ReadOnly)) return failure(from.errorText(), from.technicalError());
     if (!to.open(part)) return failure(kDiskFault, to.technicalError());
     const StoreCopyReport copy = copyStore(from, to, false);
     to.close();
@@ -181,7 +231,7 @@ BackupReport backupStore(const StoreAddress& store, const QString& target, bool 
                            .arg(check.records)
                            .arg(report.records));
     QString error;
-    if (!part.moveTo(target, &error)) return failure(kDiskFault, error);
+    if (!part.moveTo(target, replace, &error)) return failure(kDiskFault, error);
     report.path = QFileInfo(target).absoluteFilePath();
     return report;
 }
@@ -197,9 +247,12 @@ BackupCheck checkBackupFile(const QString& path) {
     if (!QFileInfo(path).isFile()) return refuse(QStringLiteral("اين فايل پيدا نشد:\n%1").arg(isolatedPath(path)), {});
     RawDb db;
     if (!db.open(path, SQLITE_OPEN_READONLY)) return refuse(damaged, db.error());
-    const std::optional<QStringList> integrity = db.column(QStringLiteral("PRAGMA integrity_check"));
-    if (!integrity) return refuse(damaged, db.error());
-    if (integrity->value(0) != QLatin1String("ok")) return refuse(damaged, integrity->mid(0, 3).join(QLatin1Char('\n')));
+    if (const integrity::SchemaCheck schema = db.check(); !schema.ok)
+        return schema.foreign.isEmpty() ? refuse(damaged, schema.engineWords)
+                                        : refuse(refusal(QStringLiteral("اين فايل پشتيبان پذيرفته نشد"), path, schema), {});
+    const std::optional<QStringList> sound = db.column(QStringLiteral("PRAGMA integrity_check"));
+    if (!sound) return refuse(damaged, db.error());
+    if (sound->value(0) != QLatin1String("ok")) return refuse(damaged, sound->mid(0, 3).join(QLatin1Char('\n')));
     const std::optional<QStringList> tables = db.column(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table'"));
     const std::optional<QStringList> columns = db.column(QStringLiteral("SELECT lower(name) FROM pragma_table_info('VaskorTemp')"));
     if (!tables || !columns) return refuse(damaged, db.error());
@@ -214,7 +267,7 @@ BackupCheck checkBackupFile(const QString& path) {
     return check;
 }
 
-BackupReport restoreStore(const StoreAddress& store, const QString& source) {
+BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty) {
     const BackupCheck check = checkBackupFile(source);
     if (!check.ok) return failure(check.reason, check.engineWords);
     if (!store.isServer() && sameFile(store.filePath(), source))
@@ -239,20 +292,37 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source) {
     }
     const BackupCheck copied = checkBackupFile(part.path());
     if (!copied.ok) return failure(copied.reason, copied.engineWords);
+    // A copy without records over a store that holds some empties it: asked for apart.
+    const bool emptyCopy = copied.records == 0 && empty == EmptyCopy::Refuse;
+    const auto emptyRefused = [&] {
+        BackupReport refused = failure(QStringLiteral("اين پشتيبان هيچ ركوردي ندارد، ولي %1 ركورد دارد؛ بازگرداني آن همه "
+                                                      "ركوردها را كنار مي گذارد و بايد جداگانه خواسته شود.")
+                                           .arg(store.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات")));
+        refused.emptyCopy = true;
+        return refused;
+    };
 
     BackupReport report;
     report.records = copied.records;
     if (store.isServer()) {
+        if (emptyCopy) {
+            Connection held;
+            if (!held.open(store, StoreAccess::ReadOnly)) return failure(held.errorText(), held.technicalError());
+            QSqlQuery count(held.database());
+            if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM \"VaskorTemp\"")) || !count.next())
+                return failure(QStringLiteral("سرور اطلاعات خوانده نشد."), count.lastError().text());
+            if (count.value(0).toLongLong() > 0) return emptyRefused();
+        }
         // Every desk's records are replaced: what they were stays in a backup of its own.
-        const QString kept = QDir(dailyBackupFolder()).filePath(QStringLiteral("Server.before-restore.db"));
-        const BackupReport before = QDir().mkpath(dailyBackupFolder()) ? backupStore(store, kept, true)
+        const QString kept = keptName(QDir(dailyBackupFolder()).filePath(QStringLiteral("Server.before-restore")), QStringLiteral(".db"));
+        const BackupReport before = QDir().mkpath(dailyBackupFolder()) ? backupStore(store, kept, false)
                                                                        : failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(dailyBackupFolder())));
         if (!before.ok)
             return failure(QStringLiteral("ركوردهاي كنوني سرور اطلاعات پيش از بازگرداني نگه داشته نشد.\n") + before.reason,
                            before.engineWords);
         report.kept = before.path;
         Connection from, to;
-        if (!from.open(part.path())) return failure(from.errorText(), from.technicalError());
+        if (!from.open(part.path(), StoreAccess::ReadOnly)) return failure(from.errorText(), from.technicalError());
         if (!to.open(store)) return failure(to.errorText(), to.technicalError());
         const StoreCopyReport copy = copyStore(from, to, true);
         if (!copy.ok) return failure(QStringLiteral("پشتيبان در سرور اطلاعات كپي نشد."), copy.error);
@@ -262,24 +332,29 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source) {
     }
 
     const QString current = store.filePath();
-    const QString before = current + QStringLiteral(".before-restore");
     if (QFileInfo::exists(current)) {
-        // Out of the write-ahead journal into one file; refused while anyone else has it open.
         RawDb db;
-        const std::optional<QStringList> mode =
-            db.open(current, SQLITE_OPEN_READWRITE) ? db.column(QStringLiteral("PRAGMA journal_mode=DELETE")) : std::nullopt;
+        const bool opened = db.open(current, SQLITE_OPEN_READWRITE);
+        // The file is put aside whole and never read: its records are counted only when it is the
+        // program's own, and a file that is not cannot show that it holds none.
+        if (opened && emptyCopy) {
+            const std::optional<QStringList> held =
+                db.check().ok ? db.column(QStringLiteral("SELECT COUNT(*) FROM VaskorTemp")) : std::nullopt;
+            if (!held || held->value(0).toLongLong() > 0) return emptyRefused();
+        }
+        // Out of the write-ahead journal into one file; refused while anyone else has it open.
+        const std::optional<QStringList> mode = opened ? db.column(QStringLiteral("PRAGMA journal_mode=DELETE")) : std::nullopt;
         if (!mode || mode->value(0) != QLatin1String("delete") || !db.close())
             return failure(QStringLiteral("فايل اطلاعات در برنامه ديگري باز است؛ آن را ببنديد و دوباره بازگرداني كنيد."),
                            db.error());
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(current).toStdString(), QFile::encodeName(before).toStdString(), ec);
-        if (ec) return failure(kDiskFault, QString::fromLocal8Bit(ec.message()));
-        report.kept = before;
+        const QString kept = keptName(current + QStringLiteral(".before-restore"), QString());
+        QFile replaced(current);
+        if (!replaced.rename(kept)) return failure(kDiskFault, replaced.errorString());
+        report.kept = kept;
     }
     QString error;
-    if (!part.moveTo(current, &error)) {
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(before).toStdString(), QFile::encodeName(current).toStdString(), ec);
+    if (!part.moveTo(current, true, &error)) {
+        if (!report.kept.isEmpty()) QFile::rename(report.kept, current);
         return failure(kDiskFault, error);
     }
     report.ok = true;
@@ -302,12 +377,7 @@ QString restoreSummary(const BackupReport& report) {
     return text;
 }
 
-QString dailyBackupName(calendar::SolarDate day) {
-    return QStringLiteral("Data-%1-%2-%3.db")
-        .arg(day.year, 4, 10, QLatin1Char('0'))
-        .arg(day.month, 2, 10, QLatin1Char('0'))
-        .arg(day.day, 2, 10, QLatin1Char('0'));
-}
+QString dailyBackupName(calendar::SolarDate day) { return QStringLiteral("Data-%1.db").arg(dayText(day)); }
 
 DailyBackupPlan planDailyBackups(calendar::SolarDate today, const QStringList& existing) {
     DailyBackupPlan plan;

@@ -25,6 +25,7 @@ struct BackupReport {
     qint64 records = 0;   // records in it: the store's count at the snapshot
     QString reason;       // Farsi: why there is no backup
     QString engineWords;  // the engine's or the system's own words, when there are any
+    bool emptyCopy = false;  // a restore refused: a copy without records over a store with some
 };
 
 // Backs `store` up into the file `target`. An existing `target` is refused unless `replace`.
@@ -37,15 +38,19 @@ struct BackupCheck {
     QString engineWords;
 };
 
-// A whole database file holding both tables, read without writing to it.
+// A whole database file holding both tables and nothing that is not the program's own, read
+// without writing to it or beside it.
 BackupCheck checkBackupFile(const QString& path);
 
 // Replaces the records and catalogue of `store` by those of the backup `source`, after checking
-// it. A file store is renamed to "<name>.before-restore" beside itself (an older one replaced)
-// and the backup put in its place; it must not be open anywhere, this program included. A server
-// store is first backed up as "Server.before-restore.db" in the daily copies' folder, then gets
-// the backup copied in, in one transaction.
-BackupReport restoreStore(const StoreAddress& store, const QString& source);
+// it. A file store is renamed beside itself to "<name>.before-restore-1405-09-18-1432" (today's
+// Solar Hijri date and the time; "-2", "-3"... when that name is taken: an earlier copy is never
+// replaced) and the backup put in its place; it must not be open anywhere, this program
+// included. A server store is first backed up as "Server.before-restore-1405-09-18-1432.db" in
+// the daily copies' folder, then gets the backup copied in, in one transaction. A backup without
+// records over a store that holds some is refused (emptyCopy) unless `empty` allows it.
+enum class EmptyCopy { Refuse, Allow };
+BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty = EmptyCopy::Refuse);
 
 // The text the user reads after a backup or a restore.
 QString backupSummary(const BackupReport& report);

@@ -44,34 +44,57 @@ QString indexName(int column) { return QStringLiteral("ix_VaskorTemp_%1").arg(co
 // herd: that comparison has an index of its own. The plain one above gives the stored codes.
 const QString kFoldedHerdIndex = QStringLiteral("ix_VaskorTemp_herd");
 
-QStringList indexSql(const SqlDialect& d) {
-    QStringList statements;
-    for (int i = 0; i < int(kIndexedColumns.size()); ++i) {
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                          .arg(d.quote(indexName(i)), d.quote(schema::kRecordTable), d.quote(kIndexedColumns[i]));
-    }
-    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                      .arg(d.quote(kFoldedHerdIndex), d.quote(schema::kRecordTable), find::foldedColumn(d, "كد گله"));
-    return statements << find::indexStatements(d);
+QString indexSql(const SqlDialect& d, int column) {
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+        .arg(d.quote(indexName(column)), d.quote(schema::kRecordTable), d.quote(kIndexedColumns[column]));
 }
 
-// The change trigger, and the catalogue's order column on a catalogue made without it. A
-// statement-level trigger reaches every writer (other desks, the command line, any other client)
-// and costs one notification per statement; the server folds repeats within one transaction.
-// A notification names the schema of its store, for the desks of another store in the same
-// database to pass over.
-QStringList serverOnlySql(const SqlDialect& d) {
+// The change trigger and its function. A statement-level trigger reaches every writer (other
+// desks, the command line, any other client) and costs one notification per statement; the
+// server folds repeats within one transaction. A notification names the schema of its store,
+// for the desks of another store in the same database to pass over.
+QString notifySql() {
     const QString channel = QString::fromLatin1(kRecordsChangedChannel);
-    return {
-        QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ "
-                       "BEGIN PERFORM pg_notify('%2', TG_TABLE_SCHEMA); RETURN NULL; END $$")
-            .arg(channel, channel),
-        QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
-            .arg(d.quote(schema::kCatalogueTable), d.catalogueOrder()),
-        QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2 "
-                       "FOR EACH STATEMENT EXECUTE FUNCTION %1()")
-            .arg(channel, d.quote(schema::kRecordTable)),
-    };
+    return QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                          "BEGIN PERFORM pg_notify('%2', TG_TABLE_SCHEMA); RETURN NULL; END $$")
+        .arg(channel, channel);
+}
+
+QString changeTriggerSql(const SqlDialect& d) {
+    return QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2 "
+                          "FOR EACH STATEMENT EXECUTE FUNCTION %1()")
+        .arg(QString::fromLatin1(kRecordsChangedChannel), d.quote(schema::kRecordTable));
+}
+
+QList<StoreObject> objectsOf(const SqlDialect& d) {
+    const QString records = QString::fromUtf8(schema::kRecordTable);
+    const QString catalogue = QString::fromUtf8(schema::kCatalogueTable);
+    QList<StoreObject> all{{StoreObjectKind::Table, records, records, recordTableSql(d)},
+                           {StoreObjectKind::Table, catalogue, catalogue, catalogueTableSql(d)}};
+    // A server catalogue made without the order column gets it.
+    if (d.isServer())
+        all.last().bringUp << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
+                                  .arg(d.quote(schema::kCatalogueTable), d.catalogueOrder());
+    for (int i = 0; i < int(kIndexedColumns.size()); ++i)
+        all.append({StoreObjectKind::Index, indexName(i), records, indexSql(d, i)});
+    all.append({StoreObjectKind::Index, kFoldedHerdIndex, records,
+                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                    .arg(d.quote(kFoldedHerdIndex), d.quote(schema::kRecordTable), find::foldedColumn(d, "كد گله"))});
+    for (int i = 0; i < int(find::kColumns.size()); ++i)
+        all.append({StoreObjectKind::Index, find::indexName(i), records, find::indexStatement(d, i)});
+    if (d.isServer()) {
+        const QString channel = QString::fromLatin1(kRecordsChangedChannel);
+        all.append({StoreObjectKind::Function, channel, QString(), notifySql()});
+        all.append({StoreObjectKind::Trigger, channel, records, changeTriggerSql(d)});
+    }
+    return all;
+}
+
+QStringList recordIndexNames(StoreEngine engine) {
+    QStringList names;
+    for (const StoreObject& o : storeObjects(engine))
+        if (o.kind == StoreObjectKind::Index && o.table == QLatin1String(schema::kRecordTable)) names << o.name;
+    return names;
 }
 
 bool fail(QString* error, const QString& text) {
@@ -80,6 +103,12 @@ bool fail(QString* error, const QString& text) {
 }
 
 }  // namespace
+
+const QList<StoreObject>& storeObjects(StoreEngine engine) {
+    static const QList<StoreObject> file = objectsOf(SqlDialect::of(StoreEngine::File));
+    static const QList<StoreObject> server = objectsOf(SqlDialect::of(StoreEngine::Server));
+    return engine == StoreEngine::Server ? server : file;
+}
 
 bool createRecordSchema(QSqlDatabase& db, QString* error) {
     const SqlDialect& d = SqlDialect::of(db);
@@ -90,8 +119,7 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
     if (d.isServer())
         statements << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)")
                    << QStringLiteral("SET LOCAL client_min_messages = warning");
-    statements << recordTableSql(d) << catalogueTableSql(d) << indexSql(d);
-    if (d.isServer()) statements << serverOnlySql(d);
+    for (const StoreObject& object : storeObjects(d.engine())) statements << object.create << object.bringUp;
     for (const QString& sql : statements) {
         QSqlQuery query(db);
         if (!query.exec(sql)) {
@@ -109,12 +137,11 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
     return true;
 }
 
-int recordIndexCount() { return int(kIndexedColumns.size() + 1 + find::kColumns.size()); }
+int recordIndexCount() { return int(recordIndexNames(StoreEngine::Server).size()); }
 
 bool lacksRecordIndexes(QSqlDatabase& db) {
-    QStringList names{QLatin1Char('\'') + kFoldedHerdIndex + QLatin1Char('\'')};
-    for (int i = 0; i < int(kIndexedColumns.size()); ++i) names << QLatin1Char('\'') + indexName(i) + QLatin1Char('\'');
-    for (int i = 0; i < int(find::kColumns.size()); ++i) names << QLatin1Char('\'') + find::indexName(i) + QLatin1Char('\'');
+    QStringList names;
+    for (const QString& name : recordIndexNames(SqlDialect::of(db).engine())) names << QLatin1Char('\'') + name + QLatin1Char('\'');
     QSqlQuery query(db);
     const QString present =
         SqlDialect::of(db).isServer()

@@ -3,8 +3,12 @@
 // The two tables, their indexes and, on the server, the trigger that tells the other desks of
 // every change, as each engine writes them.
 
+#include "data/store_address.h"
+
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace zartav {
@@ -12,12 +16,29 @@ namespace zartav {
 // The server's notification channel: every statement that changes the records notifies it.
 inline constexpr const char* kRecordsChangedChannel = "zartav_records";
 
+enum class StoreObjectKind { Table, Index, Function, Trigger };
+
+// One object of a store as the program makes it.
+struct StoreObject {
+    StoreObjectKind kind;
+    QString name;
+    QString table;             // the table an index or a trigger is on; a table's own name
+    QString create;            // makes it where it is missing and leaves it be where it is
+    QStringList bringUp = {};  // run after `create`: brings the form an earlier version made up to today's
+};
+
+// Every object of the program's stores on `engine`, in the order they are made. Adding an object
+// to the stores is adding it here: createRecordSchema makes it, and the check of a store file
+// (data/store_integrity.h) takes it, made exactly so, as the program's own.
+const QList<StoreObject>& storeObjects(StoreEngine engine);
+
 // Creates what is missing of both tables, their indexes and (on the server) the change trigger
 // in `db`, in one transaction; what exists is left as it is. Two desks starting at once on an
 // empty server database both succeed. Used for a new store and by the legacy import.
 bool createRecordSchema(QSqlDatabase& db, QString* error = nullptr);
 
-// How many indexes createRecordSchema makes on the record table besides its key.
+// How many indexes createRecordSchema makes on the record table besides its key (the same on
+// both engines).
 int recordIndexCount();
 
 // True when the record table lacks one of the indexes createRecordSchema makes (a store from

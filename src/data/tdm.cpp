@@ -1,19 +1,19 @@
 #include "data/tdm.h"
 
 #include "data/server_link.h"
+#include "data/store_files.h"
+#include "data/store_integrity.h"
 #include "util/bidi_text.h"
 
 #include <QColor>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QScopeGuard>
-#include <QUrl>
 
 #include <atomic>
 
@@ -97,7 +97,7 @@ bool Connection::fail(const QString& technical) {
     return false;
 }
 
-bool Connection::open(const QString& address) {
+bool Connection::open(const QString& address, StoreAccess access) {
     QString why;
     const std::optional<StoreAddress> parsed = StoreAddress::parse(address, &why);
     if (!parsed) {
@@ -107,12 +107,13 @@ bool Connection::open(const QString& address) {
         errorText_ = withEngineWords(QStringLiteral("نشاني سرور اطلاعات درست نيست."), why);
         return false;
     }
-    return open(*parsed);
+    return open(*parsed, access);
 }
 
-bool Connection::open(const StoreAddress& address) {
+bool Connection::open(const StoreAddress& address, StoreAccess access) {
     close();
     address_ = address;
+    access_ = access;
     errorText_.clear();
     technicalError_.clear();
     dataVersion_ = -1;
@@ -130,13 +131,14 @@ bool Connection::openFile() {
     const bool existed = info.exists();
     if (existed && !info.isFile()) return fail(QStringLiteral("not a file"));
     if (existed && !info.isReadable()) return fail(QStringLiteral("file is not readable"));
+    if (!existed && access_ == StoreAccess::ReadOnly) return fail(QStringLiteral("no such file"));
     if (!existed && !QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
 
     // The write-ahead journal is kept in files beside the database: a folder that cannot be
     // written leaves only reading.
     const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
-    readOnly_ = existed && (!info.isWritable() || !folderWritable);
+    readOnly_ = access_ == StoreAccess::ReadOnly || (existed && (!info.isWritable() || !folderWritable));
 
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                     : QSqlDatabase::addDatabase("QSQLITE", name_);
@@ -145,17 +147,24 @@ bool Connection::openFile() {
     QString name = path;
     if (readOnly_) {
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
-        // With no journal files and no room to make them, SQLite reads the file only when told
-        // that nothing else writes it; a journal left by a crash is read as it is.
-        if (!folderWritable && !QFileInfo::exists(path + QStringLiteral("-wal"))) {
+        // With no journal files and no room to make them (or a read that must leave none),
+        // SQLite reads the file only when told that nothing else writes it; a journal left by
+        // a crash is read as it is.
+        const storefile::ReadName reading = storefile::forReading(path);
+        if (reading.uri && (!folderWritable || access_ == StoreAccess::ReadOnly)) {
             options += QStringLiteral(";QSQLITE_OPEN_URI");
-            name = QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                   QStringLiteral("?immutable=1");
+            name = reading.name;
         }
     }
     db.setDatabaseName(name);
     db.setConnectOptions(options);
     if (!db.open()) return fail(db.lastError().text());
+    // Nothing of the file is read or written before its schema is known to be the program's.
+    if (const integrity::SchemaCheck check = integrity::checkOpened(db); !check.ok) {
+        fail(check.foreign.isEmpty() ? check.engineWords : check.foreign);
+        if (!check.foreign.isEmpty()) errorText_ = QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n%2").arg(isolatedPath(path), check.foreign);
+        return false;
+    }
 
     // The first read tells a database from any other file; nothing is written before it.
     QSet<QString> tables;
@@ -200,7 +209,7 @@ bool Connection::openFile() {
     if (!hasRecords) {
         if (!createRecordSchema(db, &error)) {
             fail(error);
-            if (!existed) QFile::remove(path);
+            if (!existed) storefile::remove(path);
             return false;
         }
     } else {
@@ -274,7 +283,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     const bool hasTrigger = query.value(3).toBool();
     const int indexes = query.value(4).toInt();
     const int relations = query.value(5).toInt();
-    const bool writable = query.value(6).toBool();
+    const bool writable = query.value(6).toBool() && access_ == StoreAccess::ReadWrite;
     schema_ = query.value(7).toString();
     query.finish();
 
@@ -1256,6 +1265,8 @@ bool CatalogueTable::ensureLoaded() const {
     QStringList names;
     for (const char* name : kCatalogueColumns) names << d.quote(name);
     const bool read = withLink(connection_, [&] {
+        // Read at the start, before the window is up: a damaged file cannot hold it there.
+        const integrity::ReadBudget budget(connection_.database());
         QSqlQuery query(connection_.database());
         query.setForwardOnly(true);
         if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
@@ -1270,7 +1281,10 @@ bool CatalogueTable::ensureLoaded() const {
             for (int i = 0; i < int(kCatalogueColumns.size()); ++i) row << textOf(query.value(i));
             rows_ << row;
         }
-        return true;
+        errorText_ = query.lastError().isValid() ? query.lastError().text() : QString();
+        if (errorText_.isEmpty()) return true;
+        rows_.clear();
+        return false;
     });
     loaded_ = read;
     return read;

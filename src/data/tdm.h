@@ -32,6 +32,10 @@
 
 namespace zartav {
 
+// What a command does with a store: a read (an export, a certificate, the source of a copy)
+// changes nothing in it, not even its journal, and never makes a missing file.
+enum class StoreAccess { ReadWrite, ReadOnly };
+
 // The one connection to the store: the Data.db file (SQLite) or a database server shared by
 // the desks of an office (PostgreSQL), chosen by the store's address.
 class Connection : public QObject {
@@ -45,9 +49,10 @@ public:
     // them; otherwise nothing is written to it, false is answered and errorText() holds one
     // Farsi message naming the store (never a password). A store this connection may only read
     // (a file or folder that cannot be written, a server role without write rights) is opened
-    // for reading.
-    bool open(const QString& address);
-    bool open(const StoreAddress& address);
+    // for reading. A file whose schema holds anything that is not the program's own (a trigger,
+    // a view, a table, a column of another type) is refused before anything in it is read.
+    bool open(const QString& address, StoreAccess access = StoreAccess::ReadWrite);
+    bool open(const StoreAddress& address, StoreAccess access = StoreAccess::ReadWrite);
     void close();
     bool isOpen() const;
     // Open for reading only: every save fails.
@@ -110,6 +115,7 @@ private:
     QString catalogueOrder_;
     QString schema_;  // on the server: the schema that holds the tables
     bool readOnly_ = false;
+    StoreAccess access_ = StoreAccess::ReadWrite;
     bool watching_ = false;
     PasswordPrompt passwordPrompt_;
     LongStepNotice longStepNotice_;

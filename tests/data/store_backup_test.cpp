@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -69,6 +70,25 @@ protected:
     void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
     qint64 count() const { return store->scalar(QStringLiteral("SELECT COUNT(*) FROM \"VaskorTemp\"")).toLongLong(); }
     bool file() const { return GetParam() == test::Engine::SQLite; }
+    // Where a restore keeps what it replaced, as its output says: beside the file as
+    // "Data.db.before-restore-1405-09-18-1432", or the server's in the daily copies' folder as
+    // "Server.before-restore-1405-09-18-1432.db"; today's Solar Hijri date, "-2"... when taken.
+    QString keptBy(const test::CliRun& restore) const {
+        const calendar::SolarDate today = calendar::fromGregorian(QDate::currentDate());
+        const QString day = QString::asprintf("%04d-%02d-%02d", today.year, today.month, today.day);
+        const QString stem = file() ? store->address() + QStringLiteral(".before-restore-")
+                                    : dir.filePath(QStringLiteral("user/Zartav/Zartav/backups/Server.before-restore-"));
+        const QRegularExpression said(QStringLiteral("the records replaced are kept in (%1%2-\\d{4}(-\\d+)?%3)\n")
+                                          .arg(QRegularExpression::escape(stem), day, file() ? QString() : QStringLiteral("\\.db")));
+        const QRegularExpressionMatch m = said.match(restore.out);
+        EXPECT_TRUE(m.hasMatch()) << restore.out.toStdString();
+        return m.captured(1);
+    }
+    // No copy kept by a restore, beside the file or in the daily copies' folder.
+    bool nothingKept() const {
+        return QDir(QFileInfo(store->address()).absolutePath()).entryList({"*.before-restore*"}).isEmpty() &&
+               QDir(dir.filePath(QStringLiteral("user/Zartav/Zartav/backups"))).entryList({"*.before-restore*"}).isEmpty();
+    }
     QTemporaryDir dir;
 };
 
@@ -199,15 +219,58 @@ TEST_P(BackupTest, ABackupRestoresTheStoreAsItWasAndTheReplacedFileIsKept) {
     ASSERT_EQ(restore.status, 0) << restore.err.toStdString();
     EXPECT_EQ(count(), 5);
     EXPECT_EQ(store->scalar(QStringLiteral("SELECT COUNT(*) FROM \"DosSperm\"")).toLongLong(), 2);
-    const QString kept = file() ? store->address() + QStringLiteral(".before-restore")
-                                : dir.filePath(QStringLiteral("user/Zartav/Zartav/backups/Server.before-restore.db"));
-    EXPECT_TRUE(restore.out.contains(QStringLiteral("the records replaced are kept in ") + kept)) << restore.out.toStdString();
-    const BackupCheck before = checkBackupFile(kept);
+    const BackupCheck before = checkBackupFile(keptBy(restore));
     EXPECT_TRUE(before.ok) << before.reason.toStdString();
     EXPECT_EQ(before.records, 8);
     // The restored store takes new records as before.
     addRecords(store->address(), QStringLiteral("c"), 1);
     EXPECT_EQ(count(), 6);
+}
+
+TEST_P(BackupTest, EveryRestoreKeepsWhatItReplacedUnderANameOfItsOwn) {
+    addRecords(store->address(), QStringLiteral("a"), 5);
+    const QString copy = dir.filePath(QStringLiteral("copy.db"));
+    ASSERT_EQ(cli({QStringLiteral("backup"), QStringLiteral("--db"), store->address(), copy}).status, 0);
+    addRecords(store->address(), QStringLiteral("b"), 3);
+    store->closeSide();
+    const test::CliRun first = cli({QStringLiteral("restore"), QStringLiteral("--db"), store->address(), copy});
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    addRecords(store->address(), QStringLiteral("c"), 2);
+    store->closeSide();
+    const test::CliRun second = cli({QStringLiteral("restore"), QStringLiteral("--db"), store->address(), copy});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const QString keptFirst = keptBy(first), keptSecond = keptBy(second);
+    EXPECT_NE(keptFirst, keptSecond);
+    EXPECT_EQ(checkBackupFile(keptFirst).records, 8);
+    EXPECT_EQ(checkBackupFile(keptSecond).records, 7);
+    EXPECT_EQ(count(), 5);
+}
+
+TEST_P(BackupTest, ABackupWithoutRecordsReplacesRecordsOnlyWhenForced) {
+    // An empty store closed as the program leaves it: its header asks for the write-ahead journal.
+    const QString empty = dir.filePath(QStringLiteral("empty.db"));
+    addRecords(empty, QStringLiteral("e"), 0);
+    addRecords(store->address(), QStringLiteral("a"), 4);
+    store->closeSide();
+    const test::CliRun refused = cli({QStringLiteral("restore"), QStringLiteral("--db"), store->address(), empty});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("اين پشتيبان هيچ ركوردي ندارد، ولي %1 ركورد دارد؛ بازگرداني آن همه "
+                                                    "ركوردها را كنار مي گذارد و بايد جداگانه خواسته شود. (--force restores it all the same)")
+                                         .arg(file() ? QStringLiteral("فايل اطلاعات") : QStringLiteral("سرور اطلاعات"))))
+        << refused.err.toStdString();
+    EXPECT_EQ(count(), 4);
+    EXPECT_TRUE(nothingKept());
+
+    store->closeSide();
+    const test::CliRun forced =
+        cli({QStringLiteral("restore"), QStringLiteral("--db"), store->address(), QStringLiteral("--force"), empty});
+    ASSERT_EQ(forced.status, 0) << forced.err.toStdString();
+    EXPECT_EQ(count(), 0);
+    EXPECT_EQ(checkBackupFile(keptBy(forced)).records, 4);
+    // Over a store without records nothing is lost: no --force needed.
+    store->closeSide();
+    EXPECT_EQ(cli({QStringLiteral("restore"), QStringLiteral("--db"), store->address(), empty}).status, 0);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("empty.db*")}), QStringList({"empty.db"}));
 }
 
 TEST_P(BackupTest, DamagedCopiesAndPlacesThatCannotHoldACopyAreRefusedAndChangeNothing) {
@@ -244,7 +307,7 @@ TEST_P(BackupTest, DamagedCopiesAndPlacesThatCannotHoldACopyAreRefusedAndChangeN
         {"cut short", write("short.db", bytes.left(bytes.size() / 2)), QStringLiteral("اين فايل پشتيبان سالم نيست")},
         {"pages overwritten", write("corrupt.db", corrupted), QStringLiteral("اين فايل پشتيبان سالم نيست")},
         {"not a database", write("notes.db", QByteArray("شماره ثبت,بدن\n1,2\n")), QStringLiteral("اين فايل پشتيبان سالم نيست")},
-        {"another program's tables", otherProgram, QStringLiteral("اين فايل جدولهاي ركوردها و كاتالوگ را به تمامي ندارد")},
+        {"another program's tables", otherProgram, QStringLiteral("اين فايل پشتيبان پذيرفته نشد")},
         {"no such file", dir.filePath(QStringLiteral("missing.db")), QStringLiteral("اين فايل پيدا نشد")},
     };
     store->closeSide();
@@ -254,7 +317,7 @@ TEST_P(BackupTest, DamagedCopiesAndPlacesThatCannotHoldACopyAreRefusedAndChangeN
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(run.err.contains(c.says)) << run.err.toStdString();
         EXPECT_EQ(count(), 300);
-        EXPECT_FALSE(QFileInfo::exists(store->address() + QStringLiteral(".before-restore")));
+        EXPECT_TRUE(nothingKept());
     }
 
     // A folder that is not there, and a disk that fills (a file size limit) mid-copy: a

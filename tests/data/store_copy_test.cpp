@@ -17,6 +17,8 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace zartav;
 
 namespace {
@@ -124,6 +126,10 @@ TEST_F(StoreCopyTest, FileToServerAndBackGivesTheSameRecordsColumnByColumn) {
     EXPECT_EQ(up.out.section(QStringLiteral("checksum "), 1), down.out.section(QStringLiteral("checksum "), 1));
     EXPECT_EQ(dump(server->address()), before);
     EXPECT_EQ(dump(back), before);
+    // The office's records and photos in a file: its owner's alone, as a backup.
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(back).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     // Neither copy hands out a number the original had given, deleted records included.
     EXPECT_EQ(nextId(server->address()), 121);
     EXPECT_EQ(nextId(back), 121);

@@ -12,7 +12,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QDir>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -148,11 +150,15 @@ TEST_F(OfficeCommandsTest, BackupThenRestorePutsTheStoreBackAndKeepsTheReplacedF
         test::MessageRecorder messages;
         messages.answerNext(0);  // "بله"
         run(QStringLiteral("بازگرداني"), copy);
+        const QStringList kept = QDir(dir.path()).entryList({QStringLiteral("Data.db.before-restore-*")});
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Data\\.db\\.before-restore-\\d{4}-\\d{2}-\\d{2}-\\d{4}$")).match(kept.first()).hasMatch())
+            << kept.first().toStdString();
         EXPECT_EQ(messages.texts(),
                   QStringList({QStringLiteral("همه ركوردها و كاتالوگ فايل اطلاعات با 40 ركورد اين پشتيبان جايگزين شود؟"),
                                QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (40 ركورد):\n") + isolatedPath(copy) +
                                    QStringLiteral("\nاطلاعات پيشين در اين فايل نگه داشته شد:\n") +
-                                   isolatedPath(store() + QStringLiteral(".before-restore"))}));
+                                   isolatedPath(dir.filePath(kept.first()))}));
     }
     EXPECT_TRUE(dm.TVascor.isOpen());
     EXPECT_EQ(dm.TVascor.rowCount(), 40);
@@ -179,4 +185,30 @@ TEST_F(OfficeCommandsTest, BackupThenRestorePutsTheStoreBackAndKeepsTheReplacedF
         EXPECT_EQ(dm.TVascor.rowCount(), 41);
     }
     picture(QStringLiteral("پشتيبان گيري"), dir.filePath(QStringLiteral("shown.db")), QStringLiteral("backup-message.png"));
+}
+
+TEST_F(OfficeCommandsTest, ACopyWithoutRecordsSaysItWouldEmptyTheStoreBeforeItIsRestored) {
+    const QString empty = dir.filePath(QStringLiteral("empty.db"));
+    {
+        Connection made;
+        ASSERT_TRUE(made.open(empty));
+    }
+    const QString question = QStringLiteral("اين پشتيبان هيچ ركوردي ندارد؛ با بازگرداني آن همه ركوردهاي فايل اطلاعات كنار "
+                                            "گذاشته مي شود و فايل اطلاعات خالي مي ماند. باز هم بازگرداني شود؟");
+    {
+        test::MessageRecorder messages;
+        messages.answerNext(1);  // "خير"
+        run(QStringLiteral("بازگرداني"), empty);
+        EXPECT_EQ(messages.texts(), QStringList({question}));
+        EXPECT_EQ(dm.TVascor.rowCount(), 40);
+    }
+    picture(QStringLiteral("بازگرداني"), empty, QStringLiteral("restore-empty-copy.png"));
+    test::MessageRecorder messages;
+    messages.answerNext(0);  // "بله"
+    run(QStringLiteral("بازگرداني"), empty);
+    ASSERT_EQ(messages.texts().size(), 2);
+    EXPECT_EQ(messages.texts().first(), question);
+    EXPECT_TRUE(messages.texts().last().startsWith(QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (0 ركورد):\n")))
+        << messages.texts().last().toStdString();
+    EXPECT_EQ(dm.TVascor.rowCount(), 0);
 }
