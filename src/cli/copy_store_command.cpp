@@ -69,9 +69,10 @@ int run(const QStringList& args) {
         if (!targetExisted) storefile::remove(toAddress);
         return fail(report.error);
     }
-    std::fprintf(stdout, "copied %lld records (%lld photos) and %lld catalogue rows from %s to %s; checksum %s\n",
+    std::fprintf(stdout, "copied %lld records (%lld photos) and %lld catalogue rows with %lld history entries from %s to %s; checksum %s\n",
                  static_cast<long long>(report.records), static_cast<long long>(report.photos),
-                 static_cast<long long>(report.catalogueRows), from.displayName().toUtf8().constData(),
+                 static_cast<long long>(report.catalogueRows), static_cast<long long>(report.historyEntries),
+                 from.displayName().toUtf8().constData(),
                  target.toUtf8().constData(), report.checksum.constData());
     return kOk;
 }

@@ -3,6 +3,7 @@
 #include "data/legacy_mdb.h"
 #include "data/legacy_names.h"
 #include "data/legacy_photo.h"
+#include "data/record_history.h"
 #include "data/record_schema.h"
 #include "data/record_text.h"
 #include "data/store_schema.h"
@@ -251,9 +252,12 @@ ImportReport importRows(QSqlDatabase& db, RowSource* records, RowSource* catalog
                            .arg(db.lastError().text());
         return report;
     }
+    history::WriteScope scope(db);
+    QString why;
+    if (!scope.begin(&why)) report.error = QStringLiteral("the target database cannot keep history: %1").arg(why);
     Importer importer(db, progress, total);
-    const bool done = (!records || importer.records(records, &report)) &&
-                      (!catalogue || importer.catalogue(catalogue, &report));
+    const bool done = report.error.isEmpty() && (!records || importer.records(records, &report)) &&
+                      (!catalogue || importer.catalogue(catalogue, &report)) && scope.finish(&report.error);
     if (done && db.commit()) {
         report.ok = true;
         return report;

@@ -1,5 +1,6 @@
 #include "data/record_import.h"
 
+#include "data/record_history.h"
 #include "data/record_schema.h"
 #include "data/record_text.h"
 #include "data/tdm.h"
@@ -248,6 +249,9 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const Re
         db.rollback();
         return report;
     };
+    history::WriteScope scope(db);
+    QString why;
+    if (!scope.begin(&why)) return undo(refused(0, {}, storeRefusal(store), why));
     int sinceShown = 0;
     while (reader.next(&row)) {
         if (allEmpty(row.fields)) continue;
@@ -265,6 +269,7 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const Re
     }
     if (reader.fault() != csv::Fault::None) return undo(fault(0));
     if (!inserter.flush()) return undo(refused(0, {}, storeRefusal(store), inserter.error()));
+    if (!scope.finish(&why)) return undo(refused(0, {}, storeRefusal(store), why));
     if (!db.commit()) return undo(refused(0, {}, storeRefusal(store), db.lastError().text()));
     RecordImportReport report;
     report.ok = true;

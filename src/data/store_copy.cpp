@@ -1,5 +1,7 @@
 #include "data/store_copy.h"
 
+#include "data/history_schema.h"
+#include "data/record_history.h"
 #include "data/record_schema.h"
 #include "data/store_schema.h"
 #include "data/tdm.h"
@@ -25,27 +27,41 @@ constexpr int kFirstBatch = 4;
 constexpr int kMaxBatch = 500;
 
 struct TableShape {
-    bool records;  // VaskorTemp (keyed by "ID"), else DosSperm (in its own order)
+    QString table;
+    QString noun;  // a row of it, in a message
     QStringList columns;
+    int key = -1;        // the column rows are read in order of; none: the table's own order
+    QList<int> numbers;  // integer columns
+    int firstPhoto = -1;
+    int photos = 0;
 };
 
+template <size_t N>
+QStringList namesOf(const std::array<const char*, N>& names) {
+    QStringList all;
+    for (const char* name : names) all << QString::fromUtf8(name);
+    return all;
+}
+
 TableShape recordShape() {
-    TableShape shape{true, {}};
-    for (const char* name : schema::kRecordColumns) shape.columns << QString::fromUtf8(name);
-    return shape;
+    return {QString::fromUtf8(schema::kRecordTable), QStringLiteral("record"), namesOf(schema::kRecordColumns),
+            schema::kIdColumnIndex, {schema::kIdColumnIndex}, schema::kFirstPhotoColumnIndex, 3};
 }
 
 TableShape catalogueShape() {
-    TableShape shape{false, {}};
-    for (const char* name : schema::kCatalogueColumns) shape.columns << QString::fromUtf8(name);
-    return shape;
+    return {QString::fromUtf8(schema::kCatalogueTable), QStringLiteral("catalogue row"), namesOf(schema::kCatalogueColumns), -1, {}, -1, 0};
 }
 
-bool isPhoto(const TableShape& shape, int column) { return shape.records && column >= schema::kFirstPhotoColumnIndex; }
-
-QString tableName(const TableShape& shape) {
-    return QString::fromUtf8(shape.records ? schema::kRecordTable : schema::kCatalogueTable);
+TableShape historyShape() {
+    return {QString::fromUtf8(history::kTable), QStringLiteral("history entry"), namesOf(history::kColumns), 0, {0, 1},
+            history::kFirstPhoto, 3};
 }
+
+bool isPhoto(const TableShape& shape, int column) {
+    return column >= shape.firstPhoto && column < shape.firstPhoto + shape.photos;
+}
+
+QString tableName(const TableShape& shape) { return shape.table; }
 
 QString quotedColumns(const Connection& c, const TableShape& shape) {
     QStringList names;
@@ -85,19 +101,20 @@ qint64 rowBytes(const Row& row) {
 // own order), a batch at a time.
 bool forEachRow(Connection& c, const TableShape& shape, const std::function<bool(const Row&)>& each, QString* error) {
     const QString select = QStringLiteral("SELECT %1 FROM %2").arg(quotedColumns(c, shape), c.dialect().quote(tableName(shape)));
-    const QString id = c.dialect().quote(schema::kId);
+    const bool keyed = shape.key >= 0;
+    const QString id = keyed ? c.dialect().quote(shape.columns.at(shape.key)) : QString();
     int limit = kFirstBatch;
     qint64 lastId = 0;
     qint64 offset = 0;
     for (;;) {
         QSqlQuery query(c.database());
         query.setForwardOnly(true);
-        query.prepare(shape.records ? select + QStringLiteral(" WHERE %1 > :after ORDER BY %1 LIMIT %2").arg(id).arg(limit)
+        query.prepare(keyed ? select + QStringLiteral(" WHERE %1 > :after ORDER BY %1 LIMIT %2").arg(id).arg(limit)
                                     : select + QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
                                                    .arg(c.catalogueOrder())
                                                    .arg(limit)
                                                    .arg(offset));
-        if (shape.records) query.bindValue(QStringLiteral(":after"), lastId);
+        if (keyed) query.bindValue(QStringLiteral(":after"), lastId);
         if (!query.exec()) {
             *error = query.lastError().text();
             return false;
@@ -118,7 +135,7 @@ bool forEachRow(Connection& c, const TableShape& shape, const std::function<bool
         for (const Row& row : batch)
             if (!each(row)) return false;
         if (int(batch.size()) < limit) return true;
-        if (shape.records) lastId = batch.back().at(schema::kIdColumnIndex).toLongLong();
+        if (keyed) lastId = batch.back().at(shape.key).toLongLong();
         offset += qint64(batch.size());
         limit = int(std::clamp<qint64>(kBatchBytes / std::max<qint64>(1, bytes / qint64(batch.size())), 1, kMaxBatch));
     }
@@ -148,21 +165,19 @@ public:
         const bool read = forEachRow(from_, shape, [&](const Row& row) {
             for (int i = 0; i < row.size(); ++i) {
                 const QVariant& v = row.at(i);
-                if (shape.records && i == schema::kIdColumnIndex)
-                    insert.bindValue(i, v.toLongLong());
+                if (shape.numbers.contains(i))
+                    insert.bindValue(i, v.isNull() ? QVariant(QMetaType(QMetaType::LongLong)) : QVariant(v.toLongLong()));
                 else if (isPhoto(shape, i))
                     insert.bindValue(i, v.isNull() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(v.toByteArray()));
                 else
                     insert.bindValue(i, v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(v.toString()));
-                if (isPhoto(shape, i) && !v.isNull()) ++report.photos;
+                if (isPhoto(shape, i) && !v.isNull() && shape.key == schema::kIdColumnIndex) ++report.photos;
             }
             if (!insert.exec()) {
-                error = shape.records ? QStringLiteral("record %1 cannot be written to the target: %2")
-                                            .arg(row.at(schema::kIdColumnIndex).toLongLong())
-                                            .arg(insert.lastError().text())
-                                      : QStringLiteral("catalogue row %1 cannot be written to the target: %2")
-                                            .arg(digests.size() + 1)
-                                            .arg(insert.lastError().text());
+                error = QStringLiteral("%1 %2 cannot be written to the target: %3")
+                            .arg(shape.noun)
+                            .arg(shape.key >= 0 ? row.at(shape.key).toLongLong() : qint64(digests.size() + 1))
+                            .arg(insert.lastError().text());
                 return false;
             }
             digests.push_back(digestOf(shape, row));
@@ -170,7 +185,9 @@ public:
             return true;
         }, &error);
         if (!read) return fail(report, error.isEmpty() ? QStringLiteral("the source cannot be read") : error);
-        (shape.records ? report.records : report.catalogueRows) = qint64(digests.size());
+        (shape.key == schema::kIdColumnIndex ? report.records
+         : shape.key < 0                     ? report.catalogueRows
+                                             : report.historyEntries) = qint64(digests.size());
         return true;
     }
 
@@ -181,8 +198,8 @@ public:
         const bool read = forEachRow(to_, shape, [&](const Row& row) {
             if (next >= digests.size() || digestOf(shape, row) != digests[next]) {
                 error = QStringLiteral("the copy differs from the source at %1 %2")
-                            .arg(shape.records ? QStringLiteral("record") : QStringLiteral("catalogue row"))
-                            .arg(shape.records ? row.at(schema::kIdColumnIndex).toLongLong() : qint64(next + 1));
+                            .arg(shape.noun)
+                            .arg(shape.key >= 0 ? row.at(shape.key).toLongLong() : qint64(next + 1));
                 return false;
             }
             ++next;
@@ -228,6 +245,10 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     QSqlDatabase target = to.database();
     const TableShape records = recordShape();
     const TableShape catalogue = catalogueShape();
+    const TableShape entries = historyShape();
+    // A store of an earlier version, read as it is, has no history to bring.
+    const bool targetHistory = history::hasHistory(target);
+    const bool withHistory = targetHistory && history::hasHistory(source);
 
     // One consistent view of the source, whatever other desks save meanwhile.
     if (!source.transaction()) return failed(QStringLiteral("the source cannot be read: ") + source.lastError().text());
@@ -240,12 +261,15 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     const std::optional<qint64> sourceRecords = countOf(from, records);
     const std::optional<qint64> sourceCatalogue = countOf(from, catalogue);
     const std::optional<qint64> highWater = recordIdHighWater(source);
-    if (!sourceRecords || !sourceCatalogue || !highWater)
+    const std::optional<qint64> sourceEntries = withHistory ? countOf(from, entries) : 0;
+    if (!sourceRecords || !sourceCatalogue || !highWater || !sourceEntries)
         return done(failed(QStringLiteral("the source cannot be read: ") + source.lastError().text()));
     const std::optional<qint64> targetRecords = countOf(to, records);
     const std::optional<qint64> targetCatalogue = countOf(to, catalogue);
-    if (!targetRecords || !targetCatalogue) return done(failed(QStringLiteral("the target cannot be read")));
-    if (!replace && (*targetRecords > 0 || *targetCatalogue > 0))
+    const std::optional<qint64> targetEntries = targetHistory ? countOf(to, entries) : 0;
+    if (!targetRecords || !targetCatalogue || !targetEntries) return done(failed(QStringLiteral("the target cannot be read")));
+    // A target whose records were all deleted still has their history: it is replaced only when asked.
+    if (!replace && (*targetRecords > 0 || *targetCatalogue > 0 || *targetEntries > 0))
         return done(failed(QStringLiteral("the target already holds %1 records and %2 catalogue rows; "
                                           "--replace replaces them")
                                .arg(*targetRecords)
@@ -253,27 +277,47 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
 
     if (!target.transaction()) return done(failed(QStringLiteral("the target cannot be written: ") + target.lastError().text()));
     StoreCopyReport report;
+    // The copy brings the source's history as it is: the target's triggers would add an entry of
+    // their own for every record copied (and every one emptied).
+    const QStringList suspend = targetHistory ? history::suspendStatements(to.dialect()) : QStringList();
+    for (const QString& sql : suspend) {
+        QSqlQuery off(target);
+        if (!off.exec(sql))
+            return done(failed(QStringLiteral("the target's history cannot be copied (only the owner of its tables may): ") +
+                               off.lastError().text()));
+    }
     if (replace) {
-        for (const TableShape* shape : {&records, &catalogue}) {
+        QList<const TableShape*> emptied{&records, &catalogue};
+        if (targetHistory) emptied << &entries;
+        for (const TableShape* shape : emptied) {
             QSqlQuery empty(target);
             if (!empty.exec(QStringLiteral("DELETE FROM ") + to.dialect().quote(tableName(*shape))))
                 return done(failed(QStringLiteral("the target cannot be emptied: ") + empty.lastError().text()));
         }
     }
     Copier copier(from, to, progress);
-    copier.setTotal(*sourceRecords + *sourceCatalogue);
-    std::vector<Digest> recordDigests, catalogueDigests;
+    copier.setTotal(*sourceRecords + *sourceCatalogue + *sourceEntries);
+    std::vector<Digest> recordDigests, catalogueDigests, entryDigests;
     recordDigests.reserve(size_t(*sourceRecords));
     QString error;
-    if (!copier.copy(records, recordDigests, report) || !copier.copy(catalogue, catalogueDigests, report))
+    if (!copier.copy(records, recordDigests, report) || !copier.copy(catalogue, catalogueDigests, report) ||
+        (withHistory && !copier.copy(entries, entryDigests, report)))
         return done(report);
     if (!raiseRecordIds(target, *highWater, &error)) return done(failed(QStringLiteral("the target cannot number new records: ") + error));
-    if (!copier.verify(records, recordDigests, report) || !copier.verify(catalogue, catalogueDigests, report))
+    if (!copier.verify(records, recordDigests, report) || !copier.verify(catalogue, catalogueDigests, report) ||
+        (withHistory && !copier.verify(entries, entryDigests, report)))
         return done(report);
+    // Entries the source's file had not sealed yet are sealed in the copy, in order.
+    if (withHistory && !history::seal(target, &error))
+        return done(failed(QStringLiteral("the target's history cannot be sealed: ") + error));
+    for (const QString& sql : targetHistory ? history::resumeStatements(to.dialect()) : QStringList()) {
+        QSqlQuery on(target);
+        if (!on.exec(sql)) return done(failed(QStringLiteral("the target's history cannot be resumed: ") + on.lastError().text()));
+    }
     if (!target.commit()) return done(failed(QStringLiteral("the target cannot commit: ") + target.lastError().text()));
 
     QCryptographicHash all(QCryptographicHash::Md5);
-    for (const std::vector<Digest>* digests : {&recordDigests, &catalogueDigests})
+    for (const std::vector<Digest>* digests : {&recordDigests, &catalogueDigests, &entryDigests})
         for (const Digest& d : *digests) all.addData(QByteArrayView(d.data(), qsizetype(d.size())));
     report.checksum = all.result().toHex();
     report.ok = true;

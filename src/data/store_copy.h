@@ -19,6 +19,7 @@ struct StoreCopyReport {
     qint64 records = 0;
     qint64 photos = 0;
     qint64 catalogueRows = 0;
+    qint64 historyEntries = 0;
     // Of every row, column by column, in order: the same for the source and the copy.
     QByteArray checksum;
 };

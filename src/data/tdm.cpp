@@ -1,5 +1,7 @@
 #include "data/tdm.h"
 
+#include "data/history_schema.h"
+#include "data/record_history.h"
 #include "data/server_link.h"
 #include "data/store_files.h"
 #include "data/store_integrity.h"
@@ -218,6 +220,11 @@ bool Connection::openFile() {
         announceIndexBuild(db);
         createRecordSchema(db, &error);
     }
+    // What other programs wrote since the program last had the file gets its seal now, in order.
+    if (db.transaction()) {
+        if (history::seal(db, &error)) db.commit();
+        else db.rollback();
+    }
     return true;
 }
 
@@ -268,13 +275,13 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             "SELECT to_regclass('\"VaskorTemp\"') IS NOT NULL, to_regclass('\"DosSperm\"') IS NOT NULL, "
             "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
             "        AND attname = '%1' AND NOT attisdropped), "
-            "EXISTS (SELECT 1 FROM pg_trigger WHERE tgrelid = to_regclass('\"VaskorTemp\"') AND tgname = '%2'), "
+            "(SELECT count(*) = 2 FROM pg_trigger WHERE tgrelid = to_regclass('\"VaskorTemp\"') AND tgname IN ('%2', '%3')), "
             "(SELECT count(*) FROM pg_index WHERE indrelid = to_regclass('\"VaskorTemp\"') AND NOT indisprimary), "
             "(SELECT count(*) FROM pg_class WHERE relnamespace = to_regnamespace(current_schema()) "
             "        AND relkind IN ('r', 'p', 'v', 'm', 'f')), "
             "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off', current_schema()")
                         .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn),
-                             QString::fromLatin1(kRecordsChangedChannel))) ||
+                             QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction))) ||
         !query.next())
         return fail(query.lastError().text());
     const bool hasRecords = query.value(0).toBool();
@@ -320,6 +327,9 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     // A catalogue made by someone else without our order column is read in its stored order.
     catalogueOrder_ = query.value(1).toBool() ? SqlDialect::of(StoreEngine::Server).catalogueOrder()
                                               : QStringLiteral("ctid");
+    query.finish();
+    // Every entry this desk's saves leave in the history names it.
+    if (!history::identifyDesk(db, &error)) return fail(error);
     return true;
 }
 
@@ -963,6 +973,7 @@ bool RecordTable::reloadEdited() {
 
 void RecordTable::endEdit() {
     state_ = RecordState::Browse;
+    reason_.clear();
     buffer_.clear();
     modified_.clear();
     original_.clear();
@@ -996,6 +1007,9 @@ bool RecordTable::runPost(SaveMode mode, bool* commitSent, qint64* newId) {
     };
 
     if (!db.transaction()) return failWith(db.lastError().text());
+    history::WriteScope scope(db, reason_);
+    QString why;
+    if (!scope.begin(&why)) return rollback(why);
     QSqlQuery query(db);
     if (inserting) {
         QStringList names, marks;
@@ -1058,6 +1072,7 @@ bool RecordTable::runPost(SaveMode mode, bool* commitSent, qint64* newId) {
         *newId = currentId_;
     }
     query.finish();
+    if (!scope.finish(&why)) return rollback(why);
     *commitSent = true;
     if (!db.commit()) return rollback(db.lastError().text());
     return true;
@@ -1073,6 +1088,10 @@ bool RecordTable::post(SaveMode mode) {
                                 .arg(schema::kTextColumnSize));
         }
     }
+    // A printed certificate's record is corrected on the record, with the reason why.
+    if (state_ == RecordState::Edit && reason_.trimmed().isEmpty() &&
+        history::needsReason(textOf(original_.value(schema::kPrintDateColumnIndex))))
+        return failWith(history::reasonRequiredText());
     // A link lost earlier (the last save found the server out of reach) is made again first.
     if (connection_.isLost() && !connection_.reconnect())
         return failWith(connection_.technicalError(), SaveFailure::Unreachable);
@@ -1108,15 +1127,19 @@ bool RecordTable::remove() {
     const bool removed = withLink(connection_, [&] {
         QSqlDatabase db = connection_.database();
         if (!db.transaction()) return failWith(db.lastError().text());
+        auto undo = [&](const QString& reason) {
+            db.rollback();
+            return failWith(reason);
+        };
+        history::WriteScope scope(db);
+        QString why;
+        if (!scope.begin(&why)) return undo(why);
         QSqlQuery query(db);
         query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, qualified(schema::kIdColumnIndex)));
         query.addBindValue(currentId_);
-        if (!query.exec()) {
-            const QString reason = query.lastError().text();
-            db.rollback();
-            return failWith(reason);
-        }
+        if (!query.exec()) return undo(query.lastError().text());
         query.finish();
+        if (!scope.finish(&why)) return undo(why);
         if (!db.commit()) {
             const QString reason = db.lastError().text();
             db.rollback();

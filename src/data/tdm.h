@@ -201,6 +201,8 @@ public:
     // saveFailure() says what kind of failure and errorText() the store's own words.
     bool post(SaveMode mode = SaveMode::CheckVersion);
     SaveFailure saveFailure() const { return saveFailure_; }
+    // While editing: why the record is corrected, kept with the history entry the save leaves.
+    void setChangeReason(const QString& reason) { reason_ = reason; }
     // While editing: reads the record again as it is stored now, dropping what was typed;
     // false when it has been deleted meanwhile.
     bool reloadEdited();
@@ -335,6 +337,7 @@ private:
     QVector<bool> modified_;      // columns written since insert/edit began
     QVector<QVariant> original_;  // while editing: every column as the edit found it
     QString version_;             // while editing on the server: the row version it found
+    QString reason_;              // while editing: the reason of the correction
     bool refreshPending_ = false;
     SaveFailure saveFailure_ = SaveFailure::None;
     QString errorText_;

@@ -1,0 +1,181 @@
+// history and restore-record: what the store's own history says of a record, the records
+// deleted, the check of the whole chain of entries, and a deleted record brought back.
+#include "cli/command.h"
+#include "data/record_history.h"
+#include "data/record_schema.h"
+#include "data/tdm.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
+namespace zartav::cli {
+namespace {
+
+const char* kHistoryUsage = "--db STORE (--id N [--csv] | --deleted | --verify)";
+const char* kRestoreUsage = "--db STORE --id N";
+
+enum class Mode { None, Record, Deleted, Verify };
+
+struct Arguments {
+    QString store;
+    qint64 id = 0;
+    Mode mode = Mode::None;
+    bool csv = false;
+};
+
+// Every form takes --db; --id takes a positive number; one mode at a time.
+std::optional<Arguments> parse(const QStringList& args, bool restoring) {
+    Arguments a;
+    auto setMode = [&](Mode mode) {
+        if (a.mode != Mode::None) return false;
+        a.mode = mode;
+        return true;
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        bool ok = true;
+        if (arg == QLatin1String("--db") && i + 1 < args.size()) a.store = args[++i];
+        else if (arg == QLatin1String("--id") && i + 1 < args.size()) {
+            a.id = args[++i].toLongLong(&ok);
+            ok = ok && a.id > 0 && setMode(Mode::Record);
+        } else if (!restoring && arg == QLatin1String("--csv")) a.csv = true;
+        else if (!restoring && arg == QLatin1String("--deleted")) ok = setMode(Mode::Deleted);
+        else if (!restoring && arg == QLatin1String("--verify")) ok = setMode(Mode::Verify);
+        else ok = false;
+        if (!ok) return std::nullopt;
+    }
+    if (a.store.isEmpty() || a.mode == Mode::None || (a.csv && a.mode != Mode::Record)) return std::nullopt;
+    return a;
+}
+
+int usage(const char* command, const char* line) {
+    std::fprintf(stderr, "usage: zartav-cli %s %s\n", command, line);
+    return kUsage;
+}
+
+int failed(const char* command, const QString& why) {
+    std::fprintf(stderr, "zartav-cli %s: %s\n", command, QString(why).remove(QChar(0x2068)).remove(QChar(0x2069)).toUtf8().constData());
+    return kFailed;
+}
+
+// RFC 4180: a field with a comma, quote or line break is quoted, its quotes doubled.
+QString csvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+QString who(const history::Entry& e) {
+    const QString desk = e.desk.isEmpty() ? QStringLiteral("نامعلوم") : e.desk;
+    return e.role.isEmpty() ? desk : QStringLiteral("%1 (%2)").arg(desk, e.role);
+}
+
+void print(const QString& line) { std::fprintf(stdout, "%s\n", line.toUtf8().constData()); }
+
+void printEntries(const QList<history::Entry>& entries, bool csv) {
+    if (csv)
+        print(QStringLiteral("entry,time,who,action,column,before,after,reason"));
+    for (const history::Entry& e : entries) {
+        if (csv) {
+            // One row per changed column, so a spreadsheet can sort and filter them.
+            const QList<history::Change> changes = e.changes.isEmpty() ? QList<history::Change>{{}} : e.changes;
+            for (const history::Change& c : changes) {
+                QStringList fields;
+                for (const QString& f : {QString::number(e.entry), history::tehranTime(e.at), who(e), history::actionName(e.action),
+                                         c.column, history::shownValue(c.column, c.before),
+                                         history::shownValue(c.column, c.after), e.reason})
+                    fields << csvField(f);
+                print(fields.join(QLatin1Char(',')));
+            }
+            continue;
+        }
+        // One line each: a line break inside a value shows as ↵.
+        auto inLine = [](QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("↵")).replace(QLatin1Char('\n'), QStringLiteral("↵")); };
+        QStringList changed;
+        for (const history::Change& c : e.changes)
+            changed << QStringLiteral("%1: «%2» → «%3»")
+                           .arg(c.column, inLine(history::shownValue(c.column, c.before)), inLine(history::shownValue(c.column, c.after)));
+        QString line = QStringLiteral("%1\t%2\t%3\t%4\t%5").arg(e.entry).arg(history::tehranTime(e.at), who(e),
+                                                               history::actionName(e.action), changed.join(QStringLiteral("; ")));
+        if (!e.reason.isEmpty()) line += QStringLiteral("\tعلت: ") + inLine(e.reason);
+        print(line);
+    }
+}
+
+bool openStore(TDM& dm, const Arguments& a, StoreAccess access, const char* command, int* status) {
+    if (!isServerAddress(a.store) && !QFileInfo(a.store).isFile()) {
+        *status = failed(command, QStringLiteral("no database file %1").arg(a.store));
+        return false;
+    }
+    if (!dm.Maincon.open(a.store, access)) {
+        *status = failed(command, dm.Maincon.errorText());
+        return false;
+    }
+    return true;
+}
+
+int runHistory(const QStringList& args) {
+    const std::optional<Arguments> a = parse(args, false);
+    if (!a) return usage("history", kHistoryUsage);
+    TDM dm;
+    int status = kOk;
+    if (!openStore(dm, *a, StoreAccess::ReadOnly, "history", &status)) return status;
+    QSqlDatabase db = dm.Maincon.database();
+    if (!history::hasHistory(db)) return failed("history", QStringLiteral("this store keeps no history yet"));
+    QString error;
+    if (a->mode == Mode::Verify) {
+        const history::ChainCheck check = history::verifyChain(db);
+        if (!check.ok)
+            return failed("history", check.badEntry > 0 ? check.problem : QStringLiteral("the history cannot be read: ") + check.problem);
+        QString line = QStringLiteral("%1 history entries checked, the chain is whole").arg(check.entries);
+        if (check.unsealed > 0)
+            line += QStringLiteral("; the last %1 were written by another program and are sealed when the program next opens the store")
+                        .arg(check.unsealed);
+        print(line);
+        return kOk;
+    }
+    const std::optional<QList<history::Entry>> entries =
+        a->mode == Mode::Record ? history::recordHistory(db, a->id, &error) : history::deletedRecords(db, &error);
+    if (!entries) return failed("history", QStringLiteral("the history cannot be read: ") + error);
+    if (a->mode == Mode::Record) {
+        if (entries->isEmpty()) return failed("history", QStringLiteral("no history of record %1").arg(a->id));
+        printEntries(*entries, a->csv);
+        return kOk;
+    }
+    for (const history::Entry& e : *entries) {
+        QStringList shown;
+        for (const history::Change& c : e.changes)
+            if (c.column == QString::fromUtf8(schema::kRecordColumns[0]) ||
+                c.column == QString::fromUtf8(schema::kRecordColumns[schema::kHerdColumnIndex]) ||
+                c.column == QString::fromUtf8(schema::kRecordColumns[10]))
+                shown << c.column + QStringLiteral(": ") + c.before.toString();
+        print(QStringLiteral("%1\t%2\t%3\t%4").arg(e.recordId).arg(history::tehranTime(e.at), who(e), shown.join(QStringLiteral("; "))));
+    }
+    return kOk;
+}
+
+int runRestore(const QStringList& args) {
+    const std::optional<Arguments> a = parse(args, true);
+    if (!a) return usage("restore-record", kRestoreUsage);
+    TDM dm;
+    int status = kOk;
+    if (!openStore(dm, *a, StoreAccess::ReadWrite, "restore-record", &status)) return status;
+    if (dm.Maincon.isReadOnly()) return failed("restore-record", QStringLiteral("the store can only be read"));
+    QSqlDatabase db = dm.Maincon.database();
+    QString error;
+    if (!history::restoreRecord(db, a->id, &error)) return failed("restore-record", error);
+    print(QStringLiteral("record %1 restored").arg(a->id));
+    return kOk;
+}
+
+const bool registeredHistory = registerCommand(
+    {"history", kHistoryUsage, runHistory,
+     "Prints one record's history (newest first; --csv: one row per changed column), the deleted records, or checks "
+     "the chain of history entries (--verify names the first entry that does not match, exit status 1)."});
+const bool registeredRestore = registerCommand(
+    {"restore-record", kRestoreUsage, runRestore,
+     "Brings a deleted record back from the history, with its own ID and photos."});
+
+}  // namespace
+}  // namespace zartav::cli

@@ -1,0 +1,254 @@
+#include "data/history_schema.h"
+
+#include "data/record_schema.h"
+
+#include <QStringList>
+
+namespace zartav::history {
+namespace {
+
+using schema::kRecordColumns;
+
+enum class Op { Insert, Update, Delete };
+
+const QString kTriggerPrefix = QStringLiteral("VaskorHistory_");
+
+QString q(const SqlDialect& d, const char* name) { return d.quote(name); }
+
+bool isPhoto(int column) { return column >= schema::kFirstPhotoColumnIndex; }
+
+// A value as JSON on the file, written with the core functions alone (the program's hardened
+// connection runs no other in a trigger): a string with its quotes and backslashes escaped, or,
+// for the rare text holding control characters, {"hex": its UTF-8 bytes}; a photo by its size.
+QString fileJson(const QString& v, bool photo) {
+    if (photo) return QStringLiteral("coalesce(CAST(length(%1) AS TEXT), 'null')").arg(v);
+    QString controls = QStringLiteral("char(1");
+    for (int c = 2; c < 32; ++c) controls += QStringLiteral(", %1").arg(c);
+    controls += QLatin1Char(')');
+    return QStringLiteral("coalesce(CASE WHEN %1 GLOB '*[' || %2 || ']*' THEN '{\"hex\":\"' || hex(%1) || '\"}' "
+                          "ELSE '\"' || replace(replace(%1, '\\', '\\\\'), '\"', '\\\"') || '\"' END, 'null')")
+        .arg(v, controls);
+}
+
+// One column's part of the changes: a [before, after] pair, or NULL when the action leaves the
+// column out (an absent value of a new or deleted record, an unchanged one of an update).
+QString pairOf(const SqlDialect& d, int column, Op op) {
+    const QString name = d.quote(kRecordColumns[column]);
+    const QString oldV = QStringLiteral("OLD.") + name, newV = QStringLiteral("NEW.") + name;
+    const bool photo = isPhoto(column);
+    QString when, before = QStringLiteral("NULL"), after = QStringLiteral("NULL");
+    switch (op) {
+    case Op::Insert:
+        when = newV + QStringLiteral(" IS NOT NULL");
+        after = newV;
+        break;
+    case Op::Delete:
+        when = oldV + QStringLiteral(" IS NOT NULL");
+        before = oldV;
+        break;
+    case Op::Update:
+        when = oldV + (d.isServer() ? QStringLiteral(" IS DISTINCT FROM ") : QStringLiteral(" IS NOT ")) + newV;
+        before = oldV;
+        after = newV;
+        break;
+    }
+    const QString key = QString::fromUtf8(kRecordColumns[column]);
+    if (d.isServer()) {
+        auto value = [&](const QString& v) { return photo && v != QLatin1String("NULL") ? QStringLiteral("octet_length(%1)").arg(v) : v; };
+        return QStringLiteral("'%1', CASE WHEN %2 THEN jsonb_build_array(%3, %4) END").arg(key, when, value(before), value(after));
+    }
+    auto value = [&](const QString& v) { return v == QLatin1String("NULL") ? QStringLiteral("'null'") : fileJson(v, photo); };
+    return QStringLiteral("CASE WHEN %1 THEN '\"%2\":[' || %3 || ',' || %4 || ']' END").arg(when, key, value(before), value(after));
+}
+
+// The changes of one row as JSON text, the pairs left out dropped. On the server the pairs go
+// in groups: a function takes at most 100 arguments.
+QString changesOf(const SqlDialect& d, Op op) {
+    QStringList pairs;
+    for (int i = 0; i < int(kRecordColumns.size()); ++i)
+        if (i != schema::kIdColumnIndex || op == Op::Update) pairs << pairOf(d, i, op);
+    if (!d.isServer()) {
+        QStringList joined;
+        for (const QString& p : pairs) joined << QStringLiteral("coalesce(',' || %1, '')").arg(p);
+        return QStringLiteral("'{' || substr(%1, 2) || '}'").arg(joined.join(QStringLiteral(" || ")));
+    }
+    QStringList objects;
+    for (qsizetype from = 0; from < pairs.size(); from += 20)
+        objects << QStringLiteral("jsonb_build_object(%1)").arg(pairs.mid(from, 20).join(QStringLiteral(", ")));
+    return QStringLiteral("jsonb_strip_nulls(%1)").arg(objects.join(QStringLiteral(" || ")));
+}
+
+// The photos an entry keeps: all of a deleted record, the replaced ones of an update.
+QString keptPhoto(const SqlDialect& d, int slot, Op op) {
+    const QString name = d.quote(schema::kPhotoColumns[slot]);
+    if (op == Op::Delete) return QStringLiteral("OLD.") + name;
+    if (op == Op::Insert) return QStringLiteral("NULL");
+    return QStringLiteral("CASE WHEN OLD.%1 %2 NEW.%1 THEN OLD.%1 END")
+        .arg(name, d.isServer() ? QStringLiteral("IS DISTINCT FROM") : QStringLiteral("IS NOT"));
+}
+
+QString tableSql(const SqlDialect& d) {
+    const bool s = d.isServer();
+    const QString text = QStringLiteral("TEXT"), blob = d.photoColumnType();
+    const QStringList types = {s ? QStringLiteral("BIGINT PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"),
+                               s ? QStringLiteral("BIGINT NOT NULL") : QStringLiteral("INTEGER NOT NULL"),
+                               text + QStringLiteral(" NOT NULL"), text + QStringLiteral(" NOT NULL"), text, text, text,
+                               text + QStringLiteral(" NOT NULL"), blob, blob, blob, text};
+    QStringList parts;
+    for (int i = 0; i < int(kColumns.size()); ++i) parts << q(d, kColumns[i]) + QLatin1Char(' ') + types[i];
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(q(d, kTable), parts.join(QStringLiteral(", ")));
+}
+
+// ---- the file: three triggers, reading who and why from the one-row desk table -------------
+
+QString deskValue(const SqlDialect& d, const char* column) {
+    return QStringLiteral("(SELECT %1 FROM %2 LIMIT 1)").arg(q(d, column), q(d, kDeskTable));
+}
+
+QString fileTrigger(const SqlDialect& d, Op op) {
+    const QString name = kTriggerPrefix + (op == Op::Insert ? QStringLiteral("insert")
+                                           : op == Op::Update ? QStringLiteral("update")
+                                                              : QStringLiteral("delete"));
+    const QString event = op == Op::Insert ? QStringLiteral("INSERT") : op == Op::Update ? QStringLiteral("UPDATE")
+                                                                                          : QStringLiteral("DELETE");
+    const QString id = (op == Op::Delete ? QStringLiteral("OLD.") : QStringLiteral("NEW.")) + q(d, schema::kId);
+    // Only a restore tells an insert apart; nothing else may rename an action.
+    const QString action = op == Op::Insert ? QStringLiteral("COALESCE(%1, '%2')").arg(deskValue(d, "Action"), QLatin1String(kInsert))
+                                            : QStringLiteral("'%1'").arg(QLatin1String(op == Op::Update ? kUpdate : kDelete));
+    // An update that changes nothing leaves no entry.
+    QString when;
+    if (op == Op::Update) {
+        QStringList differs;
+        for (const char* column : kRecordColumns)
+            differs << QStringLiteral("OLD.%1 IS NOT NEW.%1").arg(d.quote(column));
+        when = QStringLiteral(" WHEN ") + differs.join(QStringLiteral(" OR "));
+    }
+    QStringList columns, values{id, action, QStringLiteral("strftime('%Y-%m-%d %H:%M:%f', 'now')"),
+                                deskValue(d, "Desk"), deskValue(d, "Reason"), changesOf(d, op)};
+    for (int i = 1; i <= 7; ++i)
+        if (i != 5) columns << q(d, kColumns[i]);  // no role on the file
+    for (int slot = 0; slot < 3; ++slot) {
+        columns << q(d, kColumns[kFirstPhoto + slot]);
+        values << keptPhoto(d, slot, op);
+    }
+    return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3%4 BEGIN INSERT INTO %5 (%6) VALUES (%7); END")
+        .arg(d.quote(name), event, q(d, schema::kRecordTable), when, q(d, kTable), columns.join(QStringLiteral(", ")),
+             values.join(QStringLiteral(", ")));
+}
+
+// ---- the server: one function run as the tables' owner, which also seals the entry ----------
+
+// A field of the sealed text: its length in bytes, a colon and the field; "-" when absent.
+QString sealed(const QString& v) {
+    return QStringLiteral("CASE WHEN %1 IS NULL THEN '-' ELSE octet_length(%1)::text || ':' || %1 END").arg(v);
+}
+
+QString serverFunction(const SqlDialect& d) {
+    QStringList photos[3];
+    for (int slot = 0; slot < 3; ++slot) {
+        photos[0] << QStringLiteral("p%1 := %2;").arg(slot + 1).arg(keptPhoto(d, slot, Op::Insert));
+        photos[1] << QStringLiteral("p%1 := %2;").arg(slot + 1).arg(keptPhoto(d, slot, Op::Update));
+        photos[2] << QStringLiteral("p%1 := %2;").arg(slot + 1).arg(keptPhoto(d, slot, Op::Delete));
+    }
+    QStringList fields{QStringLiteral("ph"), QStringLiteral("n::text"), QStringLiteral("rid::text"), QStringLiteral("act"),
+                       QStringLiteral("at"), QStringLiteral("desk"), QStringLiteral("who"), QStringLiteral("why"),
+                       QStringLiteral("ch")};
+    for (int slot = 1; slot <= 3; ++slot) fields << QStringLiteral("encode(sha256(p%1), 'hex')").arg(slot);
+    QStringList sealedFields;
+    for (const QString& f : fields) sealedFields << sealed(f);
+    QStringList insertColumns;
+    for (const char* c : kColumns) insertColumns << q(d, c);
+    const QString id = q(d, schema::kId);
+    return QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$\n"
+               "DECLARE ch text; rid bigint; act text; p1 bytea; p2 bytea; p3 bytea; n bigint; ph text;\n"
+               "  at text; desk text; who text := session_user; why text;\n"
+               "BEGIN\n"
+               "  IF TG_OP = 'INSERT' THEN\n"
+               "    rid := NEW.%2; act := COALESCE(NULLIF(current_setting('%3', true), ''), '%4');\n"
+               "    ch := %5::text; %6\n"
+               "  ELSIF TG_OP = 'UPDATE' THEN\n"
+               "    rid := NEW.%2; act := '%7'; ch := %8::text;\n"
+               "    IF ch = '{}' THEN RETURN NULL; END IF;\n"
+               "    %9\n"
+               "  ELSE\n"
+               "    rid := OLD.%2; act := '%10'; ch := %11::text; %12\n"
+               "  END IF;\n"
+               // One writer at a time extends the chain; a writer whose view is older than the
+               // newest entry takes its number again and is refused by the key, never forks it.
+               "  PERFORM pg_advisory_xact_lock(7261543022);\n"
+               "  SELECT %13, %14 INTO n, ph FROM %15 ORDER BY %13 DESC LIMIT 1;\n"
+               "  n := COALESCE(n, 0) + 1;\n"
+               "  at := to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.MS');\n"
+               "  desk := NULLIF(current_setting('%16', true), '');\n"
+               "  why := NULLIF(current_setting('%17', true), '');\n"
+               "  INSERT INTO %15 (%18) VALUES (n, rid, act, at, desk, who, why, ch, p1, p2, p3,\n"
+               "    encode(sha256(convert_to(%19, 'UTF8')), 'hex'));\n"
+               "  RETURN NULL;\n"
+               "END $$")
+        .arg(QLatin1String(kServerFunction), id, QLatin1String(kActionSetting), QLatin1String(kInsert), changesOf(d, Op::Insert),
+             photos[0].join(QLatin1Char(' ')), QLatin1String(kUpdate), changesOf(d, Op::Update),
+             photos[1].join(QLatin1Char(' ')))
+        .arg(QLatin1String(kDelete), changesOf(d, Op::Delete), photos[2].join(QLatin1Char(' ')), q(d, "Entry"), q(d, "Hash"),
+             q(d, kTable), QLatin1String(kDeskSetting), QLatin1String(kReasonSetting), insertColumns.join(QStringLiteral(", ")))
+        .arg(sealedFields.join(QStringLiteral(" || ")));
+}
+
+QString serverTrigger(const SqlDialect& d) {
+    return QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE ON %2 "
+                          "FOR EACH ROW EXECUTE FUNCTION %1()")
+        .arg(QLatin1String(kServerFunction), q(d, schema::kRecordTable));
+}
+
+QStringList fileTriggerNames() {
+    return {kTriggerPrefix + QStringLiteral("insert"), kTriggerPrefix + QStringLiteral("update"),
+            kTriggerPrefix + QStringLiteral("delete")};
+}
+
+}  // namespace
+
+QList<StoreObject> objects(const SqlDialect& d) {
+    const QString table = QString::fromUtf8(kTable);
+    const QString records = QString::fromUtf8(schema::kRecordTable);
+    QList<StoreObject> all{{StoreObjectKind::Table, table, table, tableSql(d)}};
+    // One record's entries in order, and the deletes for the list of deleted records.
+    all.append({StoreObjectKind::Index, QStringLiteral("ix_VaskorHistory_record"), table,
+                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3, %4)")
+                    .arg(d.quote(QStringLiteral("ix_VaskorHistory_record")), q(d, kTable), q(d, "RecordID"), q(d, "Entry"))});
+    all.append({StoreObjectKind::Index, QStringLiteral("ix_VaskorHistory_deleted"), table,
+                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3) WHERE %4 = '%5'")
+                    .arg(d.quote(QStringLiteral("ix_VaskorHistory_deleted")), q(d, kTable), q(d, "Entry"), q(d, "Action"),
+                         QLatin1String(kDelete))});
+    if (d.isServer()) {
+        all.append({StoreObjectKind::Function, QLatin1String(kServerFunction), QString(), serverFunction(d)});
+        all.append({StoreObjectKind::Trigger, QLatin1String(kServerFunction), records, serverTrigger(d)});
+        return all;
+    }
+    const QString desk = QString::fromUtf8(kDeskTable);
+    all.append({StoreObjectKind::Table, desk, desk,
+                QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, %3 TEXT, %4 TEXT)")
+                    .arg(q(d, kDeskTable), q(d, "Desk"), q(d, "Reason"), q(d, "Action"))});
+    const QStringList names = fileTriggerNames();
+    const Op ops[] = {Op::Insert, Op::Update, Op::Delete};
+    for (int i = 0; i < 3; ++i) all.append({StoreObjectKind::Trigger, names[i], records, fileTrigger(d, ops[i])});
+    return all;
+}
+
+QStringList suspendStatements(const SqlDialect& d) {
+    if (d.isServer())
+        return {QStringLiteral("ALTER TABLE %1 DISABLE TRIGGER %2").arg(q(d, schema::kRecordTable), QLatin1String(kServerFunction))};
+    QStringList statements;
+    for (const QString& name : fileTriggerNames()) statements << QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(d.quote(name));
+    return statements;
+}
+
+QStringList resumeStatements(const SqlDialect& d) {
+    if (d.isServer())
+        return {QStringLiteral("ALTER TABLE %1 ENABLE TRIGGER %2").arg(q(d, schema::kRecordTable), QLatin1String(kServerFunction))};
+    QStringList statements;
+    for (const StoreObject& o : objects(d))
+        if (o.kind == StoreObjectKind::Trigger) statements << o.create;
+    return statements;
+}
+
+}  // namespace zartav::history

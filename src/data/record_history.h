@@ -1,0 +1,114 @@
+#pragma once
+
+// Reading, extending and checking the history the store keeps of its records
+// (data/history_schema.h): who the program says it is, the reason of a correction, the file's
+// seal, one record's entries, the deleted records and bringing one back, and the check of the
+// whole chain.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+namespace zartav::history {
+
+// This desk as history names it: the login name and the computer's name, "ali@desk-2".
+QString thisDesk();
+
+// On the server: tells the session who this desk is, once per connection (the file is told
+// within each write, by WriteScope).
+bool identifyDesk(QSqlDatabase& db, QString* error = nullptr);
+
+// Inside one write transaction of the program: begin() after the transaction starts, finish()
+// just before it commits. The entries the triggers write in between carry this desk, `reason`
+// when one is given and, for a record brought back, the action "restore". On the file, finish()
+// also seals the entries written (the shell cannot compute SHA-256, so the file's triggers leave
+// that to the program).
+class WriteScope {
+public:
+    explicit WriteScope(QSqlDatabase db, QString reason = {}, QString action = {});
+    bool begin(QString* error = nullptr);
+    bool finish(QString* error = nullptr);
+
+private:
+    QSqlDatabase db_;
+    QString reason_;
+    QString action_;
+};
+
+// True when the store has its history table (a store of an earlier version opened for reading
+// has none).
+bool hasHistory(const QSqlDatabase& db);
+
+// Seals, in order, the entries after the last sealed one; on the file that is what the triggers
+// wrote since, on the server only entries copied in unsealed. Inside the caller's transaction.
+bool seal(QSqlDatabase& db, QString* error = nullptr);
+
+struct Change {
+    QString column;
+    QVariant before;  // null: absent; a photo as its size in bytes
+    QVariant after;
+};
+
+struct Entry {
+    qint64 entry = 0;
+    qint64 recordId = 0;
+    QString action;  // as stored: insert, update, delete, restore
+    QDateTime at;    // UTC
+    QString desk;    // empty when the writer did not say
+    QString role;    // the server role; empty on the file
+    QString reason;
+    QList<Change> changes;  // in the record's column order
+};
+
+// One record's entries, newest first.
+std::optional<QList<Entry>> recordHistory(const QSqlDatabase& db, qint64 id, QString* error = nullptr);
+
+// The records deleted and not brought back, newest delete first: each one's last delete entry,
+// whose changes hold the whole record as it was.
+std::optional<QList<Entry>> deletedRecords(const QSqlDatabase& db, QString* error = nullptr);
+
+// Brings record `id` back as its last delete left it, with its own "ID" and photos, in one
+// transaction (itself an entry). Refused when no delete of it is kept or the "ID" is in use.
+bool restoreRecord(QSqlDatabase& db, qint64 id, QString* error = nullptr);
+
+struct ChainCheck {
+    bool ok = false;
+    qint64 entries = 0;   // read and found sound
+    qint64 unsealed = 0;  // at the end, written by another program since the last seal
+    qint64 badEntry = 0;  // the first entry that does not match; 0 when none
+    QString problem;      // what is wrong with it, or why the history could not be read
+};
+
+// Checks every entry's hash against its content and the entry before it, and that no number is
+// missing. Reads only.
+ChainCheck verifyChain(const QSqlDatabase& db);
+
+// A record whose certificate has been printed ("تاريخ چاپ" filled as stored) is corrected only
+// with a reason; the message that asks for one.
+bool needsReason(const QString& storedPrintDate);
+QString reasonRequiredText();
+
+// Farsi for the user.
+QString actionName(const QString& action);
+// "1405/09/18 14:32:05": the Solar Hijri date and time in Tehran of a UTC time.
+QString tehranTime(const QDateTime& utc);
+// A before or after value as a line shows it: a photo by its size.
+QString shownValue(const QString& column, const QVariant& value);
+
+// The hash of one entry, as the server's trigger computes it: SHA-256 over each field's length
+// in bytes, a colon and the field ("-" for an absent one), the previous hash first and each
+// kept photo by its own SHA-256. Lower-case hex.
+struct Sealed {
+    QString previous;
+    qint64 entry = 0;
+    qint64 recordId = 0;
+    QString action, at, desk, role, reason, changes;
+    QString photoHashes[3];
+};
+QByteArray entryHash(const Sealed& fields);
+
+}  // namespace zartav::history

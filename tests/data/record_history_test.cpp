@@ -1,0 +1,389 @@
+// The store's own history of every change, on both engines: every writer leaves its entry, a
+// correction of a printed record needs its reason, a deleted record comes back whole, the chain
+// shows tampering, a desk cannot rewrite it, and older stores and copies keep to it.
+#include "cli/store_worker_rows.h"
+#include "cli_run.h"
+#include "data/legacy_import.h"
+#include "data/legacy_rows.h"
+#include "data/record_history.h"
+#include "data/record_schema.h"
+#include "data/store_copy.h"
+#include "data/tdm.h"
+#include "sql_test_database.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+using namespace zartav;
+
+namespace {
+
+const QString kRegistration = QStringLiteral("شماره ثبت");
+const QString kCalfName = QStringLiteral("نام گوساله");
+const QString kHerd = QStringLiteral("كد گله");
+const QString kPrinted = QStringLiteral("تاريخ چاپ");
+const QString kPhoto1 = QStringLiteral("عكس 1");
+
+class HistoryTest : public test::StoreEngineTest {
+protected:
+    void SetUp() override {
+        StoreEngineTest::SetUp();
+        if (!store) return;
+        ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
+        ASSERT_TRUE(dm.TVascor.open());
+    }
+    bool server() const { return GetParam() == test::Engine::PostgreSQL; }
+    QSqlDatabase db() const { return dm.Maincon.database(); }
+
+    qint64 save(const QList<std::pair<QString, QString>>& values, const QString& reason = {}, bool editing = false) {
+        EXPECT_TRUE(editing ? dm.TVascor.edit() : dm.TVascor.insert());
+        for (const auto& [column, value] : values) dm.TVascor.setValue(column, value);
+        dm.TVascor.setChangeReason(reason);
+        EXPECT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+        return dm.TVascor.id();
+    }
+    history::Entry newest(qint64 id) const {
+        QString error;
+        const std::optional<QList<history::Entry>> all = history::recordHistory(db(), id, &error);
+        EXPECT_TRUE(all && !all->isEmpty()) << error.toStdString();
+        return all && !all->isEmpty() ? all->first() : history::Entry{};
+    }
+    qint64 lastId() const { return store->scalar(QStringLiteral("SELECT MAX(\"ID\") FROM \"VaskorTemp\"")).toLongLong(); }
+    // Every column of a record as the side connection reads it, photos as bytes.
+    QVariantList row(qint64 id) const {
+        QSqlQuery q(store->side());
+        EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"VaskorTemp\" WHERE \"ID\" = %1").arg(id)));
+        QVariantList values;
+        if (q.next())
+            for (int i = 0; i < int(schema::kRecordColumns.size()); ++i)
+                values << q.value(QString::fromUtf8(schema::kRecordColumns[i]));
+        return values;
+    }
+
+    TDM dm;
+};
+
+std::optional<QString> changeOf(const history::Entry& e, const QString& column, bool after = true) {
+    for (const history::Change& c : e.changes)
+        if (c.column == column) return (after ? c.after : c.before).toString();
+    return std::nullopt;
+}
+
+}  // namespace
+
+TEST_P(HistoryTest, EveryWriterLeavesItsEntry) {
+    const QString desk = history::thisDesk();
+    struct Case {
+        const char* writer;
+        std::function<qint64()> write;  // answers the record written
+        const char* action;
+        QString column, before, after;
+        QString desk;  // empty: a writer that does not say who it is
+        QString reason;
+    };
+    qint64 kept = 0;
+    const QString csv = store->folder() + QStringLiteral("/rows.csv");
+    const QList<Case> cases = {
+        {"the window's New", [&] { return kept = save({{kRegistration, "100"}, {kHerd, "1207"}}); }, "insert",
+         kRegistration, {}, "100", desk, {}},
+        {"the window's Edit with a reason",
+         [&] { return save({{kCalfName, "الف"}}, QStringLiteral("غلط تايپي"), true); }, "update", kCalfName, {}, "الف",
+         desk, QStringLiteral("غلط تايپي")},
+        {"import-records",
+         [&] {
+             QFile f(csv);
+             EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write(QStringLiteral("%1,%2\n200,ب\n").arg(kRegistration, kCalfName).toUtf8());
+             f.close();
+             const test::CliRun r = test::runCli({QStringLiteral("import-records"), QStringLiteral("--db"), store->address(), csv});
+             EXPECT_EQ(r.status, 0) << r.err.toStdString();
+             return lastId();
+         },
+         "insert", kCalfName, {}, "ب", desk, {}},
+        {"the legacy import",
+         [&] {
+             legacy::MemoryRowSource rows({kRegistration}, {legacy::Row{{kRegistration, QStringLiteral("300")}}});
+             QSqlDatabase target = db();
+             EXPECT_TRUE(legacy::importRows(target, &rows, nullptr).ok);
+             return lastId();
+         },
+         "insert", kRegistration, {}, "300", desk, {}},
+        {"plain SQL from another client",
+         [&] {
+             EXPECT_TRUE(store->exec(QStringLiteral("UPDATE \"VaskorTemp\" SET \"%1\" = 'ج' WHERE \"ID\" = %2").arg(kCalfName).arg(kept)));
+             return kept;
+         },
+         "update", kCalfName, "الف", "ج", {}, {}},
+        {"the window's Delete",
+         [&] {
+             EXPECT_TRUE(dm.TVascor.locateId(kept));
+             EXPECT_TRUE(dm.TVascor.remove());
+             return kept;
+         },
+         "delete", kHerd, "1207", {}, desk, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.writer);
+        const qint64 id = c.write();
+        const history::Entry e = newest(id);
+        EXPECT_EQ(e.action, QString::fromLatin1(c.action));
+        EXPECT_EQ(e.recordId, id);
+        EXPECT_EQ(changeOf(e, c.column, false).value_or("<none>"), c.before);
+        EXPECT_EQ(changeOf(e, c.column).value_or("<none>"), c.after);
+        EXPECT_EQ(e.desk, c.desk);
+        EXPECT_EQ(e.reason, c.reason);
+        // The server names the role that wrote; the file has none.
+        EXPECT_EQ(e.role.isEmpty(), !server());
+        EXPECT_LT(qAbs(e.at.secsTo(QDateTime::currentDateTimeUtc())), 120);
+    }
+    // The plain sqlite3 shell knows none of the program's functions, and is covered too.
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (!server() && !shell.isEmpty()) {
+        dm.Maincon.close();
+        store->closeSide();
+        QProcess p;
+        p.start(shell, {store->address(), QStringLiteral("INSERT INTO VaskorTemp ([شماره ثبت]) VALUES ('از پوسته');")});
+        ASSERT_TRUE(p.waitForFinished());
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        ASSERT_TRUE(dm.Maincon.open(store->address()));
+        EXPECT_EQ(changeOf(newest(lastId()), kRegistration).value_or("<none>"), QStringLiteral("از پوسته"));
+    }
+    const history::ChainCheck check = history::verifyChain(db());
+    EXPECT_TRUE(check.ok) << check.problem.toStdString();
+    EXPECT_EQ(check.unsealed, 0);  // the program sealed what the others wrote when it opened
+}
+
+TEST_P(HistoryTest, ACorrectionOfAPrintedRecordNeedsItsReason) {
+    struct Case {
+        const char* name;
+        QString printed;
+        QString reason;
+        bool saves;
+    };
+    const QList<Case> cases = {
+        {"not printed, no reason", {}, {}, true},
+        {"printed, no reason", QStringLiteral("1405/09/18"), {}, false},
+        {"printed, blanks for a reason", QStringLiteral("1405/09/18"), QStringLiteral("   "), false},
+        {"printed, a reason", QStringLiteral("1405/09/18"), QStringLiteral("شماره بدن اشتباه بود"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        save({{kPrinted, c.printed}});
+        ASSERT_TRUE(dm.TVascor.edit());
+        dm.TVascor.setValue(kCalfName, QStringLiteral("تازه"));
+        dm.TVascor.setChangeReason(c.reason);
+        EXPECT_EQ(dm.TVascor.post(), c.saves);
+        if (!c.saves) {
+            EXPECT_EQ(dm.TVascor.errorText(), QStringLiteral("گواهي اين ركورد چاپ شده است؛ براي اصلاح آن «علت اصلاح» را بنويسيد."));
+            dm.TVascor.cancel();
+            EXPECT_EQ(newest(dm.TVascor.id()).action, QStringLiteral("insert"));
+        } else {
+            EXPECT_EQ(newest(dm.TVascor.id()).reason, c.reason);
+        }
+    }
+}
+
+TEST_P(HistoryTest, ADeletedRecordComesBackEqualColumnByColumnWithItsPhotos) {
+    QStringList columns, values;
+    for (int i = 0; i < schema::kListedColumnCount; ++i) {
+        columns << QString::fromUtf8(schema::kRecordColumns[i]);
+        // An empty value stays apart from an absent one, and a quote stays a quote.
+        values << (i == 5 ? QStringLiteral("''") : i == 6 ? QStringLiteral("NULL")
+                                                          : QStringLiteral("'%1'").arg(storeworker::rowText("h\"'\\", 1, i).replace("'", "''")));
+    }
+    ASSERT_TRUE(store->insertRecords(columns, {values.join(", ")}));
+    const qint64 id = lastId();
+    QSqlQuery photo(store->side());
+    ASSERT_TRUE(photo.prepare(QStringLiteral("UPDATE \"VaskorTemp\" SET \"عكس 1\" = ?, \"عكس 3\" = ? WHERE \"ID\" = ?")));
+    const QByteArray first = storeworker::rowPhoto("h", 1, 0, 5000), third = storeworker::rowPhoto("h", 1, 2, 7000);
+    photo.addBindValue(first);
+    photo.addBindValue(third);
+    photo.addBindValue(id);
+    ASSERT_TRUE(photo.exec()) << photo.lastError().text().toStdString();
+    // A photo replaced is kept in the history.
+    photo.addBindValue(storeworker::rowPhoto("h", 2, 0, 4000));
+    photo.addBindValue(third);
+    photo.addBindValue(id);
+    ASSERT_TRUE(photo.exec());
+    const QVariantList before = row(id);
+    EXPECT_EQ(store->scalar(QStringLiteral("SELECT \"Photo1\" FROM \"VaskorHistory\" ORDER BY \"Entry\" DESC LIMIT 1")).toByteArray(), first);
+    EXPECT_TRUE(store->scalar(QStringLiteral("SELECT \"Photo3\" FROM \"VaskorHistory\" ORDER BY \"Entry\" DESC LIMIT 1")).isNull());
+
+    dm.TVascor.refresh();
+    ASSERT_TRUE(dm.TVascor.locateId(id));
+    ASSERT_TRUE(dm.TVascor.remove());
+    QString error;
+    const std::optional<QList<history::Entry>> deleted = history::deletedRecords(db(), &error);
+    ASSERT_TRUE(deleted) << error.toStdString();
+    ASSERT_EQ(deleted->size(), 1);
+    EXPECT_EQ(deleted->first().recordId, id);
+    EXPECT_EQ(deleted->first().desk, history::thisDesk());
+
+    QSqlDatabase connection = db();
+    struct Case {
+        const char* name;
+        qint64 id;
+        bool restores;
+        QString says;
+    };
+    const QList<Case> cases = {
+        {"the deleted record", id, true, {}},
+        {"again, now that it is back", id, false, QStringLiteral("ركورد %1 هم اكنون هست و حذف نشده است.").arg(id)},
+        {"a number never deleted", id + 50, false, QStringLiteral("از ركورد %1 حذفي در تاريخچه نيست.").arg(id + 50)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(history::restoreRecord(connection, c.id, &error), c.restores);
+        if (!c.restores) {
+            EXPECT_EQ(error, c.says);
+        }
+    }
+    EXPECT_EQ(row(id), before);
+    EXPECT_EQ(newest(id).action, QStringLiteral("restore"));
+    EXPECT_TRUE(history::deletedRecords(db())->isEmpty());
+    EXPECT_TRUE(history::verifyChain(db()).ok);
+}
+
+TEST_P(HistoryTest, TheChainNamesTheFirstChangedRemovedOrInsertedEntry) {
+    for (int i = 0; i < 4; ++i) save({{kRegistration, QString::number(i)}});
+    ASSERT_TRUE(history::verifyChain(db()).ok);
+    struct Case {
+        const char* name;
+        QString tamper;
+        qint64 bad;
+    };
+    const QList<Case> cases = {
+        {"a value changed", "UPDATE \"VaskorHistory\" SET \"Changes\" = replace(\"Changes\", '1', '7') WHERE \"Entry\" = 2", 2},
+        {"a writer renamed", "UPDATE \"VaskorHistory\" SET \"Desk\" = 'someone@else' WHERE \"Entry\" = 3", 3},
+        {"an entry removed", "DELETE FROM \"VaskorHistory\" WHERE \"Entry\" = 2", 2},
+        {"an entry put in its place",
+         "UPDATE \"VaskorHistory\" SET \"Hash\" = (SELECT \"Hash\" FROM \"VaskorHistory\" WHERE \"Entry\" = 1) WHERE \"Entry\" = 2", 2},
+        {"an entry added at the end",
+         "INSERT INTO \"VaskorHistory\" SELECT 5, \"RecordID\", \"Action\", \"At\", \"Desk\", \"Role\", \"Reason\", "
+         "\"Changes\", NULL, NULL, NULL, \"Hash\" FROM \"VaskorHistory\" WHERE \"Entry\" = 4",
+         5},
+    };
+    QSqlDatabase side = store->side();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(side.transaction());
+        ASSERT_TRUE(QSqlQuery(side).exec(c.tamper)) << side.lastError().text().toStdString();
+        const history::ChainCheck check = history::verifyChain(side);
+        EXPECT_FALSE(check.ok);
+        EXPECT_EQ(check.badEntry, c.bad) << check.problem.toStdString();
+        ASSERT_TRUE(side.rollback());
+    }
+    // The command line says the same, with exit status 1.
+    ASSERT_TRUE(store->exec(cases.first().tamper));
+    const test::CliRun r = test::runCli({QStringLiteral("history"), QStringLiteral("--db"), store->address(), QStringLiteral("--verify")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("entry 2 does not match"))) << r.err.toStdString();
+}
+
+// A store of an earlier version gets the history on its first writable open, and no entry for
+// the records it already holds; a copy carries the history whole, to either engine.
+TEST_P(HistoryTest, OlderStoresGetTheHistoryAndCopiesKeepIt) {
+    save({{kRegistration, "1"}});
+    save({{kRegistration, "2"}});
+    dm.Maincon.close();
+    const QStringList older = server() ? QStringList{"DROP TRIGGER zartav_history ON \"VaskorTemp\"", "DROP FUNCTION zartav_history()",
+                                                      "DROP TABLE \"VaskorHistory\""}
+                                       : QStringList{"DROP TRIGGER VaskorHistory_insert", "DROP TRIGGER VaskorHistory_update",
+                                                     "DROP TRIGGER VaskorHistory_delete", "DROP TABLE VaskorHistory",
+                                                     "DROP TABLE VaskorHistoryDesk"};
+    for (const QString& sql : older) ASSERT_TRUE(store->exec(sql));
+    ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
+    EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 0);
+    ASSERT_TRUE(dm.TVascor.open());
+    const qint64 id = save({{kRegistration, "3"}});
+    EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 1);
+    EXPECT_EQ(newest(id).entry, 1);
+
+    // Out to a file of the other engine's side and back: the same entries, the chain whole.
+    auto entries = [](const QSqlDatabase& from) {
+        QSqlQuery q(from);
+        EXPECT_TRUE(q.exec("SELECT \"Entry\", \"RecordID\", \"Action\", \"At\", \"Desk\", \"Changes\", \"Hash\" FROM \"VaskorHistory\" ORDER BY 1"));
+        QStringList all;
+        while (q.next()) {
+            QStringList fields;
+            for (int i = 0; i < 7; ++i) fields << q.value(i).toString();
+            all << fields.join('|');
+        }
+        return all;
+    };
+    const QStringList original = entries(db());
+    const QString copy = store->folder() + QStringLiteral("/copy.db");
+    {
+        Connection target;
+        ASSERT_TRUE(target.open(copy));
+        const StoreCopyReport report = copyStore(dm.Maincon, target, false);
+        ASSERT_TRUE(report.ok) << report.error.toStdString();
+        EXPECT_EQ(report.historyEntries, 1);
+        EXPECT_EQ(entries(target.database()), original);
+        EXPECT_TRUE(history::verifyChain(target.database()).ok);
+        // The copy's own triggers are back: its next change is an entry, chained to the copied ones.
+        ASSERT_TRUE(QSqlQuery(target.database()).exec("DELETE FROM VaskorTemp WHERE ID = 1"));
+        QSqlDatabase t = target.database();
+        ASSERT_TRUE(t.transaction());
+        ASSERT_TRUE(history::seal(t));
+        ASSERT_TRUE(t.commit());
+        const history::ChainCheck check = history::verifyChain(target.database());
+        EXPECT_TRUE(check.ok && check.entries == 2) << check.problem.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, HistoryTest, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),
+                         test::engineName);
+
+// The office's desks log in with a role that may change the records but not their history: the
+// triggers write it as the tables' owner.
+TEST(ServerHistoryTest, TheDeskRoleCannotRewriteHistory) {
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
+    const QString role = QStringLiteral("zartav_history_desk");
+    ASSERT_TRUE(test::serverAdminExec({QStringLiteral("DO $$ BEGIN CREATE ROLE %1 LOGIN; EXCEPTION WHEN duplicate_object OR "
+                                                      "unique_violation THEN NULL; END $$")
+                                           .arg(role)})
+                    .isEmpty());
+    {
+        TDM owner;
+        ASSERT_TRUE(owner.Maincon.open(store->address()));
+    }
+    for (const QString& grant : {QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(store->schemaName(), role),
+                                 QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON \"VaskorTemp\", \"DosSperm\" TO %1").arg(role),
+                                 QStringLiteral("GRANT SELECT ON \"VaskorHistory\" TO %1").arg(role)})
+        ASSERT_TRUE(store->exec(grant));
+
+    TDM desk;
+    ASSERT_TRUE(desk.Maincon.open(store->addressFor(role))) << desk.Maincon.technicalError().toStdString();
+    ASSERT_FALSE(desk.Maincon.isReadOnly());
+    ASSERT_TRUE(desk.TVascor.open());
+    ASSERT_TRUE(desk.TVascor.insert());
+    desk.TVascor.setValue(kRegistration, QStringLiteral("500"));
+    ASSERT_TRUE(desk.TVascor.post()) << desk.TVascor.errorText().toStdString();
+    ASSERT_TRUE(desk.TVascor.remove());
+    EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 2);
+    EXPECT_EQ(store->scalar("SELECT string_agg(\"Role\", ',') FROM \"VaskorHistory\"").toString(), role + ',' + role);
+
+    const QStringList refused = {
+        "UPDATE \"VaskorHistory\" SET \"Changes\" = '{}'",
+        "DELETE FROM \"VaskorHistory\"",
+        "INSERT INTO \"VaskorHistory\" (\"Entry\", \"RecordID\", \"Action\", \"At\", \"Changes\") VALUES (9, 1, 'insert', 'now', '{}')",
+        "TRUNCATE \"VaskorHistory\"",
+        "TRUNCATE \"VaskorTemp\"",
+        "ALTER TABLE \"VaskorTemp\" DISABLE TRIGGER zartav_history",
+        "DROP TRIGGER zartav_history ON \"VaskorTemp\"",
+    };
+    for (const QString& sql : refused) {
+        SCOPED_TRACE(sql.toStdString());
+        QSqlQuery q(desk.Maincon.database());
+        EXPECT_FALSE(q.exec(sql));
+    }
+    EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 2);
+    EXPECT_TRUE(history::verifyChain(desk.Maincon.database()).ok);
+}
