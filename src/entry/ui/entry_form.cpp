@@ -1,6 +1,7 @@
 #include "entry/ui/entry_form.h"
 
 #include "data/record_find.h"
+#include "data/record_history.h"
 #include "data/record_text.h"
 #include "data/tdm.h"
 #include "entry/photo_convert.h"
@@ -215,6 +216,14 @@ void TForm2::buildControls() {
         boxes_.insert(text(f.column), box);
     }
 
+    // Why a record is corrected: kept with the history entry of the save; shown while editing.
+    // Nameless, so no field default template ever fills in a reason for the user.
+    reasonBox = new QLineEdit(this);
+    reasonBox->setMaxLength(200);
+    auto* reasonCaption = new QLabel(QStringLiteral("علت اصلاح"), this);
+    reasonCaption->setBuddy(reasonBox);
+    captions_.insert(reasonBox, reasonCaption);
+
     auto edit = [this](const char* name) { return findChild<QLineEdit*>(text(name)); };
     auto combo = [this](const char* name) { return findChild<QComboBox*>(text(name)); };
     DBEdit1 = edit("DBEdit1");
@@ -409,6 +418,8 @@ void TForm2::buildLayout() {
     inlineCell(closing, 0, 3, DBEdit48);
     inlineCell(closing, 1, 0, DBEdit50);
     inlineCell(closing, 1, 1, DBComboBox15);
+    closing->addWidget(captions_.value(reasonBox), 1, 4);
+    closing->addWidget(reasonBox, 1, 5, 1, 3);
     closing->setColumnStretch(1, 2);
     closing->setColumnStretch(3, 2);
     closing->setColumnStretch(5, 3);
@@ -503,6 +514,12 @@ void TForm2::showColumn(QWidget* box) {
 
 void TForm2::loadRecord() {
     for (QWidget* box : std::as_const(boxes_)) showColumn(box);
+    const RecordTable& record = dm_.TVascor;
+    const bool editing = record.state() == RecordState::Edit;
+    reasonBox->setVisible(editing);
+    captions_.value(reasonBox)->setVisible(editing);
+    // As stored: the certificate was printed before this edit began.
+    reasonRequired_ = editing && history::needsReason(record.value(QStringLiteral("تاريخ چاپ")));
 }
 
 void TForm2::FillLists() {
@@ -525,6 +542,7 @@ void TForm2::FillLists() {
 }
 
 int TForm2::ShowModal() {
+    reasonBox->clear();
     loadRecord();
     return exec();
 }
@@ -609,6 +627,22 @@ bool TForm2::checkTexts() {
     return true;
 }
 
+bool TForm2::checkReason() {
+    RecordTable& record = dm_.TVascor;
+    if (record.state() != RecordState::Edit) return true;
+    const QString reason = reasonBox->text().trimmed();
+    QString refusal;
+    if (reason.isEmpty() && reasonRequired_) refusal = history::reasonRequiredText();
+    else if (holdsDirectionControl(reason)) refusal = QStringLiteral("«علت اصلاح»: %1").arg(directionControlReason());
+    if (!refusal.isEmpty()) {
+        showMessage(refusal);
+        reasonBox->setFocus();
+        return false;
+    }
+    record.setChangeReason(reason);
+    return true;
+}
+
 void TForm2::dxButton1Click() {
     TTools& tools = TTools::instance();
     // Only the first wrong date is reported; the focus is left in its box.
@@ -616,6 +650,7 @@ void TForm2::dxButton1Click() {
     if (!tools.CheckTheDate(DBEdit44)) return;
     if (!tools.CheckTheDate(DBEdit50)) return;
     if (!checkTexts()) return;
+    if (!checkReason()) return;
     if (confirmOk_ && !confirmOk_()) return;
     done(kOk);
 }

@@ -121,6 +121,7 @@ public:
     QLineEdit* DBEdit50;
     QComboBox* DBComboBox15;
     QLineEdit* DBEdit48;
+    QLineEdit* reasonBox;  // "علت اصلاح", while editing
     QPushButton* dxButton1;  // OK
     QPushButton* dxButton2;  // Cancel
     PictureBox* DBImage1;
@@ -162,6 +163,8 @@ private:
     // On OK, after the dates: a value holding a direction control is refused (its box takes the
     // focus); the digits of the code and number columns become 0-9.
     bool checkTexts();
+    // On OK while editing: a printed record's correction needs a reason, which the save keeps.
+    bool checkReason();
 
     TDM& dm_;
     TDosSperm* picker_ = nullptr;
@@ -172,6 +175,7 @@ private:
     QByteArray temporaryBitmap_;
     std::function<bool()> confirmOk_;
     bool loading_ = false;
+    bool reasonRequired_ = false;
 };
 
 }  // namespace zartav

@@ -3,6 +3,7 @@
 #include "entry_fixture.h"
 #include "sql_test_database.h"
 
+#include "data/record_history.h"
 #include "data/record_schema.h"
 #include "dates/date_picker_hook.h"
 #include "entry/ui/picture_box.h"
@@ -135,6 +136,7 @@ TEST_F(EntryFormTest, EditChangesTheCurrentRecordButNotTheTabs) {
         EXPECT_EQ(form2->DBEdit10->text(), QStringLiteral("1400/01/01"));
         EXPECT_EQ(form2->DBEdit50->text(), QStringLiteral("1400/02/02"));  // not restamped
         form2->DBComboBox5->setEditText(QStringLiteral("9"));
+        form2->reasonBox->setText(QStringLiteral("كد گله"));  // the certificate was printed
         form2->dxButton1->click();
     });
     form1->dxWinXPBar1Items1Click();
@@ -157,6 +159,7 @@ TEST_F(EntryFormTest, FailedSaveCancelsAndShowsTheMessage) {
         whenShown(*form2, [this] {
             form2->DBComboBox5->setEditText(QStringLiteral("8"));
             fillCheckedDates();
+            form2->reasonBox->setText(QStringLiteral("كد گله"));
             form2->dxButton1->click();
         });
         if (isNew) form1->dxWinXPBar1Items0Click();
@@ -378,6 +381,7 @@ TEST_F(EntryFormTest, OkRefusesADayThatNeverOccursAndEditAsksForACorrectOne) {
     messages.clear();
     whenShown(*form2, [this] {
         EXPECT_EQ(form2->DBEdit10->text(), QStringLiteral("1404/12/30"));
+        form2->reasonBox->setText(QStringLiteral("تاريخ تولد"));
         form2->dxButton1->click();
         EXPECT_TRUE(form2->isVisible());
         form2->DBEdit10->setText(QStringLiteral("1404/12/29"));
@@ -457,6 +461,7 @@ TEST_F(EntryFormTest, CodesAndNumbersAreStoredInLatinDigitsOnNewAndEdit) {
 
     whenShown(*form2, [this] {
         form2->DBEdit21->setText(QStringLiteral("۷۷"));
+        form2->reasonBox->setText(QStringLiteral("بدن مادر تني"));
         form2->dxButton1->click();
     });
     form1->dxWinXPBar1Items1Click();
@@ -724,7 +729,9 @@ TEST_F(EntryFormTest, ARecordChangedAtAnotherDeskAsksBeforeItIsSaved) {
             ASSERT_TRUE(other.TVascor.locateId(id));
             ASSERT_TRUE(other.TVascor.edit());
             other.TVascor.setValue(farm, QStringLiteral("other desk"));
+            other.TVascor.setChangeReason(QStringLiteral("نام گاوداري"));
             ASSERT_TRUE(other.TVascor.post());
+            form2->reasonBox->setText(QStringLiteral("نام گاوداري"));
             messages.answerNext(c.answer);
             form2->dxButton1->click();
             ASSERT_EQ(messages.boxes().size(), 1);
@@ -801,4 +808,48 @@ TEST_F(ServerEntryTest, AServerOutOfReachKeepsTheFormAndTheNextOkSaves) {
     EXPECT_EQ(messages.boxes().size(), 1) << messages.texts().join("|").toStdString();
     EXPECT_EQ(server->scalar("SELECT \"شماره ثبت\" FROM \"VaskorTemp\"").toString(), QStringLiteral("IR-77"));
     EXPECT_EQ(tabs(), QStringList({"همه", "120"}));
+}
+
+// A printed certificate's record is corrected with a reason, which its history keeps; one never
+// printed may go without.
+TEST_F(EntryFormTest, EditOfAPrintedRecordAsksForTheReasonAndTheHistoryKeepsIt) {
+    struct Case {
+        const char* name;
+        QString printed;
+        QString reason;
+        bool saves;
+    };
+    const QList<Case> cases = {
+        {"never printed, no reason", {}, {}, true},
+        {"printed, no reason", QStringLiteral("1405/09/01"), {}, false},
+        {"printed, blanks", QStringLiteral("1405/09/01"), QStringLiteral("  "), false},
+        {"printed, a reason", QStringLiteral("1405/09/01"), QStringLiteral("شماره گوش اشتباه بود"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        addRecord({{kHerd, "7"}, {kBirthDate, "1400/01/01"}, {kServiceDate, "1399/04/01"}, {kPrintDate, c.printed}});
+        messages.clear();
+        bool stayed = false;
+        whenShown(*form2, [&] {
+            EXPECT_TRUE(form2->reasonBox->isVisible());
+            form2->DBComboBox5->setEditText(QStringLiteral("9"));
+            form2->DBEdit50->setText(QStringLiteral("1405/09/01"));  // OK wants a print date
+            form2->reasonBox->setText(c.reason);
+            form2->dxButton1->click();
+            if (!form2->isVisible()) return;
+            stayed = true;
+            EXPECT_EQ(form2->focusWidget(), form2->reasonBox);
+            form2->dxButton2->click();
+        });
+        form1->dxWinXPBar1Items1Click();
+        EXPECT_EQ(stayed, !c.saves);
+        EXPECT_EQ(messages.texts(),
+                  c.saves ? QStringList() : QStringList(QStringLiteral("گواهي اين ركورد چاپ شده است؛ براي اصلاح آن «علت اصلاح» را بنويسيد.")));
+        const std::optional<QList<history::Entry>> entries = history::recordHistory(dm->Maincon.database(), dm->TVascor.id());
+        ASSERT_TRUE(entries && !entries->isEmpty());
+        EXPECT_EQ(entries->first().action, c.saves ? QStringLiteral("update") : QStringLiteral("insert"));
+        if (c.saves) {
+            EXPECT_EQ(entries->first().reason, c.reason.trimmed());
+        }
+    }
 }
