@@ -1,4 +1,5 @@
 #include "app/export_command.h"
+#include "app/history_window.h"
 #include "app/main_window.h"
 #include "app/message_board_form.h"
 #include "app/office_commands.h"
@@ -139,6 +140,7 @@ int main(int argc, char** argv) {
     zartav::addRecordImportCommand(form1, dm);
     zartav::addBackupCommands(form1, dm);
     zartav::addExportCommand(form1, dm);
+    zartav::addHistoryCommands(form1, dm);
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
     form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
     form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };

@@ -29,11 +29,15 @@ FileChooser& chooser() {
     return installed;
 }
 
-QString choose(QWidget* parent, const FileQuestion& question) {
+}  // namespace
+
+QString chooseOfficeFile(QWidget* parent, const FileQuestion& question) {
     if (chooser()) return chooser()(question);
     return question.toSave ? QFileDialog::getSaveFileName(parent, question.caption, question.suggested, question.filter)
                            : QFileDialog::getOpenFileName(parent, question.caption, question.suggested, question.filter);
 }
+
+namespace {
 
 QString documentsFolder() { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }
 
@@ -61,7 +65,7 @@ bool storeIsOpen(const TDM& dm) {
 
 void importRecords(TForm1& window, TDM& dm) {
     if (!storeIsOpen(dm)) return;
-    const QString path = choose(&window, {QStringLiteral("ورود ركوردها"), documentsFolder(),
+    const QString path = chooseOfficeFile(&window, {QStringLiteral("ورود ركوردها"), documentsFolder(),
                                           QStringLiteral("فايل CSV (*.csv);;همه فايلها (*)"), false});
     if (path.isEmpty()) return;
     // A large file shows how far it has come and may be stopped; nothing is added then.
@@ -87,7 +91,7 @@ void backUp(TForm1& window, TDM& dm) {
     if (!storeIsOpen(dm)) return;
     const QString suggested = QDir(documentsFolder()).filePath(
         dailyBackupName(calendar::fromGregorian(calendar::todayGregorian())));
-    const QString path = choose(&window, {QStringLiteral("پشتيبان گيري"), suggested, kDatabaseFilter, true});
+    const QString path = chooseOfficeFile(&window, {QStringLiteral("پشتيبان گيري"), suggested, kDatabaseFilter, true});
     if (path.isEmpty()) return;
     BackupReport report;
     {
@@ -101,7 +105,7 @@ void backUp(TForm1& window, TDM& dm) {
 
 void restore(TForm1& window, TDM& dm) {
     if (!storeIsOpen(dm)) return;
-    const QString path = choose(&window, {QStringLiteral("بازگرداني"), dailyBackupFolder(), kDatabaseFilter, false});
+    const QString path = chooseOfficeFile(&window, {QStringLiteral("بازگرداني"), dailyBackupFolder(), kDatabaseFilter, false});
     if (path.isEmpty()) return;
     const StoreAddress store = dm.Maincon.address();
     {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+class QWidget;
+
 namespace zartav {
 
 class TDM;
@@ -22,6 +24,8 @@ struct FileQuestion {
 // file dialogs; an empty function brings the dialogs back.
 using FileChooser = std::function<QString(const FileQuestion&)>;
 void setOfficeFileChooser(FileChooser chooser);
+// The file the user chose (through the chooser installed, else a file dialog).
+QString chooseOfficeFile(QWidget* parent, const FileQuestion& question);
 
 // "ورود ركوردها": a CSV file's records into the store in use; the list keeps its place.
 void addRecordImportCommand(TForm1& window, TDM& dm);
