@@ -18,16 +18,11 @@ QString q(const SqlDialect& d, const char* name) { return d.quote(name); }
 bool isPhoto(int column) { return column >= schema::kFirstPhotoColumnIndex; }
 
 // A value as JSON on the file, written with the core functions alone (the program's hardened
-// connection runs no other in a trigger): a string with its quotes and backslashes escaped, or,
-// for the rare text holding control characters, {"hex": its UTF-8 bytes}; a photo by its size.
+// connection runs no other in a trigger): a string with its quotes and backslashes escaped; a
+// photo by its size. Control characters stay raw: the reader escapes them before parsing.
 QString fileJson(const QString& v, bool photo) {
     if (photo) return QStringLiteral("coalesce(CAST(length(%1) AS TEXT), 'null')").arg(v);
-    QString controls = QStringLiteral("char(1");
-    for (int c = 2; c < 32; ++c) controls += QStringLiteral(", %1").arg(c);
-    controls += QLatin1Char(')');
-    return QStringLiteral("coalesce(CASE WHEN %1 GLOB '*[' || %2 || ']*' THEN '{\"hex\":\"' || hex(%1) || '\"}' "
-                          "ELSE '\"' || replace(replace(%1, '\\', '\\\\'), '\"', '\\\"') || '\"' END, 'null')")
-        .arg(v, controls);
+    return QStringLiteral("coalesce('\"' || replace(replace(%1, '\\', '\\\\'), '\"', '\\\"') || '\"', 'null')").arg(v);
 }
 
 // One column's part of the changes: a [before, after] pair, or NULL when the action leaves the

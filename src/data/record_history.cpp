@@ -92,8 +92,6 @@ Sealed sealedOf(const QSqlQuery& row, const QSqlDatabase& db, const QString& pre
 
 QVariant fromJson(const QJsonValue& v) {
     if (v.isString()) return v.toString();
-    // The file's triggers give text holding control characters as its UTF-8 bytes.
-    if (v.isObject()) return QString::fromUtf8(QByteArray::fromHex(v.toObject().value(QStringLiteral("hex")).toString().toLatin1()));
     if (v.isDouble()) {
         const double d = v.toDouble();
         if (d == double(qint64(d))) return qint64(d);
@@ -104,7 +102,14 @@ QVariant fromJson(const QJsonValue& v) {
 }
 
 QList<Change> changesOf(const QString& json) {
-    const QJsonObject object = QJsonDocument::fromJson(json.toUtf8()).object();
+    // The file's triggers leave control characters inside values raw; JSON wants them escaped.
+    QString text;
+    text.reserve(json.size());
+    for (const QChar c : json) {
+        if (c.unicode() < 0x20) text += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else text += c;
+    }
+    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
     QList<Change> changes;
     for (const char* name : kRecordColumns) {
         const QString column = QString::fromUtf8(name);
@@ -181,8 +186,8 @@ bool WriteScope::begin(QString* error) {
         query.addBindValue(action_);
         return run(query, error);
     }
-    if (!query.exec(QStringLiteral("DELETE FROM ") + q(db_, kDeskTable))) return fail(error, query.lastError().text());
-    query.prepare(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
+    // One row at most, always the first.
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (rowid, %2, %3, %4) VALUES (1, ?, ?, ?)")
                       .arg(q(db_, kDeskTable), q(db_, "Desk"), q(db_, "Reason"), q(db_, "Action")));
     query.addBindValue(thisDesk());
     query.addBindValue(orNull(reason_));
@@ -218,8 +223,6 @@ bool seal(QSqlDatabase& db, QString* error) {
         previous = last.value(1).toString();
     }
     last.finish();
-    QSqlQuery update(db);
-    update.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?").arg(table, hash, entry));
     for (;;) {
         // A batch at a time: a delete keeps its photos, so entries may be large.
         QSqlQuery read(db);
@@ -234,11 +237,19 @@ bool seal(QSqlDatabase& db, QString* error) {
             sealedNow.emplace_back(s.entry, previous);
         }
         read.finish();
+        if (sealedNow.empty()) return true;
+        // The batch's hashes in one statement; its entries are all those of its range.
+        QString cases;
+        for (size_t i = 0; i < sealedNow.size(); ++i) cases += QStringLiteral(" WHEN ? THEN ?");
+        QSqlQuery update(db);
+        update.prepare(QStringLiteral("UPDATE %1 SET %2 = CASE %3%4 END WHERE %3 BETWEEN ? AND ?").arg(table, hash, entry, cases));
         for (const auto& [number, value] : sealedNow) {
-            update.bindValue(0, value);
-            update.bindValue(1, number);
-            if (!run(update, error)) return false;
+            update.addBindValue(number);
+            update.addBindValue(value);
         }
+        update.addBindValue(sealedNow.front().first);
+        update.addBindValue(sealedNow.back().first);
+        if (!run(update, error)) return false;
         if (sealedNow.size() < 256) return true;
         after = sealedNow.back().first;
     }

@@ -192,9 +192,9 @@ TEST_P(HistoryTest, ADeletedRecordComesBackEqualColumnByColumnWithItsPhotos) {
     QStringList columns, values;
     for (int i = 0; i < schema::kListedColumnCount; ++i) {
         columns << QString::fromUtf8(schema::kRecordColumns[i]);
-        // An empty value stays apart from an absent one, and a quote stays a quote.
+        // An empty value stays apart from an absent one; quotes, backslashes and line breaks stay.
         values << (i == 5 ? QStringLiteral("''") : i == 6 ? QStringLiteral("NULL")
-                                                          : QStringLiteral("'%1'").arg(storeworker::rowText("h\"'\\", 1, i).replace("'", "''")));
+                                                          : QStringLiteral("'%1'").arg(storeworker::rowText("h\"'\\\t\n", 1, i).replace("'", "''")));
     }
     ASSERT_TRUE(store->insertRecords(columns, {values.join(", ")}));
     const qint64 id = lastId();
