@@ -1,5 +1,6 @@
 #include "support/data_generator.h"
 
+#include "data/history_schema.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
 #include "data/tdm.h"
@@ -219,6 +220,9 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
     }
     for (const auto& index : std::as_const(indexes))
         if (!run(db, QStringLiteral("DROP INDEX ") + d.quote(index.first), &why)) return rollback(why);
+    // The records stand for an office's records from before the history was kept: they get none.
+    for (const QString& sql : history::suspendStatements(d))
+        if (!run(db, sql, &why)) return rollback(why);
 
     // The catalogue.
     {
@@ -326,6 +330,8 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
     if (!insert.flush(&why)) return rollback(why);
     for (const auto& index : std::as_const(indexes))
         if (!run(db, index.second, &why)) return rollback(why);
+    for (const QString& sql : history::resumeStatements(d))
+        if (!run(db, sql, &why)) return rollback(why);
     if (!db.commit()) return fail(error, db.lastError().text());
     // A server that has been running has vacuumed and analysed its tables: the indexes then
     // answer for the rows without reading them from the table. A fresh load has done neither.

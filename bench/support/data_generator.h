@@ -19,7 +19,7 @@ struct GeneratorOptions {
 
 // Writes the records and the catalogue into the store at `address` (a file path or a server URL;
 // given both tables when new; rows already there are kept). One transaction, rows written many
-// to a statement.
+// to a statement. The records get no history, as an office's records from before it was kept.
 bool generateData(const QString& address, const GeneratorOptions& options, QString* error = nullptr);
 
 // A small picture as the entry form stores it (an uncompressed BMP stream); `variant` changes
