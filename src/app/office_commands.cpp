@@ -33,8 +33,11 @@ FileChooser& chooser() {
 
 QString choose(QWidget* parent, const FileQuestion& question) {
     if (chooser()) return chooser()(question);
-    return question.toSave ? QFileDialog::getSaveFileName(parent, question.caption, question.suggested, question.filter)
-                           : QFileDialog::getOpenFileName(parent, question.caption, question.suggested, question.filter);
+    // A filter's pattern read right to left shows as "(db.*)": the dialog names the kinds only.
+    const QFileDialog::Options options = QFileDialog::HideNameFilterDetails;
+    return question.toSave
+               ? QFileDialog::getSaveFileName(parent, question.caption, question.suggested, question.filter, nullptr, options)
+               : QFileDialog::getOpenFileName(parent, question.caption, question.suggested, question.filter, nullptr, options);
 }
 
 QString documentsFolder() { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }
