@@ -132,11 +132,6 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
     DBGrid1->setPalette(palette);
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     listLayout->addWidget(DBGrid1, 1);
-    StoreLine = new QLabel(listSide);
-    StoreLine->setObjectName(QStringLiteral("StoreLine"));
-    StoreLine->setStyleSheet(QStringLiteral("QLabel { background: #F2F2F2; border-top: 1px solid #C0C0C0; padding: 2px 6px; }"));
-    StoreLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    listLayout->addWidget(StoreLine);
     layout->addWidget(listSide, 1);
 
     buildPopupMenu();
@@ -163,7 +158,15 @@ QWidget* TForm1::buildFindRow(QWidget* parent) {
     FindBox->setFixedWidth(260);
     FindBox->installEventFilter(new WindowShortcutsFirst(this, FindBox));
     layout->addWidget(FindBox);
-    layout->addStretch(1);
+    // The rest of the find row, always in sight: the store in use, at the far (left) end. A long
+    // path is cut rather than widening the window.
+    StoreLine = new QLabel(row);
+    StoreLine->setObjectName(QStringLiteral("StoreLine"));
+    StoreLine->setStyleSheet(QStringLiteral("QLabel { color: #2F5F2F; padding: 0 6px; }"));
+    StoreLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    StoreLine->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
+    StoreLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    layout->addWidget(StoreLine, 1);
     connect(FindBox, &QLineEdit::textChanged, this, [this](const QString& text) {
         // Rows that cannot be read leave the list as it was; the table says why.
         if (dm_.TVascor.isOpen()) dm_.TVascor.setFind(text);
@@ -370,7 +373,8 @@ void TForm1::showKeysBesideCaptions() {
     const std::pair<int, int> items[] = {{0, 0}, {1, 1}, {2, 2}, {4, 4}};
     for (const auto& [item, entry] : items) {
         QToolButton* button = dxWinXPBar1Items[item];
-        auto* key = new QLabel(menu[entry]->shortcut().toString(QKeySequence::NativeText), button);
+        // As the keys are labelled on the keyboard; the caption is centred in the room left beside it.
+        auto* key = new QLabel(menu[entry]->shortcut().toString(QKeySequence::PortableText), button);
         key->setObjectName(QStringLiteral("KeyBesideCaption"));
         key->setStyleSheet(QStringLiteral("QLabel { color: #7F7F7F; border: none; font-weight: normal; }"));
         key->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -379,6 +383,7 @@ void TForm1::showKeysBesideCaptions() {
         // Right to left: the caption is centred, the key sits at the far (left) end.
         row->addStretch(1);
         row->addWidget(key);
+        button->setStyleSheet(QStringLiteral("QToolButton { padding-left: %1px; }").arg(key->sizeHint().width() + 4));
     }
 }
 

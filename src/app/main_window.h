@@ -39,7 +39,7 @@ public:
     // Above the list, right-aligned: narrows it as one types (Ctrl+F; Escape clears it).
     QLineEdit* FindBox = nullptr;
     QMenu* PopupMenu1 = nullptr;
-    // Under the list: the store in use, by its file or its server and database.
+    // At the far end of the find row: the store in use, by its file or its server and database.
     QLabel* StoreLine = nullptr;
     QFrame* SidePanel = nullptr;
     QLabel* Image1 = nullptr;

@@ -19,8 +19,8 @@ QList<ShortcutLine> shortcutLines(const QList<QAction*>& actions) {
         const QString command = action->text().remove(QLatin1Char('&'));
         if (command.isEmpty() || action->shortcuts().isEmpty()) continue;
         QStringList keys;
-        // Key names are Latin: each isolated, so "Ctrl+Shift+P" keeps its order in a Farsi line.
-        for (const QKeySequence& key : action->shortcuts()) keys << isolated(key.toString(QKeySequence::NativeText));
+        // As the keys are labelled, in Latin: each isolated, so "Ctrl+Shift+P" keeps its order.
+        for (const QKeySequence& key : action->shortcuts()) keys << isolated(key.toString(QKeySequence::PortableText));
         const QString shown = keys.join(QStringLiteral(" يا "));
         auto same = std::find_if(lines.begin(), lines.end(), [&](const ShortcutLine& l) { return l.command == command; });
         if (same == lines.end()) lines << ShortcutLine{command, shown};

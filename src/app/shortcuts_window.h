@@ -9,7 +9,7 @@ class QTableWidget;
 
 namespace zartav {
 
-// One command and the keys that run it, as the platform writes them.
+// One command and the keys that run it, as the keyboard labels them.
 struct ShortcutLine {
     QString command;
     QString keys;

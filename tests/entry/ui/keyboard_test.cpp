@@ -165,6 +165,9 @@ TEST_F(KeyboardTest, EnterAndDoubleClickChooseInThePickerAndEscapeCancels) {
     } cases[] = {
         {"type the start, Enter", [this] {
              QTest::keyClicks(picker->Edit1, QStringLiteral("CAN"));
+             // A place to look at it: ZARTAV_SCREENS=folder keeps a picture.
+             if (const QString folder = qEnvironmentVariable("ZARTAV_SCREENS"); !folder.isEmpty())
+                 picker->grab().save(folder + QStringLiteral("/picker-before-enter.png"));
              QTest::keyClick(picker->Edit1, Qt::Key_Return);
          }, TDosSperm::kOk, "Bravo"},
         {"arrow down from the search box, keypad Enter", [this] {
