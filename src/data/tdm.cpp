@@ -85,10 +85,15 @@ void Connection::close() {
 
 bool Connection::fail(const QString& technical) {
     technicalError_ = technical;
-    errorText_ = isServer() ? withEngineWords(QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد؛ سرور در دسترس نيست، "
-                                                             "اتصال را نپذيرفت يا اطلاعات اين برنامه را ندارد:\n%1")
-                                                  .arg(isolated(address_.display())),
-                                              technical)
+    // On the server: the known reason in Farsi when there is one, then the client library's words.
+    const QString reason = isServer() ? server::failureReason(technical) : QString();
+    errorText_ = isServer() ? withEngineWords(reason.isEmpty()
+                                                  ? QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد؛ سرور در دسترس نيست، "
+                                                                   "اتصال را نپذيرفت يا اطلاعات اين برنامه را ندارد:\n%1")
+                                                        .arg(isolated(address_.display()))
+                                                  : QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد:\n%1\n%2")
+                                                        .arg(isolated(address_.display()), reason),
+                                              server::withoutDriverLines(technical))
                             : QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n"
                                              "اين فايل خراب است، قفل شده است، خواندني نيست "
                                              "يا فايل اطلاعات اين برنامه نيست.")
