@@ -64,7 +64,7 @@ void addExportCommand(TForm1& window, TDM& dm) {
         }
         const QString path = QFileDialog::getSaveFileName(
             &window, QStringLiteral("خروجي اكسل"), QDir::home().filePath(QStringLiteral("Zartav.xlsx")),
-            QStringLiteral("اكسل (*.xlsx);;CSV (*.csv)"));
+            QStringLiteral("اكسل (*.xlsx);;CSV (*.csv)"), nullptr, QFileDialog::HideNameFilterDetails);
         if (!path.isEmpty()) exportShownRecords(&window, dm, path);
     });
 }

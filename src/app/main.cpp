@@ -16,6 +16,7 @@
 #include "entry/ui/entry_form.h"
 #include "print/ui/certificate_preview.h"
 #include "util/about_text.h"
+#include "util/dialogs.h"
 #include "util/message_sink.h"
 #include "util/program_info.h"
 #include "util/qt_translation.h"
@@ -138,12 +139,14 @@ int main(int argc, char** argv) {
         zartav::print::printCertificateBatch(&form1, dm, form1.chosenRecordIds(), form1.chosenHerd());
     });
     zartav::addRecordImportCommand(form1, dm);
+    zartav::addCatalogueImportCommand(form1, dm);
     zartav::addBackupCommands(form1, dm);
     zartav::addExportCommand(form1, dm);
     zartav::addHistoryCommands(form1, dm);
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
-    form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
-    form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
+    // A save that failed is an error, not news: the error box, on the file and on the server.
+    form1.NewCommand = [&] { zartav::newRecord(form2, zartav::showError); };
+    form1.EditCommand = [&] { zartav::editRecord(form2, zartav::showError); };
 
     // Without a window manager (a virtual display) "maximised" means nothing: size it ourselves.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) form1.setGeometry(screen->availableGeometry());

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/legacy_import_dialog.h"
+#include "app/shortcuts_window.h"
 #include "app/splash_form.h"
 #include "data/record_find.h"
 #include "data/record_schema.h"
@@ -99,11 +100,6 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
     TabControl1->setDrawBase(true);
     TabControl1->setUsesScrollButtons(true);
     connect(TabControl1, &QTabBar::currentChanged, this, &TForm1::TabControl1Change);
-    // A click on the tab already shown applies it again: after Print the list shows every
-    // record under a herd's tab, and choosing that tab must filter once more.
-    connect(TabControl1, &QTabBar::tabBarClicked, this, [this](int index) {
-        if (index >= 0 && index == TabControl1->currentIndex()) TabControl1Change(index);
-    });
     listLayout->addWidget(TabControl1);
     listLayout->addWidget(buildFindRow(listSide));
 
@@ -114,6 +110,8 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
     // Several rows may be chosen (Ctrl, Shift) for the batch print; the current row stays the
     // record table's current record.
     DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab goes on to the side panel's commands instead of from cell to cell.
+    DBGrid1->setTabKeyNavigation(false);
     DBGrid1->setShowGrid(true);
     DBGrid1->setWordWrap(false);
     DBGrid1->setItemDelegate(new LineCellDelegate(DBGrid1));
@@ -137,6 +135,7 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
     layout->addWidget(listSide, 1);
 
     buildPopupMenu();
+    showKeysBesideCaptions();
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
 
@@ -159,12 +158,20 @@ QWidget* TForm1::buildFindRow(QWidget* parent) {
     FindBox->setFixedWidth(260);
     FindBox->installEventFilter(new WindowShortcutsFirst(this, FindBox));
     layout->addWidget(FindBox);
-    layout->addStretch(1);
+    // The rest of the find row, always in sight: the store in use, at the far (left) end. A long
+    // path is cut rather than widening the window.
+    StoreLine = new QLabel(row);
+    StoreLine->setObjectName(QStringLiteral("StoreLine"));
+    StoreLine->setStyleSheet(QStringLiteral("QLabel { color: #2F5F2F; padding: 0 6px; }"));
+    StoreLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    StoreLine->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
+    StoreLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    layout->addWidget(StoreLine, 1);
     connect(FindBox, &QLineEdit::textChanged, this, [this](const QString& text) {
         // Rows that cannot be read leave the list as it was; the table says why.
         if (dm_.TVascor.isOpen()) dm_.TVascor.setFind(text);
     });
-    auto* focus = new QAction(this);
+    auto* focus = new QAction(QStringLiteral("جستجو"), this);
     focus->setShortcut(QKeySequence::Find);
     focus->setShortcutContext(Qt::WindowShortcut);
     connect(focus, &QAction::triggered, this, [this] {
@@ -172,7 +179,7 @@ QWidget* TForm1::buildFindRow(QWidget* parent) {
         FindBox->selectAll();
     });
     addAction(focus);
-    auto* clear = new QAction(FindBox);
+    auto* clear = new QAction(QStringLiteral("پاك كردن جستجو"), FindBox);
     clear->setShortcut(Qt::Key_Escape);
     clear->setShortcutContext(Qt::WidgetShortcut);
     connect(clear, &QAction::triggered, FindBox, &QLineEdit::clear);
@@ -330,14 +337,70 @@ void TForm1::buildCommandBar(QFrame* bar) {
 void TForm1::buildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setLayoutDirection(Qt::RightToLeft);
-    PopupMenu1->addAction(QStringLiteral("جديد"), this, &TForm1::dxWinXPBar1Items0Click);
-    PopupMenu1->addAction(QStringLiteral("اصلاح"), this, &TForm1::dxWinXPBar1Items1Click);
-    PopupMenu1->addAction(QStringLiteral("حذف"), this, &TForm1::dxWinXPBar1Items2Click);
+    // The menu shows each command's key beside its caption. Insert, Ctrl+N and F2 work anywhere
+    // in the window; Enter and Delete only in the list, where they cannot be meant for a box.
+    const auto command = [this](const QString& caption, void (TForm1::*handler)(), const QList<QKeySequence>& keys,
+                                QWidget* owner) {
+        QAction* action = PopupMenu1->addAction(caption, this, handler);
+        action->setShortcuts(keys);
+        action->setShortcutContext(owner == this ? Qt::WindowShortcut : Qt::WidgetShortcut);
+        owner->addAction(action);
+        return action;
+    };
+    command(QStringLiteral("جديد"), &TForm1::dxWinXPBar1Items0Click,
+            {QKeySequence(Qt::Key_Insert), QKeySequence(QKeySequence::New)}, this);
+    command(QStringLiteral("اصلاح"), &TForm1::dxWinXPBar1Items1Click, {QKeySequence(Qt::Key_F2)}, this);
+    command(QStringLiteral("حذف"), &TForm1::dxWinXPBar1Items2Click, {QKeySequence(QKeySequence::Delete)}, DBGrid1);
     PopupMenu1->addSeparator();
-    QAction* print = PopupMenu1->addAction(QStringLiteral("چاپ"), this, &TForm1::dxWinXPBar1Items4Click);
-    print->setShortcut(QKeySequence::Print);
-    print->setShortcutContext(Qt::WindowShortcut);
-    addAction(print);
+    command(QStringLiteral("چاپ"), &TForm1::dxWinXPBar1Items4Click, {QKeySequence(QKeySequence::Print)}, this);
+
+    auto* enter = new QAction(QStringLiteral("اصلاح"), DBGrid1);
+    enter->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    enter->setShortcutContext(Qt::WidgetShortcut);
+    connect(enter, &QAction::triggered, this, &TForm1::dxWinXPBar1Items1Click);
+    DBGrid1->addAction(enter);
+
+    auto* help = new QAction(QStringLiteral("فهرست كليدها"), this);
+    help->setShortcut(QKeySequence::HelpContents);
+    help->setShortcutContext(Qt::WindowShortcut);
+    connect(help, &QAction::triggered, this, &TForm1::showShortcuts);
+    addAction(help);
+}
+
+void TForm1::showKeysBesideCaptions() {
+    const QList<QAction*> menu = PopupMenu1->actions();
+    // Bar items 0, 1, 2 and 4 are the menu's first, second, third and fifth entries.
+    const std::pair<int, int> items[] = {{0, 0}, {1, 1}, {2, 2}, {4, 4}};
+    for (const auto& [item, entry] : items) {
+        QToolButton* button = dxWinXPBar1Items[item];
+        // As the keys are labelled on the keyboard; the caption is centred in the room left beside it.
+        auto* key = new QLabel(menu[entry]->shortcut().toString(QKeySequence::PortableText), button);
+        key->setObjectName(QStringLiteral("KeyBesideCaption"));
+        key->setStyleSheet(QStringLiteral("QLabel { color: #7F7F7F; border: none; font-weight: normal; }"));
+        key->setAttribute(Qt::WA_TransparentForMouseEvents);
+        auto* row = new QHBoxLayout(button);
+        row->setContentsMargins(2, 0, 2, 0);
+        // Right to left: the caption is centred, the key sits at the far (left) end.
+        row->addStretch(1);
+        row->addWidget(key);
+        button->setStyleSheet(QStringLiteral("QToolButton { padding-left: %1px; }").arg(key->sizeHint().width() + 4));
+    }
+}
+
+void TForm1::addKeyboardNotes(const QList<ShortcutLine>& lines) { keyboardNotes_ << lines; }
+
+QList<ShortcutLine> TForm1::shortcutList() const {
+    QList<QAction*> all = actions();
+    all << DBGrid1->actions() << FindBox->actions();
+    return shortcutLines(all) + keyboardNotes_;
+}
+
+void TForm1::showShortcuts() {
+    if (!shortcutsWindow_) shortcutsWindow_ = new ShortcutsWindow(this);
+    shortcutsWindow_->setLines(shortcutList());
+    shortcutsWindow_->show();
+    shortcutsWindow_->raise();
+    shortcutsWindow_->activateWindow();
 }
 
 void TForm1::bindRecordList() {
@@ -501,6 +564,7 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
     const bool connected = connect();
     dm_.Maincon.setLongStepNotice({});
     busy.reset();
+    showStoreInUse(connected);
     if (!connected) {
         showError(dm_.Maincon.errorText());
         FillTabIt();
@@ -530,6 +594,28 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
                          shownStore()));
     FillTabIt();
     return true;
+}
+
+void TForm1::showStoreInUse(bool open) {
+    // Two desks, one on a file and one on a server, must not look alike: the title and the line
+    // under the list name the store. Never a password: the address parts are named one by one.
+    const StoreAddress store = open ? dm_.Maincon.address() : currentStore();
+    QString shown;
+    QString brief;
+    if (store.isServer()) {
+        const QString host = store.host().isEmpty() ? QStringLiteral("localhost") : store.host();
+        const QString place = store.port() > 0 ? QStringLiteral("%1:%2").arg(host).arg(store.port()) : host;
+        shown = QStringLiteral("سرور اطلاعات %1، پايگاه %2").arg(isolated(place), isolated(store.database()));
+        if (!store.user().isEmpty()) shown += QStringLiteral("، كاربر %1").arg(isolated(store.user()));
+        brief = isolated(QStringLiteral("%1 @ %2").arg(store.database(), host));
+    } else {
+        shown = QStringLiteral("فايل اطلاعات %1").arg(isolatedPath(store.filePath()));
+        brief = isolatedPath(store.filePath());
+    }
+    if (!open) shown += QStringLiteral(" (باز نشد)");
+    else if (dm_.Maincon.isReadOnly()) shown += QStringLiteral(" (فقط خواندني)");
+    StoreLine->setText(shown);
+    setWindowTitle(QStringLiteral("زرتاو - ") + brief);
 }
 
 QString TForm1::herdOfTab(int index) const { return TabControl1->tabData(index).toString(); }
@@ -606,15 +692,22 @@ void TForm1::dxWinXPBar1Items0Click() {
 }
 
 void TForm1::dxWinXPBar1Items1Click() {
-    if (EditCommand) EditCommand();
+    if (!EditCommand) return;
+    EditCommand();
+    // An edit may give a herd its first record or take its last one.
+    FillTabIt();
 }
 
 void TForm1::dxWinXPBar1Items2Click() {
     RecordTable& table = dm_.TVascor;
     if (table.isEmpty()) return;
     if (AskYesNo(kDeleteQuestion) != kAnswerYes) return;
-    if (!table.remove())
+    if (!table.remove()) {
         showError(withEngineWords(QStringLiteral("حذف انجام نشد؛ ركورد در %1 باقي ماند.").arg(storeNoun(dm_.Maincon)), table.errorText()));
+        return;
+    }
+    // The herd's last record takes its tab with it.
+    FillTabIt();
 }
 
 void TForm1::dxWinXPBar1Items4Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/shortcuts_window.h"
 #include "data/store_address.h"
 
 #include <QList>
@@ -38,6 +39,8 @@ public:
     // Above the list, right-aligned: narrows it as one types (Ctrl+F; Escape clears it).
     QLineEdit* FindBox = nullptr;
     QMenu* PopupMenu1 = nullptr;
+    // At the far end of the find row: the store in use, by its file or its server and database.
+    QLabel* StoreLine = nullptr;
     QFrame* SidePanel = nullptr;
     QLabel* Image1 = nullptr;
     QLabel* StaticText2 = nullptr;
@@ -87,6 +90,12 @@ public:
     QList<qint64> chosenRecordIds() const;
     std::optional<QString> chosenHerd() const;
 
+    // Lines for the F1 window about keys of other windows (the entry form, the picker).
+    void addKeyboardNotes(const QList<ShortcutLine>& lines);
+    // Every key the F1 window lists: the window's commands, then the notes.
+    QList<ShortcutLine> shortcutList() const;
+    void showShortcuts();
+
     void ShowMsg(const QString& text);
     int AskYesNo(const QString& text);
 
@@ -110,6 +119,7 @@ private:
     void buildCommandBar(QFrame* bar);
     QFrame* buildOfficeBar(QWidget* panel);
     void buildPopupMenu();
+    void showKeysBesideCaptions();
     void bindRecordList();
     void applyColumnWidths();
     // The herd code a tab stands for, exactly as stored.
@@ -119,6 +129,8 @@ private:
     void showTabOfFilter();
     // The store in use as a message names it: its path or its address, isolated.
     QString shownStore() const;
+    // The window title and the store line, for the store just opened (or that failed to).
+    void showStoreInUse(bool open);
     void rememberListPlace();
     void restoreListPlace();
 
@@ -129,6 +141,8 @@ private:
     int verticalBeforeRefresh_ = 0;
     int horizontalBeforeRefresh_ = 0;
     QList<QAction*> officeCommands_;
+    QList<ShortcutLine> keyboardNotes_;
+    ShortcutsWindow* shortcutsWindow_ = nullptr;
     TForm3* splash_ = nullptr;
     bool started_ = false;
     bool todayFixed_ = false;

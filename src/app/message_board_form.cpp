@@ -89,7 +89,8 @@ TMessageBoardForm::TMessageBoardForm(QWidget* parent) : QDialog(parent) {
     connect(dxButton2, &QPushButton::clicked, this, &TMessageBoardForm::dxButton2Click);
 
     choosePath_ = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, windowTitle(), suggested, kReportFileFilter);
+        return QFileDialog::getSaveFileName(this, windowTitle(), suggested, kReportFileFilter, nullptr,
+                                            QFileDialog::HideNameFilterDetails);
     };
     setMessageBoard(this);
 }

@@ -5,6 +5,7 @@
 #include "data/store_backup.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
+#include "entry/catalogue_import.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 #include "util/ui/dialog_helpers.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QProgressDialog>
@@ -33,8 +35,11 @@ FileChooser& chooser() {
 
 QString chooseOfficeFile(QWidget* parent, const FileQuestion& question) {
     if (chooser()) return chooser()(question);
-    return question.toSave ? QFileDialog::getSaveFileName(parent, question.caption, question.suggested, question.filter)
-                           : QFileDialog::getOpenFileName(parent, question.caption, question.suggested, question.filter);
+    // A filter's pattern read right to left shows as "(db.*)": the dialog names the kinds only.
+    const QFileDialog::Options options = QFileDialog::HideNameFilterDetails;
+    return question.toSave
+               ? QFileDialog::getSaveFileName(parent, question.caption, question.suggested, question.filter, nullptr, options)
+               : QFileDialog::getOpenFileName(parent, question.caption, question.suggested, question.filter, nullptr, options);
 }
 
 namespace {
@@ -148,9 +153,49 @@ void restore(TForm1& window, TDM& dm) {
     else showError(restoreSummary(report));
 }
 
+// A catalogue export is a few thousand rows; anything this big is not one.
+constexpr qint64 kMaxCatalogueBytes = 64ll * 1024 * 1024;
+
+void importCatalogue(TForm1& window, TDM& dm) {
+    if (!storeIsOpen(dm)) return;
+    const QString path = choose(&window, {QStringLiteral("ورود كاتالوگ"), documentsFolder(),
+                                          QStringLiteral("فايل CSV (*.csv);;همه فايلها (*)"), false});
+    if (path.isEmpty()) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCatalogueBytes) {
+        showError(withEngineWords(QStringLiteral("اين فايل كاتالوگ خوانده نشد:\n%1").arg(isolatedPath(path)),
+                                  file.isOpen() ? QStringLiteral("larger than a catalogue can be") : file.errorString()));
+        return;
+    }
+    const QByteArray csv = file.readAll();
+    const auto progress =
+        progressWindow(QStringLiteral("ورود كاتالوگ"), QStringLiteral("ورود كاتالوگ گاوها ..."), QString(), 1000, &window);
+    progress->setMinimumDuration(500);
+    const catalogue::ImportResult result = catalogue::importCatalogueCsv(dm.Maincon.database(), csv, [&](int done, int total) {
+        progress->setValue(total > 0 ? done * 1000 / total : 0);
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    progress->close();
+    if (!result.ok()) {
+        const QString where = result.errorLine > 0 ? QStringLiteral("، سطر %1").arg(result.errorLine) : QString();
+        showError(withEngineWords(QStringLiteral("كاتالوگ %1 عوض نشد؛ اين فايل%2 پذيرفته نشد:\n%3")
+                                      .arg(storeNoun(dm.Maincon), where, isolatedPath(path)),
+                                  result.error));
+        return;
+    }
+    dm.TDosSperm.reload();
+    showMessage(QStringLiteral("%1 گاو از اين فايل در كاتالوگ %2 جاي كاتالوگ پيشين را گرفت:\n%3")
+                    .arg(result.rows)
+                    .arg(storeNoun(dm.Maincon), isolatedPath(path)));
+}
+
 }  // namespace
 
 void setOfficeFileChooser(FileChooser installed) { chooser() = std::move(installed); }
+
+void addCatalogueImportCommand(TForm1& window, TDM& dm) {
+    window.addOfficeCommand(QStringLiteral("ورود كاتالوگ"), QKeySequence(), [&window, &dm] { importCatalogue(window, dm); });
+}
 
 void addRecordImportCommand(TForm1& window, TDM& dm) {
     window.addOfficeCommand(QStringLiteral("ورود ركوردها"), QKeySequence(QStringLiteral("Ctrl+I")),

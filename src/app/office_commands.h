@@ -29,6 +29,9 @@ QString chooseOfficeFile(QWidget* parent, const FileQuestion& question);
 
 // "ورود ركوردها": a CSV file's records into the store in use; the list keeps its place.
 void addRecordImportCommand(TForm1& window, TDM& dm);
+// "ورود كاتالوگ": the bull catalogue an office receives as a CSV file, in place of the one the
+// store holds, with progress; the sire picker shows it at once.
+void addCatalogueImportCommand(TForm1& window, TDM& dm);
 // "پشتيبان گيري" and "بازگرداني".
 void addBackupCommands(TForm1& window, TDM& dm);
 // Once the store is open: today's copy in the per-user backups/ folder, off the window's

@@ -2,12 +2,14 @@
 
 #include "app/main_window.h"
 #include "data/store_choice.h"
+#include "data/store_copy.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 #include "util/ui/dialog_helpers.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -15,6 +17,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -155,11 +158,49 @@ void StoreConnectionDialog::save() {
     accept();
 }
 
+QString copyToServerQuestion(const QString& server, qint64 records) {
+    return QStringLiteral("سرور اطلاعات زير هنوز ركوردي ندارد:\n%1\n%2 ركورد اين رايانه، با عكسها و كاتالوگ، به آن رونوشت شود؟")
+        .arg(isolated(server))
+        .arg(records);
+}
+
+namespace {
+
+void offerCopyToEmptyServer(QWidget* parent, const StoreAddress& file, const StoreAddress& server) {
+    // Only a desk with records moving onto a server without any: anything else is not a move.
+    Connection from;
+    Connection to;
+    if (!from.open(file, StoreAccess::ReadOnly) || !to.open(server)) return;
+    RecordTable source(from);
+    RecordTable target(to);
+    if (!source.open() || !target.open() || source.isEmpty() || !target.isEmpty()) return;
+    const qint64 records = source.shownCount().value_or(source.rowCount());
+    source.close();
+    target.close();
+    if (askYesNo(copyToServerQuestion(to.displayName(), records)) != kAnswerYes) return;
+    const auto progress = progressWindow(QStringLiteral("رونوشت به سرور"), QStringLiteral("رونوشت ركوردها به سرور ..."),
+                                         QString(), 1000, parent);
+    const StoreCopyReport report = copyStore(from, to, false, [&](qint64 done, qint64 total) {
+        progress->setValue(total > 0 ? int(done * 1000 / total) : 0);
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    progress->close();
+    if (report.ok)
+        showMessage(QStringLiteral("%1 ركورد و %2 رديف كاتالوگ به سرور اطلاعات رونوشت شد.").arg(report.records).arg(report.catalogueRows));
+    else
+        showError(withEngineWords(QStringLiteral("رونوشت به سرور انجام نشد؛ سرور همان طور كه بود خالي مانده است."), report.error));
+}
+
+}  // namespace
+
 void addStoreConnectionCommand(TForm1& window) {
     window.addOfficeCommand(QStringLiteral("اتصال به سرور"), QKeySequence(), [&window] {
-        StoreConnectionDialog dialog(window.currentStore(), &window);
+        const StoreAddress previous = window.currentStore();
+        StoreConnectionDialog dialog(previous, &window);
         if (dialog.exec() != QDialog::Accepted) return;
-        window.openStore(dialog.address());
+        const StoreAddress chosen = dialog.address();
+        if (!previous.isServer() && chosen.isServer()) offerCopyToEmptyServer(&window, previous, chosen);
+        window.openStore(chosen);
     });
 }
 

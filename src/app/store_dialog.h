@@ -51,8 +51,12 @@ private:
     QString fileAddress_;
 };
 
+// Asked before a desk's records are copied onto a server that holds none.
+QString copyToServerQuestion(const QString& server, qint64 records);
+
 // Adds "اتصال به سرور" to the main window's office commands: the dialog, and on OK the window
-// changes over to the chosen store.
+// changes over to the chosen store. A desk moving from a file with records to a server without
+// any is offered to copy them there first (copy-store, with its progress).
 void addStoreConnectionCommand(TForm1& window);
 
 }  // namespace zartav

@@ -5,6 +5,7 @@
 #include "data/record_text.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
+#include "dates/date_text.h"
 #include "dates/date_validation.h"
 #include "util/bidi_text.h"
 #include "util/csv_reader.h"
@@ -14,6 +15,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -70,8 +72,6 @@ public:
         for (const FileColumn& c : columns)
             if (c.record >= 0) targets_ << c.record;
     }
-
-    qsizetype width() const { return targets_.size(); }
 
     // Queues one record's values (one per target column); writes when a batch is full.
     bool add(QVariantList values) {
@@ -158,8 +158,18 @@ std::optional<QList<FileColumn>> readHeader(const csv::Row& header, RecordImport
 }
 
 // A row's values for the inserter, or why the row is refused.
-std::optional<QVariantList> readRow(const csv::Row& row, const QList<FileColumn>& columns, int todayYear,
+// The day of the import, for records the file gives no print date: New stamps its records the
+// same way, and a record without one cannot pass the entry form's check when it is edited.
+struct Today {
+    int year = 0;
+    QString text;
+};
+
+int printDateColumn() { return RecordTable::columnIndex(QStringLiteral("تاريخ چاپ")); }
+
+std::optional<QVariantList> readRow(const csv::Row& row, const QList<FileColumn>& columns, const Today& today,
                                     RecordImportReport* refusal) {
+    const int todayYear = today.year;
     if (row.fields.size() != columns.size()) {
         *refusal = refused(row.line, {},
                            (row.fields.size() > columns.size() ? QStringLiteral("اين سطر %1 فيلد دارد، بيش از %2 ستون سطر اول")
@@ -187,6 +197,7 @@ std::optional<QVariantList> readRow(const csv::Row& row, const QList<FileColumn>
             }
             value = dates::completeDate(check, todayYear);
         }
+        if (column.record == printDateColumn() && dates::cleanTypedText(value).isEmpty()) value = today.text;
         if (value.size() > schema::kTextColumnSize) {
             *refusal = refused(row.line, column.name,
                                QStringLiteral("%1 حرف دارد؛ اين ستون حداكثر %2 حرف مي گيرد")
@@ -238,11 +249,16 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const Re
     RecordImportReport refusal;
     const std::optional<QList<FileColumn>> columns = readHeader(row, &refusal);
     if (!columns) return refusal;
-    Inserter inserter(store, *columns);
-    if (inserter.width() == 0)
+    const bool printDateInFile = std::any_of(columns->cbegin(), columns->cend(),
+                                             [](const FileColumn& c) { return c.record == printDateColumn(); });
+    if (std::none_of(columns->cbegin(), columns->cend(), [](const FileColumn& c) { return c.record >= 0; }))
         return refused(row.line, {}, QStringLiteral("سطر اول جز «ID» ستوني از ركوردها را نام نمي برد"));
+    QList<FileColumn> targets = *columns;
+    if (!printDateInFile) targets.append({printDateColumn(), QStringLiteral("تاريخ چاپ")});
+    Inserter inserter(store, targets);
 
-    const int todayYear = calendar::fromGregorian(calendar::todayGregorian()).year;
+    const calendar::SolarDate solarToday = calendar::fromGregorian(calendar::todayGregorian());
+    const Today today{solarToday.year, dates::formatSolar(solarToday)};
     QSqlDatabase db = store.database();
     if (!db.transaction()) return refused(0, {}, storeRefusal(store), db.lastError().text());
     auto undo = [&](RecordImportReport report) {
@@ -255,8 +271,9 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const Re
     int sinceShown = 0;
     while (reader.next(&row)) {
         if (allEmpty(row.fields)) continue;
-        std::optional<QVariantList> values = readRow(row, *columns, todayYear, &refusal);
+        std::optional<QVariantList> values = readRow(row, *columns, today, &refusal);
         if (!values) return undo(refusal);
+        if (!printDateInFile) values->append(today.text);
         if (!inserter.add(std::move(*values))) return undo(refused(0, {}, storeRefusal(store), inserter.error()));
         if (progress && ++sinceShown == kBatchRows) {
             sinceShown = 0;

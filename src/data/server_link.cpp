@@ -84,4 +84,32 @@ bool wantsPassword(const StoreAddress& address) {
     return wants;
 }
 
+QString failureReason(const QString& engineWords) {
+    struct Known {
+        const char* words;
+        const char* reason;
+    };
+    static const Known known[] = {
+        {"does not support SSL", "اين سرور اتصال رمزدار (SSL/TLS) را نمي پذيرد و اين رايانه اتصال رمزدار خواسته است."},
+        {"certificate verify failed", "گواهي امنيتي سرور با گواهي اين رايانه جور نيست."},
+        {"password authentication failed", "سرور نام كاربر يا رمز عبور را نپذيرفت."},
+        {"no password supplied", "سرور رمز عبور مي خواهد و رمزي داده نشد."},
+        {"no pg_hba.conf entry", "سرور اتصال اين رايانه را با اين كاربر و اين پايگاه نمي پذيرد."},
+        {"does not exist", "پايگاه يا كاربري كه نام برده شده روي سرور نيست."},
+        {"timeout expired", "سرور در زمان مقرر پاسخ نداد."},
+        {"Connection refused", "در اين نشاني و درگاه سروري پاسخ نمي دهد."},
+        {"could not translate host name", "نام سرور در شبكه شناخته نشد."},
+    };
+    for (const Known& k : known)
+        if (engineWords.contains(QLatin1String(k.words), Qt::CaseInsensitive)) return QString::fromUtf8(k.reason);
+    return {};
+}
+
+QString withoutDriverLines(const QString& engineWords) {
+    QStringList kept;
+    for (const QString& line : engineWords.split(QLatin1Char('\n')))
+        if (!line.trimmed().startsWith(QLatin1String("QPSQL:"))) kept << line;
+    return kept.join(QLatin1Char('\n')).trimmed();
+}
+
 }  // namespace zartav::server

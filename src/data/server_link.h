@@ -24,4 +24,10 @@ bool isLost(const QSqlDatabase& db);
 // one (and the client library's own means found none).
 bool wantsPassword(const StoreAddress& address);
 
+// Why a connection failed, in Farsi, for the failures an office meets (TLS, a refused login, no
+// such database, no answer); empty for others. `engineWords` are the client library's.
+QString failureReason(const QString& engineWords);
+// The client library's words without the driver's own wrapper lines ("QPSQL: Unable to connect").
+QString withoutDriverLines(const QString& engineWords);
+
 }  // namespace zartav::server

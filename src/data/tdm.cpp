@@ -87,10 +87,15 @@ void Connection::close() {
 
 bool Connection::fail(const QString& technical) {
     technicalError_ = technical;
-    errorText_ = isServer() ? withEngineWords(QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد؛ سرور در دسترس نيست، "
-                                                             "اتصال را نپذيرفت يا اطلاعات اين برنامه را ندارد:\n%1")
-                                                  .arg(isolated(address_.display())),
-                                              technical)
+    // On the server: the known reason in Farsi when there is one, then the client library's words.
+    const QString reason = isServer() ? server::failureReason(technical) : QString();
+    errorText_ = isServer() ? withEngineWords(reason.isEmpty()
+                                                  ? QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد؛ سرور در دسترس نيست، "
+                                                                   "اتصال را نپذيرفت يا اطلاعات اين برنامه را ندارد:\n%1")
+                                                        .arg(isolated(address_.display()))
+                                                  : QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد:\n%1\n%2")
+                                                        .arg(isolated(address_.display()), reason),
+                                              server::withoutDriverLines(technical))
                             : QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n"
                                              "اين فايل خراب است، قفل شده است، خواندني نيست "
                                              "يا فايل اطلاعات اين برنامه نيست.")
@@ -1327,6 +1332,30 @@ bool CatalogueTable::open() {
     return true;
 }
 
+bool CatalogueTable::reload() {
+    if (!open_) return false;
+    const QVector<QStringList> before = rows_;
+    const QStringList shown = currentRow_ >= 0 ? rows_.value(currentRow_) : QStringList();
+    loaded_ = false;
+    if (!ensureLoaded()) {
+        rows_ = before;  // what was shown stays; errorText() says why
+        loaded_ = true;
+        return false;
+    }
+    if (rows_ == before) return true;
+    // The bull that was current stays current when it is still there (as it was, or by its
+    // foreign registration number), else the row at its place.
+    int row = shown.isEmpty() ? 0 : int(rows_.indexOf(shown));
+    const int key = columnIndex(QStringLiteral("RegNo_SPF"));
+    for (int r = 0; row < 0 && r < rows_.size(); ++r)
+        if (!shown.value(key).isEmpty() && rows_[r].value(key) == shown.value(key)) row = r;
+    if (row < 0) row = std::min(currentRow_, int(rows_.size()) - 1);
+    currentRow_ = rows_.isEmpty() ? -1 : std::max(row, 0);
+    emit rowsReset();
+    emit currentChanged(currentRow_);
+    return true;
+}
+
 void CatalogueTable::close() {
     if (!open_) return;
     open_ = false;
@@ -1546,14 +1575,17 @@ bool TDM::FillCombo(const QString& statement, QStringList& items, QString* error
         return false;
     };
     if (!query.prepare(Maincon.dialect().translate(statement)) || !query.exec()) return failed();
-    items.clear();
+    // Read in full before the list is touched: a statement failing half-way leaves it whole.
+    QStringList read;
     while (query.next()) {
         const int index = query.record().indexOf(QStringLiteral("Res"));
         if (index < 0) return failed();
         const QString text = textOf(query.value(index));
-        if (!text.trimmed().isEmpty()) items << text;
+        if (!text.trimmed().isEmpty()) read << text;
     }
-    return !query.lastError().isValid() || failed();
+    if (query.lastError().isValid()) return failed();
+    items = std::move(read);
+    return true;
 }
 
 bool TDM::FillStoredValues(const QString& column, QStringList& items, QString* error) {

@@ -354,6 +354,10 @@ public:
     bool open();
     void close();
     bool isOpen() const { return open_; }
+    // Reads the catalogue again, for one changed elsewhere (an import at another desk or from the
+    // command line); the current bull stays current when it is still there. Nothing is reset
+    // when nothing changed; false keeps what was shown.
+    bool reload();
 
     int rowCount() const;
     bool isEmpty() const { return rowCount() == 0; }

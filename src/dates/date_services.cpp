@@ -107,12 +107,14 @@ QString DateServices::NowTime() {
     return result;
 }
 
-bool DateServices::CheckTheDate(QObject* box) {
+bool DateServices::CheckTheDate(QObject* box) { return CheckTheDate(box, QString()); }
+
+bool DateServices::CheckTheDate(QObject* box, const QString& field) {
     if (!box) return false;
     const char* property = textPropertyOf(box);
     const dates::DateCheck check = dates::checkExistingDate(box->property(property).toString(), shortYearBase());
     if (!check.ok) {
-        showMessage(check.message);
+        showMessage(check.message, field);
         focus(box);
         return false;
     }

@@ -48,6 +48,8 @@ public:
     // Check the "text" (or "currentText") property of an edit box: rejected text leaves the box
     // as typed and takes the keyboard focus to it; accepted text is replaced by its completion.
     bool CheckTheDate(QObject* box);
+    // The same for a box of a form: the message box's caption names `field`.
+    bool CheckTheDate(QObject* box, const QString& field);
     bool CheckTheTime(QObject* box);
     // Lets the user pick the date of an edit box in the date picker (dates/date_picker_hook.h).
     void PickDateFromDate(QObject* box);

@@ -56,7 +56,7 @@ ImportResult failure(int line, const QString& text) {
 
 }  // namespace
 
-ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv) {
+ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv, const ImportProgress& progress) {
     const QString text = csv::decode(csv);
     // The header decides the delimiter: the one that splits it into the most catalogue names.
     csv::Reader reader(text, csv::chooseDelimiter(text.section(QLatin1Char('\n'), 0, 0),
@@ -125,9 +125,11 @@ ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv) {
     }
     if (!query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(", "), places.join(", "))))
         return rollback(query.lastError().text());
+    int done = 0;
     for (const QList<QVariant>& values : rows) {
         for (int c = 0; c < kColumnCount; ++c) query.bindValue(c, values.at(c).isValid() ? values.at(c) : QVariant(QMetaType::fromType<QString>()));
         if (!query.exec()) return rollback(query.lastError().text());
+        if (progress && ++done % 100 == 0) progress(done, int(rows.size()));
     }
     query.finish();
     if (!db.commit()) return rollback(db.lastError().text());

@@ -4,6 +4,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 namespace zartav::catalogue {
 
 // Offices receive the bull catalogue as a spreadsheet export; this loads it into "DosSperm".
@@ -20,6 +22,8 @@ struct ImportResult {
 // it does not know are ignored, catalogue columns it does not name are left empty. A file with
 // a wrong line, a value longer than a catalogue column holds, or no catalogue column at all
 // changes nothing.
-ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv);
+// `progress` hears the rows stored and the rows in all now and then while they are written.
+using ImportProgress = std::function<void(int done, int total)>;
+ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv, const ImportProgress& progress = {});
 
 }  // namespace zartav::catalogue

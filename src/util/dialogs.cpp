@@ -6,10 +6,11 @@
 
 namespace zartav {
 
-void showMessage(const QString& text) {
+void showMessage(const QString& text, const QString& about) {
     MessageBox box;
     box.icon = MessageIcon::Information;
     box.caption = QStringLiteral("پيام");
+    if (!about.isEmpty()) box.caption += QStringLiteral(" - ") + about;
     box.text = text;
     box.buttons = {QStringLiteral("بازگشت")};
     box.escapeButton = 0;

@@ -11,8 +11,9 @@ inline constexpr int kAnswerYes = 6;
 inline constexpr int kAnswerNo = 7;
 inline constexpr int kAnswerClosed = 2;
 
-// Information box: caption "پيام", one button "بازگشت" (default and Escape).
-void showMessage(const QString& text);
+// Information box: caption "پيام", one button "بازگشت" (default and Escape). A box about one
+// field of a form names it in its caption: "پيام - تاريخ تولد".
+void showMessage(const QString& text, const QString& about = {});
 // Question box: caption "سوال", buttons "بله" (default) and "خير" (Escape). Answers 6, 7, or 2
 // when the box was closed through its title bar.
 int askYesNo(const QString& text);

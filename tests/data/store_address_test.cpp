@@ -1,3 +1,4 @@
+#include "data/server_link.h"
 #include "data/sql_dialect.h"
 #include "data/store_address.h"
 
@@ -112,4 +113,27 @@ TEST(SqlDialect, TheServerGetsTheStoredNamesAndTheFileTheStatementAsWritten) {
     }
     EXPECT_EQ(SqlDialect::of(StoreEngine::File).quote("كد گله"), QStringLiteral("[كد گله]"));
     EXPECT_EQ(SqlDialect::of(StoreEngine::Server).quote("كد گله"), QStringLiteral("\"كد گله\""));
+}
+
+// The failures an office meets reach the user in Farsi first; the client library's words follow
+// without the driver's wrapper line.
+TEST(ServerLink, KnownConnectionFailuresHaveAFarsiReason) {
+    const struct {
+        const char* words;
+        const char* reason;
+    } cases[] = {
+        {"server does not support SSL, but SSL was required\nQPSQL: Unable to connect",
+         "اين سرور اتصال رمزدار (SSL/TLS) را نمي پذيرد و اين رايانه اتصال رمزدار خواسته است."},
+        {"FATAL:  password authentication failed for user \"desk\"", "سرور نام كاربر يا رمز عبور را نپذيرفت."},
+        {"FATAL:  database \"farms\" does not exist", "پايگاه يا كاربري كه نام برده شده روي سرور نيست."},
+        {"connection to server at \"127.0.0.1\", port 1 failed: Connection refused",
+         "در اين نشاني و درگاه سروري پاسخ نمي دهد."},
+        {"something no one has seen", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        EXPECT_EQ(server::failureReason(QString::fromUtf8(c.words)), QString::fromUtf8(c.reason));
+    }
+    EXPECT_EQ(server::withoutDriverLines(QStringLiteral("server does not support SSL, but SSL was required\nQPSQL: Unable to connect")),
+              QStringLiteral("server does not support SSL, but SSL was required"));
 }

@@ -4,6 +4,7 @@
 #include "util/ui/dialog_helpers.h"
 #include "util/ui/line_cell_delegate.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
@@ -103,6 +104,17 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->setMinimumWidth(14);
+    // Registration numbers (up to 18 characters, "HOUSAM000123456789") show whole, and every
+    // title reads in full.
+    const QFontMetrics metrics(DBGrid1->font());
+    const int registration = metrics.horizontalAdvance(QStringLiteral("HOUSAM000123456789")) + 16;
+    for (int c = 0; c < DBGrid1->model()->columnCount(); ++c) {
+        const QString title = DBGrid1->model()->headerData(c, Qt::Horizontal).toString();
+        const bool holdsNumber = title.contains(QLatin1String("Reg"), Qt::CaseInsensitive) ||
+                                 title.compare(QLatin1String("Name_Sp"), Qt::CaseInsensitive) == 0;
+        DBGrid1->horizontalHeader()->resizeSection(
+            c, std::max(metrics.horizontalAdvance(title) + 24, holdsNumber ? registration : 60));
+    }
     // The selection stays visible while the search box has the focus.
     QPalette pal = DBGrid1->palette();
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
@@ -116,6 +128,12 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     connect(dxButton2, &QPushButton::clicked, this, [this] { done(kOk); });
     connect(dxButton1, &QPushButton::clicked, this, [this] { done(kCancel); });
     connect(Edit1, &QLineEdit::textChanged, this, &TDosSperm::Edit1Change);
+    // A double-click on a bull chooses it, as Enter does.
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) done(kOk);
+    });
+    // While typing the search, the arrow keys move along the catalogue.
+    Edit1->installEventFilter(this);
 
     // The grid's selection is the catalogue's current row, both ways.
     CatalogueTable& table = dm_.TDosSperm;
@@ -161,7 +179,9 @@ void TDosSperm::showEvent(QShowEvent* event) {
 }
 
 void TDosSperm::FormShow() {
-    // The last search text stays, unsearched; the catalogue stays on its row.
+    // A catalogue imported elsewhere since the last showing is the one shown now. The last
+    // search text stays, unsearched; the catalogue stays on its bull.
+    dm_.TDosSperm.reload();
     setSearchColour(Qt::white);
     selectCurrentRowInGrid(dm_.TDosSperm.currentRow());
     Edit1->setFocus();
@@ -203,9 +223,34 @@ void TDosSperm::Edit1Change(const QString& text) {
 
 void TDosSperm::reject() {}
 
+bool TDosSperm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            QCoreApplication::sendEvent(DBGrid1, event);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void TDosSperm::keyPressEvent(QKeyEvent* event) {
-    // Neither button answers to Enter or Escape.
-    if (!swallowEnterAndEscape(event)) QDialog::keyPressEvent(event);
+    // Enter chooses the bull shown, Escape cancels, wherever the focus is.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        done(focusWidget() == dxButton1 ? kCancel : kOk);
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Escape) {
+        done(kCancel);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace zartav

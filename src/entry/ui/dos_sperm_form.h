@@ -15,7 +15,7 @@ class TDM;
 
 // The bull catalogue picker: the whole catalogue in a read-only grid, and a search box that
 // moves to the first bull whose foreign registration number begins with what is typed. The
-// choice is the catalogue's current row when OK closes the window. Created once and reused:
+// choice is the catalogue's current row when OK, Enter or a double-click closes the window. Created once and reused:
 // the search text and the current row stay from one showing to the next.
 class TDosSperm : public QDialog {
     Q_OBJECT
@@ -38,10 +38,11 @@ public:
 public slots:
     void FormShow();
     void Edit1Change(const QString& text);
-    void reject() override;  // Escape and the title bar do not close it
+    void reject() override;  // the title bar does not close it; Escape cancels (keyPressEvent)
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

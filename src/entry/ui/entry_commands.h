@@ -7,7 +7,7 @@ namespace zartav {
 
 class TForm2;
 
-// How the main window shows a message box ("پيام" / "بازگشت").
+// How New and Edit report a save that failed: the program shows the error box.
 using ShowMessageFn = std::function<void(const QString&)>;
 
 // The text shown when a record cannot be saved (it ends in one blank).

@@ -13,6 +13,7 @@
 #include "util/ttools.h"
 #include "util/ui/dialog_helpers.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -24,6 +25,8 @@
 #include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 namespace zartav {
 
@@ -196,12 +199,14 @@ void TForm2::buildControls() {
             line->setMinimumWidth(30);
             box = line;
             if (f.kind == Kind::ShowOnly) line->setEnabled(false);
-            if (f.kind == Kind::Date || f.kind == Kind::CheckedDate) {
-                dateBoxes_ << line;
-                line->installEventFilter(this);
-            }
+            if (f.kind == Kind::Date || f.kind == Kind::CheckedDate) dateBoxes_ << line;
         }
-        if (line) line->setMaxLength(maxLength);
+        if (line) {
+            line->setMaxLength(maxLength);
+            line->installEventFilter(this);
+        }
+        // An editable list takes the keys itself before its text box sees them.
+        if (box != line) box->installEventFilter(this);
         box->setFixedHeight(kBoxHeight);
         box->setObjectName(text(f.name));
         if (f.group != Group::None) {
@@ -477,7 +482,8 @@ void TForm2::bindControls() {
     connect(dxToolButton3, &QToolButton::clicked, this, &TForm2::dxToolButton3Click);
     connect(dxToolButton4, &QToolButton::clicked, this, &TForm2::dxToolButton4Click);
     connect(DBImage1, &PictureBox::doubleClicked, this, &TForm2::DBImage1DblClick);
-    connect(DBImage2, &PictureBox::clicked, this, &TForm2::DBImage2Click);
+    // All three boxes open the chooser on a double-click: a stray click on photo 2 must not.
+    connect(DBImage2, &PictureBox::doubleClicked, this, &TForm2::DBImage2DblClick);
     connect(DBImage3, &PictureBox::doubleClicked, this, &TForm2::DBImage3DblClick);
     connect(DBImage1, &PictureBox::activated, this, [this] { loadPhoto(0); });
     connect(DBImage2, &PictureBox::activated, this, [this] { loadPhoto(1); });
@@ -490,6 +496,7 @@ QWidget* TForm2::boxOf(const QString& column) const { return boxes_.value(column
 
 void TForm2::writeColumn(QWidget* box, const QString& value) {
     if (loading_) return;
+    typed_ = true;
     dm_.TVascor.setValue(columns_.value(box), value);
 }
 
@@ -520,17 +527,21 @@ void TForm2::loadRecord() {
     captions_.value(reasonBox)->setVisible(editing);
     // As stored: the certificate was printed before this edit began.
     reasonRequired_ = editing && history::needsReason(record.value(QStringLiteral("تاريخ چاپ")));
+    for (QLineEdit* box : std::as_const(dateBoxes_)) box->setStyleSheet(QString());
 }
 
 void TForm2::FillLists() {
+    QStringList unread;
+    QString why;
     for (const auto& list : kStoredValueLists) {
         auto* combo = findChild<QComboBox*>(text(list.box));
         auto* model = static_cast<QStringListModel*>(combo->model());
         QStringList items = model->stringList();
-        // A failed statement keeps the items; nothing is shown. A code is offered once, whatever
-        // digits it was stored in.
-        if (dm_.FillStoredValues(text(list.column), items) &&
-            record_text::isNumberColumn(RecordTable::columnIndex(text(list.column))))
+        // A failed statement keeps the items, and the user hears which list is an old one. A
+        // code is offered once, whatever digits it was stored in.
+        if (!dm_.FillStoredValues(text(list.column), items, &why))
+            unread << QStringLiteral("«%1»").arg(text(list.column));
+        else if (record_text::isNumberColumn(RecordTable::columnIndex(text(list.column))))
             items = find::foldedValues(items);
         const bool wasLoading = loading_;
         loading_ = true;
@@ -539,11 +550,18 @@ void TForm2::FillLists() {
         combo->clearEditText();
         loading_ = wasLoading;
     }
+    if (!unread.isEmpty())
+        showError(withEngineWords(storedValuesUnreadText(unread.join(QStringLiteral("، ")), storeNoun(dm_.Maincon)), why));
+}
+
+QString TForm2::storedValuesUnreadText(const QString& lists, const QString& store) {
+    return QStringLiteral("فهرست مقدارهاي %1 از %2 خوانده نشد؛ آنچه پيش از اين در فهرست بود مانده است.").arg(lists, store);
 }
 
 int TForm2::ShowModal() {
     reasonBox->clear();
     loadRecord();
+    typed_ = false;
     return exec();
 }
 
@@ -563,6 +581,7 @@ void TForm2::loadPhoto(int photo) {
     }
     PictureBox* images[3] = {DBImage1, DBImage2, DBImage3};
     if (!dm_.TVascor.setPhoto(text(kPhotoColumns[photo]), temporaryBitmap_)) return;
+    typed_ = true;
     images[photo]->showPhoto(temporaryBitmap_);
 }
 
@@ -570,13 +589,14 @@ void TForm2::dxToolButton2Click() { loadPhoto(0); }
 void TForm2::dxToolButton3Click() { loadPhoto(1); }
 void TForm2::dxToolButton4Click() { loadPhoto(2); }
 void TForm2::DBImage1DblClick() { loadPhoto(0); }
-void TForm2::DBImage2Click() { loadPhoto(1); }
+void TForm2::DBImage2DblClick() { loadPhoto(1); }
 void TForm2::DBImage3DblClick() { loadPhoto(2); }
 
 void TForm2::dxToolButton1Click() {
     if (!picker_ || picker_->exec() != TDosSperm::kOk) return;
     RecordTable& record = dm_.TVascor;
     const CatalogueTable& bulls = dm_.TDosSperm;
+    typed_ = true;
     record.setValue(QStringLiteral("HFپدر"), QStringLiteral("100"));
     // A catalogue written elsewhere may hold more than a record column takes: what the boxes
     // show must be what is saved, so the value is cut to fit here, and the user told once.
@@ -641,14 +661,21 @@ bool TForm2::checkReason() {
     }
     record.setChangeReason(reason);
     return true;
+QColor TForm2::wrongBoxColour() { return QColor(0xFF, 0xD6, 0xD6); }
+
+bool TForm2::checkDate(QLineEdit* box) {
+    // The message box names the field; the box stays marked until it is typed in again.
+    if (TTools::instance().CheckTheDate(box, columns_.value(box))) return true;
+    box->setStyleSheet(QStringLiteral("QLineEdit { background: %1; }").arg(wrongBoxColour().name()));
+    connect(box, &QLineEdit::textChanged, box, [box] { box->setStyleSheet(QString()); }, Qt::SingleShotConnection);
+    return false;
 }
 
 void TForm2::dxButton1Click() {
-    TTools& tools = TTools::instance();
     // Only the first wrong date is reported; the focus is left in its box.
-    if (!tools.CheckTheDate(DBEdit10)) return;
-    if (!tools.CheckTheDate(DBEdit44)) return;
-    if (!tools.CheckTheDate(DBEdit50)) return;
+    if (!checkDate(DBEdit10)) return;
+    if (!checkDate(DBEdit44)) return;
+    if (!checkDate(DBEdit50)) return;
     if (!checkTexts()) return;
     if (!checkReason()) return;
     if (confirmOk_ && !confirmOk_()) return;
@@ -658,6 +685,41 @@ void TForm2::dxButton1Click() {
 void TForm2::dxButton2Click() { done(kCancel); }
 
 void TForm2::reject() {}
+
+QString TForm2::dropTypedQuestion() {
+    return QStringLiteral("آنچه در اين فرم نوشته ايد ذخيره نمي شود. فرم بسته شود؟");
+}
+
+QWidget* TForm2::lastBox() const {
+    // The last box a clerk types into; the calving code after it only shows.
+    for (auto f = std::rbegin(kFields); f != std::rend(kFields); ++f) {
+        QWidget* box = boxes_.value(text(f->column));
+        if (box->isEnabled()) return box;
+    }
+    return nullptr;
+}
+
+void TForm2::enterPressed(QWidget* box) {
+    if (box == dxButton1 || box == dxButton2) {
+        static_cast<QPushButton*>(box)->click();
+    } else if (box == lastBox()) {
+        dxButton1Click();
+    } else {
+        // The next box in tab order after this one, whichever window has the focus right now.
+        QWidget* next = box;
+        do {
+            next = next->nextInFocusChain();
+        } while (next != box && (box->isAncestorOf(next) || !isAncestorOf(next) || !next->isEnabled() ||
+                                 !next->isVisibleTo(this) || !(next->focusPolicy() & Qt::TabFocus)));
+        next->setFocus(Qt::TabFocusReason);
+    }
+}
+
+void TForm2::escapePressed() {
+    // Nothing typed: nothing to lose, no question.
+    if (typed_ && askYesNo(dropTypedQuestion()) != kAnswerYes) return;
+    dxButton2Click();
+}
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {
@@ -670,17 +732,47 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = static_cast<QWidget*>(watched);
+        // The box itself, for the text box inside an editable list.
+        auto* combo = qobject_cast<QComboBox*>(widget);
+        if (!combo) combo = qobject_cast<QComboBox*>(widget->parentWidget());
+        QWidget* box = combo ? combo : widget;
+        // An open list answers Enter and Escape itself: they choose or close it.
+        const bool listOpen = combo && combo->view()->isVisible();
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (!listOpen && plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            enterPressed(box);
+            return true;
+        }
+        if (!listOpen && plain && key->key() == Qt::Key_Escape) {
+            escapePressed();
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 
 void TForm2::keyPressEvent(QKeyEvent* event) {
-    // Neither button answers to Enter or Escape.
-    if (!swallowEnterAndEscape(event)) QDialog::keyPressEvent(event);
+    // Keys no box took: Enter on a button presses it, Escape cancels wherever the focus is.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        enterPressed(focusWidget());
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Escape) {
+        escapePressed();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TForm2::showEvent(QShowEvent* event) {
     centreOnScreen(this);
     QDialog::showEvent(event);
+    // The first keys typed go into the first box, whichever box had the focus last time.
+    DBEdit1->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace zartav

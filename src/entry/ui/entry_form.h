@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 
+class QColor;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -40,8 +41,9 @@ public:
     TDosSperm* cataloguePicker() const { return picker_; }
 
     // Refills the six lists of stored values (province code and name, county, farm, herd code,
-    // calf name); a list whose statement fails keeps its items.
+    // calf name); a list whose statement fails keeps its items, and one message names them.
     void FillLists();
+    static QString storedValuesUnreadText(const QString& lists, const QString& store);
     // Shows the current record in the boxes, then the form modally: kOk or kCancel.
     int ShowModal();
     // Asked when OK has passed its date checks, before the form closes: false keeps the form
@@ -68,6 +70,10 @@ public:
 
     // The message of a picture file that cannot be loaded.
     static QString photoFailureText();
+    // The background of a box whose value OK refused.
+    static QColor wrongBoxColour();
+    // Asked when Escape would drop what was typed.
+    static QString dropTypedQuestion();
 
     // Controls, named as the rest of the program knows them.
     QLineEdit* DBEdit1;
@@ -140,13 +146,13 @@ public slots:
     void dxToolButton3Click();
     void dxToolButton4Click();
     void DBImage1DblClick();
-    void DBImage2Click();
+    void DBImage2DblClick();
     void DBImage3DblClick();
     void DBEdit10DblClick();
     void DBEdit44DblClick(QLineEdit* box);
     void dxButton1Click();
     void dxButton2Click();
-    void reject() override;  // Escape and the title bar do not close it
+    void reject() override;  // the title bar does not close it; Escape asks first (keyPressEvent)
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -165,6 +171,12 @@ private:
     bool checkTexts();
     // On OK while editing: a printed record's correction needs a reason, which the save keeps.
     bool checkReason();
+    // The keyboard: Enter goes to the next box (on the last box or OK it is OK), Escape cancels,
+    // asking first when something was typed.
+    bool checkDate(QLineEdit* box);
+    QWidget* lastBox() const;
+    void enterPressed(QWidget* box);
+    void escapePressed();
 
     TDM& dm_;
     TDosSperm* picker_ = nullptr;
@@ -176,6 +188,7 @@ private:
     std::function<bool()> confirmOk_;
     bool loading_ = false;
     bool reasonRequired_ = false;
+    bool typed_ = false;  // something was typed, picked or loaded since the form opened
 };
 
 }  // namespace zartav

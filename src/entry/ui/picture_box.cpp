@@ -30,11 +30,6 @@ void PictureBox::showPhoto(const QByteArray& bitmap) {
                                               Qt::SmoothTransformation)));
 }
 
-void PictureBox::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) emit clicked();
-    QLabel::mousePressEvent(event);
-}
-
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) emit doubleClicked();
     QLabel::mouseDoubleClickEvent(event);

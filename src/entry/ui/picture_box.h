@@ -5,7 +5,8 @@
 
 namespace zartav {
 
-// A photo column's picture box: shows the stored bitmap stretched to the box and reports clicks.
+// A photo column's picture box: shows the stored bitmap stretched to the box and reports
+// double-clicks.
 // It is a tab stop and shows when it has the focus.
 class PictureBox : public QLabel {
     Q_OBJECT
@@ -17,13 +18,11 @@ public:
     bool hasPicture() const { return hasPicture_; }
 
 signals:
-    void clicked();
     void doubleClicked();
     // Space on the focused box: the keyboard's way to load a photo.
     void activated();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

@@ -200,29 +200,15 @@ void setPreviewRunnerForTesting(PreviewRunner runner) { previewRunner() = std::m
 QString nothingToPrintMessage() { return QStringLiteral("ركوردي براي چاپ وجود ندارد."); }
 
 void printCurrentCertificate(QWidget* parent, TDM& dm) {
-    RecordTable& table = dm.TVascor;
-    const qint64 id = table.id();
-    const QString idColumn = schema::column(schema::kId);
-    // Narrowing by "ID" replaces whatever herd filter the list had.
-    table.setFilter(idColumn, id);
-    table.setFiltered(true);
-    try {
-        QList<CertificateRecord> records;
-        for (int row = 0; row < table.rowCount(); ++row) {
-            if (table.setCurrentRow(row)) records << certificateRecordFromTable(table);
-        }
-        if (records.isEmpty()) {
-            showMessage(nothingToPrintMessage());
-        } else {
-            CertificateList source(records);
-            showCertificatePreview(parent, certificateLayoutForPrint(paths::templatePath()), source);
-        }
-    } catch (...) {
-        // A failure while preparing is dropped; the list is restored below all the same.
+    // The record is read by its "ID" through a table of its own: the list keeps the herd and
+    // the find it shows, and its current record.
+    const qint64 id = dm.TVascor.id();
+    if (id == 0) {
+        showMessage(nothingToPrintMessage());
+        return;
     }
-    table.setFiltered(false);
-    table.clearFilter();
-    if (id != 0) table.locateId(id);
+    StoredCertificates source(dm.Maincon, {id});
+    showCertificatePreview(parent, certificateLayoutForPrint(paths::templatePath()), source);
 }
 
 void printCertificateBatch(QWidget* parent, TDM& dm, const QList<qint64>& chosenIds,

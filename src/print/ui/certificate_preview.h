@@ -81,9 +81,8 @@ void setPreviewRunnerForTesting(PreviewRunner runner);
 // Shown instead of a preview when there is nothing to print.
 QString nothingToPrintMessage();
 
-// The Print command: narrows the record table to the current record, shows its certificate
-// with the layout of the template file (or the built-in one), then shows every record again
-// with the printed one current.
+// The Print command: the current record's certificate, with the layout of the template file
+// (or the built-in one). The list is left as it is: its herd, its find and its current record.
 void printCurrentCertificate(QWidget* parent, TDM& dm);
 
 // The batch print command: the records chosen in the list when there are more than one, else

@@ -1,7 +1,6 @@
 #include "util/ui/dialog_helpers.h"
 
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QWidget>
@@ -24,18 +23,6 @@ void centreOnScreen(QWidget* window) {
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
-}
-
-bool swallowEnterAndEscape(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return true;
-    default:
-        return false;
-    }
 }
 
 }  // namespace zartav

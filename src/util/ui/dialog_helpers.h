@@ -2,7 +2,6 @@
 
 #include <memory>
 
-class QKeyEvent;
 class QProgressDialog;
 class QString;
 class QWidget;
@@ -11,10 +10,6 @@ namespace zartav {
 
 // Puts a window in the middle of the screen it is on (or the primary one).
 void centreOnScreen(QWidget* window);
-
-// For windows whose buttons must be clicked: takes Enter and Escape away from the dialog's
-// default handling. Answers true when the key was swallowed.
-bool swallowEnterAndEscape(QKeyEvent* event);
 
 // A progress window over `parent` that reads right to left, shows at once and holds the
 // window beneath it: no cancel button when `cancel` is empty, a busy bar when `maximum` is 0.

@@ -37,6 +37,7 @@ protected:
         form = std::make_unique<TForm1>(dm);
         form->setStoreAddress(store());
         addRecordImportCommand(*form, dm);
+        addCatalogueImportCommand(*form, dm);
         addBackupCommands(*form, dm);
         ASSERT_TRUE(form->FormShow());
         for (int n = 0; n < 40; ++n) {
@@ -211,4 +212,37 @@ TEST_F(OfficeCommandsTest, ACopyWithoutRecordsSaysItWouldEmptyTheStoreBeforeItIs
     EXPECT_TRUE(messages.texts().last().startsWith(QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (0 ركورد):\n")))
         << messages.texts().last().toStdString();
     EXPECT_EQ(dm.TVascor.rowCount(), 0);
+}
+
+// "ورود كاتالوگ" replaces the store's catalogue with a CSV file's; the sire picker shows it at
+// once. A file it refuses leaves the catalogue as it was and says where it is wrong.
+TEST_F(OfficeCommandsTest, CatalogueImportReplacesTheCatalogueOrLeavesIt) {
+    const struct {
+        const char* name;
+        QByteArray csv;
+        QStringList bulls;  // Name_Sp of each row after it
+        QString message;    // the start of what the user is told
+    } cases[] = {
+        {"a good file", "Name_Sp,RegNo_SPF\nAlpha,USA1\nBravo,CAN2\n", {"Alpha", "Bravo"},
+         QStringLiteral("2 گاو از اين فايل در كاتالوگ فايل اطلاعات جاي كاتالوگ پيشين را گرفت:")},
+        {"a row too short", "Name_Sp,RegNo_SPF\nCharlie\n", {"Alpha", "Bravo"},
+         QStringLiteral("كاتالوگ فايل اطلاعات عوض نشد؛ اين فايل، سطر 2 پذيرفته نشد:")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("bulls.csv"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.csv);
+        file.close();
+        test::MessageRecorder messages;
+        run(QStringLiteral("ورود كاتالوگ"), path);
+        ASSERT_EQ(messages.boxes().size(), 1);
+        EXPECT_TRUE(messages.boxes()[0].text.startsWith(c.message)) << messages.boxes()[0].text.toStdString();
+        EXPECT_TRUE(messages.boxes()[0].text.contains(isolatedPath(path)));
+        QStringList bulls;
+        for (int row = 0; row < dm.TDosSperm.rowCount(); ++row)
+            bulls << dm.TDosSperm.valueAt(row, CatalogueTable::columnIndex(QStringLiteral("Name_Sp")));
+        EXPECT_EQ(bulls, c.bulls);
+    }
 }

@@ -157,3 +157,42 @@ TEST_F(StoreDialogTest, TriesSavesAndChangesOverToTheChosenStore) {
     EXPECT_TRUE(store::savedAddress().isEmpty());
     EXPECT_EQ(store::chosenAddress({}), paths::databasePath());
 }
+
+// A desk with records moving onto a server that has none is offered to copy them there; "خير"
+// leaves the server empty, "بله" copies every record before the window changes over.
+TEST_F(StoreDialogTest, MovingToAnEmptyServerOffersToCopyThisDesksRecords) {
+    for (const char* herd : {"12", "13"}) {
+        ASSERT_TRUE(dm.TVascor.insert());
+        dm.TVascor.setValue(QStringLiteral("كد گله"), QString::fromLatin1(herd));
+        ASSERT_TRUE(dm.TVascor.post());
+    }
+    // copy-store gives the copied records' numbers to the server's sequence.
+    ASSERT_TRUE(server->exec(QStringLiteral("GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO %1").arg(role)));
+    const QString port = qEnvironmentVariable("ZARTAV_PG_PORT");
+    const struct {
+        const char* name;
+        int answer;  // 0 "بله", 1 "خير"
+        qint64 onServer;
+    } cases[] = {{"declined", 1, 0}, {"accepted", 0, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(form->openStore(StoreAddress::file(paths::databasePath())));
+        messages.clear();
+        messages.answerNext(0);  // the connection test's news
+        messages.answerNext(c.answer);
+        runCommand([&](StoreConnectionDialog& d) {
+            fillServer(d, port);
+            d.SaveButton->click();
+        });
+        ASSERT_GE(messages.boxes().size(), 2) << messages.texts().join("|").toStdString();
+        EXPECT_TRUE(messages.boxes()[1].text.endsWith(QStringLiteral("2 ركورد اين رايانه، با عكسها و كاتالوگ، به آن رونوشت شود؟")))
+            << messages.boxes()[1].text.toStdString();
+        EXPECT_EQ(server->scalar("SELECT COUNT(*) FROM \"VaskorTemp\"").toLongLong(), c.onServer);
+        ASSERT_TRUE(dm.Maincon.isServer());
+        EXPECT_EQ(dm.TVascor.rowCount(), c.onServer);
+        if (c.onServer > 0) {
+            ASSERT_EQ(messages.boxes().size(), 3);
+            EXPECT_EQ(messages.boxes()[2].text.toStdString(), QStringLiteral("2 ركورد و 0 رديف كاتالوگ به سرور اطلاعات رونوشت شد.").toStdString());
+        }
+    }
+}

@@ -1,5 +1,7 @@
 #include "entry_fixture.h"
 
+#include "entry/catalogue_import.h"
+
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,4 +134,31 @@ TEST_F(UnicodePickerTest, SearchFoldsEveryLetterAndChangesNoSchema) {
     QSqlQuery q(dm->Maincon.database());
     ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'DosSperm'") && q.next());
     EXPECT_EQ(q.value(0).toInt(), 0);
+}
+
+// A catalogue replaced elsewhere (the command line, another desk) is the one the next showing
+// offers, with the chosen bull kept when it is still there; registration numbers show whole.
+TEST_F(PickerTest, ANewCatalogueFromElsewhereShowsAtTheNextShowing) {
+    ASSERT_TRUE(dm->TDosSperm.setCurrentRow(1));  // Bravo
+    {
+        Connection other;
+        ASSERT_TRUE(other.open(dir.filePath("Data.db")));
+        const catalogue::ImportResult r = catalogue::importCatalogueCsv(
+            other.database(), "Name_Sp,RegNo_SPF\nBravo,CAN000222\nDelta,HOUSAM000123456789\n");
+        ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    }
+    QStringList shown;
+    QString current;
+    whenShown(*picker, [&] {
+        for (int row = 0; row < picker->DBGrid1->model()->rowCount(); ++row)
+            shown << picker->DBGrid1->model()->index(row, 0).data().toString();
+        current = dm->TDosSperm.value(QStringLiteral("Name_Sp"));
+        picker->dxButton1->click();
+    });
+    picker->exec();
+    EXPECT_EQ(shown, QStringList({"Bravo", "Delta"}));
+    EXPECT_EQ(current, QStringLiteral("Bravo"));  // found again by its foreign registration number
+    const QFontMetrics metrics(picker->DBGrid1->font());
+    const int column = CatalogueTable::columnIndex(QStringLiteral("RegNo_SPF"));
+    EXPECT_GE(picker->DBGrid1->columnWidth(column), metrics.horizontalAdvance(QStringLiteral("HOUSAM000123456789")));
 }

@@ -10,12 +10,14 @@
 #include "entry/ui/entry_commands.h"
 #include "entry/ui/entry_form.h"
 #include "message_recorder.h"
+#include "util/dialogs.h"
 #include "util/ttools.h"
 
 #include <gtest/gtest.h>
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QStringList>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -33,6 +35,18 @@ inline const QByteArray kCatalogueCsv =
     "Alpha,A1,USA000111,IR100,Farm A\n"
     "Bravo,B2,CAN000222,IR200,Farm B\n"
     "Charlie,C3,USA000333,IR300,Farm C\n";
+
+// The entry form's boxes a clerk types into, in tab order (the calving code after them only shows).
+inline const QStringList kTypingOrder = {
+    "DBEdit1",      "DBComboBox1",  "DBComboBox2",  "DBComboBox3",  "DBComboBox4", "DBComboBox5", "DBEdit7",
+    "DBEdit8",      "DBEdit9",      "DBEdit10",     "DBComboBox6",  "DBEdit12",    "DBEdit13",    "DBComboBox7",
+    "DBComboBox8",  "DBEdit16",     "DBEdit17",     "DBEdit18",     "DBEdit19",    "DBEdit20",    "DBEdit21",
+    "DBEdit22",     "DBEdit23",     "DBEdit24",     "DBEdit25",     "DBEdit26",    "DBEdit27",    "DBEdit28",
+    "DBEdit29",     "DBEdit30",     "DBEdit31",     "DBEdit32",     "DBEdit33",    "DBEdit34",    "DBComboBox13",
+    "DBEdit44",     "DBEdit35",     "DBComboBox9",  "DBEdit37",     "DBEdit38",    "DBComboBox10", "DBEdit40",
+    "DBEdit41",     "DBComboBox11", "DBEdit43",     "DBEdit46",     "DBComboBox12", "DBComboBox14", "DBEdit50",
+    "DBComboBox15",
+};
 
 // Runs `action` once `dialog` is showing modally; a dialog the action leaves open is closed
 // with Cancel after a while, so a failing test never hangs.
@@ -74,8 +88,8 @@ protected:
         }
         ASSERT_TRUE(dm->TVascor.open());
         ASSERT_TRUE(dm->TDosSperm.open());
-        form1->NewCommand = [this] { newRecord(*form2, [this](const QString& t) { form1->ShowMsg(t); }); };
-        form1->EditCommand = [this] { editRecord(*form2, [this](const QString& t) { form1->ShowMsg(t); }); };
+        form1->NewCommand = [this] { newRecord(*form2, showError); };
+        form1->EditCommand = [this] { editRecord(*form2, showError); };
         form1->FillTabIt();
     }
 

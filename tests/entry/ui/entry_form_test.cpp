@@ -129,7 +129,7 @@ TEST_F(EntryFormTest, EditOnAnEmptyTableDoesNothing) {
     EXPECT_EQ(dm->TVascor.state(), RecordState::Browse);
 }
 
-TEST_F(EntryFormTest, EditChangesTheCurrentRecordButNotTheTabs) {
+TEST_F(EntryFormTest, EditChangesTheCurrentRecordAndItsHerdTabs) {
     addRecord({{kHerd, "7"}, {kBirthDate, "1400/01/01"}, {kServiceDate, "1399/04/01"}, {kPrintDate, "1400/02/02"}});
     form1->FillTabIt();
     whenShown(*form2, [this] {
@@ -143,7 +143,7 @@ TEST_F(EntryFormTest, EditChangesTheCurrentRecordButNotTheTabs) {
     dm->TVascor.first();
     EXPECT_EQ(dm->TVascor.value(kHerd), QStringLiteral("9"));
     EXPECT_EQ(dm->TVascor.value(kPrintDate), QStringLiteral("1400/02/02"));
-    EXPECT_EQ(tabs(), QStringList({"همه", "7"}));
+    EXPECT_EQ(tabs(), QStringList({"همه", "9"}));  // herd 7 had no other record
 }
 
 TEST_F(EntryFormTest, FailedSaveCancelsAndShowsTheMessage) {
@@ -166,7 +166,7 @@ TEST_F(EntryFormTest, FailedSaveCancelsAndShowsTheMessage) {
         else form1->dxWinXPBar1Items1Click();
         ASSERT_EQ(messages.boxes().size(), 1);
         EXPECT_EQ(messages.boxes()[0].text, kSaveFailure);
-        EXPECT_EQ(messages.boxes()[0].caption, QStringLiteral("پيام"));
+        EXPECT_EQ(messages.boxes()[0].icon, MessageIcon::Critical);  // a failure, not news
         EXPECT_EQ(dm->TVascor.state(), RecordState::Browse);
         EXPECT_EQ(dm->TVascor.rowCount(), 1);
         dm->TVascor.first();
@@ -332,6 +332,66 @@ TEST_F(EntryFormTest, OkWithEmptyBirthDateIsRefusedWithFocusThere) {
     form1->dxWinXPBar1Items0Click();
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(dm->TVascor.rowCount(), 0);
+}
+
+// A refused date names its field in the message box's caption, and its box stays marked until
+// it is typed in again.
+TEST_F(EntryFormTest, ARefusedDateNamesItsFieldAndMarksItsBox) {
+    const struct {
+        const char* name;
+        QString birth, service, print;
+        QLineEdit* TForm2::*box;
+        const char* caption;
+    } cases[] = {
+        {"no birth date", "", "1404/12/01", "1405/09/17", &TForm2::DBEdit10, "پيام - تاريخ تولد"},
+        {"no service date", "1405/09/01", "", "1405/09/17", &TForm2::DBEdit44, "پيام - تاريخ منجر به باروري"},
+        {"a print date that never was", "1405/09/01", "1404/12/01", "1404/12/30", &TForm2::DBEdit50, "پيام - تاريخ چاپ"},
+    };
+    const auto backgroundOf = [](QLineEdit* box) { return box->grab().toImage().pixelColor(4, box->height() / 2); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.clear();
+        whenShown(*form2, [&] {
+            QLineEdit* box = form2.get()->*c.box;
+            const QColor unmarked = backgroundOf(box);
+            form2->DBEdit10->setText(c.birth);
+            form2->DBEdit44->setText(c.service);
+            form2->DBEdit50->setText(c.print);
+            form2->dxButton1->click();
+            ASSERT_TRUE(form2->isVisible());
+            ASSERT_EQ(messages.boxes().size(), 1);
+            EXPECT_EQ(messages.boxes()[0].caption, QString::fromUtf8(c.caption));
+            EXPECT_EQ(form2->focusWidget(), box);
+            EXPECT_EQ(backgroundOf(box), TForm2::wrongBoxColour());
+            EXPECT_NE(unmarked, TForm2::wrongBoxColour());
+            QTest::keyClicks(box, QStringLiteral("1"));
+            EXPECT_EQ(backgroundOf(box), unmarked);
+            form2->dxButton2->click();
+        });
+        form1->dxWinXPBar1Items0Click();
+        EXPECT_EQ(dm->TVascor.rowCount(), 0);
+    }
+    EXPECT_EQ(TForm2::wrongBoxColour(), QColor(0xFF, 0xD6, 0xD6));
+}
+
+// A list of stored values that cannot be read keeps what it offered, and the form says which.
+TEST_F(EntryFormTest, AListThatCannotBeReadKeepsItsItemsAndIsNamed) {
+    addRecord({{QStringLiteral("نام استان"), "تهران"}, {kHerd, "7"}});
+    form2->FillLists();
+    ASSERT_EQ(form2->DBComboBox5->count(), 1);
+    messages.clear();
+    dm->Maincon.database().close();  // every read fails from here on
+    form2->FillLists();
+    ASSERT_EQ(form2->DBComboBox5->count(), 1);
+    EXPECT_EQ(form2->DBComboBox5->itemText(0), QStringLiteral("7"));
+    ASSERT_EQ(form2->DBComboBox2->count(), 1);
+    EXPECT_EQ(form2->DBComboBox2->itemText(0), QStringLiteral("تهران"));
+    ASSERT_EQ(messages.boxes().size(), 1);
+    EXPECT_EQ(messages.boxes()[0].icon, MessageIcon::Critical);
+    EXPECT_TRUE(messages.boxes()[0].text.startsWith(QStringLiteral(
+        "فهرست مقدارهاي «كد استان»، «نام استان»، «نام شهرستان»، «نام گاوداري»، «كد گله»، «نام گوساله» از فايل اطلاعات "
+        "خوانده نشد؛ آنچه پيش از اين در فهرست بود مانده است.")))
+        << messages.boxes()[0].text.toStdString();
 }
 
 TEST_F(EntryFormTest, ShortDatesAreCompletedAndInseminationDatesPassUnchecked) {
@@ -508,15 +568,20 @@ TEST_F(EntryFormTest, PhotosAreStoredAsBitmapsAndBadFilesChangeNothing) {
         form2->dxToolButton2->click();
         EXPECT_TRUE(form2->DBImage1->hasPicture());
 
-        chosen = {photoFile("exif-orientation-6.jpg")};
-        click(form2->DBImage2);  // one click is enough for photo 2
-        EXPECT_TRUE(form2->DBImage2->hasPicture());
-
-        chosen = {photoFile("wallpaper-3840x2400.jpg")};
-        click(form2->DBImage3);  // photo 3 needs a double click
-        EXPECT_EQ(offered.size(), 2);
-        doubleClick(form2->DBImage3);
-        EXPECT_EQ(offered.size(), 3);
+        // The three boxes alike: a single click opens nothing, a double-click the file chooser.
+        const std::pair<PictureBox*, const char*> boxes[] = {{form2->DBImage1, "small-800x500.jpg"},
+                                                             {form2->DBImage2, "exif-orientation-6.jpg"},
+                                                             {form2->DBImage3, "wallpaper-3840x2400.jpg"}};
+        for (const auto& [box, file] : boxes) {
+            SCOPED_TRACE(file);
+            chosen = {photoFile(file)};
+            const qsizetype before = offered.size();
+            click(box);
+            EXPECT_EQ(offered.size(), before);
+            doubleClick(box);
+            EXPECT_EQ(offered.size(), before + 1);
+            EXPECT_TRUE(box->hasPicture());
+        }
 
         const QByteArray photo3 = dm->TVascor.photo(QStringLiteral("عكس 3"));
         for (const char* bad : {"icon-32.ico", "truncated.jpg", "not-a-picture.jpg"}) {
@@ -625,16 +690,8 @@ TEST_F(EntryFormTest, ControlsCarryTheirNamesColumnsCaptionsAndColours) {
 }
 
 TEST_F(EntryFormTest, TabOrderFollowsTheFormRows) {
-    const QStringList order = {
-        "DBEdit1",      "DBComboBox1",  "DBComboBox2",  "DBComboBox3",  "DBComboBox4", "DBComboBox5", "DBEdit7",
-        "DBEdit8",      "DBEdit9",      "DBEdit10",     "DBComboBox6",  "DBEdit12",    "DBEdit13",    "DBComboBox7",
-        "DBComboBox8",  "DBEdit16",     "DBEdit17",     "DBEdit18",     "DBEdit19",    "DBEdit20",    "DBEdit21",
-        "DBEdit22",     "DBEdit23",     "DBEdit24",     "DBEdit25",     "DBEdit26",    "DBEdit27",    "DBEdit28",
-        "DBEdit29",     "DBEdit30",     "DBEdit31",     "DBEdit32",     "DBEdit33",    "DBEdit34",    "DBComboBox13",
-        "DBEdit44",     "DBEdit35",     "DBComboBox9",  "DBEdit37",     "DBEdit38",    "DBComboBox10", "DBEdit40",
-        "DBEdit41",     "DBComboBox11", "DBEdit43",     "DBEdit46",     "DBComboBox12", "DBComboBox14", "DBEdit50",
-        "DBComboBox15", "DBEdit48",     "dxButton1",    "dxButton2",   "DBImage1",    "DBImage2",    "DBImage3",
-    };
+    const QStringList order =
+        kTypingOrder + QStringList{"DBEdit48", "dxButton1", "dxButton2", "DBImage1", "DBImage2", "DBImage3"};
     QStringList seen;
     QWidget* w = form2->DBEdit1;
     for (int guard = 0; guard < 500 && seen.size() < order.size(); ++guard) {
@@ -796,6 +853,7 @@ TEST_F(ServerEntryTest, AServerOutOfReachKeepsTheFormAndTheNextOkSaves) {
         ASSERT_TRUE(form2->isVisible());
         ASSERT_EQ(messages.boxes().size(), 1);
         EXPECT_EQ(messages.boxes()[0].text, unreachableText(dm->Maincon.displayName()));
+        EXPECT_EQ(messages.boxes()[0].icon, MessageIcon::Critical);
         EXPECT_TRUE(messages.boxes()[0].text.startsWith(QStringLiteral("خطا در ذخيره سازي اطلاعات ")));
         EXPECT_EQ(form2->DBEdit1->text(), QStringLiteral("IR-77"));
         shutOut(false);
