@@ -158,7 +158,7 @@ constexpr qint64 kMaxCatalogueBytes = 64ll * 1024 * 1024;
 
 void importCatalogue(TForm1& window, TDM& dm) {
     if (!storeIsOpen(dm)) return;
-    const QString path = choose(&window, {QStringLiteral("ورود كاتالوگ"), documentsFolder(),
+    const QString path = chooseOfficeFile(&window, {QStringLiteral("ورود كاتالوگ"), documentsFolder(),
                                           QStringLiteral("فايل CSV (*.csv);;همه فايلها (*)"), false});
     if (path.isEmpty()) return;
     QFile file(path);

@@ -661,6 +661,8 @@ bool TForm2::checkReason() {
     }
     record.setChangeReason(reason);
     return true;
+}
+
 QColor TForm2::wrongBoxColour() { return QColor(0xFF, 0xD6, 0xD6); }
 
 bool TForm2::checkDate(QLineEdit* box) {
