@@ -1,5 +1,6 @@
 #include "data/store_schema.h"
 
+#include "data/certificate_register.h"
 #include "data/record_find.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
@@ -87,6 +88,8 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
         all.append({StoreObjectKind::Function, channel, QString(), notifySql()});
         all.append({StoreObjectKind::Trigger, channel, records, changeTriggerSql(d)});
     }
+    // The register of issued certificates, the office's public keys and its texts.
+    all.append(certificates::registerObjects(d));
     return all;
 }
 

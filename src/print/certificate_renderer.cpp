@@ -1,6 +1,7 @@
 #include "print/certificate_renderer.h"
 
 #include "entry/photo_convert.h"
+#include "print/certificate_code.h"
 #include "util/bidi_text.h"
 
 #include <QFont>
@@ -193,6 +194,64 @@ QString printedValue(const CertificateRecord& record, const QString& column) {
     return withoutDirectionControls(record.value(column));
 }
 
+// The code as filled squares of one path, so no seam shows between neighbouring modules at any
+// resolution; a quiet margin of two modules inside the square keeps it apart from the page's lines.
+void paintSeal(QPainter& painter, const QRectF& box, double scale, double pointFactor, const PrintedSeal& seal) {
+    const QrModules modules = qrModules(seal.payload);
+    const double side = std::min(box.width(), box.height());
+    if (modules.width > 0) {
+        const double module = side / (modules.width + 4);
+        const QPointF origin(box.left() + 2 * module, box.top() + 2 * module);
+        QPainterPath path;
+        for (int y = 0; y < modules.width; ++y) {
+            for (int x = 0; x < modules.width;) {
+                if (!modules.at(x, y)) {
+                    ++x;
+                    continue;
+                }
+                int run = 1;
+                while (x + run < modules.width && modules.at(x + run, y)) ++run;
+                path.addRect(QRectF(origin.x() + x * module, origin.y() + y * module, run * module, module));
+                x += run;
+            }
+        }
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        path.setFillRule(Qt::WindingFill);
+        painter.drawPath(path);
+        painter.restore();
+    }
+    // The check code has a line of its own: it is what is read out over the telephone.
+    QStringList lines{QStringLiteral("شماره گواهي: %1").arg(seal.number), QStringLiteral("كد بررسي:"), seal.checkCode};
+    if (seal.duplicate) lines << QStringLiteral("المثني");
+    if (!seal.isSigned) lines << QStringLiteral("بدون امضا");
+    TextStyle style = captionStyle();
+    style.pointSize = 9;
+    const QRectF text(box.left() + side + 1 * scale, box.top() + 1 * scale, box.width() - side - 1 * scale,
+                      box.height() - 2 * scale);
+    if (text.width() <= 0) return;
+    painter.save();
+    const double lineHeight = 5 * scale;
+    // Beside the code, whichever way the text reads.
+    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
+    option.setTextDirection(Qt::RightToLeft);
+    option.setWrapMode(QTextOption::NoWrap);
+    for (int i = 0; i < lines.size(); ++i) {
+        const bool mark = lines[i] == QStringLiteral("المثني");
+        TextStyle s = style;
+        if (mark) {
+            s.pointSize = 12;
+            s.color = QColor(0xE6, 0x00, 0x00);
+        }
+        painter.setFont(certificateFont(s, s.pointSize * pointFactor));
+        painter.setPen(s.color);
+        painter.drawText(QRectF(text.left(), text.top() + i * lineHeight, text.width(), lineHeight), lines[i], option);
+    }
+    painter.restore();
+}
+
 }  // namespace
 
 QString expandReferences(const QString& text, const CertificateRecord& record) {
@@ -315,6 +374,10 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
                 painter.drawImage(target, image);
                 break;
             }
+            case ElementKind::Code:
+                if (e.outline) painter.drawRect(r);
+                if (record.seal) paintSeal(painter, r, scale, pointFactor, *record.seal);
+                break;
             case ElementKind::Text:
             case ElementKind::Field: {
                 const PlacedText& t = *nextText++;
