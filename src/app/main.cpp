@@ -1,3 +1,4 @@
+#include "app/certificate_windows.h"
 #include "app/export_command.h"
 #include "app/main_window.h"
 #include "app/message_board_form.h"
@@ -139,7 +140,8 @@ int main(int argc, char** argv) {
     zartav::addRecordImportCommand(form1, dm);
     zartav::addBackupCommands(form1, dm);
     zartav::addExportCommand(form1, dm);
-    form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
+    zartav::addCertificateCommands(form1, dm);
+    form1.AboutCommand = [&] { zartav::showAbout(messageBoard, zartav::officeAboutLines(dm.Maincon)); };
     form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
     form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
 
