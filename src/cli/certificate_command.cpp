@@ -24,6 +24,8 @@ using namespace zartav;
 const char* kUsageLine =
     "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE] [--key FILE]";
 
+constexpr qsizetype kListedIssues = 50;
+
 int usage(const char* why) {
     std::fprintf(stderr, "zartav-cli certificate: %s\nusage: zartav-cli certificate %s\n", why, kUsageLine);
     return cli::kUsage;
@@ -138,9 +140,21 @@ int run(const QStringList& args) {
                               .arg(source.errorText()));
         return failed(QStringLiteral("cannot write %1: %2").arg(pdf, error));
     }
-    for (const certificates::Issue& i : issuing.issuer ? issuing.issuer->issued() : QList<certificates::Issue>())
-        std::printf("ID %lld: certificate %lld%s\n", i.recordId, i.number,
-                    i.duplicate ? " (duplicate)" : i.superseded ? qPrintable(QStringLiteral(" (supersedes %1)").arg(i.superseded)) : "");
+    // What was issued: each certificate of a short run, the counts of a long one.
+    const QList<certificates::Issue> issued = issuing.issuer ? issuing.issuer->issued() : QList<certificates::Issue>();
+    int duplicates = 0, superseding = 0;
+    for (const certificates::Issue& i : issued) {
+        duplicates += i.duplicate;
+        superseding += i.superseded != 0;
+        if (issued.size() <= kListedIssues)
+            std::printf("ID %lld: certificate %lld%s\n", i.recordId, i.number,
+                        i.duplicate    ? " (duplicate)"
+                        : i.superseded ? qPrintable(QStringLiteral(" (supersedes %1)").arg(i.superseded))
+                                       : "");
+    }
+    if (issued.size() > kListedIssues)
+        std::printf("%lld certificates: %lld new, %d duplicates, %d replacing earlier ones\n", qint64(issued.size()),
+                    qint64(issued.size() - duplicates - superseding), duplicates, superseding);
     return cli::kOk;
 }
 

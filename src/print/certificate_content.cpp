@@ -6,7 +6,7 @@
 #include <QHash>
 #include <QSet>
 
-#include <sodium.h>
+#include <openssl/evp.h>
 
 namespace zartav::print {
 
@@ -90,9 +90,12 @@ QStringList changedContentColumns(const QString& before, const QString& after) {
 }
 
 QByteArray sha256(const QByteArray& bytes) {
-    QByteArray digest(crypto_hash_sha256_BYTES, Qt::Uninitialized);
-    crypto_hash_sha256(reinterpret_cast<unsigned char*>(digest.data()),
-                       reinterpret_cast<const unsigned char*>(bytes.constData()), quint64(bytes.size()));
+    QByteArray digest(32, Qt::Uninitialized);
+    unsigned int size = 0;
+    if (EVP_Digest(bytes.constData(), size_t(bytes.size()), reinterpret_cast<unsigned char*>(digest.data()), &size,
+                   EVP_sha256(), nullptr) != 1 ||
+        size != 32)
+        return {};
     return digest;
 }
 
