@@ -155,7 +155,6 @@ CodeReading readCodesFromFile(const QString& path) {
     }
     if (std::max(size.width(), size.height()) > kMaxReadSide)
         reader.setScaledSize(size.scaled(kMaxReadSide, kMaxReadSide, Qt::KeepAspectRatio));
-    QImageReader::setAllocationLimit(int(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
     const QImage image = reader.read();
     if (image.isNull()) {
         r.failure = ReadFailure::NotAPicture;

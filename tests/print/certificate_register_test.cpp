@@ -142,6 +142,17 @@ TEST_P(RegisterTest, OfficeTextsDefaultUntilSetAndReachTheLayout) {
     EXPECT_EQ(certificates::readOfficeTexts(db)->value("ministry"), QStringLiteral("redaz oviv azodeze"));
 }
 
+TEST_P(RegisterTest, AStoreFromAnEarlierVersionGetsTheRegisterWhenOpened) {
+    dm.Maincon.close();
+    for (const char* table : {"CertificateIssues", "CertificateKeys", "CertificateOffice"})
+        ASSERT_TRUE(store->exec(QStringLiteral("DROP TABLE \"%1\"").arg(QLatin1String(table))));
+    ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
+    CertificateIssuer issuer(dm.Maincon, std::nullopt, {});
+    const std::optional<CertificateRecord> printed = print(issuer, 1);
+    ASSERT_TRUE(printed && printed->seal);
+    EXPECT_EQ(printed->seal->number, 1);
+}
+
 TEST_P(RegisterTest, TheRegisterIsOneOfTheFilesOwnObjects) {
     if (store->engine() != test::Engine::SQLite) GTEST_SKIP() << "the schema check is the file's";
     EXPECT_TRUE(integrity::checkOpened(dm.Maincon.database()).ok);

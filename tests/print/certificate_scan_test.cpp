@@ -129,6 +129,10 @@ TEST_F(ScanTest, VerdictsAndExitStatuses) {
     QImage blank(800, 600, QImage::Format_RGB32);
     blank.fill(Qt::white);
     ASSERT_TRUE(blank.save(noCode.fileName()));
+    // 144 megapixels, small on disk: refused before it is decoded.
+    QImage huge(12000, 12000, QImage::Format_Mono);
+    huge.fill(1);
+    ASSERT_TRUE(huge.save(path("huge.png")));
     QFile notAPicture(path("notes.png"));
     ASSERT_TRUE(notAPicture.open(QIODevice::WriteOnly));
     notAPicture.write("not a picture at all");
@@ -144,6 +148,7 @@ TEST_F(ScanTest, VerdictsAndExitStatuses) {
         {"another office's certificate", {"verify", "--db", db, other.filePath(QStringLiteral("o.pdf"))}, 4, "does not know"},
         {"a page without a code", {"verify", "--db", db, noCode.fileName()}, 6, "no readable code"},
         {"not a picture", {"verify", "--db", db, notAPicture.fileName()}, 6, "no readable code"},
+        {"a huge picture", {"verify", "--db", db, path("huge.png")}, 6, "too large"},
         {"no such file", {"verify", "--db", db, path("missing.png")}, 6, "no such file"},
         {"a foreign text", {"verify", "--db", db, "--text", "WIFI:S:farm;T:WPA;P:secret;;"}, 6, "no readable code"},
         {"no file and no text", {"verify", "--db", db}, 2, ""},
