@@ -194,23 +194,23 @@ QString printedValue(const CertificateRecord& record, const QString& column) {
     return withoutDirectionControls(record.value(column));
 }
 
-// The code as a picture of one pixel a module, drawn without smoothing: every device (screen,
-// printer, PDF) gets square modules with hard edges, and a PDF one small image instead of a
-// thousand shapes. A quiet margin of two modules keeps it apart from the page's lines.
+// The code as a picture of one pixel a module, drawn without smoothing and kept lossless: every
+// device gets square modules with hard edges, and a PDF one small bitmap instead of a thousand
+// shapes. A quiet margin of two modules keeps it apart from the page's lines.
 void paintSeal(QPainter& painter, const QRectF& box, double scale, double pointFactor, const PrintedSeal& seal) {
     const QrModules modules = qrModules(seal.payload);
     const double side = std::min(box.width(), box.height());
     if (modules.width > 0) {
         const int quiet = 2;
-        QImage code(modules.width + 2 * quiet, modules.width + 2 * quiet, QImage::Format_Grayscale8);
-        code.fill(255);
-        for (int y = 0; y < modules.width; ++y) {
-            uchar* row = code.scanLine(y + quiet) + quiet;
+        QImage code(modules.width + 2 * quiet, modules.width + 2 * quiet, QImage::Format_Mono);
+        code.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        code.fill(0);
+        for (int y = 0; y < modules.width; ++y)
             for (int x = 0; x < modules.width; ++x)
-                if (modules.at(x, y)) row[x] = 0;
-        }
+                if (modules.at(x, y)) code.setPixel(x + quiet, y + quiet, 1);
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.setRenderHint(QPainter::LosslessImageRendering);
         painter.drawImage(QRectF(box.left(), box.top(), side, side), code);
         painter.restore();
     }
