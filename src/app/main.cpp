@@ -1,3 +1,4 @@
+#include "app/certificate_windows.h"
 #include "app/export_command.h"
 #include "app/history_window.h"
 #include "app/main_window.h"
@@ -143,7 +144,8 @@ int main(int argc, char** argv) {
     zartav::addBackupCommands(form1, dm);
     zartav::addExportCommand(form1, dm);
     zartav::addHistoryCommands(form1, dm);
-    form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
+    zartav::addCertificateCommands(form1, dm);
+    form1.AboutCommand = [&] { zartav::showAbout(messageBoard, zartav::officeAboutLines(dm.Maincon)); };
     // A save that failed is an error, not news: the error box, on the file and on the server.
     form1.NewCommand = [&] { zartav::newRecord(form2, zartav::showError); };
     form1.EditCommand = [&] { zartav::editRecord(form2, zartav::showError); };

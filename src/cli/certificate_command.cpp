@@ -1,8 +1,10 @@
 // zartav-cli certificate: the certificates of chosen records into one PDF, one page each, drawn
-// by the same renderer as the program's preview and printer.
+// by the same renderer as the program's preview and printer. Each is an issue of the store's
+// register, its code signed with --key.
 #include "cli/command.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
+#include "print/certificate_issuer.h"
 #include "print/certificate_layout.h"
 #include "print/certificate_pdf.h"
 #include "print/certificate_source.h"
@@ -20,7 +22,9 @@ namespace {
 using namespace zartav;
 
 const char* kUsageLine =
-    "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE]";
+    "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE] [--key FILE]";
+
+constexpr qsizetype kListedIssues = 50;
 
 int usage(const char* why) {
     std::fprintf(stderr, "zartav-cli certificate: %s\nusage: zartav-cli certificate %s\n", why, kUsageLine);
@@ -59,7 +63,7 @@ std::function<bool(int, int)> progressLine() {
 }
 
 int run(const QStringList& args) {
-    QString db, pdf, templateFile, id, ids, herd;
+    QString db, pdf, templateFile, id, ids, herd, keyFile;
     bool all = false;
     int selections = 0;
     for (int i = 0; i < args.size(); ++i) {
@@ -75,6 +79,7 @@ int run(const QStringList& args) {
         else if (a == QLatin1String("--id")) { if (!next(id)) return usage("--id needs a number"); ++selections; }
         else if (a == QLatin1String("--ids")) { if (!next(ids)) return usage("--ids needs numbers"); ++selections; }
         else if (a == QLatin1String("--herd")) { if (!next(herd)) return usage("--herd needs a code"); ++selections; }
+        else if (a == QLatin1String("--key")) { if (!next(keyFile)) return usage("--key needs a file"); }
         else if (a == QLatin1String("--all")) { all = true; ++selections; }
         else return usage("unknown argument");
     }
@@ -101,9 +106,17 @@ int run(const QStringList& args) {
         layout = loaded.layout;
     }
 
-    TDM dm;
-    if (!dm.Maincon.open(db, StoreAccess::ReadOnly)) return failed(dm.Maincon.errorText());
+    // Every certificate written is an issue of the store's register. A key given but unusable is
+    // a mistake to stop at; no key at all prints unsigned codes, and says so.
     QString error;
+    if (!keyFile.isEmpty() && !print::readSigningKey(keyFile, &error))
+        return failed(QStringLiteral("cannot use the signing key %1: %2").arg(keyFile, error));
+    TDM dm;
+    if (!dm.Maincon.open(db)) return failed(dm.Maincon.errorText());
+    const std::optional<QString> office = print::useOfficeTexts(dm.Maincon, layout, &error);
+    if (!office) return failed(QStringLiteral("the issuing office's texts could not be read: %1").arg(error));
+    print::DeskIssuing issuing = print::issuingForDesk(dm.Maincon, *office, keyFile);
+    if (!issuing.englishNotice.isEmpty()) std::fprintf(stderr, "zartav-cli certificate: %s\n", qPrintable(issuing.englishNotice));
     if (!chosen) {
         chosen = print::storedRecordIds(dm.Maincon, herd.isEmpty() ? std::nullopt : std::optional<QString>(herd), &error);
         if (!chosen) return failed(error);
@@ -115,6 +128,7 @@ int run(const QStringList& args) {
     print::StoredCertificates source(dm.Maincon, *chosen);
     print::PageRun run;
     run.progress = progressLine();
+    run.issuer = issuing.issuer.get();
     const print::PrintOutcome outcome = print::writeCertificatesPdf(pdf, layout, source, run, &error);
     if (outcome != print::PrintOutcome::Done) {
         if (source.recordMissing()) return failed(QStringLiteral("no record with ID %1").arg(source.failedId()));
@@ -126,6 +140,21 @@ int run(const QStringList& args) {
                               .arg(source.errorText()));
         return failed(QStringLiteral("cannot write %1: %2").arg(pdf, error));
     }
+    // What was issued: each certificate of a short run, the counts of a long one.
+    const QList<certificates::Issue> issued = issuing.issuer ? issuing.issuer->issued() : QList<certificates::Issue>();
+    int duplicates = 0, superseding = 0;
+    for (const certificates::Issue& i : issued) {
+        duplicates += i.duplicate;
+        superseding += i.superseded != 0;
+        if (issued.size() <= kListedIssues)
+            std::printf("ID %lld: certificate %lld%s\n", i.recordId, i.number,
+                        i.duplicate    ? " (duplicate)"
+                        : i.superseded ? qPrintable(QStringLiteral(" (supersedes %1)").arg(i.superseded))
+                                       : "");
+    }
+    if (issued.size() > kListedIssues)
+        std::printf("%lld certificates: %lld new, %d duplicates, %d replacing earlier ones\n", qint64(issued.size()),
+                    qint64(issued.size() - duplicates - superseding), duplicates, superseding);
     return cli::kOk;
 }
 

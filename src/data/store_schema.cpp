@@ -1,6 +1,7 @@
 #include "data/store_schema.h"
 
 #include "data/history_schema.h"
+#include "data/certificate_register.h"
 #include "data/record_find.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
@@ -90,6 +91,8 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
     }
     // The history of every change, written by the store itself.
     all << history::objects(d);
+    // The register of issued certificates, the office's public keys and its texts.
+    all.append(certificates::registerObjects(d));
     return all;
 }
 

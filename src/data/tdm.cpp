@@ -284,7 +284,9 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             "(SELECT count(*) FROM pg_index WHERE indrelid = to_regclass('\"VaskorTemp\"') AND NOT indisprimary), "
             "(SELECT count(*) FROM pg_class WHERE relnamespace = to_regnamespace(current_schema()) "
             "        AND relkind IN ('r', 'p', 'v', 'm', 'f')), "
-            "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off', current_schema()")
+            "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off', current_schema(), "
+            "to_regclass('\"CertificateIssues\"') IS NOT NULL AND to_regclass('\"CertificateKeys\"') IS NOT NULL "
+            "        AND to_regclass('\"CertificateOffice\"') IS NOT NULL")
                         .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn),
                              QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction))) ||
         !query.next())
@@ -297,6 +299,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     const int relations = query.value(5).toInt();
     const bool writable = query.value(6).toBool() && access_ == StoreAccess::ReadWrite;
     schema_ = query.value(7).toString();
+    const bool hasRegister = query.value(8).toBool();  // the certificates' register, from a later version on
     query.finish();
 
     QString error;
@@ -305,7 +308,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
         if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
         if (!createRecordSchema(db, &error)) return fail(error);
-    } else if (!hasCatalogue || !hasOrder || !hasTrigger || indexes < recordIndexCount()) {
+    } else if (!hasCatalogue || !hasOrder || !hasTrigger || !hasRegister || indexes < recordIndexCount()) {
         // Whatever a role that may not change the tables cannot add, the desk goes without.
         if (writable) announceIndexBuild(db);
         createRecordSchema(db, &error);

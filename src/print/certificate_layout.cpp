@@ -311,6 +311,14 @@ CertificateLayout builtinCertificateLayout() {
 
     for (const Row& row : kRows) el << rowElement(row);
 
+    // The certificate's code in the free corner left of the header: 30 mm, so a 150 dpi scan
+    // still gives each module three pixels.
+    Element code;
+    code.kind = ElementKind::Code;
+    code.rect = QRectF(3, 1, 55, 30);
+    code.outline = false;
+    el << code;
+
     // Signature line: the issue date is the record's own print date, never today's.
     TextStyle signature = captionStyle();
     signature.hAlign = HAlign::Right;

@@ -47,6 +47,7 @@ enum class ElementKind {
     Diamond,  // rhombus inscribed in rect
     Ellipse,  // ellipse (circle) inscribed in rect
     Picture,  // one photo column, centred and scaled to fit rect
+    Code,     // the issued certificate's QR code, square at the box's left, its number and check code beside it
 };
 
 struct Element {

@@ -1,5 +1,8 @@
 #include "print/certificate_pdf.h"
 
+#include "print/certificate_content.h"
+#include "print/certificate_issuer.h"
+
 #include <QMarginsF>
 #include <QPageSize>
 #include <QPainter>
@@ -36,9 +39,12 @@ PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device,
 
     // Reading goes through the store's connection, which belongs to this thread; decoding the
     // photos, the costly part, is handed to a second one while the page before is drawn.
+    // What an issue covers digests the photos' bytes: that too is done there, before they are decoded.
+    const bool issuing = run.issuer != nullptr;
     auto fetch = [&](int page) {
         std::optional<CertificateRecord> record = source.record(page - 1);
-        return std::async(std::launch::async, [record = std::move(record), &layout, dotsPerMm]() mutable {
+        return std::async(std::launch::async, [record = std::move(record), &layout, dotsPerMm, issuing]() mutable {
+            if (record && issuing) record->content = certificateContentText(*record);
             if (record) preparePhotos(*record, layout, dotsPerMm);
             return std::move(record);
         });
@@ -50,6 +56,10 @@ PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device,
             return failWith(error, QStringLiteral("record ID %1 cannot be read: %2")
                                        .arg(source.failedId())
                                        .arg(source.errorText()));
+        QString why;
+        if (run.issuer && !run.issuer->issue(*record, &why))
+            return failWith(error, QStringLiteral("the certificate of record ID %1 could not be entered in the register: %2")
+                                       .arg(record->value(QStringLiteral("ID")), why));
         if (page < last) next = fetch(page + 1);
         if (page > first && !device.newPage()) return failWith(error, QStringLiteral("cannot add a page"));
         paintCertificate(painter, paper, layout, *record);

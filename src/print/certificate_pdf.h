@@ -17,6 +17,8 @@ class QPagedPaintDevice;
 
 namespace zartav::print {
 
+class CertificateIssuer;
+
 enum class PrintOutcome { Done, Cancelled, Failed };
 
 // Which pages to put out (numbered from 1, as print dialogs count them; last 0 means to the
@@ -25,6 +27,9 @@ struct PageRun {
     int first = 1;
     int last = 0;
     std::function<bool(int done, int total)> progress;
+    // Issues each page's certificate before it is drawn (printing and files); none draws them
+    // without a code.
+    CertificateIssuer* issuer = nullptr;
 };
 
 // Paints the pages of `run` with `painter`, already begun on `device`; positions are true

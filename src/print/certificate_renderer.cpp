@@ -1,6 +1,7 @@
 #include "print/certificate_renderer.h"
 
 #include "entry/photo_convert.h"
+#include "print/certificate_code.h"
 #include "util/bidi_text.h"
 
 #include <QFont>
@@ -193,6 +194,54 @@ QString printedValue(const CertificateRecord& record, const QString& column) {
     return withoutDirectionControls(record.value(column));
 }
 
+// The code as a picture of one pixel a module, drawn without smoothing and kept lossless: every
+// device gets square modules with hard edges, and a PDF one small bitmap instead of a thousand
+// shapes. A quiet margin of two modules keeps it apart from the page's lines.
+void paintSeal(QPainter& painter, const QRectF& box, double scale, double pointFactor, const PrintedSeal& seal) {
+    const QrModules modules = qrModules(seal.payload);
+    const double side = std::min(box.width(), box.height());
+    if (modules.width > 0) {
+        const int quiet = 2;
+        QImage code(modules.width + 2 * quiet, modules.width + 2 * quiet, QImage::Format_Mono);
+        code.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        code.fill(0);
+        for (int y = 0; y < modules.width; ++y)
+            for (int x = 0; x < modules.width; ++x)
+                if (modules.at(x, y)) code.setPixel(x + quiet, y + quiet, 1);
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        painter.drawImage(QRectF(box.left(), box.top(), side, side), code);
+        painter.restore();
+    }
+    QStringList lines{QStringLiteral("شماره گواهي: %1").arg(seal.number), QStringLiteral("كد بررسي:"), seal.checkCode};
+    if (seal.duplicate) lines << QStringLiteral("المثني");
+    if (!seal.isSigned) lines << QStringLiteral("بدون امضا");
+    TextStyle style = captionStyle();
+    style.pointSize = 9;
+    const QRectF text(box.left() + side + 1 * scale, box.top() + 1 * scale, box.width() - side - 1 * scale,
+                      box.height() - 2 * scale);
+    if (text.width() <= 0) return;
+    painter.save();
+    const double lineHeight = 5 * scale;
+    // Beside the code, whichever way the text reads.
+    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
+    option.setTextDirection(Qt::RightToLeft);
+    option.setWrapMode(QTextOption::NoWrap);
+    for (int i = 0; i < lines.size(); ++i) {
+        const bool mark = lines[i] == QStringLiteral("المثني");
+        TextStyle s = style;
+        if (mark) {
+            s.pointSize = 12;
+            s.color = QColor(0xE6, 0x00, 0x00);
+        }
+        painter.setFont(certificateFont(s, s.pointSize * pointFactor));
+        painter.setPen(s.color);
+        painter.drawText(QRectF(text.left(), text.top() + i * lineHeight, text.width(), lineHeight), lines[i], option);
+    }
+    painter.restore();
+}
+
 }  // namespace
 
 QString expandReferences(const QString& text, const CertificateRecord& record) {
@@ -315,6 +364,10 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
                 painter.drawImage(target, image);
                 break;
             }
+            case ElementKind::Code:
+                if (e.outline) painter.drawRect(r);
+                if (record.seal) paintSeal(painter, r, scale, pointFactor, *record.seal);
+                break;
             case ElementKind::Text:
             case ElementKind::Field: {
                 const PlacedText& t = *nextText++;

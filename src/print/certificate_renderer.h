@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QPainter;
 
@@ -20,10 +21,21 @@ namespace zartav::print {
 // One record as the certificate needs it: column texts by name and the photo columns as the
 // stored bitmap bytes, or already decoded for the page (preparePhotos). Plain values, so the
 // renderer never touches the store.
+// The code a printed certificate carries, once it has been issued.
+struct PrintedSeal {
+    QByteArray payload;
+    qint64 number = 0;
+    QString checkCode;
+    bool duplicate = false;  // a copy of an unchanged issue: the page says so
+    bool isSigned = false;
+};
+
 struct CertificateRecord {
     QHash<QString, QString> values;
     QHash<QString, QByteArray> pictures;
     QHash<QString, QImage> photos;  // decoded at the size they are drawn; used before `pictures`
+    QString content;                // what an issue covers (print/certificate_content.h), made before the photos are decoded
+    std::optional<PrintedSeal> seal;  // none in the preview: only printing issues
 
     QString value(const QString& column) const { return values.value(column); }
 };

@@ -59,9 +59,13 @@ const char* kindName(ElementKind k) {
         case ElementKind::Diamond: return "diamond";
         case ElementKind::Ellipse: return "ellipse";
         case ElementKind::Picture: return "picture";
+        case ElementKind::Code: return "code";
     }
     return "text";
 }
+
+// Shapes are drawn with an outline unless told otherwise; a photo and the code are not.
+bool outlinedByDefault(ElementKind k) { return k != ElementKind::Picture && k != ElementKind::Code; }
 
 QHash<QString, TextStyle> builtinStyles() {
     return {{QStringLiteral("C"), captionStyle()},
@@ -315,13 +319,14 @@ private:
                             QPointF(real(QStringLiteral("x2"), 0, true), real(QStringLiteral("y2"), 0, true)));
             xml_.skipCurrentElement();
         } else if (tag == QLatin1String("rect") || tag == QLatin1String("diamond") ||
-                   tag == QLatin1String("ellipse") || tag == QLatin1String("picture")) {
+                   tag == QLatin1String("ellipse") || tag == QLatin1String("picture") || tag == QLatin1String("code")) {
             e.kind = tag == QLatin1String("rect")      ? ElementKind::Rect
                      : tag == QLatin1String("diamond") ? ElementKind::Diamond
                      : tag == QLatin1String("ellipse") ? ElementKind::Ellipse
+                     : tag == QLatin1String("code")    ? ElementKind::Code
                                                        : ElementKind::Picture;
             e.rect = box();
-            e.outline = boolean(QStringLiteral("outline"), e.kind != ElementKind::Picture);
+            e.outline = boolean(QStringLiteral("outline"), outlinedByDefault(e.kind));
             e.fill = color(QStringLiteral("fill"), QColor());
             e.outlineColor = color(QStringLiteral("outline-color"), e.outlineColor);
             if (e.kind == ElementKind::Picture) {
@@ -409,7 +414,7 @@ QByteArray serializeCertificateLayout(const CertificateLayout& layout) {
         writeBox(w, e.rect);
         if (e.kind == ElementKind::Picture) w.writeAttribute(QStringLiteral("column"), e.column);
         if (e.fill.isValid()) w.writeAttribute(QStringLiteral("fill"), colour(e.fill));
-        if (e.outline != (e.kind != ElementKind::Picture)) w.writeAttribute(QStringLiteral("outline"), yesNo(e.outline));
+        if (e.outline != outlinedByDefault(e.kind)) w.writeAttribute(QStringLiteral("outline"), yesNo(e.outline));
         if (e.outlineColor != QColor(Qt::black)) w.writeAttribute(QStringLiteral("outline-color"), colour(e.outlineColor));
     }
     w.writeEndElement();

@@ -31,9 +31,9 @@ QList<BoardPost> aboutPosts() {
     };
 }
 
-void showAbout(MessageBoard& board) {
+void showAbout(MessageBoard& board, const QList<BoardPost>& more) {
     board.StartRecording(true, kAboutCaption);
-    for (const BoardPost& post : aboutPosts()) board.PostThisMessage(post.key, post.value);
+    for (const BoardPost& post : aboutPosts() + more) board.PostThisMessage(post.key, post.value);
     board.StopRecording();
 }
 

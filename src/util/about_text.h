@@ -11,7 +11,8 @@ namespace zartav {
 QList<BoardPost> aboutPosts();
 inline const QString kAboutCaption = QStringLiteral("درباره...");
 
-// Fills `board` with the About text, right to left.
-void showAbout(MessageBoard& board);
+// Fills `board` with the About text, right to left, and after it `more` (the issuing office's
+// name, address and contact lines).
+void showAbout(MessageBoard& board, const QList<BoardPost>& more = {});
 
 }  // namespace zartav

@@ -124,7 +124,10 @@ TEST_F(CertificatePdf, EveryValueLandsInItsCellAndThePhotosAreEmbedded) {
 
     const Outcome images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
     ASSERT_EQ(images.exitCode, 0);
-    EXPECT_EQ(images.out.count(QRegularExpression(QStringLiteral("\\n\\s*1\\s+\\d+\\s+image"))), 3) << images.out.toStdString();
+    // The three photos, and the certificate's code as a lossless bitmap of one pixel a module.
+    EXPECT_EQ(images.out.count(QRegularExpression(QStringLiteral("\\n\\s*1\\s+\\d+\\s+image\\s+800"))), 3) << images.out.toStdString();
+    EXPECT_EQ(images.out.count(QRegularExpression(QStringLiteral("\\n\\s*1\\s+\\d+\\s+image\\s+(\\d+)\\s+\\1\\s.*\\simage\\s"))), 1)
+        << images.out.toStdString();
 }
 
 TEST_F(CertificatePdf, SelectionsGiveOnePagePerRecordInIdOrder) {
@@ -186,8 +189,11 @@ TEST_F(CertificatePdf, EmptyColumnsPrintEmptyCells) {
         for (const Word& w : found)
             EXPECT_FALSE(cell.contains(w.mm.center())) << e.column.toStdString() << ": " << w.text.toStdString();
     }
+    // No photo: the only picture is the certificate's code, square.
     const Outcome images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
-    EXPECT_FALSE(images.out.contains(QLatin1String("image")) && images.out.count('\n') > 2);
+    EXPECT_EQ(images.out.count(QRegularExpression(QStringLiteral("\\n\\s*1\\s+\\d+\\s+image\\s+(\\d+)\\s+\\1\\s"))), 1)
+        << images.out.toStdString();
+    EXPECT_EQ(images.out.count('\n'), 3) << images.out.toStdString();
 }
 
 // The words of the page inside `cell`, left to right, run together.

@@ -2,6 +2,7 @@
 
 #include "data/record_schema.h"
 #include "data/tdm.h"
+#include "print/certificate_issuer.h"
 #include "print/certificate_pdf.h"
 #include "print/certificate_template.h"
 #include "print/ui/certificate_page_view.h"
@@ -15,6 +16,8 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSet>
+#include <QSettings>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -54,6 +57,30 @@ QString failureDetail(const CertificateSource& source) {
             .arg(source.failedId());
     return QLatin1Char('\n') +
            withEngineWords(QStringLiteral("ركورد شماره %1 خوانده نشد.").arg(source.failedId()), source.errorText());
+}
+
+// Each notice about issuing (no key, a key that cannot be used, a store only read) once per run.
+void noticeOnce(const QString& notice) {
+    static QSet<QString> told;
+    if (notice.isEmpty() || told.contains(notice)) return;
+    told.insert(notice);
+    showMessage(notice);
+}
+
+// The issuer of one print job from the preview: the desk's key as its setting names it.
+std::unique_ptr<CertificateIssuer> jobIssuer(Connection* store, const QString& office) {
+    if (!store) return nullptr;
+    DeskIssuing issuing =
+        issuingForDesk(*store, office, QSettings().value(QString::fromLatin1(kKeyFileSetting)).toString());
+    noticeOnce(issuing.notice);
+    return std::move(issuing.issuer);
+}
+
+// What to tell the user when a job stopped because its certificates could not be registered;
+// empty when that is not why.
+QString registerFailure(const CertificateIssuer* issuer) {
+    if (!issuer || issuer->lastError().isEmpty()) return {};
+    return withEngineWords(QStringLiteral("شناسنامه در دفتر صدور گواهي ها ثبت نشد و چاپ نشد."), issuer->lastError());
 }
 
 }  // namespace
@@ -157,10 +184,16 @@ PageRun CertificatePreview::runWithProgress(int pages, std::unique_ptr<QProgress
 bool CertificatePreview::print() {
     if (!choosePrinter(*printer_, this)) return false;
     std::unique_ptr<QProgressDialog> progress;
-    const PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("آماده كردن شناسنامه ها براي چاپ..."));
+    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, office);
+    PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("آماده كردن شناسنامه ها براي چاپ..."));
+    run.issuer = issuer.get();
     QString error;
     const PrintOutcome outcome = printCertificates(*printer_, layout_, source_, run, &error);
     progress.reset();
+    if (outcome == PrintOutcome::Failed && !registerFailure(issuer.get()).isEmpty()) {
+        showMessage(registerFailure(issuer.get()));
+        return false;
+    }
     if (outcome == PrintOutcome::Failed) {
         showMessage(QStringLiteral("چاپ انجام نشد و چيزي به چاپگر فرستاده نشد؛ چاپگر و تنظيم آن را بررسي كنيد.") +
                     failureDetail(source_));
@@ -175,29 +208,44 @@ bool CertificatePreview::saveAsPdf() {
     const QString name = choosePdfFile(this);
     if (name.isEmpty()) return false;
     std::unique_ptr<QProgressDialog> progress;
-    const PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("ذخيره شناسنامه ها در فايل PDF..."));
+    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, office);
+    PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("ذخيره شناسنامه ها در فايل PDF..."));
+    run.issuer = issuer.get();
     QString error;
     const PrintOutcome outcome = writeCertificatesPdf(name, layout_, source_, run, &error);
     progress.reset();
-    if (outcome == PrintOutcome::Failed)
+    if (outcome == PrintOutcome::Failed && !registerFailure(issuer.get()).isEmpty())
+        showMessage(registerFailure(issuer.get()));
+    else if (outcome == PrintOutcome::Failed)
         showMessage(source_.failedId() != 0
                         ? QStringLiteral("فايل %1 ذخيره نشد.").arg(isolatedPath(name)) + failureDetail(source_)
                         : withEngineWords(QStringLiteral("فايل %1 ذخيره نشد.").arg(isolatedPath(name)), error));
     return outcome == PrintOutcome::Done;
 }
 
-void showCertificatePreview(QWidget* parent, const CertificateLayout& layout, CertificateSource& source) {
+void showCertificatePreview(QWidget* parent, const CertificateLayout& layout, CertificateSource& source,
+                            Connection* store, const QString& office) {
     if (previewRunner()) {
         previewRunner()(parent, layout, source);
         return;
     }
     CertificatePreview preview(layout, source, parent);
+    preview.store = store;
+    preview.office = office;
     preview.exec();
 }
 
 void setPreviewRunnerForTesting(PreviewRunner runner) { previewRunner() = std::move(runner); }
 
 QString nothingToPrintMessage() { return QStringLiteral("ركوردي براي چاپ وجود ندارد."); }
+
+// The records are read by "ID" from the store, with the office's own texts on the page.
+static void previewStored(QWidget* parent, TDM& dm, const QList<qint64>& ids) {
+    StoredCertificates source(dm.Maincon, ids);
+    CertificateLayout layout = certificateLayoutForPrint(paths::templatePath());
+    const QString office = useOfficeTexts(dm.Maincon, layout).value_or(QString());
+    showCertificatePreview(parent, layout, source, &dm.Maincon, office);
+}
 
 void printCurrentCertificate(QWidget* parent, TDM& dm) {
     // The record is read by its "ID" through a table of its own: the list keeps the herd and
@@ -207,8 +255,7 @@ void printCurrentCertificate(QWidget* parent, TDM& dm) {
         showMessage(nothingToPrintMessage());
         return;
     }
-    StoredCertificates source(dm.Maincon, {id});
-    showCertificatePreview(parent, certificateLayoutForPrint(paths::templatePath()), source);
+    previewStored(parent, dm, {id});
 }
 
 void printCertificateBatch(QWidget* parent, TDM& dm, const QList<qint64>& chosenIds,
@@ -230,8 +277,7 @@ void printCertificateBatch(QWidget* parent, TDM& dm, const QList<qint64>& chosen
         showMessage(nothingToPrintMessage());
         return;
     }
-    StoredCertificates source(dm.Maincon, ids);
-    showCertificatePreview(parent, certificateLayoutForPrint(paths::templatePath()), source);
+    previewStored(parent, dm, ids);
 }
 
 }  // namespace zartav::print

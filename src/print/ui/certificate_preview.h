@@ -22,6 +22,7 @@ class QProgressDialog;
 class QSpinBox;
 
 namespace zartav {
+class Connection;
 class TDM;
 }
 
@@ -54,6 +55,11 @@ public:
     QAction* printAction = nullptr;
     QAction* pdfAction = nullptr;
 
+    // Where printing issues the certificates: the store's register, in the name of `office`.
+    // Without a store the pages print without a code.
+    Connection* store = nullptr;
+    QString office;
+
     // The commands behind the toolbar's print and PDF buttons. They answer whether the job was
     // done; a failure has been reported, a stop leaves nothing behind.
     bool print();
@@ -71,8 +77,9 @@ private:
     QAction* zoomAction_ = nullptr;  // shows the zoom, and goes back to true size
 };
 
-// Shows the preview modally; returns when it is closed.
-void showCertificatePreview(QWidget* parent, const CertificateLayout& layout, CertificateSource& source);
+// Shows the preview modally; returns when it is closed. Printing from it issues in `store`.
+void showCertificatePreview(QWidget* parent, const CertificateLayout& layout, CertificateSource& source,
+                            Connection* store = nullptr, const QString& office = {});
 
 // Tests replace the modal preview; nullptr restores it.
 using PreviewRunner = std::function<void(QWidget* parent, const CertificateLayout& layout, CertificateSource& source)>;

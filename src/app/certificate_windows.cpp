@@ -1,0 +1,219 @@
+#include "app/certificate_windows.h"
+
+#include "app/main_window.h"
+#include "data/certificate_register.h"
+#include "data/tdm.h"
+#include "util/bidi_text.h"
+#include "util/dialogs.h"
+
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace zartav {
+
+namespace {
+
+void farsiWindow(QDialog& dialog, const QString& title) {
+    dialog.setWindowTitle(title);
+    dialog.setLayoutDirection(Qt::RightToLeft);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    dialog.setFont(font);
+}
+
+// The caption of each office text in the window, in the order they are asked.
+struct OfficeBox {
+    const char* name;
+    const char* caption;
+};
+const OfficeBox kOfficeBoxes[] = {
+    {certificates::kOfficeName, "نام دفتر صادر كننده:"},
+    {certificates::kOfficeAddress, "نشاني:"},
+    {certificates::kOfficeContact, "تلفن و راه تماس:"},
+    {certificates::kMinistryLine, "سطر اول سربرگ (وزارتخانه):"},
+    {certificates::kCentreLine, "سطر سوم سربرگ (مركز اصلاح نژاد):"},
+    {certificates::kUnionLine, "صادر كننده در پاي شناسنامه:"},
+    {certificates::kRegistryLine, "سطر ثبت مشخصات و دفتر انساب:"},
+    {certificates::kSignatoryName, "نام امضا كننده:"},
+    {certificates::kSignatoryRole, "سمت امضا كننده:"},
+};
+constexpr int kMaxOfficeText = 120;
+
+}  // namespace
+
+CertificateCheckForm::CertificateCheckForm(Connection& store, QWidget* parent) : QDialog(parent), store_(store) {
+    setObjectName(QStringLiteral("CertificateCheckForm"));
+    farsiWindow(*this, QStringLiteral("بررسي گواهي"));
+    setMinimumSize(560, 420);
+    auto* column = new QVBoxLayout(this);
+    VerdictLabel = new QLabel(QStringLiteral("تصوير يا PDF شناسنامه را باز كنيد تا كد آن بررسي شود."), this);
+    VerdictLabel->setWordWrap(true);
+    VerdictLabel->setMargin(8);
+    column->addWidget(VerdictLabel);
+    FactsTable = new QTableWidget(0, 3, this);
+    FactsTable->setHorizontalHeaderLabels({QStringLiteral("عنوان"), QStringLiteral("روي گواهي"), QStringLiteral("اطلاعات فعلي")});
+    FactsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    FactsTable->verticalHeader()->hide();
+    FactsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    column->addWidget(FactsTable, 1);
+    auto* buttons = new QHBoxLayout;
+    OpenButton = new QPushButton(QStringLiteral("باز كردن تصوير..."), this);
+    CloseButton = new QPushButton(QStringLiteral("بازگشت"), this);
+    buttons->addWidget(OpenButton);
+    buttons->addStretch();
+    buttons->addWidget(CloseButton);
+    column->addLayout(buttons);
+    connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(OpenButton, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("تصوير شناسنامه"), QString(),
+                                                          QStringLiteral("تصوير يا PDF (*.png *.jpg *.jpeg *.pdf)"));
+        if (!path.isEmpty()) checkFile(path);
+    });
+}
+
+CertificateCheckForm::~CertificateCheckForm() {
+    // Closed while a file was being read: the reading ends before the window goes.
+    if (worker_) {
+        worker_->wait();
+        delete worker_;
+    }
+}
+
+void CertificateCheckForm::checkFile(const QString& path) {
+    if (worker_) return;
+    OpenButton->setEnabled(false);
+    VerdictLabel->setText(QStringLiteral("در حال خواندن كد گواهي..."));
+    // Decoding a photo takes a good part of a second: the window stays responsive meanwhile.
+    // The store is asked afterwards, on this thread, which owns its connection.
+    auto reading = std::make_shared<print::CodeReading>();
+    worker_ = QThread::create([reading, path] { *reading = print::readCodesFromFile(path); });
+    connect(worker_, &QThread::finished, this, [this, reading] {
+        worker_->deleteLater();
+        worker_ = nullptr;
+        show(print::verifyReading(*reading, &store_, std::nullopt));
+        OpenButton->setEnabled(true);
+        emit checked();
+    });
+    worker_->start();
+}
+
+void CertificateCheckForm::show(const print::Verification& v) {
+    verification_ = v;
+    const char* colour = v.verdict == print::Verdict::Genuine      ? "#1b6e20"
+                         : v.verdict == print::Verdict::Superseded ? "#a65c00"
+                         : v.verdict == print::Verdict::NoCode     ? "#555555"
+                                                                   : "#b00000";
+    VerdictLabel->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(QLatin1String(colour)));
+    VerdictLabel->setText(v.storeError.isEmpty() ? v.farsi
+                                                 : withEngineWords(v.farsi + QStringLiteral("\nاطلاعات فعلي خوانده نشد."),
+                                                                   v.storeError));
+    FactsTable->setRowCount(int(v.facts.size()));
+    for (int row = 0; row < v.facts.size(); ++row) {
+        const print::FactLine& f = v.facts[row];
+        const QString cells[] = {f.caption, f.printed, f.stored};
+        for (int c = 0; c < 3; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            // A fact that differs from the store stands out.
+            if (c > 0 && !f.stored.isEmpty() && f.stored != f.printed) item->setForeground(QColor(0xb0, 0, 0));
+            FactsTable->setItem(row, c, item);
+        }
+    }
+}
+
+IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : QDialog(parent), store_(store) {
+    setObjectName(QStringLiteral("IssuerDetailsDialog"));
+    farsiWindow(*this, QStringLiteral("مشخصات صادر كننده"));
+    setMinimumWidth(520);
+    auto* column = new QVBoxLayout(this);
+    auto* note = new QLabel(QStringLiteral("اين متن ها روي همه شناسنامه هاي اين فايل اطلاعات چاپ مي شوند؛ "
+                                           "خانه خالي يعني متن پيش فرض."),
+                            this);
+    note->setWordWrap(true);
+    column->addWidget(note);
+    QSqlDatabase db = store.database();
+    const QHash<QString, QString> texts = certificates::readOfficeTexts(db).value_or(QHash<QString, QString>());
+    QHash<QString, QString> defaults;
+    for (const certificates::OfficeText& t : certificates::officeTexts())
+        defaults.insert(QString::fromLatin1(t.name), QString::fromUtf8(t.defaultText));
+    auto* form = new QFormLayout;
+    for (const OfficeBox& b : kOfficeBoxes) {
+        const QString name = QString::fromLatin1(b.name);
+        auto* box = new QLineEdit(this);
+        box->setObjectName(name);
+        box->setMaxLength(kMaxOfficeText);
+        box->setPlaceholderText(defaults.value(name));
+        // Only what the office set is shown as its own; the default stays the placeholder.
+        if (texts.value(name) != defaults.value(name)) box->setText(texts.value(name));
+        form->addRow(QString::fromUtf8(b.caption), box);
+        Boxes.insert(name, box);
+    }
+    column->addLayout(form);
+    auto* buttons = new QHBoxLayout;
+    SaveButton = new QPushButton(QStringLiteral("تاييد"), this);
+    CancelButton = new QPushButton(QStringLiteral("انصراف"), this);
+    buttons->addStretch();
+    buttons->addWidget(SaveButton);
+    buttons->addWidget(CancelButton);
+    column->addLayout(buttons);
+    connect(SaveButton, &QPushButton::clicked, this, [this] { save(); });
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    if (store.isReadOnly()) SaveButton->setEnabled(false);
+}
+
+bool IssuerDetailsDialog::save() {
+    QHash<QString, QString> texts;
+    for (auto it = Boxes.cbegin(); it != Boxes.cend(); ++it) {
+        const QString value = it.value()->text().trimmed();
+        // A direction control would print the office's words in another order than typed.
+        if (holdsDirectionControl(value)) {
+            showMessage(directionControlReason());
+            it.value()->setFocus();
+            return false;
+        }
+        texts.insert(it.key(), value);
+    }
+    QSqlDatabase db = store_.database();
+    QString error;
+    if (!certificates::writeOfficeTexts(db, texts, &error)) {
+        showMessage(withEngineWords(QStringLiteral("مشخصات صادر كننده ذخيره نشد."), error));
+        return false;
+    }
+    accept();
+    return true;
+}
+
+QList<BoardPost> officeAboutLines(Connection& store) {
+    QSqlDatabase db = store.database();
+    const QHash<QString, QString> texts = certificates::readOfficeTexts(db).value_or(QHash<QString, QString>());
+    QList<BoardPost> lines;
+    const std::pair<const char*, const char*> shown[] = {
+        {certificates::kOfficeName, "صادر كننده"},
+        {certificates::kOfficeAddress, "نشاني"},
+        {certificates::kOfficeContact, "تماس"},
+    };
+    for (const auto& [name, caption] : shown)
+        if (!texts.value(QString::fromLatin1(name)).isEmpty())
+            lines.append({QString::fromUtf8(caption), texts.value(QString::fromLatin1(name))});
+    return lines;
+}
+
+void addCertificateCommands(TForm1& window, TDM& dm) {
+    window.addOfficeCommand(QStringLiteral("بررسي گواهي"), QKeySequence(), [&window, &dm] {
+        CertificateCheckForm form(dm.Maincon, &window);
+        form.exec();
+    });
+    window.addOfficeCommand(QStringLiteral("مشخصات صادر كننده"), QKeySequence(), [&window, &dm] {
+        IssuerDetailsDialog dialog(dm.Maincon, &window);
+        dialog.exec();
+    });
+}
+
+}  // namespace zartav

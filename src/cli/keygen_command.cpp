@@ -1,0 +1,65 @@
+// zartav-cli keygen: the office's signing key for certificates. The secret key goes to a file of
+// its own (mode 0600), never into the store; the store gets the public key, beside every earlier
+// one, so certificates signed before still verify.
+#include "cli/command.h"
+#include "data/certificate_register.h"
+#include "data/tdm.h"
+#include "print/certificate_seal.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+using namespace zartav;
+
+const char* kUsageLine = "--db STORE --key FILE";
+
+int usage(const char* why) {
+    std::fprintf(stderr, "zartav-cli keygen: %s\nusage: zartav-cli keygen %s\n", why, kUsageLine);
+    return cli::kUsage;
+}
+
+int failed(const QString& why) {
+    std::fprintf(stderr, "zartav-cli keygen: %s\n", qPrintable(why));
+    return cli::kFailed;
+}
+
+int run(const QStringList& args) {
+    QString db, keyFile;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--db") && i + 1 < args.size()) db = args[++i];
+        else if (a == QLatin1String("--key") && i + 1 < args.size()) keyFile = args[++i];
+        else return usage("unknown argument or missing value");
+    }
+    if (db.isEmpty() || keyFile.isEmpty()) return usage("--db and --key are required");
+    if (!cli::isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
+    if (QFile::exists(keyFile)) return failed(QStringLiteral("%1 already exists; a key file is never overwritten").arg(keyFile));
+
+    TDM dm;
+    if (!dm.Maincon.open(db)) return failed(dm.Maincon.errorText());
+    if (dm.Maincon.isReadOnly()) return failed(QStringLiteral("the store can only be read: its key cannot be added"));
+    const print::SigningKey key = print::newSigningKey();
+    QString error;
+    // The key file first: a public key in the store without its secret would sign nothing.
+    if (!print::writeKeyFiles(keyFile, key, &error)) return failed(QStringLiteral("cannot write the key: %1").arg(error));
+    const QByteArray fingerprint = print::keyFingerprint(key.publicKey);
+    QSqlDatabase database = dm.Maincon.database();
+    if (!certificates::addPublicKey(database, key.publicKey, QString::fromLatin1(fingerprint.toHex()), &error)) {
+        QFile::remove(keyFile);
+        QFile::remove(keyFile + QStringLiteral(".pub"));
+        return failed(QStringLiteral("cannot add the public key to the store: %1").arg(error));
+    }
+    std::printf("signing key: %s (readable by its owner alone; keep a copy somewhere safe)\n"
+                "public key:  %s.pub\nfingerprint: %s\n",
+                qPrintable(keyFile), qPrintable(keyFile), qPrintable(print::fingerprintText(fingerprint)));
+    return cli::kOk;
+}
+
+const bool registered = cli::registerCommand(
+    {"keygen", kUsageLine, run, "makes the office's certificate signing key and adds its public key to the store"});
+
+}  // namespace

@@ -1,0 +1,77 @@
+// zartav-cli verify: checks a certificate from a scan, a photo or a PDF of it, or from the text
+// of its code, against the office's store or one public key.
+#include "cli/command.h"
+#include "data/tdm.h"
+#include "print/certificate_code.h"
+#include "print/certificate_seal.h"
+#include "print/certificate_verify.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+using namespace zartav;
+
+const char* kUsageLine = "(--db STORE | --public-key FILE) (FILE | --text PAYLOAD)";
+
+int usage(const char* why) {
+    std::fprintf(stderr, "zartav-cli verify: %s\nusage: zartav-cli verify %s\n", why, kUsageLine);
+    return cli::kUsage;
+}
+
+int run(const QStringList& args) {
+    QString db, publicKeyFile, text, file;
+    bool hasText = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--db") && i + 1 < args.size()) db = args[++i];
+        else if (a == QLatin1String("--public-key") && i + 1 < args.size()) publicKeyFile = args[++i];
+        else if (a == QLatin1String("--text") && i + 1 < args.size()) { text = args[++i]; hasText = true; }
+        else if (!a.startsWith(QLatin1String("--")) && file.isEmpty()) file = a;
+        else return usage("unknown argument or missing value");
+    }
+    if (db.isEmpty() == publicKeyFile.isEmpty()) return usage("give one of --db and --public-key");
+    if (hasText == !file.isEmpty()) return usage("give one FILE or --text PAYLOAD");
+
+    std::optional<QByteArray> publicKey;
+    TDM dm;
+    if (!publicKeyFile.isEmpty()) {
+        QString error;
+        publicKey = print::readPublicKey(publicKeyFile, &error);
+        if (!publicKey) {
+            std::fprintf(stderr, "zartav-cli verify: cannot use the public key %s: %s\n", qPrintable(publicKeyFile),
+                         qPrintable(error));
+            return cli::kUsage;
+        }
+    } else {
+        if (!cli::isServerAddress(db) && !QFileInfo(db).isFile()) {
+            std::fprintf(stderr, "zartav-cli verify: no database file %s\n", qPrintable(db));
+            return cli::kFailed;
+        }
+        if (!dm.Maincon.open(db, StoreAccess::ReadOnly)) {
+            std::fprintf(stderr, "zartav-cli verify: %s\n", qPrintable(dm.Maincon.errorText()));
+            return cli::kFailed;
+        }
+    }
+    Connection* store = publicKey ? nullptr : &dm.Maincon;
+    const print::Verification v = hasText ? print::verifyPayload(text.toUtf8(), store, publicKey)
+                                          : print::verifyReading(print::readCodesFromFile(file), store, publicKey);
+    for (const print::FactLine& f : v.facts) {
+        if (f.stored.isEmpty() || f.stored == f.printed)
+            std::printf("%s: %s\n", qPrintable(f.caption), qPrintable(f.printed));
+        else
+            std::printf("%s: %s (now %s)\n", qPrintable(f.caption), qPrintable(f.printed), qPrintable(f.stored));
+    }
+    if (!v.storeError.isEmpty()) std::fprintf(stderr, "zartav-cli verify: the store could not be read: %s\n", qPrintable(v.storeError));
+    std::printf("verdict: %s\n%s\n", qPrintable(v.english), qPrintable(v.farsi));
+    return int(v.verdict);
+}
+
+const bool registered = cli::registerCommand(
+    {"verify", kUsageLine, run,
+     "checks a certificate from a scan, photo or PDF (or its code's text): 0 genuine and current, 3 superseded, "
+     "4 unknown key, 5 forged, 6 no readable code"});
+
+}  // namespace

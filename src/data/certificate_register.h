@@ -1,0 +1,103 @@
+#pragma once
+
+// The register of issued certificates, the office's public keys and the issuing office's own
+// texts: three tables of the store on either engine, beside the records.
+//
+// Every certificate printed or written to a file is an issue with a number. Printing a record
+// that has not changed since its current issue is a duplicate of that number; printing a changed
+// record gives a new number and marks the old issue superseded by it. One record has at most
+// one current issue: the store itself refuses a second (a unique index), so two desks printing
+// the same record at once end with one number.
+
+#include "data/sql_dialect.h"
+#include "data/store_schema.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <optional>
+
+namespace zartav::certificates {
+
+inline constexpr const char* kIssueTable = "CertificateIssues";
+inline constexpr const char* kKeyTable = "CertificateKeys";
+inline constexpr const char* kOfficeTable = "CertificateOffice";
+
+// The register's tables and index as `d`'s engine makes them (described with the store's other
+// objects in data/store_schema.cpp).
+QList<StoreObject> registerObjects(const SqlDialect& d);
+
+// What is being issued: the record, its content and who prints it where.
+struct IssueRequest {
+    qint64 recordId = 0;
+    QByteArray contentHash;  // SHA-256 of `content`
+    QString content;         // the canonical text (print/certificate_content.h)
+    QString issuedBy;
+    QString desk;
+    QString keyFingerprint;  // hex; empty when the desk signs nothing
+};
+
+struct Issue {
+    qint64 number = 0;
+    qint64 recordId = 0;
+    QByteArray contentHash;
+    QString content;
+    QDateTime issued;  // UTC
+    QString issuedBy;
+    QString desk;
+    QString keyFingerprint;
+    int copies = 1;
+    qint64 supersededBy = 0;  // 0: current
+    bool duplicate = false;   // from issue(): this printing repeats an unchanged issue
+    qint64 superseded = 0;    // from issue(): the number this one replaced, 0 when none
+};
+
+// Issues the certificate of `request` in one transaction: the record's current issue again when
+// its content hash is unchanged (one more copy), otherwise a new number that supersedes it.
+// Nothing on failure, with the store's words in `error`.
+std::optional<Issue> issue(QSqlDatabase& db, const IssueRequest& request, QString* error = nullptr);
+
+// The issue of `number`; nothing when there is none, or the register cannot be read (`error`
+// then says why; it stays empty for a number never issued).
+std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error = nullptr);
+
+// --- keys
+struct PublicKey {
+    QString fingerprint;  // hex of the key's SHA-256
+    QByteArray key;       // 32 bytes
+    QDateTime made;
+};
+// Adds a public key; one already there is left as it is. Earlier keys are never removed, so
+// older certificates still verify.
+bool addPublicKey(QSqlDatabase& db, const QByteArray& key, const QString& fingerprint, QString* error = nullptr);
+// Every key of the office, oldest first.
+std::optional<QList<PublicKey>> publicKeys(QSqlDatabase& db, QString* error = nullptr);
+
+// --- the issuing office's texts
+// Their names in the office table, each with the text printed until the office sets its own.
+struct OfficeText {
+    const char* name;
+    const char* defaultText;
+};
+const QList<OfficeText>& officeTexts();
+// Every text, the defaults for those never set; nothing when the store cannot be read. A store
+// without the table (an older file opened for reading) answers the defaults.
+std::optional<QHash<QString, QString>> readOfficeTexts(QSqlDatabase& db, QString* error = nullptr);
+// Sets the given texts in one transaction; an empty text goes back to the default.
+bool writeOfficeTexts(QSqlDatabase& db, const QHash<QString, QString>& texts, QString* error = nullptr);
+
+// Names in the office table.
+inline constexpr const char* kMinistryLine = "ministry";
+inline constexpr const char* kCentreLine = "centre";
+inline constexpr const char* kUnionLine = "union";
+inline constexpr const char* kRegistryLine = "registry";
+inline constexpr const char* kOfficeName = "office";
+inline constexpr const char* kOfficeAddress = "address";
+inline constexpr const char* kOfficeContact = "contact";
+inline constexpr const char* kSignatoryName = "signatory";
+inline constexpr const char* kSignatoryRole = "role";
+
+}  // namespace zartav::certificates

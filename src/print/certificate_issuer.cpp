@@ -1,0 +1,137 @@
+#include "print/certificate_issuer.h"
+
+#include "data/tdm.h"
+#include "dates/calendar.h"
+#include "dates/calendar_date_text.h"
+#include "print/certificate_content.h"
+#include "util/bidi_text.h"
+
+#include <QSysInfo>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace zartav::print {
+
+QString issueDateText(const QDateTime& issued) {
+    return calendar_text::format(calendar::fromGregorian(issued.toLocalTime().date()));
+}
+
+SealFacts sealFacts(const CertificateRecord& record, qint64 number, const QDateTime& issued, const QString& office) {
+    auto v = [&](const char* column) { return withoutDirectionControls(record.value(QString::fromUtf8(column))); };
+    SealFacts f;
+    f.number = number;
+    f.registration = v("شماره ثبت");
+    f.birthDate = v("تاريخ تولد");
+    f.sex = v("جنس گوساله");
+    f.sire = v("ثبت داخلي");
+    f.dam = v("ثبت مادر تني");
+    f.hf = v("HFگوساله");
+    f.issued = issueDateText(issued);
+    f.office = office;
+    return f;
+}
+
+CertificateIssuer::CertificateIssuer(Connection& connection, std::optional<SigningKey> key, QString office)
+    : connection_(connection), key_(std::move(key)), office_(std::move(office)) {
+    if (key_) fingerprint_ = QString::fromLatin1(keyFingerprint(key_->publicKey).toHex());
+    user_ = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", qEnvironmentVariable("USERNAME")));
+    if (user_.isEmpty())
+        if (const passwd* account = getpwuid(getuid())) user_ = QString::fromLocal8Bit(account->pw_name);
+    desk_ = QSysInfo::machineHostName();
+}
+
+bool CertificateIssuer::issue(CertificateRecord& record, QString* error) {
+    if (record.content.isEmpty()) record.content = certificateContentText(record);
+    certificates::IssueRequest request;
+    request.recordId = record.value(QStringLiteral("ID")).toLongLong();
+    request.content = record.content;
+    request.contentHash = certificateContentHash(record.content);
+    request.issuedBy = user_;
+    request.desk = desk_;
+    request.keyFingerprint = fingerprint_;
+    QSqlDatabase db = connection_.database();
+    const std::optional<certificates::Issue> done = certificates::issue(db, request, &lastError_);
+    if (!done) {
+        if (error) *error = lastError_;
+        return false;
+    }
+    lastError_.clear();
+    SealFacts facts = sealFacts(record, done->number, done->issued, office_);
+    facts.contentHash = request.contentHash;
+    PrintedSeal seal;
+    seal.payload = sealPayload(facts, key_ ? &*key_ : nullptr).toUtf8();
+    seal.number = done->number;
+    seal.checkCode = checkCode(request.contentHash);
+    seal.duplicate = done->duplicate;
+    seal.isSigned = key_.has_value();
+    record.seal = seal;
+    issued_ << *done;
+    return true;
+}
+
+void applyOfficeTexts(CertificateLayout& layout, const QHash<QString, QString>& texts) {
+    using namespace certificates;
+    QHash<QString, QString> whole;  // default text -> the office's, for texts that are a whole element
+    QString registryDefault, registry;
+    for (const OfficeText& t : officeTexts()) {
+        const QString name = QString::fromLatin1(t.name);
+        const QString value = texts.value(name);
+        if (value.isEmpty() || !*t.defaultText) continue;
+        if (name == QLatin1String(kRegistryLine)) {
+            registryDefault = QString::fromUtf8(t.defaultText);
+            registry = value;
+        } else {
+            whole.insert(QString::fromUtf8(t.defaultText), value);
+        }
+    }
+    for (Element& e : layout.elements) {
+        if (e.kind != ElementKind::Text) continue;
+        // The registry line ends the signature line: it is replaced inside it.
+        if (!registryDefault.isEmpty() && e.text.contains(registryDefault)) e.text.replace(registryDefault, registry);
+        else if (const auto it = whole.constFind(e.text); it != whole.cend()) e.text = *it;
+    }
+    const QString signatory = texts.value(QString::fromLatin1(kSignatoryName));
+    const QString role = texts.value(QString::fromLatin1(kSignatoryRole));
+    if (signatory.isEmpty() && role.isEmpty()) return;
+    TextStyle style = captionStyle();
+    style.pointSize = 8;
+    style.hAlign = HAlign::Left;
+    const QString line = role.isEmpty() ? signatory : signatory.isEmpty() ? role : signatory + QStringLiteral("، ") + role;
+    // Under the registry line, at the left end of the signature line where the office signs.
+    layout.elements << textElement(2, 250.6, 100, 3.4, line, {}, style);
+}
+
+std::optional<QString> useOfficeTexts(Connection& connection, CertificateLayout& layout, QString* error) {
+    QSqlDatabase db = connection.database();
+    const std::optional<QHash<QString, QString>> texts = certificates::readOfficeTexts(db, error);
+    if (!texts) return std::nullopt;
+    applyOfficeTexts(layout, *texts);
+    return texts->value(QString::fromLatin1(certificates::kOfficeName));
+}
+
+DeskIssuing issuingForDesk(Connection& connection, const QString& office, const QString& keyFile) {
+    DeskIssuing d;
+    if (connection.isReadOnly()) {
+        d.notice = QStringLiteral("اطلاعات فقط خواندني است؛ شناسنامه ها بدون شماره و كد گواهي چاپ مي شوند.");
+        d.englishNotice = QStringLiteral("the store can only be read: certificates print without a number or code");
+        return d;
+    }
+    std::optional<SigningKey> key;
+    if (keyFile.isEmpty()) {
+        d.notice = QStringLiteral("اين رايانه كليد امضاي گواهي ندارد؛ كد شناسنامه ها بدون امضا چاپ مي شود.");
+        d.englishNotice = QStringLiteral("no signing key: the certificates' codes are unsigned");
+    } else {
+        QString why;
+        key = readSigningKey(keyFile, &why);
+        if (!key) {
+            d.notice = QStringLiteral("كليد امضاي %1 به كار نمي آيد؛ كد شناسنامه ها بدون امضا چاپ مي شود.").arg(isolatedPath(keyFile)) +
+                       QStringLiteral("\n") + why;
+            d.englishNotice = QStringLiteral("the signing key %1 cannot be used (%2): the codes are unsigned").arg(keyFile, why);
+        }
+    }
+    d.issuer = std::make_unique<CertificateIssuer>(connection, std::move(key), office);
+    return d;
+}
+
+}  // namespace zartav::print

@@ -1,0 +1,78 @@
+#pragma once
+
+// Issuing while printing: each certificate put out to a printer or a file gets its number from
+// the store's register, and its code is signed with the desk's key when it has one.
+
+#include "data/certificate_register.h"
+#include "print/certificate_layout.h"
+#include "print/certificate_renderer.h"
+#include "print/certificate_seal.h"
+
+#include <QHash>
+#include <memory>
+#include <optional>
+
+namespace zartav {
+class Connection;
+}
+
+namespace zartav::print {
+
+// The facts of a certificate's code, taken from its record's printed values.
+SealFacts sealFacts(const CertificateRecord& record, qint64 number, const QDateTime& issued, const QString& office);
+
+// The issue's date as the code and the verdicts give it: its Solar Hijri date where it was issued.
+QString issueDateText(const QDateTime& issued);
+
+class CertificateIssuer {
+public:
+    // `key`: the desk's signing key; without one the codes are unsigned. `office`: the issuing
+    // office's name the codes carry.
+    CertificateIssuer(Connection& connection, std::optional<SigningKey> key, QString office);
+
+    // Registers the record's certificate and gives it its code; false with the reason when the
+    // register cannot be written (nothing is then to be printed).
+    bool issue(CertificateRecord& record, QString* error);
+
+    bool isSigning() const { return key_.has_value(); }
+    // Why the last issue failed; empty when none has.
+    QString lastError() const { return lastError_; }
+    // The issues of this printing, in page order.
+    const QList<certificates::Issue>& issued() const { return issued_; }
+
+private:
+    Connection& connection_;
+    std::optional<SigningKey> key_;
+    QString fingerprint_;
+    QString office_;
+    QString user_;
+    QString desk_;
+    QList<certificates::Issue> issued_;
+    QString lastError_;
+};
+
+// The desk's setting that names its signing key file.
+inline constexpr const char* kKeyFileSetting = "Certificate/KeyFile";
+
+// A desk's way of issuing for one print job: an issuer for `office` signing with the key in
+// `keyFile` (none: unsigned). No issuer on a store this desk may only
+// read: its certificates print without a code. `notice` says, in Farsi, what the desk should be
+// told once per run (no key, a key file that cannot be used, a store only read); `englishNotice`
+// the same for the command line.
+struct DeskIssuing {
+    std::unique_ptr<CertificateIssuer> issuer;
+    QString notice;
+    QString englishNotice;
+};
+DeskIssuing issuingForDesk(Connection& connection, const QString& office, const QString& keyFile);
+
+// The issuing office's texts set into a layout: the header's ministry and breeding-centre lines,
+// the footer's union and registry lines (where the layout holds the default words), and the
+// signatory's name and role at the signature place.
+void applyOfficeTexts(CertificateLayout& layout, const QHash<QString, QString>& texts);
+
+// Reads the office's texts from the store and sets them into `layout`; answers the office's name
+// for the codes, nothing when the store cannot be read (`error` says why).
+std::optional<QString> useOfficeTexts(Connection& connection, CertificateLayout& layout, QString* error = nullptr);
+
+}  // namespace zartav::print

@@ -1,0 +1,79 @@
+#pragma once
+
+// The code printed on a certificate: a compact payload of the facts a buyer checks, the content
+// hash and an Ed25519 signature by the office's key, and the key files that sign it. Anyone with
+// the office's public key can check a certificate without reaching the office's store.
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace zartav::print {
+
+// The facts a certificate's code carries, in the order they are written.
+struct SealFacts {
+    qint64 number = 0;          // certificate number
+    QString registration;       // "شماره ثبت"
+    QString birthDate;          // "تاريخ تولد"
+    QString sex;                // "جنس گوساله"
+    QString sire;               // "ثبت داخلي"
+    QString dam;                // "ثبت مادر تني"
+    QString hf;                 // "HFگوساله"
+    QByteArray contentHash;     // the first kHashBytes of the content hash
+    QString issued;             // the Solar Hijri date, YYYY/MM/DD
+    QString office;             // the issuing office's name
+
+    bool operator==(const SealFacts&) const = default;
+};
+
+inline constexpr int kHashBytes = 16;
+inline constexpr int kKeyIdBytes = 8;
+inline constexpr int kSignatureBytes = 64;
+// Longer text than this is not a payload of ours: it is refused before it is looked at.
+inline constexpr int kMaxPayloadBytes = 1200;
+
+struct Seal {
+    SealFacts facts;
+    QByteArray keyId;      // kKeyIdBytes of the signing key's fingerprint; empty when unsigned
+    QByteArray signature;  // kSignatureBytes; empty when unsigned
+    QString signedText;    // the part of the payload the signature covers
+
+    bool isSigned() const { return !signature.isEmpty(); }
+};
+
+// An office's signing key, as a key file holds it.
+struct SigningKey {
+    QByteArray secret;     // libsodium's 64-byte Ed25519 secret key (seed and public key)
+    QByteArray publicKey;  // 32 bytes
+};
+
+// The payload text for `facts`, signed by `key` when there is one.
+QString sealPayload(const SealFacts& facts, const SigningKey* key);
+
+// Reads a payload; nothing when it is not one of ours, cut, or malformed in any field.
+std::optional<Seal> parseSeal(const QByteArray& payload);
+
+// True when the signature of `seal` is `publicKey`'s over its signed text.
+bool sealSignatureHolds(const Seal& seal, const QByteArray& publicKey);
+
+// The short check code printed beside the code: eight letters and digits from the content hash,
+// as "ABCD-EFGH", for reading out over the telephone.
+QString checkCode(const QByteArray& contentHash);
+
+// SHA-256 of the public key, 32 bytes; its first kKeyIdBytes name the key in a payload.
+QByteArray keyFingerprint(const QByteArray& publicKey);
+// The fingerprint as people compare it: hex in groups of four.
+QString fingerprintText(const QByteArray& fingerprint);
+
+// A new key pair.
+SigningKey newSigningKey();
+
+// Writes the secret key to `path` (mode 0600, refused when the file exists: a key is never
+// overwritten) and the public key beside it as `path`.pub. False with the reason in `error`.
+bool writeKeyFiles(const QString& path, const SigningKey& key, QString* error);
+// Reads a secret key file; nothing, with the reason, when it is not one (or a public key file).
+std::optional<SigningKey> readSigningKey(const QString& path, QString* error);
+// Reads a public key file (or takes the public half of a secret key file).
+std::optional<QByteArray> readPublicKey(const QString& path, QString* error);
+
+}  // namespace zartav::print

@@ -1,0 +1,105 @@
+// Issuing from the preview, checking a certificate's picture in "بررسي گواهي", and the office's
+// texts in "مشخصات صادر كننده".
+#include "app/certificate_windows.h"
+#include "data/certificate_register.h"
+#include "data/tdm.h"
+#include "message_recorder.h"
+#include "print/certificate_issuer.h"
+#include "print/certificate_source.h"
+#include "print/ui/certificate_preview.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+using namespace zartav;
+
+namespace {
+
+class CertificateWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings().remove(QString::fromLatin1(print::kKeyFileSetting));
+        ASSERT_TRUE(dm.Maincon.open(dir.filePath(QStringLiteral("Data.db"))) && dm.TVascor.open());
+        ASSERT_TRUE(dm.TVascor.insert());
+        dm.TVascor.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("IR9812345678"));
+        dm.TVascor.setValue(QStringLiteral("جنس گوساله"), QStringLiteral("ماده"));
+        ASSERT_TRUE(dm.TVascor.post());
+    }
+
+    // The record's certificate saved as PDF from the preview, as the desk does it.
+    bool saveFromPreview(const QString& pdf) {
+        print::StoredCertificates source(dm.Maincon, {dm.TVascor.id()});
+        print::CertificatePreview preview(print::builtinCertificateLayout(), source);
+        preview.store = &dm.Maincon;
+        preview.choosePdfFile = [pdf](QWidget*) { return pdf; };
+        return preview.saveAsPdf();
+    }
+
+    QTemporaryDir dir;
+    TDM dm;
+};
+
+}  // namespace
+
+TEST_F(CertificateWindowsTest, ThePreviewIssuesOnlyWhenSavedAndSaysOnceThatNothingIsSigned) {
+    test::MessageRecorder messages;
+    const QString noKey = QStringLiteral("اين رايانه كليد امضاي گواهي ندارد؛ كد شناسنامه ها بدون امضا چاپ مي شود.");
+    QSqlDatabase db = dm.Maincon.database();
+    {
+        print::StoredCertificates source(dm.Maincon, {dm.TVascor.id()});
+        print::CertificatePreview shownOnly(print::builtinCertificateLayout(), source);
+        shownOnly.store = &dm.Maincon;
+    }
+    EXPECT_FALSE(certificates::findIssue(db, 1));
+    ASSERT_TRUE(saveFromPreview(dir.filePath(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(saveFromPreview(dir.filePath(QStringLiteral("b.pdf"))));
+    const std::optional<certificates::Issue> issued = certificates::findIssue(db, 1);
+    ASSERT_TRUE(issued);
+    EXPECT_EQ(issued->copies, 2);
+    EXPECT_EQ(messages.texts(), QStringList{noKey});
+
+    // The saved page, checked in the window: genuine, and its facts beside the stored ones.
+    CertificateCheckForm form(dm.Maincon);
+    QSignalSpy checked(&form, &CertificateCheckForm::checked);
+    form.checkFile(dir.filePath(QStringLiteral("a.pdf")));
+    ASSERT_TRUE(checked.wait(20000));
+    // Unsigned, but the register vouches for it.
+    EXPECT_EQ(form.verification().verdict, print::Verdict::Genuine);
+    EXPECT_EQ(form.VerdictLabel->text(), QStringLiteral("گواهي 1 معتبر است و با اطلاعات فعلي ركورد يكي است."));
+    ASSERT_GE(form.FactsTable->rowCount(), 2);
+    EXPECT_EQ(form.FactsTable->item(1, 0)->text(), QStringLiteral("شماره ثبت"));
+    EXPECT_EQ(form.FactsTable->item(1, 1)->text(), QStringLiteral("IR9812345678"));
+    EXPECT_EQ(form.FactsTable->item(1, 2)->text(), QStringLiteral("IR9812345678"));
+    if (qEnvironmentVariableIsSet("ZARTAV_SCREENSHOTS")) form.grab().save(qEnvironmentVariable("ZARTAV_SCREENSHOTS") + "/check.png");
+
+    form.checkFile(dir.filePath(QStringLiteral("missing.png")));
+    ASSERT_TRUE(checked.wait(20000));
+    EXPECT_EQ(form.VerdictLabel->text(), QStringLiteral("فايل پيدا نشد."));
+}
+
+TEST_F(CertificateWindowsTest, IssuerDetailsAreSavedForTheStore) {
+    test::MessageRecorder messages;
+    IssuerDetailsDialog dialog(dm.Maincon);
+    ASSERT_EQ(dialog.Boxes.size(), 9);
+    EXPECT_EQ(dialog.Boxes.value("ministry")->placeholderText(), QStringLiteral("redaz oviv azodeze"));
+    dialog.Boxes.value("office")->setText(QStringLiteral("اتحاديه دامداران استان مركزي"));
+    dialog.Boxes.value("contact")->setText(QStringLiteral("086-3222") + QChar(0x202E) + QStringLiteral("1234"));
+    EXPECT_FALSE(dialog.save());
+    EXPECT_EQ(messages.texts().size(), 1);
+    dialog.Boxes.value("contact")->setText(QStringLiteral("086-32221234"));
+    EXPECT_TRUE(dialog.save());
+    QSqlDatabase db = dm.Maincon.database();
+    EXPECT_EQ(certificates::readOfficeTexts(db)->value("office"), QStringLiteral("اتحاديه دامداران استان مركزي"));
+    const QList<BoardPost> about = officeAboutLines(dm.Maincon);
+    ASSERT_EQ(about.size(), 2);
+    EXPECT_EQ(about[0].key, QStringLiteral("صادر كننده"));
+    EXPECT_EQ(about[1].value, QStringLiteral("086-32221234"));
+    if (qEnvironmentVariableIsSet("ZARTAV_SCREENSHOTS"))
+        IssuerDetailsDialog(dm.Maincon).grab().save(qEnvironmentVariable("ZARTAV_SCREENSHOTS") + "/issuer.png");
+}

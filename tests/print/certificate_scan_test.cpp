@@ -1,0 +1,182 @@
+// A certificate's way from the printer to a buyer's scanner or phone and back to a verdict, run
+// through zartav-cli as an office would.
+#include "certificate_fixture.h"
+#include "cli_run.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTransform>
+
+using namespace zartav;
+using test::runCli;
+
+namespace {
+
+class ScanTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        db = dir.filePath(QStringLiteral("Data.db"));
+        ids = print::sample::writeDatabase(db, {print::sample::realisticRecord()});
+        ASSERT_EQ(ids.size(), 1);
+        const test::CliRun keygen = runCli({"keygen", "--db", db, "--key", path("office.key")});
+        ASSERT_EQ(keygen.status, 0) << keygen.err.toStdString();
+    }
+
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+
+    // Prints the record to `pdf` and answers what zartav-cli said on standard output.
+    QString printTo(const char* pdf) {
+        const test::CliRun r = runCli({"certificate", "--db", db, "--id", QString::number(ids[0]), "--pdf", path(pdf),
+                                       "--key", path("office.key")});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        return r.out;
+    }
+
+    // The first page of a PDF as a PNG at `dpi`, through poppler's own tool.
+    QImage rendered(const char* pdf, int dpi) {
+        QProcess p;
+        p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
+                                              QStringLiteral("-singlefile"), path(pdf), path("page")});
+        EXPECT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
+        return QImage(path("page.png"));
+    }
+
+    QTemporaryDir dir;
+    QString db;
+    QList<qint64> ids;
+};
+
+// A phone's photo of the page: turned a little on the desk, out of focus by a pixel or two
+// (each pass a 2 x 2 box blur), to be saved as a rough JPEG.
+QImage photographed(const QImage& page, double degrees, int blurPasses) {
+    const QImage turned = page.transformed(QTransform().rotate(degrees), Qt::SmoothTransformation);
+    QImage photo(turned.size(), QImage::Format_RGB32);
+    photo.fill(QColor(0x8a, 0x7a, 0x66));
+    QPainter(&photo).drawImage(0, 0, turned);
+    for (int i = 0; i < blurPasses; ++i) {
+        for (const QPoint shift : {QPoint(1, 0), QPoint(0, 1)}) {
+            const QImage before = photo.copy();
+            QPainter p(&photo);
+            p.setOpacity(0.5);
+            p.drawImage(shift, before);
+        }
+    }
+    return photo;
+}
+
+}  // namespace
+
+TEST_F(ScanTest, PagesAndPhotosOfThePageVerifyGenuine) {
+    printTo("one.pdf");
+    const QImage page = rendered("one.pdf", 150);
+    ASSERT_FALSE(page.isNull());
+    struct Case {
+        const char* what;
+        QImage image;
+        const char* format;
+        int quality;
+    };
+    const Case cases[] = {
+        {"PNG at 150 dpi", page, "PNG", -1},
+        {"turned 5 degrees, blurred, JPEG quality 60", photographed(page, 5, 1), "JPEG", 60},
+        {"turned the other way", photographed(page, -5, 2), "JPEG", 60},
+    };
+    for (const Case& c : cases) {
+        const QString file = path("scan.") + QString::fromLatin1(c.format).toLower();
+        ASSERT_TRUE(c.image.save(file, c.format, c.quality)) << c.what;
+        const test::CliRun r = runCli({"verify", "--db", db, file});
+        EXPECT_EQ(r.status, 0) << c.what << "\n" << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("IR9812345678"))) << c.what;
+    }
+    // The PDF itself, and offline with the public key alone.
+    EXPECT_EQ(runCli({"verify", "--db", db, path("one.pdf")}).status, 0);
+    EXPECT_EQ(runCli({"verify", "--public-key", path("office.key.pub"), path("one.pdf")}).status, 0);
+}
+
+TEST_F(ScanTest, DuplicateKeepsItsNumberAndSaysSo) {
+    // The page's words as letters: the PDF holds shaped forms, which compatibility folding undoes.
+    auto words = [&](const char* pdf) {
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {path(pdf), QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(60000));
+        return QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    };
+    EXPECT_TRUE(printTo("first.pdf").contains(QStringLiteral("certificate 1\n")));
+    EXPECT_TRUE(printTo("again.pdf").contains(QStringLiteral("certificate 1 (duplicate)")));
+    EXPECT_TRUE(words("again.pdf").contains(QStringLiteral("المثني"))) << words("again.pdf").toStdString();
+    EXPECT_FALSE(words("first.pdf").contains(QStringLiteral("المثني")));
+}
+
+TEST_F(ScanTest, VerdictsAndExitStatuses) {
+    printTo("one.pdf");
+    // Another office: its own store and key.
+    QTemporaryDir other;
+    const QString otherDb = other.filePath(QStringLiteral("Data.db"));
+    ASSERT_EQ(print::sample::writeDatabase(otherDb, {print::sample::realisticRecord()}).size(), 1);
+    ASSERT_EQ(runCli({"keygen", "--db", otherDb, "--key", other.filePath(QStringLiteral("k"))}).status, 0);
+    ASSERT_EQ(runCli({"certificate", "--db", otherDb, "--all", "--pdf", other.filePath(QStringLiteral("o.pdf")), "--key",
+                      other.filePath(QStringLiteral("k"))})
+                  .status,
+              0);
+
+    QFile noCode(path("blank.png"));
+    QImage blank(800, 600, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    ASSERT_TRUE(blank.save(noCode.fileName()));
+    // 144 megapixels, small on disk: refused before it is decoded.
+    QImage huge(12000, 12000, QImage::Format_Mono);
+    huge.fill(1);
+    ASSERT_TRUE(huge.save(path("huge.png")));
+    QFile notAPicture(path("notes.png"));
+    ASSERT_TRUE(notAPicture.open(QIODevice::WriteOnly));
+    notAPicture.write("not a picture at all");
+    notAPicture.close();
+
+    struct Case {
+        const char* what;
+        QStringList args;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"another office's certificate", {"verify", "--db", db, other.filePath(QStringLiteral("o.pdf"))}, 4, "does not know"},
+        {"a page without a code", {"verify", "--db", db, noCode.fileName()}, 6, "no readable code"},
+        {"not a picture", {"verify", "--db", db, notAPicture.fileName()}, 6, "no readable code"},
+        {"a huge picture", {"verify", "--db", db, path("huge.png")}, 6, "too large"},
+        {"no such file", {"verify", "--db", db, path("missing.png")}, 6, "no such file"},
+        {"a foreign text", {"verify", "--db", db, "--text", "WIFI:S:farm;T:WPA;P:secret;;"}, 6, "no readable code"},
+        {"no file and no text", {"verify", "--db", db}, 2, ""},
+        {"a store and a key", {"verify", "--db", db, "--public-key", path("office.key.pub"), path("one.pdf")}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        const test::CliRun r = runCli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.says))) << c.what << "\n" << r.out.toStdString();
+    }
+}
+
+TEST_F(ScanTest, EditedAfterIssueIsSupersededNamingTheColumn) {
+    printTo("one.pdf");
+    {
+        TDM dm;
+        ASSERT_TRUE(dm.Maincon.open(db) && dm.TVascor.open() && dm.TVascor.locateId(ids[0]) && dm.TVascor.edit());
+        ASSERT_TRUE(dm.TVascor.setValue(QStringLiteral("ثبت داخلي"), QStringLiteral("IRN9999")));
+        ASSERT_TRUE(dm.TVascor.post());
+    }
+    const test::CliRun r = runCli({"verify", "--db", db, path("one.pdf")});
+    EXPECT_EQ(r.status, 3) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("changed since the issue: ثبت داخلي"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("IRN2210 (now IRN9999)"))) << r.out.toStdString();
+    // Printed again: a new number, and the old one names it.
+    EXPECT_TRUE(printTo("two.pdf").contains(QStringLiteral("certificate 2 (supersedes 1)")));
+    const test::CliRun old = runCli({"verify", "--db", db, path("one.pdf")});
+    EXPECT_EQ(old.status, 3);
+    EXPECT_TRUE(old.out.contains(QStringLiteral("replaced by certificate 2"))) << old.out.toStdString();
+    EXPECT_EQ(runCli({"verify", "--db", db, path("two.pdf")}).status, 0);
+}
