@@ -13,6 +13,7 @@
 #include "entry/ui/entry_commands.h"
 #include "entry/ui/control_kinds.h"
 #include "entry/ui/entry_form.h"
+#include "entry/ui/pedigree_form.h"
 #include "print/ui/certificate_preview.h"
 #include "util/about_text.h"
 #include "util/message_sink.h"
@@ -120,6 +121,8 @@ int main(int argc, char** argv) {
     zartav::TForm2 form2(dm, &form1);
     zartav::TDosSperm dosSperm(dm, &form1);
     form2.setCataloguePicker(&dosSperm);
+    zartav::TPedigreeForm pedigreeForm(dm, &form1);
+    form2.setPedigreeWindow(&pedigreeForm);
     zartav::TTools tools;
     tools.FormCreate();
     zartav::installWidgetControlAccess();
@@ -139,6 +142,14 @@ int main(int argc, char** argv) {
     zartav::addRecordImportCommand(form1, dm);
     zartav::addBackupCommands(form1, dm);
     zartav::addExportCommand(form1, dm);
+    form1.addOfficeCommand(QStringLiteral("شجره"), QKeySequence(QStringLiteral("Ctrl+G")), [&] {
+        const qint64 id = dm.TVascor.id();
+        if (id <= 0 || !pedigreeForm.showRecord(id)) return;
+        // An ancestor opened in the window becomes the list's current record, where it is shown.
+        pedigreeForm.recordOpened = [&](qint64 opened) { dm.TVascor.locateId(opened); };
+        pedigreeForm.exec();
+        pedigreeForm.recordOpened = {};
+    });
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard); };
     form1.NewCommand = [&] { zartav::newRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };
     form1.EditCommand = [&] { zartav::editRecord(form2, [&](const QString& t) { form1.ShowMsg(t); }); };

@@ -11,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace zartav {
@@ -19,6 +20,7 @@ class PictureBox;
 class TDM;
 class TDosSperm;
 class TOpenPictureDialog;
+class TPedigreeForm;
 
 // The certificate entry form: every box is bound to one column of the record table's current
 // record (in insert or edit mode while the form is shown). What is typed goes straight into the
@@ -38,6 +40,9 @@ public:
     // The catalogue picker the sire button opens (not owned).
     void setCataloguePicker(TDosSperm* picker) { picker_ = picker; }
     TDosSperm* cataloguePicker() const { return picker_; }
+    // The pedigree window the "شجره" button opens for the record as typed (not owned).
+    void setPedigreeWindow(TPedigreeForm* window) { pedigree_ = window; }
+    QPushButton* pedigreeButton = nullptr;
 
     // Refills the six lists of stored values (province code and name, county, farm, herd code,
     // calf name); a list whose statement fails keeps its items.
@@ -68,6 +73,12 @@ public:
 
     // The message of a picture file that cannot be loaded.
     static QString photoFailureText();
+
+    // Beside the sire: the calf's inbreeding and how complete its pedigree is, once its sire and
+    // dam are known (empty otherwise); red above 6.25 %.
+    QLabel* inbreedingLabel() const { return inbreeding_; }
+    // Reads the pedigree of the record as typed and shows its inbreeding now.
+    void showInbreeding();
 
     // Controls, named as the rest of the program knows them.
     QLineEdit* DBEdit1;
@@ -162,9 +173,12 @@ private:
     // On OK, after the dates: a value holding a direction control is refused (its box takes the
     // focus); the digits of the code and number columns become 0-9.
     bool checkTexts();
+    // On OK, last: the registry's checks warn, and the user saves anyway or goes back.
+    bool confirmChecks();
 
     TDM& dm_;
     TDosSperm* picker_ = nullptr;
+    TPedigreeForm* pedigree_ = nullptr;
     QHash<const QWidget*, QString> columns_;
     QHash<QString, QWidget*> boxes_;
     QHash<QWidget*, QLabel*> captions_;
@@ -172,6 +186,8 @@ private:
     QByteArray temporaryBitmap_;
     std::function<bool()> confirmOk_;
     bool loading_ = false;
+    QLabel* inbreeding_ = nullptr;
+    QTimer* inbreedingTimer_ = nullptr;
 };
 
 }  // namespace zartav
