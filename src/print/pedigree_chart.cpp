@@ -29,7 +29,7 @@ QStringList linesOf(const ChartBox& box) {
     QStringList lines;
     lines << (box.name.isEmpty() ? QStringLiteral("—") : box.name);
     lines << (box.number.isEmpty() ? QStringLiteral("شماره ثبت: نامعلوم") : QStringLiteral("شماره ثبت: ") + isolated(box.number));
-    if (!box.hf.isEmpty()) lines << QStringLiteral("HF: ") + isolated(box.hf + QStringLiteral(" %"));
+    if (!box.hf.isEmpty()) lines << isolated(QStringLiteral("HF %1 %").arg(box.hf));
     return lines;
 }
 
@@ -67,7 +67,8 @@ void paintChart(QPainter& painter, const QRectF& area, const PedigreeChart& char
     font.setFamily(QStringLiteral("Tahoma"));
     font.setPixelSize(std::max(1, int(boxHeight / 4.6)));
     painter.setFont(font);
-    QTextOption option(Qt::AlignRight | Qt::AlignVCenter);
+    // Right-aligned on the page itself: a right-to-left option would mirror a plain AlignRight.
+    QTextOption option(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     option.setTextDirection(Qt::RightToLeft);
     option.setWrapMode(QTextOption::NoWrap);
 

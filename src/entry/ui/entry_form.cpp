@@ -397,9 +397,13 @@ void TForm2::buildLayout() {
     hf->addWidget(dxToolButton1);
     hf->addWidget(captions_.value(DBEdit20));
     hf->addWidget(DBEdit20, 1);
-    hf->addWidget(inbreeding_);
-    hf->addWidget(pedigreeButton);
     sire->addLayout(hf, 1, 6, 1, 2);
+    // Above the sire's HF, where the sire row ends: the calf's inbreeding and its pedigree.
+    auto* kin = new QHBoxLayout;
+    kin->setSpacing(4);
+    kin->addWidget(inbreeding_, 1);
+    kin->addWidget(pedigreeButton);
+    sire->addLayout(kin, 0, 6, 1, 2);
     for (int c = 1; c < 8; c += 2) sire->setColumnStretch(c, 1);
     page->addLayout(sire);
 
