@@ -32,7 +32,7 @@ std::optional<QVector<double>> MatingTable::forDam(const QString& dam, QString* 
     QVector<double> f(bullNodes_.size(), 0);
     if (number.isEmpty()) return f;
     AnimalReader::Found found;
-    if (!reader_->find({number}, found, error)) return std::nullopt;
+    if (!reader_->find({}, {number}, found, error)) return std::nullopt;
     Animal cow;
     if (found.records.contains(number)) {
         cow = found.records.value(number);

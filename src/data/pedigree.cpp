@@ -119,16 +119,17 @@ void PedigreeGraph::resolve(const Pending& p) {
 
 bool PedigreeGraph::complete(const AnimalReader& reader, QString* error) {
     while (!pending_.isEmpty()) {
-        QStringList wanted;
+        QStringList sires, dams;
         for (const Pending& p : std::as_const(pending_)) {
             const ParentRef& ref = p.sire ? nodes_[p.node].animal.sire : nodes_[p.node].animal.dam;
+            QSet<QString>& asked = p.sire ? askedSires_ : askedDams_;
             for (const QString& number : ref.numbers)
-                if (!asked_.contains(number)) {
-                    asked_.insert(number);
-                    wanted << number;
+                if (!asked.contains(number)) {
+                    asked.insert(number);
+                    (p.sire ? sires : dams) << number;
                 }
         }
-        if (!wanted.isEmpty() && !reader.find(wanted, found_, error)) return false;
+        if ((!sires.isEmpty() || !dams.isEmpty()) && !reader.find(sires, dams, found_, error)) return false;
         const QList<Pending> generation = std::exchange(pending_, {});
         for (const Pending& p : generation) resolve(p);
     }

@@ -55,7 +55,7 @@ private:
     QHash<QString, int> keys_;
     QList<Pending> pending_;
     AnimalReader::Found found_;
-    QSet<QString> asked_;
+    QSet<QString> askedSires_, askedDams_;
     QVector<int> order_;     // parents before offspring
     QVector<int> position_;  // of each node in order_
     QVector<double> f_, d_;  // F and the within-family variance, NaN until computed

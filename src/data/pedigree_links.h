@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -67,8 +68,10 @@ public:
     // catalogue: the catalogue already held in memory, whose row numbers are the bulls' places.
     void useCatalogue(QHash<QString, Animal> bulls) { bulls_ = std::move(bulls); }
 
-    // False (with the engine's words) when the store could not be read.
-    bool find(const QStringList& folded, Found& found, QString* error = nullptr) const;
+    // The animals known by the folded numbers of sires (bulls first, then records) and of dams
+    // (records only: the catalogue holds bulls). False (with the engine's words) when the
+    // store could not be read.
+    bool find(const QStringList& sires, const QStringList& dams, Found& found, QString* error = nullptr) const;
     // The record of "ID" `id`; false when there is none or it cannot be read.
     bool record(qint64 id, Animal& animal, QString* error = nullptr) const;
 
@@ -85,9 +88,14 @@ private:
     bool readRecords(const QString& where, const QVariantList& values, QHash<QString, Animal>* byNumber,
                      Animal* one, QString* error) const;
     bool readBulls(const QStringList& folded, QHash<QString, Animal>& found, QString* error) const;
+    bool findRecords(const QStringList& folded, QHash<QString, Animal>& found, QString* error) const;
+    // A statement prepared once for this reader: the batches of numbers are padded to a few
+    // sizes, so a pedigree of twenty generations prepares two or three.
+    QSqlQuery* prepared(const QString& sql) const;
 
     const Connection& connection_;
     std::optional<QHash<QString, Animal>> bulls_;
+    mutable QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
 };
 
 }  // namespace zartav::pedigree

@@ -8,6 +8,7 @@
 #include "dates/date_validation.h"
 
 #include <QSqlError>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace zartav::checks {
@@ -38,11 +39,18 @@ public:
               << plain(kSireForeign) << plain(kSireDomestic);
         parts << other(kNumber, kDamNumber) + QStringLiteral(" AS dam");
         parts << other(kNumber, kNumber) << other(kMetalTag, kMetalTag) << other(kPlasticTag, kPlasticTag);
-        parts << inCatalogue(kSireForeign) << inCatalogue(kSireDomestic);
+        // Over the whole store the bulls' numbers are held in memory instead (forEachRecord).
+        if (typed_) parts << inCatalogue(kSireForeign) << inCatalogue(kSireDomestic);
+        else parts << QStringLiteral("0") << QStringLiteral("0");
         const QString inner = parts.join(QStringLiteral(", "));
-        const QString from = typed_ ? QString() : QStringLiteral(" FROM %1 c%2").arg(d_.quote(schema::kRecordTable), where);
-        return QStringLiteral("SELECT t.*, m.%1, m.%2 FROM (SELECT %3%4) t LEFT JOIN %5 m ON m.%6 = t.dam ORDER BY t.id")
-            .arg(d_.quote(kSex), d_.quote(kBirth), inner, from, d_.quote(schema::kRecordTable), d_.quote(schema::kId));
+        // The file walks the records in "ID" order and keeps it through the join; sorting the
+        // rows again would hold them all. The server is told.
+        const QString from = typed_ ? QString()
+                                    : QStringLiteral(" FROM %1 c%2 ORDER BY c.%3")
+                                          .arg(d_.quote(schema::kRecordTable), where, d_.quote(schema::kId));
+        return QStringLiteral("SELECT t.*, m.%1, m.%2 FROM (SELECT %3%4) t LEFT JOIN %5 m ON m.%6 = t.dam%7")
+            .arg(d_.quote(kSex), d_.quote(kBirth), inner, from, d_.quote(schema::kRecordTable), d_.quote(schema::kId),
+                 d_.isServer() ? QStringLiteral(" ORDER BY t.id") : QString());
     }
 
     void bindAll(QSqlQuery& query) const {
@@ -139,6 +147,23 @@ bool isFemale(const QString& sex) {
 
 QString idText(qint64 id) { return QString::number(id); }
 
+// Every number a bull of the catalogue carries, folded: a few tens of thousands, whatever the
+// count of records.
+std::optional<QSet<QString>> bullNumbers(const Connection& connection, QString* error) {
+    const SqlDialect& d = connection.dialect();
+    QSqlQuery query(connection.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT %1, %2 FROM %3").arg(d.quote("RegNo_SPF"), d.quote("RegNo_Sp"), d.quote(schema::kCatalogueTable)))) {
+        failed(error, query);
+        return std::nullopt;
+    }
+    QSet<QString> all;
+    while (query.next())
+        for (int i = 0; i < 2; ++i)
+            if (const QString f = pedigree::fold(query.value(i).toString()); !f.isEmpty()) all.insert(f);
+    return all;
+}
+
 }  // namespace
 
 QList<Finding> findingsOf(const Facts& f, calendar::SolarDate today) {
@@ -216,9 +241,16 @@ bool forEachRecord(const Connection& connection, const std::optional<QString>& h
     query.setForwardOnly(true);
     if (!query.prepare(statement.build(where))) return failed(error, query);
     if (herd) query.bindValue(QStringLiteral(":herd"), find::fold(*herd));
+    // Read before the records: a server connection answers one statement at a time.
+    const std::optional<QSet<QString>> bulls = bullNumbers(connection, error);
+    if (!bulls) return false;
     if (!query.exec()) return failed(error, query);
-    while (query.next())
-        if (!visit(factsFrom(query))) return true;
+    while (query.next()) {
+        Facts f = factsFrom(query);
+        f.sireForeignKnown = bulls->contains(pedigree::fold(f.sireForeign));
+        f.sireDomesticKnown = bulls->contains(pedigree::fold(f.sireDomestic));
+        if (!visit(f)) return true;
+    }
     if (query.lastError().isValid()) return failed(error, query);
     return true;
 }

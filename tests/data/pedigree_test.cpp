@@ -141,7 +141,7 @@ TEST_P(PedigreeTest, MatingInbreedingForEveryBull) {
     PedigreeGraph graph;
     for (const char* bull : {"P", "S", "U"}) {
         AnimalReader::Found found;
-        ASSERT_TRUE(reader.find({QString::fromLatin1(bull)}, found));
+        ASSERT_TRUE(reader.find({QString::fromLatin1(bull)}, {}, found));
         graph.add(found.catalogue.value(QString::fromLatin1(bull)));
     }
     Animal dam;
