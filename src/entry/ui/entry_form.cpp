@@ -166,7 +166,7 @@ TForm2::TForm2(TDM& dm, QWidget* parent)
     bindControls();
 }
 
-TForm2::~TForm2() = default;
+TForm2::~TForm2() = default;  // here, where AnimalReader is whole
 
 void TForm2::buildControls() {
     const int maxLength = RecordTable::maxLength();
@@ -520,7 +520,8 @@ void TForm2::showInbreeding() {
     const pedigree::Animal calf = pedigree::AnimalReader::recordFrom(record.id(), values);
     inbreeding_->clear();
     if (!calf.sire.known() || !calf.dam.known() || !dm_.Maincon.isOpen()) return;
-    std::optional<pedigree::Pedigree> p = pedigree::Pedigree::read(pedigree::AnimalReader(dm_.Maincon), calf);
+    if (!reader_) reader_ = std::make_unique<pedigree::AnimalReader>(dm_.Maincon);
+    std::optional<pedigree::Pedigree> p = pedigree::Pedigree::read(*reader_, calf);
     if (!p) return;  // the store cannot be read now: nothing is said rather than a wrong figure
     const double f = p->inbreeding();
     inbreeding_->setText(QStringLiteral("همخوني %1 %  (شجره %2 % كامل)")
@@ -574,8 +575,11 @@ void TForm2::FillLists() {
 }
 
 int TForm2::ShowModal() {
+    reader_.reset();  // the store may be another than at the last showing
     loadRecord();
-    return exec();
+    const int result = exec();
+    reader_.reset();
+    return result;
 }
 
 bool TForm2::ConvertJPG2BMP(const QString& fileName) {

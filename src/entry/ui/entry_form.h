@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -15,6 +16,10 @@ class QTimer;
 class QToolButton;
 
 namespace zartav {
+
+namespace pedigree {
+class AnimalReader;
+}
 
 class PictureBox;
 class TDM;
@@ -187,6 +192,8 @@ private:
     std::function<bool()> confirmOk_;
     bool loading_ = false;
     QLabel* inbreeding_ = nullptr;
+    // While the form is shown: the pedigree's statements, prepared once for every read.
+    std::unique_ptr<pedigree::AnimalReader> reader_;
     QTimer* inbreedingTimer_ = nullptr;
 };
 
