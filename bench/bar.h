@@ -13,6 +13,12 @@
 #include <functional>
 #include <vector>
 
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
 namespace zartav::bench {
 
 inline void printBar(const QString& name, const QString& figure, const QString& reference,
@@ -48,6 +54,33 @@ inline double commandMedianMs(const QString& program, const QStringList& args, i
         },
         runs);
     return ok ? ms : -1.0;
+}
+
+struct Run {
+    bool ok = false;
+    double seconds = 0;
+    double peakMb = 0;
+};
+
+// Runs a program once, its output where ours goes; its own peak resident size comes from wait4().
+inline Run runProgram(const char* program, const QStringList& args) {
+    QList<QByteArray> bytes{QByteArray(program)};
+    for (const QString& a : args) bytes << a.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes) argv.push_back(b.data());
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return {};
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return {};
+    Run run;
+    run.seconds = timer.nsecsElapsed() / 1e9;
+    run.peakMb = usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
 }
 
 inline QString ms(double value) { return QString::number(value, 'f', 1) + QStringLiteral(" ms"); }

@@ -13,47 +13,16 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
 using zartav::bench::printBar;
+using zartav::bench::Run;
+using zartav::bench::runProgram;
 
 constexpr double kPagesPerSecond = 25;
 constexpr double kBoundMb = 250;
 constexpr double kSamePeak = 1.15;  // the larger run's peak may be this much above the smaller's
-
-struct Run {
-    bool ok = false;
-    double seconds = 0;
-    double peakMb = 0;
-};
-
-// Runs a program once; its own peak resident size comes from wait4().
-Run runProgram(const char* program, const QStringList& args) {
-    QList<QByteArray> bytes{QByteArray(program)};
-    for (const QString& a : args) bytes << a.toLocal8Bit();
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes) argv.push_back(b.data());
-    argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return {};
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return {};
-    Run run;
-    run.seconds = timer.nsecsElapsed() / 1e9;
-    run.peakMb = usage.ru_maxrss / 1024.0;  // kilobytes on Linux
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
 
 }  // namespace
 

@@ -192,6 +192,7 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
     QStringList bulls;  // catalogue codes, reused as the sires and the inseminating sperm
     for (int b = 0; b < std::max(1, options.bulls); ++b) bulls << QStringLiteral("%1").arg(200 + b, 4, 10, QChar(u'0'));
 
+    QStringList foreignNumbers, domesticNumbers;  // each bull's RegNo_SPF and RegNo_Sp, for its calves
     QVector<QByteArray> photos;
     if (options.photos)
         for (int v = 0; v < 6; ++v) photos << makePhoto(options.photoWidth, options.photoHeight, v);
@@ -231,7 +232,7 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
         BatchInsert insert(db, d.quote(schema::kCatalogueTable), names, 200);
         for (int b = 0; b < bulls.size(); ++b) {
             const QString name = pick(rng, kBullNames) + u'-' + QString::number(b);
-            const QVariantList values = {
+            QVariantList values = {
                 name, bulls[b], QStringLiteral("HO840") + digits(rng, 9), digits(rng, 8), pick(rng, kBullNames),
                 QStringLiteral("HO840") + digits(rng, 9), digits(rng, 8), digits(rng, 8), pick(rng, kBullNames),
                 QStringLiteral("HOCAN") + digits(rng, 8), digits(rng, 8), digits(rng, 8), pick(rng, kBullNames),
@@ -244,6 +245,10 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
                 QString::number(300 + rng.bounded(200)), QString::number(9000 + rng.bounded(6000)),
                 QString::number(1 + rng.bounded(6)), QStringLiteral("Breeder ") + QString::number(rng.bounded(90)),
                 QString::number(rng.bounded(1000))};
+            // Bulls descend from bulls written before them, so pedigrees run through the catalogue.
+            foreignNumbers << values[2].toString();
+            domesticNumbers << values[3].toString();
+            if (b > 0) values[5] = foreignNumbers[int((quint64(b) * 2654435761u) % quint64(b))];
             if (!insert.add(values, &why)) return rollback(why);
         }
         if (!insert.flush(&why)) return rollback(why);
@@ -267,7 +272,8 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
         const int day = 1 + int(rng.bounded(29));
         const int inseminations = 1 + int(rng.bounded(3));
         const QString body = QString::number(1000 + rng.bounded(9000));
-        const QString sire = bulls[int(rng.bounded(int(bulls.size())))];
+        const int sireIndex = int(rng.bounded(int(bulls.size())));
+        const QString sire = bulls[sireIndex];
 
         v[0] = QString::number(98000000 + r);
         v[1] = QString::number(herd.province + 1);
@@ -286,13 +292,16 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
         v[14] = pick(rng, kSexes);
         v[15] = QString::number(32 + rng.bounded(14));
         v[16] = pick(rng, kBullNames);
-        v[17] = sire;
+        v[17] = domesticNumbers.value(sireIndex, sire);
         v[18] = QStringLiteral("HO840") + digits(rng, 9);
+        v[18] = foreignNumbers.value(sireIndex, v[18].toString());
         v[19] = QStringLiteral("HF%1").arg(digits(rng, 6));
         v[20] = QString::number(1000 + rng.bounded(9000));
         v[21] = digits(rng, 6);
         v[22] = digits(rng, 4);
-        v[23] = QString::number(97000000 + rng.bounded(1000000));
+        // The dam is an earlier record of the store, so dams' lines run back many generations.
+        const quint32 dam = rng.bounded(1000000);
+        v[23] = QString::number(r > 0 ? 98000000 + int(dam % quint32(r)) : 97000000 + int(dam));
         v[24] = pick(rng, kCalfNames);
         v[25] = QStringLiteral("IR") + digits(rng, 8);
         v[26] = QString::number(1 + rng.bounded(6));

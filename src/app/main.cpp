@@ -15,6 +15,7 @@
 #include "entry/ui/entry_commands.h"
 #include "entry/ui/control_kinds.h"
 #include "entry/ui/entry_form.h"
+#include "entry/ui/pedigree_form.h"
 #include "print/ui/certificate_preview.h"
 #include "util/about_text.h"
 #include "util/dialogs.h"
@@ -123,6 +124,8 @@ int main(int argc, char** argv) {
     zartav::TForm2 form2(dm, &form1);
     zartav::TDosSperm dosSperm(dm, &form1);
     form2.setCataloguePicker(&dosSperm);
+    zartav::TPedigreeForm pedigreeForm(dm, &form1);
+    form2.setPedigreeWindow(&pedigreeForm);
     zartav::TTools tools;
     tools.FormCreate();
     zartav::installWidgetControlAccess();
@@ -149,6 +152,14 @@ int main(int argc, char** argv) {
     // A save that failed is an error, not news: the error box, on the file and on the server.
     form1.NewCommand = [&] { zartav::newRecord(form2, zartav::showError); };
     form1.EditCommand = [&] { zartav::editRecord(form2, zartav::showError); };
+    form1.addOfficeCommand(QStringLiteral("شجره"), QKeySequence(QStringLiteral("Ctrl+G")), [&] {
+        const qint64 id = dm.TVascor.id();
+        if (id <= 0 || !pedigreeForm.showRecord(id)) return;
+        // An ancestor opened in the window becomes the list's current record, where it is shown.
+        pedigreeForm.recordOpened = [&](qint64 opened) { dm.TVascor.locateId(opened); };
+        pedigreeForm.exec();
+        pedigreeForm.recordOpened = {};
+    });
 
     // Without a window manager (a virtual display) "maximised" means nothing: size it ourselves.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) form1.setGeometry(screen->availableGeometry());

@@ -86,15 +86,7 @@ public:
         return true;
     }
     bool addRow(const QStringList& cells) override {
-        QByteArray line;
-        for (int i = 0; i < cells.size(); ++i) {
-            if (i > 0) line += ',';
-            const QString cell = csv::guardedCell(cells.at(i));
-            const bool quoted = cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r');
-            line += quoted ? '"' + QString(cell).replace(QStringLiteral("\""), QStringLiteral("\"\"")).toUtf8() + '"'
-                           : cell.toUtf8();
-        }
-        line += "\r\n";
+        const QByteArray line = csv::rowText(cells);
         return file_.write(line) == line.size() || fail(file_.errorString());
     }
     bool finish() override { return file_.commit() || fail(file_.errorString()); }

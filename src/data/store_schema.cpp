@@ -2,6 +2,7 @@
 
 #include "data/history_schema.h"
 #include "data/certificate_register.h"
+#include "data/pedigree_links.h"
 #include "data/record_find.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
@@ -84,6 +85,8 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
                     .arg(d.quote(kFoldedHerdIndex), d.quote(schema::kRecordTable), find::foldedColumn(d, "كد گله"))});
     for (int i = 0; i < int(find::kColumns.size()); ++i)
         all.append({StoreObjectKind::Index, find::indexName(i), records, find::indexStatement(d, i)});
+    // Pedigree links and the checks before certifying: registration numbers and ear tags, folded.
+    all.append(pedigree::indexObjects(d));
     if (d.isServer()) {
         const QString channel = QString::fromLatin1(kRecordsChangedChannel);
         all.append({StoreObjectKind::Function, channel, QString(), notifySql()});

@@ -69,31 +69,53 @@ PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device,
     return PrintOutcome::Done;
 }
 
-PrintOutcome writeCertificatesPdf(QIODevice& out, const CertificateLayout& layout, CertificateSource& source,
-                                  const PageRun& run, QString* error, const std::optional<QPageLayout>& paper) {
+PrintOutcome writePdf(QIODevice& out, const QString& title, const QPageLayout& paper, const PagePainter& paint,
+                      QString* error) {
     QPdfWriter writer(&out);
     writer.setCreator(QStringLiteral("Zartav"));
-    writer.setTitle(QStringLiteral("شناسنامه"));
+    writer.setTitle(title);
     writer.setResolution(1200);
-    writer.setPageLayout(paper ? *paper : certificatePageLayout(layout));
+    writer.setPageLayout(paper);
     QPainter painter;
     if (!painter.begin(&writer)) return failWith(error, QStringLiteral("cannot start the PDF"));
-    const PrintOutcome outcome = paintCertificatePages(painter, writer, layout, source, run, error);
+    const PrintOutcome outcome = paint(painter, writer, error);
     if (!painter.end() && outcome == PrintOutcome::Done) return failWith(error, QStringLiteral("cannot finish the PDF"));
     return outcome;
 }
 
-PrintOutcome writeCertificatesPdf(const QString& path, const CertificateLayout& layout, CertificateSource& source,
-                                  const PageRun& run, QString* error, const std::optional<QPageLayout>& paper) {
+PrintOutcome writePdf(const QString& path, const QString& title, const QPageLayout& paper, const PagePainter& paint,
+                      QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return failWith(error, file.errorString());
-    const PrintOutcome outcome = writeCertificatesPdf(file, layout, source, run, error, paper);
+    const PrintOutcome outcome = writePdf(file, title, paper, paint, error);
     if (outcome != PrintOutcome::Done) {
         file.cancelWriting();  // the temporary file goes with `file`
         return outcome;
     }
     if (!file.commit()) return failWith(error, file.errorString());
     return PrintOutcome::Done;
+}
+
+namespace {
+
+PagePainter certificatePages(const CertificateLayout& layout, CertificateSource& source, const PageRun& run) {
+    return [&layout, &source, run](QPainter& painter, QPagedPaintDevice& device, QString* error) {
+        return paintCertificatePages(painter, device, layout, source, run, error);
+    };
+}
+
+}  // namespace
+
+PrintOutcome writeCertificatesPdf(QIODevice& out, const CertificateLayout& layout, CertificateSource& source,
+                                  const PageRun& run, QString* error, const std::optional<QPageLayout>& paper) {
+    return writePdf(out, QStringLiteral("شناسنامه"), paper ? *paper : certificatePageLayout(layout),
+                    certificatePages(layout, source, run), error);
+}
+
+PrintOutcome writeCertificatesPdf(const QString& path, const CertificateLayout& layout, CertificateSource& source,
+                                  const PageRun& run, QString* error, const std::optional<QPageLayout>& paper) {
+    return writePdf(path, QStringLiteral("شناسنامه"), paper ? *paper : certificatePageLayout(layout),
+                    certificatePages(layout, source, run), error);
 }
 
 }  // namespace zartav::print

@@ -41,6 +41,15 @@ PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device,
 // The paper of a layout, for devices that are told their page size.
 QPageLayout certificatePageLayout(const CertificateLayout& layout);
 
+// One PDF document into `out`, opened for writing, on `paper`: `paint` draws its pages with a
+// painter already begun on the writer. The certificates and the pedigree chart go through it.
+using PagePainter = std::function<PrintOutcome(QPainter& painter, QPagedPaintDevice& device, QString* error)>;
+PrintOutcome writePdf(QIODevice& out, const QString& title, const QPageLayout& paper, const PagePainter& paint,
+                      QString* error = nullptr);
+// The same into a file, made under a temporary name beside `path` and named so only when whole.
+PrintOutcome writePdf(const QString& path, const QString& title, const QPageLayout& paper, const PagePainter& paint,
+                      QString* error = nullptr);
+
 // Writes the pages as one PDF document into `out`, opened for writing.
 PrintOutcome writeCertificatesPdf(QIODevice& out, const CertificateLayout& layout, CertificateSource& source,
                                   const PageRun& run = {}, QString* error = nullptr,

@@ -248,4 +248,16 @@ QString unguardedCell(const QString& cell) {
     return formulaAfterApostrophes(cell) > 0 ? cell.sliced(1) : cell;
 }
 
+QByteArray rowText(const QStringList& cells) {
+    QByteArray line;
+    for (int i = 0; i < cells.size(); ++i) {
+        if (i > 0) line += ',';
+        const QString cell = guardedCell(cells.at(i));
+        const bool quoted = cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r');
+        line += quoted ? '"' + QString(cell).replace(QStringLiteral("\""), QStringLiteral("\"\"")).toUtf8() + '"'
+                       : cell.toUtf8();
+    }
+    return line + "\r\n";
+}
+
 }  // namespace zartav::csv

@@ -103,4 +103,7 @@ QString guardedCell(const QString& value);
 // The value of a cell guardedCell() wrote; any other cell as it is.
 QString unguardedCell(const QString& cell);
 
+// One row of RFC 4180 text in UTF-8, each cell guarded, ended by CR LF.
+QByteArray rowText(const QStringList& cells);
+
 }  // namespace zartav::csv

@@ -1,12 +1,13 @@
 #include "entry/ui/dos_sperm_form.h"
 
+#include "data/record_schema.h"
 #include "data/tdm.h"
 #include "util/ui/dialog_helpers.h"
 #include "util/ui/line_cell_delegate.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QIdentityProxyModel>
+#include <QSortFilterProxyModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,11 +23,19 @@ constexpr int kClientWidth = 730;
 constexpr int kClientHeight = 499;
 const char* const kSearchColumn = "RegNo_SPF";
 
-// Columns alternate two pale colours so a wide row stays readable.
-// The row indicator marks the catalogue's current row.
-class CatalogueColours final : public QIdentityProxyModel {
+}  // namespace
+
+// The catalogue as the grid shows it: columns alternating two pale colours so a wide row stays
+// readable, the row indicator on the catalogue's current row, and, once a dam is known, one more
+// column: the inbreeding her calf would have with each bull.
+class CataloguePickerModel final : public QAbstractTableModel {
 public:
-    CatalogueColours(CatalogueTable& table, QObject* parent) : QIdentityProxyModel(parent), table_(table) {
+    CataloguePickerModel(CatalogueTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table) {
+        connect(&table_, &CatalogueTable::rowsReset, this, [this] {
+            beginResetModel();
+            mating_.clear();
+            endResetModel();
+        });
         // Only the rows that lose and gain the mark: the header visits every row of the range.
         connect(&table_, &CatalogueTable::currentChanged, this, [this, markedRow = -1](int row) mutable {
             for (const int marked : {markedRow, row})
@@ -34,23 +43,44 @@ public:
             markedRow = row;
         });
     }
+    void setMating(QVector<double> f) {
+        beginResetModel();
+        mating_ = f.size() == table_.rowCount() ? std::move(f) : QVector<double>();
+        endResetModel();
+    }
+    static constexpr int kMatingColumn = int(schema::kCatalogueColumns.size());
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : table_.rowCount(); }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : kMatingColumn + (mating_.isEmpty() ? 0 : 1);
+    }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-            return section == table_.currentRow() ? QStringLiteral("◀") : QString();
-        return QIdentityProxyModel::headerData(section, orientation, role);
+        if (orientation == Qt::Vertical)
+            return role == Qt::DisplayRole ? QVariant(section == table_.currentRow() ? QStringLiteral("◀") : QString()) : QVariant();
+        if (role != Qt::DisplayRole || section < 0 || section >= columnCount()) return {};
+        return section == kMatingColumn ? QStringLiteral("همخوني گوساله") : QString::fromLatin1(schema::kCatalogueColumns[section]);
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role == Qt::BackgroundRole && index.isValid())
-            return index.column() % 2 == 0 ? QColor(0xF0, 0xFF, 0xF0) : QColor(0xFF, 0xFF, 0xF0);
-        if (role == Qt::ForegroundRole && index.isValid()) return QColor(Qt::black);
-        return QIdentityProxyModel::data(index, role);
+        if (!index.isValid()) return {};
+        const bool mating = index.column() == kMatingColumn;
+        switch (role) {
+        case Qt::BackgroundRole: return index.column() % 2 == 0 ? QColor(0xF0, 0xFF, 0xF0) : QColor(0xFF, 0xFF, 0xF0);
+        case Qt::ForegroundRole:
+            return mating && mating_[index.row()] > kMatingWarning ? QColor(Qt::red) : QColor(Qt::black);
+        case Qt::UserRole: return mating ? QVariant(mating_[index.row()]) : QVariant();
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            return mating ? QString::number(mating_[index.row()] * 100, 'f', 1) + QStringLiteral(" %")
+                          : table_.valueAt(index.row(), index.column());
+        default: return {};
+        }
     }
 
 private:
+    static constexpr double kMatingWarning = 0.0625 + 1e-12;
     CatalogueTable& table_;
+    QVector<double> mating_;
 };
-
-}  // namespace
 
 QColor TDosSperm::notFoundColour() { return QColor(0xFF, 0xF0, 0xF8); }
 
@@ -89,9 +119,13 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setGeometry(kBorder, kBorder + kClientHeight - 475, kClientWidth, 475);
-    auto* colours = new CatalogueColours(dm_.TDosSperm, this);
-    colours->setSourceModel(&dm_.DDosSperm);
-    DBGrid1->setModel(colours);
+    model_ = new CataloguePickerModel(dm_.TDosSperm, this);
+    // Sorted only when the inbreeding column is asked to be; otherwise the catalogue's own order.
+    sorted_ = new QSortFilterProxyModel(this);
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(Qt::UserRole);
+    sorted_->setDynamicSortFilter(false);
+    DBGrid1->setModel(sorted_);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Each keystroke of the search moves the grid: its cells are drawn from texts shaped once.
     DBGrid1->setItemDelegate(new LineCellDelegate(DBGrid1));
@@ -101,6 +135,8 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     DBGrid1->setWordWrap(false);
     DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->horizontalHeader()->setSectionsClickable(true);
+    connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &TDosSperm::sortByColumn);
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->setMinimumWidth(14);
@@ -144,8 +180,9 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!syncing_ && current.isValid()) dm_.TDosSperm.setCurrentRow(current.row());
+                if (!syncing_ && current.isValid()) dm_.TDosSperm.setCurrentRow(sorted_->mapToSource(current).row());
             });
+    connect(&table, &CatalogueTable::rowsReset, this, [this] { matingStale_ = true; });
     selectCurrentRowInGrid(table.currentRow());
 }
 
@@ -165,7 +202,8 @@ void TDosSperm::selectCurrentRowInGrid(int row) {
         selection->clear();
     } else {
         // The column the user was reading stays current.
-        const QModelIndex index = DBGrid1->model()->index(row, std::max(0, DBGrid1->currentIndex().column()));
+        const QModelIndex index =
+            sorted_->mapFromSource(model_->index(row, std::max(0, DBGrid1->currentIndex().column())));
         selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         DBGrid1->scrollTo(index);
     }
@@ -187,6 +225,47 @@ void TDosSperm::FormShow() {
     Edit1->setFocus();
     // While the window opens, so that no keystroke waits for tens of thousands of keys.
     foldSearchKeys();
+    showMating();
+}
+
+void TDosSperm::setDam(const QString& damNumber) { dam_ = damNumber; }
+
+void TDosSperm::showMating() {
+    const CatalogueTable& table = dm_.TDosSperm;
+    std::optional<QVector<double>> f;
+    if (!pedigree::fold(dam_).isEmpty() && dm_.Maincon.isOpen()) {
+        if (matingStale_ || !mating_.isPrepared()) {
+            const int columns = int(schema::kCatalogueColumns.size());
+            matingStale_ = !mating_.prepare(dm_.Maincon, table.rowCount(), [&](int row) {
+                QStringList values;
+                for (int c = 0; c < columns; ++c) values << table.valueAt(row, c);
+                return values;
+            });
+        }
+        if (!matingStale_) f = mating_.forDam(dam_);
+    }
+    const int row = table.currentRow();
+    sorted_->sort(-1);
+    DBGrid1->horizontalHeader()->setSortIndicatorShown(false);
+    model_->setMating(f.value_or(QVector<double>()));
+    selectCurrentRowInGrid(row);
+}
+
+void TDosSperm::sortByColumn(int section) {
+    QHeaderView* header = DBGrid1->horizontalHeader();
+    if (section != CataloguePickerModel::kMatingColumn) {
+        sorted_->sort(-1);
+        header->setSortIndicatorShown(false);
+    } else {
+        // Least inbred first; a second click turns it round.
+        const Qt::SortOrder order = header->isSortIndicatorShown() && sorted_->sortOrder() == Qt::AscendingOrder
+                                        ? Qt::DescendingOrder
+                                        : Qt::AscendingOrder;
+        sorted_->sort(section, order);
+        header->setSortIndicatorShown(true);
+        header->setSortIndicator(section, order);
+    }
+    selectCurrentRowInGrid(dm_.TDosSperm.currentRow());
 }
 
 void TDosSperm::foldSearchKeys() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/mating.h"
 #include "entry/catalogue_search.h"
 
 #include <QDialog>
@@ -7,11 +8,13 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSortFilterProxyModel;
 class QTableView;
 
 namespace zartav {
 
 class TDM;
+class CataloguePickerModel;
 
 // The bull catalogue picker: the whole catalogue in a read-only grid, and a search box that
 // moves to the first bull whose foreign registration number begins with what is typed. The
@@ -35,6 +38,11 @@ public:
     // The search box's colour when nothing matches.
     static QColor notFoundColour();
 
+    // The registration number of the dam typed in the entry form: once it is known, the grid
+    // shows, for each bull, the inbreeding their calf would have, and sorts by it when its title
+    // is clicked. Read when the window is shown.
+    void setDam(const QString& damNumber);
+
 public slots:
     void FormShow();
     void Edit1Change(const QString& text);
@@ -50,11 +58,18 @@ private:
     void selectCurrentRowInGrid(int row);
     int findRow(const QString& prefix);
     void foldSearchKeys();
+    void showMating();
+    void sortByColumn(int section);
 
     TDM& dm_;
     catalogue::ForeignRegSearch search_;
     bool searchStale_ = true;  // the catalogue's rows changed since the keys were made
     bool syncing_ = false;
+    CataloguePickerModel* model_ = nullptr;
+    QSortFilterProxyModel* sorted_ = nullptr;
+    pedigree::MatingTable mating_;
+    bool matingStale_ = true;
+    QString dam_;
 };
 
 }  // namespace zartav

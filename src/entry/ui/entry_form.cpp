@@ -1,11 +1,14 @@
 #include "entry/ui/entry_form.h"
 
+#include "data/pedigree.h"
+#include "data/record_checks.h"
 #include "data/record_find.h"
 #include "data/record_history.h"
 #include "data/record_text.h"
 #include "data/tdm.h"
 #include "entry/photo_convert.h"
 #include "entry/ui/dos_sperm_form.h"
+#include "entry/ui/pedigree_form.h"
 #include "entry/ui/picture_box.h"
 #include "entry/ui/picture_dialog.h"
 #include "util/bidi_text.h"
@@ -23,6 +26,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -166,7 +170,7 @@ TForm2::TForm2(TDM& dm, QWidget* parent)
     bindControls();
 }
 
-TForm2::~TForm2() = default;
+TForm2::~TForm2() = default;  // here, where AnimalReader is whole
 
 void TForm2::buildControls() {
     const int maxLength = RecordTable::maxLength();
@@ -320,6 +324,25 @@ void TForm2::buildControls() {
 
     OpenPictureDialog1 = new TOpenPictureDialog(this);
 
+    pedigreeButton = new QPushButton(QStringLiteral("شجره"), this);
+    pedigreeButton->setObjectName(QStringLiteral("PedigreeButton"));
+    pedigreeButton->setAutoDefault(false);
+    pedigreeButton->setFixedHeight(kBoxHeight);
+    connect(pedigreeButton, &QPushButton::clicked, this, [this] {
+        if (!pedigree_) return;
+        RecordTable& record = dm_.TVascor;
+        QStringList values;
+        for (const QString& column : pedigree::AnimalReader::recordColumns()) values << record.value(column);
+        if (pedigree_->showAnimal(pedigree::AnimalReader::recordFrom(record.id(), values))) pedigree_->exec();
+    });
+    inbreeding_ = new QLabel(this);
+    inbreeding_->setObjectName(QStringLiteral("InbreedingLabel"));
+    // Typing a number reads the pedigree once the keys rest, not at every key.
+    inbreedingTimer_ = new QTimer(this);
+    inbreedingTimer_->setSingleShot(true);
+    inbreedingTimer_->setInterval(150);
+    connect(inbreedingTimer_, &QTimer::timeout, this, &TForm2::showInbreeding);
+
     // Tab order: the fields as listed, then OK and Cancel.
     QWidget* previous = nullptr;
     for (const Field& f : kFields) {
@@ -389,6 +412,12 @@ void TForm2::buildLayout() {
     hf->addWidget(captions_.value(DBEdit20));
     hf->addWidget(DBEdit20, 1);
     sire->addLayout(hf, 1, 6, 1, 2);
+    // Above the sire's HF, where the sire row ends: the calf's inbreeding and its pedigree.
+    auto* kin = new QHBoxLayout;
+    kin->setSpacing(4);
+    kin->addWidget(inbreeding_, 1);
+    kin->addWidget(pedigreeButton);
+    sire->addLayout(kin, 0, 6, 1, 2);
     for (int c = 1; c < 8; c += 2) sire->setColumnStretch(c, 1);
     page->addLayout(sire);
 
@@ -498,6 +527,26 @@ void TForm2::writeColumn(QWidget* box, const QString& value) {
     if (loading_) return;
     typed_ = true;
     dm_.TVascor.setValue(columns_.value(box), value);
+    if (box == DBEdit18 || box == DBEdit19 || box == DBEdit24) inbreedingTimer_->start();
+}
+
+void TForm2::showInbreeding() {
+    inbreedingTimer_->stop();
+    RecordTable& record = dm_.TVascor;
+    QStringList values;
+    for (const QString& column : pedigree::AnimalReader::recordColumns()) values << record.value(column);
+    const pedigree::Animal calf = pedigree::AnimalReader::recordFrom(record.id(), values);
+    inbreeding_->clear();
+    if (!calf.sire.known() || !calf.dam.known() || !dm_.Maincon.isOpen()) return;
+    if (!reader_) reader_ = std::make_unique<pedigree::AnimalReader>(dm_.Maincon);
+    std::optional<pedigree::Pedigree> p = pedigree::Pedigree::read(*reader_, calf);
+    if (!p) return;  // the store cannot be read now: nothing is said rather than a wrong figure
+    const double f = p->inbreeding();
+    inbreeding_->setText(QStringLiteral("همخوني %1 %  (شجره %2 % كامل)")
+                             .arg(QString::number(f * 100, 'f', 1), QString::number(p->completeness() * 100, 'f', 0)));
+    QPalette pal = inbreeding_->palette();
+    pal.setColor(QPalette::WindowText, f > 0.0625 + 1e-12 ? QColor(Qt::red) : palette().color(QPalette::WindowText));
+    inbreeding_->setPalette(pal);
 }
 
 void TForm2::showColumn(QWidget* box) {
@@ -528,6 +577,7 @@ void TForm2::loadRecord() {
     // As stored: the certificate was printed before this edit began.
     reasonRequired_ = editing && history::needsReason(record.value(QStringLiteral("تاريخ چاپ")));
     for (QLineEdit* box : std::as_const(dateBoxes_)) box->setStyleSheet(QString());
+    showInbreeding();
 }
 
 void TForm2::FillLists() {
@@ -560,9 +610,12 @@ QString TForm2::storedValuesUnreadText(const QString& lists, const QString& stor
 
 int TForm2::ShowModal() {
     reasonBox->clear();
+    reader_.reset();  // the store may be another than at the last showing
     loadRecord();
     typed_ = false;
-    return exec();
+    const int result = exec();
+    reader_.reset();
+    return result;
 }
 
 bool TForm2::ConvertJPG2BMP(const QString& fileName) {
@@ -593,7 +646,9 @@ void TForm2::DBImage2DblClick() { loadPhoto(1); }
 void TForm2::DBImage3DblClick() { loadPhoto(2); }
 
 void TForm2::dxToolButton1Click() {
-    if (!picker_ || picker_->exec() != TDosSperm::kOk) return;
+    if (!picker_) return;
+    picker_->setDam(dm_.TVascor.value(QStringLiteral("ثبت مادر تني")));
+    if (picker_->exec() != TDosSperm::kOk) return;
     RecordTable& record = dm_.TVascor;
     const CatalogueTable& bulls = dm_.TDosSperm;
     typed_ = true;
@@ -610,6 +665,7 @@ void TForm2::dxToolButton1Click() {
         record.setValue(text(column), value.left(room));
     }
     for (QLineEdit* box : {DBEdit20, DBEdit17, DBEdit18, DBEdit19}) showColumn(box);
+    showInbreeding();
     if (cut)
         showMessage(QStringLiteral("اطلاعات اين گاو در كاتالوگ از %1 حرف بلندتر است؛ فقط %1 حرف اول آن در شناسنامه ثبت مي شود.")
                         .arg(room));
@@ -680,8 +736,22 @@ void TForm2::dxButton1Click() {
     if (!checkDate(DBEdit50)) return;
     if (!checkTexts()) return;
     if (!checkReason()) return;
+    if (!confirmChecks()) return;
     if (confirmOk_ && !confirmOk_()) return;
     done(kOk);
+}
+
+bool TForm2::confirmChecks() {
+    RecordTable& record = dm_.TVascor;
+    // A store that cannot be read now does not keep the record from being saved.
+    const std::optional<checks::Facts> facts = checks::factsOf(
+        dm_.Maincon, record.id(), [&](const char* column) { return record.value(QString::fromUtf8(column)); });
+    if (!facts) return true;
+    const QStringList today = TTools::instance().FarsiToday().split(QLatin1Char('/'));
+    if (today.size() != 3) return true;
+    const QList<checks::Finding> findings =
+        checks::findingsOf(*facts, {today[0].toInt(), today[1].toInt(), today[2].toInt()});
+    return findings.isEmpty() || askYesNo(checks::confirmationText(findings)) == kAnswerYes;
 }
 
 void TForm2::dxButton2Click() { done(kCancel); }

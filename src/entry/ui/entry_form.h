@@ -6,20 +6,27 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QColor;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace zartav {
+
+namespace pedigree {
+class AnimalReader;
+}
 
 class PictureBox;
 class TDM;
 class TDosSperm;
 class TOpenPictureDialog;
+class TPedigreeForm;
 
 // The certificate entry form: every box is bound to one column of the record table's current
 // record (in insert or edit mode while the form is shown). What is typed goes straight into the
@@ -39,6 +46,9 @@ public:
     // The catalogue picker the sire button opens (not owned).
     void setCataloguePicker(TDosSperm* picker) { picker_ = picker; }
     TDosSperm* cataloguePicker() const { return picker_; }
+    // The pedigree window the "شجره" button opens for the record as typed (not owned).
+    void setPedigreeWindow(TPedigreeForm* window) { pedigree_ = window; }
+    QPushButton* pedigreeButton = nullptr;
 
     // Refills the six lists of stored values (province code and name, county, farm, herd code,
     // calf name); a list whose statement fails keeps its items, and one message names them.
@@ -74,6 +84,12 @@ public:
     static QColor wrongBoxColour();
     // Asked when Escape would drop what was typed.
     static QString dropTypedQuestion();
+
+    // Beside the sire: the calf's inbreeding and how complete its pedigree is, once its sire and
+    // dam are known (empty otherwise); red above 6.25 %.
+    QLabel* inbreedingLabel() const { return inbreeding_; }
+    // Reads the pedigree of the record as typed and shows its inbreeding now.
+    void showInbreeding();
 
     // Controls, named as the rest of the program knows them.
     QLineEdit* DBEdit1;
@@ -177,9 +193,12 @@ private:
     QWidget* lastBox() const;
     void enterPressed(QWidget* box);
     void escapePressed();
+    // On OK, last: the registry's checks warn, and the user saves anyway or goes back.
+    bool confirmChecks();
 
     TDM& dm_;
     TDosSperm* picker_ = nullptr;
+    TPedigreeForm* pedigree_ = nullptr;
     QHash<const QWidget*, QString> columns_;
     QHash<QString, QWidget*> boxes_;
     QHash<QWidget*, QLabel*> captions_;
@@ -189,6 +208,10 @@ private:
     bool loading_ = false;
     bool reasonRequired_ = false;
     bool typed_ = false;  // something was typed, picked or loaded since the form opened
+    QLabel* inbreeding_ = nullptr;
+    // While the form is shown: the pedigree's statements, prepared once for every read.
+    std::unique_ptr<pedigree::AnimalReader> reader_;
+    QTimer* inbreedingTimer_ = nullptr;
 };
 
 }  // namespace zartav

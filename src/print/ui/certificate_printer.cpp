@@ -67,15 +67,23 @@ PrintOutcome printCertificates(QPrinter& printer, const CertificateLayout& layou
         run.first = printer.fromPage();
         run.last = printer.toPage();
     }
+    return printDocument(printer, QStringLiteral("شناسنامه"),
+                         [&](QPainter& painter, QPagedPaintDevice& device, QString* why) {
+                             return paintCertificatePages(painter, device, layout, source, run, why);
+                         },
+                         error);
+}
+
+PrintOutcome printDocument(QPrinter& printer, const QString& title, const PagePainter& paint, QString* error) {
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         if (printer.outputFileName().isEmpty()) return failWith(error, QStringLiteral("no file to print to"));
-        return writeCertificatesPdf(printer.outputFileName(), layout, source, run, error, printer.pageLayout());
+        return writePdf(printer.outputFileName(), title, printer.pageLayout(), paint, error);
     }
     if (!printer.isValid() || printer.printerName().isEmpty())
         return failWith(error, QStringLiteral("no printer is set up"));
     QTemporaryFile spool(QDir::tempPath() + QStringLiteral("/zartav-print-XXXXXX.pdf"));
     if (!spool.open()) return failWith(error, spool.errorString());
-    const PrintOutcome outcome = writeCertificatesPdf(spool, layout, source, run, error, printer.pageLayout());
+    const PrintOutcome outcome = writePdf(spool, title, printer.pageLayout(), paint, error);
     if (outcome != PrintOutcome::Done) return outcome;
     if (!spool.flush()) return failWith(error, spool.errorString());
     return submit(printer, spool.fileName(), error);

@@ -1,0 +1,118 @@
+// zartav-cli pedigree and inbreeding: a calf's ancestors as the store and the catalogue know
+// them, and the inbreeding coefficient they give it.
+#include "cli/command.h"
+#include "data/pedigree.h"
+#include "data/tdm.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
+namespace zartav::cli {
+namespace {
+
+const char* kPedigreeUsage = "--db STORE --id N [--generations G]";
+const char* kInbreedingUsage = "--db STORE --id N";
+
+int usage(const char* command, const char* line, const char* why) {
+    std::fprintf(stderr, "zartav-cli %s: %s\nusage: zartav-cli %s %s\n", command, why, command, line);
+    return kUsage;
+}
+
+int failed(const char* command, const QString& why) {
+    std::fprintf(stderr, "zartav-cli %s: %s\n", command, why.toUtf8().constData());
+    return kFailed;
+}
+
+struct Arguments {
+    QString db;
+    qint64 id = 0;
+    int generations = 3;
+};
+
+// Nothing when the command line is wrong (reported).
+std::optional<Arguments> parse(const QStringList& args, const char* command, const char* line, bool generations) {
+    Arguments a;
+    bool haveId = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool valued = arg == QLatin1String("--db") || arg == QLatin1String("--id") ||
+                            (generations && arg == QLatin1String("--generations"));
+        if (!valued) return usage(command, line, "unknown argument"), std::nullopt;
+        if (i + 1 >= args.size()) return usage(command, line, "an option lacks its value"), std::nullopt;
+        const QString value = args[++i];
+        bool ok = true;
+        if (arg == QLatin1String("--db")) a.db = value;
+        else if (arg == QLatin1String("--id")) a.id = value.toLongLong(&ok), haveId = ok;
+        else a.generations = value.toInt(&ok), ok = ok && a.generations >= 1 && a.generations <= 10;
+        if (!ok) return usage(command, line, "--id takes a whole number, --generations 1 to 10"), std::nullopt;
+    }
+    if (a.db.isEmpty() || !haveId) return usage(command, line, "--db and --id are needed"), std::nullopt;
+    return a;
+}
+
+// The record's pedigree; nothing when it cannot be read (reported).
+std::optional<pedigree::Pedigree> read(const Arguments& a, const char* command) {
+    if (!isServerAddress(a.db) && !QFileInfo(a.db).isFile()) return failed(command, QStringLiteral("no database file %1").arg(a.db)), std::nullopt;
+    Connection connection;
+    if (!connection.open(a.db, StoreAccess::ReadOnly))
+        return failed(command, QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError())), std::nullopt;
+    const pedigree::AnimalReader reader(connection);
+    pedigree::Animal root;
+    QString error;
+    if (!reader.record(a.id, root, &error))
+        return failed(command, error.isEmpty() ? QStringLiteral("no record with ID %1").arg(a.id) : error), std::nullopt;
+    std::optional<pedigree::Pedigree> p = pedigree::Pedigree::read(reader, root, &error);
+    if (!p) failed(command, error);
+    return p;
+}
+
+QString whereFound(const pedigree::Animal& a) {
+    switch (a.source) {
+    case pedigree::Source::Record: return QStringLiteral("record %1").arg(a.id);
+    case pedigree::Source::Catalogue: return QStringLiteral("catalogue");
+    case pedigree::Source::Number: break;
+    }
+    return QStringLiteral("named only");
+}
+
+int runPedigree(const QStringList& args) {
+    const std::optional<Arguments> a = parse(args, "pedigree", kPedigreeUsage, true);
+    if (!a) return kUsage;
+    const std::optional<pedigree::Pedigree> p = read(*a, "pedigree");
+    if (!p) return kFailed;
+    for (const QString& position : pedigree::Pedigree::positions(a->generations)) {
+        const int at = p->at(position);
+        QStringList cells{position};
+        if (at < 0) {
+            cells << QString() << QString() << QStringLiteral("unknown");
+        } else {
+            const pedigree::Animal& a = p->node(at).animal;
+            cells << a.number << a.name << whereFound(a);
+        }
+        std::printf("%s\n", cells.join(QLatin1Char('\t')).toUtf8().constData());
+    }
+    return kOk;
+}
+
+int runInbreeding(const QStringList& args) {
+    const std::optional<Arguments> a = parse(args, "inbreeding", kInbreedingUsage, false);
+    if (!a) return kUsage;
+    std::optional<pedigree::Pedigree> p = read(*a, "inbreeding");
+    if (!p) return kFailed;
+    const int generations = pedigree::Pedigree::kCompletenessGenerations;
+    std::printf("%s\npedigree %s complete over %d generations\n", pedigree::percentText(p->inbreeding()).toUtf8().constData(),
+                pedigree::percentText(p->completeness(generations), 1).toUtf8().constData(), generations);
+    return kOk;
+}
+
+const bool registeredPedigree = registerCommand(
+    {"pedigree", kPedigreeUsage, runPedigree,
+     "lists a record's ancestors (3 generations unless told), one line each: position (S, D, SS, SD, ...), "
+     "registration number, name, and where it was found (a record, the catalogue, named only, unknown)"});
+const bool registeredInbreeding = registerCommand(
+    {"inbreeding", kInbreedingUsage, runInbreeding,
+     "prints a record's inbreeding coefficient over every ancestor known (such as 12.5 %), then how complete "
+     "its pedigree is over the last three generations"});
+
+}  // namespace
+}  // namespace zartav::cli
