@@ -167,6 +167,7 @@ TEST_F(ScanTest, EditedAfterIssueIsSupersededNamingTheColumn) {
         TDM dm;
         ASSERT_TRUE(dm.Maincon.open(db) && dm.TVascor.open() && dm.TVascor.locateId(ids[0]) && dm.TVascor.edit());
         ASSERT_TRUE(dm.TVascor.setValue(QStringLiteral("ثبت داخلي"), QStringLiteral("IRN9999")));
+        dm.TVascor.setChangeReason(QStringLiteral("ثبت داخلي اشتباه بود"));
         ASSERT_TRUE(dm.TVascor.post());
     }
     const test::CliRun r = runCli({"verify", "--db", db, path("one.pdf")});
