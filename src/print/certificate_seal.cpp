@@ -8,6 +8,7 @@
 
 #include <sodium.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -46,11 +47,16 @@ QByteArray escapedField(const QString& value) {
 std::optional<QString> unescapedField(const QByteArray& field) {
     QByteArray raw;
     for (qsizetype i = 0; i < field.size(); ++i) {
+        const auto u = static_cast<unsigned char>(field[i]);
+        // The program escapes every control character: a raw one is not a code it wrote.
+        if (u < 0x20 || u == 0x7F) return std::nullopt;
         if (field[i] != '%') {
             raw += field[i];
             continue;
         }
-        if (i + 2 >= field.size()) return std::nullopt;
+        if (i + 2 >= field.size() || !std::isxdigit(static_cast<unsigned char>(field[i + 1])) ||
+            !std::isxdigit(static_cast<unsigned char>(field[i + 2])))
+            return std::nullopt;
         bool ok = false;
         const int value = field.mid(i + 1, 2).toInt(&ok, 16);
         if (!ok) return std::nullopt;
