@@ -99,12 +99,14 @@ QList<QByteArray> readCodes(const QImage& image) {
     }
     QList<QByteArray> found = scanGrey(grey);
     if (found.isEmpty()) found = scanGrey(localThreshold(grey));
-    // A tilted, blurred photo of a small code leaves a module two or three pixels: at twice the
-    // size the scanner finds its edges again.
-    if (found.isEmpty() && grey.width() <= 4000 && grey.height() <= 4000) {
-        const QImage doubled = grey.scaled(grey.size() * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        found = scanGrey(doubled);
-        if (found.isEmpty()) found = scanGrey(localThreshold(doubled));
+    // A tilted, blurred photo of a small code leaves a module two or three pixels: enlarged, the
+    // scanner finds its edges again. Which enlargement lands the modules on whole pixels depends
+    // on the code's own pattern, so more than one is tried.
+    for (const double factor : {1.5, 2.0}) {
+        if (!found.isEmpty() || grey.width() > 4000 || grey.height() > 4000) break;
+        const QImage larger = grey.scaled(grey.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        found = scanGrey(larger);
+        if (found.isEmpty()) found = scanGrey(localThreshold(larger));
     }
     return found;
 }
