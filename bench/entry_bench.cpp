@@ -9,7 +9,7 @@
 #include "entry/ui/entry_form.h"
 #include "support/data_generator.h"
 #include "support/million_store.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

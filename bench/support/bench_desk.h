@@ -5,7 +5,7 @@
 // written), and the utility object the windows reach.
 
 #include "util/app_paths.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <QTemporaryDir>
 

@@ -22,7 +22,7 @@
 #include "util/message_sink.h"
 #include "util/program_info.h"
 #include "util/qt_translation.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 #include "util/ui/program_fonts.h"
 #include "util/ui/widget_message_sink.h"
 

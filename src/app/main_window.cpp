@@ -10,7 +10,7 @@
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 #include "util/keyboard_layout.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 #include "util/ui/dialog_helpers.h"
 #include "util/ui/line_cell_delegate.h"
 #include "util/ui/tclock.h"

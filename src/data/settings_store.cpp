@@ -2,7 +2,6 @@
 
 #include "data/settings_registry.h"
 #include "data/settings_table.h"
-#include "util/ttools.h"
 
 namespace zartav {
 
@@ -17,14 +16,13 @@ void SettingsStore::WriteRegistery(const QString& keyPath, const QString& valueN
 
 void SettingsStore::ClearRegistery(const QString& keyPath) const { settings::Registry(registryFile_).clear(keyPath); }
 
-// The settings table lives on the SQL toolkit's connection, a sibling part of TTools.
 void SettingsStore::WriteInformation(const QString& group, const QString& name, const QString& value,
                                      const QString& description) {
-    settings::writeInformation(static_cast<TTools&>(*this).ServerConnection, group, name, value, description);
+    settings::writeInformation(table_, group, name, value, description);
 }
 
 QString SettingsStore::ReadInformation(const QString& group, const QString& name) {
-    return settings::readInformation(static_cast<TTools&>(*this).ServerConnection, group, name);
+    return settings::readInformation(table_, group, name);
 }
 
 }  // namespace zartav

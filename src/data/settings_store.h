@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 
 namespace zartav {
 
 // Named text values in the user's registry (a per-user file where there is none) and in the
-// settings table Dbo.Info on the server connection. Part of TTools only: the table calls use
-// TTools::ServerConnection. Failures are not caught here: they reach the caller as
+// settings table Dbo.Info on the server connection it is given. Failures are not caught here: they reach the caller as
 // settings::RegistryError or DatabaseError.
 class SettingsStore {
 public:
@@ -27,9 +27,11 @@ public:
     void setRegistryFile(const QString& file) { registryFile_ = file; }
 
 protected:
-    SettingsStore() = default;
+    // `table` is the connection that holds Dbo.Info; it outlives this object.
+    explicit SettingsStore(QSqlDatabase& table) : table_(table) {}
 
 private:
+    QSqlDatabase& table_;
     QString registryFile_;
 };
 

@@ -1,8 +1,5 @@
 #include "util/world_clock_services.h"
 
-#include "dates/calendar.h"
-#include "dates/calendar_date_text.h"
-#include "dates/date_services.h"
 #include "util/message_board.h"
 #include "util/system_report.h"
 #include "util/world_clock.h"
@@ -38,11 +35,7 @@ void WorldClockServices::ShowTimes() {
 void WorldClockServices::GetSystemPeroperties() {
     MessageBoard& board = messageBoard();
     board.StartRecording(false, system_report::kCaption);
-    // Today as the program holds it since start-up; on its own, the calendar's today.
-    QString today;
-    if (auto* dates = dynamic_cast<DateServices*>(this)) today = dates->FarsiToday();
-    else today = calendar_text::format(calendar::fromGregorian(calendar::todayGregorian()));
-    post(board, system_report::reportPosts(system_report::collectFacts(), today));
+    post(board, system_report::reportPosts(system_report::collectFacts(), today_ ? today_() : QString()));
     board.StopRecording();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QTime>
 #include <functional>
 
@@ -8,8 +9,9 @@ namespace zartav {
 // The world clock and computer report of TTools; both fill the message board.
 class WorldClockServices {
 public:
-    // Polymorphic so the report can find the program's date services beside it in TTools.
-    virtual ~WorldClockServices() = default;
+    // `today` gives the day the report names, as the program holds it; without it the report
+    // names none.
+    explicit WorldClockServices(std::function<QString()> today = {}) : today_(std::move(today)) {}
 
     // The local time of every zone the platform knows, reckoned from this computer's clock
     // taken as Tehran time.
@@ -19,6 +21,9 @@ public:
 
     // Tests pin the computer's clock; an empty function returns to the real one.
     static void setClockForTesting(std::function<QTime()> clock);
+
+private:
+    std::function<QString()> today_;
 };
 
 }  // namespace zartav

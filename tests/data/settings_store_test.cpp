@@ -2,7 +2,7 @@
 #include "data/settings_table.h"
 #include "data/sql_error.h"
 #include "sql_test_database.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <QDir>
 #include <QSqlQuery>

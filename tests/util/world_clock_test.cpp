@@ -1,9 +1,7 @@
-#include "dates/date_services.h"
 #include "util/format_patterns.h"
 #include "util/message_board_lines.h"
 #include "util/system_report.h"
 #include "util/world_clock.h"
-#include "util/ttools.h"
 #include "util/world_clock_services.h"
 
 #include <QRegularExpression>
@@ -159,34 +157,4 @@ TEST(SystemReport, KeyboardLayoutsByLanguage) {
               (QStringList{QStringLiteral("English"), QStringLiteral("English")}));
     EXPECT_EQ(system_report::languagesOfLayouts(QStringLiteral("ara")), QStringList{QStringLiteral("Arabic")});
     EXPECT_EQ(system_report::languagesOfLayouts(QString()), QStringList());
-}
-
-TEST(SystemReport, UsesTheProgramsTodayWhenBesideDateServices) {
-    struct Tools : DateServices, WorldClockServices {};
-    zartav::calendar::setTodayForTesting(QDate(2026, 12, 8));
-    Tools tools;
-    tools.InitToday();
-    zartav::calendar::setTodayForTesting(QDate(2026, 12, 9));  // past midnight: the held day stays
-    HeadlessMessageBoard board;
-    setMessageBoard(&board);
-    tools.GetSystemPeroperties();
-    setMessageBoard(nullptr);
-    zartav::calendar::setTodayForTesting(std::nullopt);
-    EXPECT_EQ(board.caption(), QStringLiteral("گزارش مشخصات كامپيوتر"));
-    EXPECT_EQ(board.lines().lines().front(), QStringLiteral("گزارش سيستم=1405/09/17"));
-}
-
-// The report's format lines show the program's patterns as soon as the utility object exists.
-TEST(SystemReport, FormatLinesAreFilledOnceTToolsExists) {
-    formatPatterns() = {};
-    TTools tools;
-    HeadlessMessageBoard board;
-    setMessageBoard(&board);
-    tools.GetSystemPeroperties();
-    setMessageBoard(nullptr);
-    const QStringList lines = board.lines().lines();
-    ASSERT_GE(lines.size(), 4);
-    EXPECT_EQ(lines.mid(lines.size() - 4),
-              (QStringList{QStringLiteral("فرمت تاريخ كوتاه=dd/mm/yyyy"), QStringLiteral("فرمت تاريخ بلند=dd/mm/yyyy"),
-                           QStringLiteral("فرمت ساعت كوتاه=HH:mm:ss"), QStringLiteral("فرمت ساعت بلند=HH:mm:ss")}));
 }

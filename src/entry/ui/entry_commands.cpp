@@ -4,7 +4,7 @@
 #include "entry/ui/entry_form.h"
 #include "util/bidi_text.h"
 #include "util/message_sink.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 namespace zartav {
 

@@ -13,7 +13,7 @@
 #include "entry/ui/picture_dialog.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 #include "util/ui/dialog_helpers.h"
 
 #include <QAbstractItemView>

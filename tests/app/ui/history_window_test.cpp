@@ -4,7 +4,7 @@
 #include "data/tdm.h"
 #include "message_recorder.h"
 #include "util/app_paths.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <gtest/gtest.h>
 

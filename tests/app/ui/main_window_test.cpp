@@ -7,7 +7,7 @@
 #include "sql_test_database.h"
 #include "unprivileged.h"
 #include "util/app_paths.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "message_recorder.h"
 #include "sql_test_database.h"
 #include "util/app_paths.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <gtest/gtest.h>
 

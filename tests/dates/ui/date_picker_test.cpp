@@ -4,7 +4,7 @@
 #include "dates/ui/date_picker_form.h"
 #include "dates/ui/farsi_calendar.h"
 #include "message_recorder.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <QCoreApplication>
 #include <QDir>

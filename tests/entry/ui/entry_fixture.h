@@ -11,7 +11,7 @@
 #include "entry/ui/entry_form.h"
 #include "message_recorder.h"
 #include "util/dialogs.h"
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "util/ttools.h"
+#include "services/ttools.h"
 
 #include "util/format_patterns.h"
 
@@ -9,7 +9,10 @@ namespace {
 TTools* current = nullptr;
 }
 
-TTools::TTools() {
+TTools::TTools()
+    : SettingsStore(ServerConnection),
+      // The report names today as the program holds it since start-up.
+      WorldClockServices([this] { return FarsiToday(); }) {
     current = this;
     // The date and time patterns are in force from the moment the utility object exists.
     applyProgramFormatPatterns();
