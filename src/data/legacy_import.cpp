@@ -15,6 +15,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <functional>
+
 
 namespace zartav::legacy {
 
@@ -111,15 +113,7 @@ public:
                                     .arg(table, keeping.lastError().text() + numbering.lastError().text()));
 
         QSet<qint64> usedIds;
-        Row row;
-        QString error;
-        qint64 number = 0;
-        for (;;) {
-            const RowSource::Fetch fetch = source->next(&row, &error);
-            if (fetch == RowSource::Fetch::End) break;
-            if (fetch == RowSource::Fetch::Error) return fail(report, error);
-            ++number;
-
+        const bool copied = copyRows(source, report, [&](const Row& row, qint64 number) {
             QList<QVariant> values(ours.size());
             for (const Field& field : row) {
                 const auto it = map.byFoldedName.constFind(foldLatin(field.name));
@@ -170,8 +164,10 @@ public:
             usedIds.insert(insert.value(0).toLongLong());
             insert.finish();
             ++report->records;
-            if (!step(report)) return false;
-        }
+            return true;
+        });
+        if (!copied) return false;
+        QString error;
         if (!raiseRecordIds(db_, 0, &error))
             return fail(report, QStringLiteral("table %1 of the target cannot number new records: %2").arg(table, error));
         return true;
@@ -185,14 +181,7 @@ public:
         if (!insert.prepare(insertStatement(table, ours)))
             return fail(report, QStringLiteral("table %1 of the target cannot be written: %2")
                                     .arg(table, insert.lastError().text()));
-        Row row;
-        QString error;
-        qint64 number = 0;
-        for (;;) {
-            const RowSource::Fetch fetch = source->next(&row, &error);
-            if (fetch == RowSource::Fetch::End) break;
-            if (fetch == RowSource::Fetch::Error) return fail(report, error);
-            ++number;
+        return copyRows(source, report, [&](const Row& row, qint64 number) {
             QList<QVariant> values(ours.size(), QVariant(QMetaType::fromType<QString>()));
             for (const Field& field : row) {
                 const auto it = map.byFoldedName.constFind(foldLatin(field.name));
@@ -210,15 +199,27 @@ public:
                                         .arg(number)
                                         .arg(insert.lastError().text()));
             ++report->catalogueRows;
-            if (!step(report)) return false;
-        }
-        return true;
+            return true;
+        });
     }
 
 private:
     bool fail(ImportReport* report, const QString& error) {
         report->error = error;
         return false;
+    }
+
+    // Hands each of the source's rows to `copy` with its number from 1, counting it done; stops
+    // at the source's end, its first fault, a copy that answers false or the user's cancel.
+    bool copyRows(RowSource* source, ImportReport* report, const std::function<bool(const Row&, qint64)>& copy) {
+        Row row;
+        QString error;
+        for (qint64 number = 1;; ++number) {
+            const RowSource::Fetch fetch = source->next(&row, &error);
+            if (fetch == RowSource::Fetch::End) return true;
+            if (fetch == RowSource::Fetch::Error) return fail(report, error);
+            if (!copy(row, number) || !step(report)) return false;
+        }
     }
 
     bool step(ImportReport* report) {

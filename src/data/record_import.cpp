@@ -37,20 +37,6 @@ bool isDateColumn(int column) {
     return false;
 }
 
-QString faultReason(csv::Fault fault) {
-    switch (fault) {
-    case csv::Fault::QuoteInField:
-        return QStringLiteral("علامت \" در ميان متن فيلد آمده است");
-    case csv::Fault::TextAfterQuote:
-        return QStringLiteral("پس از علامت \" پاياني فيلد متن آمده است");
-    case csv::Fault::UnclosedQuote:
-        return QStringLiteral("علامت \" باز شده و تا پايان فايل بسته نشده است");
-    case csv::Fault::None:
-        break;
-    }
-    return {};
-}
-
 RecordImportReport refused(int line, const QString& column, const QString& reason, const QString& engineWords = {}) {
     RecordImportReport report;
     report.line = line;
@@ -242,7 +228,7 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const Re
 
     csv::Row row;
     auto fault = [&](int lineAfter) {
-        return reader.fault() != csv::Fault::None ? refused(reader.faultLine(), {}, faultReason(reader.fault()))
+        return reader.fault() != csv::Fault::None ? refused(reader.faultLine(), {}, csv::faultText(reader.fault()))
                                                   : refused(lineAfter, {}, QStringLiteral("فايل خالي است؛ سطر اول بايد نام ستونها را داشته باشد"));
     };
     if (!reader.next(&row)) return fault(1);

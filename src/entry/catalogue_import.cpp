@@ -33,20 +33,6 @@ bool allEmpty(const QStringList& fields) {
     return true;
 }
 
-QString faultText(csv::Fault fault) {
-    switch (fault) {
-    case csv::Fault::QuoteInField:
-        return QStringLiteral("a quote inside an unquoted field");
-    case csv::Fault::TextAfterQuote:
-        return QStringLiteral("text after the closing quote of a field");
-    case csv::Fault::UnclosedQuote:
-        return QStringLiteral("a quoted field is never closed");
-    case csv::Fault::None:
-        break;
-    }
-    return {};
-}
-
 ImportResult failure(int line, const QString& text) {
     ImportResult r;
     r.errorLine = line;
@@ -63,7 +49,7 @@ ImportResult importCatalogueCsv(QSqlDatabase db, const QByteArray& csv, const Im
                                                   [](const QString& name) { return catalogueColumn(name) >= 0; }));
     QList<csv::Row> records;
     for (csv::Row row; reader.next(&row);) records << row;
-    if (reader.fault() != csv::Fault::None) return failure(reader.faultLine(), faultText(reader.fault()));
+    if (reader.fault() != csv::Fault::None) return failure(reader.faultLine(), csv::faultText(reader.fault()));
     if (records.isEmpty()) return failure(0, QStringLiteral("the file is empty; it needs a header row"));
 
     // Where each file column goes in the catalogue (-1: not a catalogue column, ignored).

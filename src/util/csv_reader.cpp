@@ -53,6 +53,20 @@ bool isValidUtf8(QByteArrayView bytes) {
 
 }  // namespace
 
+QString faultText(Fault fault) {
+    switch (fault) {
+    case Fault::QuoteInField:
+        return QStringLiteral("علامت \" در ميان متن فيلد آمده است");
+    case Fault::TextAfterQuote:
+        return QStringLiteral("پس از علامت \" پاياني فيلد متن آمده است");
+    case Fault::UnclosedQuote:
+        return QStringLiteral("علامت \" باز شده و تا پايان فايل بسته نشده است");
+    case Fault::None:
+        break;
+    }
+    return {};
+}
+
 Reader::Reader(Source more, QChar delimiter) : more_(std::move(more)), delimiter_(delimiter) {}
 
 Reader::Reader(const QString& text, QChar delimiter) : delimiter_(delimiter), buffer_(text), ended_(true) {}

@@ -21,6 +21,9 @@ enum class Fault {
     UnclosedQuote,   // a quoted field still open at the end of the file
 };
 
+// What the user is told of a fault, in Farsi.
+QString faultText(Fault fault);
+
 struct Row {
     int line = 0;  // line of the file where the row starts (1 = first)
     QStringList fields;

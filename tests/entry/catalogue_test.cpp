@@ -99,6 +99,8 @@ TEST_F(CatalogueDb, MalformedFilesChangeNothingAndNameTheLine) {
         EXPECT_EQ(r.errorLine, c.line) << r.error.toStdString();
         EXPECT_EQ(rows({"Name_Sp"}).size(), 4);
     }
+    // A broken quote is told in the words the record import uses.
+    EXPECT_EQ(load("Name_Sp,RegNo_SPF\nA,\"1\n").error, QStringLiteral("علامت \" باز شده و تا پايان فايل بسته نشده است"));
     EXPECT_EQ(load("Name_Sp\n\xE2\x81\xA6" "A\n").error,  // U+2066
               QStringLiteral("ستون «Name_Sp»: نويسه نامرئي تغيير جهت متن دارد كه ترتيب نوشته را در چاپ بر هم مي زند؛ "
                              "آن را پاك كنيد و دوباره بنويسيد"));
