@@ -979,8 +979,22 @@ bool RecordTable::reloadEdited() {
     return readRecord(currentId_);
 }
 
+std::optional<bool> RecordTable::isStored(qint64 id) const {
+    QSqlQuery query(connection_.database());
+    query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?")
+                      .arg(recordTable(connection_.dialect()), qualified(schema::kIdColumnIndex)));
+    query.addBindValue(id);
+    if (!query.exec() || !query.next()) {
+        lastReadError_ = query.lastError().text();
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong() > 0;
+}
+
 void RecordTable::endEdit() {
     state_ = RecordState::Browse;
+    unconfirmedId_ = 0;
+    unconfirmedValues_.clear();
     reason_.clear();
     buffer_.clear();
     modified_.clear();
@@ -1068,12 +1082,7 @@ bool RecordTable::runPost(SaveMode mode, bool* commitSent, qint64* newId) {
                                                  : query.numRowsAffected();
         if (matched != 1) {
             query.finish();
-            QSqlQuery exists(db);
-            exists.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(table, idColumn));
-            exists.addBindValue(currentId_);
-            const bool stillThere = exists.exec() && exists.next() && exists.value(0).toLongLong() > 0;
-            exists.finish();
-            return stillThere ? rollback(QStringLiteral("the record was changed elsewhere meanwhile"),
+            return isStored(currentId_).value_or(false) ? rollback(QStringLiteral("the record was changed elsewhere meanwhile"),
                                          SaveFailure::ChangedElsewhere)
                               : rollback(QStringLiteral("the record was deleted meanwhile"), SaveFailure::Deleted);
         }
@@ -1104,7 +1113,31 @@ bool RecordTable::post(SaveMode mode) {
     if (connection_.isLost() && !connection_.reconnect())
         return failWith(connection_.technicalError(), SaveFailure::Unreachable);
     if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
+    // OK pressed again after a commit whose answer was lost: a new record the store holds
+    // already is not added a second time; what was typed since is saved onto it.
+    struct Insertion {
+        qint64 currentId;
+        QVector<bool> modified;
+    };
+    std::optional<Insertion> continued;
+    if (state_ == RecordState::Insert && unconfirmedId_ > 0) {
+        const std::optional<bool> stored = isStored(unconfirmedId_);
+        if (!stored) return failWith(lastReadError_, connection_.isLost() ? SaveFailure::Unreachable : SaveFailure::Refused);
+        if (*stored) {
+            continued = Insertion{currentId_, modified_};
+            state_ = RecordState::Edit;
+            currentId_ = unconfirmedId_;
+            original_ = unconfirmedValues_;
+            for (int i = 0; i < modified_.size(); ++i) modified_[i] = buffer_[i] != original_[i];
+            // Written by this desk a moment ago, it has no version of another's to check.
+            mode = SaveMode::Overwrite;
+        } else {
+            unconfirmedId_ = 0;
+            unconfirmedValues_.clear();
+        }
+    }
 
+    const bool inserting = state_ == RecordState::Insert;
     bool commitSent = false;
     qint64 newId = 0;
     bool saved = runPost(mode, &commitSent, &newId);
@@ -1114,6 +1147,16 @@ bool RecordTable::post(SaveMode mode) {
         connection_.reconnect())
         saved = runPost(mode, &commitSent, &newId);
     if (!saved) {
+        // Still the new record the user is typing; the next OK looks for it again.
+        if (continued) {
+            state_ = RecordState::Insert;
+            currentId_ = continued->currentId;
+            modified_ = continued->modified;
+            original_.clear();
+        } else if (inserting && commitSent && newId > 0 && connection_.isLost()) {
+            unconfirmedId_ = newId;
+            unconfirmedValues_ = buffer_;
+        }
         if (saveFailure_ == SaveFailure::Refused && connection_.isLost()) saveFailure_ = SaveFailure::Unreachable;
         if (saveFailure_ == SaveFailure::ChangedElsewhere) refreshPending_ = true;
         return false;

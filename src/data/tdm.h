@@ -312,6 +312,8 @@ private:
     bool readFailure(const QString& technical) const;
     void readSucceeded() const;
     bool readRecord(qint64 id);
+    // Whether a row with this "ID" is stored; nothing when the store could not say.
+    std::optional<bool> isStored(qint64 id) const;
     QString qualified(int column) const;
     bool runPost(SaveMode mode, bool* commitSent, qint64* newId);
     void endEdit();
@@ -338,6 +340,10 @@ private:
     QVector<QVariant> original_;  // while editing: every column as the edit found it
     QString version_;             // while editing on the server: the row version it found
     QString reason_;              // while editing: the reason of the correction
+    // While inserting: the "ID" and the values of a new record whose commit was sent but whose
+    // answer was lost with the link, so the store may hold it already.
+    qint64 unconfirmedId_ = 0;
+    QVector<QVariant> unconfirmedValues_;
     bool refreshPending_ = false;
     SaveFailure saveFailure_ = SaveFailure::None;
     QString errorText_;

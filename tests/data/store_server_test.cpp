@@ -1,7 +1,8 @@
-// The store on the server: passwords, TLS, rights, a lost link, and an empty database found by
-// several desks at once.
+// The store on the server: passwords, TLS, rights, a lost link, a commit whose answer is lost,
+// and an empty database found by several desks at once.
 #include "data/tdm.h"
 
+#include "link_cutter.h"
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
@@ -216,4 +217,45 @@ TEST_F(ServerStoreTest, DesksStartingAtOnceOnAnEmptyDatabaseAllOpen) {
     EXPECT_EQ(opened.load(), kDesks);
     EXPECT_EQ(store->scalar("SELECT count(*) FROM pg_trigger WHERE tgrelid = '\"VaskorTemp\"'::regclass "
                             "AND tgname = 'zartav_records'").toInt(), 1);
+}
+
+// The link drops after the server committed a new record but before its answer came: OK pressed
+// again finds the record stored and saves onto it what was typed since, never a second record.
+TEST_F(ServerStoreTest, OkAgainAfterALostCommitAnswerSavesTheNewRecordOnce) {
+    const QString port = qEnvironmentVariable("ZARTAV_PG_PORT");
+    test::LinkCutter cutter(qEnvironmentVariable("ZARTAV_PG_HOST"), port.toUShort());
+    ASSERT_NE(cutter.port(), 0);
+    // In clear, so the relay can see the commit go by.
+    QString address = store->addressFor({}, QStringLiteral("sslmode=disable"));
+    address.replace(QLatin1Char(':') + port + QLatin1Char('/'), QStringLiteral(":%1/").arg(cutter.port()));
+    const QString kBody = QStringLiteral("بدن"), kWeight = QStringLiteral("وزن");
+    struct Case {
+        const char* what;
+        const char* typedSince;  // into the weight box between the two presses of OK
+    };
+    const Case cases[] = {{"nothing typed since", nullptr}, {"the weight typed since", "38"}};
+    int body = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TDM dm;
+        ASSERT_TRUE(dm.Maincon.open(address)) << dm.Maincon.technicalError().toStdString();
+        ASSERT_TRUE(dm.TVascor.open());
+        ASSERT_TRUE(dm.TVascor.insert());
+        const QString tag = QStringLiteral("B-%1").arg(++body);
+        dm.TVascor.setValue(kBody, tag);
+        dm.TVascor.setValue(kWeight, QStringLiteral("35"));
+        const QString stored = QStringLiteral("SELECT count(*) FROM \"VaskorTemp\" WHERE \"بدن\" = '%1'").arg(tag);
+
+        cutter.cutAnswerAfter("COMMIT");
+        EXPECT_FALSE(dm.TVascor.post());
+        EXPECT_EQ(dm.TVascor.saveFailure(), SaveFailure::Unreachable);
+        ASSERT_EQ(store->scalar(stored).toInt(), 1) << "the server committed it";
+
+        if (c.typedSince) dm.TVascor.setValue(kWeight, QString::fromUtf8(c.typedSince));
+        ASSERT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+        EXPECT_EQ(store->scalar(stored).toInt(), 1);
+        EXPECT_EQ(dm.TVascor.value(kBody), tag);
+        EXPECT_EQ(store->scalar(QStringLiteral("SELECT \"وزن\" FROM \"VaskorTemp\" WHERE \"بدن\" = '%1'").arg(tag)).toString(),
+                  QString::fromUtf8(c.typedSince ? c.typedSince : "35"));
+    }
 }
