@@ -79,6 +79,7 @@ QSqlDatabase Connection::database() const { return QSqlDatabase::database(name_,
 bool Connection::isOpen() const { return database().isOpen(); }
 
 void Connection::close() {
+    ++openings_;
     readOnly_ = false;
     if (watchTimer_) watchTimer_->stop();
     QSqlDatabase db = database();
@@ -347,6 +348,7 @@ bool Connection::reconnect() {
     if (!isServer()) return isOpen();
     QSqlDatabase db = database();
     if (!db.isValid()) return false;
+    ++openings_;
     db.close();
     if (!db.open()) {
         technicalError_ = db.lastError().text();
@@ -1162,6 +1164,7 @@ bool RecordTable::post(SaveMode mode) {
         return false;
     }
     const int oldRow = currentRow_;
+    emit recordSaved(inserting ? QVector<QVariant>() : original_, buffer_);
     endEdit();
     errorText_.clear();
     refreshPending_ = false;
@@ -1199,6 +1202,7 @@ bool RecordTable::remove() {
         return true;
     });
     if (!removed) return false;
+    emit recordRemoved();
     // The next record takes the deleted one's place.
     if (!reload(filter_, 0, currentRow_)) readFailure(errorText_);
     return true;
@@ -1596,7 +1600,9 @@ QString ScratchQuery::value(const QString& column) const {
 // ---------------------------------------------------------------------------------------------
 // TDM
 
-TDM::TDM() : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(TDosSperm), QAsk(Maincon) {
+TDM::TDM()
+    : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(TDosSperm), QAsk(Maincon),
+      storedValues_(TVascor) {
     // The names the program knows them by; the field default files are named after them.
     TVascor.setObjectName(QStringLiteral("TVascor"));
     DVascor.setObjectName(QStringLiteral("DVascor"));
@@ -1635,6 +1641,17 @@ bool TDM::FillCombo(const QString& statement, QStringList& items, QString* error
 }
 
 bool TDM::FillStoredValues(const QString& column, QStringList& items, QString* error) {
+    const int index = RecordTable::columnIndex(column);
+    if (const QStringList* held = storedValues_.find(index)) {
+        items = *held;
+        return true;
+    }
+    if (!readStoredValues(column, items, error)) return false;
+    if (index >= 0) storedValues_.hold(index, items);
+    return true;
+}
+
+bool TDM::readStoredValues(const QString& column, QStringList& items, QString* error) {
     const QString distinct = QStringLiteral("Select Distinct [%1] as Res From VaskorTemp ").arg(column);
     const int index = RecordTable::columnIndex(column);
     if (!isTextColumn(index)) return FillCombo(distinct, items, error);

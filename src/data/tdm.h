@@ -11,6 +11,7 @@
 #include "data/record_find.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
+#include "data/stored_value_cache.h"
 #include "data/store_address.h"
 #include "data/store_schema.h"
 
@@ -86,6 +87,9 @@ public:
     void setLongStepNotice(LongStepNotice notice) { longStepNotice_ = std::move(notice); }
     static constexpr qint64 kLongIndexBuildFrom = 20000;
 
+    // Counts the opens, closes and new links: what was read before another count may be stale.
+    quint64 openings() const { return openings_; }
+
     // True when the link to the server has gone (a restart, the network); the file never loses it.
     bool isLost() const;
     // Connects again with the same address and password; false when the server still cannot
@@ -122,6 +126,7 @@ private:
     QTimer* watchTimer_ = nullptr;
     QTimer* settleTimer_ = nullptr;
     qint64 dataVersion_ = -1;
+    quint64 openings_ = 0;
 };
 
 // How messages name the store: "فايل اطلاعات" (the data file) or "سرور اطلاعات" (the data server).
@@ -265,6 +270,11 @@ signals:
     void refreshed();
     // The rows could not be read; what was shown stays. Once until a read succeeds again.
     void readFailed(const QString& farsiText);
+    // A record was saved: every column as the edit found it (empty for a new record) and as
+    // saved.
+    void recordSaved(const QVector<QVariant>& before, const QVector<QVariant>& after);
+    // The current record was deleted.
+    void recordRemoved();
     // More of the rows found were counted: rows first..last join the end.
     void rowsAboutToBeAppended(int first, int last);
     void rowsAppended();
@@ -491,8 +501,14 @@ public:
     // (every distinct value once, blanks inside values kept), in the column's order. They are
     // read by stepping along the column's index from one value to the next, so a million
     // records cost what a hundred do; a store without such an index, or a step that fails, gets
-    // the DISTINCT statement itself.
+    // the DISTINCT statement itself. They are held until they may have changed (StoredValueCache),
+    // so asking again reads nothing.
     bool FillStoredValues(const QString& column, QStringList& items, QString* error = nullptr);
+
+private:
+    bool readStoredValues(const QString& column, QStringList& items, QString* error);
+
+    StoredValueCache storedValues_;
 };
 
 }  // namespace zartav

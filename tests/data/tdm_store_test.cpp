@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include <functional>
+
 
 using namespace zartav;
 
@@ -575,6 +577,8 @@ TEST_P(StoreTest, StoredValuesAreWhatTheDistinctStatementGives) {
         if (c.indexDropped) {
             ASSERT_TRUE(store->exec("DROP INDEX \"ix_VaskorTemp_5\""));
         }
+        // As the change watch tells of a write by another client.
+        emit dm.Maincon.changedElsewhere();
         QList<qint64> ids;
         for (const QString& v : c.saved) ids << addRecord({{kHerd, v}});
         for (const auto& [record, value] : c.edited) {
@@ -585,6 +589,7 @@ TEST_P(StoreTest, StoredValuesAreWhatTheDistinctStatementGives) {
         for (int record : c.deleted) ASSERT_TRUE(dm.TVascor.locateId(ids[record]) && dm.TVascor.remove());
         if (!c.otherClient.isEmpty()) {
             ASSERT_TRUE(store->exec(c.otherClient));
+            emit dm.Maincon.changedElsewhere();
         }
 
         QStringList items{"old"}, statementItems, ordered;
@@ -605,6 +610,56 @@ TEST_P(StoreTest, StoredValuesAreWhatTheDistinctStatementGives) {
         if (c.indexDropped) {
             ASSERT_TRUE(store->exec("CREATE INDEX \"ix_VaskorTemp_5\" ON \"VaskorTemp\" (\"كد گله\")"));
         }
+    }
+}
+
+// The lists are held between New and New: a step that cannot change them reads nothing (a row
+// written behind the desk's back stays unseen), one that may change them reads them again.
+TEST_P(StoreTest, StoredValuesAreHeldUntilTheyMayHaveChanged) {
+    const qint64 first = addRecord({{kHerd, "12"}});
+    QStringList items;
+    ASSERT_TRUE(dm.FillStoredValues(kHerd, items));
+    ASSERT_EQ(items, QStringList{"12"});
+    qint64 moved = 0;
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        QStringList items;  // sorted
+    };
+    const Step steps[] = {
+        {"a row behind the desk's back, not yet told", [&] { store->exec("INSERT INTO \"VaskorTemp\" (\"كد گله\") VALUES ('99')"); }, {"12"}},
+        {"a new record of a herd listed already", [&] { addRecord({{kHerd, "12"}}); }, {"12"}},
+        {"a new record of a herd not listed", [&] { moved = addRecord({{kHerd, "30"}}); }, {"12", "30", "99"}},
+        {"an edit that leaves the herd", [&] {
+             ASSERT_TRUE(dm.TVascor.locateId(moved) && dm.TVascor.edit());
+             dm.TVascor.setValue(kFarm, QStringLiteral("مزرعه"));
+             ASSERT_TRUE(dm.TVascor.post());
+             store->exec("INSERT INTO \"VaskorTemp\" (\"كد گله\") VALUES ('98')");
+         }, {"12", "30", "99"}},
+        {"an edit that moves the herd's only record", [&] {
+             ASSERT_TRUE(dm.TVascor.locateId(moved) && dm.TVascor.edit());
+             dm.TVascor.setValue(kHerd, QStringLiteral("31"));
+             ASSERT_TRUE(dm.TVascor.post());
+         }, {"12", "31", "98", "99"}},
+        {"a delete", [&] {
+             store->exec("DELETE FROM \"VaskorTemp\" WHERE \"كد گله\" IN ('98', '99')");
+             ASSERT_TRUE(dm.TVascor.locateId(first) && dm.TVascor.remove());
+         }, {"12", "31"}},
+        {"the change watch's notice", [&] {
+             store->exec("INSERT INTO \"VaskorTemp\" (\"كد گله\") VALUES ('40')");
+             emit dm.Maincon.changedElsewhere();
+         }, {"12", "31", "40"}},
+        {"the store opened again", [&] {
+             store->exec("INSERT INTO \"VaskorTemp\" (\"كد گله\") VALUES ('41')");
+             ASSERT_TRUE(dm.TVascor.close() && dm.Maincon.open(store->address()) && dm.TVascor.open());
+         }, {"12", "31", "40", "41"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        ASSERT_TRUE(dm.FillStoredValues(kHerd, items));
+        items.sort();
+        EXPECT_EQ(items, step.items);
     }
 }
 

@@ -381,6 +381,7 @@ TEST_F(EntryFormTest, AListThatCannotBeReadKeepsItsItemsAndIsNamed) {
     ASSERT_EQ(form2->DBComboBox5->count(), 1);
     messages.clear();
     dm->Maincon.database().close();  // every read fails from here on
+    emit dm->Maincon.changedElsewhere();  // and the lists held are let go, as after another desk's save
     form2->FillLists();
     ASSERT_EQ(form2->DBComboBox5->count(), 1);
     EXPECT_EQ(form2->DBComboBox5->itemText(0), QStringLiteral("7"));
