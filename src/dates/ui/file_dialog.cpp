@@ -5,7 +5,11 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QStyle>
+#include <QTreeView>
 
 #include <array>
 
@@ -87,6 +91,13 @@ QString chooseFile(QWidget* parent, const QString& caption, const QString& sugge
 void useFarsiFileList(QFileDialog& dialog) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setProxyModel(new FarsiFileList(&dialog));
+    // The columns were sized for the English texts: room for the longest of ours.
+    if (auto* list = dialog.findChild<QTreeView*>()) {
+        const QFontMetrics metrics(list->font());
+        const int margin = 2 * list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list) + 8;
+        list->header()->resizeSection(Size, metrics.horizontalAdvance(sizeText(1023ll * 1024 * 1024)) + margin);
+        list->header()->resizeSection(Modified, metrics.horizontalAdvance(QStringLiteral("1405/09/18 14:32")) + margin);
+    }
 }
 
 QString chooseFileToOpen(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter) {
