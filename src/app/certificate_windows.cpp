@@ -1,4 +1,5 @@
 #include "app/certificate_windows.h"
+#include "dates/ui/file_dialog.h"
 
 #include "app/main_window.h"
 #include "data/certificate_register.h"
@@ -6,7 +7,6 @@
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -73,8 +73,8 @@ CertificateCheckForm::CertificateCheckForm(Connection& store, QWidget* parent) :
     column->addLayout(buttons);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(OpenButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("تصوير شناسنامه"), QString(),
-                                                          QStringLiteral("تصوير يا PDF (*.png *.jpg *.jpeg *.pdf)"));
+        const QString path = chooseFileToOpen(this, QStringLiteral("تصوير شناسنامه"), QString(),
+                                              QStringLiteral("تصوير يا PDF (*.png *.jpg *.jpeg *.pdf)"));
         if (!path.isEmpty()) checkFile(path);
     });
 }

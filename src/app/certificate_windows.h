@@ -65,7 +65,7 @@ private:
     Connection& store_;
 };
 
-// The office's texts that About shows under its own.
+// The office's texts that About shows as its contacts: those set, in the order name, address, contact.
 QList<BoardPost> officeAboutLines(Connection& store);
 
 // Adds both windows to the main window's office commands.

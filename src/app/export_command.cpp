@@ -1,4 +1,5 @@
 #include "app/export_command.h"
+#include "dates/ui/file_dialog.h"
 
 #include "app/main_window.h"
 #include "data/tdm.h"
@@ -8,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QKeySequence>
 #include <QProgressDialog>
 
@@ -62,9 +62,8 @@ void addExportCommand(TForm1& window, TDM& dm) {
             showMessage(QStringLiteral("%1 باز نيست؛ ركوردي براي خروجي نيست.").arg(storeNoun(dm.Maincon)));
             return;
         }
-        const QString path = QFileDialog::getSaveFileName(
-            &window, QStringLiteral("خروجي اكسل"), QDir::home().filePath(QStringLiteral("Zartav.xlsx")),
-            QStringLiteral("اكسل (*.xlsx);;CSV (*.csv)"), nullptr, QFileDialog::HideNameFilterDetails);
+        const QString path = chooseFileToSave(&window, QStringLiteral("خروجي اكسل"), QDir::home().filePath(QStringLiteral("Zartav.xlsx")),
+                                              QStringLiteral("اكسل (*.xlsx);;CSV (*.csv)"));
         if (!path.isEmpty()) exportShownRecords(&window, dm, path);
     });
 }

@@ -1,7 +1,7 @@
 #include "app/message_board_form.h"
+#include "dates/ui/file_dialog.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -89,8 +89,7 @@ TMessageBoardForm::TMessageBoardForm(QWidget* parent) : QDialog(parent) {
     connect(dxButton2, &QPushButton::clicked, this, &TMessageBoardForm::dxButton2Click);
 
     choosePath_ = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, windowTitle(), suggested, kReportFileFilter, nullptr,
-                                            QFileDialog::HideNameFilterDetails);
+        return chooseFileToSave(this, windowTitle(), suggested, kReportFileFilter);
     };
     setMessageBoard(this);
 }

@@ -1,4 +1,5 @@
 #include "app/office_commands.h"
+#include "dates/ui/file_dialog.h"
 
 #include "app/main_window.h"
 #include "data/record_import.h"
@@ -14,7 +15,6 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QKeySequence>
 #include <QProgressDialog>
 #include <QStandardPaths>
@@ -35,11 +35,8 @@ FileChooser& chooser() {
 
 QString chooseOfficeFile(QWidget* parent, const FileQuestion& question) {
     if (chooser()) return chooser()(question);
-    // A filter's pattern read right to left shows as "(db.*)": the dialog names the kinds only.
-    const QFileDialog::Options options = QFileDialog::HideNameFilterDetails;
-    return question.toSave
-               ? QFileDialog::getSaveFileName(parent, question.caption, question.suggested, question.filter, nullptr, options)
-               : QFileDialog::getOpenFileName(parent, question.caption, question.suggested, question.filter, nullptr, options);
+    return question.toSave ? chooseFileToSave(parent, question.caption, question.suggested, question.filter)
+                           : chooseFileToOpen(parent, question.caption, question.suggested, question.filter);
 }
 
 namespace {
@@ -48,11 +45,27 @@ QString documentsFolder() { return QStandardPaths::writableLocation(QStandardPat
 
 const QString kDatabaseFilter = QStringLiteral("فايل اطلاعات (*.db);;همه فايلها (*)");
 
-// Long work on the window's thread: the pointer says so while it lasts.
-class BusyCursor {
+// A backup or a restore shows how far it has come, as an export does, and "انصراف" stops it
+// with nothing left behind.
+class BackupProgressWindow {
 public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BackupProgressWindow(const QString& title, const QString& label, QWidget* parent)
+        : window_(progressWindow(title, label, QStringLiteral("انصراف"), 1000, parent)) {
+        // Up until the work is done, checking included: a full bar is not the end of it.
+        window_->setAutoReset(false);
+        window_->setAutoClose(false);
+        window_->show();
+    }
+    BackupProgress progress() {
+        return [this](qint64 done, qint64 total) {
+            window_->setValue(int(done * 1000 / std::max<qint64>(1, total)));
+            QApplication::processEvents();
+            return !window_->wasCanceled();
+        };
+    }
+
+private:
+    std::unique_ptr<QProgressDialog> window_;
 };
 
 // As the list knows it, without reading the store again; a list narrowed by a herd or a find
@@ -100,10 +113,11 @@ void backUp(TForm1& window, TDM& dm) {
     if (path.isEmpty()) return;
     BackupReport report;
     {
-        BusyCursor busy;
+        BackupProgressWindow progress(QStringLiteral("پشتيبان گيري"), QStringLiteral("نوشتن پشتيبان ..."), &window);
         // The dialog has asked before a file there is replaced.
-        report = backupStore(dm.Maincon.address(), path, true);
+        report = backupStore(dm.Maincon.address(), path, true, progress.progress());
     }
+    if (report.cancelled) return;
     if (report.ok) showMessage(backupSummary(report));
     else showError(backupSummary(report));
 }
@@ -135,20 +149,21 @@ void restore(TForm1& window, TDM& dm) {
     }
     BackupReport report;
     {
-        BusyCursor busy;
+        BackupProgressWindow progress(QStringLiteral("بازگرداني"), QStringLiteral("بازگرداني پشتيبان ..."), &window);
         if (store.isServer()) {
-            report = restoreStore(store, path, EmptyCopy::Allow);
+            report = restoreStore(store, path, EmptyCopy::Allow, progress.progress());
         } else {
             // The file is put back while nothing of ours holds it open.
             dm.QAsk.close();
             dm.TDosSperm.close();
             dm.TVascor.close();
             dm.Maincon.close();
-            report = restoreStore(store, path, EmptyCopy::Allow);
+            report = restoreStore(store, path, EmptyCopy::Allow, progress.progress());
         }
     }
     if (store.isServer()) dm.TVascor.refresh();
     else window.openStore(store);
+    if (report.cancelled) return;
     if (report.ok) showMessage(restoreSummary(report));
     else showError(restoreSummary(report));
 }

@@ -183,6 +183,7 @@ void offerCopyToEmptyServer(QWidget* parent, const StoreAddress& file, const Sto
     const StoreCopyReport report = copyStore(from, to, false, [&](qint64 done, qint64 total) {
         progress->setValue(total > 0 ? int(done * 1000 / total) : 0);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return true;
     });
     progress->close();
     if (report.ok)

@@ -56,11 +56,12 @@ int run(const QStringList& args) {
     QElapsedTimer shown;
     shown.start();
     const StoreCopyReport report = copyStore(from, to, replace, [&](qint64 done, qint64 total) {
-        if (!terminal || (done < total && shown.elapsed() < 200)) return;
+        if (!terminal || (done < total && shown.elapsed() < 200)) return true;
         shown.restart();
         std::fprintf(stderr, "\rcopying %lld of %lld rows", static_cast<long long>(done), static_cast<long long>(total));
         if (done == total) std::fprintf(stderr, "\n");
         std::fflush(stderr);
+        return true;
     });
     const QString target = to.displayName();
     to.close();

@@ -1,12 +1,15 @@
 #include "data/record_export.h"
 
 #include "data/record_schema.h"
+#include "data/record_text.h"
 #include "data/tdm.h"
+#include "util/digits.h"
 #include "util/bidi_text.h"
 #include "util/csv_reader.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -34,6 +37,24 @@ QList<int> exportedColumns(ExportColumns columns) {
 }
 
 QString textOf(const QVariant& value) { return value.isNull() ? QString() : value.toString(); }
+
+// A quantity (or the record's ID) that is a plain decimal number goes into the sheet as a
+// number, so a spreadsheet sums it; anything else stays the text it is.
+std::optional<double> numberIn(int column, const QString& text) {
+    if (column != schema::kIdColumnIndex && !record_text::isQuantityColumn(column)) return std::nullopt;
+    static const QRegularExpression plain(QStringLiteral("^-?[0-9]{1,15}([.][0-9]{1,15})?$"));
+    const QString number = normalizeDigits(text.trimmed()).replace(QChar(0x066B), QLatin1Char('.'));  // the Persian decimal point
+    if (!plain.match(number).hasMatch()) return std::nullopt;
+    return number.toDouble();
+}
+
+// The sheet of one herd's list is named after the herd; any other list's is "ركوردها".
+QString sheetName(const RecordTable& shown) {
+    const QString herd = shown.isFiltered() && shown.filterColumn() == schema::column(schema::kRecordColumns[schema::kHerdColumnIndex])
+                             ? shown.filterValue().toString().trimmed()
+                             : QString();
+    return herd.isEmpty() ? QStringLiteral("ركوردها") : herd;
+}
 
 // Why the rows could not be read: a link to the server that is gone and could not be made
 // again is said in so many words, the store's own words follow.
@@ -100,7 +121,8 @@ private:
 // only when it is closed whole.
 class XlsxWriter : public SheetWriter {
 public:
-    XlsxWriter(const QString& path, const QList<int>& columns) : path_(path), columns_(columns) {}
+    XlsxWriter(const QString& path, const QList<int>& columns, const QString& sheet)
+        : path_(path), columns_(columns), sheetName_(sheet.toUtf8()) {}
     ~XlsxWriter() override {
         if (book_) workbook_close(book_);
         if (!temporary_.isEmpty()) QFile::remove(temporary_);
@@ -122,7 +144,10 @@ public:
         options.tmpdir = tempFolder_.data();
         book_ = workbook_new_opt(QFile::encodeName(temporary_).constData(), &options);
         if (!book_) return fail(QStringLiteral("the workbook could not be started"));
-        sheet_ = workbook_add_worksheet(book_, nullptr);
+        // A herd code no sheet may be called (too long, or with a character names refuse) keeps the general name.
+        if (workbook_validate_sheet_name(book_, sheetName_.constData()) != LXW_NO_ERROR)
+            sheetName_ = QStringLiteral("ركوردها").toUtf8();
+        sheet_ = workbook_add_worksheet(book_, sheetName_.constData());
         if (!sheet_) return fail(QStringLiteral("the sheet could not be added"));
         worksheet_right_to_left(sheet_);
         header_ = workbook_add_format(book_);
@@ -144,6 +169,11 @@ public:
         if (row_ >= LXW_ROW_MAX) return fail(QString::fromUtf8(lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE)));
         for (int c = 0; c < cells.size(); ++c) {
             if (cells.at(c).isEmpty()) continue;
+            if (const std::optional<double> number = row_ > 0 ? numberIn(columns_[c], cells.at(c)) : std::nullopt) {
+                if (const lxw_error e = worksheet_write_number(sheet_, row_, lxw_col_t(c), *number, nullptr); e != LXW_NO_ERROR)
+                    return fail(QString::fromUtf8(lxw_strerror(e)));
+                continue;
+            }
             const QByteArray text = cells.at(c).toUtf8();
             const lxw_error e =
                 worksheet_write_string(sheet_, row_, lxw_col_t(c), text.constData(), row_ == 0 ? header_ : nullptr);
@@ -175,6 +205,7 @@ public:
 private:
     QString path_;
     QList<int> columns_;
+    QByteArray sheetName_;
     QString temporary_;
     QByteArray tempFolder_;
     lxw_workbook* book_ = nullptr;
@@ -212,7 +243,7 @@ ExportResult exportRecords(const RecordTable& shown, const QString& path, Export
     if (QFileInfo(path).suffix().toLower() == QLatin1String("csv"))
         writer = std::make_unique<CsvWriter>(path);
     else
-        writer = std::make_unique<XlsxWriter>(path, indexes);
+        writer = std::make_unique<XlsxWriter>(path, indexes, sheetName(shown));
 
     QStringList titles;
     for (int i : indexes) titles << QString::fromUtf8(schema::kRecordColumns[i]);

@@ -1,7 +1,8 @@
 #pragma once
 
-// The records a list shows, written to a spreadsheet: an .xlsx workbook (a right-to-left sheet,
-// a header row of the column names, every value as the text the program shows, dates included)
+// The records a list shows, written to a spreadsheet: an .xlsx workbook (a right-to-left sheet
+// named after the herd the list shows, a header row of the column names, the quantities as
+// numbers and every other value as the text the program shows, dates included)
 // or a .csv file (UTF-8 with a byte order mark, RFC 4180 quoting, CR LF line ends), chosen by
 // the file name's extension. Rows are read in one statement and written as they come, so a
 // million records never sit in memory. The file appears only when it is whole: a cancelled or

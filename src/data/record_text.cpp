@@ -18,14 +18,22 @@ constexpr std::array<const char*, 19> kNumberColumns = {
     "گوش پ مادر ناتني", "ثبت مادر ناتني",   "شماره گل مادر ناتني",
 };
 
-}  // namespace
+constexpr std::array<const char*, 7> kQuantityColumns = {
+    "وزن", "HFگوساله", "HFپدر", "HFمادر تني", "HFمادر ناتني", "دوره زايش", "تعداد تلقيح",
+};
 
-bool isNumberColumn(int column) {
+template <std::size_t N>
+bool isAmong(int column, const std::array<const char*, N>& names) {
     if (column < 0 || column >= int(schema::kRecordColumns.size())) return false;
     const char* name = schema::kRecordColumns[column];
-    return std::any_of(kNumberColumns.begin(), kNumberColumns.end(),
-                       [name](const char* number) { return std::string_view(number) == name; });
+    return std::any_of(names.begin(), names.end(), [name](const char* n) { return std::string_view(n) == name; });
 }
+
+}  // namespace
+
+bool isNumberColumn(int column) { return isAmong(column, kNumberColumns); }
+
+bool isQuantityColumn(int column) { return isAmong(column, kQuantityColumns); }
 
 QString stored(int column, const QString& value) { return isNumberColumn(column) ? normalizeDigits(value) : value; }
 

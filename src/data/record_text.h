@@ -13,6 +13,9 @@ namespace zartav::record_text {
 // inseminations) are not among them.
 bool isNumberColumn(int column);
 
+// The quantity columns: weight, the HF percentages, parity and the count of inseminations.
+bool isQuantityColumn(int column);
+
 // `value` as column `column` keeps it: in a code or number column every Persian or
 // Arabic-Indic digit as 0-9, so a herd typed on either keyboard is one herd.
 QString stored(int column, const QString& value);

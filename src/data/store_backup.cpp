@@ -1,14 +1,17 @@
 #include "data/store_backup.h"
 
+#include "data/record_history.h"
 #include "data/record_schema.h"
 #include "data/store_address.h"
 #include "data/store_copy.h"
 #include "data/store_files.h"
 #include "data/store_integrity.h"
+#include "data/store_schema.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
 #include "util/bidi_text.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -81,6 +84,23 @@ BackupReport failure(const QString& reason, const QString& engineWords = {}) {
     report.engineWords = engineWords;
     return report;
 }
+
+BackupReport stopped() {
+    BackupReport report;
+    report.cancelled = true;
+    return report;
+}
+
+// A part of the work: its own progress told as the share `part` of `parts` of the whole.
+BackupProgress share(const BackupProgress& whole, int part, int parts) {
+    if (!whole) return {};
+    return [whole, part, parts](qint64 done, qint64 total) {
+        return whole(part * 1000 + done * 1000 / std::max<qint64>(1, total), qint64(parts) * 1000);
+    };
+}
+
+// Pages of a file store copied between two looks at the progress.
+constexpr int kPagesAStep = 1024;
 
 const QString kDiskFault = QStringLiteral("پشتيبان روي ديسك نوشته نشد؛ ديسك پر است يا در آن نمي توان نوشت.");
 
@@ -157,7 +177,7 @@ private:
 };
 
 // The file's copy, made in one read transaction of the store so its count is the copy's.
-BackupReport copyFileStore(const QString& source, const QString& part) {
+BackupReport copyFileStore(const QString& source, const QString& part, const BackupProgress& progress) {
     RawDb from;
     if (!from.open(source, SQLITE_OPEN_READWRITE) && !from.open(source, SQLITE_OPEN_READONLY))
         return failure(QStringLiteral("فايل اطلاعات خوانده نشد."), from.error());
@@ -172,11 +192,18 @@ BackupReport copyFileStore(const QString& source, const QString& part) {
     if (!to.open(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) return failure(kDiskFault, to.error());
     sqlite3_backup* backup = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");
     if (!backup) return failure(kDiskFault, to.error());
-    // All pages in one step: the read transaction is held throughout, so writers elsewhere go
-    // on and the copy is the store as it was when the count was read.
-    const int rc = sqlite3_backup_step(backup, -1);
+    // The read transaction is held from step to step, so writers elsewhere go on and the copy
+    // is the store as it was when the count was read.
+    int rc = SQLITE_OK;
+    bool cancelled = false;
+    while (rc == SQLITE_OK && !cancelled) {
+        rc = sqlite3_backup_step(backup, kPagesAStep);
+        const int pages = sqlite3_backup_pagecount(backup);
+        cancelled = progress && !progress(pages - sqlite3_backup_remaining(backup), pages);
+    }
     sqlite3_backup_finish(backup);
     from.exec("ROLLBACK");
+    if (cancelled) return stopped();
     if (rc != SQLITE_DONE) return failure(kDiskFault, QString::fromUtf8(sqlite3_errstr(rc)));
     // One self-contained file, without the write-ahead journal beside it.
     if (!to.column(QStringLiteral("PRAGMA journal_mode=DELETE")) || !to.close()) return failure(kDiskFault, to.error());
@@ -186,12 +213,13 @@ BackupReport copyFileStore(const QString& source, const QString& part) {
     return report;
 }
 
-BackupReport copyServerStore(const StoreAddress& source, const QString& part) {
+BackupReport copyServerStore(const StoreAddress& source, const QString& part, const BackupProgress& progress) {
     Connection from, to;
     if (!from.open(source, StoreAccess::ReadOnly)) return failure(from.errorText(), from.technicalError());
     if (!to.open(part)) return failure(kDiskFault, to.technicalError());
-    const StoreCopyReport copy = copyStore(from, to, false);
+    const StoreCopyReport copy = copyStore(from, to, false, progress);
     to.close();
+    if (copy.cancelled) return stopped();
     if (!copy.ok) return failure(QStringLiteral("سرور اطلاعات در فايل پشتيبان كپي نشد."), copy.error);
     RawDb file;
     if (!file.open(part, SQLITE_OPEN_READWRITE) || !file.column(QStringLiteral("PRAGMA journal_mode=DELETE")) || !file.close())
@@ -200,6 +228,32 @@ BackupReport copyServerStore(const StoreAddress& source, const QString& part) {
     report.ok = true;
     report.records = copy.records;
     return report;
+}
+
+// A server's daily copy is entered in the store by the desk that makes it, first come: the
+// others skip that day. A store whose register cannot be written (an earlier version, a role
+// that may not) gets every desk's copy, as before there was one.
+enum class DailyClaim { Ours, Taken, Unknown };
+
+DailyClaim claimDailyCopy(Connection& server, const QString& day) {
+    const SqlDialect& d = server.dialect();
+    QSqlQuery query(server.database());
+    query.prepare(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?) ON CONFLICT (%2) DO NOTHING")
+                      .arg(d.quote(kDailyCopyTable), d.quote("day"), d.quote("desk"), d.quote("made")));
+    query.addBindValue(day);
+    query.addBindValue(history::thisDesk());
+    query.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+    if (!query.exec()) return DailyClaim::Unknown;
+    return query.numRowsAffected() == 1 ? DailyClaim::Ours : DailyClaim::Taken;
+}
+
+void releaseDailyCopy(Connection& server, const QString& day) {
+    const SqlDialect& d = server.dialect();
+    QSqlQuery query(server.database());
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ? AND %3 = ?").arg(d.quote(kDailyCopyTable), d.quote("day"), d.quote("desk")));
+    query.addBindValue(day);
+    query.addBindValue(history::thisDesk());
+    query.exec();
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -213,7 +267,7 @@ const QRegularExpression& dailyName() {
 
 }  // namespace
 
-BackupReport backupStore(const StoreAddress& store, const QString& target, bool replace) {
+BackupReport backupStore(const StoreAddress& store, const QString& target, bool replace, const BackupProgress& progress) {
     if (!store.isServer() && sameFile(store.filePath(), target))
         return failure(QStringLiteral("پشتيبان را نمي توان روي خود فايل اطلاعات نوشت."));
     if (QFileInfo::exists(target) && !replace)
@@ -222,7 +276,8 @@ BackupReport backupStore(const StoreAddress& store, const QString& target, bool 
     if (!part.made())
         return failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(QFileInfo(target).absolutePath())),
                        part.error());
-    BackupReport report = store.isServer() ? copyServerStore(store, part.path()) : copyFileStore(store.filePath(), part.path());
+    BackupReport report = store.isServer() ? copyServerStore(store, part.path(), progress)
+                                           : copyFileStore(store.filePath(), part.path(), progress);
     if (!report.ok) return report;
     const BackupCheck check = checkBackupFile(part.path());
     if (!check.ok) return failure(QStringLiteral("پشتيبان نوشته شده سالم خوانده نشد."), check.engineWords);
@@ -267,7 +322,7 @@ BackupCheck checkBackupFile(const QString& path) {
     return check;
 }
 
-BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty) {
+BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty, const BackupProgress& progress) {
     const BackupCheck check = checkBackupFile(source);
     if (!check.ok) return failure(check.reason, check.engineWords);
     if (!store.isServer() && sameFile(store.filePath(), source))
@@ -284,9 +339,12 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
         QFile from(source), to(part.path());
         if (!from.open(QIODevice::ReadOnly) || !to.open(QIODevice::WriteOnly))
             return failure(kDiskFault, from.errorString() + to.errorString());
+        // A server's restore goes on with a copy of what it holds and the copy into it.
+        const BackupProgress copying = share(progress, 0, store.isServer() ? 3 : 1);
         while (!from.atEnd()) {
             const QByteArray piece = from.read(1 << 20);
             if (piece.isEmpty() || to.write(piece) != piece.size()) return failure(kDiskFault, to.errorString());
+            if (copying && !copying(from.pos(), from.size())) return stopped();
         }
         if (!to.flush()) return failure(kDiskFault, to.errorString());
     }
@@ -315,8 +373,9 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
         }
         // Every desk's records are replaced: what they were stays in a backup of its own.
         const QString kept = keptName(QDir(dailyBackupFolder()).filePath(QStringLiteral("Server.before-restore")), QStringLiteral(".db"));
-        const BackupReport before = QDir().mkpath(dailyBackupFolder()) ? backupStore(store, kept, false)
+        const BackupReport before = QDir().mkpath(dailyBackupFolder()) ? backupStore(store, kept, false, share(progress, 1, 3))
                                                                        : failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(dailyBackupFolder())));
+        if (before.cancelled) return before;
         if (!before.ok)
             return failure(QStringLiteral("ركوردهاي كنوني سرور اطلاعات پيش از بازگرداني نگه داشته نشد.\n") + before.reason,
                            before.engineWords);
@@ -324,7 +383,12 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
         Connection from, to;
         if (!from.open(part.path(), StoreAccess::ReadOnly)) return failure(from.errorText(), from.technicalError());
         if (!to.open(store)) return failure(to.errorText(), to.technicalError());
-        const StoreCopyReport copy = copyStore(from, to, true);
+        const StoreCopyReport copy = copyStore(from, to, true, share(progress, 2, 3));
+        if (copy.cancelled) {
+            // The server is as it was: the copy of it kept for this restore is not wanted.
+            storefile::remove(report.kept);
+            return stopped();
+        }
         if (!copy.ok) return failure(QStringLiteral("پشتيبان در سرور اطلاعات كپي نشد."), copy.error);
         report.ok = true;
         report.path = source;
@@ -413,13 +477,19 @@ BackupReport runDailyBackup(const StoreAddress& store) {
     const QString folder = dailyBackupFolder();
     if (!QDir().mkpath(folder))
         return failure(QStringLiteral("در اين پوشه نمي توان فايل نوشت:\n%1").arg(isolatedPath(folder)));
-    const DailyBackupPlan plan = planDailyBackups(calendar::fromGregorian(calendar::todayGregorian()),
-                                                  QDir(folder).entryList({QStringLiteral("Data-*.db")}, QDir::Files));
+    const calendar::SolarDate today = calendar::fromGregorian(calendar::todayGregorian());
+    const DailyBackupPlan plan = planDailyBackups(today, QDir(folder).entryList({QStringLiteral("Data-*.db")}, QDir::Files));
     BackupReport report;
     report.ok = true;
     if (!plan.write.isEmpty()) {
+        Connection server;
+        const DailyClaim claim = store.isServer() && server.open(store) ? claimDailyCopy(server, dayText(today)) : DailyClaim::Unknown;
+        if (claim == DailyClaim::Taken) return report;  // another desk, or this one before a restart, has today's
         report = backupStore(store, QDir(folder).filePath(plan.write), false);
-        if (!report.ok) return report;  // the older copies stay until a new one is there
+        if (!report.ok) {
+            if (claim == DailyClaim::Ours) releaseDailyCopy(server, dayText(today));  // so another desk may make it
+            return report;  // the older copies stay until a new one is there
+        }
     }
     for (const QString& name : plan.remove) QFile::remove(QDir(folder).filePath(name));
     return report;

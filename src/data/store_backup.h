@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace zartav {
 
@@ -26,10 +27,16 @@ struct BackupReport {
     QString reason;       // Farsi: why there is no backup
     QString engineWords;  // the engine's or the system's own words, when there are any
     bool emptyCopy = false;  // a restore refused: a copy without records over a store with some
+    bool cancelled = false;  // stopped by the progress: no file left, the store as it was
 };
 
+// Work done and work in all; answering false stops a backup or a restore, which then leaves
+// no file of its own behind and the store as it was.
+using BackupProgress = std::function<bool(qint64 done, qint64 total)>;
+
 // Backs `store` up into the file `target`. An existing `target` is refused unless `replace`.
-BackupReport backupStore(const StoreAddress& store, const QString& target, bool replace);
+BackupReport backupStore(const StoreAddress& store, const QString& target, bool replace,
+                         const BackupProgress& progress = {});
 
 struct BackupCheck {
     bool ok = false;
@@ -50,7 +57,8 @@ BackupCheck checkBackupFile(const QString& path);
 // the daily copies' folder, then gets the backup copied in, in one transaction. A backup without
 // records over a store that holds some is refused (emptyCopy) unless `empty` allows it.
 enum class EmptyCopy { Refuse, Allow };
-BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty = EmptyCopy::Refuse);
+BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty = EmptyCopy::Refuse,
+                          const BackupProgress& progress = {});
 
 // The text the user reads after a backup or a restore.
 QString backupSummary(const BackupReport& report);

@@ -181,9 +181,9 @@ public:
                 return false;
             }
             digests.push_back(digestOf(shape, row));
-            step();
-            return true;
+            return step(report);
         }, &error);
+        if (report.cancelled) return fail(report, QStringLiteral("stopped"));
         if (!read) return fail(report, error.isEmpty() ? QStringLiteral("the source cannot be read") : error);
         (shape.key == schema::kIdColumnIndex ? report.records
          : shape.key < 0                     ? report.catalogueRows
@@ -218,9 +218,10 @@ private:
         report.error = error;
         return false;
     }
-    void step() {
+    bool step(StoreCopyReport& report) {
         ++done_;
-        if (progress_) progress_(done_, std::max(done_, total_));
+        if (progress_ && !progress_(done_, std::max(done_, total_))) report.cancelled = true;
+        return !report.cancelled;
     }
 
     Connection& from_;

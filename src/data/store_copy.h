@@ -16,6 +16,7 @@ class Connection;
 struct StoreCopyReport {
     bool ok = false;
     QString error;  // why nothing was copied, when !ok
+    bool cancelled = false;  // stopped by the progress: nothing was copied
     qint64 records = 0;
     qint64 photos = 0;
     qint64 catalogueRows = 0;
@@ -24,8 +25,8 @@ struct StoreCopyReport {
     QByteArray checksum;
 };
 
-// Rows done and rows in all (records, then catalogue rows).
-using StoreCopyProgress = std::function<void(qint64 done, qint64 total)>;
+// Rows done and rows in all (records, then catalogue rows); answering false stops the copy.
+using StoreCopyProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // Copies `from` into `to` (both open). A target that holds records or catalogue rows is refused
 // unless `replace`, which empties it first, in the same transaction. Rows are read in batches of

@@ -91,6 +91,10 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
         const QString channel = QString::fromLatin1(kRecordsChangedChannel);
         all.append({StoreObjectKind::Function, channel, QString(), notifySql()});
         all.append({StoreObjectKind::Trigger, channel, records, changeTriggerSql(d)});
+        const QString copies = QString::fromLatin1(kDailyCopyTable);
+        all.append({StoreObjectKind::Table, copies, copies,
+                    QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT PRIMARY KEY, %3 TEXT NOT NULL, %4 TEXT NOT NULL)")
+                        .arg(d.quote(kDailyCopyTable), d.quote("day"), d.quote("desk"), d.quote("made"))});
     }
     // The history of every change, written by the store itself.
     all << history::objects(d);

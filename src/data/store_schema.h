@@ -16,6 +16,9 @@ namespace zartav {
 // The server's notification channel: every statement that changes the records notifies it.
 inline constexpr const char* kRecordsChangedChannel = "zartav_records";
 
+// On the server: which desk made each day's copy of the whole store, so that one desk a day does.
+inline constexpr const char* kDailyCopyTable = "DailyCopies";
+
 enum class StoreObjectKind { Table, Index, Function, Trigger };
 
 // One object of a store as the program makes it.

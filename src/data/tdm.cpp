@@ -287,9 +287,10 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             "        AND relkind IN ('r', 'p', 'v', 'm', 'f')), "
             "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off', current_schema(), "
             "to_regclass('\"CertificateIssues\"') IS NOT NULL AND to_regclass('\"CertificateKeys\"') IS NOT NULL "
-            "        AND to_regclass('\"CertificateOffice\"') IS NOT NULL")
+            "        AND to_regclass('\"CertificateOffice\"') IS NOT NULL AND to_regclass('\"%4\"') IS NOT NULL")
                         .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn),
-                             QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction))) ||
+                             QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction),
+                             QString::fromLatin1(kDailyCopyTable))) ||
         !query.next())
         return fail(query.lastError().text());
     const bool hasRecords = query.value(0).toBool();
@@ -300,7 +301,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     const int relations = query.value(5).toInt();
     const bool writable = query.value(6).toBool() && access_ == StoreAccess::ReadWrite;
     schema_ = query.value(7).toString();
-    const bool hasRegister = query.value(8).toBool();  // the certificates' register, from a later version on
+    const bool hasRegister = query.value(8).toBool();  // the certificates' register and the daily copies', from later versions on
     query.finish();
 
     QString error;

@@ -19,9 +19,9 @@ namespace zartav::print {
 namespace {
 
 constexpr double kMmPerPoint = 25.4 / 72.0;
-// Fitting is measured at a fixed fine resolution so that preview, printer and PDF agree on the
-// size each value is drawn at.
-constexpr double kMeasurePixelsPerMm = 1200.0 / 25.4;
+// Text is measured and drawn at one fixed fine resolution, the PDF's, so that preview, printer
+// and PDF agree on the size each value is drawn at and on where each of its letters lands.
+constexpr double kLayoutPixelsPerMm = 1200.0 / 25.4;
 // Photos are embedded at no more than this resolution: enough for print, keeps PDFs small.
 constexpr double kPhotoDpi = 300.0;
 
@@ -32,19 +32,19 @@ QSize photoPixels(const QRectF& boxMm, double dotsPerMm) {
 
 QFont measureFont(const TextStyle& style, double pointSize) {
     QFont font = certificateFont(style, 10);
-    font.setPixelSize(qMax(1, qRound(pointSize * kMmPerPoint * kMeasurePixelsPerMm)));
+    font.setPixelSize(qMax(1, qRound(pointSize * kMmPerPoint * kLayoutPixelsPerMm)));
     return font;
 }
 
 double textWidthMm(const TextStyle& style, double pointSize, const QString& text) {
-    return QFontMetricsF(measureFont(style, pointSize)).horizontalAdvance(text) / kMeasurePixelsPerMm;
+    return QFontMetricsF(measureFont(style, pointSize)).horizontalAdvance(text) / kLayoutPixelsPerMm;
 }
 
 // Breaks `text` at blanks into lines no wider than `width` millimetres (a single word wider
 // than that keeps a line of its own); empty when some line is still too wide.
 QStringList breakLines(const TextStyle& style, double pointSize, const QString& text, double width) {
     const QFontMetricsF metrics(measureFont(style, pointSize));
-    auto fits = [&](const QString& s) { return metrics.horizontalAdvance(s) / kMeasurePixelsPerMm <= width; };
+    auto fits = [&](const QString& s) { return metrics.horizontalAdvance(s) / kLayoutPixelsPerMm <= width; };
     QStringList lines;
     QString line;
     for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -63,7 +63,7 @@ QStringList breakLines(const TextStyle& style, double pointSize, const QString& 
 }
 
 double lineHeightMm(const TextStyle& style, double pointSize) {
-    return QFontMetricsF(measureFont(style, pointSize)).height() / kMeasurePixelsPerMm;
+    return QFontMetricsF(measureFont(style, pointSize)).height() / kLayoutPixelsPerMm;
 }
 
 Qt::LayoutDirection layoutDirection(TextDirection direction, const QString& text) {
@@ -306,9 +306,15 @@ QList<PlacedText> placeTexts(const CertificateLayout& layout, const CertificateR
 void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateLayout& layout,
                       const CertificateRecord& record) {
     const PageSetup& page = layout.page;
-    const double scale = paper.width() / page.width;  // device units per millimetre
-    const QPointF band(paper.left() + page.marginLeft * scale,
-                       paper.top() + (page.marginTop + page.bandTop) * scale);
+    // Every device is drawn on in the PDF's own units, scaled down to it: text laid out at a
+    // screen's few pixels a letter gets other advances than on paper, runs wider than the cell
+    // the paper fits it in and loses its ends to the cell's edge.
+    const double scale = kLayoutPixelsPerMm;  // painter units per millimetre
+    const double deviceScale = paper.width() / page.width;
+    painter.save();
+    painter.translate(paper.topLeft());
+    painter.scale(deviceScale / scale, deviceScale / scale);
+    const QPointF band(page.marginLeft * scale, (page.marginTop + page.bandTop) * scale);
     auto toDevice = [&](const QRectF& mm) {
         return QRectF(band.x() + mm.x() * scale, band.y() + mm.y() * scale, mm.width() * scale,
                       mm.height() * scale);
@@ -317,7 +323,6 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
     const int dpi = painter.device() ? painter.device()->logicalDpiY() : 72;
     const double pointFactor = scale * 25.4 / (dpi > 0 ? dpi : 72);
 
-    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     QPen pen(Qt::black, page.lineWidth * scale, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -325,7 +330,7 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
     if (page.frame) {
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(paper.left() + page.marginLeft * scale, paper.top() + page.marginTop * scale,
+        painter.drawRect(QRectF(page.marginLeft * scale, page.marginTop * scale,
                                 (page.width - page.marginLeft - page.marginRight) * scale,
                                 (page.height - page.marginTop - page.marginBottom) * scale));
     }
@@ -357,7 +362,7 @@ void paintCertificate(QPainter& painter, const QRectF& paper, const CertificateL
                 const QImage image = prepared != record.photos.cend()
                                          ? *prepared
                                          : photo::decodeStoredPhoto(record.pictures.value(e.column),
-                                                                    photoPixels(e.rect, scale));
+                                                                    photoPixels(e.rect, deviceScale));
                 if (image.isNull()) break;  // no photo: the box stays empty
                 QRectF target(QPointF(), QSizeF(image.size()).scaled(r.size(), Qt::KeepAspectRatio));
                 target.moveCenter(r.center());

@@ -2,10 +2,11 @@
 
 namespace zartav {
 
-QList<BoardPost> aboutPosts() {
+QList<BoardPost> aboutPosts(const QList<BoardPost>& office) {
     const QString maker = QStringLiteral("گروه پرسوگ");
     const QString blank = QStringLiteral(" ");
-    // The contact values are reserved example values until an office puts its own in.
+    // The contact lines are the issuing office's own, where it has set them; none is made up.
+    const auto contact = [&](int i) { return i < office.size() ? office[i] : BoardPost{blank, blank}; };
     return {
         {QString(), maker},
         {QString(), QStringLiteral("نرم افزار زرتاو")},
@@ -16,13 +17,12 @@ QList<BoardPost> aboutPosts() {
         {blank, blank},
         {QStringLiteral("توضيح"),
          QStringLiteral("اين برنامه بخش كوچكي از نرم افزار جامع مديريت گاوداري گروه پرسوگ است؛ "
-                        "براي تهيه نسخه كامل نرم افزار مديريت گاوداري با تلفن 021-00000000 "
-                        "گروه پرسوگ تماس حاصل فرماييد.")},
+                        "براي تهيه نسخه كامل نرم افزار مديريت گاوداري با گروه پرسوگ تماس حاصل فرماييد.")},
         {blank, blank},
-        {QStringLiteral("سايت"), QStringLiteral("www.example.org")},
-        {QStringLiteral("پست الكترونيك"), QStringLiteral("info@example.org")},
+        contact(0),
+        contact(1),
         {blank, blank},
-        {QStringLiteral("فاكس"), QStringLiteral("000-00000000")},
+        contact(2),
         {blank, blank},
         {blank, blank},
         {blank, blank},
@@ -31,9 +31,9 @@ QList<BoardPost> aboutPosts() {
     };
 }
 
-void showAbout(MessageBoard& board, const QList<BoardPost>& more) {
+void showAbout(MessageBoard& board, const QList<BoardPost>& office) {
     board.StartRecording(true, kAboutCaption);
-    for (const BoardPost& post : aboutPosts() + more) board.PostThisMessage(post.key, post.value);
+    for (const BoardPost& post : aboutPosts(office)) board.PostThisMessage(post.key, post.value);
     board.StopRecording();
 }
 

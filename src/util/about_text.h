@@ -8,11 +8,12 @@
 namespace zartav {
 
 // The About text as the 18 posts the board shows (the long description takes three lines).
-QList<BoardPost> aboutPosts();
+// `office`: the issuing office's name, address and contact lines, at most three, shown as its
+// contacts; the lines it has not set stay blank.
+QList<BoardPost> aboutPosts(const QList<BoardPost>& office = {});
 inline const QString kAboutCaption = QStringLiteral("درباره...");
 
-// Fills `board` with the About text, right to left, and after it `more` (the issuing office's
-// name, address and contact lines).
-void showAbout(MessageBoard& board, const QList<BoardPost>& more = {});
+// Fills `board` with the About text, right to left, with `office`'s lines as its contacts.
+void showAbout(MessageBoard& board, const QList<BoardPost>& office = {});
 
 }  // namespace zartav

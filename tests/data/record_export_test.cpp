@@ -116,6 +116,46 @@ print(json.dumps({"rtl": bool(sheet.sheet_view.rightToLeft), "width": sheet.colu
     EXPECT_EQ(rows, expectedRows());
 }
 
+// A spreadsheet sums the quantities: weight, the HF percentages, parity, the count of
+// inseminations and the ID are numbers when they hold one; codes keep their leading zeros as
+// text. The sheet is named after the herd the list shows, any other list's "ركوردها".
+TEST_P(ExportTest, XlsxQuantitiesAreNumbersAndTheSheetIsNamedAfterTheHerd) {
+    const QString python = pythonWithOpenpyxl();
+    if (python.isEmpty()) GTEST_SKIP() << "python3-openpyxl is not installed";
+    ASSERT_TRUE(store->insertRecords({"ID", "كد گله", "گوش ف", "وزن", "HFگوساله", "HFپدر", "دوره زايش", "تعداد تلقيح"},
+                                     {"50, '0301', '0042', '41', '87.5', '۱۰۰', '3', 'نامعلوم'"}));
+    const struct {
+        const char* title;
+        QJsonValue value;
+    } expected[] = {
+        {"كد گله", QStringLiteral("0301")}, {"گوش ف", QStringLiteral("0042")}, {"وزن", 41}, {"HFگوساله", 87.5},
+        {"HFپدر", 100}, {"دوره زايش", 3}, {"تعداد تلقيح", QStringLiteral("نامعلوم")}, {"ID", 50},
+    };
+    RecordTable herd(dm.Maincon);
+    herd.setFilter(QStringLiteral("كد گله"), QStringLiteral("0301"));
+    herd.setFiltered(true);
+    RecordTable all(dm.Maincon);
+    const struct {
+        RecordTable* list;
+        const char* sheet;
+    } lists[] = {{&herd, "0301"}, {&all, "ركوردها"}};
+    for (const auto& [shown, sheetName] : lists) {
+        ASSERT_TRUE(exportRecords(*shown, file("sums.xlsx"), ExportColumns::All).ok);
+        QProcess reader;
+        reader.start(python, {QStringLiteral("-c"), QStringLiteral(R"(import json, sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1])
+rows = list(book.active.iter_rows(values_only=True))
+print(json.dumps({"names": book.sheetnames, "row": {t: v for t, v in zip(rows[0], rows[-1])}}, ensure_ascii=False))
+)"), file("sums.xlsx")});
+        ASSERT_TRUE(reader.waitForFinished(60000));
+        const QJsonObject read = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+        ASSERT_FALSE(read.isEmpty()) << reader.readAllStandardError().toStdString();
+        EXPECT_EQ(read[QStringLiteral("names")].toArray(), QJsonArray{QString::fromUtf8(sheetName)});
+        for (const auto& [title, value] : expected)
+            EXPECT_EQ(read[QStringLiteral("row")][QString::fromUtf8(title)], value) << title << " in " << sheetName;
+    }
+}
+
 // A cell that begins like a formula would run in the spreadsheet that opens the list: the CSV
 // writes it behind an apostrophe, the record import takes that off again, and the workbook
 // keeps every value a string.

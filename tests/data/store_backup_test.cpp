@@ -2,6 +2,7 @@
 // copies and of places a copy cannot be written, and the rotation of the daily copies.
 #include "cli/store_worker_rows.h"
 #include "cli_run.h"
+#include "data/record_history.h"
 #include "data/record_schema.h"
 #include "data/store_address.h"
 #include "data/store_backup.h"
@@ -378,6 +379,72 @@ TEST_P(BackupTest, ACopyTakenWhileAnotherProcessSavesHoldsOneMomentWhole) {
         ASSERT_EQ(rows[i].at(0).toLongLong(), id) << "row " << i;
         for (int c = 0; c < schema::kListedColumnCount; ++c)
             ASSERT_EQ(rows[i].at(c + 1), storeworker::rowText(QStringLiteral("w"), n, c)) << "row " << i << " column " << c;
+    }
+}
+
+// Backup and restore tell how far they have come; stopped at any point they leave no file of
+// their own and the store as it was.
+TEST_P(BackupTest, AStoppedBackupOrRestoreLeavesNoFileAndTheStoreAsItWas) {
+    addRecords(store->address(), QStringLiteral("a"), 5);
+    const StoreAddress address = *StoreAddress::parse(store->address());
+    const QString copy = dir.filePath(QStringLiteral("copies/copy.db"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(copy).path()));
+    int calls = 0;
+    const BackupReport stopped = backupStore(address, copy, false, [&](qint64 done, qint64 total) {
+        EXPECT_LE(done, total);
+        return ++calls < 1;
+    });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(QDir(QFileInfo(copy).path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    qint64 last = 0, whole = 0;
+    const BackupReport made = backupStore(address, copy, false, [&](qint64 done, qint64 total) {
+        last = done;
+        whole = total;
+        return true;
+    });
+    ASSERT_TRUE(made.ok) << made.reason.toStdString();
+    EXPECT_EQ(last, whole);
+    addRecords(store->address(), QStringLiteral("b"), 2);
+    store->closeSide();
+
+    // Stopped in each part of the restore in turn: the copy of the backup, and on the server
+    // the copy kept of what it held and the copy into it.
+    for (int part = 0; part < (file() ? 1 : 3); ++part) {
+        const BackupReport restore = restoreStore(address, copy, EmptyCopy::Refuse, [&](qint64 done, qint64 total) {
+            return part > 0 && done * 3 <= part * total;
+        });
+        EXPECT_TRUE(restore.cancelled) << part;
+        EXPECT_EQ(count(), 7) << part;
+        EXPECT_TRUE(nothingKept()) << part;
+        EXPECT_EQ(QDir(QFileInfo(copy).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"copy.db"});
+        if (file()) {
+            EXPECT_EQ(QDir(QFileInfo(store->address()).path()).entryList({"*.part"}, QDir::Files | QDir::Hidden), QStringList());
+        }
+    }
+}
+
+// On a server one desk a day copies the whole store: the store says which; another desk, or
+// the same one after a restart, skips that day. A file store's desk keeps its own copy.
+TEST_P(BackupTest, OneDeskADayMakesTheServersDailyCopy) {
+    addRecords(store->address(), QStringLiteral("a"), 3);
+    const StoreAddress address = *StoreAddress::parse(store->address());
+    calendar::setTodayForTesting(calendar::toGregorian({1405, 9, 18}));
+    const QString copyName = QStringLiteral("backups/Data-1405-09-18.db");
+    for (const char* desk : {"first", "second", "first"}) {
+        paths::setUserDataFolderForTesting(dir.filePath(QString::fromLatin1(desk)));
+        const BackupReport report = runDailyBackup(address);
+        EXPECT_TRUE(report.ok) << desk << ": " << report.reason.toStdString();
+    }
+    paths::setUserDataFolderForTesting(std::nullopt);
+    calendar::setTodayForTesting(std::nullopt);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("first/") + copyName)));
+    EXPECT_EQ(QFileInfo::exists(dir.filePath(QStringLiteral("second/") + copyName)), file());
+    if (!file()) {
+        EXPECT_EQ(store->scalar(QStringLiteral("SELECT string_agg(day || ' ' || desk, ',') FROM \"DailyCopies\"")).toString(),
+                  QStringLiteral("1405-09-18 ") + history::thisDesk());
     }
 }
 

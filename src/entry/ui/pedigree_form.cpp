@@ -1,4 +1,5 @@
 #include "entry/ui/pedigree_form.h"
+#include "dates/ui/file_dialog.h"
 
 #include "data/tdm.h"
 #include "print/ui/certificate_printer.h"
@@ -6,7 +7,6 @@
 #include "util/dialogs.h"
 #include "util/ui/dialog_helpers.h"
 
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -106,8 +106,7 @@ void TPedigreeForm::openRecord(qint64 id) {
 
 bool TPedigreeForm::saveAsPdf() {
     const QString path = choosePdfFile ? choosePdfFile(this)
-                                       : QFileDialog::getSaveFileName(this, QStringLiteral("ذخيره PDF"), QString(),
-                                                                      QStringLiteral("PDF (*.pdf)"));
+                                       : chooseFileToSave(this, QStringLiteral("ذخيره PDF"), QString(), QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return false;
     QString error;
     if (print::writePdf(path, QStringLiteral("شجره"), print::chartPageLayout(), print::chartPage(chart_), &error) !=

@@ -1,4 +1,5 @@
 #include "entry/ui/picture_dialog.h"
+#include "dates/ui/file_dialog.h"
 
 #include <QFileDialog>
 #include <QStandardPaths>
@@ -30,6 +31,7 @@ std::optional<QString> TOpenPictureDialog::Execute() {
         dialog_->setFileMode(QFileDialog::ExistingFile);
         dialog_->setNameFilter(nameFilters());
         dialog_->setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+        useFarsiFileList(*dialog_);
     }
     if (dialog_->exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog_->selectedFiles();

@@ -1,4 +1,5 @@
 #include "print/ui/certificate_preview.h"
+#include "dates/ui/file_dialog.h"
 
 #include "data/record_schema.h"
 #include "data/tdm.h"
@@ -13,7 +14,6 @@
 #include "util/ui/dialog_helpers.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSet>
@@ -44,8 +44,7 @@ bool runPrintDialog(QPrinter& printer, QWidget* parent) {
 }
 
 QString askPdfFile(QWidget* parent) {
-    QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("ذخيره شناسنامه"), QString(),
-                                                QStringLiteral("PDF (*.pdf)"));
+    QString name = chooseFileToSave(parent, QStringLiteral("ذخيره شناسنامه"), QString(), QStringLiteral("PDF (*.pdf)"));
     if (!name.isEmpty() && !name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) name += QLatin1String(".pdf");
     return name;
 }

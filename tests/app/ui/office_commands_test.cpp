@@ -1,6 +1,7 @@
 // Import, backup and restore as the main window's office commands offer them.
 #include "app/main_window.h"
 #include "app/office_commands.h"
+#include "data/store_backup.h"
 #include "data/tdm.h"
 #include "message_recorder.h"
 #include "util/app_paths.h"
@@ -13,6 +14,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QDir>
+#include <QFileDialog>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTreeView>
+#include <QtTest/QTest>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
@@ -186,6 +192,89 @@ TEST_F(OfficeCommandsTest, BackupThenRestorePutsTheStoreBackAndKeepsTheReplacedF
         EXPECT_EQ(dm.TVascor.rowCount(), 41);
     }
     picture(QStringLiteral("پشتيبان گيري"), dir.filePath(QStringLiteral("shown.db")), QStringLiteral("backup-message.png"));
+}
+
+// The file dialog reads in Farsi whatever the system's locale: the Solar Hijri day a file was
+// changed, its size and kind in Farsi words, "پوشه" for a folder.
+TEST_F(OfficeCommandsTest, TheFileDialogShowsSolarHijriDatesAndFarsiSizesAndKinds) {
+    const QDir folder(dailyBackupFolder());
+    ASSERT_TRUE(folder.mkpath(QStringLiteral("older")));
+    QFile copy(folder.filePath(QStringLiteral("Data-1405-09-18.db")));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(QByteArray(1536, 'x'));
+    copy.close();
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(copy.setFileTime(QDateTime(QDate(2026, 12, 9), QTime(14, 32)), QFileDevice::FileModificationTime));
+    copy.close();
+    const QStringList expected[] = {
+        {"Data-1405-09-18.db", "1.5 كيلوبايت", "فايل db", "1405/09/18 14:32"},
+        {"older", "", "پوشه"},
+    };
+    QStringList titles;
+    QList<QStringList> seen;
+    bool native = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
+        auto* list = dialog->findChild<QTreeView*>();
+        ASSERT_NE(list, nullptr);
+        const QAbstractItemModel* files = list->model();
+        for (int c = 0; c < 4; ++c) titles << files->headerData(c, Qt::Horizontal).toString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return files->rowCount(list->rootIndex()) >= 2; }, 10000));
+        for (int r = 0; r < files->rowCount(list->rootIndex()); ++r) {
+            QStringList row;
+            for (int c = 0; c < 4; ++c) row << files->index(r, c, list->rootIndex()).data().toString();
+            seen << row;
+        }
+        if (const QString folder = qEnvironmentVariable("ZARTAV_SCREENS"); !folder.isEmpty()) {
+            dialog->setLayoutDirection(Qt::RightToLeft);  // as the program sets it
+            dialog->grab().save(folder + QStringLiteral("/file-dialog.png"));
+        }
+        dialog->reject();
+    });
+    test::MessageRecorder messages;
+    setOfficeFileChooser({});
+    for (QAction* a : form->PopupMenu1->actions())
+        if (a->text() == QStringLiteral("بازگرداني")) a->trigger();
+    EXPECT_FALSE(native);
+    EXPECT_EQ(titles, QStringList({"نام", "اندازه", "نوع", "تاريخ تغيير"}));
+    for (const QStringList& want : expected) {
+        const auto row = std::find_if(seen.begin(), seen.end(), [&](const QStringList& r) { return r.value(0) == want[0]; });
+        ASSERT_NE(row, seen.end()) << want[0].toStdString();
+        EXPECT_EQ(row->mid(0, want.size()), want);
+    }
+    EXPECT_TRUE(messages.texts().isEmpty());
+}
+
+// "انصراف" in the progress window stops a backup with no file left and a restore with the
+// store as it was.
+TEST_F(OfficeCommandsTest, ABackupOrRestoreStoppedFromItsProgressWindowLeavesNothing) {
+    const QString copy = dir.filePath(QStringLiteral("copy.db"));
+    run(QStringLiteral("پشتيبان گيري"), copy);
+    ASSERT_TRUE(QFileInfo::exists(copy));
+    ASSERT_TRUE(dm.TVascor.insert());
+    ASSERT_TRUE(dm.TVascor.post());
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    QTimer stopper;
+    QStringList cancels;
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<QProgressDialog*>(w); progress && progress->isVisible() && !progress->wasCanceled()) {
+                for (QPushButton* b : progress->findChildren<QPushButton*>()) cancels << b->text();
+                progress->cancel();
+            }
+    });
+    stopper.start(0);
+    test::MessageRecorder messages;
+    messages.answerNext(0);  // "بله"
+    run(QStringLiteral("پشتيبان گيري"), dir.filePath(QStringLiteral("stopped.db")));
+    run(QStringLiteral("بازگرداني"), copy);
+    stopper.stop();
+    EXPECT_EQ(cancels, QStringList({"انصراف", "انصراف"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+    EXPECT_EQ(dm.TVascor.rowCount(), 41);
+    EXPECT_EQ(messages.texts().size(), 1) << messages.texts().join('\n').toStdString();  // the restore's question alone
 }
 
 TEST_F(OfficeCommandsTest, ACopyWithoutRecordsSaysItWouldEmptyTheStoreBeforeItIsRestored) {

@@ -2,6 +2,7 @@
 // the preview, the PDF button, and a stopped job that leaves nothing behind.
 #include "../certificate_fixture.h"
 #include "message_recorder.h"
+#include "print/certificate_pdf.h"
 #include "print/ui/certificate_page_view.h"
 #include "print/ui/certificate_preview.h"
 
@@ -145,6 +146,77 @@ TEST(CertificatePreview, PdfButtonWritesEveryPageAndAStoppedJobLeavesNoFile) {
     EXPECT_TRUE(messages.boxes().isEmpty());
     EXPECT_EQ(pdfPages(pdf), 12);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("herd.pdf")});
+}
+
+// Ink in each column of `cell` (dark pixels only, so the cells' grey fills and the paper do not
+// count), smoothed over three columns so that where a rasteriser puts a glyph's edge does not matter.
+QList<double> inkColumns(const QImage& image, const QRect& cell) {
+    QList<double> ink(cell.width() + 2, 0.0);
+    for (int x = cell.left(); x <= cell.right(); ++x)
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            if (image.rect().contains(x, y)) ink[x - cell.left() + 1] += std::max(0, 160 - qGray(image.pixel(x, y)));
+    QList<double> smooth(ink.size(), 0.0);
+    for (qsizetype i = 1; i + 1 < ink.size(); ++i) smooth[i] = ink[i - 1] + 2 * ink[i] + ink[i + 1];
+    return smooth;
+}
+
+// How far two ink profiles lie apart: 0 for the same ink, 1 for ink in wholly other columns.
+double inkDistance(const QList<double>& a, const QList<double>& b) {
+    double apart = 0, total = 0;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        apart += std::abs(a[i] - b[i]);
+        total += std::max(a[i], b[i]);
+    }
+    return total > 0 ? apart / total : 0;
+}
+
+// The preview on screen beside the PDF page rasterised at the same scale (pdftoppm, as an office
+// would look at the file): every text lies in the same columns, so no letter is lost or cut on
+// screen that the paper keeps. 79 % is where "تمام صفحه" lands on a common screen.
+TEST(CertificatePreview, DrawsEveryTextWhereThePdfPageHasItAtEveryZoom) {
+    QTemporaryDir dir;
+    const CertificateLayout layout = builtinCertificateLayout();
+    CountingSource source(1);
+    const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+    ASSERT_EQ(writeCertificatesPdf(pdf, layout, source, PageRun{}), PrintOutcome::Done);
+    const QByteArray shots = qgetenv("ZARTAV_PREVIEW_SHOT");
+    const QList<PlacedText> texts = placeTexts(layout, *source.record(0));
+    for (const double zoom : {0.79, 1.0}) {
+        CertificatePageView view(layout, source);
+        view.resize(1100, 1300);
+        view.show();
+        view.setZoomFactor(zoom);
+        const double perMm = view.logicalDpiX() / 25.4 * zoom;
+        const QImage screen = view.viewport()->grab().toImage();
+        // The page is the first white on the view's grey.
+        QPoint corner(-1, -1);
+        for (int y = 0; y < screen.height() && corner.x() < 0; ++y)
+            for (int x = 0; x < screen.width(); ++x)
+                if (screen.pixel(x, y) == qRgb(255, 255, 255)) {
+                    corner = QPoint(x, y);
+                    break;
+                }
+        ASSERT_GE(corner.x(), 0);
+        const QString base = dir.filePath(QStringLiteral("paper-%1").arg(qRound(zoom * 100)));
+        QProcess raster;
+        raster.start(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-singlefile"), QStringLiteral("-r"),
+                                                 QString::number(view.logicalDpiX() * zoom), pdf, base});
+        ASSERT_TRUE(raster.waitForFinished(60000));
+        const QImage paper(base + QStringLiteral(".png"));
+        ASSERT_FALSE(paper.isNull());
+        if (!shots.isEmpty()) {
+            screen.copy(QRect(corner, paper.size())).save(QString::fromLocal8Bit(shots) + QStringLiteral("-preview-%1.png").arg(qRound(zoom * 100)));
+            paper.save(QString::fromLocal8Bit(shots) + QStringLiteral("-pdf-%1.png").arg(qRound(zoom * 100)));
+        }
+        for (const PlacedText& t : texts) {
+            if (t.text.isEmpty()) continue;
+            const QRectF mm = t.rect.translated(layout.page.marginLeft, layout.page.marginTop + layout.page.bandTop);
+            // Inside the cell's outline.
+            const QRect cell = QRectF(mm.topLeft() * perMm, mm.size() * perMm).toAlignedRect().adjusted(2, 2, -2, -2);
+            const double apart = inkDistance(inkColumns(screen, cell.translated(corner)), inkColumns(paper, cell));
+            EXPECT_LT(apart, 0.25) << "zoom " << zoom << ": " << t.text.toStdString();
+        }
+    }
 }
 
 }  // namespace
