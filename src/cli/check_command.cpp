@@ -15,15 +15,9 @@ namespace {
 
 const char* kUsageLine = "--db STORE [--herd CODE] [OUT.csv]";
 
-int usage(const char* why) {
-    std::fprintf(stderr, "zartav-cli check: %s\nusage: zartav-cli check %s\n", why, kUsageLine);
-    return kUsage;
-}
+int usage(const char* why) { return usageError("check", kUsageLine, why); }
 
-int failed(const QString& why) {
-    std::fprintf(stderr, "zartav-cli check: %s\n", why.toUtf8().constData());
-    return kFailed;
-}
+int failed(const QString& why) { return failure("check", why); }
 
 int run(const QStringList& args) {
     QString db, out;
