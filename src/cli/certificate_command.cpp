@@ -26,15 +26,9 @@ const char* kUsageLine =
 
 constexpr qsizetype kListedIssues = 50;
 
-int usage(const char* why) {
-    std::fprintf(stderr, "zartav-cli certificate: %s\nusage: zartav-cli certificate %s\n", why, kUsageLine);
-    return cli::kUsage;
-}
+int usage(const char* why) { return cli::usageError("certificate", kUsageLine, why); }
 
-int failed(const QString& why) {
-    std::fprintf(stderr, "zartav-cli certificate: %s\n", qPrintable(why));
-    return cli::kFailed;
-}
+int failed(const QString& why) { return cli::failure("certificate", why); }
 
 // "3,7,12" in "ID" order, each once; nothing when a part is not a whole number.
 std::optional<QList<qint64>> parseIds(const QString& text) {

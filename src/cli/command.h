@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <functional>
 
@@ -9,6 +10,11 @@ namespace zartav::cli {
 inline constexpr int kOk = 0;
 inline constexpr int kFailed = 1;
 inline constexpr int kUsage = 2;
+
+// What a command writes to standard error, and the exit status it then answers: why its command
+// line is wrong (no reason: only the usage line) followed by its usage line, or why it failed.
+int usageError(const char* command, const char* line, const char* why);
+int failure(const char* command, const QString& why);
 
 // Every --db takes either a database file's path or a server URL (postgresql://...).
 bool isServerAddress(const QString& address);

@@ -14,15 +14,9 @@ namespace {
 
 const char* kUsageLine = "--db STORE [--herd CODE] [--columns all] OUT.xlsx|OUT.csv";
 
-int usage(const char* why) {
-    std::fprintf(stderr, "zartav-cli export: %s\nusage: zartav-cli export %s\n", why, kUsageLine);
-    return kUsage;
-}
+int usage(const char* why) { return usageError("export", kUsageLine, why); }
 
-int failed(const QString& why) {
-    std::fprintf(stderr, "zartav-cli export: %s\n", why.toUtf8().constData());
-    return kFailed;
-}
+int failed(const QString& why) { return failure("export", why); }
 
 int run(const QStringList& args) {
     QString db, out;

@@ -48,15 +48,7 @@ std::optional<Arguments> parse(const QStringList& args, bool restoring) {
     return a;
 }
 
-int usage(const char* command, const char* line) {
-    std::fprintf(stderr, "usage: zartav-cli %s %s\n", command, line);
-    return kUsage;
-}
-
-int failed(const char* command, const QString& why) {
-    std::fprintf(stderr, "zartav-cli %s: %s\n", command, QString(why).remove(QChar(0x2068)).remove(QChar(0x2069)).toUtf8().constData());
-    return kFailed;
-}
+int failed(const char* command, const QString& why) { return failure(command, QString(why).remove(QChar(0x2068)).remove(QChar(0x2069))); }
 
 // RFC 4180: a field with a comma, quote or line break is quoted, its quotes doubled.
 QString csvField(const QString& text) {
@@ -117,7 +109,7 @@ bool openStore(TDM& dm, const Arguments& a, StoreAccess access, const char* comm
 
 int runHistory(const QStringList& args) {
     const std::optional<Arguments> a = parse(args, false);
-    if (!a) return usage("history", kHistoryUsage);
+    if (!a) return usageError("history", kHistoryUsage, nullptr);
     TDM dm;
     int status = kOk;
     if (!openStore(dm, *a, StoreAccess::ReadOnly, "history", &status)) return status;
@@ -157,7 +149,7 @@ int runHistory(const QStringList& args) {
 
 int runRestore(const QStringList& args) {
     const std::optional<Arguments> a = parse(args, true);
-    if (!a) return usage("restore-record", kRestoreUsage);
+    if (!a) return usageError("restore-record", kRestoreUsage, nullptr);
     TDM dm;
     int status = kOk;
     if (!openStore(dm, *a, StoreAccess::ReadWrite, "restore-record", &status)) return status;

@@ -17,15 +17,9 @@ using namespace zartav;
 
 const char* kUsageLine = "--db STORE --key FILE";
 
-int usage(const char* why) {
-    std::fprintf(stderr, "zartav-cli keygen: %s\nusage: zartav-cli keygen %s\n", why, kUsageLine);
-    return cli::kUsage;
-}
+int usage(const char* why) { return cli::usageError("keygen", kUsageLine, why); }
 
-int failed(const QString& why) {
-    std::fprintf(stderr, "zartav-cli keygen: %s\n", qPrintable(why));
-    return cli::kFailed;
-}
+int failed(const QString& why) { return cli::failure("keygen", why); }
 
 int run(const QStringList& args) {
     QString db, keyFile;

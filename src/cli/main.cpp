@@ -22,6 +22,17 @@ bool registerCommand(Command command) {
 
 const std::vector<Command>& commands() { return registry(); }
 
+int usageError(const char* command, const char* line, const char* why) {
+    if (why) std::fprintf(stderr, "zartav-cli %s: %s\n", command, why);
+    std::fprintf(stderr, "usage: zartav-cli %s %s\n", command, line);
+    return kUsage;
+}
+
+int failure(const char* command, const QString& why) {
+    std::fprintf(stderr, "zartav-cli %s: %s\n", command, why.toUtf8().constData());
+    return kFailed;
+}
+
 bool isServerAddress(const QString& address) {
     const std::optional<StoreAddress> parsed = StoreAddress::parse(address);
     return !parsed || parsed->isServer();

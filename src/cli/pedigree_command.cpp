@@ -13,16 +13,6 @@ namespace {
 const char* kPedigreeUsage = "--db STORE --id N [--generations G]";
 const char* kInbreedingUsage = "--db STORE --id N";
 
-int usage(const char* command, const char* line, const char* why) {
-    std::fprintf(stderr, "zartav-cli %s: %s\nusage: zartav-cli %s %s\n", command, why, command, line);
-    return kUsage;
-}
-
-int failed(const char* command, const QString& why) {
-    std::fprintf(stderr, "zartav-cli %s: %s\n", command, why.toUtf8().constData());
-    return kFailed;
-}
-
 struct Arguments {
     QString db;
     qint64 id = 0;
@@ -37,32 +27,32 @@ std::optional<Arguments> parse(const QStringList& args, const char* command, con
         const QString& arg = args[i];
         const bool valued = arg == QLatin1String("--db") || arg == QLatin1String("--id") ||
                             (generations && arg == QLatin1String("--generations"));
-        if (!valued) return usage(command, line, "unknown argument"), std::nullopt;
-        if (i + 1 >= args.size()) return usage(command, line, "an option lacks its value"), std::nullopt;
+        if (!valued) return usageError(command, line, "unknown argument"), std::nullopt;
+        if (i + 1 >= args.size()) return usageError(command, line, "an option lacks its value"), std::nullopt;
         const QString value = args[++i];
         bool ok = true;
         if (arg == QLatin1String("--db")) a.db = value;
         else if (arg == QLatin1String("--id")) a.id = value.toLongLong(&ok), haveId = ok;
         else a.generations = value.toInt(&ok), ok = ok && a.generations >= 1 && a.generations <= 10;
-        if (!ok) return usage(command, line, "--id takes a whole number, --generations 1 to 10"), std::nullopt;
+        if (!ok) return usageError(command, line, "--id takes a whole number, --generations 1 to 10"), std::nullopt;
     }
-    if (a.db.isEmpty() || !haveId) return usage(command, line, "--db and --id are needed"), std::nullopt;
+    if (a.db.isEmpty() || !haveId) return usageError(command, line, "--db and --id are needed"), std::nullopt;
     return a;
 }
 
 // The record's pedigree; nothing when it cannot be read (reported).
 std::optional<pedigree::Pedigree> read(const Arguments& a, const char* command) {
-    if (!isServerAddress(a.db) && !QFileInfo(a.db).isFile()) return failed(command, QStringLiteral("no database file %1").arg(a.db)), std::nullopt;
+    if (!isServerAddress(a.db) && !QFileInfo(a.db).isFile()) return failure(command, QStringLiteral("no database file %1").arg(a.db)), std::nullopt;
     Connection connection;
     if (!connection.open(a.db, StoreAccess::ReadOnly))
-        return failed(command, QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError())), std::nullopt;
+        return failure(command, QStringLiteral("%1: %2").arg(connection.displayName(), connection.technicalError())), std::nullopt;
     const pedigree::AnimalReader reader(connection);
     pedigree::Animal root;
     QString error;
     if (!reader.record(a.id, root, &error))
-        return failed(command, error.isEmpty() ? QStringLiteral("no record with ID %1").arg(a.id) : error), std::nullopt;
+        return failure(command, error.isEmpty() ? QStringLiteral("no record with ID %1").arg(a.id) : error), std::nullopt;
     std::optional<pedigree::Pedigree> p = pedigree::Pedigree::read(reader, root, &error);
-    if (!p) failed(command, error);
+    if (!p) failure(command, error);
     return p;
 }
 

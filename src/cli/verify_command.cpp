@@ -16,10 +16,7 @@ using namespace zartav;
 
 const char* kUsageLine = "(--db STORE | --public-key FILE) (FILE | --text PAYLOAD)";
 
-int usage(const char* why) {
-    std::fprintf(stderr, "zartav-cli verify: %s\nusage: zartav-cli verify %s\n", why, kUsageLine);
-    return cli::kUsage;
-}
+int usage(const char* why) { return cli::usageError("verify", kUsageLine, why); }
 
 int run(const QStringList& args) {
     QString db, publicKeyFile, text, file;

@@ -49,11 +49,15 @@ QList<Finding> findingsOf(const Facts& facts, calendar::SolarDate today);
 std::optional<Facts> factsOf(const Connection& connection, qint64 id, const std::function<QString(const char*)>& value,
                              QString* error = nullptr);
 
+// How many records forEachRecord() reads a statement.
+inline constexpr int kRecordChunk = 4000;
+
 // Every record, or one herd's (its code folded as the herd tabs fold it), in "ID" order, read
-// by one statement: `visit` answers false to stop. False with the engine's words when the store
-// could not be read.
+// `chunk` records a statement: `visit` answers false to stop. False with the engine's words when
+// the store could not be read.
 bool forEachRecord(const Connection& connection, const std::optional<QString>& herd,
-                   const std::function<bool(const Facts&)>& visit, QString* error = nullptr);
+                   const std::function<bool(const Facts&)>& visit, QString* error = nullptr,
+                   int chunk = kRecordChunk);
 
 // The warnings shown at OK in the entry form, one line each, with the question whether to save.
 QString confirmationText(const QList<Finding>& findings);

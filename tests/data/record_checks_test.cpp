@@ -123,6 +123,20 @@ TEST_P(RecordChecksStore, FactsFromTheStoreAndFromTheForm) {
     EXPECT_TRUE(f->sireDomesticKnown);
     // Saved as record 2, it is not its own duplicate.
     EXPECT_EQ(factsOf(dm.Maincon, 2, [&](const char* c) { return typed.value(QString::fromUtf8(c)); })->sameNumber, 3);
+
+    // Read a few records a statement, the walk gives the same facts, each record once, in order,
+    // and a hand-made record numbered 0 is not passed over.
+    ASSERT_TRUE(store->insertRecords({"ID", "كد گله", "شماره ثبت", "گوش ف"}, {"0, '20', 'Z', '99'"}));
+    auto walk = [&](const std::optional<QString>& herd, int chunk) {
+        QStringList seen;
+        EXPECT_TRUE(forEachRecord(dm.Maincon, herd, [&](const Facts& f) {
+            return seen << QStringLiteral("%1:%2,%3,%4,%5").arg(f.id).arg(f.damId).arg(f.sameNumber).arg(f.sameMetalTag).arg(f.damSex), true;
+        }, nullptr, chunk));
+        return seen;
+    };
+    const QStringList whole = {"0:0,0,0,", "1:0,4,0,", "2:1,3,3,نر", "3:0,2,2,", "4:1,1,0,نر"};
+    for (const int chunk : {1, 2, 5, 6}) EXPECT_EQ(walk(std::nullopt, chunk), whole) << chunk;
+    EXPECT_EQ(walk(QStringLiteral("20"), 2), QStringList({"0:0,0,0,", "3:0,2,2,", "4:1,1,0,نر"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RecordChecksStore, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),
