@@ -27,9 +27,9 @@ QString fileJson(const QString& v, bool photo) {
 
 // One column's part of the changes: a [before, after] pair, or NULL when the action leaves the
 // column out (an absent value of a new or deleted record, an unchanged one of an update).
-QString pairOf(const SqlDialect& d, int column, Op op) {
+QString pairOf(const SqlDialect& d, int column, Op op, const QString& newRow) {
     const QString name = d.quote(kRecordColumns[column]);
-    const QString oldV = QStringLiteral("OLD.") + name, newV = QStringLiteral("NEW.") + name;
+    const QString oldV = QStringLiteral("OLD.") + name, newV = newRow + name;
     const bool photo = isPhoto(column);
     QString when, before = QStringLiteral("NULL"), after = QStringLiteral("NULL");
     switch (op) {
@@ -57,11 +57,12 @@ QString pairOf(const SqlDialect& d, int column, Op op) {
 }
 
 // The changes of one row as JSON text, the pairs left out dropped. On the server the pairs go
-// in groups: a function takes at most 100 arguments.
-QString changesOf(const SqlDialect& d, Op op) {
+// in groups: a function takes at most 100 arguments. `newRow` qualifies the new values: the
+// trigger's NEW, or the record table itself for the entries of a bulk insert.
+QString changesOf(const SqlDialect& d, Op op, const QString& newRow = QStringLiteral("NEW.")) {
     QStringList pairs;
     for (int i = 0; i < int(kRecordColumns.size()); ++i)
-        if (i != schema::kIdColumnIndex || op == Op::Update) pairs << pairOf(d, i, op);
+        if (i != schema::kIdColumnIndex || op == Op::Update) pairs << pairOf(d, i, op, newRow);
     if (!d.isServer()) {
         QStringList joined;
         for (const QString& p : pairs) joined << QStringLiteral("coalesce(',' || %1, '')").arg(p);
@@ -100,16 +101,29 @@ QString deskValue(const SqlDialect& d, const char* column) {
     return QStringLiteral("(SELECT %1 FROM %2 LIMIT 1)").arg(q(d, column), q(d, kDeskTable));
 }
 
+// The entry's columns on the file and what the trigger writes in them; `newRow` as in changesOf.
+std::pair<QStringList, QStringList> fileEntry(const SqlDialect& d, Op op, const QString& newRow) {
+    const QString id = (op == Op::Delete ? QStringLiteral("OLD.") : newRow) + q(d, schema::kId);
+    // Only a restore tells an insert apart; nothing else may rename an action.
+    const QString action = op == Op::Insert ? QStringLiteral("COALESCE(%1, '%2')").arg(deskValue(d, "Action"), QLatin1String(kInsert))
+                                            : QStringLiteral("'%1'").arg(QLatin1String(op == Op::Update ? kUpdate : kDelete));
+    QStringList columns, values{id, action, QStringLiteral("strftime('%Y-%m-%d %H:%M:%f', 'now')"),
+                                deskValue(d, "Desk"), deskValue(d, "Reason"), changesOf(d, op, newRow)};
+    for (int i = 1; i <= 7; ++i)
+        if (i != 5) columns << q(d, kColumns[i]);  // no role on the file
+    for (int slot = 0; slot < 3; ++slot) {
+        columns << q(d, kColumns[kFirstPhoto + slot]);
+        values << keptPhoto(d, slot, op);
+    }
+    return {columns, values};
+}
+
 QString fileTrigger(const SqlDialect& d, Op op) {
     const QString name = kTriggerPrefix + (op == Op::Insert ? QStringLiteral("insert")
                                            : op == Op::Update ? QStringLiteral("update")
                                                               : QStringLiteral("delete"));
     const QString event = op == Op::Insert ? QStringLiteral("INSERT") : op == Op::Update ? QStringLiteral("UPDATE")
                                                                                           : QStringLiteral("DELETE");
-    const QString id = (op == Op::Delete ? QStringLiteral("OLD.") : QStringLiteral("NEW.")) + q(d, schema::kId);
-    // Only a restore tells an insert apart; nothing else may rename an action.
-    const QString action = op == Op::Insert ? QStringLiteral("COALESCE(%1, '%2')").arg(deskValue(d, "Action"), QLatin1String(kInsert))
-                                            : QStringLiteral("'%1'").arg(QLatin1String(op == Op::Update ? kUpdate : kDelete));
     // An update that changes nothing leaves no entry.
     QString when;
     if (op == Op::Update) {
@@ -118,14 +132,7 @@ QString fileTrigger(const SqlDialect& d, Op op) {
             differs << QStringLiteral("OLD.%1 IS NOT NEW.%1").arg(d.quote(column));
         when = QStringLiteral(" WHEN ") + differs.join(QStringLiteral(" OR "));
     }
-    QStringList columns, values{id, action, QStringLiteral("strftime('%Y-%m-%d %H:%M:%f', 'now')"),
-                                deskValue(d, "Desk"), deskValue(d, "Reason"), changesOf(d, op)};
-    for (int i = 1; i <= 7; ++i)
-        if (i != 5) columns << q(d, kColumns[i]);  // no role on the file
-    for (int slot = 0; slot < 3; ++slot) {
-        columns << q(d, kColumns[kFirstPhoto + slot]);
-        values << keptPhoto(d, slot, op);
-    }
+    const auto [columns, values] = fileEntry(d, op, QStringLiteral("NEW."));
     return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3%4 BEGIN INSERT INTO %5 (%6) VALUES (%7); END")
         .arg(d.quote(name), event, q(d, schema::kRecordTable), when, q(d, kTable), columns.join(QStringLiteral(", ")),
              values.join(QStringLiteral(", ")));
@@ -244,6 +251,13 @@ QStringList resumeStatements(const SqlDialect& d) {
     for (const StoreObject& o : objects(d))
         if (o.kind == StoreObjectKind::Trigger) statements << o.create;
     return statements;
+}
+
+QString insertedEntriesStatement(const SqlDialect& d) {
+    const QString records = q(d, schema::kRecordTable);
+    const auto [columns, values] = fileEntry(d, Op::Insert, records + QLatin1Char('.'));
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 WHERE %4.%5 > ? ORDER BY %4.%5")
+        .arg(q(d, kTable), columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")), records, q(d, schema::kId));
 }
 
 }  // namespace zartav::history

@@ -50,4 +50,9 @@ QList<StoreObject> objects(const SqlDialect& d);
 QStringList suspendStatements(const SqlDialect& d);
 QStringList resumeStatements(const SqlDialect& d);
 
+// On the file: the entries the insert trigger would have written, one per record whose "ID" is
+// above the one bound, in "ID" order, in one statement. For a bulk insert of records with the
+// triggers suspended, in the same transaction (BulkInsertScope).
+QString insertedEntriesStatement(const SqlDialect& d);
+
 }  // namespace zartav::history

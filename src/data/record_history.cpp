@@ -202,6 +202,39 @@ bool WriteScope::finish(QString* error) {
     return seal(db_, error);
 }
 
+BulkInsertScope::BulkInsertScope(QSqlDatabase db) : db_(std::move(db)) {}
+
+bool BulkInsertScope::begin(QString* error) {
+    if (SqlDialect::of(db_).isServer() || !hasHistory(db_)) return true;
+    // The first write takes the file's write lock: no other writer adds a record until commit.
+    for (const QString& sql : suspendStatements(SqlDialect::of(db_))) {
+        QSqlQuery off(db_);
+        if (!off.exec(sql)) return fail(error, off.lastError().text());
+    }
+    QSqlQuery last(db_);
+    if (!last.exec(QStringLiteral("SELECT COALESCE(MAX(%1), 0) FROM %2").arg(q(db_, schema::kId), q(db_, schema::kRecordTable))) ||
+        !last.next())
+        return fail(error, last.lastError().text());
+    after_ = last.value(0).toLongLong();
+    active_ = true;
+    return true;
+}
+
+bool BulkInsertScope::finish(QString* error) {
+    if (!active_) return true;
+    const SqlDialect& d = SqlDialect::of(db_);
+    QSqlQuery entries(db_);
+    entries.prepare(insertedEntriesStatement(d));
+    entries.addBindValue(after_);
+    if (!run(entries, error)) return false;
+    for (const QString& sql : resumeStatements(d)) {
+        QSqlQuery on(db_);
+        if (!on.exec(sql)) return fail(error, on.lastError().text());
+    }
+    active_ = false;
+    return true;
+}
+
 bool hasHistory(const QSqlDatabase& db) {
     QSqlQuery query(db);
     const QString sql = SqlDialect::of(db).isServer()
@@ -238,17 +271,17 @@ bool seal(QSqlDatabase& db, QString* error) {
         }
         read.finish();
         if (sealedNow.empty()) return true;
-        // The batch's hashes in one statement; its entries are all those of its range.
-        QString cases;
-        for (size_t i = 0; i < sealedNow.size(); ++i) cases += QStringLiteral(" WHEN ? THEN ?");
+        // The batch's hashes in one statement, each entry found by its number (a CASE of the
+        // whole batch would be tried for every entry).
+        QStringList pairs;
+        for (size_t i = 0; i < sealedNow.size(); ++i) pairs << QStringLiteral("(CAST(? AS BIGINT), ?)");
         QSqlQuery update(db);
-        update.prepare(QStringLiteral("UPDATE %1 SET %2 = CASE %3%4 END WHERE %3 BETWEEN ? AND ?").arg(table, hash, entry, cases));
+        update.prepare(QStringLiteral("UPDATE %1 SET %2 = v.column2 FROM (VALUES %4) AS v WHERE %1.%3 = v.column1")
+                           .arg(table, hash, entry, pairs.join(QStringLiteral(", "))));
         for (const auto& [number, value] : sealedNow) {
             update.addBindValue(number);
             update.addBindValue(value);
         }
-        update.addBindValue(sealedNow.front().first);
-        update.addBindValue(sealedNow.back().first);
         if (!run(update, error)) return false;
         if (sealedNow.size() < 256) return true;
         after = sealedNow.back().first;

@@ -39,6 +39,24 @@ private:
     QString action_;
 };
 
+// Around a bulk insert of records on the file, inside the caller's transaction and WriteScope:
+// the triggers give way while the rows go in, and one statement then writes every new record's
+// entry as the insert trigger would have (a trigger run per row costs the import a third more).
+// begin() before the first row, finish() after the last and before WriteScope::finish(), which
+// seals them. On the server, where a desk may not suspend the triggers, and on a store without
+// history, both do nothing and the triggers write as ever.
+class BulkInsertScope {
+public:
+    explicit BulkInsertScope(QSqlDatabase db);
+    bool begin(QString* error = nullptr);
+    bool finish(QString* error = nullptr);
+
+private:
+    QSqlDatabase db_;
+    bool active_ = false;
+    qint64 after_ = 0;  // the highest "ID" before the rows: every one above it is new
+};
+
 // True when the store has its history table (a store of an earlier version opened for reading
 // has none).
 bool hasHistory(const QSqlDatabase& db);

@@ -252,8 +252,9 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const Re
         return report;
     };
     history::WriteScope scope(db);
+    history::BulkInsertScope bulk(db);
     QString why;
-    if (!scope.begin(&why)) return undo(refused(0, {}, storeRefusal(store), why));
+    if (!scope.begin(&why) || !bulk.begin(&why)) return undo(refused(0, {}, storeRefusal(store), why));
     int sinceShown = 0;
     while (reader.next(&row)) {
         if (allEmpty(row.fields)) continue;
@@ -272,7 +273,7 @@ RecordImportReport importRecordsCsv(Connection& store, QIODevice& file, const Re
     }
     if (reader.fault() != csv::Fault::None) return undo(fault(0));
     if (!inserter.flush()) return undo(refused(0, {}, storeRefusal(store), inserter.error()));
-    if (!scope.finish(&why)) return undo(refused(0, {}, storeRefusal(store), why));
+    if (!bulk.finish(&why) || !scope.finish(&why)) return undo(refused(0, {}, storeRefusal(store), why));
     if (!db.commit()) return undo(refused(0, {}, storeRefusal(store), db.lastError().text()));
     RecordImportReport report;
     report.ok = true;

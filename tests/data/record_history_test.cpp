@@ -6,6 +6,7 @@
 #include "data/legacy_import.h"
 #include "data/legacy_rows.h"
 #include "data/record_history.h"
+#include "data/record_import.h"
 #include "data/record_schema.h"
 #include "data/store_copy.h"
 #include "data/tdm.h"
@@ -283,6 +284,44 @@ TEST_P(HistoryTest, TheChainNamesTheFirstChangedRemovedOrInsertedEntry) {
     const test::CliRun r = test::runCli({QStringLiteral("history"), QStringLiteral("--db"), store->address(), QStringLiteral("--verify")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("entry 2 does not match"))) << r.err.toStdString();
+}
+
+// An import writes its rows' entries in one statement on the file: one sealed entry for each row,
+// with the values as given, nothing for the rows already there, and the triggers back afterwards,
+// also after an import refused halfway.
+TEST_P(HistoryTest, AnImportLeavesOneSealedEntryPerRow) {
+    save({{kRegistration, "1"}});
+    const QString csv = store->folder() + QStringLiteral("/rows.csv");
+    auto import = [&](const QByteArray& rows) {
+        QFile f(csv);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("%1,%2,تاريخ تولد\n").arg(kRegistration, kCalfName).toUtf8() + rows);
+        f.close();
+        return importRecordsCsvFile(dm.Maincon, csv);
+    };
+    const qint64 before = lastId();
+    ASSERT_TRUE(import("11,\"نقل \"\"قول\"\" \\ پايان\",1404/01/02\n12,ساده,\n13,,1404/02/03\n").ok);
+    const QList<std::pair<qint64, QString>> expected = {
+        {before + 1, QStringLiteral("نقل \"قول\" \\ پايان")}, {before + 2, QStringLiteral("ساده")}, {before + 3, QStringLiteral("<none>")}};
+    for (const auto& [id, name] : expected) {
+        SCOPED_TRACE(id);
+        const std::optional<QList<history::Entry>> all = history::recordHistory(db(), id);
+        ASSERT_TRUE(all && all->size() == 1);
+        EXPECT_EQ(all->first().action, QStringLiteral("insert"));
+        EXPECT_EQ(all->first().desk, history::thisDesk());
+        EXPECT_EQ(changeOf(all->first(), kCalfName).value_or("<none>"), name);
+        EXPECT_EQ(changeOf(all->first(), kRegistration).value_or("<none>"), QString::number(id - before + 10));
+    }
+    EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 4);
+    // Refused at its third row: nothing of it is kept, and the triggers still write.
+    EXPECT_FALSE(import("21,الف,\n22,ب,\n23,ج,1404/13/01\n").ok);
+    ASSERT_TRUE(store->exec(QStringLiteral("UPDATE \"VaskorTemp\" SET \"%1\" = 'د' WHERE \"ID\" = %2").arg(kCalfName).arg(before + 2)));
+    EXPECT_EQ(changeOf(newest(before + 2), kCalfName).value_or("<none>"), QStringLiteral("د"));
+    EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 5);
+    QSqlDatabase d = db();
+    ASSERT_TRUE(d.transaction() && history::seal(d) && d.commit());
+    const history::ChainCheck check = history::verifyChain(db());
+    EXPECT_TRUE(check.ok && check.entries == 5) << check.problem.toStdString();
 }
 
 // A store of an earlier version gets the history on its first writable open, and no entry for
