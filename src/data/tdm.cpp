@@ -64,40 +64,6 @@ QString storeNoun(const Connection& connection) {
     return connection.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات");
 }
 
-std::optional<QList<QVector<QVariant>>> readWholeRecords(Connection& connection, const QList<qint64>& ids, QString* error) {
-    if (ids.isEmpty()) return QList<QVector<QVariant>>();
-    const SqlDialect& d = connection.dialect();
-    QStringList columns, numbers;
-    for (const char* name : kRecordColumns) columns << d.quote(name);
-    // Whole numbers written into the statement: one round trip to a server, never text.
-    for (qint64 id : ids) numbers << QString::number(id);
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4) ORDER BY %3")
-                            .arg(columns.join(QStringLiteral(", ")), recordTable(d), d.quote(schema::kId),
-                                 numbers.join(QStringLiteral(", ")));
-    QString why;
-    std::optional<QList<QVector<QVariant>>> rows = withLink(connection, [&]() -> std::optional<QList<QVector<QVariant>>> {
-        QSqlQuery query(connection.database());
-        query.setForwardOnly(true);
-        if (!query.exec(sql)) {
-            why = query.lastError().text();
-            return std::nullopt;
-        }
-        QList<QVector<QVariant>> found;
-        while (query.next()) {
-            QVector<QVariant> row(int(kRecordColumns.size()));
-            for (int i = 0; i < row.size(); ++i) row[i] = query.value(i);
-            found << std::move(row);
-        }
-        if (query.lastError().isValid()) {
-            why = query.lastError().text();
-            return std::nullopt;
-        }
-        return found;
-    });
-    if (!rows && error) *error = why;
-    return rows;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Connection
 

@@ -127,12 +127,6 @@ private:
 // How messages name the store: "فايل اطلاعات" (the data file) or "سرور اطلاعات" (the data server).
 QString storeNoun(const Connection& connection);
 
-// The whole records of `ids` (every column of schema::kRecordColumns, in its order, the photos
-// as their stored bytes), read by one statement, in "ID" order; an "ID" not in the store is left
-// out. Nothing when they cannot be read (`error` says why).
-std::optional<QList<QVector<QVariant>>> readWholeRecords(Connection& connection, const QList<qint64>& ids,
-                                                         QString* error = nullptr);
-
 enum class RecordState { Browse, Insert, Edit };
 
 // Why the last save did not happen.

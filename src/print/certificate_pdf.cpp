@@ -94,10 +94,11 @@ PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device,
                 return failWith(error, QStringLiteral("the certificates of records ID %1 to %2 could not be entered in the register: %3")
                                            .arg(batch.front().value(QStringLiteral("ID")), batch.back().value(QStringLiteral("ID")), why));
         }
-        readAhead(page + kIssueBatch);
         if (page > first && !device.newPage()) return failWith(error, QStringLiteral("cannot add a page"));
         paintCertificate(painter, paper, layout, batch[next]);
         batch[next++] = CertificateRecord();
+        // After the page, not before: the wait for a decoding under way is spent drawing.
+        readAhead(page + kIssueBatch);
         if (run.progress && !run.progress(page - first + 1, last - first + 1)) return PrintOutcome::Cancelled;
     }
     return PrintOutcome::Done;

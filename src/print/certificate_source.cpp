@@ -27,56 +27,22 @@ std::nullopt_t CertificateSource::fail(qint64 id, const QString& why, bool missi
     return std::nullopt;
 }
 
-namespace {
-
-// A read of pages is kept near this many bytes of photos, whatever they weigh; the first read is
-// small because nothing is known of the records yet.
-constexpr qint64 kReadBytes = 16ll * 1024 * 1024;
-constexpr int kFirstRead = 2;
-constexpr int kMostPerRead = 64;
-
-}  // namespace
-
 StoredCertificates::StoredCertificates(Connection& connection, QList<qint64> ids)
-    : connection_(connection), ids_(std::move(ids)), perRead_(kFirstRead) {}
+    : table_(std::make_unique<RecordTable>(connection)), ids_(std::move(ids)) {}
 
 StoredCertificates::~StoredCertificates() = default;
 
 std::optional<CertificateRecord> StoredCertificates::record(int index) {
-    if (index < 0 || index >= ids_.size()) return fail(ids_.value(index), QStringLiteral("no page %1").arg(index + 1));
-    if (const auto it = read_.find(index); it != read_.end()) return read_.take(index);
-    read_.clear();
-    QList<qint64> wanted;
-    for (int i = index; i < ids_.size() && wanted.size() < perRead_; ++i) wanted << ids_[i];
-    QString why;
-    const std::optional<QList<QVector<QVariant>>> rows = readWholeRecords(connection_, wanted, &why);
-    if (!rows) return fail(ids_[index], why);
-    QHash<qint64, const QVector<QVariant>*> byId;
-    qint64 bytes = 0;
-    for (const QVector<QVariant>& row : *rows) {
-        byId.insert(row.at(schema::kIdColumnIndex).toLongLong(), &row);
-        for (int p = 0; p < int(schema::kPhotoColumns.size()); ++p)
-            bytes += row.at(schema::kFirstPhotoColumnIndex + p).toByteArray().size();
-    }
-    for (int i = 0; i < wanted.size(); ++i) {
-        const QVector<QVariant>* row = byId.value(wanted[i]);
-        // A record deleted meanwhile stops the job at its page, not before.
-        if (!row) {
-            if (i == 0) return fail(wanted[0], QStringLiteral("the record with ID %1 is no longer in the store").arg(wanted[0]), true);
-            break;
-        }
-        CertificateRecord record;
-        for (int c = 0; c < int(schema::kRecordColumns.size()); ++c) {
-            const QString column = schema::column(schema::kRecordColumns[c]);
-            const QVariant& v = row->at(c);
-            if (c >= schema::kFirstPhotoColumnIndex) record.pictures.insert(column, v.toByteArray());
-            else record.values.insert(column, v.isNull() ? QString() : v.toString());
-        }
-        read_.insert(index + i, std::move(record));
-    }
-    const qint64 each = rows->isEmpty() ? 0 : bytes / rows->size();
-    perRead_ = int(std::clamp<qint64>(each > 0 ? kReadBytes / each : kMostPerRead, 1, kMostPerRead));
-    return read_.take(index);
+    const qint64 id = ids_.value(index);
+    if (!table_->isOpen() && !table_->open()) return fail(id, table_->errorText());
+    // Narrowed to the one "ID": a key lookup, whatever the size of the table.
+    if (!table_->setFilter(schema::column(schema::kId), id)) return fail(id, table_->errorText());
+    if (!table_->isFiltered() && !table_->setFiltered(true)) return fail(id, table_->errorText());
+    // A row that is there but cannot be read (a link lost on the way) is not a deleted record.
+    if (table_->rowCount() == 1 && !table_->setCurrentRow(0)) return fail(id, table_->errorText());
+    if (table_->rowCount() != 1 || table_->id() != id)
+        return fail(id, QStringLiteral("the record with ID %1 is no longer in the store").arg(id), true);
+    return certificateRecordFromTable(*table_);
 }
 
 std::optional<QList<qint64>> storedRecordIds(Connection& connection, const std::optional<QString>& herd,

@@ -5,7 +5,6 @@
 
 #include "print/certificate_renderer.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -55,9 +54,8 @@ private:
     QList<CertificateRecord> records_;
 };
 
-// Records of the store, named by "ID", read when their pages are wanted: the pages from the one
-// asked for on, as many as make about 16 megabytes of photos, by one statement (the main
-// window's table and its filter are left alone).
+// Records of the store, named by "ID", each read when its page is wanted through a record
+// table of its own (the main window's table and its filter are left alone).
 class StoredCertificates final : public CertificateSource {
 public:
     StoredCertificates(Connection& connection, QList<qint64> ids);
@@ -66,10 +64,8 @@ public:
     std::optional<CertificateRecord> record(int index) override;
 
 private:
-    Connection& connection_;
+    std::unique_ptr<RecordTable> table_;
     QList<qint64> ids_;
-    QHash<int, CertificateRecord> read_;  // pages read ahead, each handed out once
-    int perRead_;                         // pages the next read takes
 };
 
 // The "ID"s of every record, or of the records of one herd, in "ID" order, narrowed by the find
