@@ -2,9 +2,12 @@
 
 #include "data/sql_dialect.h"
 
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace zartav::certificates {
 
@@ -92,86 +95,141 @@ bool run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     return query.exec();
 }
 
-// One attempt of issue(): false with `retry` set when another desk issued the same record's
-// certificate meanwhile (the unique index refused the second current issue).
-std::optional<Issue> tryIssue(QSqlDatabase& db, const IssueRequest& r, QString* error) {
+// "3, 7, 12": whole numbers written into a statement, which then goes to the server in one
+// round trip instead of the three a prepared one costs; never text.
+QString numberList(const QList<qint64>& numbers) {
+    QStringList texts;
+    texts.reserve(numbers.size());
+    for (qint64 n : numbers) texts << QString::number(n);
+    return texts.join(QStringLiteral(", "));
+}
+
+// The issues of `batch`, whose records are all different, appended to `out`; false with the
+// store's words in `why`. Inside the caller's transaction.
+bool issueRun(QSqlDatabase& db, const QList<IssueRequest>& batch, QList<Issue>& out, QString* why) {
     const SqlDialect& d = SqlDialect::of(db);
     const QString table = q(d, kIssueTable);
-    const QString hash = QString::fromLatin1(r.contentHash.toHex());
-    {
-        // A reprint of an unchanged record, the common case of a busy office: one statement.
-        QSqlQuery reprint(db);
-        if (!run(reprint,
-                 QStringLiteral("UPDATE %1 SET %2 = %2 + 1 WHERE %3 = ? AND %4 IS NULL AND %5 = ? RETURNING %6")
-                     .arg(table, q(d, "copies"), q(d, "record"), q(d, "supersededBy"), q(d, "hash"), issueColumns(d)),
-                 {r.recordId, hash}))
-            return none<Issue>(error, reprint.lastError().text());
-        if (reprint.next()) {
-            Issue again = issueFrom(reprint);
-            again.duplicate = true;
-            return again;
-        }
-    }
-    if (!db.transaction()) return none<Issue>(error, db.lastError().text());
-    auto rollback = [&](const QSqlQuery& query) {
-        const QString why = query.lastError().text();
-        db.rollback();
-        return none<Issue>(error, why);
-    };
     QSqlQuery query(db);
-    if (!run(query,
-             QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? AND %4 IS NULL")
-                 .arg(issueColumns(d), table, q(d, "record"), q(d, "supersededBy")),
-             {r.recordId}))
-        return rollback(query);
-    std::optional<Issue> current;
-    if (query.next()) current = issueFrom(query);
+    query.setForwardOnly(true);
+    auto failed = [&] {
+        *why = query.lastError().text();
+        return false;
+    };
+    QList<qint64> records;
+    for (const IssueRequest& r : batch) records << r.recordId;
+    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IS NULL AND %4 IN (%5)")
+                        .arg(issueColumns(d), table, q(d, "supersededBy"), q(d, "record"), numberList(records))))
+        return failed();
+    QHash<qint64, Issue> current;
+    while (query.next()) {
+        const Issue i = issueFrom(query);
+        current.insert(i.recordId, i);
+    }
+    if (query.lastError().isValid()) return failed();
     query.finish();
-    if (current && current->contentHash == r.contentHash) {
-        if (!run(query, QStringLiteral("UPDATE %1 SET %2 = %2 + 1 WHERE %3 = ?").arg(table, q(d, "copies"), q(d, "number")),
-                 {current->number}))
-            return rollback(query);
-        ++current->copies;
-        current->duplicate = true;
-    } else {
-        // The old issue stops being current before the new one is, so the store holds one
-        // current issue per record at every statement.
-        if (current && !run(query, QStringLiteral("UPDATE %1 SET %2 = 0 WHERE %3 = ?").arg(table, q(d, "supersededBy"), q(d, "number")),
-                            {current->number}))
-            return rollback(query);
-        Issue made;
-        made.recordId = r.recordId;
-        made.contentHash = r.contentHash;
-        made.content = r.content;
-        made.issued = QDateTime::currentDateTimeUtc();
-        made.issued.setTime(QTime(made.issued.time().hour(), made.issued.time().minute(), made.issued.time().second()));
-        made.issuedBy = r.issuedBy;
-        made.desk = r.desk;
-        made.keyFingerprint = r.keyFingerprint;
-        if (!run(query,
-                 QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING %9")
-                     .arg(table, q(d, "record"), q(d, "hash"), q(d, "content"), q(d, "issued"), q(d, "issuedBy"),
-                          q(d, "desk"), q(d, "keyFingerprint"), q(d, "number")),
-                 {r.recordId, hash, r.content, timeText(made.issued), r.issuedBy, r.desk, r.keyFingerprint}) ||
-            !query.next())
-            return rollback(query);
-        made.number = query.value(0).toLongLong();
-        query.finish();
-        if (current) {
-            if (!run(query, QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?").arg(table, q(d, "supersededBy"), q(d, "number")),
-                     {made.number, current->number}))
-                return rollback(query);
-            made.superseded = current->number;
+
+    QList<qint64> again, replaced;
+    QList<const IssueRequest*> fresh;
+    for (const IssueRequest& r : batch) {
+        const auto it = current.constFind(r.recordId);
+        if (it != current.cend() && it->contentHash == r.contentHash) {
+            again << it->number;
+            continue;
         }
-        current = made;
+        fresh << &r;
+        if (it != current.cend()) replaced << it->number;
     }
-    query.finish();
-    if (!db.commit()) {
-        const QString why = db.lastError().text();
-        db.rollback();
-        return none<Issue>(error, why);
+    if (!again.isEmpty() && !query.exec(QStringLiteral("UPDATE %1 SET %2 = %2 + 1 WHERE %3 IN (%4)")
+                                            .arg(table, q(d, "copies"), q(d, "number"), numberList(again))))
+        return failed();
+    // The old issues stop being current before the new ones are, so the store holds one current
+    // issue per record at every statement.
+    if (!replaced.isEmpty() && !query.exec(QStringLiteral("UPDATE %1 SET %2 = 0 WHERE %3 IN (%4)")
+                                               .arg(table, q(d, "supersededBy"), q(d, "number"), numberList(replaced))))
+        return failed();
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    QHash<qint64, qint64> made;  // record -> its new number
+    if (!fresh.isEmpty()) {
+        const QString row = QStringLiteral("(?, ?, ?, ?, ?, ?, ?)");
+        QStringList rows;
+        for (qsizetype i = 0; i < fresh.size(); ++i) rows << row;
+        QVariantList values;
+        for (const IssueRequest* r : fresh)
+            values << r->recordId << QString::fromLatin1(r->contentHash.toHex()) << r->content << timeText(now)
+                   << r->issuedBy << r->desk << r->keyFingerprint;
+        if (!run(query,
+                 QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8) VALUES %9 RETURNING %2, %10")
+                     .arg(table, q(d, "record"), q(d, "hash"), q(d, "content"), q(d, "issued"), q(d, "issuedBy"),
+                          q(d, "desk"), q(d, "keyFingerprint"), rows.join(QStringLiteral(", ")))
+                     .arg(q(d, "number")),
+                 values))
+            return failed();
+        while (query.next()) made.insert(query.value(0).toLongLong(), query.value(1).toLongLong());
+        if (query.lastError().isValid()) return failed();
+        query.finish();
+        if (made.size() != fresh.size()) {
+            *why = QStringLiteral("the register gave %1 numbers for %2 certificates").arg(made.size()).arg(fresh.size());
+            return false;
+        }
     }
-    return current;
+    if (!replaced.isEmpty() &&
+        !query.exec(QStringLiteral("UPDATE %1 SET %2 = (SELECT n.%3 FROM %1 AS n WHERE n.%4 = %1.%4 AND n.%2 IS NULL) "
+                                   "WHERE %3 IN (%5)")
+                        .arg(table, q(d, "supersededBy"), q(d, "number"), q(d, "record"), numberList(replaced))))
+        return failed();
+
+    for (const IssueRequest& r : batch) {
+        const auto old = current.constFind(r.recordId);
+        if (!made.contains(r.recordId)) {
+            Issue again = *old;
+            ++again.copies;
+            again.duplicate = true;
+            out << again;
+            continue;
+        }
+        Issue i;
+        i.number = made.value(r.recordId);
+        i.recordId = r.recordId;
+        i.contentHash = r.contentHash;
+        i.content = r.content;
+        i.issued = now;
+        i.issuedBy = r.issuedBy;
+        i.desk = r.desk;
+        i.keyFingerprint = r.keyFingerprint;
+        i.superseded = old != current.cend() ? old->number : 0;
+        out << i;
+    }
+    return true;
+}
+
+bool commitOrRollBack(QSqlDatabase& db, QString* error) {
+    if (db.commit()) return true;
+    const QString why = db.lastError().text();
+    db.rollback();
+    return fail(error, why);
+}
+
+// One attempt of issue(); it fails as a whole when another desk issued one of the records'
+// certificates meanwhile (the unique index refused the second current issue).
+std::optional<QList<Issue>> tryIssue(QSqlDatabase& db, const QList<IssueRequest>& requests, QString* error) {
+    if (!db.transaction()) return none<QList<Issue>>(error, db.lastError().text());
+    QList<Issue> issued;
+    issued.reserve(requests.size());
+    // A record twice in one batch: its second printing is taken after the first, which it repeats.
+    for (qsizetype start = 0; start < requests.size();) {
+        QSet<qint64> records;
+        qsizetype end = start;
+        while (end < requests.size() && !records.contains(requests[end].recordId)) records.insert(requests[end++].recordId);
+        QString why;
+        if (!issueRun(db, requests.mid(start, end - start), issued, &why)) {
+            db.rollback();
+            return none<QList<Issue>>(error, why);
+        }
+        start = end;
+    }
+    if (!commitOrRollBack(db, error)) return std::nullopt;
+    return issued;
 }
 
 }  // namespace
@@ -186,11 +244,69 @@ QList<StoreObject> registerObjects(const SqlDialect& d) {
     };
 }
 
-std::optional<Issue> issue(QSqlDatabase& db, const IssueRequest& request, QString* error) {
+bool hasRegister(const QSqlDatabase& db) {
+    QStringList names;
+    for (const char* t : {kIssueTable, kKeyTable, kOfficeTable}) names << QString::fromLatin1(t);
+    QSqlQuery query(db);
+    const QString sql =
+        SqlDialect::of(db).isServer()
+            ? QStringLiteral("SELECT to_regclass('\"%1\"') IS NOT NULL AND to_regclass('\"%2\"') IS NOT NULL "
+                             "AND to_regclass('\"%3\"') IS NOT NULL")
+                  .arg(names[0], names[1], names[2])
+            : QStringLiteral("SELECT COUNT(*) = 3 FROM sqlite_master WHERE type = 'table' AND name IN ('%1', '%2', '%3')")
+                  .arg(names[0], names[1], names[2]);
+    return query.exec(sql) && query.next() && query.value(0).toBool();
+}
+
+std::optional<QList<Issue>> issue(QSqlDatabase& db, const QList<IssueRequest>& requests, QString* error) {
+    if (requests.isEmpty()) return QList<Issue>();
     QString first;
-    if (std::optional<Issue> done = tryIssue(db, request, &first)) return done;
-    // Another desk's issue of the same record won the race: this printing is its duplicate now.
-    return tryIssue(db, request, error ? error : &first);
+    if (std::optional<QList<Issue>> done = tryIssue(db, requests, &first)) return done;
+    // Another desk's issue of one of the records won the race: that printing is a duplicate now.
+    return tryIssue(db, requests, error ? error : &first);
+}
+
+bool withdraw(QSqlDatabase& db, const QList<Issue>& issued, QString* error) {
+    if (issued.isEmpty()) return true;
+    const SqlDialect& d = SqlDialect::of(db);
+    const QString table = q(d, kIssueTable);
+    QList<qint64> copies, made;
+    for (const Issue& i : issued) (i.duplicate ? copies : made) << i.number;
+    if (!db.transaction()) return fail(error, db.lastError().text());
+    QSqlQuery query(db);
+    auto rollback = [&] {
+        const QString why = query.lastError().text();
+        query.finish();
+        db.rollback();
+        return fail(error, why);
+    };
+    const QString oneCopyLess = QStringLiteral("UPDATE %1 SET %2 = %2 - 1 WHERE %2 > 1 AND %3 IN (%4)");
+    // A copy made twice in one job goes twice: one round per repetition.
+    while (!copies.isEmpty()) {
+        QList<qint64> once = copies;
+        std::sort(once.begin(), once.end());
+        once.erase(std::unique(once.begin(), once.end()), once.end());
+        for (qint64 n : once) copies.removeOne(n);
+        if (!query.exec(oneCopyLess.arg(table, q(d, "copies"), q(d, "number"), numberList(once)))) return rollback();
+    }
+    if (!made.isEmpty()) {
+        if (!query.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = 1 AND %3 IS NULL AND %4 IN (%5) RETURNING %4")
+                            .arg(table, q(d, "copies"), q(d, "supersededBy"), q(d, "number"), numberList(made))))
+            return rollback();
+        QList<qint64> gone;
+        while (query.next()) gone << query.value(0).toLongLong();
+        if (query.lastError().isValid()) return rollback();
+        query.finish();
+        for (qint64 n : gone) made.removeOne(n);
+        if (!gone.isEmpty() && !query.exec(QStringLiteral("UPDATE %1 SET %2 = NULL WHERE %2 IN (%3)")
+                                               .arg(table, q(d, "supersededBy"), numberList(gone))))
+            return rollback();
+        // Printed again by another desk since: only this job's copy goes.
+        if (!made.isEmpty() && !query.exec(oneCopyLess.arg(table, q(d, "copies"), q(d, "number"), numberList(made))))
+            return rollback();
+    }
+    query.finish();
+    return commitOrRollBack(db, error);
 }
 
 std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error) {
@@ -281,12 +397,7 @@ bool writeOfficeTexts(QSqlDatabase& db, const QHash<QString, QString>& texts, QS
         }
     }
     query.finish();
-    if (!db.commit()) {
-        const QString why = db.lastError().text();
-        db.rollback();
-        return fail(error, why);
-    }
-    return true;
+    return commitOrRollBack(db, error);
 }
 
 }  // namespace zartav::certificates

@@ -30,6 +30,10 @@ inline constexpr const char* kOfficeTable = "CertificateOffice";
 // objects in data/store_schema.cpp).
 QList<StoreObject> registerObjects(const SqlDialect& d);
 
+// True when the store holds the register's three tables (a store of an earlier version, read as
+// it is, has none).
+bool hasRegister(const QSqlDatabase& db);
+
 // What is being issued: the record, its content and who prints it where.
 struct IssueRequest {
     qint64 recordId = 0;
@@ -55,10 +59,17 @@ struct Issue {
     qint64 superseded = 0;    // from issue(): the number this one replaced, 0 when none
 };
 
-// Issues the certificate of `request` in one transaction: the record's current issue again when
-// its content hash is unchanged (one more copy), otherwise a new number that supersedes it.
-// Nothing on failure, with the store's words in `error`.
-std::optional<Issue> issue(QSqlDatabase& db, const IssueRequest& request, QString* error = nullptr);
+// Issues the certificates of `requests` in one transaction, in order: a record's current issue
+// again when its content hash is unchanged (one more copy), otherwise a new number that
+// supersedes it. A batch costs a handful of statements whatever its size. All or nothing: on
+// failure no issue is written, with the store's words in `error`.
+std::optional<QList<Issue>> issue(QSqlDatabase& db, const QList<IssueRequest>& requests, QString* error = nullptr);
+
+// Takes back `issued` (as issue() answered them) for certificates that never reached paper: a
+// new number goes and the issue it superseded is current again, a duplicate loses its copy. An
+// issue another desk has printed again or superseded since keeps that desk's part. The numbers
+// taken back are never handed out again.
+bool withdraw(QSqlDatabase& db, const QList<Issue>& issued, QString* error = nullptr);
 
 // The issue of `number`; nothing when there is none, or the register cannot be read (`error`
 // then says why; it stays empty for a number never issued).

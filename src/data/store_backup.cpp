@@ -406,6 +406,22 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
                 db.check().ok ? db.column(QStringLiteral("SELECT COUNT(*) FROM VaskorTemp")) : std::nullopt;
             if (!held || held->value(0).toLongLong() > 0) return emptyRefused();
         }
+        // A certificate number the replaced file gave out after the backup was taken is never
+        // given again by the restored one.
+        const std::optional<QStringList> issuedUpTo =
+            opened && db.check().ok ? db.column(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'CertificateIssues'"))
+                                    : std::nullopt;
+        if (issuedUpTo && !issuedUpTo->isEmpty()) {
+            RawDb restored;
+            const QString least = QString::number(issuedUpTo->first().toLongLong());
+            if (!restored.open(part.path(), SQLITE_OPEN_READWRITE) ||
+                !restored.exec("INSERT INTO sqlite_sequence (name, seq) SELECT 'CertificateIssues', 0 WHERE NOT EXISTS "
+                               "(SELECT 1 FROM sqlite_sequence WHERE name = 'CertificateIssues')") ||
+                !restored.column(QStringLiteral("UPDATE sqlite_sequence SET seq = MAX(seq, %1) WHERE name = 'CertificateIssues'")
+                                     .arg(least)) ||
+                !restored.close())
+                return failure(kDiskFault, restored.error());
+        }
         // Out of the write-ahead journal into one file; refused while anyone else has it open.
         const std::optional<QStringList> mode = opened ? db.column(QStringLiteral("PRAGMA journal_mode=DELETE")) : std::nullopt;
         if (!mode || mode->value(0) != QLatin1String("delete") || !db.close())

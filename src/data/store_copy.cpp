@@ -1,5 +1,6 @@
 #include "data/store_copy.h"
 
+#include "data/certificate_register.h"
 #include "data/history_schema.h"
 #include "data/record_history.h"
 #include "data/record_schema.h"
@@ -34,6 +35,10 @@ struct TableShape {
     QList<int> numbers;  // integer columns
     int firstPhoto = -1;
     int photos = 0;
+    qint64 StoreCopyReport::*tally = nullptr;  // where the report counts its rows
+    QString order = {};     // without a key: the column rows are read in order of (none: the catalogue's)
+    bool numbered = false;  // the key is the server's own numbering, written here as it was
+    bool merged = false;    // the target's rows stay; the source's are added where missing
 };
 
 template <size_t N>
@@ -45,16 +50,44 @@ QStringList namesOf(const std::array<const char*, N>& names) {
 
 TableShape recordShape() {
     return {QString::fromUtf8(schema::kRecordTable), QStringLiteral("record"), namesOf(schema::kRecordColumns),
-            schema::kIdColumnIndex, {schema::kIdColumnIndex}, schema::kFirstPhotoColumnIndex, 3};
+            schema::kIdColumnIndex, {schema::kIdColumnIndex}, schema::kFirstPhotoColumnIndex, 3, &StoreCopyReport::records};
 }
 
 TableShape catalogueShape() {
-    return {QString::fromUtf8(schema::kCatalogueTable), QStringLiteral("catalogue row"), namesOf(schema::kCatalogueColumns), -1, {}, -1, 0};
+    return {QString::fromUtf8(schema::kCatalogueTable), QStringLiteral("catalogue row"), namesOf(schema::kCatalogueColumns),
+            -1, {}, -1, 0, &StoreCopyReport::catalogueRows};
 }
 
 TableShape historyShape() {
     return {QString::fromUtf8(history::kTable), QStringLiteral("history entry"), namesOf(history::kColumns), 0, {0, 1},
-            history::kFirstPhoto, 3};
+            history::kFirstPhoto, 3, &StoreCopyReport::historyEntries};
+}
+
+// The register: which certificate numbers were issued for what. A copy that forgot them would
+// hand a number out again and call a genuine certificate unknown.
+TableShape issueShape() {
+    TableShape shape{QString::fromLatin1(certificates::kIssueTable), QStringLiteral("certificate issue"),
+                     {"number", "record", "hash", "content", "issued", "issuedBy", "desk", "keyFingerprint", "copies",
+                      "supersededBy"},
+                     0, {0, 1, 8, 9}, -1, 0, &StoreCopyReport::certificateIssues};
+    shape.numbered = true;
+    return shape;
+}
+
+TableShape officeShape() {
+    TableShape shape{QString::fromLatin1(certificates::kOfficeTable), QStringLiteral("office text"), {"name", "value"}, -1, {}, -1, 0};
+    shape.order = QStringLiteral("name");
+    return shape;
+}
+
+// The office's public keys are only ever added to: a key the target knows still verifies the
+// certificates it signed after the copy.
+TableShape keyShape() {
+    TableShape shape{QString::fromLatin1(certificates::kKeyTable), QStringLiteral("public key"), {"fingerprint", "publicKey", "made"},
+                     -1, {}, -1, 0};
+    shape.order = QStringLiteral("fingerprint");
+    shape.merged = true;
+    return shape;
 }
 
 bool isPhoto(const TableShape& shape, int column) {
@@ -91,6 +124,9 @@ Digest digestOf(const TableShape& shape, const Row& row) {
     return digest;
 }
 
+// What a merged row is known by: its key and what the key names, not when each store learnt it.
+Row compared(const TableShape& shape, const Row& row) { return shape.merged ? row.mid(0, 2) : row; }
+
 qint64 rowBytes(const Row& row) {
     qint64 bytes = 0;
     for (const QVariant& v : row) bytes += v.typeId() == QMetaType::QByteArray ? v.toByteArray().size() : 64;
@@ -111,7 +147,10 @@ bool forEachRow(Connection& c, const TableShape& shape, const std::function<bool
         query.setForwardOnly(true);
         query.prepare(keyed ? select + QStringLiteral(" WHERE %1 > :after ORDER BY %1 LIMIT %2").arg(id).arg(limit)
                                     : select + QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
-                                                   .arg(c.catalogueOrder())
+                                                   .arg(shape.order.isEmpty() ? c.catalogueOrder()
+                                                        // one order of text on both engines
+                                                        : c.dialect().quote(shape.order) +
+                                                              (c.isServer() ? QStringLiteral(" COLLATE \"C\"") : QString()))
                                                    .arg(limit)
                                                    .arg(offset));
         if (keyed) query.bindValue(QStringLiteral(":after"), lastId);
@@ -157,8 +196,11 @@ public:
         QSqlQuery insert(to_.database());
         QStringList marks;
         for (int i = 0; i < shape.columns.size(); ++i) marks << QStringLiteral("?");
-        if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(to_.dialect().quote(tableName(shape)), quotedColumns(to_, shape), marks.join(", "))))
+        const QString overriding = shape.numbered && to_.isServer() ? QStringLiteral(" OVERRIDING SYSTEM VALUE") : QString();
+        const QString merging = shape.merged ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString();
+        if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2)%3 VALUES (%4)%5")
+                                .arg(to_.dialect().quote(tableName(shape)), quotedColumns(to_, shape), overriding,
+                                     marks.join(", "), merging)))
             return fail(report, QStringLiteral("%1 of the target cannot be written: %2")
                                     .arg(tableName(shape), insert.lastError().text()));
         QString error;
@@ -180,14 +222,12 @@ public:
                             .arg(insert.lastError().text());
                 return false;
             }
-            digests.push_back(digestOf(shape, row));
+            digests.push_back(digestOf(shape, compared(shape, row)));
             return step(report);
         }, &error);
         if (report.cancelled) return fail(report, QStringLiteral("stopped"));
         if (!read) return fail(report, error.isEmpty() ? QStringLiteral("the source cannot be read") : error);
-        (shape.key == schema::kIdColumnIndex ? report.records
-         : shape.key < 0                     ? report.catalogueRows
-                                             : report.historyEntries) = qint64(digests.size());
+        if (shape.tally) report.*shape.tally = qint64(digests.size());
         return true;
     }
 
@@ -195,6 +235,19 @@ public:
     bool verify(const TableShape& shape, const std::vector<Digest>& digests, StoreCopyReport& report) {
         size_t next = 0;
         QString error;
+        if (shape.merged) {
+            // Every row of the source is there, beside the target's own.
+            std::vector<Digest> held;
+            if (!forEachRow(to_, shape, [&](const Row& row) {
+                    held.push_back(digestOf(shape, compared(shape, row)));
+                    return true;
+                }, &error))
+                return fail(report, error);
+            for (const Digest& d : digests)
+                if (std::find(held.begin(), held.end(), d) == held.end())
+                    return fail(report, QStringLiteral("the copy lacks a %1 of the source").arg(shape.noun));
+            return true;
+        }
         const bool read = forEachRow(to_, shape, [&](const Row& row) {
             if (next >= digests.size() || digestOf(shape, row) != digests[next]) {
                 error = QStringLiteral("the copy differs from the source at %1 %2")
@@ -247,9 +300,15 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     const TableShape records = recordShape();
     const TableShape catalogue = catalogueShape();
     const TableShape entries = historyShape();
-    // A store of an earlier version, read as it is, has no history to bring.
+    const TableShape issues = issueShape();
+    const TableShape office = officeShape();
+    const TableShape keys = keyShape();
+    // A store of an earlier version, read as it is, has no history or register to bring.
     const bool targetHistory = history::hasHistory(target);
     const bool withHistory = targetHistory && history::hasHistory(source);
+    const bool targetRegister = certificates::hasRegister(target);
+    const bool withRegister = targetRegister && certificates::hasRegister(source);
+    const char* issueTable = certificates::kIssueTable;
 
     // One consistent view of the source, whatever other desks save meanwhile.
     if (!source.transaction()) return failed(QStringLiteral("the source cannot be read: ") + source.lastError().text());
@@ -263,14 +322,19 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     const std::optional<qint64> sourceCatalogue = countOf(from, catalogue);
     const std::optional<qint64> highWater = recordIdHighWater(source);
     const std::optional<qint64> sourceEntries = withHistory ? countOf(from, entries) : 0;
-    if (!sourceRecords || !sourceCatalogue || !highWater || !sourceEntries)
+    const std::optional<qint64> sourceIssues = withRegister ? countOf(from, issues) : 0;
+    const std::optional<qint64> lastNumber = withRegister ? numberHighWater(source, issueTable, "number") : 0;
+    if (!sourceRecords || !sourceCatalogue || !highWater || !sourceEntries || !sourceIssues || !lastNumber)
         return done(failed(QStringLiteral("the source cannot be read: ") + source.lastError().text()));
     const std::optional<qint64> targetRecords = countOf(to, records);
     const std::optional<qint64> targetCatalogue = countOf(to, catalogue);
     const std::optional<qint64> targetEntries = targetHistory ? countOf(to, entries) : 0;
-    if (!targetRecords || !targetCatalogue || !targetEntries) return done(failed(QStringLiteral("the target cannot be read")));
-    // A target whose records were all deleted still has their history: it is replaced only when asked.
-    if (!replace && (*targetRecords > 0 || *targetCatalogue > 0 || *targetEntries > 0))
+    const std::optional<qint64> targetIssues = targetRegister ? countOf(to, issues) : 0;
+    if (!targetRecords || !targetCatalogue || !targetEntries || !targetIssues)
+        return done(failed(QStringLiteral("the target cannot be read")));
+    // A target whose records were all deleted still has their history and the certificates
+    // issued for them: they are replaced only when asked.
+    if (!replace && (*targetRecords > 0 || *targetCatalogue > 0 || *targetEntries > 0 || *targetIssues > 0))
         return done(failed(QStringLiteral("the target already holds %1 records and %2 catalogue rows; "
                                           "--replace replaces them")
                                .arg(*targetRecords)
@@ -290,6 +354,7 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     if (replace) {
         QList<const TableShape*> emptied{&records, &catalogue};
         if (targetHistory) emptied << &entries;
+        if (withRegister) emptied << &issues << &office;
         for (const TableShape* shape : emptied) {
             QSqlQuery empty(target);
             if (!empty.exec(QStringLiteral("DELETE FROM ") + to.dialect().quote(tableName(*shape))))
@@ -297,17 +362,22 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
         }
     }
     Copier copier(from, to, progress);
-    copier.setTotal(*sourceRecords + *sourceCatalogue + *sourceEntries);
-    std::vector<Digest> recordDigests, catalogueDigests, entryDigests;
+    copier.setTotal(*sourceRecords + *sourceCatalogue + *sourceEntries + *sourceIssues);
+    std::vector<Digest> recordDigests, catalogueDigests, entryDigests, issueDigests, officeDigests, keyDigests;
     recordDigests.reserve(size_t(*sourceRecords));
+    // What each copied table's digests are, in the order the checksum takes them.
+    QList<std::pair<const TableShape*, std::vector<Digest>*>> copied{{&records, &recordDigests}, {&catalogue, &catalogueDigests}};
+    if (withHistory) copied.append({&entries, &entryDigests});
+    if (withRegister) copied << std::pair{&issues, &issueDigests} << std::pair{&office, &officeDigests} << std::pair{&keys, &keyDigests};
     QString error;
-    if (!copier.copy(records, recordDigests, report) || !copier.copy(catalogue, catalogueDigests, report) ||
-        (withHistory && !copier.copy(entries, entryDigests, report)))
-        return done(report);
+    for (const auto& [shape, digests] : copied)
+        if (!copier.copy(*shape, *digests, report)) return done(report);
     if (!raiseRecordIds(target, *highWater, &error)) return done(failed(QStringLiteral("the target cannot number new records: ") + error));
-    if (!copier.verify(records, recordDigests, report) || !copier.verify(catalogue, catalogueDigests, report) ||
-        (withHistory && !copier.verify(entries, entryDigests, report)))
-        return done(report);
+    // A number the source gave out, even for an issue it took back since, is never given again.
+    if (withRegister && !raiseNumbers(target, issueTable, "number", *lastNumber, &error))
+        return done(failed(QStringLiteral("the target cannot number new certificates: ") + error));
+    for (const auto& [shape, digests] : copied)
+        if (!copier.verify(*shape, *digests, report)) return done(report);
     // Entries the source's file had not sealed yet are sealed in the copy, in order.
     if (withHistory && !history::seal(target, &error))
         return done(failed(QStringLiteral("the target's history cannot be sealed: ") + error));
@@ -318,7 +388,7 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     if (!target.commit()) return done(failed(QStringLiteral("the target cannot commit: ") + target.lastError().text()));
 
     QCryptographicHash all(QCryptographicHash::Md5);
-    for (const std::vector<Digest>* digests : {&recordDigests, &catalogueDigests, &entryDigests})
+    for (const auto& [shape, digests] : copied)
         for (const Digest& d : *digests) all.addData(QByteArrayView(d.data(), qsizetype(d.size())));
     report.checksum = all.result().toHex();
     report.ok = true;

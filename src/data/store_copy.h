@@ -1,7 +1,8 @@
 #pragma once
 
 // A whole store copied into another, of either engine: every record with its photos and its
-// "ID", and the catalogue in its own order, in one transaction of the target, then checked row
+// "ID", the catalogue in its own order, the history and the register of issued certificates
+// (their numbering carried on where the source's stood), in one transaction of the target, then checked row
 // by row against the source before it is committed. An office moves its Data.db to the server
 // this way, and takes a full copy of the server onto a file.
 
@@ -21,6 +22,7 @@ struct StoreCopyReport {
     qint64 photos = 0;
     qint64 catalogueRows = 0;
     qint64 historyEntries = 0;
+    qint64 certificateIssues = 0;
     // Of every row, column by column, in order: the same for the source and the copy.
     QByteArray checksum;
 };

@@ -48,13 +48,19 @@ int recordIndexCount();
 // an earlier version); false when it has them all or the store's catalogue cannot be read.
 bool lacksRecordIndexes(QSqlDatabase& db);
 
-// The largest "ID" the store has ever handed out (deleted records included); nothing when it
-// cannot be read.
-std::optional<qint64> recordIdHighWater(QSqlDatabase& db);
+// The largest number `table`'s own numbering `column` has ever handed out (rows deleted since
+// included); nothing when it cannot be read.
+std::optional<qint64> numberHighWater(QSqlDatabase& db, const char* table, const char* column);
+// After rows were written with their own numbers: the next number `table` hands out is past
+// every one it holds and past `atLeast` (a copied store's own mark), and never goes back, so
+// none is used twice.
+bool raiseNumbers(QSqlDatabase& db, const char* table, const char* column, qint64 atLeast, QString* error = nullptr);
 
-// After records were written with their own "ID"s: the next number the store hands out is past
-// every "ID" it holds and past `atLeast` (a copied store's own mark), so none is used twice.
-bool raiseRecordIds(QSqlDatabase& db, qint64 atLeast, QString* error = nullptr);
+// The same for the records' "ID".
+inline std::optional<qint64> recordIdHighWater(QSqlDatabase& db) { return numberHighWater(db, "VaskorTemp", "ID"); }
+inline bool raiseRecordIds(QSqlDatabase& db, qint64 atLeast, QString* error = nullptr) {
+    return raiseNumbers(db, "VaskorTemp", "ID", atLeast, error);
+}
 
 // True when the record table has an index on the whole table whose first column is `column`;
 // false when it has none or the catalogue of the store cannot be read.

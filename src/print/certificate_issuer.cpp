@@ -41,32 +41,50 @@ CertificateIssuer::CertificateIssuer(Connection& connection, std::optional<Signi
     desk_ = QSysInfo::machineHostName();
 }
 
-bool CertificateIssuer::issue(CertificateRecord& record, QString* error) {
-    if (record.content.isEmpty()) record.content = certificateContentText(record);
-    certificates::IssueRequest request;
-    request.recordId = record.value(QStringLiteral("ID")).toLongLong();
-    request.content = record.content;
-    request.contentHash = certificateContentHash(record.content);
-    request.issuedBy = user_;
-    request.desk = desk_;
-    request.keyFingerprint = fingerprint_;
+bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString* error) {
+    QList<certificates::IssueRequest> requests;
+    requests.reserve(records.size());
+    for (CertificateRecord* record : records) {
+        if (record->content.isEmpty()) record->content = certificateContentText(*record);
+        certificates::IssueRequest request;
+        request.recordId = record->value(QStringLiteral("ID")).toLongLong();
+        request.content = record->content;
+        request.contentHash = certificateContentHash(record->content);
+        request.issuedBy = user_;
+        request.desk = desk_;
+        request.keyFingerprint = fingerprint_;
+        requests << request;
+    }
     QSqlDatabase db = connection_.database();
-    const std::optional<certificates::Issue> done = certificates::issue(db, request, &lastError_);
+    const std::optional<QList<certificates::Issue>> done = certificates::issue(db, requests, &lastError_);
     if (!done) {
         if (error) *error = lastError_;
         return false;
     }
     lastError_.clear();
-    SealFacts facts = sealFacts(record, done->number, done->issued, office_);
-    facts.contentHash = request.contentHash;
-    PrintedSeal seal;
-    seal.payload = sealPayload(facts, key_ ? &*key_ : nullptr).toUtf8();
-    seal.number = done->number;
-    seal.checkCode = checkCode(request.contentHash);
-    seal.duplicate = done->duplicate;
-    seal.isSigned = key_.has_value();
-    record.seal = seal;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const certificates::Issue& made = done->at(i);
+        SealFacts facts = sealFacts(*records[i], made.number, made.issued, office_);
+        facts.contentHash = requests[i].contentHash;
+        PrintedSeal seal;
+        seal.payload = sealPayload(facts, key_ ? &*key_ : nullptr).toUtf8();
+        seal.number = made.number;
+        seal.checkCode = checkCode(requests[i].contentHash);
+        seal.duplicate = made.duplicate;
+        seal.isSigned = key_.has_value();
+        records[i]->seal = seal;
+    }
     issued_ << *done;
+    return true;
+}
+
+bool CertificateIssuer::withdraw(QString* error) {
+    QSqlDatabase db = connection_.database();
+    if (!certificates::withdraw(db, issued_, &lastError_)) {
+        if (error) *error = lastError_;
+        return false;
+    }
+    issued_.clear();
     return true;
 }
 

@@ -30,9 +30,13 @@ public:
     // office's name the codes carry.
     CertificateIssuer(Connection& connection, std::optional<SigningKey> key, QString office);
 
-    // Registers the record's certificate and gives it its code; false with the reason when the
-    // register cannot be written (nothing is then to be printed).
-    bool issue(CertificateRecord& record, QString* error);
+    // Registers the records' certificates in one transaction and gives each its code; false with
+    // the reason when the register cannot be written (none of them is then to be printed).
+    bool issue(const QList<CertificateRecord*>& records, QString* error);
+    bool issue(CertificateRecord& record, QString* error) { return issue(QList<CertificateRecord*>{&record}, error); }
+    // Takes this printing's issues back out of the register, for a job whose pages never reached
+    // the printer or the file; false with the reason when the register cannot be written.
+    bool withdraw(QString* error);
 
     bool isSigning() const { return key_.has_value(); }
     // Why the last issue failed; empty when none has.

@@ -32,11 +32,19 @@ struct PageRun {
     CertificateIssuer* issuer = nullptr;
 };
 
+// Pages issued in one transaction of the register; as many are read and decoded ahead.
+inline constexpr int kIssueBatch = 4;
+
 // Paints the pages of `run` with `painter`, already begun on `device`; positions are true
-// millimetres from each sheet's corner. While one record is drawn the next is read and its
-// photos decoded on a second thread, so at most two records are ever held.
+// millimetres from each sheet's corner. While one batch of records is drawn the next is read and
+// its photos decoded on other threads, so at most two batches are ever held, photos decoded.
 PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device, const CertificateLayout& layout,
                                    CertificateSource& source, const PageRun& run, QString* error = nullptr);
+
+// The end of a print job: when its pages did not all reach the printer or the file (a failure,
+// a stop), the issues it made are taken back out of the register, so no number stands for a
+// page nobody holds. Answers `outcome`, or a failure when the register cannot be written.
+PrintOutcome settleIssues(PrintOutcome outcome, const PageRun& run, QString* error = nullptr);
 
 // The paper of a layout, for devices that are told their page size.
 QPageLayout certificatePageLayout(const CertificateLayout& layout);

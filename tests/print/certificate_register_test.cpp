@@ -1,13 +1,20 @@
 #include "data/certificate_register.h"
+#include "data/store_address.h"
+#include "data/store_backup.h"
+#include "data/store_copy.h"
 #include "data/store_integrity.h"
 #include "data/tdm.h"
 #include "print/certificate_issuer.h"
+#include "print/certificate_pdf.h"
 #include "print/certificate_source.h"
 #include "print/certificate_verify.h"
 
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 using namespace zartav;
 using namespace zartav::print;
@@ -158,6 +165,105 @@ TEST_P(RegisterTest, TheRegisterIsOneOfTheFilesOwnObjects) {
     EXPECT_TRUE(integrity::checkOpened(dm.Maincon.database()).ok);
     ASSERT_TRUE(store->exec("CREATE INDEX ix_CertificateIssues_extra ON CertificateIssues (hash)"));
     EXPECT_FALSE(integrity::checkOpened(dm.Maincon.database()).ok);
+}
+
+TEST_P(RegisterTest, AJobThatPutsNoFileOutTakesItsNumbersBack) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    // Each job prints records 1 and 2; `stopAfter` pages in, it is stopped (0: it runs through).
+    struct Job {
+        const char* what;
+        const char* edit;  // an UPDATE before the job, or none
+        int stopAfter;
+        qint64 numbers[2];       // the current issues of records 1 and 2 afterwards (0: none)
+        qint64 copiesOfFirst;    // copies of record 1's current issue
+    };
+    const Job jobs[] = {
+        {"stopped at once", nullptr, 1, {0, 0}, 0},
+        {"printed: the numbers taken back are not given again", nullptr, 0, {3, 4}, 1},
+        {"a reprint stopped", nullptr, 1, {3, 4}, 1},
+        {"an edited record's job stopped: its issue is current again", "UPDATE \"VaskorTemp\" SET \"نام گوساله\" = 'ماهي' WHERE \"ID\" = 1", 1, {3, 4}, 1},
+    };
+    for (const Job& j : jobs) {
+        if (j.edit) {
+            ASSERT_TRUE(store->exec(QString::fromUtf8(j.edit)));
+        }
+        CertificateIssuer issuer(dm.Maincon, key, {});
+        StoredCertificates source(dm.Maincon, {1, 2});
+        PageRun run;
+        run.issuer = &issuer;
+        run.progress = [&](int done, int) { return j.stopAfter == 0 || done < j.stopAfter; };
+        QString error;
+        const PrintOutcome outcome = writeCertificatesPdf(pdf, builtinCertificateLayout(), source, run, &error);
+        EXPECT_EQ(outcome, j.stopAfter ? PrintOutcome::Cancelled : PrintOutcome::Done) << j.what << error.toStdString();
+        if (&j == &jobs[0]) {
+            EXPECT_FALSE(QFileInfo::exists(pdf));
+        }
+        for (int r = 0; r < 2; ++r)
+            EXPECT_EQ(store->scalar(QStringLiteral("SELECT COALESCE(MAX(\"number\"), 0) FROM \"CertificateIssues\" "
+                                                   "WHERE \"record\" = %1 AND \"supersededBy\" IS NULL").arg(r + 1)).toLongLong(),
+                      j.numbers[r]) << j.what << " record " << r + 1;
+        if (j.copiesOfFirst) {
+            EXPECT_EQ(store->scalar("SELECT \"copies\" FROM \"CertificateIssues\" WHERE \"record\" = 1 AND \"supersededBy\" IS NULL")
+                          .toLongLong(),
+                      j.copiesOfFirst) << j.what;
+        }
+    }
+    EXPECT_EQ(store->scalar("SELECT count(*) FROM \"CertificateIssues\"").toInt(), 2);
+}
+
+// A certificate issued before a copy or a backup still verifies genuine after it, and the next
+// number is past every number the store had given out, even one taken back.
+TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("user")).toUtf8());
+    QSqlDatabase db = dm.Maincon.database();
+    ASSERT_TRUE(certificates::addPublicKey(db, key.publicKey, QString::fromLatin1(keyFingerprint(key.publicKey).toHex())));
+    CertificateIssuer first(dm.Maincon, key, {});
+    const std::optional<CertificateRecord> one = print(first, 1);
+    ASSERT_TRUE(one);
+    CertificateIssuer withdrawn(dm.Maincon, key, {});
+    ASSERT_TRUE(print(withdrawn, 2) && withdrawn.withdraw(nullptr));  // number 2 never reached paper
+
+    // The store's copy onto a file, and (for the server) that file back over the server.
+    const QString file = dir.filePath(QStringLiteral("copy.db"));
+    {
+        Connection copy;
+        ASSERT_TRUE(copy.open(file));
+        const StoreCopyReport report = copyStore(dm.Maincon, copy, false);
+        ASSERT_TRUE(report.ok) << report.error.toStdString();
+        EXPECT_EQ(report.certificateIssues, 1);
+        EXPECT_EQ(verifyPayload(one->seal->payload, &copy, std::nullopt).verdict, Verdict::Genuine);
+        if (store->engine() == test::Engine::PostgreSQL) {
+            const StoreCopyReport back = copyStore(copy, dm.Maincon, true);
+            ASSERT_TRUE(back.ok) << back.error.toStdString();
+            EXPECT_EQ(verifyPayload(one->seal->payload, &dm.Maincon, std::nullopt).verdict, Verdict::Genuine);
+        }
+        CertificateIssuer there(copy, key, {});
+        StoredCertificates source(copy, {2});
+        std::optional<CertificateRecord> two = source.record(0);
+        ASSERT_TRUE(two && there.issue(*two, nullptr));
+        EXPECT_EQ(two->seal->number, 3);
+    }
+
+    // A backup, a number given after it, and the backup restored: that number is not given again.
+    const QString backup = dir.filePath(QStringLiteral("backup.db"));
+    const std::optional<StoreAddress> address = StoreAddress::parse(store->address());
+    ASSERT_TRUE(address);
+    ASSERT_TRUE(backupStore(*address, backup, false).ok);
+    CertificateIssuer after(dm.Maincon, key, {});
+    ASSERT_TRUE(print(after, 2));
+    EXPECT_EQ(after.issued().last().number, 3);
+    dm.Maincon.close();
+    store->closeSide();
+    const BackupReport restored = restoreStore(*address, backup);
+    ASSERT_TRUE(restored.ok) << restoreSummary(restored).toStdString();
+    ASSERT_TRUE(dm.Maincon.open(store->address()));
+    EXPECT_EQ(verifyPayload(one->seal->payload, &dm.Maincon, std::nullopt).verdict, Verdict::Genuine);
+    CertificateIssuer again(dm.Maincon, key, {});
+    ASSERT_TRUE(print(again, 2));
+    EXPECT_EQ(again.issued().last().number, 4);
+    qunsetenv("XDG_DATA_HOME");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RegisterTest, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),

@@ -67,11 +67,12 @@ PrintOutcome printCertificates(QPrinter& printer, const CertificateLayout& layou
         run.first = printer.fromPage();
         run.last = printer.toPage();
     }
-    return printDocument(printer, QStringLiteral("شناسنامه"),
-                         [&](QPainter& painter, QPagedPaintDevice& device, QString* why) {
-                             return paintCertificatePages(painter, device, layout, source, run, why);
-                         },
-                         error);
+    return settleIssues(printDocument(printer, QStringLiteral("شناسنامه"),
+                                      [&](QPainter& painter, QPagedPaintDevice& device, QString* why) {
+                                          return paintCertificatePages(painter, device, layout, source, run, why);
+                                      },
+                                      error),
+                        run, error);
 }
 
 PrintOutcome printDocument(QPrinter& printer, const QString& title, const PagePainter& paint, QString* error) {
