@@ -4,6 +4,7 @@
 // including the double blanks inside some of them; they are not typos.
 
 #include <QString>
+#include <QVariant>
 #include <array>
 
 namespace zartav::schema {
@@ -120,5 +121,15 @@ inline constexpr std::array<const char*, 31> kCatalogueColumns = {
 inline constexpr const char* kServerCatalogueOrderColumn = "RowOrder";
 
 inline QString column(const char* name) { return QString::fromUtf8(name); }
+
+inline bool isPhotoColumn(int index) { return index >= kFirstPhotoColumnIndex; }
+// The 51 text columns the list shows (every column but "ID" and the photos).
+inline bool isListedColumn(int index) { return index >= 0 && index < kListedColumnCount; }
+
+// A stored value as the windows show it: a null or missing value is empty text.
+inline QString textOf(const QVariant& value) {
+    if (!value.isValid() || value.isNull()) return {};
+    return value.toString();
+}
 
 }  // namespace zartav::schema

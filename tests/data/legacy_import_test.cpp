@@ -4,6 +4,7 @@
 #include "data/legacy_import.h"
 #include "data/legacy_mdb.h"
 #include "data/record_schema.h"
+#include "data/store_schema.h"
 #include "data/tdm.h"
 
 #include <QBuffer>

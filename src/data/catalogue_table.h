@@ -1,0 +1,79 @@
+#pragma once
+
+#include "data/connection.h"
+
+#include <QAbstractTableModel>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace zartav {
+
+// The bull catalogue "DosSperm", read only. It is small and read whole on first use, in the
+// table's own order. Column names match without regard to letter case.
+class CatalogueTable : public QObject {
+    Q_OBJECT
+public:
+    explicit CatalogueTable(Connection& connection, QObject* parent = nullptr);
+    ~CatalogueTable() override;
+
+    bool open();
+    void close();
+    bool isOpen() const { return open_; }
+    // Reads the catalogue again, for one changed elsewhere (an import at another desk or from the
+    // command line); the current bull stays current when it is still there. Nothing is reset
+    // when nothing changed; false keeps what was shown.
+    bool reload();
+
+    int rowCount() const;
+    bool isEmpty() const { return rowCount() == 0; }
+    int currentRow() const { return currentRow_; }
+    bool setCurrentRow(int row);
+    bool first();
+    // Moves to the first row whose column begins with `prefix` (blanks included); false leaves
+    // the current row where it was.
+    bool locatePrefix(const QString& column, const QString& prefix,
+                      Qt::CaseSensitivity cs = Qt::CaseInsensitive);
+
+    // A column of the current row as text; empty for an unknown column or no current row.
+    QString value(const QString& column) const;
+    QString valueAt(int row, int column) const;
+    static int columnIndex(const QString& column);
+
+    QString errorText() const { return errorText_; }
+
+signals:
+    void rowsReset();
+    void currentChanged(int row);
+
+private:
+    bool ensureLoaded() const;
+
+    Connection& connection_;
+    bool open_ = false;
+    mutable bool loaded_ = false;
+    mutable QVector<QStringList> rows_;
+    int currentRow_ = -1;
+    mutable QString errorText_;
+};
+
+// The catalogue grid's model (the data source of the catalogue table): all 31 columns.
+class CatalogueListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit CatalogueListModel(CatalogueTable& table, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    CatalogueTable& table() const { return table_; }
+
+private:
+    CatalogueTable& table_;
+};
+
+}  // namespace zartav

@@ -1,0 +1,390 @@
+#include "data/connection.h"
+
+#include "data/history_schema.h"
+#include "data/record_history.h"
+#include "data/record_schema.h"
+#include "data/server_link.h"
+#include "data/store_files.h"
+#include "data/store_integrity.h"
+#include "data/store_schema.h"
+#include "util/bidi_text.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <atomic>
+
+namespace zartav {
+namespace {
+
+using schema::kRecordColumns;
+
+QString connectionNameForNewConnection() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("zartav-data-%1").arg(++counter);
+}
+
+}  // namespace
+
+QString storeNoun(const Connection& connection) {
+    return connection.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات");
+}
+
+
+Connection::Connection() : name_(connectionNameForNewConnection()) {}
+
+Connection::~Connection() {
+    close();
+    QSqlDatabase::removeDatabase(name_);
+}
+
+QSqlDatabase Connection::database() const { return QSqlDatabase::database(name_, false); }
+
+bool Connection::isOpen() const { return database().isOpen(); }
+
+void Connection::close() {
+    ++openings_;
+    readOnly_ = false;
+    if (watchTimer_) watchTimer_->stop();
+    QSqlDatabase db = database();
+    if (db.isValid() && db.isOpen()) db.close();
+}
+
+bool Connection::fail(const QString& technical) {
+    technicalError_ = technical;
+    // On the server: the known reason in Farsi when there is one, then the client library's words.
+    const QString reason = isServer() ? server::failureReason(technical) : QString();
+    errorText_ = isServer() ? withEngineWords(reason.isEmpty()
+                                                  ? QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد؛ سرور در دسترس نيست، "
+                                                                   "اتصال را نپذيرفت يا اطلاعات اين برنامه را ندارد:\n%1")
+                                                        .arg(isolated(address_.display()))
+                                                  : QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد:\n%1\n%2")
+                                                        .arg(isolated(address_.display()), reason),
+                                              server::withoutDriverLines(technical))
+                            : QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n"
+                                             "اين فايل خراب است، قفل شده است، خواندني نيست "
+                                             "يا فايل اطلاعات اين برنامه نيست.")
+                                  .arg(isolatedPath(address_.filePath()));
+    close();
+    return false;
+}
+
+bool Connection::open(const QString& address, StoreAccess access) {
+    QString why;
+    const std::optional<StoreAddress> parsed = StoreAddress::parse(address, &why);
+    if (!parsed) {
+        close();
+        address_ = StoreAddress::file(QString());
+        technicalError_ = why;
+        errorText_ = withEngineWords(QStringLiteral("نشاني سرور اطلاعات درست نيست."), why);
+        return false;
+    }
+    return open(*parsed, access);
+}
+
+bool Connection::open(const StoreAddress& address, StoreAccess access) {
+    close();
+    address_ = address;
+    access_ = access;
+    errorText_.clear();
+    technicalError_.clear();
+    dataVersion_ = -1;
+    // A connection name keeps its driver: a store of the other engine needs a fresh one.
+    if (QSqlDatabase::contains(name_) && database().driverName() != dialect().driver()) QSqlDatabase::removeDatabase(name_);
+    const bool opened = address_.isServer() ? openServer() : openFile();
+    if (opened && watching_) startWatching();
+    return opened;
+}
+
+bool Connection::openFile() {
+    const QString path = address_.filePath();
+    catalogueOrder_ = SqlDialect::of(StoreEngine::File).catalogueOrder();
+    const QFileInfo info(path);
+    const bool existed = info.exists();
+    if (existed && !info.isFile()) return fail(QStringLiteral("not a file"));
+    if (existed && !info.isReadable()) return fail(QStringLiteral("file is not readable"));
+    if (!existed && access_ == StoreAccess::ReadOnly) return fail(QStringLiteral("no such file"));
+    if (!existed && !QDir().mkpath(info.absolutePath()))
+        return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
+
+    // The write-ahead journal is kept in files beside the database: a folder that cannot be
+    // written leaves only reading.
+    const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    readOnly_ = access_ == StoreAccess::ReadOnly || (existed && (!info.isWritable() || !folderWritable));
+
+    QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
+                                                    : QSqlDatabase::addDatabase("QSQLITE", name_);
+    // Wait a little for another program's short write instead of failing at once.
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1500");
+    QString name = path;
+    if (readOnly_) {
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        // With no journal files and no room to make them (or a read that must leave none),
+        // SQLite reads the file only when told that nothing else writes it; a journal left by
+        // a crash is read as it is.
+        const storefile::ReadName reading = storefile::forReading(path);
+        if (reading.uri && (!folderWritable || access_ == StoreAccess::ReadOnly)) {
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+            name = reading.name;
+        }
+    }
+    db.setDatabaseName(name);
+    db.setConnectOptions(options);
+    if (!db.open()) return fail(db.lastError().text());
+    // Nothing of the file is read or written before its schema is known to be the program's.
+    if (const integrity::SchemaCheck check = integrity::checkOpened(db); !check.ok) {
+        fail(check.foreign.isEmpty() ? check.engineWords : check.foreign);
+        if (!check.foreign.isEmpty()) errorText_ = QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n%2").arg(isolatedPath(path), check.foreign);
+        return false;
+    }
+
+    // The first read tells a database from any other file; nothing is written before it.
+    QSet<QString> tables;
+    {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+            return fail(query.lastError().text());
+        while (query.next()) tables.insert(query.value(0).toString().toLower());
+        if (query.lastError().isValid()) return fail(query.lastError().text());
+    }
+    const bool hasRecords = tables.contains(QStringLiteral("vaskortemp"));
+    const bool empty = tables.isEmpty();
+    if (!hasRecords && !empty) {
+        // Some other program's database: leave it alone.
+        return fail(QStringLiteral("the file holds other tables and no VaskorTemp"));
+    }
+    if (hasRecords) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA table_info([VaskorTemp])")))
+            return fail(query.lastError().text());
+        QSet<QString> columns;
+        while (query.next()) columns.insert(query.value(1).toString().toLower());
+        for (const char* name : kRecordColumns) {
+            if (!columns.contains(QString::fromUtf8(name).toLower()))
+                return fail(QStringLiteral("VaskorTemp lacks the column %1").arg(QString::fromUtf8(name)));
+        }
+    }
+
+    // Counting a million records walks an index of about 10 MB; kept in this connection's cache
+    // (32 MB at most) it takes well under a millisecond instead of reading those pages again.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-32768"));
+    if (readOnly_) return hasRecords || fail(QStringLiteral("the file cannot be written and holds no tables"));
+
+    // WAL keeps readers and the writer apart and survives a crash mid-save; synchronous=FULL
+    // makes every committed record reach the disk before the save is reported done.
+    {
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    }
+    QString error;
+    if (!hasRecords) {
+        if (!createRecordSchema(db, &error)) {
+            fail(error);
+            if (!existed) storefile::remove(path);
+            return false;
+        }
+    } else {
+        // A file from an earlier version or the legacy import may lack the catalogue table or
+        // an index; adding them is harmless, and a read-only file simply goes without.
+        announceIndexBuild(db);
+        createRecordSchema(db, &error);
+    }
+    // What other programs wrote since the program last had the file gets its seal now, in order.
+    if (db.transaction()) {
+        if (history::seal(db, &error)) db.commit();
+        else db.rollback();
+    }
+    return true;
+}
+
+bool Connection::openServer() {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return fail(QStringLiteral("the Qt PostgreSQL driver QPSQL is not installed"));
+    QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
+                                                    : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    QString why;
+    if (!server::configure(db, address_, &why)) return fail(why);
+    if (!db.open()) {
+        const QString refusal = db.lastError().text();
+        if (!address_.password().isEmpty() || !passwordPrompt_ || !server::wantsPassword(address_))
+            return fail(refusal);
+        const std::optional<QString> password =
+            passwordPrompt_(QStringLiteral("رمز عبور كاربر %1 براي سرور اطلاعات زير:\n%2")
+                                .arg(isolated(address_.user().isEmpty() ? qEnvironmentVariable("USER") : address_.user()),
+                                     isolated(address_.display())));
+        if (!password) return fail(refusal);
+        address_.setPassword(*password);
+        db.setPassword(*password);
+        if (!db.open()) {
+            address_.setPassword(QString());
+            db.setPassword(QString());
+            return fail(db.lastError().text());
+        }
+    }
+    return prepareServerDatabase(db);
+}
+
+void Connection::announceIndexBuild(QSqlDatabase& db) const {
+    if (!longStepNotice_ || !lacksRecordIndexes(db)) return;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + dialect().quote(schema::kRecordTable)) || !query.next())
+        return;
+    const qint64 records = query.value(0).toLongLong();
+    if (records < kLongIndexBuildFrom) return;
+    longStepNotice_(QStringLiteral("%1 براي جستجوي سريع در %2 ركورد يك بار آماده مي شود؛ لطفا چند لحظه صبر كنيد ...")
+                        .arg(storeNoun(*this))
+                        .arg(records));
+}
+
+bool Connection::prepareServerDatabase(QSqlDatabase& db) {
+    // What of ours the database holds, whether it holds anything else, and whether this
+    // connection may write.
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral(
+            "SELECT to_regclass('\"VaskorTemp\"') IS NOT NULL, to_regclass('\"DosSperm\"') IS NOT NULL, "
+            "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
+            "        AND attname = '%1' AND NOT attisdropped), "
+            "(SELECT count(*) = 2 FROM pg_trigger WHERE tgrelid = to_regclass('\"VaskorTemp\"') AND tgname IN ('%2', '%3')), "
+            "(SELECT count(*) FROM pg_index WHERE indrelid = to_regclass('\"VaskorTemp\"') AND NOT indisprimary), "
+            "(SELECT count(*) FROM pg_class WHERE relnamespace = to_regnamespace(current_schema()) "
+            "        AND relkind IN ('r', 'p', 'v', 'm', 'f')), "
+            "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off', current_schema(), "
+            "to_regclass('\"CertificateIssues\"') IS NOT NULL AND to_regclass('\"CertificateKeys\"') IS NOT NULL "
+            "        AND to_regclass('\"CertificateOffice\"') IS NOT NULL AND to_regclass('\"%4\"') IS NOT NULL")
+                        .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn),
+                             QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction),
+                             QString::fromLatin1(kDailyCopyTable))) ||
+        !query.next())
+        return fail(query.lastError().text());
+    const bool hasRecords = query.value(0).toBool();
+    const bool hasCatalogue = query.value(1).toBool();
+    const bool hasOrder = query.value(2).toBool();
+    const bool hasTrigger = query.value(3).toBool();
+    const int indexes = query.value(4).toInt();
+    const int relations = query.value(5).toInt();
+    const bool writable = query.value(6).toBool() && access_ == StoreAccess::ReadWrite;
+    schema_ = query.value(7).toString();
+    const bool hasRegister = query.value(8).toBool();  // the certificates' register and the daily copies', from later versions on
+    query.finish();
+
+    QString error;
+    if (!hasRecords) {
+        if (relations > (hasCatalogue ? 1 : 0))
+            return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
+        if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
+        if (!createRecordSchema(db, &error)) return fail(error);
+    } else if (!hasCatalogue || !hasOrder || !hasTrigger || !hasRegister || indexes < recordIndexCount()) {
+        // Whatever a role that may not change the tables cannot add, the desk goes without.
+        if (writable) announceIndexBuild(db);
+        createRecordSchema(db, &error);
+    }
+
+    if (!query.exec(QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = '\"VaskorTemp\"'::regclass "
+                                   "AND attnum > 0 AND NOT attisdropped")))
+        return fail(query.lastError().text());
+    QSet<QString> columns;
+    while (query.next()) columns.insert(query.value(0).toString());
+    for (const char* name : kRecordColumns) {
+        if (!columns.contains(QString::fromUtf8(name)))
+            return fail(QStringLiteral("VaskorTemp lacks the column %1").arg(QString::fromUtf8(name)));
+    }
+    if (!query.exec(QStringLiteral("SELECT has_table_privilege('\"VaskorTemp\"', 'INSERT') "
+                                   "AND has_table_privilege('\"VaskorTemp\"', 'UPDATE') "
+                                   "AND has_table_privilege('\"VaskorTemp\"', 'DELETE'), "
+                                   "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
+                                   "        AND attname = '%1' AND NOT attisdropped)")
+                        .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn))) ||
+        !query.next())
+        return fail(query.lastError().text());
+    readOnly_ = !writable || !query.value(0).toBool();
+    // A catalogue made by someone else without our order column is read in its stored order.
+    catalogueOrder_ = query.value(1).toBool() ? SqlDialect::of(StoreEngine::Server).catalogueOrder()
+                                              : QStringLiteral("ctid");
+    query.finish();
+    // Every entry this desk's saves leave in the history names it.
+    if (!history::identifyDesk(db, &error)) return fail(error);
+    return true;
+}
+
+bool Connection::isLost() const { return isServer() && database().isValid() && server::isLost(database()); }
+
+bool Connection::reconnect() {
+    if (!isServer()) return isOpen();
+    QSqlDatabase db = database();
+    if (!db.isValid()) return false;
+    ++openings_;
+    db.close();
+    if (!db.open()) {
+        technicalError_ = db.lastError().text();
+        return false;
+    }
+    if (watching_) {
+        startWatching();
+        // Whatever was saved while the link was down was never announced.
+        QMetaObject::invokeMethod(this, [this] { emit changedElsewhere(); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void Connection::watchChanges() {
+    if (watching_) return;
+    watching_ = true;
+    startWatching();
+}
+
+void Connection::startWatching() {
+    if (!isOpen()) return;
+    if (!watchTimer_) {
+        watchTimer_ = new QTimer(this);
+        connect(watchTimer_, &QTimer::timeout, this, [this] {
+            if (!isServer()) {
+                pollFile();
+            } else if (isLost()) {
+                // A desk that only looks on gets its link back too; reconnect() announces the
+                // changes it may have missed.
+                reconnect();
+            }
+        });
+        // Several other desks' saves in a burst make one refresh.
+        settleTimer_ = new QTimer(this);
+        settleTimer_->setSingleShot(true);
+        settleTimer_->setInterval(150);
+        connect(settleTimer_, &QTimer::timeout, this, &Connection::changedElsewhere);
+    }
+    if (isServer()) {
+        QSqlDriver* driver = database().driver();
+        if (!driver->property("zartavWatched").toBool()) {
+            driver->setProperty("zartavWatched", true);
+            connect(driver, &QSqlDriver::notification, this,
+                    [this](const QString&, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                        if (source == QSqlDriver::SelfSource || payload.toString() != schema_) return;
+                        if (!settleTimer_->isActive()) settleTimer_->start();
+                    });
+        }
+        driver->subscribeToNotification(QString::fromLatin1(kRecordsChangedChannel));
+        // The link is checked; a lost one is tried again after a pause, not on every tick.
+        watchTimer_->start(3000);
+    } else {
+        dataVersion_ = -1;
+        pollFile();
+        watchTimer_->start(500);
+    }
+}
+
+void Connection::pollFile() {
+    // The file's data version moves whenever another connection commits a change to it; the
+    // program's own saves leave it where it was.
+    QSqlQuery query(database());
+    if (!query.exec(QStringLiteral("PRAGMA data_version")) || !query.next()) return;
+    const qint64 version = query.value(0).toLongLong();
+    const bool changed = dataVersion_ >= 0 && version != dataVersion_;
+    dataVersion_ = version;
+    if (changed) emit changedElsewhere();
+}
+
+}  // namespace zartav

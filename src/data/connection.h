@@ -1,0 +1,127 @@
+#pragma once
+
+// The program's link to its store: the Data.db file (SQLite) or a database server shared by the
+// desks of an office (PostgreSQL), chosen by the store's address.
+
+#include "data/sql_dialect.h"
+#include "data/store_address.h"
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+namespace zartav {
+
+// What a command does with a store: a read (an export, a certificate, the source of a copy)
+// changes nothing in it, not even its journal, and never makes a missing file.
+enum class StoreAccess { ReadWrite, ReadOnly };
+
+// The one connection to the store: the Data.db file (SQLite) or a database server shared by
+// the desks of an office (PostgreSQL), chosen by the store's address.
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    Connection();
+    ~Connection() override;
+
+    // Opens the store at `address`: a file path or a server URL (see StoreAddress). A missing
+    // file, or an empty server database, is given both tables. An existing store must hold
+    // them; otherwise nothing is written to it, false is answered and errorText() holds one
+    // Farsi message naming the store (never a password). A store this connection may only read
+    // (a file or folder that cannot be written, a server role without write rights) is opened
+    // for reading. A file whose schema holds anything that is not the program's own (a trigger,
+    // a view, a table, a column of another type) is refused before anything in it is read.
+    bool open(const QString& address, StoreAccess access = StoreAccess::ReadWrite);
+    bool open(const StoreAddress& address, StoreAccess access = StoreAccess::ReadWrite);
+    void close();
+    bool isOpen() const;
+    // Open for reading only: every save fails.
+    bool isReadOnly() const { return readOnly_; }
+    const StoreAddress& address() const { return address_; }
+    // The address as the user may see it: the file's path, or the server's URL without password.
+    QString displayName() const { return address_.display(); }
+    bool isServer() const { return address_.isServer(); }
+    const SqlDialect& dialect() const { return SqlDialect::of(address_.engine()); }
+    // How the catalogue's own order is read on this store.
+    QString catalogueOrder() const { return catalogueOrder_; }
+
+    // Farsi message for the user about the last failed open (empty after a good one).
+    QString errorText() const { return errorText_; }
+    // The database engine's own words about the last failure, for tests and traces.
+    QString technicalError() const { return technicalError_; }
+
+    QSqlDatabase database() const;
+    QString connectionName() const { return name_; }
+
+    // Asked for the password when the server wants one and the client library found none
+    // (PGPASSWORD, PGPASSFILE, ~/.pgpass); answers nothing when the user declines. The
+    // password is then held in memory for reconnecting, never written anywhere.
+    using PasswordPrompt = std::function<std::optional<QString>(const QString& prompt)>;
+    void setPasswordPrompt(PasswordPrompt prompt) { passwordPrompt_ = std::move(prompt); }
+
+    // Told what the open is doing before a step that takes a while on a large store: building
+    // the indexes that a store from an earlier version lacks (about a minute at a million
+    // records, once). Only from kLongIndexBuildFrom records on; a window shows the text.
+    using LongStepNotice = std::function<void(const QString& text)>;
+    void setLongStepNotice(LongStepNotice notice) { longStepNotice_ = std::move(notice); }
+    static constexpr qint64 kLongIndexBuildFrom = 20000;
+
+    // Counts the opens, closes and new links: what was read before another count may be stale.
+    quint64 openings() const { return openings_; }
+
+    // True when the link to the server has gone (a restart, the network); the file never loses it.
+    bool isLost() const;
+    // Connects again with the same address and password; false when the server still cannot
+    // be reached.
+    bool reconnect();
+
+    // From now on changedElsewhere() follows every change another connection commits (another
+    // desk, the command line, any other program), within about a second.
+    void watchChanges();
+
+signals:
+    void changedElsewhere();
+
+private:
+    bool fail(const QString& technical);
+    bool openFile();
+    bool openServer();
+    bool prepareServerDatabase(QSqlDatabase& db);
+    void announceIndexBuild(QSqlDatabase& db) const;
+    void startWatching();
+    void pollFile();
+
+    QString name_;
+    StoreAddress address_;
+    QString errorText_;
+    QString technicalError_;
+    QString catalogueOrder_;
+    QString schema_;  // on the server: the schema that holds the tables
+    bool readOnly_ = false;
+    StoreAccess access_ = StoreAccess::ReadWrite;
+    bool watching_ = false;
+    PasswordPrompt passwordPrompt_;
+    LongStepNotice longStepNotice_;
+    QTimer* watchTimer_ = nullptr;
+    QTimer* settleTimer_ = nullptr;
+    qint64 dataVersion_ = -1;
+    quint64 openings_ = 0;
+};
+
+// How messages name the store: "فايل اطلاعات" (the data file) or "سرور اطلاعات" (the data server).
+QString storeNoun(const Connection& connection);
+
+// Runs `work`, which builds its statements afresh each time; when it fails because the link to
+// the server was lost, connects again and runs it once more. The file never loses its link.
+template <typename Work>
+auto withLink(Connection& connection, Work&& work) -> decltype(work()) {
+    if (connection.isLost()) connection.reconnect();
+    auto result = work();
+    if (!result && connection.isLost() && connection.reconnect()) result = work();
+    return result;
+}
+
+}  // namespace zartav
