@@ -1,10 +1,10 @@
 #include "data/catalogue_table.h"
 
 #include "data/record_schema.h"
-#include "data/store_integrity.h"
+#include "data/record_reads.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
+#include <algorithm>
+#include <memory>
 
 namespace zartav {
 
@@ -12,8 +12,12 @@ using schema::kCatalogueColumns;
 using schema::textOf;
 
 
-CatalogueTable::CatalogueTable(Connection& connection, QObject* parent)
-    : QObject(parent), connection_(connection) {}
+struct CatalogueTable::Read {
+    std::optional<QVector<QStringList>> rows;
+    QString error;
+};
+
+CatalogueTable::CatalogueTable(StoreWorker& worker, QObject* parent) : QObject(parent), worker_(worker) {}
 
 CatalogueTable::~CatalogueTable() = default;
 
@@ -24,79 +28,81 @@ int CatalogueTable::columnIndex(const QString& column) {
     return -1;
 }
 
-bool CatalogueTable::ensureLoaded() const {
-    if (loaded_) return true;
-    const SqlDialect& d = connection_.dialect();
-    QStringList names;
-    for (const char* name : kCatalogueColumns) names << d.quote(name);
-    const bool read = withLink(connection_, [&] {
-        // Read at the start, before the window is up: a damaged file cannot hold it there.
-        const integrity::ReadBudget budget(connection_.database());
-        QSqlQuery query(connection_.database());
-        query.setForwardOnly(true);
-        if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                            .arg(names.join(", "), d.quote(schema::kCatalogueTable), connection_.catalogueOrder()))) {
-            errorText_ = query.lastError().text();
-            return false;
-        }
-        rows_.clear();
-        while (query.next()) {
-            QStringList row;
-            row.reserve(int(kCatalogueColumns.size()));
-            for (int i = 0; i < int(kCatalogueColumns.size()); ++i) row << textOf(query.value(i));
-            rows_ << row;
-        }
-        errorText_ = query.lastError().isValid() ? query.lastError().text() : QString();
-        if (errorText_.isEmpty()) return true;
-        rows_.clear();
-        return false;
-    });
-    loaded_ = read;
-    return read;
+void CatalogueTable::read(std::function<void(const Read&)> arrived) {
+    auto answer = std::make_shared<Read>();
+    const QString order = worker_.connection().catalogueOrder();
+    reading_ = true;
+    worker_.post(
+        [answer, order](StoreLink& link) {
+            answer->rows = withLink(link, [&] { return reads::CatalogueRead(link.database(), order).result(&answer->error); });
+        },
+        [this, answer, arrived = std::move(arrived)] {
+            reading_ = false;
+            errorText_ = answer->error;
+            arrived(*answer);
+        });
 }
 
-bool CatalogueTable::open() {
-    if (!connection_.isOpen()) {
-        errorText_ = QStringLiteral("the database is not open");
-        return false;
-    }
-    loaded_ = false;
-    if (!ensureLoaded()) return false;
-    open_ = true;
+void CatalogueTable::waitForRows() {
+    // Jobs run in the order given: once this one has, the catalogue's answer is in.
+    if (reading_) worker_.call([](StoreLink&) {});
+}
+
+void CatalogueTable::show(const QVector<QStringList>& rows) {
+    rows_ = rows;
     currentRow_ = rows_.isEmpty() ? -1 : 0;
     emit rowsReset();
     emit currentChanged(currentRow_);
-    return true;
+}
+
+bool CatalogueTable::open() {
+    if (!worker_.connection().isOpen()) {
+        errorText_ = QStringLiteral("the database is not open");
+        return false;
+    }
+    worker_.follow();
+    open_ = true;
+    // Inline the answer is in when read() returns; on a thread a failure shows as no rows.
+    auto failed = std::make_shared<bool>(false);
+    read([this, failed](const Read& answer) {
+        *failed = !answer.rows;
+        show(answer.rows.value_or(QVector<QStringList>()));
+    });
+    if (*failed) open_ = false;
+    return !*failed;
 }
 
 bool CatalogueTable::reload() {
     if (!open_) return false;
-    const QVector<QStringList> before = rows_;
-    const QStringList shown = currentRow_ >= 0 ? rows_.value(currentRow_) : QStringList();
-    loaded_ = false;
-    if (!ensureLoaded()) {
-        rows_ = before;  // what was shown stays; errorText() says why
-        loaded_ = true;
-        return false;
-    }
-    if (rows_ == before) return true;
-    // The bull that was current stays current when it is still there (as it was, or by its
-    // foreign registration number), else the row at its place.
-    int row = shown.isEmpty() ? 0 : int(rows_.indexOf(shown));
-    const int key = columnIndex(QStringLiteral("RegNo_SPF"));
-    for (int r = 0; row < 0 && r < rows_.size(); ++r)
-        if (!shown.value(key).isEmpty() && rows_[r].value(key) == shown.value(key)) row = r;
-    if (row < 0) row = std::min(currentRow_, int(rows_.size()) - 1);
-    currentRow_ = rows_.isEmpty() ? -1 : std::max(row, 0);
-    emit rowsReset();
-    emit currentChanged(currentRow_);
-    return true;
+    waitForRows();
+    bool reloaded = false;
+    read([this, &reloaded](const Read& answer) {
+        // What was shown stays when the catalogue cannot be read; errorText() says why.
+        if (!answer.rows) return;
+        reloaded = true;
+        if (*answer.rows == rows_) return;
+        // The bull that was current stays current when it is still there (as it was, or by its
+        // foreign registration number), else the row at its place.
+        const QStringList shown = currentRow_ >= 0 ? rows_.value(currentRow_) : QStringList();
+        const QVector<QStringList>& rows = *answer.rows;
+        int row = shown.isEmpty() ? 0 : int(rows.indexOf(shown));
+        const int key = columnIndex(QStringLiteral("RegNo_SPF"));
+        for (int r = 0; row < 0 && r < rows.size(); ++r)
+            if (!shown.value(key).isEmpty() && rows[r].value(key) == shown.value(key)) row = r;
+        if (row < 0) row = std::min(currentRow_, int(rows.size()) - 1);
+        rows_ = rows;
+        currentRow_ = rows_.isEmpty() ? -1 : std::max(row, 0);
+        emit rowsReset();
+        emit currentChanged(currentRow_);
+    });
+    // Asked for by a window: it waits for the answer.
+    waitForRows();
+    return reloaded;
 }
 
 void CatalogueTable::close() {
     if (!open_) return;
     open_ = false;
-    loaded_ = false;
     rows_.clear();
     currentRow_ = -1;
     emit rowsReset();

@@ -1,23 +1,28 @@
 #pragma once
 
 #include "data/connection.h"
+#include "data/store_worker.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 namespace zartav {
 
-// The bull catalogue "DosSperm", read only. It is small and read whole on first use, in the
-// table's own order. Column names match without regard to letter case.
+// The bull catalogue "DosSperm", read only. It is small and read whole, in the table's own order,
+// through the store worker: open() asks for it and goes on, and the first use waits for it when
+// it has not arrived. Column names match without regard to letter case.
 class CatalogueTable : public QObject {
     Q_OBJECT
 public:
-    explicit CatalogueTable(Connection& connection, QObject* parent = nullptr);
+    explicit CatalogueTable(StoreWorker& worker, QObject* parent = nullptr);
     ~CatalogueTable() override;
 
+    // False (errorText() says why) when the catalogue could not be read; on a worker of its own
+    // thread that is told later, by a reset with no rows and errorText().
     bool open();
     void close();
     bool isOpen() const { return open_; }
@@ -48,14 +53,19 @@ signals:
     void currentChanged(int row);
 
 private:
-    bool ensureLoaded() const;
+    struct Read;
+    // Asks for the catalogue; `arrived` runs with the answer on this object's thread.
+    void read(std::function<void(const Read&)> arrived);
+    // Waits for the catalogue asked for at open, if it has not arrived yet.
+    void waitForRows();
+    void show(const QVector<QStringList>& rows);
 
-    Connection& connection_;
+    StoreWorker& worker_;
     bool open_ = false;
-    mutable bool loaded_ = false;
-    mutable QVector<QStringList> rows_;
+    bool reading_ = false;
+    QVector<QStringList> rows_;
     int currentRow_ = -1;
-    mutable QString errorText_;
+    QString errorText_;
 };
 
 // The catalogue grid's model (the data source of the catalogue table): all 31 columns.

@@ -1,5 +1,6 @@
 #include "data/connection.h"
 
+#include "data/change_watch.h"
 #include "data/history_schema.h"
 #include "data/record_history.h"
 #include "data/record_schema.h"
@@ -49,7 +50,7 @@ bool Connection::isOpen() const { return database().isOpen(); }
 void Connection::close() {
     ++openings_;
     readOnly_ = false;
-    if (watchTimer_) watchTimer_->stop();
+    if (watch_) watch_->stop();
     QSqlDatabase db = database();
     if (db.isValid() && db.isOpen()) db.close();
 }
@@ -92,11 +93,11 @@ bool Connection::open(const StoreAddress& address, StoreAccess access) {
     access_ = access;
     errorText_.clear();
     technicalError_.clear();
-    dataVersion_ = -1;
     // A connection name keeps its driver: a store of the other engine needs a fresh one.
     if (QSqlDatabase::contains(name_) && database().driverName() != dialect().driver()) QSqlDatabase::removeDatabase(name_);
     const bool opened = address_.isServer() ? openServer() : openFile();
-    if (opened && watching_) startWatching();
+    indexedColumns_ = opened ? leadingIndexColumns(database()) : QSet<QString>();
+    if (opened && watch_) watch_->start();
     return opened;
 }
 
@@ -135,6 +136,8 @@ bool Connection::openFile() {
     db.setDatabaseName(name);
     db.setConnectOptions(options);
     if (!db.open()) return fail(db.lastError().text());
+    fileName_ = name;
+    fileOptions_ = options;
     // Nothing of the file is read or written before its schema is known to be the program's.
     if (const integrity::SchemaCheck check = integrity::checkOpened(db); !check.ok) {
         fail(check.foreign.isEmpty() ? check.engineWords : check.foreign);
@@ -323,68 +326,42 @@ bool Connection::reconnect() {
         technicalError_ = db.lastError().text();
         return false;
     }
-    if (watching_) {
-        startWatching();
-        // Whatever was saved while the link was down was never announced.
-        QMetaObject::invokeMethod(this, [this] { emit changedElsewhere(); }, Qt::QueuedConnection);
-    }
     return true;
 }
 
 void Connection::watchChanges() {
-    if (watching_) return;
-    watching_ = true;
-    startWatching();
+    if (watch_) return;
+    // The link is checked every few seconds; a lost one is tried again after such a pause.
+    watch_ = std::make_unique<ChangeWatch>(*this, isServer() ? 3000 : 500);
+    connect(watch_.get(), &ChangeWatch::changed, this, &Connection::changedElsewhere);
+    if (isOpen()) watch_->start();
 }
 
-void Connection::startWatching() {
-    if (!isOpen()) return;
-    if (!watchTimer_) {
-        watchTimer_ = new QTimer(this);
-        connect(watchTimer_, &QTimer::timeout, this, [this] {
-            if (!isServer()) {
-                pollFile();
-            } else if (isLost()) {
-                // A desk that only looks on gets its link back too; reconnect() announces the
-                // changes it may have missed.
-                reconnect();
-            }
-        });
-        // Several other desks' saves in a burst make one refresh.
-        settleTimer_ = new QTimer(this);
-        settleTimer_->setSingleShot(true);
-        settleTimer_->setInterval(150);
-        connect(settleTimer_, &QTimer::timeout, this, &Connection::changedElsewhere);
-    }
-    if (isServer()) {
-        QSqlDriver* driver = database().driver();
-        if (!driver->property("zartavWatched").toBool()) {
-            driver->setProperty("zartavWatched", true);
-            connect(driver, &QSqlDriver::notification, this,
-                    [this](const QString&, QSqlDriver::NotificationSource source, const QVariant& payload) {
-                        if (source == QSqlDriver::SelfSource || payload.toString() != schema_) return;
-                        if (!settleTimer_->isActive()) settleTimer_->start();
-                    });
-        }
-        driver->subscribeToNotification(QString::fromLatin1(kRecordsChangedChannel));
-        // The link is checked; a lost one is tried again after a pause, not on every tick.
-        watchTimer_->start(3000);
-    } else {
-        dataVersion_ = -1;
-        pollFile();
-        watchTimer_->start(500);
-    }
+LinkSettings Connection::linkSettings() const {
+    return {address_, readOnly_, schema_, fileName_, fileOptions_};
 }
 
-void Connection::pollFile() {
-    // The file's data version moves whenever another connection commits a change to it; the
-    // program's own saves leave it where it was.
-    QSqlQuery query(database());
-    if (!query.exec(QStringLiteral("PRAGMA data_version")) || !query.next()) return;
-    const qint64 version = query.value(0).toLongLong();
-    const bool changed = dataVersion_ >= 0 && version != dataVersion_;
-    dataVersion_ = version;
-    if (changed) emit changedElsewhere();
+bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        db.close();
+        return false;
+    };
+    if (!settings.address.isServer()) {
+        db.setDatabaseName(settings.fileName);
+        db.setConnectOptions(settings.fileOptions);
+        if (!db.open()) return fail(db.lastError().text());
+        if (!integrity::harden(integrity::handleOf(db)))
+            return fail(QStringLiteral("the connection does not take SQLite's defensive settings"));
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-32768"));
+        return true;
+    }
+    QString why;
+    if (!server::configure(db, settings.address, &why)) return fail(why);
+    if (!db.open()) return fail(db.lastError().text());
+    QString identified;
+    if (!history::identifyDesk(db, &identified)) return fail(identified);
+    return true;
 }
 
 }  // namespace zartav

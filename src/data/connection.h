@@ -5,12 +5,14 @@
 
 #include "data/sql_dialect.h"
 #include "data/store_address.h"
+#include "data/store_link.h"
 
 #include <QObject>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
-#include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace zartav {
@@ -21,7 +23,19 @@ enum class StoreAccess { ReadWrite, ReadOnly };
 
 // The one connection to the store: the Data.db file (SQLite) or a database server shared by
 // the desks of an office (PostgreSQL), chosen by the store's address.
-class Connection : public QObject {
+class ChangeWatch;
+
+// What another link to an open store needs (a store worker's, on a thread of its own): the
+// address with the password given, and how the open found the store.
+struct LinkSettings {
+    StoreAddress address;
+    bool readOnly = false;
+    QString serverSchema;
+    QString fileName;     // the file as the connection opened it, and with which options
+    QString fileOptions;
+};
+
+class Connection : public QObject, public StoreLink {
     Q_OBJECT
 public:
     Connection();
@@ -43,17 +57,19 @@ public:
     const StoreAddress& address() const { return address_; }
     // The address as the user may see it: the file's path, or the server's URL without password.
     QString displayName() const { return address_.display(); }
-    bool isServer() const { return address_.isServer(); }
-    const SqlDialect& dialect() const { return SqlDialect::of(address_.engine()); }
+    bool isServer() const override { return address_.isServer(); }
+    QString serverSchema() const override { return schema_; }
+    // The record table's columns that lead an index of it, as the open found them.
+    const QSet<QString>& indexedColumns() const { return indexedColumns_; }
     // How the catalogue's own order is read on this store.
     QString catalogueOrder() const { return catalogueOrder_; }
 
     // Farsi message for the user about the last failed open (empty after a good one).
     QString errorText() const { return errorText_; }
     // The database engine's own words about the last failure, for tests and traces.
-    QString technicalError() const { return technicalError_; }
+    QString technicalError() const override { return technicalError_; }
 
-    QSqlDatabase database() const;
+    QSqlDatabase database() const override;
     QString connectionName() const { return name_; }
 
     // Asked for the password when the server wants one and the client library found none
@@ -70,17 +86,16 @@ public:
     static constexpr qint64 kLongIndexBuildFrom = 20000;
 
     // Counts the opens, closes and new links: what was read before another count may be stale.
-    quint64 openings() const { return openings_; }
+    quint64 openings() const override { return openings_; }
 
-    // True when the link to the server has gone (a restart, the network); the file never loses it.
-    bool isLost() const;
-    // Connects again with the same address and password; false when the server still cannot
-    // be reached.
-    bool reconnect();
+    bool isLost() const override;
+    bool reconnect() override;
 
     // From now on changedElsewhere() follows every change another connection commits (another
     // desk, the command line, any other program), within about a second.
     void watchChanges();
+
+    LinkSettings linkSettings() const;
 
 signals:
     void changedElsewhere();
@@ -91,8 +106,6 @@ private:
     bool openServer();
     bool prepareServerDatabase(QSqlDatabase& db);
     void announceIndexBuild(QSqlDatabase& db) const;
-    void startWatching();
-    void pollFile();
 
     QString name_;
     StoreAddress address_;
@@ -100,28 +113,23 @@ private:
     QString technicalError_;
     QString catalogueOrder_;
     QString schema_;  // on the server: the schema that holds the tables
+    QString fileName_;
+    QString fileOptions_;
+    QSet<QString> indexedColumns_;
     bool readOnly_ = false;
     StoreAccess access_ = StoreAccess::ReadWrite;
-    bool watching_ = false;
     PasswordPrompt passwordPrompt_;
     LongStepNotice longStepNotice_;
-    QTimer* watchTimer_ = nullptr;
-    QTimer* settleTimer_ = nullptr;
-    qint64 dataVersion_ = -1;
+    std::unique_ptr<ChangeWatch> watch_;
     quint64 openings_ = 0;
 };
 
 // How messages name the store: "فايل اطلاعات" (the data file) or "سرور اطلاعات" (the data server).
 QString storeNoun(const Connection& connection);
 
-// Runs `work`, which builds its statements afresh each time; when it fails because the link to
-// the server was lost, connects again and runs it once more. The file never loses its link.
-template <typename Work>
-auto withLink(Connection& connection, Work&& work) -> decltype(work()) {
-    if (connection.isLost()) connection.reconnect();
-    auto result = work();
-    if (!result && connection.isLost() && connection.reconnect()) result = work();
-    return result;
-}
+// Opens `db`, a connection added on the calling thread, to the store `settings` name: the same
+// file with the same protections, or the same server as the same desk. Nothing is made or
+// checked: the connection that took the settings did that. False with the engine's words.
+bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error);
 
 }  // namespace zartav

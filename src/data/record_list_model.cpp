@@ -33,6 +33,10 @@ RecordListModel::RecordListModel(RecordTable& table, QObject* parent)
             if (marked >= 0 && marked < rowCount()) emit headerDataChanged(Qt::Vertical, marked, marked);
         markedRow = row;
     });
+    // Rows drawn before their page arrived are drawn again with their values.
+    connect(&table_, &RecordTable::rowsRead, this, [this](int first, int last) {
+        if (first <= last) emit dataChanged(index(first, 0), index(last, schema::kListedColumnCount - 1));
+    });
     connect(&table_, &RecordTable::rowsAboutToBeAppended, this,
             [this](int first, int last) { beginInsertRows({}, first, last); });
     connect(&table_, &RecordTable::rowsAppended, this, [this] { endInsertRows(); });
@@ -59,7 +63,8 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         return table_.listValue(index.row(), index.column());
     case Qt::BackgroundRole:
-        return groupColour(index.column());
+        // A row not read yet: a plain grey band until its values arrive.
+        return table_.isRowRead(index.row()) ? groupColour(index.column()) : QColor(0xEE, 0xEE, 0xEE);
     case Qt::ForegroundRole:
         return QColor(Qt::black);
     default:

@@ -1,31 +1,57 @@
 #include "data/record_table.h"
 
-#include "data/history_schema.h"
 #include "data/record_history.h"
+#include "data/statement_batch.h"
+#include "data/store_worker.h"
 #include "util/bidi_text.h"
 
 #include <QSqlError>
-#include <QScopeGuard>
+#include <QSqlQuery>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace zartav {
 namespace {
 
-using schema::kRecordColumns;
+using reads::kPageSize;
 using schema::isPhotoColumn;
-using schema::isListedColumn;
+using schema::kRecordColumns;
 using schema::textOf;
 
-QString recordTable(const SqlDialect& d) { return d.quote(schema::kRecordTable); }
+// Pages read together in one round trip when the list shows rows of several.
+constexpr int kPagesAtOnce = 4;
 
 }  // namespace
 
+struct RecordTable::ViewAnswer {
+    std::optional<reads::View> view;
+    QString error;
+    bool linkLost = false;
+};
+
+struct RecordTable::PagesAnswer {
+    RecordFilter filter;
+    QList<int> pages;
+    QList<std::optional<reads::Rows>> rows;
+    QString error;
+    bool linkLost = false;
+};
 
 RecordTable::RecordTable(Connection& connection, QObject* parent)
-    : QObject(parent), connection_(connection) {
+    : QObject(parent), connection_(connection),
+      ownWorker_(std::make_unique<StoreWorker>(connection, StoreWorker::Mode::Inline)), worker_(*ownWorker_) {
+    connect(&connection_, &Connection::changedElsewhere, this, &RecordTable::refresh);
+}
+
+RecordTable::RecordTable(StoreWorker& worker, QObject* parent)
+    : QObject(parent), connection_(worker.connection()), worker_(worker) {
     connect(&connection_, &Connection::changedElsewhere, this, &RecordTable::refresh);
 }
 
 RecordTable::~RecordTable() = default;
+
+bool RecordTable::threaded() const { return worker_.mode() == StoreWorker::Mode::Threaded; }
 
 int RecordTable::columnIndex(const QString& column) {
     for (int i = 0; i < int(kRecordColumns.size()); ++i) {
@@ -34,408 +60,297 @@ int RecordTable::columnIndex(const QString& column) {
     return -1;
 }
 
-QString RecordTable::qualified(int column) const { return connection_.dialect().quote(kRecordColumns[column]); }
-
 bool RecordTable::failWith(const QString& text, SaveFailure failure) {
     errorText_ = text;
     saveFailure_ = failure;
     return false;
 }
 
-bool RecordTable::readFailure(const QString& technical) const {
-    if (readFailing_) return false;
+bool RecordTable::refusedWhileEditing() {
+    return edit_.state != RecordState::Browse && !failWith(QStringLiteral("a record is being inserted or edited"));
+}
+
+bool RecordTable::readFailure(const QString& technical, bool linkLost) {
+    errorText_ = technical;
+    // A server out of reach is told by the store worker's line under the list, not by a box.
+    if (readFailing_ || (linkLost && threaded())) return false;
     readFailing_ = true;
     const QString text =
         withEngineWords(QStringLiteral("اطلاعات از %1 زير خوانده نشد؛ فهرست همان است كه پيش از اين بود:\n%2")
-                            .arg(storeNoun(connection_), connection_.isServer()
-                                                             ? isolated(connection_.displayName())
-                                                             : isolatedPath(connection_.address().filePath())),
+                            .arg(storeNoun(connection_), connection_.isServer() ? isolated(connection_.displayName())
+                                                                                : isolatedPath(connection_.address().filePath())),
                         technical);
     // Told after the paint or command that met the failure, never inside it.
-    auto* self = const_cast<RecordTable*>(this);
-    QMetaObject::invokeMethod(self, [self, text] { emit self->readFailed(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, text] { emit readFailed(text); }, Qt::QueuedConnection);
     return false;
 }
 
-void RecordTable::readSucceeded() const { readFailing_ = false; }
-
 bool RecordTable::open() {
-    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
+    if (refusedWhileEditing()) return false;
     if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
-    {
-        QSqlQuery query(connection_.database());
-        if (!query.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(recordTable(connection_.dialect()))))
-            return failWith(query.lastError().text());
-    }
+    worker_.follow();
     open_ = true;
     readFailing_ = false;
-    if (!reload(filter_, 0, 0)) {
+    filter_ = wanted_;
+    if (!requestView(viewOf(wanted_), Purpose::Show)) {
         open_ = false;
         return failWith(errorText_);
     }
-    connection_.watchChanges();
+    worker_.watchChanges();
     return true;
 }
 
 bool RecordTable::close() {
-    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
+    if (refusedWhileEditing()) return false;
     if (!open_) return true;
     open_ = false;
+    ++generation_;
+    *liveGeneration_ = generation_;
     count_ = 0;
     pages_.clear();
-    pageOrder_.clear();
-    pageLastId_.clear();
+    wantedPages_.clear();
+    readingPages_.clear();
+    located_.clear();
     emit rowsReset();
     setCurrent(-1, nullptr);
     return true;
 }
 
-QString RecordTable::whereClause(const Filter& filter, const QString& extra) const {
-    QStringList conditions;
-    if (filter.on && filter.column >= 0) {
-        // A herd code is compared folded (setFilter), through the folded herd index.
-        const QString compared = filter.column == schema::kHerdColumnIndex
-                                     ? find::foldedColumn(connection_.dialect(), kRecordColumns[filter.column])
-                                     : qualified(filter.column);
-        conditions << compared + QStringLiteral(" = :filter");
-    }
-    if (!filter.folded.isEmpty()) conditions << find::condition(connection_.dialect(), filter.plan);
-    if (!extra.isEmpty()) conditions << extra;
-    if (conditions.isEmpty()) return {};
-    return QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-}
-
-void RecordTable::bindFilter(QSqlQuery& query, const Filter& filter) const {
-    if (filter.on && filter.column >= 0) query.bindValue(QStringLiteral(":filter"), filter.value);
-    if (!filter.folded.isEmpty()) find::bind(query, connection_.dialect(), filter.plan, filter.folded);
-}
-
-RecordTable::Filter RecordTable::counting(Filter filter) const {
-    // The folded indexes count quickest, unless the rows are narrowed to a herd's own index on
-    // the file: its rows are then tested one by one, which only the scan's test does cheaply.
-    filter.plan = !connection_.isServer() && filter.on && filter.column >= 0 ? find::Plan::Scan : find::Plan::Indexed;
-    return filter;
-}
-
 int RecordTable::rowCount() const { return open_ ? count_ : 0; }
 
-std::optional<int> RecordTable::countRows(const Filter& filter, int limit) const {
-    return withLink(connection_, [&]() -> std::optional<int> {
-        QSqlQuery query(connection_.database());
-        const SqlDialect& d = connection_.dialect();
-        const QString rows = recordTable(d) + whereClause(filter);
-        QString sql = limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
-                                : QStringLiteral("SELECT COUNT(*) FROM ") + rows;
-        auto run = [&](const QString& statement) -> std::optional<int> {
-            query.prepare(statement);
-            bindFilter(query, filter);
-            if (!query.exec() || !query.next()) {
-                lastReadError_ = query.lastError().text();
-                return std::nullopt;
+reads::ViewRequest RecordTable::viewOf(const RecordFilter& filter) const {
+    reads::ViewRequest request;
+    request.filter = filter;
+    // A longer text in the same herd finds no more than the shorter one did.
+    request.fewFound = filter.finds() && filter_.finds() && countComplete_ && filter.folded.startsWith(filter_.folded) &&
+                       filter.narrowsByColumn() == filter_.narrowsByColumn() && filter.value == filter_.value &&
+                       count_ < find::scanFrom(connection_.dialect());
+    return request;
+}
+
+bool RecordTable::requestView(reads::ViewRequest request, Purpose purpose) {
+    const quint64 generation = ++generation_;
+    *liveGeneration_ = generation;
+    // The answers under way are nobody's any more.
+    worker_.interrupt(viewTicket_);
+    worker_.interrupt(pageTicket_);
+    pageTicket_ = 0;
+    readingPages_.clear();
+    countingMore_ = false;
+    viewPurpose_ = purpose;
+    auto answer = std::make_shared<ViewAnswer>();
+    auto applied = std::make_shared<bool>(false);
+    viewTicket_ = worker_.post(
+        [request, answer, live = liveGeneration_, generation](StoreLink& link) {
+            if (*live != generation) return;  // superseded before it began
+            answer->view = withLink(link, [&] { return reads::readView(link.database(), request, &answer->error); });
+            answer->linkLost = link.isLost();
+        },
+        [this, answer, generation, purpose, located = request.alsoLocate, applied] {
+            if (generation != generation_) return;
+            viewTicket_ = 0;
+            if (!answer->view) {
+                // What was shown stays, and so does the filter it was read under.
+                wanted_ = filter_;
+                readFailure(answer->error, answer->linkLost);
+                emit viewRefused();
+                return;
             }
-            return query.value(0).toInt();
-        };
-        if (limit <= 0 || !indexedFind(filter)) return run(sql);
-        // The server would read each row found from the table to count them; their "ID"s in
-        // the folded indexes count them instead, each index stopping at `limit`. One index that
-        // reaches `limit` alone settles it without merging the five.
-        QStringList each;
-        for (int i = 0; i < int(find::kColumns.size()); ++i)
-            each << QStringLiteral("(SELECT COUNT(*) FROM %1 AS found)").arg(foundIdsOf(filter, limit, i));
-        const std::optional<int> most = run(QStringLiteral("SELECT GREATEST(%1)").arg(each.join(QStringLiteral(", "))));
-        if (!most || *most >= limit) return most;
-        return run(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS found LIMIT %2) AS shown")
-                       .arg(foundIds(filter, limit))
-                       .arg(limit));
-    });
+            *applied = true;
+            applyView(*answer->view, purpose, located);
+        });
+    // Inline the answer is in; on a thread it is on its way, and the call is taken.
+    return threaded() || *applied;
 }
 
-bool RecordTable::indexedFind(const Filter& filter) const {
-    return connection_.isServer() && !filter.folded.isEmpty() && filter.plan == find::Plan::Indexed;
-}
-
-QString RecordTable::foundIdsOf(const Filter& filter, int limit, int column) const {
-    const SqlDialect& d = connection_.dialect();
-    Filter others = filter;
-    others.folded.clear();
-    const QString branch = QStringLiteral("SELECT %1 FROM %2%3")
-                               .arg(qualified(schema::kIdColumnIndex), recordTable(d),
-                                    whereClause(others, find::term(d, find::Plan::Indexed, column)));
-    // In the index's order, or the server may read the table until it has `limit` rows.
-    return limit > 0 ? QStringLiteral("(%1 ORDER BY %2 LIMIT %3)")
-                           .arg(branch, find::foldedColumn(d, find::kColumns[column]))
-                           .arg(limit)
-                     : branch;
-}
-
-QString RecordTable::foundIds(const Filter& filter, int limit) const {
-    QStringList branches;
-    for (int i = 0; i < int(find::kColumns.size()); ++i) branches << foundIdsOf(filter, limit, i);
-    return branches.join(limit > 0 ? QStringLiteral(" UNION ") : QStringLiteral(" UNION ALL "));
-}
-
-std::optional<RecordTable::Page> RecordTable::readPage(const Filter& filter, qint64 afterId, int skip) const {
-    const SqlDialect& d = connection_.dialect();
-    QStringList columns{qualified(schema::kIdColumnIndex)};
-    for (int i = 0; i < schema::kListedColumnCount; ++i) columns << qualified(i);
-    return withLink(connection_, [&]() -> std::optional<Page> {
-        QSqlQuery query(connection_.database());
-        query.setForwardOnly(true);
-        const QString idColumn = qualified(schema::kIdColumnIndex);
-        const QString after = afterId > 0 ? idColumn + QStringLiteral(" > :after") : QString();
-        const QString page = QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3").arg(idColumn).arg(kPageSize).arg(skip);
-        // On the server the page's "ID"s are taken from the folded indexes first, so only the
-        // rows shown are read from the table, not every row found. Each index finds a record at
-        // most once, so five entries for each row up to the page's end hold the page's "ID"s.
-        const QString shown =
-            indexedFind(filter)
-                ? QStringLiteral(" WHERE %1 IN (SELECT DISTINCT %1 FROM (SELECT %1 FROM (%2) AS found%3 ORDER BY %1 "
-                                 "LIMIT %4) AS firsts%5) ORDER BY %1")
-                      .arg(idColumn, foundIds(filter), after.isEmpty() ? QString() : QStringLiteral(" WHERE ") + after)
-                      .arg((skip + kPageSize) * int(find::kColumns.size()))
-                      .arg(page)
-                : whereClause(filter, after) + page;
-        query.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                      recordTable(d) + shown);
-        bindFilter(query, filter);
-        if (afterId > 0) query.bindValue(QStringLiteral(":after"), afterId);
-        if (!query.exec()) {
-            lastReadError_ = query.lastError().text();
-            return std::nullopt;
-        }
-        Page rows;
-        rows.reserve(kPageSize);
-        while (query.next()) {
-            Row row;
-            row.id = query.value(0).toLongLong();
-            row.values.reserve(schema::kListedColumnCount);
-            for (int i = 0; i < schema::kListedColumnCount; ++i) row.values << textOf(query.value(i + 1));
-            rows << std::move(row);
-        }
-        if (query.lastError().isValid()) {
-            lastReadError_ = query.lastError().text();
-            return std::nullopt;
-        }
-        return rows;
-    });
-}
-
-std::optional<qint64> RecordTable::idBefore(const Filter& filter, qint64 id, int skip) const {
-    const QString idColumn = qualified(schema::kIdColumnIndex);
-    return withLink(connection_, [&]() -> std::optional<qint64> {
-        QSqlQuery query(connection_.database());
-        query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1 DESC LIMIT 1 OFFSET %4")
-                          .arg(idColumn, recordTable(connection_.dialect()),
-                               whereClause(filter, idColumn + QStringLiteral(" < :id")))
-                          .arg(skip));
-        bindFilter(query, filter);
-        query.bindValue(QStringLiteral(":id"), id);
-        if (!query.exec() || !query.next()) {
-            lastReadError_ = query.lastError().text();
-            return std::nullopt;
-        }
-        return query.value(0).toLongLong();
-    });
-}
-
-std::optional<int> RecordTable::positionOf(const Filter& filter, qint64 id) const {
-    if (id <= 0) return -1;
-    const std::optional<std::pair<int, int>> counted = countAndPosition(filter, id, false);
-    if (!counted) return std::nullopt;
-    return counted->second;
-}
-
-std::optional<std::pair<int, int>> RecordTable::countAndPosition(const Filter& filter, qint64 id, bool withCount) const {
-    const QString table = recordTable(connection_.dialect());
-    const QString idColumn = qualified(schema::kIdColumnIndex);
-    return withLink(connection_, [&]() -> std::optional<std::pair<int, int>> {
-        QSqlQuery query(connection_.database());
-        // One statement: the rows under the filter, whether the record is one of them, and how
-        // many come before it. Those are counted from the nearer end of the "ID" range: a record
-        // just saved, or one near the start, is a short count at a million rows, where counting
-        // from the start would walk the whole table.
-        const QString all = QStringLiteral("(SELECT COUNT(*) FROM %1%2)").arg(table, whereClause(filter));
-        const QString middle = QStringLiteral("((SELECT MIN(%1) FROM %2%3) + (SELECT MAX(%1) FROM %2%3)) / 2")
-                                   .arg(idColumn, table, whereClause(filter));
-        query.prepare(QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM %2%3), CASE WHEN :id > %4 THEN %5 - "
-                                     "(SELECT COUNT(*) FROM %2%6) ELSE (SELECT COUNT(*) FROM %2%7) END")
-                          .arg(withCount ? all : QStringLiteral("0"), table,
-                               whereClause(filter, idColumn + QStringLiteral(" = :id")), middle, all,
-                               whereClause(filter, idColumn + QStringLiteral(" >= :id")),
-                               whereClause(filter, idColumn + QStringLiteral(" < :id"))));
-        bindFilter(query, filter);
-        query.bindValue(QStringLiteral(":id"), id);
-        if (!query.exec() || !query.next()) {
-            lastReadError_ = query.lastError().text();
-            return std::nullopt;
-        }
-        return std::pair(query.value(0).toInt(), query.value(1).toInt() > 0 ? query.value(2).toInt() : -1);
-    });
-}
-
-const RecordTable::Row* RecordTable::rowAt(int row) const {
-    if (!open_ || row < 0 || row >= count_) return nullptr;
-    const int page = row / kPageSize;
-    auto it = pages_.find(page);
-    if (it == pages_.end()) {
-        // Seek from the last "ID" of the nearest page read before, so scrolling down page by
-        // page is a key lookup, not a walk from the first row.
-        int anchorPage = -1;
-        for (int p = page - 1; p >= 0 && p >= page - 64; --p) {
-            if (pageLastId_.contains(p)) {
-                anchorPage = p;
-                break;
-            }
-        }
-        std::optional<Page> rows = readPage(filter_, anchorPage >= 0 ? pageLastId_.value(anchorPage) : 0,
-                                            (page - anchorPage - 1) * kPageSize);
-        if (!rows) {
-            readFailure(lastReadError_);
-            return nullptr;
-        }
-        readSucceeded();
-        const int first = page * kPageSize;
-        const bool shifted = rows->size() < std::min(kPageSize, count_ - first) ||
-                             (currentRow_ >= first && currentRow_ < first + rows->size() &&
-                              rows->at(currentRow_ - first).id != currentId_);
-        if (!rows->isEmpty()) pageLastId_.insert(page, rows->last().id);
-        it = pages_.insert(page, std::move(*rows));
-        pageOrder_.removeAll(page);
-        pageOrder_.append(page);
-        while (pageOrder_.size() > kMaxCachedPages) pages_.remove(pageOrder_.takeFirst());
-        it = pages_.find(page);
-        // Rows were added or deleted elsewhere before this page: read them again soon, keeping
-        // the current record (the list may show a shifted page until then).
-        if (shifted) {
-            auto* self = const_cast<RecordTable*>(this);
-            QMetaObject::invokeMethod(self, &RecordTable::refresh, Qt::QueuedConnection);
-        }
-    } else if (pageOrder_.last() != page) {
-        pageOrder_.removeAll(page);
-        pageOrder_.append(page);
-    }
-    const int offset = row % kPageSize;
-    return offset < it->size() ? &(*it)[offset] : nullptr;
-}
-
-bool RecordTable::reload(const Filter& wanted, qint64 keepId, int fallbackRow) {
-    // Everything the new view needs is read before anything shown is dropped: a store that
-    // cannot be read leaves the rows, the filter and the current record as they were. The reads
-    // share one snapshot, so rows other desks commit meanwhile cannot shift the current record's
-    // position between counting and reading.
-    QSqlDatabase db = connection_.database();
-    const bool snapshot = !connection_.isLost() &&
-                          (connection_.isServer()
-                               ? QSqlQuery(db).exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"))
-                               : db.transaction());
-    const auto endSnapshot = qScopeGuard([&] {
-        if (!snapshot) return;
-        if (connection_.isServer())
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        else
-            db.rollback();
-    });
-    // The finds' reads are short: workers the server starts for them cost more than they save.
-    if (snapshot && connection_.isServer() && !wanted.folded.isEmpty())
-        QSqlQuery(db).exec(QStringLiteral("SET LOCAL max_parallel_workers_per_gather = 0"));
-    auto unread = [this] {
-        errorText_ = lastReadError_;
-        return false;
-    };
-    std::optional<int> count;
-    int row = -1;
-    // Rows found are counted only as far as a plan needs: a first screen never waits for a
-    // count of half the table. With that many the rows are read by the scan.
-    Filter filter = counting(wanted);
-    int limit = filter.folded.isEmpty() ? 0 : find::scanFrom(connection_.dialect());
-    if (limit > 0) {
-        count = countRows(filter, limit);
-        if (!count) return unread();
-        if (*count >= limit) filter.plan = find::Plan::Scan;
-    }
-    if (keepId > 0) {
-        const std::optional<std::pair<int, int>> counted = countAndPosition(filter, keepId, limit == 0);
-        if (!counted) return unread();
-        row = counted->second;
-        if (limit == 0) count = counted->first;
-        // A record kept past the rows counted: counted as far as its page and the next.
-        if (limit > 0 && row >= *count) {
-            limit = (row / kPageSize + 2) * kPageSize;
-            count = countRows(counting(filter), limit);
-            if (!count) return unread();
-        }
-    } else if (limit == 0) {
-        count = countRows(filter);
-        if (!count) return unread();
-    }
-    const bool kept = row >= 0;
-    if (row < 0 && *count > 0) row = std::clamp(fallbackRow, 0, *count - 1);
-    std::optional<Page> firstPage;
-    if (row >= 0) {
-        // The kept record's page is found from the "ID"s just before the record, not counted off
-        // from the first row, which for a record saved last at a million rows reads them all.
-        const int skip = (row / kPageSize) * kPageSize;
-        const std::optional<qint64> after = kept && skip > 0 ? idBefore(filter, keepId, row - skip) : 0;
-        firstPage = !after ? std::nullopt : *after > 0 ? readPage(filter, *after, 0) : readPage(filter, 0, skip);
-        if (!firstPage) return unread();
-    }
-    readSucceeded();
-    filter_ = filter;
-    count_ = *count;
-    countComplete_ = limit == 0 || *count < limit;
+void RecordTable::applyView(const reads::View& view, Purpose purpose, qint64 located) {
+    readFailing_ = false;
+    filter_ = view.filter;
+    wanted_.plan = filter_.plan;
+    count_ = view.count;
+    countComplete_ = view.countComplete;
     pages_.clear();
-    pageOrder_.clear();
-    pageLastId_.clear();
-    const Row* current = nullptr;
-    if (firstPage) {
-        const int page = row / kPageSize;
-        if (!firstPage->isEmpty()) pageLastId_.insert(page, firstPage->last().id);
-        pages_.insert(page, std::move(*firstPage));
-        pageOrder_.append(page);
-        const Page& rows = pages_[page];
-        if (row % kPageSize < rows.size()) current = &rows[row % kPageSize];
-        // Should the link have been made again between the reads, the record is found by "ID".
-        for (int i = 0; keepId > 0 && current && current->id != keepId && i < rows.size(); ++i) {
-            if (rows[i].id == keepId) {
-                row = page * kPageSize + i;
-                current = &rows[i];
-            }
-        }
-    }
+    wantedPages_.clear();
+    located_.clear();
+    if (located > 0 && view.locatedRow >= 0) located_.insert(located, view.locatedRow);
+    if (view.page >= 0) pages_.put(view.page, view.rows);
     emit rowsReset();
-    setCurrent(current ? row : -1, current);
-    return true;
+    setCurrent(view.currentRow, view.currentRow >= 0 ? pages_.row(view.currentRow) : nullptr);
+    if (purpose == Purpose::Refresh) emit refreshed();
 }
 
-QString RecordTable::listValue(int row, int column) const {
-    if (column < 0 || column >= schema::kListedColumnCount) return {};
-    const Row* r = rowAt(row);
-    return r ? r->values.value(column) : QString();
-}
-
-qint64 RecordTable::idAt(int row) const {
-    const Row* r = rowAt(row);
-    return r ? r->id : 0;
-}
-
-int RecordTable::rowOfId(qint64 id) const {
-    if (!open_) return -1;
-    return positionOf(filter_, id).value_or(-1);
-}
-
-void RecordTable::setCurrent(int row, const Row* values) {
+void RecordTable::setCurrent(int row, const reads::ListedRow* values) {
     currentRow_ = values ? row : -1;
-    current_ = values ? *values : Row{};
+    current_ = values ? *values : reads::ListedRow{};
     currentId_ = current_.id;
+    currentUnread_ = false;
     emit currentChanged(currentRow_);
 }
 
+bool RecordTable::isRowRead(int row) {
+    if (!open_ || row < 0 || row >= count_) return true;
+    if (pages_.row(row)) return true;
+    wantPage(row / kPageSize);
+    // Inline the page was read just now.
+    return pages_.holds(row / kPageSize);
+}
+
+QString RecordTable::listValue(int row, int column) {
+    if (column < 0 || column >= schema::kListedColumnCount || !isRowRead(row)) return {};
+    const reads::ListedRow* r = pages_.row(row);
+    return r ? r->values.value(column) : QString();
+}
+
+qint64 RecordTable::idAt(int row) {
+    if (!isRowRead(row)) return 0;
+    const reads::ListedRow* r = pages_.row(row);
+    return r ? r->id : 0;
+}
+
+void RecordTable::wantPage(int page) {
+    if (pages_.holds(page) || readingPages_.contains(page)) return;
+    wantedPages_.removeAll(page);
+    wantedPages_.append(page);
+    if (!threaded()) {
+        readWantedPages();
+        return;
+    }
+    // The pages a paint asks for are read together, after it.
+    if (pagesScheduled_) return;
+    pagesScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        pagesScheduled_ = false;
+        readWantedPages();
+    });
+}
+
+void RecordTable::readWantedPages() {
+    if (!open_ || wantedPages_.isEmpty()) return;
+    if (pageTicket_) {
+        // A read of pages scrolled away from is stopped; one still wanted is waited for.
+        const bool stillWanted = std::any_of(readingPages_.cbegin(), readingPages_.cend(),
+                                             [this](int page) { return wantedPages_.contains(page); });
+        if (stillWanted) return;
+        worker_.interrupt(pageTicket_);
+    }
+    // The latest asked for first: what the list shows now.
+    const QList<int> pages = wantedPages_.mid(std::max<qsizetype>(0, wantedPages_.size() - kPagesAtOnce));
+    wantedPages_.clear();
+    QList<std::pair<qint64, int>> starts;  // each page read after an "ID", skipping rows
+    for (const int page : pages) {
+        const std::optional<std::pair<int, qint64>> anchor = pages_.anchorBefore(page);
+        starts.append(anchor ? std::pair(anchor->second, (page - anchor->first - 1) * kPageSize)
+                             : std::pair(qint64(0), page * kPageSize));
+    }
+    readingPages_ = pages;
+    auto answer = std::make_shared<PagesAnswer>();
+    answer->filter = filter_;
+    answer->pages = pages;
+    const quint64 generation = generation_;
+    pageTicket_ = worker_.post(
+        [answer, starts, live = liveGeneration_, generation](StoreLink& link) {
+            if (*live != generation) return;
+            withLink(link, [&] {
+                QSqlDatabase db = link.database();
+                StatementBatch batch(db);
+                std::vector<reads::RowsRead> reads;
+                reads.reserve(starts.size());
+                for (const auto& [after, skip] : starts) reads.emplace_back(db, answer->filter, after, skip);
+                answer->rows.clear();
+                for (reads::RowsRead& read : reads) answer->rows.append(read.result(&answer->error));
+                return std::all_of(answer->rows.cbegin(), answer->rows.cend(), [](const auto& rows) { return rows.has_value(); });
+            });
+            answer->linkLost = link.isLost();
+        },
+        [this, answer, generation] {
+            if (generation != generation_) return;
+            pageTicket_ = 0;
+            readingPages_.clear();
+            applyPages(*answer);
+            readWantedPages();
+        });
+}
+
+void RecordTable::applyPages(const PagesAnswer& answer) {
+    bool shifted = false;
+    for (qsizetype i = 0; i < answer.rows.size(); ++i) {
+        const std::optional<reads::Rows>& rows = answer.rows[i];
+        if (!rows) {
+            readFailure(answer.error, answer.linkLost);
+            continue;
+        }
+        readFailing_ = false;
+        const int page = answer.pages[i];
+        const int first = page * kPageSize;
+        // Rows added or deleted elsewhere before this page: the rows are read again soon,
+        // keeping the current record (the list may show a shifted page until then).
+        shifted = shifted || rows->size() < std::min(kPageSize, count_ - first) ||
+                  (currentRow_ >= first && currentRow_ < first + rows->size() && !currentUnread_ &&
+                   rows->at(currentRow_ - first).id != currentId_);
+        pages_.put(page, *rows);
+        if (currentUnread_ && currentRow_ >= first && currentRow_ < first + rows->size()) {
+            current_ = rows->at(currentRow_ - first);
+            currentId_ = current_.id;
+            currentUnread_ = false;
+        }
+        emit rowsRead(first, std::min(first + kPageSize, count_) - 1);
+    }
+    if (shifted) QMetaObject::invokeMethod(this, &RecordTable::refresh, Qt::QueuedConnection);
+}
+
+std::optional<QList<qint64>> RecordTable::idsOfRows(int first, int last, QString* error) {
+    QList<qint64> ids;
+    if (!open_) return ids;
+    first = std::max(first, 0);
+    last = std::min(last, count_ - 1);
+    QList<int> unread;
+    for (int page = first / kPageSize; page <= last / kPageSize; ++page)
+        if (!pages_.holds(page)) unread << page;
+    if (!unread.isEmpty()) {
+        // One read of the "ID"s, in order, from the first row not read.
+        const int from = std::max(first, unread.first() * kPageSize);
+        std::optional<reads::Rows> rows;
+        const RecordFilter filter = filter_;
+        worker_.call([&](StoreLink& link) {
+            rows = withLink(link, [&] { return reads::RowsRead(link.database(), filter, 0, from, reads::RowsRead::Direction::Forward, last - from + 1).result(error); });
+        });
+        if (!rows) return std::nullopt;
+        for (int row = first; row < from; ++row)
+            if (const reads::ListedRow* r = pages_.row(row)) ids << r->id;
+        for (const reads::ListedRow& r : *rows) ids << r.id;
+        return ids;
+    }
+    for (int row = first; row <= last; ++row)
+        if (const reads::ListedRow* r = pages_.row(row)) ids << r->id;
+    return ids;
+}
+
+int RecordTable::rowOfId(qint64 id) {
+    if (!open_ || id <= 0) return -1;
+    if (const auto it = located_.constFind(id); it != located_.cend()) return *it;
+    if (const int row = pages_.rowOf(id); row >= 0) return row;
+    std::optional<reads::Position::Answer> position;
+    const RecordFilter filter = filter_;
+    worker_.call([&](StoreLink& link) {
+        position = withLink(link, [&] { return reads::Position(link.database(), filter, id, false).result(); });
+    });
+    return position ? position->row : -1;
+}
+
 bool RecordTable::setCurrentRow(int row) {
-    if (state_ != RecordState::Browse || row < 0 || row >= rowCount()) return false;
+    if (edit_.state != RecordState::Browse || row < 0 || row >= rowCount()) return false;
     if (row == currentRow_) return true;
-    const Row* values = rowAt(row);
-    if (!values) return false;
-    setCurrent(row, values);
+    if (const reads::ListedRow* values = pages_.row(row)) {
+        setCurrent(row, values);
+        return true;
+    }
+    // Its page is on its way; the record is known by "ID" once it arrives.
+    currentRow_ = row;
+    current_ = {};
+    currentId_ = 0;
+    currentUnread_ = true;
+    emit currentChanged(row);
+    wantPage(row / kPageSize);
     return true;
 }
 
@@ -443,435 +358,310 @@ bool RecordTable::first() { return setCurrentRow(0); }
 
 bool RecordTable::locate(const QString& column, const QVariant& value) {
     const int index = columnIndex(column);
-    if (!open_ || index < 0 || isPhotoColumn(index) || state_ != RecordState::Browse) return false;
-    const std::optional<qint64> found = withLink(connection_, [&]() -> std::optional<qint64> {
-        QSqlQuery query(connection_.database());
-        query.prepare(QStringLiteral("SELECT %1 FROM %2").arg(qualified(schema::kIdColumnIndex), recordTable(connection_.dialect())) +
-                      whereClause(filter_, qualified(index) + QStringLiteral(" = :value")) +
-                      QStringLiteral(" ORDER BY %1 LIMIT 1").arg(qualified(schema::kIdColumnIndex)));
-        bindFilter(query, filter_);
-        query.bindValue(QStringLiteral(":value"), index == schema::kIdColumnIndex ? QVariant(value.toLongLong())
-                                                                                   : QVariant(value.toString()));
-        if (!query.exec()) {
-            lastReadError_ = query.lastError().text();
-            return std::nullopt;
-        }
-        return query.next() ? query.value(0).toLongLong() : 0;
+    if (!open_ || index < 0 || isPhotoColumn(index) || edit_.state != RecordState::Browse) return false;
+    // The first such record under the filter, and the list around it, in one call.
+    const RecordFilter filter = filter_;
+    QString error;
+    std::optional<qint64> found;
+    std::optional<reads::View> view;
+    worker_.call([&](StoreLink& link) {
+        found = withLink(link, [&]() -> std::optional<qint64> {
+            QSqlDatabase db = link.database();
+            const FilterSql sql(link.dialect(), filter);
+            QSqlQuery query(db);
+            query.prepare(QStringLiteral("SELECT %1 FROM %2").arg(sql.idColumn(), sql.table()) +
+                          sql.where(sql.column(index) + QStringLiteral(" = :value")) +
+                          QStringLiteral(" ORDER BY %1 LIMIT 1").arg(sql.idColumn()));
+            sql.bind(query);
+            query.bindValue(QStringLiteral(":value"), index == schema::kIdColumnIndex ? QVariant(value.toLongLong())
+                                                                                       : QVariant(value.toString()));
+            if (!query.exec()) {
+                error = query.lastError().text();
+                return std::nullopt;
+            }
+            return query.next() ? query.value(0).toLongLong() : 0;
+        });
+        if (!found || *found <= 0) return;
+        reads::ViewRequest request;
+        request.filter = filter;
+        request.keepId = *found;
+        view = reads::readView(link.database(), request, &error);
     });
-    if (!found) return failWith(lastReadError_);
-    if (*found <= 0) return false;
-    const int row = rowOfId(*found);
-    const Row* values = rowAt(row);
-    if (!values || values->id != *found) return false;
-    setCurrent(row, values);
-    return true;
+    if (!found || (*found > 0 && !view)) return failWith(error);
+    if (*found <= 0 || view->currentRow < 0) return false;
+    ++generation_;
+    *liveGeneration_ = generation_;
+    applyView(*view, Purpose::Show, 0);
+    return currentId_ == *found;
 }
 
-qint64 RecordTable::id() const {
-    if (state_ == RecordState::Insert) return 0;
+qint64 RecordTable::id() {
+    if (edit_.state == RecordState::Insert) return 0;
+    if (edit_.state == RecordState::Edit) return edit_.id;
+    // A row chosen before its page arrived is read now.
+    if (currentUnread_) {
+        const int row = currentRow_;
+        const std::optional<QList<qint64>> ids = idsOfRows(row, row);
+        if (ids && ids->size() == 1 && currentUnread_ && currentRow_ == row) {
+            currentId_ = ids->first();
+            wantPage(row / kPageSize);
+        }
+    }
     return currentId_;
 }
 
-QString RecordTable::value(const QString& column) const {
+QString RecordTable::value(const QString& column) {
     const int index = columnIndex(column);
     if (index < 0 || isPhotoColumn(index)) return {};
-    if (state_ != RecordState::Browse) {
-        if (index == schema::kIdColumnIndex) return state_ == RecordState::Insert ? QString() : QString::number(currentId_);
-        return textOf(buffer_.value(index));
+    if (edit_.state != RecordState::Browse) {
+        if (index == schema::kIdColumnIndex) return edit_.state == RecordState::Insert ? QString() : QString::number(edit_.id);
+        return textOf(edit_.values.value(index));
     }
-    if (currentId_ <= 0) return {};
+    if (id() <= 0) return {};
     if (index == schema::kIdColumnIndex) return QString::number(currentId_);
     return current_.values.value(index);
 }
 
-QByteArray RecordTable::photo(const QString& column) const {
+QByteArray RecordTable::photo(const QString& column) {
     const int index = columnIndex(column);
     if (!isPhotoColumn(index)) return {};
-    if (state_ != RecordState::Browse) return buffer_.value(index).toByteArray();
-    if (currentId_ <= 0) return {};
-    return withLink(connection_, [&]() -> std::optional<QByteArray> {
-               QSqlQuery query(connection_.database());
-               query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = :id")
-                                 .arg(qualified(index), recordTable(connection_.dialect()), qualified(schema::kIdColumnIndex)));
-               query.bindValue(QStringLiteral(":id"), currentId_);
-               if (!query.exec()) return std::nullopt;
-               return query.next() ? query.value(0).toByteArray() : QByteArray();
-           })
-        .value_or(QByteArray());
+    if (edit_.state != RecordState::Browse) return edit_.values.value(index).toByteArray();
+    const qint64 record = id();
+    if (record <= 0) return {};
+    std::optional<QHash<qint64, reads::StoredRecord>> read;
+    worker_.call([&](StoreLink& link) {
+        read = withLink(link, [&] { return reads::RecordsRead(link.database(), {record}, true).result(); });
+    });
+    return read && read->contains(record) ? read->value(record).values.value(index).toByteArray() : QByteArray();
 }
 
 bool RecordTable::setValue(const QString& column, const QString& text) {
     const int index = columnIndex(column);
-    if (state_ == RecordState::Browse || !isListedColumn(index)) return false;
-    buffer_[index] = text.isEmpty() ? QVariant() : QVariant(text);
-    modified_[index] = true;
+    if (edit_.state == RecordState::Browse || !schema::isListedColumn(index)) return false;
+    edit_.values[index] = text.isEmpty() ? QVariant() : QVariant(text);
+    edit_.modified[index] = true;
     return true;
 }
 
 bool RecordTable::setPhoto(const QString& column, const QByteArray& bytes) {
     const int index = columnIndex(column);
-    if (state_ == RecordState::Browse || !isPhotoColumn(index)) return false;
-    buffer_[index] = bytes.isEmpty() ? QVariant() : QVariant(bytes);
-    modified_[index] = true;
+    if (edit_.state == RecordState::Browse || !isPhotoColumn(index)) return false;
+    edit_.values[index] = bytes.isEmpty() ? QVariant() : QVariant(bytes);
+    edit_.modified[index] = true;
     return true;
 }
 
 bool RecordTable::insert() {
-    if (!open_ || state_ != RecordState::Browse) return false;
-    buffer_ = QVector<QVariant>(int(kRecordColumns.size()));
-    modified_ = QVector<bool>(int(kRecordColumns.size()), false);
-    original_.clear();
-    version_.clear();
-    state_ = RecordState::Insert;
-    emit stateChanged(state_);
+    if (!open_ || edit_.state != RecordState::Browse) return false;
+    edit_.beginInsert();
+    emit stateChanged(edit_.state);
     return true;
 }
 
-bool RecordTable::readRecord(qint64 id) {
-    const SqlDialect& d = connection_.dialect();
-    QStringList columns;
-    for (int i = 0; i < int(kRecordColumns.size()); ++i) columns << qualified(i);
-    // The server keeps a version of every row: the transaction that wrote it last.
-    if (d.isServer()) columns << QStringLiteral("xmin::text");
-    bool found = false;
-    const bool read = withLink(connection_, [&] {
-        QSqlQuery query(connection_.database());
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = :id")
-                          .arg(columns.join(QStringLiteral(", ")), recordTable(d), qualified(schema::kIdColumnIndex)));
-        query.bindValue(QStringLiteral(":id"), id);
-        if (!query.exec()) {
-            lastReadError_ = query.lastError().text();
-            return false;
-        }
-        found = query.next();
-        if (!found) return true;
-        original_ = QVector<QVariant>(int(kRecordColumns.size()));
-        for (int i = 0; i < int(kRecordColumns.size()); ++i) original_[i] = query.value(i);
-        version_ = d.isServer() ? query.value(int(kRecordColumns.size())).toString() : QString();
-        return true;
+bool RecordTable::readForEdit(qint64 id) {
+    std::optional<QHash<qint64, reads::StoredRecord>> read;
+    QString error;
+    bool lost = false;
+    worker_.call([&](StoreLink& link) {
+        read = withLink(link, [&] { return reads::RecordsRead(link.database(), {id}, true).result(&error); });
+        lost = link.isLost();
     });
-    if (!read)
-        return failWith(lastReadError_, connection_.isLost() ? SaveFailure::Unreachable : SaveFailure::Refused);
-    if (!found) {
+    if (!read) return failWith(error, lost ? SaveFailure::Unreachable : SaveFailure::Refused);
+    if (!read->contains(id)) {
         // Deleted elsewhere: the list learns it too.
         QMetaObject::invokeMethod(this, &RecordTable::refresh, Qt::QueuedConnection);
         return failWith(QStringLiteral("the record was deleted meanwhile"), SaveFailure::Deleted);
     }
-    buffer_ = original_;
-    for (int i = 0; i < schema::kListedColumnCount; ++i) {
-        // The edit buffer holds text as the boxes do; the comparison keeps the stored values.
-        if (!buffer_[i].isNull()) buffer_[i] = textOf(buffer_[i]);
-    }
-    modified_ = QVector<bool>(int(kRecordColumns.size()), false);
+    const QString reason = edit_.reason;
+    edit_.beginEdit(id, read->value(id));
+    edit_.reason = reason;
     return true;
 }
 
 bool RecordTable::edit() {
-    if (!open_ || state_ != RecordState::Browse || currentId_ <= 0) return false;
-    if (!readRecord(currentId_)) return false;
-    state_ = RecordState::Edit;
-    emit stateChanged(state_);
+    if (!open_ || edit_.state != RecordState::Browse) return false;
+    const qint64 record = id();
+    if (record <= 0 || !readForEdit(record)) return false;
+    emit stateChanged(edit_.state);
     return true;
 }
 
 bool RecordTable::reloadEdited() {
-    if (state_ != RecordState::Edit) return false;
-    return readRecord(currentId_);
+    if (edit_.state != RecordState::Edit) return false;
+    return readForEdit(edit_.id);
 }
 
-std::optional<bool> RecordTable::isStored(qint64 id) const {
-    QSqlQuery query(connection_.database());
-    query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?")
-                      .arg(recordTable(connection_.dialect()), qualified(schema::kIdColumnIndex)));
-    query.addBindValue(id);
-    if (!query.exec() || !query.next()) {
-        lastReadError_ = query.lastError().text();
-        return std::nullopt;
-    }
-    return query.value(0).toLongLong() > 0;
-}
-
-void RecordTable::endEdit() {
-    state_ = RecordState::Browse;
-    unconfirmedId_ = 0;
-    unconfirmedValues_.clear();
-    reason_.clear();
-    buffer_.clear();
-    modified_.clear();
-    original_.clear();
-    version_.clear();
-}
+void RecordTable::endEdit() { edit_.clear(); }
 
 void RecordTable::cancel() {
-    if (state_ == RecordState::Browse) return;
+    if (edit_.state == RecordState::Browse) return;
     endEdit();
-    emit stateChanged(state_);
+    emit stateChanged(edit_.state);
     if (refreshPending_) refresh();
-}
-
-bool RecordTable::runPost(SaveMode mode, bool* commitSent, qint64* newId) {
-    QSqlDatabase db = connection_.database();
-    const SqlDialect& d = connection_.dialect();
-    const QString table = recordTable(d);
-    const QString idColumn = qualified(schema::kIdColumnIndex);
-    const bool inserting = state_ == RecordState::Insert;
-    QList<int> columns;
-    for (int i = 0; i < int(kRecordColumns.size()); ++i) {
-        if (i != schema::kIdColumnIndex && (modified_[i] || (inserting && !buffer_[i].isNull()))) columns << i;
-    }
-    auto typed = [](int column, const QVariant& v) {
-        if (!v.isNull()) return v;
-        return QVariant(QMetaType(isPhotoColumn(column) ? QMetaType::QByteArray : QMetaType::QString));
-    };
-    auto rollback = [&](const QString& reason, SaveFailure failure = SaveFailure::Refused) {
-        db.rollback();
-        return failWith(reason, failure);
-    };
-
-    if (!db.transaction()) return failWith(db.lastError().text());
-    history::WriteScope scope(db, reason_);
-    QString why;
-    if (!scope.begin(&why)) return rollback(why);
-    QSqlQuery query(db);
-    if (inserting) {
-        QStringList names, marks;
-        for (int i : columns) {
-            names << qualified(i);
-            marks << QStringLiteral("?");
-        }
-        query.prepare((columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                               .arg(table, names.join(", "), marks.join(", "))) +
-                      QStringLiteral(" RETURNING ") + idColumn);
-        for (int i : columns) query.addBindValue(typed(i, buffer_[i]));
-    } else {
-        // Only when the record is still as this edit found it, unless the user chose to keep
-        // their version. The server keeps a row version; the file is compared column by
-        // column, photos included, which costs less than the save's own write of the row.
-        QString condition = idColumn + QStringLiteral(" = ?");
-        QVariantList conditionValues{currentId_};
-        // With nothing typed there is nothing to lose: the record need only still be there.
-        if (mode == SaveMode::CheckVersion && !columns.isEmpty()) {
-            if (d.isServer()) {
-                condition += QStringLiteral(" AND xmin::text = ?");
-                conditionValues << version_;
-            } else {
-                for (int i = 0; i < int(kRecordColumns.size()); ++i) {
-                    if (i == schema::kIdColumnIndex) continue;
-                    condition += QStringLiteral(" AND %1 IS ?").arg(qualified(i));
-                    conditionValues << typed(i, original_.value(i));
-                }
-            }
-        }
-        if (columns.isEmpty()) {
-            query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(table, condition));
-        } else {
-            QStringList sets;
-            for (int i : columns) sets << qualified(i) + QStringLiteral(" = ?");
-            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(table, sets.join(", "), condition));
-            for (int i : columns) query.addBindValue(typed(i, buffer_[i]));
-        }
-        for (const QVariant& v : conditionValues) query.addBindValue(v);
-    }
-    if (!query.exec()) return rollback(query.lastError().text());
-    if (inserting) {
-        if (!query.next()) return rollback(QStringLiteral("the store gave the new record no number"));
-        *newId = query.value(0).toLongLong();
-    } else {
-        const qint64 matched = columns.isEmpty() ? (query.next() ? query.value(0).toLongLong() : 0)
-                                                 : query.numRowsAffected();
-        if (matched != 1) {
-            query.finish();
-            return isStored(currentId_).value_or(false) ? rollback(QStringLiteral("the record was changed elsewhere meanwhile"),
-                                         SaveFailure::ChangedElsewhere)
-                              : rollback(QStringLiteral("the record was deleted meanwhile"), SaveFailure::Deleted);
-        }
-        *newId = currentId_;
-    }
-    query.finish();
-    if (!scope.finish(&why)) return rollback(why);
-    *commitSent = true;
-    if (!db.commit()) return rollback(db.lastError().text());
-    return true;
 }
 
 bool RecordTable::post(SaveMode mode) {
     saveFailure_ = SaveFailure::None;
-    if (state_ == RecordState::Browse) return failWith(QStringLiteral("nothing to save"));
+    if (edit_.state == RecordState::Browse) return failWith(QStringLiteral("nothing to save"));
     for (int i = 0; i < schema::kListedColumnCount; ++i) {
-        if (modified_[i] && textOf(buffer_[i]).size() > schema::kTextColumnSize) {
+        if (edit_.modified[i] && textOf(edit_.values[i]).size() > schema::kTextColumnSize) {
             return failWith(QStringLiteral("the value of %1 is longer than %2 characters")
                                 .arg(QString::fromUtf8(kRecordColumns[i]))
                                 .arg(schema::kTextColumnSize));
         }
     }
     // A printed certificate's record is corrected on the record, with the reason why.
-    if (state_ == RecordState::Edit && reason_.trimmed().isEmpty() &&
-        history::needsReason(textOf(original_.value(schema::kPrintDateColumnIndex))))
+    if (edit_.state == RecordState::Edit && edit_.reason.trimmed().isEmpty() &&
+        history::needsReason(textOf(edit_.original.value(schema::kPrintDateColumnIndex))))
         return failWith(history::reasonRequiredText());
-    // A link lost earlier (the last save found the server out of reach) is made again first.
-    if (connection_.isLost() && !connection_.reconnect())
-        return failWith(connection_.technicalError(), SaveFailure::Unreachable);
     if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
-    // OK pressed again after a commit whose answer was lost: a new record the store holds
-    // already is not added a second time; what was typed since is saved onto it.
-    struct Insertion {
-        qint64 currentId;
-        QVector<bool> modified;
-    };
-    std::optional<Insertion> continued;
-    if (state_ == RecordState::Insert && unconfirmedId_ > 0) {
-        const std::optional<bool> stored = isStored(unconfirmedId_);
-        if (!stored) return failWith(lastReadError_, connection_.isLost() ? SaveFailure::Unreachable : SaveFailure::Refused);
-        if (*stored) {
-            continued = Insertion{currentId_, modified_};
-            state_ = RecordState::Edit;
-            currentId_ = unconfirmedId_;
-            original_ = unconfirmedValues_;
-            for (int i = 0; i < modified_.size(); ++i) modified_[i] = buffer_[i] != original_[i];
-            // Written by this desk a moment ago, it has no version of another's to check.
-            mode = SaveMode::Overwrite;
-        } else {
-            unconfirmedId_ = 0;
-            unconfirmedValues_.clear();
-        }
-    }
 
-    const bool inserting = state_ == RecordState::Insert;
-    bool commitSent = false;
-    qint64 newId = 0;
-    bool saved = runPost(mode, &commitSent, &newId);
-    // A link lost before the commit was sent wrote nothing: the save is tried once more on a new
-    // one. After the commit was sent the outcome is unknown, so it is reported, never repeated.
-    if (!saved && saveFailure_ == SaveFailure::Refused && !commitSent && connection_.isLost() &&
-        connection_.reconnect())
-        saved = runPost(mode, &commitSent, &newId);
-    if (!saved) {
-        // Still the new record the user is typing; the next OK looks for it again.
-        if (continued) {
-            state_ = RecordState::Insert;
-            currentId_ = continued->currentId;
-            modified_ = continued->modified;
-            original_.clear();
-        } else if (inserting && commitSent && newId > 0 && connection_.isLost()) {
-            unconfirmedId_ = newId;
-            unconfirmedValues_ = buffer_;
-        }
-        if (saveFailure_ == SaveFailure::Refused && connection_.isLost()) saveFailure_ = SaveFailure::Unreachable;
+    // The list read after the save makes every answer under way stale.
+    ++generation_;
+    *liveGeneration_ = generation_;
+    reads::ViewRequest after = viewOf(wanted_);
+    after.fallbackRow = currentRow_;
+    SaveOutcome outcome;
+    const EditBuffer typed = edit_;
+    worker_.call([&](StoreLink& link) { outcome = saveRecord(link, typed, mode, after); });
+    if (!outcome.saved) {
+        edit_ = outcome.buffer;
+        saveFailure_ = outcome.failure;
+        errorText_ = outcome.error;
         if (saveFailure_ == SaveFailure::ChangedElsewhere) refreshPending_ = true;
         return false;
     }
-    const int oldRow = currentRow_;
-    emit recordSaved(inserting ? QVector<QVariant>() : original_, buffer_);
+    const bool inserting = outcome.buffer.state == RecordState::Insert;
+    emit recordSaved(inserting ? QVector<QVariant>() : outcome.buffer.original, outcome.buffer.values);
     endEdit();
     errorText_.clear();
     refreshPending_ = false;
     // The save is done; should the rows not be readable now, what was shown stays and the user
     // is told.
-    if (!reload(filter_, newId, oldRow)) readFailure(errorText_);
-    emit stateChanged(state_);
+    if (outcome.view) applyView(*outcome.view, Purpose::Show, 0);
+    else readFailure(QStringLiteral("the rows could not be read after the save"), worker_.isLinkLost());
+    emit stateChanged(edit_.state);
     return true;
 }
 
 bool RecordTable::remove() {
-    if (!open_ || state_ != RecordState::Browse || currentId_ <= 0) return false;
-    const QString table = recordTable(connection_.dialect());
-    const bool removed = withLink(connection_, [&] {
-        QSqlDatabase db = connection_.database();
-        if (!db.transaction()) return failWith(db.lastError().text());
-        auto undo = [&](const QString& reason) {
-            db.rollback();
-            return failWith(reason);
-        };
-        history::WriteScope scope(db);
-        QString why;
-        if (!scope.begin(&why)) return undo(why);
-        QSqlQuery query(db);
-        query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, qualified(schema::kIdColumnIndex)));
-        query.addBindValue(currentId_);
-        if (!query.exec()) return undo(query.lastError().text());
-        query.finish();
-        if (!scope.finish(&why)) return undo(why);
-        if (!db.commit()) {
-            const QString reason = db.lastError().text();
-            db.rollback();
-            return failWith(reason);
-        }
-        return true;
-    });
-    if (!removed) return false;
+    if (!open_ || edit_.state != RecordState::Browse) return false;
+    const qint64 record = id();
+    if (record <= 0) return false;
+    ++generation_;
+    *liveGeneration_ = generation_;
+    reads::ViewRequest after = viewOf(wanted_);
+    after.fallbackRow = currentRow_;
+    DeleteOutcome outcome;
+    worker_.call([&](StoreLink& link) { outcome = deleteRecord(link, record, after); });
+    if (!outcome.deleted) return failWith(outcome.error);
     emit recordRemoved();
-    // The next record takes the deleted one's place.
-    if (!reload(filter_, 0, currentRow_)) readFailure(errorText_);
+    if (outcome.view) applyView(*outcome.view, Purpose::Show, 0);
+    else readFailure(QStringLiteral("the rows could not be read after the delete"), worker_.isLinkLost());
     return true;
 }
 
 bool RecordTable::setFilter(const QString& column, const QVariant& value) {
-    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
+    if (refusedWhileEditing()) return false;
     const int index = columnIndex(column);
     if (index < 0 || isPhotoColumn(index)) return failWith(QStringLiteral("unknown column %1").arg(column));
-    Filter filter = filter_;
+    RecordFilter filter = wanted_;
     filter.column = index;
     // Compared as stored: the text columns hold text, so a number matches its digits. A herd
     // code is compared folded, as the herd tabs show it: one herd whatever digits it was typed in.
     filter.value = index == schema::kIdColumnIndex     ? QVariant(value.toLongLong())
                    : index == schema::kHerdColumnIndex ? QVariant(find::fold(value.toString()))
                                                        : QVariant(value.toString());
+    wanted_ = filter;
     if (!filter.on || !open_) {
         filter_ = filter;
         return true;
     }
-    return reload(filter, 0, 0) || readFailure(errorText_);
+    return requestView(viewOf(filter), Purpose::Show);
 }
 
 bool RecordTable::clearFilter() {
-    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
-    Filter cleared;
-    cleared.findText = filter_.findText;
-    cleared.folded = filter_.folded;
-    if (filter_.on && open_ && !reload(cleared, 0, 0)) return readFailure(errorText_);
-    filter_ = cleared;
-    return true;
+    if (refusedWhileEditing()) return false;
+    RecordFilter cleared;
+    cleared.findText = wanted_.findText;
+    cleared.folded = wanted_.folded;
+    const bool wasOn = wanted_.on;
+    wanted_ = cleared;
+    if (!wasOn || !open_) {
+        filter_ = cleared;
+        return true;
+    }
+    return requestView(viewOf(cleared), Purpose::Show);
 }
 
 bool RecordTable::setFind(const QString& text) {
-    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
-    Filter filter = filter_;
+    if (refusedWhileEditing()) return false;
+    RecordFilter filter = wanted_;
     filter.findText = text;
     filter.folded = find::fold(text);
+    wanted_ = filter;
     if (!open_) {
         filter_ = filter;
         return true;
     }
-    return reload(filter, 0, 0) || readFailure(errorText_);
+    return requestView(viewOf(filter), Purpose::Show);
+}
+
+bool RecordTable::setFiltered(bool on) {
+    if (refusedWhileEditing()) return false;
+    RecordFilter filter = wanted_;
+    filter.on = on;
+    wanted_ = filter;
+    if (!open_) {
+        filter_ = filter;
+        return true;
+    }
+    return requestView(viewOf(filter), Purpose::Show);
+}
+
+QString RecordTable::filterColumn() const {
+    return wanted_.column >= 0 ? QString::fromUtf8(kRecordColumns[wanted_.column]) : QString();
 }
 
 void RecordTable::readMoreRows() {
-    if (!hasMoreRows()) return;
+    if (!hasMoreRows() || countingMore_ || viewTicket_) return;
+    countingMore_ = true;
     const int limit = count_ * 2;
-    const std::optional<int> count = countRows(counting(filter_), limit);
-    if (!count) {
-        readFailure(lastReadError_);
-        return;
-    }
-    readSucceeded();
-    countComplete_ = *count < limit;
-    if (*count <= count_) return;
-    emit rowsAboutToBeAppended(count_, *count - 1);
-    count_ = *count;
-    emit rowsAppended();
+    auto counted = std::make_shared<std::optional<int>>();
+    auto error = std::make_shared<QString>();
+    auto lost = std::make_shared<bool>(false);
+    const RecordFilter filter = FilterSql(connection_.dialect(), filter_).counting();
+    const quint64 generation = generation_;
+    worker_.post(
+        [=, live = liveGeneration_](StoreLink& link) {
+            if (*live != generation) return;
+            *counted = withLink(link, [&] { return reads::Count(link.database(), filter, limit).result(error.get()); });
+            *lost = link.isLost();
+        },
+        [this, counted, error, lost, limit, generation] {
+            if (generation != generation_) return;
+            countingMore_ = false;
+            if (!*counted) {
+                readFailure(*error, *lost);
+                return;
+            }
+            readFailing_ = false;
+            countComplete_ = **counted < limit;
+            if (**counted <= count_) return;
+            emit rowsAboutToBeAppended(count_, **counted - 1);
+            count_ = **counted;
+            emit rowsAppended();
+        });
 }
 
 bool RecordTable::forEachShown(const QList<int>& columns, const RowVisit& visit, QString* error) const {
-    QStringList names{qualified(schema::kIdColumnIndex)};
-    for (int column : columns) names << qualified(column);
+    const FilterSql sql(connection_.dialect(), filter_);
+    QStringList names{sql.idColumn()};
+    for (int column : columns) names << sql.column(column);
     QSqlQuery query(connection_.database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4")
-                      .arg(names.join(QStringLiteral(", ")), recordTable(connection_.dialect()), whereClause(filter_),
-                           qualified(schema::kIdColumnIndex)));
-    bindFilter(query, filter_);
+    query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4").arg(names.join(QStringLiteral(", ")), sql.table(), sql.where(), sql.idColumn()));
+    sql.bind(query);
     if (!query.exec()) {
         if (error) *error = query.lastError().text();
         return false;
@@ -889,36 +679,25 @@ bool RecordTable::forEachShown(const QList<int>& columns, const RowVisit& visit,
 }
 
 std::optional<qint64> RecordTable::shownCount(QString* error) const {
-    const std::optional<int> count = countRows(counting(filter_));
-    if (!count && error) *error = lastReadError_;
-    return count;
-}
-
-QString RecordTable::filterColumn() const {
-    return filter_.column >= 0 ? QString::fromUtf8(kRecordColumns[filter_.column]) : QString();
-}
-
-bool RecordTable::setFiltered(bool on) {
-    if (state_ != RecordState::Browse) return failWith(QStringLiteral("a record is being inserted or edited"));
-    Filter filter = filter_;
-    filter.on = on;
-    if (!open_) {
-        filter_ = filter;
-        return true;
-    }
-    return reload(filter, 0, 0) || readFailure(errorText_);
+    return reads::Count(connection_.database(), FilterSql(connection_.dialect(), filter_).counting(), 0).result(error);
 }
 
 void RecordTable::refresh() {
     if (!open_) return;
-    if (state_ != RecordState::Browse) {
+    if (edit_.state != RecordState::Browse) {
         refreshPending_ = true;
         return;
     }
     refreshPending_ = false;
+    // A filter or find under way reads the rows afresh anyway.
+    if (viewTicket_ && viewPurpose_ == Purpose::Show) return;
+    keepInView_ = 0;
     emit aboutToRefresh();
-    if (!reload(filter_, currentId_, currentRow_)) readFailure(errorText_);
-    emit refreshed();
+    reads::ViewRequest request = viewOf(wanted_);
+    request.keepId = currentId_;
+    request.fallbackRow = currentRow_;
+    request.alsoLocate = keepInView_;
+    requestView(request, Purpose::Refresh);
 }
 
 }  // namespace zartav

@@ -210,19 +210,18 @@ bool isSqlitesOwn(const QString& type, const QString& name, const QString& sql) 
     return type == QLatin1String("table") && tables.value(name) == sql && !sql.isEmpty();
 }
 
-// The connection's own handle; null when it is not an open SQLite connection.
-sqlite3* handleOf(const QSqlDatabase& db) {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
-    return *static_cast<sqlite3* const*>(handle.data());
-}
-
 QString columnText(sqlite3_stmt* statement, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
     return text ? QString::fromUtf8(text) : QString();
 }
 
 }  // namespace
+
+sqlite3* handleOf(const QSqlDatabase& db) {
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
+}
 
 bool harden(sqlite3* db) {
     return db && sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) == SQLITE_OK &&

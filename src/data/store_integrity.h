@@ -32,6 +32,9 @@ bool harden(sqlite3* db);
 // missing is no fault: a writable open makes it.
 SchemaCheck checkSchema(sqlite3* db);
 
+// The SQLite connection under a QSQLITE one; null when `db` is not an open SQLite connection.
+sqlite3* handleOf(const QSqlDatabase& db);
+
 // Both, on an open connection of the QSQLITE driver.
 SchemaCheck checkOpened(const QSqlDatabase& db);
 

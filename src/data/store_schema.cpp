@@ -204,17 +204,18 @@ bool raiseNumbers(QSqlDatabase& db, const char* table, const char* column, qint6
     return true;
 }
 
-bool hasLeadingIndex(QSqlDatabase& db, const QString& column) {
+QSet<QString> leadingIndexColumns(const QSqlDatabase& db) {
     QSqlQuery query(db);
-    query.prepare(SqlDialect::of(db).isServer()
-                      ? QStringLiteral("SELECT 1 FROM pg_index x JOIN pg_attribute a ON a.attrelid = x.indrelid "
-                                       "AND a.attnum = x.indkey[0] WHERE x.indrelid = '\"VaskorTemp\"'::regclass "
-                                       "AND x.indpred IS NULL AND a.attname = ?")
-                      : QStringLiteral("SELECT 1 FROM pragma_index_list('VaskorTemp') AS l, "
-                                       "pragma_index_info(l.name) AS i WHERE l.partial = 0 AND i.seqno = 0 "
-                                       "AND i.name = ?"));
-    query.addBindValue(column);
-    return query.exec() && query.next();
+    query.setForwardOnly(true);
+    query.exec(SqlDialect::of(db).isServer()
+                   ? QStringLiteral("SELECT a.attname FROM pg_index x JOIN pg_attribute a ON a.attrelid = x.indrelid "
+                                    "AND a.attnum = x.indkey[0] WHERE x.indrelid = '\"VaskorTemp\"'::regclass "
+                                    "AND x.indpred IS NULL")
+                   : QStringLiteral("SELECT i.name FROM pragma_index_list('VaskorTemp') AS l, "
+                                    "pragma_index_info(l.name) AS i WHERE l.partial = 0 AND i.seqno = 0"));
+    QSet<QString> columns;
+    while (query.next()) columns.insert(query.value(0).toString());
+    return columns;
 }
 
 }  // namespace zartav

@@ -6,6 +6,7 @@
 #include "data/store_address.h"
 
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -62,8 +63,8 @@ inline bool raiseRecordIds(QSqlDatabase& db, qint64 atLeast, QString* error = nu
     return raiseNumbers(db, "VaskorTemp", "ID", atLeast, error);
 }
 
-// True when the record table has an index on the whole table whose first column is `column`;
-// false when it has none or the catalogue of the store cannot be read.
-bool hasLeadingIndex(QSqlDatabase& db, const QString& column);
+// The columns that lead an index of the record table on the whole table; none when the catalogue
+// of the store cannot be read.
+QSet<QString> leadingIndexColumns(const QSqlDatabase& db);
 
 }  // namespace zartav

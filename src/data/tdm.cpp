@@ -14,8 +14,8 @@ using schema::isListedColumn;
 using schema::textOf;
 
 
-TDM::TDM()
-    : TVascor(Maincon), DVascor(TVascor), TDosSperm(Maincon), DDosSperm(TDosSperm), QAsk(Maincon),
+TDM::TDM(StoreWorker::Mode mode)
+    : worker_(Maincon, mode), TVascor(worker_), DVascor(TVascor), TDosSperm(worker_), DDosSperm(TDosSperm), QAsk(Maincon),
       storedValues_(TVascor) {
     // The names the program knows them by; the field default files are named after them.
     TVascor.setObjectName(QStringLiteral("TVascor"));
@@ -56,40 +56,9 @@ bool TDM::FillCombo(const QString& statement, QStringList& items, QString* error
 
 bool TDM::FillStoredValues(const QString& column, QStringList& items, QString* error) {
     const int index = RecordTable::columnIndex(column);
-    if (const QStringList* held = storedValues_.find(index)) {
-        items = *held;
-        return true;
-    }
-    if (!readStoredValues(column, items, error)) return false;
-    if (index >= 0) storedValues_.hold(index, items);
-    return true;
-}
-
-bool TDM::readStoredValues(const QString& column, QStringList& items, QString* error) {
-    const QString distinct = QStringLiteral("Select Distinct [%1] as Res From VaskorTemp ").arg(column);
-    const int index = RecordTable::columnIndex(column);
-    if (!isListedColumn(index)) return FillCombo(distinct, items, error);
-    if (Maincon.isLost()) Maincon.reconnect();
-    // Each step asks the index for the first value past the last one: a lookup per distinct
-    // value. Without the index every step would read the whole table, so then DISTINCT it is.
-    QSqlDatabase db = Maincon.database();
-    const QString stored = QString::fromUtf8(kRecordColumns[index]);
-    if (hasLeadingIndex(db, stored)) {
-        const QString c = QLatin1Char('[') + stored + QLatin1Char(']');
-        const QString steps =
-            QStringLiteral("WITH RECURSIVE v(Res) AS ("
-                           "SELECT (SELECT %1 FROM [VaskorTemp] WHERE %1 IS NOT NULL ORDER BY %1 LIMIT 1) "
-                           "UNION ALL SELECT (SELECT %1 FROM [VaskorTemp] WHERE %1 > v.Res ORDER BY %1 LIMIT 1) "
-                           "FROM v WHERE v.Res IS NOT NULL) "
-                           "SELECT Res FROM v WHERE Res IS NOT NULL")
-                .arg(c);
-        QStringList values;
-        if (FillCombo(steps, values)) {
-            items = values;
-            return true;
-        }
-    }
-    return FillCombo(distinct, items, error);
+    if (!schema::isListedColumn(index))
+        return FillCombo(QStringLiteral("Select Distinct [%1] as Res From VaskorTemp ").arg(column), items, error);
+    return storedValues_.values(index, items, error);
 }
 
 }  // namespace zartav

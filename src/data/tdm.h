@@ -8,7 +8,8 @@
 #include "data/record_list_model.h"
 #include "data/record_table.h"
 #include "data/scratch_query.h"
-#include "data/stored_value_cache.h"
+#include "data/store_worker.h"
+#include "data/stored_values.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,12 +18,18 @@ namespace zartav {
 
 class TDM {
 public:
-    TDM();
+    // The program reads through a worker of its own thread; tools and tests may read inline.
+    explicit TDM(StoreWorker::Mode mode = StoreWorker::Mode::Inline);
     ~TDM();
     TDM(const TDM&) = delete;
     TDM& operator=(const TDM&) = delete;
 
     Connection Maincon;
+
+private:
+    StoreWorker worker_;
+
+public:
     RecordTable TVascor;
     RecordListModel DVascor;
     CatalogueTable TDosSperm;
@@ -38,14 +45,15 @@ public:
     // (every distinct value once, blanks inside values kept), in the column's order. They are
     // read by stepping along the column's index from one value to the next, so a million
     // records cost what a hundred do; a store without such an index, or a step that fails, gets
-    // the DISTINCT statement itself. They are held until they may have changed (StoredValueCache),
+    // the DISTINCT statement itself. They are held until they may have changed (StoredValues),
     // so asking again reads nothing.
     bool FillStoredValues(const QString& column, QStringList& items, QString* error = nullptr);
+    StoredValues& storedValues() { return storedValues_; }
+
+    StoreWorker& worker() { return worker_; }
 
 private:
-    bool readStoredValues(const QString& column, QStringList& items, QString* error);
-
-    StoredValueCache storedValues_;
+    StoredValues storedValues_;
 };
 
 }  // namespace zartav

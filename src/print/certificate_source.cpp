@@ -7,7 +7,7 @@
 
 namespace zartav::print {
 
-CertificateRecord certificateRecordFromTable(const RecordTable& table) {
+CertificateRecord certificateRecordFromTable(RecordTable& table) {
     CertificateRecord record;
     for (const char* name : schema::kRecordColumns) {
         const QString column = schema::column(name);

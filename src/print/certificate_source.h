@@ -19,7 +19,7 @@ namespace zartav::print {
 
 // The current record of the record table as the renderer takes it: every column's text and the
 // three photos' bytes.
-CertificateRecord certificateRecordFromTable(const RecordTable& table);
+CertificateRecord certificateRecordFromTable(RecordTable& table);
 
 class CertificateSource {
 public:

@@ -570,7 +570,7 @@ void TForm2::showColumn(QWidget* box) {
 
 void TForm2::loadRecord() {
     for (QWidget* box : std::as_const(boxes_)) showColumn(box);
-    const RecordTable& record = dm_.TVascor;
+    RecordTable& record = dm_.TVascor;
     const bool editing = record.state() == RecordState::Edit;
     reasonBox->setVisible(editing);
     captions_.value(reasonBox)->setVisible(editing);

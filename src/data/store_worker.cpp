@@ -1,0 +1,235 @@
+#include "data/store_worker.h"
+
+#include "data/change_watch.h"
+#include "data/record_history.h"
+#include "data/server_link.h"
+#include "data/store_integrity.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSqlError>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace zartav {
+
+// What the window's thread and the worker's share.
+struct WorkerState {
+    std::mutex mutex;
+    quint64 running = 0;  // the ticket of the read running now, 0 when none may be stopped
+    sqlite3* file = nullptr;  // the worker's link to the file, to stop a read on it
+    std::atomic<quint64> tickets{0};
+    std::atomic<quint64> jobsRun{0};
+};
+
+namespace {
+
+QString workerConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("zartav-worker-%1").arg(++counter);
+}
+
+// A link that failed to come back is not tried again for this long: a save in an outage fails
+// at once instead of waiting on one more attempt.
+constexpr int kRetryPause = 1500;
+
+}  // namespace
+
+// Lives on the worker's thread: its link to the store, and the jobs run over it.
+class StoreWorker::Runner : public QObject, public StoreLink {
+public:
+    Runner(StoreWorker& owner, std::shared_ptr<WorkerState> state)
+        : owner_(owner), state_(std::move(state)), name_(workerConnectionName()) {}
+
+    QSqlDatabase database() const override { return QSqlDatabase::database(name_, false); }
+    bool isServer() const override { return settings_.address.isServer(); }
+    QString serverSchema() const override { return settings_.serverSchema; }
+    bool isLost() const override { return isServer() && (!opened_ || server::isLost(database())); }
+    QString technicalError() const override { return technicalError_; }
+    quint64 openings() const override { return openings_; }
+
+    bool reconnect() override {
+        if (!isServer()) return opened_;
+        if (sinceFailure_.isValid() && sinceFailure_.elapsed() < kRetryPause) return false;
+        ++openings_;
+        QSqlDatabase db = database();
+        db.close();
+        opened_ = openLink(db, settings_, &technicalError_);
+        if (opened_) sinceFailure_.invalidate();
+        else sinceFailure_.start();
+        return opened_;
+    }
+
+    void open(const LinkSettings& settings) {
+        close();
+        settings_ = settings;
+        if (settings_.address.filePath().isEmpty() && !settings_.address.isServer()) return;
+        QSqlDatabase db = QSqlDatabase::addDatabase(settings_.address.isServer() ? SqlDialect::of(StoreEngine::Server).driver()
+                                                                                 : QStringLiteral("QSQLITE"),
+                                                    name_);
+        ++openings_;
+        sinceFailure_.invalidate();
+        opened_ = openLink(db, settings_, &technicalError_);
+        if (!opened_) sinceFailure_.start();
+        std::lock_guard lock(state_->mutex);
+        state_->file = opened_ && !isServer() ? integrity::handleOf(db) : nullptr;
+    }
+
+    void close() {
+        if (watch_) watch_->stop();
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->file = nullptr;
+        }
+        if (QSqlDatabase::contains(name_)) {
+            database().close();
+            QSqlDatabase::removeDatabase(name_);
+        }
+        opened_ = false;
+        ++openings_;
+    }
+
+    void run(quint64 ticket, bool stoppable, const Job& job) {
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->running = stoppable ? ticket : 0;
+        }
+        job(*this);
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->running = 0;
+        }
+        ++state_->jobsRun;
+        tellLinkState();
+    }
+
+    void watch() {
+        if (!watch_) {
+            // The server's link is looked at every two seconds, a lost one tried again then.
+            watch_ = new ChangeWatch(*this, isServer() ? 2000 : 500, this);
+            connect(watch_, &ChangeWatch::changed, &owner_,
+                    [owner = &owner_] { emit owner->connection().changedElsewhere(); }, Qt::QueuedConnection);
+            connect(watch_, &ChangeWatch::linkBack, this, &Runner::tellLinkState);
+            connect(watch_, &ChangeWatch::linkLost, this, &Runner::tellLinkState);
+        }
+        if (opened_ || isServer()) watch_->start();
+    }
+
+private:
+    void tellLinkState() {
+        const bool lost = isLost();
+        if (lost == toldLost_) return;
+        toldLost_ = lost;
+        QMetaObject::invokeMethod(&owner_, [owner = &owner_, lost] { owner->setLinkLost(lost); }, Qt::QueuedConnection);
+    }
+
+    StoreWorker& owner_;
+    std::shared_ptr<WorkerState> state_;
+    QString name_;
+    LinkSettings settings_;
+    bool opened_ = false;
+    bool toldLost_ = false;
+    QString technicalError_;
+    quint64 openings_ = 0;
+    QElapsedTimer sinceFailure_;
+    ChangeWatch* watch_ = nullptr;
+};
+
+StoreWorker::StoreWorker(Connection& connection, Mode mode)
+    : connection_(connection), mode_(mode), state_(std::make_shared<WorkerState>()) {
+    if (mode_ == Mode::Inline) return;
+    runner_ = new Runner(*this, state_);
+    runner_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, runner_, &QObject::deleteLater);
+    thread_.setObjectName(QStringLiteral("store worker"));
+    thread_.start();
+}
+
+StoreWorker::~StoreWorker() {
+    if (mode_ == Mode::Inline) return;
+    {
+        // A read still running is not waited for.
+        std::lock_guard lock(state_->mutex);
+        if (state_->running && state_->file) sqlite3_interrupt(state_->file);
+    }
+    QMetaObject::invokeMethod(runner_, [runner = runner_] { runner->close(); }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+void StoreWorker::follow() {
+    if (mode_ == Mode::Inline) return;
+    const LinkSettings settings = connection_.isOpen() ? connection_.linkSettings() : LinkSettings{};
+    QMetaObject::invokeMethod(runner_, [runner = runner_, settings] { runner->open(settings); }, Qt::QueuedConnection);
+}
+
+quint64 StoreWorker::post(Job job, std::function<void()> done) {
+    const quint64 ticket = ++state_->tickets;
+    if (mode_ == Mode::Inline) {
+        job(connection_);
+        ++state_->jobsRun;
+        if (done) done();
+        return ticket;
+    }
+    QMetaObject::invokeMethod(
+        runner_,
+        [this, runner = runner_, ticket, job = std::move(job), done = std::move(done)] {
+            runner->run(ticket, true, job);
+            if (done) QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    return ticket;
+}
+
+void StoreWorker::call(const Job& job) {
+    const quint64 ticket = ++state_->tickets;
+    if (mode_ == Mode::Inline) {
+        job(connection_);
+        ++state_->jobsRun;
+        return;
+    }
+    QEventLoop waiting;
+    bool finished = false;
+    QMetaObject::invokeMethod(
+        runner_,
+        [this, runner = runner_, ticket, &job, &waiting, &finished] {
+            runner->run(ticket, false, job);
+            QMetaObject::invokeMethod(
+                this,
+                [&waiting, &finished] {
+                    finished = true;
+                    waiting.quit();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    while (!finished) waiting.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void StoreWorker::interrupt(quint64 ticket) {
+    std::lock_guard lock(state_->mutex);
+    if (ticket == 0 || state_->running != ticket) return;
+    if (state_->file) sqlite3_interrupt(state_->file);
+}
+
+quint64 StoreWorker::exchanges() const { return state_->jobsRun; }
+
+void StoreWorker::watchChanges() {
+    if (mode_ == Mode::Inline) {
+        connection_.watchChanges();
+        return;
+    }
+    QMetaObject::invokeMethod(runner_, [runner = runner_] { runner->watch(); }, Qt::QueuedConnection);
+}
+
+void StoreWorker::setLinkLost(bool lost) {
+    if (lost == linkLost_) return;
+    linkLost_ = lost;
+    if (lost) emit linkLost();
+    else emit linkBack();
+}
+
+}  // namespace zartav

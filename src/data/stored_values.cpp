@@ -1,0 +1,122 @@
+#include "data/stored_values.h"
+
+#include "data/record_reads.h"
+#include "data/record_schema.h"
+#include "data/record_table.h"
+#include "data/statement_batch.h"
+#include "data/store_schema.h"
+#include "data/store_worker.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace zartav {
+
+// One read of several columns' values, and the link it was read over.
+struct StoredValues::Read {
+    QList<int> columns;
+    QList<std::optional<QStringList>> values;
+    QString error;
+    quint64 openings = 0;
+};
+
+StoredValues::StoredValues(RecordTable& table) : table_(table) {
+    connect(&table, &RecordTable::recordSaved, this, &StoredValues::followSave);
+    connect(&table, &RecordTable::recordRemoved, this, [this] { held_.clear(); });
+    // Work saved elsewhere (told even while a record is being edited), or the rows read afresh.
+    connect(&table.connection(), &Connection::changedElsewhere, this, [this] { held_.clear(); });
+    connect(&table, &RecordTable::aboutToRefresh, this, [this] { held_.clear(); });
+}
+
+bool StoredValues::current() const { return openings_ == table_.connection().openings() && table_.isOpen(); }
+
+const QStringList* StoredValues::find(int column) const {
+    if (!current()) return nullptr;
+    const auto it = held_.constFind(column);
+    return it == held_.cend() ? nullptr : &*it;
+}
+
+void StoredValues::hold(const Read& read) {
+    if (!table_.isOpen() || read.openings != table_.connection().openings()) return;
+    if (openings_ != read.openings) {
+        held_.clear();
+        openings_ = read.openings;
+    }
+    for (qsizetype i = 0; i < read.columns.size(); ++i)
+        if (read.values[i]) held_.insert(read.columns[i], *read.values[i]);
+}
+
+namespace {
+
+// Every column's values in one go: one round trip on the server.
+void readValues(StoreLink& link, StoredValues::Read& read, const QSet<QString>& indexed) {
+    withLink(link, [&] {
+        QSqlDatabase db = link.database();
+        StatementBatch batch(db);
+        std::vector<reads::DistinctValues> pending;
+        pending.reserve(read.columns.size());
+        for (const int column : read.columns)
+            pending.emplace_back(db, column, indexed.contains(schema::column(schema::kRecordColumns[column])));
+        read.values.clear();
+        for (reads::DistinctValues& values : pending) read.values << values.result(&read.error);
+        return std::all_of(read.values.cbegin(), read.values.cend(), [](const auto& v) { return v.has_value(); });
+    });
+}
+
+}  // namespace
+
+std::shared_ptr<StoredValues::Read> StoredValues::unheld(const QList<int>& columns) const {
+    auto read = std::make_shared<Read>();
+    for (const int column : columns)
+        if (schema::isListedColumn(column) && !find(column) && !read->columns.contains(column)) read->columns << column;
+    read->openings = table_.connection().openings();
+    return read;
+}
+
+void StoredValues::prefetch(const QList<int>& columns, std::function<void()> done) {
+    const std::shared_ptr<Read> read = unheld(columns);
+    if (read->columns.isEmpty()) {
+        if (done) done();
+        return;
+    }
+    table_.worker().post([read, indexed = table_.connection().indexedColumns()](StoreLink& link) { readValues(link, *read, indexed); },
+                         [this, read, done = std::move(done)] {
+                             hold(*read);
+                             if (done) done();
+                         });
+}
+
+bool StoredValues::values(int column, QStringList& items, QString* error) {
+    const std::shared_ptr<Read> read = unheld({column});
+    if (read->columns.isEmpty()) {
+        const QStringList* held = find(column);
+        if (held) items = *held;
+        else if (error) *error = QStringLiteral("not a listed column");
+        return held;
+    }
+    // Asked for by a window that cannot open without them: the caller waits for the read.
+    table_.worker().call([&read, indexed = table_.connection().indexedColumns()](StoreLink& link) { readValues(link, *read, indexed); });
+    hold(*read);
+    if (!read->values.value(0)) {
+        if (error) *error = read->error;
+        return false;
+    }
+    items = *read->values[0];
+    return true;
+}
+
+void StoredValues::followSave(const QVector<QVariant>& before, const QVector<QVariant>& after) {
+    for (auto it = held_.begin(); it != held_.end();) {
+        const int column = it.key();
+        const QString value = after.value(column).toString();
+        // A new record only adds values: a blank one or one listed already changes nothing, in a
+        // text column where the list holds the text as stored. An edit may take the last record
+        // of the old value away.
+        const bool unchanged = before.isEmpty()
+                                   ? value.isEmpty() || (column < schema::kListedColumnCount && it->contains(value))
+                                   : before.value(column) == after.value(column);
+        it = unchanged ? std::next(it) : held_.erase(it);
+    }
+}
+
+}  // namespace zartav

@@ -1,0 +1,49 @@
+#pragma once
+
+// The distinct values of record columns that the windows offer (the entry form's lists, the
+// herd tabs), read through the store worker and held between reads, so that opening a form asks
+// the store nothing. A column's list is let go as soon as it may differ from what the store
+// holds: a new record with a value the list lacks, an edit that changed the column, a delete, a
+// change made elsewhere, another store or a new link to it.
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+namespace zartav {
+
+class RecordTable;
+
+class StoredValues : public QObject {
+    Q_OBJECT
+public:
+    explicit StoredValues(RecordTable& table);
+
+    // The values held for a column (an index into schema::kRecordColumns); nullptr when none are.
+    const QStringList* find(int column) const;
+    // The values of a listed column: those held, else read now (the caller waiting, the windows
+    // still painting). False, with the store's words, when they could not be read.
+    bool values(int column, QStringList& items, QString* error = nullptr);
+    // Reads those of `columns` not held, all in one go, then runs `done` on this object's thread
+    // (at once when nothing needs reading, or the worker runs inline).
+    void prefetch(const QList<int>& columns, std::function<void()> done = {});
+
+    struct Read;
+
+private:
+    std::shared_ptr<Read> unheld(const QList<int>& columns) const;
+    void followSave(const QVector<QVariant>& before, const QVector<QVariant>& after);
+    bool current() const;
+    void hold(const Read& read);
+
+    RecordTable& table_;
+    quint64 openings_ = 0;
+    QHash<int, QStringList> held_;
+};
+
+}  // namespace zartav
