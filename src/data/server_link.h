@@ -1,6 +1,6 @@
 #pragma once
 
-// What the store asks of the server's client library directly, beside Qt's driver: whether a
+// What the store asks of the server's client library directly, beside the driver: whether a
 // connection is still alive, and whether a failed connection wanted a password.
 
 #include "data/store_address.h"
