@@ -65,7 +65,7 @@ bool Connection::fail(const QString& technical) {
                                                         .arg(isolated(address_.display()))
                                                   : QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد:\n%1\n%2")
                                                         .arg(isolated(address_.display()), reason),
-                                              server::withoutDriverLines(technical))
+                                              technical)
                             : QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n"
                                              "اين فايل خراب است، قفل شده است، خواندني نيست "
                                              "يا فايل اطلاعات اين برنامه نيست.")
@@ -206,14 +206,12 @@ bool Connection::openFile() {
 }
 
 bool Connection::openServer() {
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
-        return fail(QStringLiteral("the Qt PostgreSQL driver QPSQL is not installed"));
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
-                                                    : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+                                                    : QSqlDatabase::addDatabase(dialect().driver(), name_);
     QString why;
     if (!server::configure(db, address_, &why)) return fail(why);
     if (!db.open()) {
-        const QString refusal = db.lastError().text();
+        const QString refusal = db.lastError().databaseText();
         if (!address_.password().isEmpty() || !passwordPrompt_ || !server::wantsPassword(address_))
             return fail(refusal);
         const std::optional<QString> password =
@@ -226,7 +224,7 @@ bool Connection::openServer() {
         if (!db.open()) {
             address_.setPassword(QString());
             db.setPassword(QString());
-            return fail(db.lastError().text());
+            return fail(db.lastError().databaseText());
         }
     }
     return prepareServerDatabase(db);
@@ -323,7 +321,7 @@ bool Connection::reconnect() {
     ++openings_;
     db.close();
     if (!db.open()) {
-        technicalError_ = db.lastError().text();
+        technicalError_ = db.lastError().databaseText();
         return false;
     }
     return true;

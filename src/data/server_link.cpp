@@ -80,7 +80,9 @@ bool wantsPassword(const StoreAddress& address) {
     add("port", address.port() > 0 ? QString::number(address.port()) : QString());
     add("user", address.user());
     add("dbname", address.database());
-    for (const auto& [name, value] : optionsWithDefaults(address)) pairs.append({name.toUtf8(), value.toUtf8()});
+    // Options named zartav_ are our driver's own: the client library refuses them.
+    for (const auto& [name, value] : optionsWithDefaults(address))
+        if (!name.startsWith(QLatin1String("zartav_"))) pairs.append({name.toUtf8(), value.toUtf8()});
     std::vector<const char*> keys, values;
     for (const auto& [key, value] : pairs) {
         keys.push_back(key.constData());
@@ -113,13 +115,6 @@ QString failureReason(const QString& engineWords) {
     for (const Known& k : known)
         if (engineWords.contains(QLatin1String(k.words), Qt::CaseInsensitive)) return QString::fromUtf8(k.reason);
     return {};
-}
-
-QString withoutDriverLines(const QString& engineWords) {
-    QStringList kept;
-    for (const QString& line : engineWords.split(QLatin1Char('\n')))
-        if (!line.trimmed().startsWith(QLatin1String("QPSQL:"))) kept << line;
-    return kept.join(QLatin1Char('\n')).trimmed();
 }
 
 }  // namespace zartav::server

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the store asks of the server's client library directly, beside Qt's driver: whether a
+// What the store asks of the server's client library directly, beside the driver: whether a
 // connection is still alive, and whether a failed connection wanted a password.
 
 #include "data/store_address.h"
@@ -10,7 +10,7 @@
 
 namespace zartav::server {
 
-// Sets host, port, user, password, database and the URL's other parameters on a QPSQL
+// Sets host, port, user, password, database and the URL's other parameters on a server
 // connection. Unless the URL says otherwise, a connection attempt gives up after 10 seconds
 // and names itself "zartav" to the server's administrator. False (with `why`) for a parameter
 // the driver cannot pass on.
@@ -27,7 +27,5 @@ bool wantsPassword(const StoreAddress& address);
 // Why a connection failed, in Farsi, for the failures an office meets (TLS, a refused login, no
 // such database, no answer); empty for others. `engineWords` are the client library's.
 QString failureReason(const QString& engineWords);
-// The client library's words without the driver's own wrapper lines ("QPSQL: Unable to connect").
-QString withoutDriverLines(const QString& engineWords);
 
 }  // namespace zartav::server

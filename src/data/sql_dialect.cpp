@@ -1,5 +1,6 @@
 #include "data/sql_dialect.h"
 
+#include "data/pg_driver.h"
 #include "data/record_schema.h"
 
 #include <QHash>
@@ -59,10 +60,11 @@ const SqlDialect& SqlDialect::of(StoreEngine engine) {
 }
 
 const SqlDialect& SqlDialect::of(const QSqlDatabase& db) {
-    return of(db.driverName() == QLatin1String("QPSQL") ? StoreEngine::Server : StoreEngine::File);
+    const QString name = db.driverName();
+    return of(name == pg::driverName() || name == QLatin1String("QPSQL") ? StoreEngine::Server : StoreEngine::File);
 }
 
-QString SqlDialect::driver() const { return isServer() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"); }
+QString SqlDialect::driver() const { return isServer() ? pg::driverName() : QStringLiteral("QSQLITE"); }
 
 QString SqlDialect::quote(const QString& name) const {
     if (isServer()) return doubleQuoted(name);

@@ -15,7 +15,8 @@ namespace zartav {
 class SqlDialect {
 public:
     static const SqlDialect& of(StoreEngine engine);
-    // By the driver of an open connection (QPSQL is the server, anything else the file).
+    // By the driver of an open connection: ours for the server (or Qt's own, which side
+    // connections may use), anything else the file.
     static const SqlDialect& of(const QSqlDatabase& db);
 
     StoreEngine engine() const { return engine_; }

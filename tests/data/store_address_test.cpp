@@ -115,14 +115,13 @@ TEST(SqlDialect, TheServerGetsTheStoredNamesAndTheFileTheStatementAsWritten) {
     EXPECT_EQ(SqlDialect::of(StoreEngine::Server).quote("كد گله"), QStringLiteral("\"كد گله\""));
 }
 
-// The failures an office meets reach the user in Farsi first; the client library's words follow
-// without the driver's wrapper line.
+// The failures an office meets reach the user in Farsi first; the client library's words follow.
 TEST(ServerLink, KnownConnectionFailuresHaveAFarsiReason) {
     const struct {
         const char* words;
         const char* reason;
     } cases[] = {
-        {"server does not support SSL, but SSL was required\nQPSQL: Unable to connect",
+        {"server does not support SSL, but SSL was required",
          "اين سرور اتصال رمزدار (SSL/TLS) را نمي پذيرد و اين رايانه اتصال رمزدار خواسته است."},
         {"FATAL:  password authentication failed for user \"desk\"", "سرور نام كاربر يا رمز عبور را نپذيرفت."},
         {"FATAL:  database \"farms\" does not exist", "پايگاه يا كاربري كه نام برده شده روي سرور نيست."},
@@ -134,6 +133,4 @@ TEST(ServerLink, KnownConnectionFailuresHaveAFarsiReason) {
         SCOPED_TRACE(c.words);
         EXPECT_EQ(server::failureReason(QString::fromUtf8(c.words)), QString::fromUtf8(c.reason));
     }
-    EXPECT_EQ(server::withoutDriverLines(QStringLiteral("server does not support SSL, but SSL was required\nQPSQL: Unable to connect")),
-              QStringLiteral("server does not support SSL, but SSL was required"));
 }
