@@ -1056,19 +1056,25 @@ Interrupter Interrupter::of(const QSqlDatabase& db) {
     return d ? Interrupter(d->link) : Interrupter();
 }
 
-void Interrupter::cancel() const {
-    if (!link_) return;
+std::shared_future<void> Interrupter::cancel() const {
+    std::promise<void> taken;
+    std::shared_future<void> answer = taken.get_future().share();
     std::shared_ptr<PGcancel> handle;
-    {
+    if (link_) {
         std::lock_guard lock(link_->mutex);
         handle = link_->cancel;
     }
-    if (!handle) return;
+    if (!handle) {
+        taken.set_value();
+        return answer;
+    }
     // The request is a connection of its own to the server: it waits on a thread of its own.
-    std::thread([handle] {
+    std::thread([handle, taken = std::move(taken)]() mutable {
         char why[256];
         PQcancel(handle.get(), why, int(sizeof why));
+        taken.set_value();
     }).detach();
+    return answer;
 }
 
 void Interrupter::abandon() const {

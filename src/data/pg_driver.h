@@ -16,6 +16,7 @@
 #include <QSqlDriver>
 #include <QString>
 
+#include <future>
 #include <memory>
 
 namespace zartav::pg {
@@ -66,8 +67,9 @@ public:
     static Interrupter of(const QSqlDatabase& db);
 
     // Asks the server to cancel the statement it runs now; the statement fails with the
-    // server's words, the connection stays.
-    void cancel() const;
+    // server's words, the connection stays. The answer is ready once the server has taken the
+    // request: a statement sent after that is never the one cancelled.
+    std::shared_future<void> cancel() const;
     // Drops the link at once: the statement being waited for, or the connect under way, fails
     // as a lost link.
     void abandon() const;

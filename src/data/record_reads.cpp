@@ -191,7 +191,7 @@ DistinctValues::DistinctValues(const QSqlDatabase& db, int column, bool indexed)
                                          "FROM v WHERE v.Res IS NOT NULL) "
                                          "SELECT Res FROM v WHERE Res IS NOT NULL")
                               .arg(c, table)
-                        : QStringLiteral("SELECT DISTINCT %1 FROM %2 ORDER BY 1").arg(c, table));
+                        : QStringLiteral("SELECT DISTINCT %1 FROM %2").arg(c, table));
 }
 
 std::optional<QStringList> DistinctValues::result(QString* error) {

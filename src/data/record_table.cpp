@@ -140,13 +140,15 @@ bool RecordTable::requestView(reads::ViewRequest request, Purpose purpose) {
     viewPurpose_ = purpose;
     auto answer = std::make_shared<ViewAnswer>();
     auto applied = std::make_shared<bool>(false);
-    viewTicket_ = worker_.post(
+    auto answered = std::make_shared<bool>(false);
+    const quint64 ticket = worker_.post(
         [request, answer, live = liveGeneration_, generation](StoreLink& link) {
             if (*live != generation) return;  // superseded before it began
             answer->view = withLink(link, [&] { return reads::readView(link.database(), request, &answer->error); });
             answer->linkLost = link.isLost();
         },
-        [this, answer, generation, purpose, located = request.alsoLocate, applied] {
+        [this, answer, generation, purpose, located = request.alsoLocate, applied, answered] {
+            *answered = true;
             if (generation != generation_) return;
             viewTicket_ = 0;
             if (!answer->view) {
@@ -159,6 +161,7 @@ bool RecordTable::requestView(reads::ViewRequest request, Purpose purpose) {
             *applied = true;
             applyView(*answer->view, purpose, located);
         });
+    if (!*answered) viewTicket_ = ticket;
     // Inline the answer is in; on a thread it is on its way, and the call is taken.
     return threaded() || *applied;
 }
@@ -247,7 +250,8 @@ void RecordTable::readWantedPages() {
     answer->filter = filter_;
     answer->pages = pages;
     const quint64 generation = generation_;
-    pageTicket_ = worker_.post(
+    auto answered = std::make_shared<bool>(false);
+    const quint64 ticket = worker_.post(
         [answer, starts, live = liveGeneration_, generation](StoreLink& link) {
             if (*live != generation) return;
             withLink(link, [&] {
@@ -262,13 +266,15 @@ void RecordTable::readWantedPages() {
             });
             answer->linkLost = link.isLost();
         },
-        [this, answer, generation] {
+        [this, answer, generation, answered] {
+            *answered = true;
             if (generation != generation_) return;
             pageTicket_ = 0;
             readingPages_.clear();
             applyPages(*answer);
             readWantedPages();
         });
+    if (!*answered) pageTicket_ = ticket;
 }
 
 void RecordTable::applyPages(const PagesAnswer& answer) {
@@ -514,7 +520,7 @@ bool RecordTable::post(SaveMode mode) {
     if (edit_.state == RecordState::Edit && edit_.reason.trimmed().isEmpty() &&
         history::needsReason(textOf(edit_.original.value(schema::kPrintDateColumnIndex))))
         return failWith(history::reasonRequiredText());
-    if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
+    if (!open_) return failWith(QStringLiteral("the database is not open"));
 
     // The list read after the save makes every answer under way stale.
     ++generation_;

@@ -1,13 +1,18 @@
 #include "data/statement_batch.h"
 
+#include "data/pg_driver.h"
+
 namespace zartav {
 
-struct StatementBatch::Impl {};
+struct StatementBatch::Impl {
+    explicit Impl(const QSqlDatabase& db) : batch(db) {}
+    pg::Batch batch;
+};
 
-StatementBatch::StatementBatch(const QSqlDatabase&) {}
+StatementBatch::StatementBatch(const QSqlDatabase& db) : impl_(pg::isOurs(db) ? std::make_unique<Impl>(db) : nullptr) {}
 
 StatementBatch::~StatementBatch() = default;
 
-bool StatementBatch::pipelines(const QSqlDatabase&) { return false; }
+bool StatementBatch::pipelines(const QSqlDatabase& db) { return pg::isOurs(db); }
 
 }  // namespace zartav

@@ -1,6 +1,7 @@
 #include "data/store_worker.h"
 
 #include "data/change_watch.h"
+#include "data/pg_driver.h"
 #include "data/record_history.h"
 #include "data/server_link.h"
 #include "data/store_integrity.h"
@@ -12,6 +13,8 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <mutex>
 
 namespace zartav {
@@ -20,9 +23,15 @@ namespace zartav {
 struct WorkerState {
     std::mutex mutex;
     quint64 running = 0;  // the ticket of the read running now, 0 when none may be stopped
+    std::chrono::steady_clock::time_point runningSince;
     sqlite3* file = nullptr;  // the worker's link to the file, to stop a read on it
+    pg::Interrupter server;   // the worker's link to the server, to cancel a read on it
+    // A cancel on its way to the server: the next job waits until the server has taken it, so
+    // it can only ever cancel the read it was meant for.
+    std::shared_future<void> cancelling;
     std::atomic<quint64> tickets{0};
     std::atomic<quint64> jobsRun{0};
+    std::atomic<quint64> roundTrips{0};
 };
 
 namespace {
@@ -35,6 +44,12 @@ QString workerConnectionName() {
 // A link that failed to come back is not tried again for this long: a save in an outage fails
 // at once instead of waiting on one more attempt.
 constexpr int kRetryPause = 1500;
+// No answer from the server for this long is a dead link (a paused server keeps its connections
+// open): a save fails within seconds, and the link is made again.
+constexpr int kAnswerTimeout = 4000;
+// A server's read is cancelled only once it has run this long: a cancel costs a round trip of
+// its own, which a short read's answer beats anyway.
+constexpr auto kWorthCancelling = std::chrono::milliseconds(250);
 
 }  // namespace
 
@@ -60,6 +75,7 @@ public:
         opened_ = openLink(db, settings_, &technicalError_);
         if (opened_) sinceFailure_.invalidate();
         else sinceFailure_.start();
+        shareInterrupters();
         return opened_;
     }
 
@@ -72,10 +88,10 @@ public:
                                                     name_);
         ++openings_;
         sinceFailure_.invalidate();
+        if (isServer()) pg::setAnswerTimeout(db, kAnswerTimeout);
         opened_ = openLink(db, settings_, &technicalError_);
         if (!opened_) sinceFailure_.start();
-        std::lock_guard lock(state_->mutex);
-        state_->file = opened_ && !isServer() ? integrity::handleOf(db) : nullptr;
+        shareInterrupters();
     }
 
     void close() {
@@ -83,6 +99,7 @@ public:
         {
             std::lock_guard lock(state_->mutex);
             state_->file = nullptr;
+            state_->server = {};
         }
         if (QSqlDatabase::contains(name_)) {
             database().close();
@@ -93,9 +110,16 @@ public:
     }
 
     void run(quint64 ticket, bool stoppable, const Job& job) {
+        std::shared_future<void> cancelling;
+        {
+            std::lock_guard lock(state_->mutex);
+            cancelling = std::exchange(state_->cancelling, {});
+        }
+        if (cancelling.valid()) cancelling.wait_for(std::chrono::milliseconds(kAnswerTimeout));
         {
             std::lock_guard lock(state_->mutex);
             state_->running = stoppable ? ticket : 0;
+            state_->runningSince = std::chrono::steady_clock::now();
         }
         job(*this);
         {
@@ -103,6 +127,7 @@ public:
             state_->running = 0;
         }
         ++state_->jobsRun;
+        state_->roundTrips = pg::roundTrips(database());
         tellLinkState();
     }
 
@@ -119,6 +144,12 @@ public:
     }
 
 private:
+    void shareInterrupters() {
+        std::lock_guard lock(state_->mutex);
+        state_->file = opened_ && !isServer() ? integrity::handleOf(database()) : nullptr;
+        state_->server = opened_ && isServer() ? pg::Interrupter::of(database()) : pg::Interrupter();
+    }
+
     void tellLinkState() {
         const bool lost = isLost();
         if (lost == toldLost_) return;
@@ -213,9 +244,13 @@ void StoreWorker::interrupt(quint64 ticket) {
     std::lock_guard lock(state_->mutex);
     if (ticket == 0 || state_->running != ticket) return;
     if (state_->file) sqlite3_interrupt(state_->file);
+    else if (std::chrono::steady_clock::now() - state_->runningSince >= kWorthCancelling && !state_->cancelling.valid())
+        state_->cancelling = state_->server.cancel();
 }
 
-quint64 StoreWorker::exchanges() const { return state_->jobsRun; }
+quint64 StoreWorker::exchanges() const {
+    return connection_.isServer() ? quint64(state_->roundTrips) : quint64(state_->jobsRun);
+}
 
 void StoreWorker::watchChanges() {
     if (mode_ == Mode::Inline) {

@@ -18,13 +18,17 @@ struct StoredValues::Read {
     QList<std::optional<QStringList>> values;
     QString error;
     quint64 openings = 0;
+    std::optional<QSet<QString>> indexed;  // read first when not known
 };
 
 StoredValues::StoredValues(RecordTable& table) : table_(table) {
     connect(&table, &RecordTable::recordSaved, this, &StoredValues::followSave);
     connect(&table, &RecordTable::recordRemoved, this, [this] { held_.clear(); });
     // Work saved elsewhere (told even while a record is being edited), or the rows read afresh.
-    connect(&table.connection(), &Connection::changedElsewhere, this, [this] { held_.clear(); });
+    connect(&table.connection(), &Connection::changedElsewhere, this, [this] {
+        held_.clear();
+        indexed_.reset();
+    });
     connect(&table, &RecordTable::aboutToRefresh, this, [this] { held_.clear(); });
 }
 
@@ -42,6 +46,7 @@ void StoredValues::hold(const Read& read) {
         held_.clear();
         openings_ = read.openings;
     }
+    indexed_ = read.indexed;
     for (qsizetype i = 0; i < read.columns.size(); ++i)
         if (read.values[i]) held_.insert(read.columns[i], *read.values[i]);
 }
@@ -49,9 +54,11 @@ void StoredValues::hold(const Read& read) {
 namespace {
 
 // Every column's values in one go: one round trip on the server.
-void readValues(StoreLink& link, StoredValues::Read& read, const QSet<QString>& indexed) {
+void readValues(StoreLink& link, StoredValues::Read& read) {
     withLink(link, [&] {
         QSqlDatabase db = link.database();
+        if (!read.indexed) read.indexed = leadingIndexColumns(db);
+        const QSet<QString>& indexed = *read.indexed;
         StatementBatch batch(db);
         std::vector<reads::DistinctValues> pending;
         pending.reserve(read.columns.size());
@@ -70,6 +77,9 @@ std::shared_ptr<StoredValues::Read> StoredValues::unheld(const QList<int>& colum
     for (const int column : columns)
         if (schema::isListedColumn(column) && !find(column) && !read->columns.contains(column)) read->columns << column;
     read->openings = table_.connection().openings();
+    // A new store's open found its indexes just now; after a change elsewhere they are read again.
+    if (openings_ != read->openings) read->indexed = table_.connection().indexedColumns();
+    else read->indexed = indexed_;
     return read;
 }
 
@@ -79,7 +89,7 @@ void StoredValues::prefetch(const QList<int>& columns, std::function<void()> don
         if (done) done();
         return;
     }
-    table_.worker().post([read, indexed = table_.connection().indexedColumns()](StoreLink& link) { readValues(link, *read, indexed); },
+    table_.worker().post([read](StoreLink& link) { readValues(link, *read); },
                          [this, read, done = std::move(done)] {
                              hold(*read);
                              if (done) done();
@@ -95,7 +105,7 @@ bool StoredValues::values(int column, QStringList& items, QString* error) {
         return held;
     }
     // Asked for by a window that cannot open without them: the caller waits for the read.
-    table_.worker().call([&read, indexed = table_.connection().indexedColumns()](StoreLink& link) { readValues(link, *read, indexed); });
+    table_.worker().call([&read](StoreLink& link) { readValues(link, *read); });
     hold(*read);
     if (!read->values.value(0)) {
         if (error) *error = read->error;

@@ -9,11 +9,13 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace zartav {
 
@@ -44,6 +46,9 @@ private:
     RecordTable& table_;
     quint64 openings_ = 0;
     QHash<int, QStringList> held_;
+    // The columns that lead an index, which decides how values are read: as the open found
+    // them, and read again with the values after the store changed elsewhere.
+    std::optional<QSet<QString>> indexed_;
 };
 
 }  // namespace zartav
