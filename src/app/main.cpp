@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
 
     // The objects of the run, each created once. The data module comes first so every window is
     // handed it; creating it touches no file.
-    zartav::TDM dm;
+    zartav::TDM dm(zartav::StoreWorker::Mode::Threaded);
     zartav::TForm1 form1(dm);
     zartav::TForm2 form2(dm, &form1);
     zartav::TDosSperm dosSperm(dm, &form1);
@@ -140,7 +140,8 @@ int main(int argc, char** argv) {
     zartav::addStoreConnectionCommand(form1);
     form1.PrintCommand = [&] { zartav::print::printCurrentCertificate(&form1, dm); };
     form1.addOfficeCommand(QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")), [&] {
-        zartav::print::printCertificateBatch(&form1, dm, form1.chosenRecordIds(), form1.chosenHerd());
+        if (const std::optional<QList<qint64>> chosen = form1.chosenRecordIds())
+            zartav::print::printCertificateBatch(&form1, dm, *chosen, form1.chosenHerd());
     });
     zartav::addRecordImportCommand(form1, dm);
     zartav::addCatalogueImportCommand(form1, dm);

@@ -77,6 +77,8 @@ private:
 TForm1::TForm1(TDM& dm, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), dm_(dm) {
     setObjectName(QStringLiteral("Form1"));
+    // The herd tabs are rebuilt from values held in memory, read again whenever let go.
+    dm_.storedValues().keepAtHand({schema::kHerdColumnIndex});
     setWindowTitle(QStringLiteral("زرتاو"));
     setLayoutDirection(Qt::RightToLeft);
     setFont(tahoma());
@@ -102,6 +104,11 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
     connect(TabControl1, &QTabBar::currentChanged, this, &TForm1::TabControl1Change);
     listLayout->addWidget(TabControl1);
     listLayout->addWidget(buildFindRow(listSide));
+    LinkLine = new QLabel(QStringLiteral("ارتباط با سرور قطع است؛ تلاش دوباره ..."), listSide);
+    LinkLine->setObjectName(QStringLiteral("LinkLine"));
+    LinkLine->setStyleSheet(QStringLiteral("QLabel { background: #FFE4E1; color: #8B0000; padding: 3px 6px; }"));
+    LinkLine->hide();
+    listLayout->addWidget(LinkLine);
 
     DBGrid1 = new QTableView(listSide);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -423,10 +430,15 @@ void TForm1::bindRecordList() {
         restoreListPlace();
     });
     connect(&dm_.TVascor, &RecordTable::readFailed, this, [](const QString& text) { showError(text); });
+    // A tab or a find whose rows could not be read: the strip shows the rows the list shows.
+    connect(&dm_.TVascor, &RecordTable::viewRefused, this, &TForm1::showTabOfFilter);
+    connect(&dm_.worker(), &StoreWorker::linkLost, LinkLine, &QWidget::show);
+    connect(&dm_.worker(), &StoreWorker::linkBack, LinkLine, &QWidget::hide);
 }
 
 void TForm1::rememberListPlace() {
     topIdBeforeRefresh_ = dm_.TVascor.idAt(DBGrid1->rowAt(0));
+    dm_.TVascor.keepInView(topIdBeforeRefresh_);
     verticalBeforeRefresh_ = DBGrid1->verticalScrollBar()->value();
     horizontalBeforeRefresh_ = DBGrid1->horizontalScrollBar()->value();
 }
@@ -441,12 +453,20 @@ void TForm1::restoreListPlace() {
     DBGrid1->horizontalScrollBar()->setValue(horizontalBeforeRefresh_);
 }
 
-QList<qint64> TForm1::chosenRecordIds() const {
+std::optional<QList<qint64>> TForm1::chosenRecordIds() const {
     QList<qint64> ids;
     if (!DBGrid1->selectionModel()) return ids;
-    for (const QModelIndex& index : DBGrid1->selectionModel()->selectedRows())
-        if (const qint64 id = dm_.TVascor.idAt(index.row()); id > 0) ids << id;
+    for (const QItemSelectionRange& range : DBGrid1->selectionModel()->selection()) {
+        QString why;
+        const std::optional<QList<qint64>> rows = dm_.TVascor.idsOfRows(range.top(), range.bottom(), &why);
+        if (!rows) {
+            showError(withEngineWords(QStringLiteral("ركوردهاي انتخاب شده از %1 خوانده نشد.").arg(storeNoun(dm_.Maincon)), why));
+            return std::nullopt;
+        }
+        ids << *rows;
+    }
     std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     return ids;
 }
 
@@ -626,6 +646,14 @@ void TForm1::FillTabIt() {
     if (!dm_.TVascor.isOpen()) {
         const QSignalBlocker blocker(TabControl1);
         while (TabControl1->count() > 0) TabControl1->removeTab(TabControl1->count() - 1);
+        return;
+    }
+    // With a worker of its own thread the herds not held yet arrive later, and the tabs with them.
+    StoredValues& values = dm_.storedValues();
+    if (dm_.worker().mode() == StoreWorker::Mode::Threaded && !values.find(schema::kHerdColumnIndex)) {
+        values.prefetch({schema::kHerdColumnIndex}, [this, &values] {
+            if (values.find(schema::kHerdColumnIndex)) FillTabIt();
+        });
         return;
     }
     QStringList stored;

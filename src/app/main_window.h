@@ -41,6 +41,8 @@ public:
     QMenu* PopupMenu1 = nullptr;
     // At the far end of the find row: the store in use, by its file or its server and database.
     QLabel* StoreLine = nullptr;
+    // Over the list while the server cannot be reached; it goes once the link is back.
+    QLabel* LinkLine = nullptr;
     QFrame* SidePanel = nullptr;
     QLabel* Image1 = nullptr;
     QLabel* StaticText2 = nullptr;
@@ -86,8 +88,9 @@ public:
                                   const std::function<void()>& handler);
 
     // "ID"s of the rows chosen in the list, in "ID" order, and the herd of the chosen tab
-    // (none for "همه"): what the batch print prints.
-    QList<qint64> chosenRecordIds() const;
+    // (none for "همه"): what the batch print prints. Rows chosen before they were read are read
+    // now; nothing (the user told why) when they cannot be.
+    std::optional<QList<qint64>> chosenRecordIds() const;
     std::optional<QString> chosenHerd() const;
 
     // Lines for the F1 window about keys of other windows (the entry form, the picker).

@@ -30,11 +30,10 @@ int CatalogueTable::columnIndex(const QString& column) {
 
 void CatalogueTable::read(std::function<void(const Read&)> arrived) {
     auto answer = std::make_shared<Read>();
-    const QString order = worker_.connection().catalogueOrder();
     reading_ = true;
     worker_.post(
-        [answer, order](StoreLink& link) {
-            answer->rows = withLink(link, [&] { return reads::CatalogueRead(link.database(), order).result(&answer->error); });
+        [answer](StoreLink& link) {
+            answer->rows = withLink(link, [&] { return reads::CatalogueRead(link.database(), link.catalogueOrder()).result(&answer->error); });
         },
         [this, answer, arrived = std::move(arrived)] {
             reading_ = false;

@@ -31,6 +31,16 @@ QString connectionNameForNewConnection() {
 
 }  // namespace
 
+namespace {
+
+// Every entry this desk's saves leave in the history names it: the session says so from its start.
+QList<std::pair<QString, QString>> deskSettings() {
+    // The driver takes its options split at ";".
+    return {{QString::fromLatin1(history::kDeskSetting), history::thisDesk().replace(QLatin1Char(';'), QLatin1Char(','))}};
+}
+
+}  // namespace
+
 QString storeNoun(const Connection& connection) {
     return connection.isServer() ? QStringLiteral("سرور اطلاعات") : QStringLiteral("فايل اطلاعات");
 }
@@ -95,8 +105,9 @@ bool Connection::open(const StoreAddress& address, StoreAccess access) {
     technicalError_.clear();
     // A connection name keeps its driver: a store of the other engine needs a fresh one.
     if (QSqlDatabase::contains(name_) && database().driverName() != dialect().driver()) QSqlDatabase::removeDatabase(name_);
+    indexedColumns_.clear();
     const bool opened = address_.isServer() ? openServer() : openFile();
-    indexedColumns_ = opened ? leadingIndexColumns(database()) : QSet<QString>();
+    if (opened && !isServer()) indexedColumns_ = leadingIndexColumns(database());
     if (opened && watch_) watch_->start();
     return opened;
 }
@@ -209,7 +220,7 @@ bool Connection::openServer() {
     QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
                                                     : QSqlDatabase::addDatabase(dialect().driver(), name_);
     QString why;
-    if (!server::configure(db, address_, &why)) return fail(why);
+    if (!server::configure(db, address_, &why, deskSettings())) return fail(why);
     if (!db.open()) {
         const QString refusal = db.lastError().databaseText();
         if (!address_.password().isEmpty() || !passwordPrompt_ || !server::wantsPassword(address_))
@@ -242,73 +253,100 @@ void Connection::announceIndexBuild(QSqlDatabase& db) const {
                         .arg(records));
 }
 
-bool Connection::prepareServerDatabase(QSqlDatabase& db) {
-    // What of ours the database holds, whether it holds anything else, and whether this
-    // connection may write.
+namespace {
+
+// What of ours a server database holds, whether it holds anything else, and whether this
+// connection may write: one statement, so that opening a store across a slow link costs one
+// round trip beyond connecting.
+struct ServerFacts {
+    bool hasRecords = false, hasCatalogue = false, hasOrder = false, hasTrigger = false, hasRegister = false;
+    int indexes = 0;
+    int relations = 0;
+    bool writable = false;
+    bool mayChangeRecords = false;
+    QString schema;
+    QSet<QString> columns;
+    QSet<QString> indexed;  // the record table's columns that lead an index
+};
+
+std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
     QSqlQuery query(db);
+    const QString records = QStringLiteral("to_regclass('\"VaskorTemp\"')");
     if (!query.exec(QStringLiteral(
-            "SELECT to_regclass('\"VaskorTemp\"') IS NOT NULL, to_regclass('\"DosSperm\"') IS NOT NULL, "
+            "SELECT %1 IS NOT NULL, to_regclass('\"DosSperm\"') IS NOT NULL, "
             "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
-            "        AND attname = '%1' AND NOT attisdropped), "
-            "(SELECT count(*) = 2 FROM pg_trigger WHERE tgrelid = to_regclass('\"VaskorTemp\"') AND tgname IN ('%2', '%3')), "
-            "(SELECT count(*) FROM pg_index WHERE indrelid = to_regclass('\"VaskorTemp\"') AND NOT indisprimary), "
+            "        AND attname = '%2' AND NOT attisdropped), "
+            "(SELECT count(*) = 2 FROM pg_trigger WHERE tgrelid = %1 AND tgname IN ('%3', '%4')), "
+            "(SELECT count(*) FROM pg_index WHERE indrelid = %1 AND NOT indisprimary), "
             "(SELECT count(*) FROM pg_class WHERE relnamespace = to_regnamespace(current_schema()) "
             "        AND relkind IN ('r', 'p', 'v', 'm', 'f')), "
             "NOT pg_is_in_recovery() AND current_setting('transaction_read_only') = 'off', current_schema(), "
             "to_regclass('\"CertificateIssues\"') IS NOT NULL AND to_regclass('\"CertificateKeys\"') IS NOT NULL "
-            "        AND to_regclass('\"CertificateOffice\"') IS NOT NULL AND to_regclass('\"%4\"') IS NOT NULL")
-                        .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn),
+            "        AND to_regclass('\"CertificateOffice\"') IS NOT NULL AND to_regclass('\"%5\"') IS NOT NULL, "
+            "COALESCE(has_table_privilege(%1, 'INSERT') AND has_table_privilege(%1, 'UPDATE') "
+            "        AND has_table_privilege(%1, 'DELETE'), false), "
+            "(SELECT string_agg(attname, E'\\n') FROM pg_attribute WHERE attrelid = %1 AND attnum > 0 AND NOT attisdropped), "
+            "(SELECT string_agg(a.attname, E'\\n') FROM pg_index x JOIN pg_attribute a ON a.attrelid = x.indrelid "
+            "        AND a.attnum = x.indkey[0] WHERE x.indrelid = %1 AND x.indpred IS NULL)")
+                        .arg(records, QString::fromLatin1(schema::kServerCatalogueOrderColumn),
                              QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction),
                              QString::fromLatin1(kDailyCopyTable))) ||
-        !query.next())
-        return fail(query.lastError().text());
-    const bool hasRecords = query.value(0).toBool();
-    const bool hasCatalogue = query.value(1).toBool();
-    const bool hasOrder = query.value(2).toBool();
-    const bool hasTrigger = query.value(3).toBool();
-    const int indexes = query.value(4).toInt();
-    const int relations = query.value(5).toInt();
-    const bool writable = query.value(6).toBool() && access_ == StoreAccess::ReadWrite;
-    schema_ = query.value(7).toString();
-    const bool hasRegister = query.value(8).toBool();  // the certificates' register and the daily copies', from later versions on
-    query.finish();
+        !query.next()) {
+        if (error) *error = query.lastError().text();
+        return std::nullopt;
+    }
+    ServerFacts f;
+    f.hasRecords = query.value(0).toBool();
+    f.hasCatalogue = query.value(1).toBool();
+    f.hasOrder = query.value(2).toBool();
+    f.hasTrigger = query.value(3).toBool();
+    f.indexes = query.value(4).toInt();
+    f.relations = query.value(5).toInt();
+    f.writable = query.value(6).toBool();
+    f.schema = query.value(7).toString();
+    f.hasRegister = query.value(8).toBool();  // the certificates' register and the daily copies', from later versions on
+    f.mayChangeRecords = query.value(9).toBool();
+    const auto lines = [&](int column) {
+        const QStringList names = query.value(column).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QSet<QString>(names.cbegin(), names.cend());
+    };
+    f.columns = lines(10);
+    f.indexed = lines(11);
+    return f;
+}
 
+}  // namespace
+
+bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     QString error;
-    if (!hasRecords) {
-        if (relations > (hasCatalogue ? 1 : 0))
+    std::optional<ServerFacts> facts = serverFacts(db, &error);
+    if (!facts) return fail(error);
+    const bool writable = facts->writable && access_ == StoreAccess::ReadWrite;
+    bool changed = true;
+    if (!facts->hasRecords) {
+        if (facts->relations > (facts->hasCatalogue ? 1 : 0))
             return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
         if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
         if (!createRecordSchema(db, &error)) return fail(error);
-    } else if (!hasCatalogue || !hasOrder || !hasTrigger || !hasRegister || indexes < recordIndexCount()) {
+    } else if (!facts->hasCatalogue || !facts->hasOrder || !facts->hasTrigger || !facts->hasRegister ||
+               facts->indexes < recordIndexCount()) {
         // Whatever a role that may not change the tables cannot add, the desk goes without.
         if (writable) announceIndexBuild(db);
         createRecordSchema(db, &error);
+    } else {
+        changed = false;
     }
-
-    if (!query.exec(QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = '\"VaskorTemp\"'::regclass "
-                                   "AND attnum > 0 AND NOT attisdropped")))
-        return fail(query.lastError().text());
-    QSet<QString> columns;
-    while (query.next()) columns.insert(query.value(0).toString());
+    // What was just made is read again.
+    if (changed && !(facts = serverFacts(db, &error))) return fail(error);
     for (const char* name : kRecordColumns) {
-        if (!columns.contains(QString::fromUtf8(name)))
+        if (!facts->columns.contains(QString::fromUtf8(name)))
             return fail(QStringLiteral("VaskorTemp lacks the column %1").arg(QString::fromUtf8(name)));
     }
-    if (!query.exec(QStringLiteral("SELECT has_table_privilege('\"VaskorTemp\"', 'INSERT') "
-                                   "AND has_table_privilege('\"VaskorTemp\"', 'UPDATE') "
-                                   "AND has_table_privilege('\"VaskorTemp\"', 'DELETE'), "
-                                   "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
-                                   "        AND attname = '%1' AND NOT attisdropped)")
-                        .arg(QString::fromLatin1(schema::kServerCatalogueOrderColumn))) ||
-        !query.next())
-        return fail(query.lastError().text());
-    readOnly_ = !writable || !query.value(0).toBool();
+    schema_ = facts->schema;
+    indexedColumns_ = facts->indexed;
+    readOnly_ = !writable || !facts->mayChangeRecords;
     // A catalogue made by someone else without our order column is read in its stored order.
-    catalogueOrder_ = query.value(1).toBool() ? SqlDialect::of(StoreEngine::Server).catalogueOrder()
-                                              : QStringLiteral("ctid");
-    query.finish();
-    // Every entry this desk's saves leave in the history names it.
-    if (!history::identifyDesk(db, &error)) return fail(error);
+    catalogueOrder_ = facts->hasOrder ? SqlDialect::of(StoreEngine::Server).catalogueOrder() : QStringLiteral("ctid");
     return true;
 }
 
@@ -336,7 +374,7 @@ void Connection::watchChanges() {
 }
 
 LinkSettings Connection::linkSettings() const {
-    return {address_, readOnly_, schema_, fileName_, fileOptions_};
+    return {address_, readOnly_, schema_, catalogueOrder_, fileName_, fileOptions_};
 }
 
 bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error) {
@@ -355,10 +393,8 @@ bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error) {
         return true;
     }
     QString why;
-    if (!server::configure(db, settings.address, &why)) return fail(why);
-    if (!db.open()) return fail(db.lastError().text());
-    QString identified;
-    if (!history::identifyDesk(db, &identified)) return fail(identified);
+    if (!server::configure(db, settings.address, &why, deskSettings())) return fail(why);
+    if (!db.open()) return fail(db.lastError().databaseText());
     return true;
 }
 

@@ -31,6 +31,7 @@ struct LinkSettings {
     StoreAddress address;
     bool readOnly = false;
     QString serverSchema;
+    QString catalogueOrder;
     QString fileName;     // the file as the connection opened it, and with which options
     QString fileOptions;
 };
@@ -62,7 +63,7 @@ public:
     // The record table's columns that lead an index of it, as the open found them.
     const QSet<QString>& indexedColumns() const { return indexedColumns_; }
     // How the catalogue's own order is read on this store.
-    QString catalogueOrder() const { return catalogueOrder_; }
+    QString catalogueOrder() const override { return catalogueOrder_; }
 
     // Farsi message for the user about the last failed open (empty after a good one).
     QString errorText() const { return errorText_; }

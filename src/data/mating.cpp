@@ -2,7 +2,7 @@
 
 namespace zartav::pedigree {
 
-bool MatingTable::prepare(const Connection& connection, int rows, const std::function<QStringList(int row)>& values,
+bool MatingTable::prepare(const StoreLink& connection, int rows, const std::function<QStringList(int row)>& values,
                           QString* error) {
     reader_ = std::make_unique<AnimalReader>(connection);
     graph_ = PedigreeGraph();

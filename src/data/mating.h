@@ -8,6 +8,10 @@
 
 #include <functional>
 
+namespace zartav {
+class StoreLink;
+}
+
 namespace zartav::pedigree {
 
 class MatingTable {
@@ -15,7 +19,7 @@ public:
     // The catalogue held in memory: `rows` bulls, each given by the values of every catalogue
     // column in the catalogue's order. Reads every ancestor of every bull; false when the store
     // could not be read.
-    bool prepare(const Connection& connection, int rows, const std::function<QStringList(int row)>& values,
+    bool prepare(const StoreLink& connection, int rows, const std::function<QStringList(int row)>& values,
                  QString* error = nullptr);
     bool isPrepared() const { return reader_ != nullptr; }
 

@@ -143,7 +143,7 @@ QList<StoreObject> indexObjects(const SqlDialect& d) {
     return all;
 }
 
-AnimalReader::AnimalReader(const Connection& connection) : connection_(connection) {}
+AnimalReader::AnimalReader(const StoreLink& connection) : connection_(connection) {}
 
 QStringList AnimalReader::recordColumns() {
     return {QString::fromUtf8(kRecordNumber), QStringLiteral("نام گوساله"), QStringLiteral("HFگوساله"),

@@ -18,7 +18,7 @@
 #include <optional>
 
 namespace zartav {
-class Connection;
+class StoreLink;
 }
 
 namespace zartav::pedigree {
@@ -58,7 +58,7 @@ struct Animal {
 // The records and bulls carrying given folded numbers, a batch to a statement.
 class AnimalReader {
 public:
-    explicit AnimalReader(const Connection& connection);
+    explicit AnimalReader(const StoreLink& connection);
 
     struct Found {
         QHash<QString, Animal> records;    // by folded number: the one with the lowest "ID"
@@ -93,7 +93,7 @@ private:
     // sizes, so a pedigree of twenty generations prepares two or three.
     QSqlQuery* prepared(const QString& sql) const;
 
-    const Connection& connection_;
+    const StoreLink& connection_;
     std::optional<QHash<QString, Animal>> bulls_;
     mutable QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
 };

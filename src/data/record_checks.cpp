@@ -30,7 +30,7 @@ const char* const kSex = "جنس گوساله";
 // "ID"s of the records that share its numbers; the outer part adds the dam's sex and birth.
 class Statement {
 public:
-    Statement(const Connection& connection, std::function<QString(const char*)> typed)
+    Statement(const StoreLink& connection, std::function<QString(const char*)> typed)
         : d_(connection.dialect()), typed_(std::move(typed)) {}
 
     // The statement for the record being typed, or for a chunk of `chunk` records (`where` adds
@@ -174,7 +174,7 @@ QString idText(qint64 id) { return QString::number(id); }
 
 // Every number a bull of the catalogue carries, folded: a few tens of thousands, whatever the
 // count of records.
-std::optional<QSet<QString>> bullNumbers(const Connection& connection, QString* error) {
+std::optional<QSet<QString>> bullNumbers(const StoreLink& connection, QString* error) {
     const SqlDialect& d = connection.dialect();
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
@@ -235,7 +235,7 @@ QList<Finding> findingsOf(const Facts& f, calendar::SolarDate today) {
     return all;
 }
 
-std::optional<Facts> factsOf(const Connection& connection, qint64 id, const std::function<QString(const char*)>& value,
+std::optional<Facts> factsOf(const StoreLink& connection, qint64 id, const std::function<QString(const char*)>& value,
                              QString* error) {
     Statement statement(connection, value);
     statement.typedId_ = id;
@@ -255,7 +255,7 @@ std::optional<Facts> factsOf(const Connection& connection, qint64 id, const std:
     return f;
 }
 
-bool forEachRecord(const Connection& connection, const std::optional<QString>& herd,
+bool forEachRecord(const StoreLink& connection, const std::optional<QString>& herd,
                    const std::function<bool(const Facts&)>& visit, QString* error, int chunk) {
     const SqlDialect& d = connection.dialect();
     Statement statement(connection, {});

@@ -12,7 +12,7 @@
 #include <optional>
 
 namespace zartav {
-class Connection;
+class StoreLink;
 }
 
 namespace zartav::checks {
@@ -46,7 +46,7 @@ QList<Finding> findingsOf(const Facts& facts, calendar::SolarDate today);
 
 // The facts of one record as it is being typed: `value` gives a column's text. Nothing when the
 // store could not be read.
-std::optional<Facts> factsOf(const Connection& connection, qint64 id, const std::function<QString(const char*)>& value,
+std::optional<Facts> factsOf(const StoreLink& connection, qint64 id, const std::function<QString(const char*)>& value,
                              QString* error = nullptr);
 
 // How many records forEachRecord() reads a statement.
@@ -55,7 +55,7 @@ inline constexpr int kRecordChunk = 4000;
 // Every record, or one herd's (its code folded as the herd tabs fold it), in "ID" order, read
 // `chunk` records a statement: `visit` answers false to stop. False with the engine's words when
 // the store could not be read.
-bool forEachRecord(const Connection& connection, const std::optional<QString>& herd,
+bool forEachRecord(const StoreLink& connection, const std::optional<QString>& herd,
                    const std::function<bool(const Facts&)>& visit, QString* error = nullptr,
                    int chunk = kRecordChunk);
 

@@ -166,13 +166,6 @@ QString thisDesk() {
     return login + QLatin1Char('@') + QSysInfo::machineHostName();
 }
 
-bool identifyDesk(QSqlDatabase& db, QString* error) {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT set_config('%1', ?, false)").arg(QLatin1String(kDeskSetting)));
-    query.addBindValue(thisDesk());
-    return run(query, error);
-}
-
 WriteScope::WriteScope(QSqlDatabase db, QString reason, QString action)
     : db_(std::move(db)), reason_(std::move(reason)), action_(std::move(action)) {}
 

@@ -18,10 +18,6 @@ namespace zartav::history {
 // This desk as history names it: the login name and the computer's name, "ali@desk-2".
 QString thisDesk();
 
-// On the server: tells the session who this desk is, once per connection (the file is told
-// within each write, by WriteScope).
-bool identifyDesk(QSqlDatabase& db, QString* error = nullptr);
-
 // Inside one write transaction of the program: begin() after the transaction starts, finish()
 // just before it commits. The entries the triggers write in between carry this desk, `reason`
 // when one is given and, for a record brought back, the action "restore". On the file, finish()

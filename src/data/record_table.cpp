@@ -309,26 +309,33 @@ std::optional<QList<qint64>> RecordTable::idsOfRows(int first, int last, QString
     if (!open_) return ids;
     first = std::max(first, 0);
     last = std::min(last, count_ - 1);
-    QList<int> unread;
-    for (int page = first / kPageSize; page <= last / kPageSize; ++page)
-        if (!pages_.holds(page)) unread << page;
-    if (!unread.isEmpty()) {
-        // One read of the "ID"s, in order, from the first row not read.
-        const int from = std::max(first, unread.first() * kPageSize);
-        std::optional<reads::Rows> rows;
-        const RecordFilter filter = filter_;
-        worker_.call([&](StoreLink& link) {
-            rows = withLink(link, [&] { return reads::RowsRead(link.database(), filter, 0, from, reads::RowsRead::Direction::Forward, last - from + 1).result(error); });
+    int from = first;
+    while (from <= last && pages_.row(from)) ids << pages_.row(from++)->id;
+    if (from > last) return ids;
+    // The rest in one read of their "ID"s alone, in order.
+    const RecordFilter filter = filter_;
+    std::optional<QList<qint64>> rest;
+    worker_.call([&](StoreLink& link) {
+        rest = withLink(link, [&]() -> std::optional<QList<qint64>> {
+            const FilterSql sql(link.dialect(), filter);
+            QSqlQuery query(link.database());
+            query.setForwardOnly(true);
+            query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1 LIMIT %4 OFFSET %5")
+                              .arg(sql.idColumn(), sql.table(), sql.where())
+                              .arg(last - from + 1)
+                              .arg(from));
+            sql.bind(query);
+            if (!query.exec()) {
+                if (error) *error = query.lastError().text();
+                return std::nullopt;
+            }
+            QList<qint64> read;
+            while (query.next()) read << query.value(0).toLongLong();
+            return read;
         });
-        if (!rows) return std::nullopt;
-        for (int row = first; row < from; ++row)
-            if (const reads::ListedRow* r = pages_.row(row)) ids << r->id;
-        for (const reads::ListedRow& r : *rows) ids << r.id;
-        return ids;
-    }
-    for (int row = first; row <= last; ++row)
-        if (const reads::ListedRow* r = pages_.row(row)) ids << r->id;
-    return ids;
+    });
+    if (!rest) return std::nullopt;
+    return ids + *rest;
 }
 
 int RecordTable::rowOfId(qint64 id) {

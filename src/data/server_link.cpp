@@ -7,6 +7,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace zartav::server {
@@ -40,11 +41,28 @@ QList<std::pair<QString, QString>> optionsWithDefaults(const StoreAddress& addre
     return options;
 }
 
+// `-c name=value` for the server's startup options: a blank or a backslash in the value is
+// written behind a backslash.
+QString sessionSetting(const QString& name, const QString& value) {
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char(' '), QStringLiteral("\\ "));
+    return QStringLiteral("-c %1=%2").arg(name, escaped);
+}
+
 }  // namespace
 
-bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why) {
+bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why,
+               const QList<std::pair<QString, QString>>& settings) {
+    QList<std::pair<QString, QString>> parameters = optionsWithDefaults(address);
+    if (!settings.isEmpty()) {
+        QStringList startup;
+        for (const auto& [name, value] : settings) startup << sessionSetting(name, value);
+        auto given = std::find_if(parameters.begin(), parameters.end(), [](const auto& p) { return p.first == QLatin1String("options"); });
+        if (given == parameters.end()) parameters.append({QStringLiteral("options"), startup.join(QLatin1Char(' '))});
+        else given->second += QLatin1Char(' ') + startup.join(QLatin1Char(' '));
+    }
     QStringList options;
-    for (const auto& [name, value] : optionsWithDefaults(address)) {
+    for (const auto& [name, value] : parameters) {
         // The driver splits its options at ";".
         if (name.contains(QLatin1Char(';')) || value.contains(QLatin1Char(';'))) {
             if (why) *why = QStringLiteral("the parameter %1 holds a \";\"").arg(name);

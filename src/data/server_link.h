@@ -5,16 +5,19 @@
 
 #include "data/store_address.h"
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
 namespace zartav::server {
 
 // Sets host, port, user, password, database and the URL's other parameters on a server
-// connection. Unless the URL says otherwise, a connection attempt gives up after 10 seconds
-// and names itself "zartav" to the server's administrator. False (with `why`) for a parameter
-// the driver cannot pass on.
-bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why);
+// connection. Unless the URL says otherwise, a connection attempt gives up after 4 seconds
+// and names itself "zartav" to the server's administrator. `settings` are the session's own
+// settings, set as it starts (no statement of their own; after the URL's `options`). False (with
+// `why`) for a parameter the driver cannot pass on.
+bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why,
+               const QList<std::pair<QString, QString>>& settings = {});
 
 // True when the server connection of `db` has been lost (the server restarted or the network
 // went); a closed connection counts as lost.

@@ -20,6 +20,8 @@ public:
     const SqlDialect& dialect() const { return SqlDialect::of(isServer() ? StoreEngine::Server : StoreEngine::File); }
     // The schema that holds the tables on the server (change notices name it); empty on the file.
     virtual QString serverSchema() const = 0;
+    // How the catalogue's own order is read on this store.
+    virtual QString catalogueOrder() const = 0;
 
     // True when the link to the server has gone (a restart, the network); the file never loses it.
     virtual bool isLost() const = 0;

@@ -62,6 +62,7 @@ public:
     QSqlDatabase database() const override { return QSqlDatabase::database(name_, false); }
     bool isServer() const override { return settings_.address.isServer(); }
     QString serverSchema() const override { return settings_.serverSchema; }
+    QString catalogueOrder() const override { return settings_.catalogueOrder; }
     bool isLost() const override { return isServer() && (!opened_ || server::isLost(database())); }
     QString technicalError() const override { return technicalError_; }
     quint64 openings() const override { return openings_; }

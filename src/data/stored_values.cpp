@@ -22,14 +22,28 @@ struct StoredValues::Read {
 };
 
 StoredValues::StoredValues(RecordTable& table) : table_(table) {
-    connect(&table, &RecordTable::recordSaved, this, &StoredValues::followSave);
-    connect(&table, &RecordTable::recordRemoved, this, [this] { held_.clear(); });
+    connect(&table, &RecordTable::recordSaved, this,
+            [this](const QVector<QVariant>& before, const QVector<QVariant>& after) { letGo([&] { followSave(before, after); }); });
+    connect(&table, &RecordTable::recordRemoved, this, [this] { letGo([this] { held_.clear(); }); });
     // Work saved elsewhere (told even while a record is being edited), or the rows read afresh.
     connect(&table.connection(), &Connection::changedElsewhere, this, [this] {
-        held_.clear();
-        indexed_.reset();
+        letGo([this] {
+            held_.clear();
+            indexed_.reset();
+        });
     });
-    connect(&table, &RecordTable::aboutToRefresh, this, [this] { held_.clear(); });
+    connect(&table, &RecordTable::aboutToRefresh, this, [this] { letGo([this] { held_.clear(); }); });
+}
+
+void StoredValues::keepAtHand(const QList<int>& columns) {
+    for (const int column : columns)
+        if (!atHand_.contains(column)) atHand_ << column;
+}
+
+void StoredValues::letGo(const std::function<void()>& drop) {
+    drop();
+    // Read again before a window asks, where reading costs the window nothing.
+    if (table_.worker().mode() == StoreWorker::Mode::Threaded && table_.isOpen()) prefetch(atHand_);
 }
 
 bool StoredValues::current() const { return openings_ == table_.connection().openings() && table_.isOpen(); }
@@ -85,33 +99,52 @@ std::shared_ptr<StoredValues::Read> StoredValues::unheld(const QList<int>& colum
 
 void StoredValues::prefetch(const QList<int>& columns, std::function<void()> done) {
     const std::shared_ptr<Read> read = unheld(columns);
+    const qsizetype unheldCount = read->columns.size();
+    read->columns.removeIf([this](int column) { return reading_.contains(column); });
     if (read->columns.isEmpty()) {
-        if (done) done();
+        // Those under way arrive with their read; `done` follows it.
+        if (!done) return;
+        if (unheldCount > 0) table_.worker().post([](StoreLink&) {}, std::move(done));
+        else done();
         return;
     }
+    for (const int column : read->columns) reading_.insert(column);
     table_.worker().post([read](StoreLink& link) { readValues(link, *read); },
                          [this, read, done = std::move(done)] {
+                             for (const int column : read->columns) reading_.remove(column);
                              hold(*read);
                              if (done) done();
                          });
 }
 
-bool StoredValues::values(int column, QStringList& items, QString* error) {
-    const std::shared_ptr<Read> read = unheld({column});
-    if (read->columns.isEmpty()) {
-        const QStringList* held = find(column);
-        if (held) items = *held;
-        else if (error) *error = QStringLiteral("not a listed column");
-        return held;
-    }
+bool StoredValues::fetch(const QList<int>& columns, QString* error) {
+    // A read under way may bring them: jobs run in the order given, so once a job posted now
+    // has run, its answer is in.
+    const QList<int> missing = unheld(columns)->columns;
+    if (std::any_of(missing.cbegin(), missing.cend(), [this](int column) { return reading_.contains(column); }))
+        table_.worker().call([](StoreLink&) {});
+    const std::shared_ptr<Read> read = unheld(columns);
+    if (read->columns.isEmpty()) return true;
     // Asked for by a window that cannot open without them: the caller waits for the read.
     table_.worker().call([&read](StoreLink& link) { readValues(link, *read); });
     hold(*read);
-    if (!read->values.value(0)) {
-        if (error) *error = read->error;
+    const bool all = std::all_of(read->values.cbegin(), read->values.cend(), [](const auto& v) { return v.has_value(); });
+    if (!all && error) *error = read->error;
+    return all && read->values.size() == read->columns.size();
+}
+
+bool StoredValues::values(int column, QStringList& items, QString* error) {
+    if (!schema::isListedColumn(column)) {
+        if (error) *error = QStringLiteral("not a listed column");
         return false;
     }
-    items = *read->values[0];
+    if (!fetch({column}, error)) return false;
+    const QStringList* held = find(column);
+    if (!held) {
+        if (error) *error = QStringLiteral("the store is not open");
+        return false;
+    }
+    items = *held;
     return true;
 }
 

@@ -31,14 +31,19 @@ public:
     // The values of a listed column: those held, else read now (the caller waiting, the windows
     // still painting). False, with the store's words, when they could not be read.
     bool values(int column, QStringList& items, QString* error = nullptr);
-    // Reads those of `columns` not held, all in one go, then runs `done` on this object's thread
-    // (at once when nothing needs reading, or the worker runs inline).
+    // Reads those of `columns` not held, all in one go: fetch() waits for them, prefetch() runs
+    // `done` on this object's thread once they arrived (at once when nothing needs reading).
+    bool fetch(const QList<int>& columns, QString* error = nullptr);
     void prefetch(const QList<int>& columns, std::function<void()> done = {});
+    // Columns a window offers: with a worker of its own thread they are read again in the
+    // background whenever they were let go, so the window finds them held.
+    void keepAtHand(const QList<int>& columns);
 
     struct Read;
 
 private:
     std::shared_ptr<Read> unheld(const QList<int>& columns) const;
+    void letGo(const std::function<void()>& drop);
     void followSave(const QVector<QVariant>& before, const QVector<QVariant>& after);
     bool current() const;
     void hold(const Read& read);
@@ -49,6 +54,8 @@ private:
     // The columns that lead an index, which decides how values are read: as the open found
     // them, and read again with the values after the store changed elsewhere.
     std::optional<QSet<QString>> indexed_;
+    QList<int> atHand_;
+    QSet<int> reading_;  // columns whose read is under way
 };
 
 }  // namespace zartav

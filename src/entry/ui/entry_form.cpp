@@ -114,6 +114,7 @@ const struct {
     {"DBComboBox4", "نام گاوداري"}, {"DBComboBox5", "كد گله"},    {"DBComboBox6", "نام گوساله"},
 };
 
+
 constexpr int kBorder = 5;
 constexpr int kClientWidth = 754;
 constexpr int kClientHeight = 515;
@@ -132,6 +133,12 @@ QColor groupColour(Group group) {
 }
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QList<int> storedValueColumns() {
+    QList<int> columns;
+    for (const auto& list : kStoredValueLists) columns << RecordTable::columnIndex(text(list.column));
+    return columns;
+}
 
 }  // namespace
 
@@ -160,6 +167,8 @@ QString TForm2::photoFailureText() { return QStringLiteral("خطا در ساخت
 TForm2::TForm2(TDM& dm, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
       dm_(dm) {
+    // New opens with the lists held, read beforehand where it costs the window nothing.
+    dm_.storedValues().keepAtHand(storedValueColumns());
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QString());
     setLayoutDirection(Qt::RightToLeft);
@@ -341,7 +350,7 @@ void TForm2::buildControls() {
     inbreedingTimer_ = new QTimer(this);
     inbreedingTimer_->setSingleShot(true);
     inbreedingTimer_->setInterval(150);
-    connect(inbreedingTimer_, &QTimer::timeout, this, &TForm2::showInbreeding);
+    connect(inbreedingTimer_, &QTimer::timeout, this, qOverload<>(&TForm2::showInbreeding));
 
     // Tab order: the fields as listed, then OK and Cancel.
     QWidget* previous = nullptr;
@@ -537,13 +546,26 @@ void TForm2::showInbreeding() {
     for (const QString& column : pedigree::AnimalReader::recordColumns()) values << record.value(column);
     const pedigree::Animal calf = pedigree::AnimalReader::recordFrom(record.id(), values);
     inbreeding_->clear();
-    if (!calf.sire.known() || !calf.dam.known() || !dm_.Maincon.isOpen()) return;
-    if (!reader_) reader_ = std::make_unique<pedigree::AnimalReader>(dm_.Maincon);
-    std::optional<pedigree::Pedigree> p = pedigree::Pedigree::read(*reader_, calf);
-    if (!p) return;  // the store cannot be read now: nothing is said rather than a wrong figure
-    const double f = p->inbreeding();
+    const quint64 asked = ++inbreedingAsked_;
+    if (!calf.sire.known() || !calf.dam.known() || !dm_.TVascor.isOpen()) return;
+    // Read by the store worker: the form opens and takes keys meanwhile, and the figure follows.
+    auto read = std::make_shared<std::optional<pedigree::Pedigree>>();
+    dm_.worker().post(
+        [read, calf](StoreLink& link) {
+            const pedigree::AnimalReader reader(link);
+            *read = withLink(link, [&] { return pedigree::Pedigree::read(reader, calf); });
+        },
+        [this, read, asked] {
+            // The store cannot be read now: nothing is said rather than a wrong figure; an answer
+            // for numbers typed over since is nobody's.
+            if (asked == inbreedingAsked_ && *read) showInbreeding(**read);
+        });
+}
+
+void TForm2::showInbreeding(pedigree::Pedigree& p) {
+    const double f = p.inbreeding();
     inbreeding_->setText(QStringLiteral("همخوني %1 %  (شجره %2 % كامل)")
-                             .arg(QString::number(f * 100, 'f', 1), QString::number(p->completeness() * 100, 'f', 0)));
+                             .arg(QString::number(f * 100, 'f', 1), QString::number(p.completeness() * 100, 'f', 0)));
     QPalette pal = inbreeding_->palette();
     pal.setColor(QPalette::WindowText, f > 0.0625 + 1e-12 ? QColor(Qt::red) : palette().color(QPalette::WindowText));
     inbreeding_->setPalette(pal);
@@ -583,6 +605,8 @@ void TForm2::loadRecord() {
 void TForm2::FillLists() {
     QStringList unread;
     QString why;
+    // Those not held are read together, in one go.
+    dm_.storedValues().fetch(storedValueColumns(), &why);
     for (const auto& list : kStoredValueLists) {
         auto* combo = findChild<QComboBox*>(text(list.box));
         auto* model = static_cast<QStringListModel*>(combo->model());
@@ -610,11 +634,10 @@ QString TForm2::storedValuesUnreadText(const QString& lists, const QString& stor
 
 int TForm2::ShowModal() {
     reasonBox->clear();
-    reader_.reset();  // the store may be another than at the last showing
     loadRecord();
     typed_ = false;
     const int result = exec();
-    reader_.reset();
+    ++inbreedingAsked_;  // a figure still on its way is for a form that has closed
     return result;
 }
 
@@ -743,9 +766,18 @@ void TForm2::dxButton1Click() {
 
 bool TForm2::confirmChecks() {
     RecordTable& record = dm_.TVascor;
+    // The typed values are taken here; the store is asked by its worker, the form waiting.
+    QHash<QString, QString> typed;
+    for (int i = 0; i < schema::kListedColumnCount; ++i) {
+        const QString column = schema::column(schema::kRecordColumns[i]);
+        typed.insert(column, record.value(column));
+    }
+    const qint64 id = record.id();
+    std::optional<checks::Facts> facts;
     // A store that cannot be read now does not keep the record from being saved.
-    const std::optional<checks::Facts> facts = checks::factsOf(
-        dm_.Maincon, record.id(), [&](const char* column) { return record.value(QString::fromUtf8(column)); });
+    dm_.worker().call([&](StoreLink& link) {
+        facts = checks::factsOf(link, id, [&typed](const char* column) { return typed.value(QString::fromUtf8(column)); });
+    });
     if (!facts) return true;
     const QStringList today = TTools::instance().FarsiToday().split(QLatin1Char('/'));
     if (today.size() != 3) return true;

@@ -19,7 +19,7 @@ class QToolButton;
 namespace zartav {
 
 namespace pedigree {
-class AnimalReader;
+class Pedigree;
 }
 
 class PictureBox;
@@ -90,6 +90,7 @@ public:
     QLabel* inbreedingLabel() const { return inbreeding_; }
     // Reads the pedigree of the record as typed and shows its inbreeding now.
     void showInbreeding();
+    void showInbreeding(pedigree::Pedigree& pedigree);
 
     // Controls, named as the rest of the program knows them.
     QLineEdit* DBEdit1;
@@ -209,8 +210,8 @@ private:
     bool reasonRequired_ = false;
     bool typed_ = false;  // something was typed, picked or loaded since the form opened
     QLabel* inbreeding_ = nullptr;
-    // While the form is shown: the pedigree's statements, prepared once for every read.
-    std::unique_ptr<pedigree::AnimalReader> reader_;
+    // Counts the figures asked for: only the latest one's answer is shown.
+    quint64 inbreedingAsked_ = 0;
     QTimer* inbreedingTimer_ = nullptr;
 };
 
