@@ -136,18 +136,15 @@ bool CertificatePageView::readPages(int index) {
 }
 
 void CertificatePageView::readArrived() {
+    if (!waiting_) return;
     waiting_ = false;
+    // Taken out of the future, so the watcher holds nothing of it.
     QFuture<RecordChunk> read = reading_.future();
-    reading_.setFuture(QFuture<RecordChunk>());
-    if (waitingGeneration_ != readGeneration_) {
-        viewport()->update();
-        return;
-    }
     RecordChunk chunk;
     if (read.resultCount() > 0) chunk = read.takeResult();
     else chunk.failure = UnreadRecord{};  // stopped unanswered: the page says it was not read
     chunk.first = waitingFirst_;
-    takeRead(std::move(chunk));
+    if (waitingGeneration_ == readGeneration_) takeRead(std::move(chunk));
     viewport()->update();
 }
 

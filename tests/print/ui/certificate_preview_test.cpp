@@ -112,6 +112,20 @@ TEST(CertificatePreview, StoredPagesAreReadOffTheWindowsThread) {
         view.viewport()->repaint();
         return view.pagesInMemory() == 2;
     }));
+    QTest::qWait(50);  // nothing arriving late changes them
+    view.viewport()->repaint();
+    // The certificate is ink all over its page; the notice a line in the middle of its own.
+    const QImage shown = view.viewport()->grab().toImage();
+    auto ink = [&](int page) {
+        const int height = shown.height() / 2;
+        int dark = 0;
+        for (int y = page * height; y < (page + 1) * height; y += 2)
+            for (int x = 0; x < shown.width(); x += 2)
+                dark += qGray(shown.pixel(x, y)) < 100 && shown.pixel(x, y) != qRgb(0x50, 0x50, 0x50);  // not the shadow
+        return dark;
+    };
+    EXPECT_GT(ink(0), 20 * ink(1));
+    EXPECT_GT(ink(1), 0);
 }
 
 TEST(CertificatePreview, AFailedPrintIsReportedAndThePreviewStaysOpen) {
