@@ -20,8 +20,8 @@ namespace zartav::print {
 
 namespace {
 
-// Before any photo has been read nothing is known of their size: the first read is short.
-constexpr int kFirstRead = 2;
+// Before any photo has been read nothing is known of their size: the first read takes one record.
+constexpr int kFirstRead = 1;
 
 CertificateRecord certificateRecord(qint64 id, const reads::StoredRecord& stored) {
     CertificateRecord record;
@@ -76,10 +76,12 @@ struct StoredCertificates::Sizes {
     std::atomic<qint64> bytes{0};
     std::atomic<qint64> records{0};
 
-    int perRead() const {
+    int perRead(bool server) const {
         const qint64 read = records;
         if (read == 0) return kFirstRead;
-        const qint64 each = std::max<qint64>(1, bytes / read);
+        // The server sends a photo as hex text, twice its size, and the answer is held whole
+        // while the photos are taken out of it.
+        const qint64 each = std::max<qint64>(1, bytes / read) * (server ? 2 : 1);
         return int(std::clamp<qint64>(kReadBytes / each, 1, kMostPerRead));
     }
 };
@@ -102,7 +104,7 @@ QFuture<RecordChunk> StoredCertificates::read(int first, int last) {
         none.failure = UnreadRecord{0, QStringLiteral("no page %1").arg(first + 1), false};
         return QtFuture::makeReadyFuture(std::move(none));
     }
-    const int pages = std::clamp(std::min(last, count() - 1) - first + 1, 1, sizes_->perRead());
+    const int pages = std::clamp(std::min(last, count() - 1) - first + 1, 1, sizes_->perRead(worker_.connection().isServer()));
     auto promise = std::make_shared<QPromise<RecordChunk>>();
     QFuture<RecordChunk> future = promise->future();
     promise->start();
