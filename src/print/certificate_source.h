@@ -44,7 +44,7 @@ public:
     virtual std::optional<CertificateRecord> record(int index) = 0;
     // Starts reading the records of pages `first` to `last`, or of as many of them from `first`
     // on as one read takes, and answers without waiting for the store where the source reads
-    // through a worker of its own thread. Sources held in memory answer at once.
+    // through a worker on a thread of its own. Sources held in memory answer at once.
     virtual QFuture<RecordChunk> read(int first, int last);
 
     // After a record that could not be read: its "ID", the store's own words, and whether the
@@ -88,7 +88,9 @@ public:
     std::optional<CertificateRecord> record(int index) override;
     QFuture<RecordChunk> read(int first, int last) override;
 
-    // Most records one statement reads, and about how many bytes of photos it may hold.
+    // Most records one statement reads, and about how many bytes of photos it may hold: records
+    // of the largest photos the program stores (17 MB each) come one a statement, which keeps a
+    // batch fastest and its memory lowest; records of small photos, or none, many a statement.
     static constexpr int kMostPerRead = 16;
     static constexpr qint64 kReadBytes = 24ll * 1024 * 1024;
 
