@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <optional>
 #include <unistd.h>
 
@@ -112,14 +113,20 @@ int run(const QStringList& args) {
     print::DeskIssuing issuing = print::issuingForDesk(dm.Maincon, *office, keyFile);
     if (!issuing.englishNotice.isEmpty()) std::fprintf(stderr, "zartav-cli certificate: %s\n", qPrintable(issuing.englishNotice));
     if (!chosen) {
-        chosen = print::storedRecordIds(dm.Maincon, herd.isEmpty() ? std::nullopt : std::optional<QString>(herd), &error);
+        chosen = print::storedRecordIds(dm.worker(), herd.isEmpty() ? std::nullopt : std::optional<QString>(herd), &error);
         if (!chosen) return failed(error);
         if (chosen->isEmpty())
             return failed(all ? QStringLiteral("the database holds no record")
                               : QStringLiteral("no record in herd %1").arg(herd));
     }
-    // Every certificate asked for by number must be there: better no file than one short.
-    print::StoredCertificates source(dm.Maincon, *chosen);
+    // Every certificate asked for by number must be there: better no file than one short. The
+    // records are read inline, several a statement, while their photos are decoded on other threads.
+    print::StoredCertificates source(dm.worker(), *chosen);
+    // The photos pass through buffers of megabytes, a few records at a time: the ones let go are
+    // kept for the next records instead of going back to the kernel and being faulted in again
+    // page by page (a tenth of the job's time). The peak stays what the records in flight need.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
     print::PageRun run;
     run.progress = progressLine();
     run.issuer = issuing.issuer.get();

@@ -1,7 +1,7 @@
 #pragma once
 
-// Pages of many certificates onto any paged device (a PDF file, a printer's spool), one record
-// at a time: memory stays the same for ten pages and for ten thousand.
+// Pages of many certificates onto any paged device (a PDF file, a printer's spool), their records
+// read a few at a time: memory stays the same for ten pages and for ten thousand.
 
 #include "print/certificate_layout.h"
 #include "print/certificate_source.h"
@@ -36,8 +36,9 @@ struct PageRun {
 inline constexpr int kIssueBatch = 4;
 
 // Paints the pages of `run` with `painter`, already begun on `device`; positions are true
-// millimetres from each sheet's corner. While one batch of records is drawn the next is read and
-// its photos decoded on other threads, so at most two batches are ever held, photos decoded.
+// millimetres from each sheet's corner. While pages are drawn the records after them are read
+// (on the source's worker, a statement for several) and their photos decoded on other threads,
+// so a couple of reads at most are ever held.
 PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device, const CertificateLayout& layout,
                                    CertificateSource& source, const PageRun& run, QString* error = nullptr);
 

@@ -26,6 +26,7 @@ CertificatePageView::CertificatePageView(const CertificateLayout& layout, Certif
     setFocusPolicy(Qt::StrongFocus);
     verticalScrollBar()->setSingleStep(40);
     horizontalScrollBar()->setSingleStep(40);
+    connect(&reading_, &QFutureWatcherBase::finished, this, &CertificatePageView::readArrived);
 }
 
 double CertificatePageView::pixelsPerMm() const { return logicalDpiX() / 25.4 * zoom_; }
@@ -97,29 +98,95 @@ void CertificatePageView::setPaperSize(const QSizeF& millimetres) {
 
 void CertificatePageView::dropPages() {
     cache_.clear();
+    read_.clear();
+    unreadable_.clear();
+    ++readGeneration_;
     updateScrollBars();
     viewport()->update();
 }
 
-const QImage& CertificatePageView::page(int index) {
-    if (const QImage* kept = cache_.object(index)) return *kept;
+int CertificatePageView::lastPageOnScreen() const {
+    const qint64 bottom = verticalScrollBar()->value() + viewport()->height();
+    return int(std::clamp<qint64>(bottom / (pageSize().height() + kGap), 0, std::max(0, pageCount() - 1)));
+}
+
+bool CertificatePageView::readPages(int index) {
+    if (read_.contains(index) || unreadable_.contains(index)) return true;
+    if (waiting_) return false;
+    const double perMm = pixelsPerMm() * devicePixelRatio();
+    QFuture<RecordChunk> read = source_.read(index, std::max(index, lastPageOnScreen()));
+    if (read.isFinished()) {
+        // Held in memory, or read inline: drawn at once.
+        RecordChunk chunk;
+        if (read.resultCount() > 0) chunk = read.takeResult();
+        chunk.first = index;
+        for (CertificateRecord& record : chunk.records) preparePhotos(record, layout_, perMm);
+        takeRead(std::move(chunk));
+        return read_.contains(index) || unreadable_.contains(index);
+    }
+    // The photos are decoded as the records arrive, off this thread as well.
+    waiting_ = true;
+    waitingFirst_ = index;
+    waitingGeneration_ = readGeneration_;
+    reading_.setFuture(read.then(QtFuture::Launch::Async, [layout = layout_, perMm](RecordChunk chunk) {
+        for (CertificateRecord& record : chunk.records) preparePhotos(record, layout, perMm);
+        return chunk;
+    }));
+    return false;
+}
+
+void CertificatePageView::readArrived() {
+    if (!waiting_) return;
+    waiting_ = false;
+    // Taken out of the future, so the watcher holds nothing of it.
+    QFuture<RecordChunk> read = reading_.future();
+    RecordChunk chunk;
+    if (read.resultCount() > 0) chunk = read.takeResult();
+    else chunk.failure = UnreadRecord{};  // stopped unanswered: the page says it was not read
+    chunk.first = waitingFirst_;
+    if (waitingGeneration_ == readGeneration_) takeRead(std::move(chunk));
+    viewport()->update();
+}
+
+void CertificatePageView::takeRead(RecordChunk chunk) {
+    // Records of an earlier read still here belong to pages scrolled past before they were drawn.
+    read_.clear();
+    for (qsizetype i = 0; i < chunk.records.size(); ++i) read_.insert(chunk.first + int(i), std::move(chunk.records[i]));
+    if (chunk.failure) unreadable_.insert(chunk.first + int(chunk.records.size()), chunk.failure->id);
+}
+
+QImage CertificatePageView::drawPage(int index) {
     const double ratio = devicePixelRatio();
     const QSize size = pageSize();
-    auto* image = new QImage(size * ratio, QImage::Format_RGB32);
-    image->setDevicePixelRatio(ratio);
-    image->fill(Qt::white);
-    QPainter painter(image);
+    QImage image(size * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
     const double perMm = pixelsPerMm();
-    if (std::optional<CertificateRecord> record = source_.record(index)) {
-        preparePhotos(*record, layout_, perMm * ratio);
-        paintCertificate(painter, QRectF(0, 0, layout_.page.width * perMm, layout_.page.height * perMm), layout_,
-                         *record);
+    if (const auto record = read_.constFind(index); record != read_.cend()) {
+        paintCertificate(painter, QRectF(0, 0, layout_.page.width * perMm, layout_.page.height * perMm), layout_, *record);
+        read_.erase(record);
     } else {
         painter.setPen(Qt::darkRed);
         painter.drawText(QRect(QPoint(), size), Qt::AlignCenter,
-                         QStringLiteral("ركورد شماره %1 خوانده نشد.").arg(source_.failedId()));
+                         QStringLiteral("ركورد شماره %1 خوانده نشد.").arg(unreadable_.value(index)));
     }
     painter.end();
+    return image;
+}
+
+const QImage& CertificatePageView::page(int index) {
+    if (const QImage* kept = cache_.object(index)) return *kept;
+    if (!readPages(index)) {
+        // Blank paper until the record arrives.
+        if (blank_.size() != pageSize() * devicePixelRatio()) {
+            blank_ = QImage(pageSize() * devicePixelRatio(), QImage::Format_RGB32);
+            blank_.setDevicePixelRatio(devicePixelRatio());
+            blank_.fill(Qt::white);
+        }
+        return blank_;
+    }
+    auto* image = new QImage(drawPage(index));
     // A page the cache will not take (it makes room for every page on screen, so only in a
     // moment of resizing) is still shown, from its own copy.
     unkept_ = *image;

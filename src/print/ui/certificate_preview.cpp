@@ -1,6 +1,7 @@
 #include "print/ui/certificate_preview.h"
 #include "dates/ui/file_dialog.h"
 
+#include "data/certificate_register.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_issuer.h"
@@ -238,34 +239,56 @@ void setPreviewRunnerForTesting(PreviewRunner runner) { previewRunner() = std::m
 
 QString nothingToPrintMessage() { return QStringLiteral("ركوردي براي چاپ وجود ندارد."); }
 
-// The records are read by "ID" from the store, with the office's own texts on the page.
-static void previewStored(QWidget* parent, TDM& dm, const QList<qint64>& ids) {
-    StoredCertificates source(dm.Maincon, ids);
+namespace {
+
+// The preview and its print jobs read through a worker of their own, on a thread of its own
+// whichever way the list's worker runs: the window's thread never reads, and a job of ten
+// thousand pages never holds up the list's reads. A link of its own costs a file open, or a
+// login to the server, once a preview.
+std::unique_ptr<StoreWorker> previewWorker(TDM& dm) {
+    auto worker = std::make_unique<StoreWorker>(dm.Maincon, StoreWorker::Mode::Threaded);
+    worker->follow();
+    return worker;
+}
+
+// The records are read by "ID" from the store, a screenful a statement, with the office's own
+// texts on the page.
+void previewStored(QWidget* parent, TDM& dm, std::unique_ptr<StoreWorker> worker, const QList<qint64>& ids) {
     CertificateLayout layout = certificateLayoutForPrint(paths::templatePath());
-    const QString office = useOfficeTexts(dm.Maincon, layout).value_or(QString());
+    std::optional<QHash<QString, QString>> texts;
+    worker->call([&](StoreLink& link) {
+        QSqlDatabase db = link.database();
+        texts = certificates::readOfficeTexts(db);
+    });
+    if (texts) applyOfficeTexts(layout, *texts);
+    const QString office = texts ? texts->value(QString::fromLatin1(certificates::kOfficeName)) : QString();
+    StoredCertificates source(std::move(worker), ids);
     showCertificatePreview(parent, layout, source, &dm.Maincon, office);
 }
 
+}  // namespace
+
 void printCurrentCertificate(QWidget* parent, TDM& dm) {
-    // The record is read by its "ID" through a table of its own: the list keeps the herd and
+    // The record is read by its "ID", apart from the list's table: the list keeps the herd and
     // the find it shows, and its current record.
     const qint64 id = dm.TVascor.id();
     if (id == 0) {
         showMessage(nothingToPrintMessage());
         return;
     }
-    previewStored(parent, dm, {id});
+    previewStored(parent, dm, previewWorker(dm), {id});
 }
 
 void printCertificateBatch(QWidget* parent, TDM& dm, const QList<qint64>& chosenIds,
                            const std::optional<QString>& herd) {
+    std::unique_ptr<StoreWorker> worker = previewWorker(dm);
     QList<qint64> ids = chosenIds;
     if (ids.size() > 1) {
         std::sort(ids.begin(), ids.end());
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     } else {
         QString error;
-        std::optional<QList<qint64>> all = storedRecordIds(dm.Maincon, herd, &error, dm.TVascor.findText());
+        std::optional<QList<qint64>> all = storedRecordIds(*worker, herd, &error, dm.TVascor.findText());
         if (!all) {
             showMessage(withEngineWords(QStringLiteral("ركوردها از فايل اطلاعات خوانده نشد."), error));
             return;
@@ -276,7 +299,7 @@ void printCertificateBatch(QWidget* parent, TDM& dm, const QList<qint64>& chosen
         showMessage(nothingToPrintMessage());
         return;
     }
-    previewStored(parent, dm, ids);
+    previewStored(parent, dm, std::move(worker), ids);
 }
 
 }  // namespace zartav::print

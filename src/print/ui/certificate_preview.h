@@ -3,8 +3,9 @@
 // The certificate preview and the two print commands' window side.
 //
 // The preview draws a page only when it comes on screen (a few are kept), and printing and the
-// PDF button read the records one at a time: a herd of ten thousand certificates is previewed
-// and printed in the memory of a handful.
+// PDF button read the records a few at a time: a herd of ten thousand certificates is previewed
+// and printed in the memory of a handful. The store is read by a worker, never on the window's
+// thread.
 
 #include "print/certificate_layout.h"
 #include "print/certificate_pdf.h"

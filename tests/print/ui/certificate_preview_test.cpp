@@ -1,6 +1,7 @@
 // The real preview window: pages drawn as they come on screen, printing that fails reported in
 // the preview, the PDF button, and a stopped job that leaves nothing behind.
 #include "../certificate_fixture.h"
+#include "data/store_worker.h"
 #include "message_recorder.h"
 #include "print/certificate_pdf.h"
 #include "print/ui/certificate_page_view.h"
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 namespace zartav::print {
@@ -86,6 +88,44 @@ TEST(CertificatePreview, OpensModallyAtTrueSizeAndDrawsOnlyThePagesOnScreen) {
         EXPECT_LE(source.reads, 2 * (400 / 7 + 2));
         EXPECT_LE(preview.pageView()->pagesInMemory(), 20);
     });
+}
+
+// A stored herd's pages are read by a worker on a thread of its own: they show as blank paper
+// until their records arrive, the pages on screen read together; a record no longer stored
+// gets its page's notice.
+TEST(CertificatePreview, StoredPagesAreReadOffTheWindowsThread) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("Data.db"));
+    const QList<qint64> ids = sample::writeDatabase(db, {sample::realisticRecord()});
+    ASSERT_EQ(ids.size(), 1);
+    Connection link;
+    ASSERT_TRUE(link.open(db));
+    auto worker = std::make_unique<StoreWorker>(link, StoreWorker::Mode::Threaded);
+    worker->follow();
+    StoredCertificates source(std::move(worker), {ids[0], ids[0] + 1});
+    CertificatePageView view(builtinCertificateLayout(), source);
+    view.resize(900, 2600);  // both pages on screen
+    view.show();
+    view.viewport()->repaint();
+    EXPECT_EQ(view.pagesInMemory(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        view.viewport()->repaint();
+        return view.pagesInMemory() == 2;
+    }));
+    QTest::qWait(50);  // nothing arriving late changes them
+    view.viewport()->repaint();
+    // The certificate is ink all over its page; the notice a line in the middle of its own.
+    const QImage shown = view.viewport()->grab().toImage();
+    auto ink = [&](int page) {
+        const int height = shown.height() / 2;
+        int dark = 0;
+        for (int y = page * height; y < (page + 1) * height; y += 2)
+            for (int x = 0; x < shown.width(); x += 2)
+                dark += qGray(shown.pixel(x, y)) < 100 && shown.pixel(x, y) != qRgb(0x50, 0x50, 0x50);  // not the shadow
+        return dark;
+    };
+    EXPECT_GT(ink(0), 20 * ink(1));
+    EXPECT_GT(ink(1), 0);
 }
 
 TEST(CertificatePreview, AFailedPrintIsReportedAndThePreviewStaysOpen) {
