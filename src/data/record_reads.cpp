@@ -228,15 +228,39 @@ std::optional<QVector<QStringList>> CatalogueRead::result(QString* error) {
     return rows;
 }
 
+namespace {
+
+// The pages that the rows around row `row` (read before it, nearest first, and from it on) hold
+// whole: a page is whole when all its rows were read, or it ends with the last row there is.
+bool takePages(View& view, int row, RowsRead& before, RowsRead& from, QString* error) {
+    std::optional<Rows> earlier = before.result(error);
+    std::optional<Rows> later = earlier ? from.result(error) : std::nullopt;
+    if (!later) return false;
+    std::reverse(earlier->begin(), earlier->end());
+    const int firstRow = row - int(earlier->size());
+    const Rows around = *earlier + *later;
+    const int endRow = firstRow + int(around.size());  // past the last row read
+    const bool toTheEnd = later->size() < 2 * kPageSize;
+    for (int page = std::max(firstRow, 0) / kPageSize; page * kPageSize < endRow; ++page) {
+        const int start = page * kPageSize;
+        const bool whole = start >= firstRow && (start + kPageSize <= endRow || toTheEnd);
+        if (whole) view.pages.insert(page, around.mid(start - firstRow, kPageSize));
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<View> readView(const QSqlDatabase& db, const ViewRequest& request, QString* error) {
     const SqlDialect& d = SqlDialect::of(db);
     QSqlDatabase link = db;
     // The reads share one snapshot, so rows other desks commit meanwhile cannot shift the
     // current record's position between counting and reading.
-    const bool snapshot = d.isServer() ? QSqlQuery(link).exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"))
-                                       : link.transaction();
+    bool snapshot = d.isServer() ? QSqlQuery(link).exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"))
+                                 : link.transaction();
     auto endSnapshot = [&] {
         if (!snapshot) return;
+        snapshot = false;
         if (d.isServer()) QSqlQuery(link).exec(QStringLiteral("ROLLBACK"));
         else link.rollback();
     };
@@ -274,13 +298,22 @@ std::optional<View> readView(const QSqlDatabase& db, const ViewRequest& request,
     std::optional<RowsRead> before, from, fallback;
     if (request.keepId > 0) {
         kept.emplace(db, filter, request.keepId, limit == 0);
-        // The rows around the kept record hold its page, wherever the page begins.
+        // The rows around the kept record hold its page, wherever the page begins, and the next.
         before.emplace(db, filter, request.keepId, 0, RowsRead::Direction::Backward);
-        from.emplace(db, filter, request.keepId - 1, 0);
+        from.emplace(db, filter, request.keepId - 1, 0, RowsRead::Direction::Forward, 2 * kPageSize);
     } else {
         fallback.emplace(db, filter, 0, (std::max(request.fallbackRow, 0) / kPageSize) * kPageSize);
     }
-    if (request.alsoLocate > 0) located.emplace(db, filter, request.alsoLocate, false);
+    // The list's top row, and the screen under it.
+    std::optional<RowsRead> beforeTop, fromTop;
+    if (request.alsoLocate > 0) {
+        located.emplace(db, filter, request.alsoLocate, false);
+        beforeTop.emplace(db, filter, request.alsoLocate, 0, RowsRead::Direction::Backward);
+        fromTop.emplace(db, filter, request.alsoLocate - 1, 0, RowsRead::Direction::Forward, 2 * kPageSize);
+    }
+    // Where the reads travel together their answers are whole once they arrive: the snapshot's
+    // end goes with them. A read that depends on an answer (rarely) then reads the rows as they are.
+    if (pipelined) endSnapshot();
 
     auto unread = [&]() -> std::optional<View> {
         endSnapshot();
@@ -303,6 +336,7 @@ std::optional<View> readView(const QSqlDatabase& db, const ViewRequest& request,
         const std::optional<Position::Answer> position = located->result(error);
         if (!position) return unread();
         view.locatedRow = position->row;
+        if (view.locatedRow >= 0 && !takePages(view, view.locatedRow, *beforeTop, *fromTop, error)) return unread();
     }
     // A record kept past the rows counted: counted as far as its page and the next.
     if (limit > 0 && row >= view.count) {
@@ -314,32 +348,23 @@ std::optional<View> readView(const QSqlDatabase& db, const ViewRequest& request,
     view.countComplete = limit == 0 || view.count < limit;
     view.filter = filter;
     if (row >= 0) {
-        std::optional<Rows> earlier = before->result(error);
-        std::optional<Rows> later = earlier ? from->result(error) : std::nullopt;
-        if (!later) return unread();
-        // Nearest first before the record: turned round, then the record and those after it.
-        std::reverse(earlier->begin(), earlier->end());
-        const int firstRow = row - int(earlier->size());
-        Rows around = *earlier + *later;
-        view.page = row / kPageSize;
-        const int start = view.page * kPageSize - firstRow;
-        view.rows = around.mid(std::max(start, 0), kPageSize);
+        if (!takePages(view, row, *before, *from, error)) return unread();
         view.currentRow = row;
     } else if (view.count > 0) {
         row = std::clamp(request.fallbackRow, 0, view.count - 1);
-        view.page = row / kPageSize;
+        const int page = row / kPageSize;
         // The page asked for when nothing was kept; else the record is gone and the page at its
         // old place is read now.
         std::optional<Rows> rows;
-        if (fallback && request.fallbackRow / kPageSize == view.page) {
+        if (fallback && request.fallbackRow / kPageSize == page) {
             rows = fallback->result(error);
         } else {
             batch.reset();
-            rows = RowsRead(db, filter, 0, view.page * kPageSize).result(error);
+            rows = RowsRead(db, filter, 0, page * kPageSize).result(error);
         }
         if (!rows) return unread();
-        view.rows = *rows;
-        view.currentRow = row % kPageSize < view.rows.size() ? row : -1;
+        view.currentRow = row % kPageSize < rows->size() ? row : -1;
+        view.pages.insert(page, *rows);
     }
     batch.reset();
     endSnapshot();

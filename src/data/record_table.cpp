@@ -176,7 +176,7 @@ void RecordTable::applyView(const reads::View& view, Purpose purpose, qint64 loc
     wantedPages_.clear();
     located_.clear();
     if (located > 0 && view.locatedRow >= 0) located_.insert(located, view.locatedRow);
-    if (view.page >= 0) pages_.put(view.page, view.rows);
+    for (auto it = view.pages.cbegin(); it != view.pages.cend(); ++it) pages_.put(it.key(), *it);
     emit rowsReset();
     setCurrent(view.currentRow, view.currentRow >= 0 ? pages_.row(view.currentRow) : nullptr);
     if (purpose == Purpose::Refresh) emit refreshed();
@@ -246,6 +246,7 @@ void RecordTable::readWantedPages() {
                              : std::pair(qint64(0), page * kPageSize));
     }
     readingPages_ = pages;
+    const quint64 request = ++pageRequests_;
     auto answer = std::make_shared<PagesAnswer>();
     answer->filter = filter_;
     answer->pages = pages;
@@ -266,23 +267,28 @@ void RecordTable::readWantedPages() {
             });
             answer->linkLost = link.isLost();
         },
-        [this, answer, generation, answered] {
+        [this, answer, generation, answered, request] {
             *answered = true;
             if (generation != generation_) return;
-            pageTicket_ = 0;
-            readingPages_.clear();
-            applyPages(*answer);
-            readWantedPages();
+            // A read overtaken by one for the pages scrolled to (and perhaps stopped for it):
+            // what it did read is kept, what it could not is nobody's concern.
+            const bool latest = request == pageRequests_;
+            if (latest) {
+                pageTicket_ = 0;
+                readingPages_.clear();
+            }
+            applyPages(*answer, latest);
+            if (latest) readWantedPages();
         });
     if (!*answered) pageTicket_ = ticket;
 }
 
-void RecordTable::applyPages(const PagesAnswer& answer) {
+void RecordTable::applyPages(const PagesAnswer& answer, bool tellFailure) {
     bool shifted = false;
     for (qsizetype i = 0; i < answer.rows.size(); ++i) {
         const std::optional<reads::Rows>& rows = answer.rows[i];
         if (!rows) {
-            readFailure(answer.error, answer.linkLost);
+            if (tellFailure) readFailure(answer.error, answer.linkLost);
             continue;
         }
         readFailing_ = false;

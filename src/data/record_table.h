@@ -189,7 +189,7 @@ private:
     reads::ViewRequest viewOf(const RecordFilter& filter) const;
     void wantPage(int page);
     void readWantedPages();
-    void applyPages(const PagesAnswer& answer);
+    void applyPages(const PagesAnswer& answer, bool tellFailure);
     void setCurrent(int row, const reads::ListedRow* values);
     bool failWith(const QString& text, SaveFailure failure = SaveFailure::Refused);
     bool readFailure(const QString& technical, bool linkLost = false);
@@ -217,6 +217,7 @@ private:
     QList<int> wantedPages_;  // latest last
     QList<int> readingPages_;
     quint64 pageTicket_ = 0;
+    quint64 pageRequests_ = 0;
     bool pagesScheduled_ = false;
     bool countingMore_ = false;
     qint64 keepInView_ = 0;

@@ -32,6 +32,7 @@ struct WorkerState {
     std::atomic<quint64> tickets{0};
     std::atomic<quint64> jobsRun{0};
     std::atomic<quint64> roundTrips{0};
+    int pending = 0;  // jobs posted whose answers have not come back; on the window's thread only
 };
 
 namespace {
@@ -93,6 +94,7 @@ public:
         opened_ = openLink(db, settings_, &technicalError_);
         if (!opened_) sinceFailure_.start();
         shareInterrupters();
+        if (watching_) watch_->start();
     }
 
     void close() {
@@ -133,6 +135,7 @@ public:
     }
 
     void watch() {
+        watching_ = true;
         if (!watch_) {
             // The server's link is looked at every two seconds, a lost one tried again then.
             watch_ = new ChangeWatch(*this, isServer() ? 2000 : 500, this);
@@ -168,6 +171,7 @@ private:
     quint64 openings_ = 0;
     QElapsedTimer sinceFailure_;
     ChangeWatch* watch_ = nullptr;
+    bool watching_ = false;
 };
 
 StoreWorker::StoreWorker(Connection& connection, Mode mode)
@@ -194,6 +198,9 @@ StoreWorker::~StoreWorker() {
 
 void StoreWorker::follow() {
     if (mode_ == Mode::Inline) return;
+    // Several tables follow one connection: its store is taken up once.
+    if (followed_ == connection_.openings()) return;
+    followed_ = connection_.openings();
     const LinkSettings settings = connection_.isOpen() ? connection_.linkSettings() : LinkSettings{};
     QMetaObject::invokeMethod(runner_, [runner = runner_, settings] { runner->open(settings); }, Qt::QueuedConnection);
 }
@@ -206,11 +213,18 @@ quint64 StoreWorker::post(Job job, std::function<void()> done) {
         if (done) done();
         return ticket;
     }
+    ++state_->pending;
     QMetaObject::invokeMethod(
         runner_,
         [this, runner = runner_, ticket, job = std::move(job), done = std::move(done)] {
             runner->run(ticket, true, job);
-            if (done) QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this, done] {
+                    --state_->pending;
+                    if (done) done();
+                },
+                Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
     return ticket;
@@ -248,6 +262,8 @@ void StoreWorker::interrupt(quint64 ticket) {
     else if (std::chrono::steady_clock::now() - state_->runningSince >= kWorthCancelling && !state_->cancelling.valid())
         state_->cancelling = state_->server.cancel();
 }
+
+bool StoreWorker::isIdle() const { return state_->pending == 0; }
 
 quint64 StoreWorker::exchanges() const {
     return connection_.isServer() ? quint64(state_->roundTrips) : quint64(state_->jobsRun);

@@ -47,6 +47,8 @@ public:
     // Exchanges with the store so far: on the server the round trips of the worker's link, on
     // the file the jobs run. What the tests hold each action's cost to.
     quint64 exchanges() const;
+    // No job posted is still waiting for its answer.
+    bool isIdle() const;
     // While the server cannot be reached; the file never loses its link.
     bool isLinkLost() const { return linkLost_; }
 
@@ -68,6 +70,7 @@ private:
     Runner* runner_ = nullptr;
     std::shared_ptr<struct WorkerState> state_;
     bool linkLost_ = false;
+    quint64 followed_ = 0;  // the connection's openings when its store was taken up
 };
 
 }  // namespace zartav
