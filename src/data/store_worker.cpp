@@ -46,8 +46,13 @@ QString workerConnectionName() {
 // at once instead of waiting on one more attempt.
 constexpr int kRetryPause = 1500;
 // No answer from the server for this long is a dead link (a paused server keeps its connections
-// open): a save fails within seconds, and the link is made again.
-constexpr int kAnswerTimeout = 4000;
+// open), and a link not made in this long is not there: a save in an outage fails within their
+// sum, and the link is tried again later. A district's link answers within a fraction of either.
+constexpr int kAnswerTimeout = 2500;
+constexpr int kConnectTimeoutSeconds = 2;
+// A read still running when a save comes has met a link that does not answer: it is dropped, so
+// the save need not wait out the read.
+constexpr auto kReadGivenUp = std::chrono::milliseconds(1000);
 // A server's read is cancelled only once it has run this long: a cancel costs a round trip of
 // its own, which a short read's answer beats anyway.
 constexpr auto kWorthCancelling = std::chrono::milliseconds(250);
@@ -71,6 +76,9 @@ public:
     bool reconnect() override {
         if (!isServer()) return opened_;
         if (sinceFailure_.isValid() && sinceFailure_.elapsed() < kRetryPause) return false;
+        // A job that met a quick failure (a restarted server) tries again on a new link; one
+        // that waited long for an answer leaves that to the next job or the watch.
+        if (jobClock_.isValid() && jobClock_.elapsed() > kAnswerTimeout / 2) return false;
         ++openings_;
         QSqlDatabase db = database();
         db.close();
@@ -84,6 +92,9 @@ public:
     void open(const LinkSettings& settings) {
         close();
         settings_ = settings;
+        const QString connectTimeout = settings_.address.option(QStringLiteral("connect_timeout"));
+        if (connectTimeout.isEmpty() || connectTimeout.toInt() > kConnectTimeoutSeconds)
+            settings_.address.setOption(QStringLiteral("connect_timeout"), QString::number(kConnectTimeoutSeconds));
         if (settings_.address.filePath().isEmpty() && !settings_.address.isServer()) return;
         QSqlDatabase db = QSqlDatabase::addDatabase(settings_.address.isServer() ? SqlDialect::of(StoreEngine::Server).driver()
                                                                                  : QStringLiteral("QSQLITE"),
@@ -124,11 +135,17 @@ public:
             state_->running = stoppable ? ticket : 0;
             state_->runningSince = std::chrono::steady_clock::now();
         }
+        const bool wasUp = !isLost();
+        jobClock_.start();
         job(*this);
+        jobClock_.invalidate();
         {
             std::lock_guard lock(state_->mutex);
             state_->running = 0;
         }
+        // A link that went down during the job (most often a server that stopped answering) is
+        // not tried again at once: the next save fails now instead of waiting out a connect.
+        if (wasUp && isLost()) sinceFailure_.start();
         ++state_->jobsRun;
         state_->roundTrips = pg::roundTrips(database());
         tellLinkState();
@@ -170,6 +187,7 @@ private:
     QString technicalError_;
     quint64 openings_ = 0;
     QElapsedTimer sinceFailure_;
+    QElapsedTimer jobClock_;  // while a job runs
     ChangeWatch* watch_ = nullptr;
     bool watching_ = false;
 };
@@ -236,6 +254,10 @@ void StoreWorker::call(const Job& job) {
         job(connection_);
         ++state_->jobsRun;
         return;
+    }
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->running && std::chrono::steady_clock::now() - state_->runningSince >= kReadGivenUp) state_->server.abandon();
     }
     QEventLoop waiting;
     bool finished = false;

@@ -1,0 +1,165 @@
+// The server gone while the window is open: stopped by its administrator, or paused (its
+// processes stopped by a signal: a link that stays up and never answers, as a dead VPN does).
+// The window keeps painting throughout, says so over the list, a save fails within seconds and
+// keeps what was typed, and once the server is back the line goes and the next save works. Run
+// alone: the other tests' connections share the server.
+#include "app/main_window.h"
+#include "app/splash_form.h"
+#include "data/tdm.h"
+#include "services/ttools.h"
+
+#include "message_recorder.h"
+#include "sql_test_database.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/types.h>
+
+using namespace zartav;
+
+namespace {
+
+const QString kHerd = QStringLiteral("كد گله");
+
+// The longest pause between two paints of a widget, while it is asked to repaint every 20 ms.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* widget) : widget_(widget) {
+        widget->installEventFilter(this);
+        ticker_.setInterval(20);
+        connect(&ticker_, &QTimer::timeout, widget, qOverload<>(&QWidget::update));
+        ticker_.start();
+        clock_.start();
+    }
+    qint64 longestPause() const { return longest_; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            longest_ = std::max(longest_, clock_.restart());
+        }
+        return false;
+    }
+
+private:
+    QWidget* widget_;
+    QTimer ticker_;
+    QElapsedTimer clock_;
+    qint64 longest_ = 0;
+};
+
+// The restart command the test server names; with "stop" in place of "restart" it stops the
+// server, and restarting a stopped one starts it with the options it had.
+QString serverCommand(const QString& verb) {
+    QString command = qEnvironmentVariable("ZARTAV_PG_RESTART");
+    command.chop(QStringLiteral("restart").size());
+    return command + verb;
+}
+
+// The window's events go on while the command runs, as they would while an administrator types it.
+bool run(const QString& command) {
+    QProcess shell;
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+    return QTest::qWaitFor([&] { return shell.state() == QProcess::NotRunning; }, 60000) &&
+           shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0;
+}
+
+// The server's processes: the postmaster (first line of its pid file) and its children.
+QList<pid_t> serverProcesses() {
+    const QString command = qEnvironmentVariable("ZARTAV_PG_RESTART");
+    const QString data = command.section(QStringLiteral(" -D "), 1).section(QLatin1Char(' '), 0, 0);
+    QFile pidFile(data + QStringLiteral("/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly)) return {};
+    const pid_t postmaster = pid_t(pidFile.readLine().trimmed().toLongLong());
+    QList<pid_t> all{postmaster};
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        // pid (name) state ppid ...: the name may hold blanks, so the fields after its ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (after.size() > 1 && after[1].toLongLong() == postmaster) all << pid_t(entry.toLongLong());
+    }
+    return all;
+}
+
+bool signalServer(int signal) {
+    const QList<pid_t> processes = serverProcesses();
+    if (processes.isEmpty()) return false;
+    for (const pid_t pid : processes)
+        if (::kill(pid, signal) != 0) return false;
+    return true;
+}
+
+struct Outage {
+    const char* name;
+    std::function<bool()> begin;
+    std::function<bool()> end;
+};
+
+}  // namespace
+
+TEST(Outage, TheWindowPaintsThroughAnOutageAndTheNextSaveWorks) {
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
+    ASSERT_FALSE(qEnvironmentVariable("ZARTAV_PG_RESTART").isEmpty()) << "the test server names no restart command";
+    test::MessageRecorder messages;
+    TDM dm(StoreWorker::Mode::Threaded);
+    TTools tools;
+    TForm1 form(dm);
+    form.setStoreAddress(store->address());
+    form.resize(900, 500);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dm.TVascor.isOpen() && dm.worker().isIdle(); }, 5000));
+    store->closeSide();
+
+    const Outage outages[] = {
+        {"stopped", [] { return run(serverCommand(QStringLiteral("stop"))); },
+         [] { return run(serverCommand(QStringLiteral("restart"))); }},
+        {"paused", [] { return signalServer(SIGSTOP); }, [] { return signalServer(SIGCONT); }},
+    };
+    int saved = 0;
+    for (const Outage& outage : outages) {
+        SCOPED_TRACE(outage.name);
+        PaintWatch watch(form.DBGrid1->viewport());
+        if (!outage.begin()) {
+            ADD_FAILURE() << "the server could not be " << outage.name << " (rights to signal its processes?)";
+            continue;
+        }
+        // Keys in the find box: reads that meet no answer.
+        QTest::keyClicks(form.FindBox, QStringLiteral("12"));
+        ASSERT_TRUE(dm.TVascor.insert());
+        dm.TVascor.setValue(kHerd, QString::fromLatin1(outage.name));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE(dm.TVascor.post());
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_EQ(dm.TVascor.saveFailure(), SaveFailure::Unreachable);
+        EXPECT_EQ(dm.TVascor.value(kHerd), QString::fromLatin1(outage.name));  // what was typed stays
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form.LinkLine->isVisible(); }, 6000));
+        EXPECT_EQ(form.LinkLine->text(), QStringLiteral("ارتباط با سرور قطع است؛ تلاش دوباره ..."));
+        QTest::qWait(500);
+
+        ASSERT_TRUE(outage.end());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form.LinkLine->isVisible(); }, 15000));
+        EXPECT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+        ++saved;
+        dm.TVascor.cancel();
+        form.FindBox->clear();
+        EXPECT_LE(watch.longestPause(), 100);
+    }
+    EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorTemp\"").toInt(), saved);
+    // A lost link is the line's to tell, never a box's.
+    EXPECT_TRUE(messages.boxes().isEmpty()) << messages.texts().join("|").toStdString();
+}
