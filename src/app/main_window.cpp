@@ -664,6 +664,12 @@ void TForm1::FillTabIt() {
     }
     // One tab a herd, whatever digits its code was typed in; the herd filter folds alike.
     const QStringList herds = find::foldedValues(stored);
+    // The same herds as shown: nothing to rebuild (hundreds of tabs take a while to lay out).
+    if (TabControl1->count() == herds.size() + 1) {
+        bool same = true;
+        for (int i = 0; same && i < herds.size(); ++i) same = herdOfTab(i + 1) == herds[i];
+        if (same) return;
+    }
     // Rebuilding changes no filter; the tab of the herd in force stays chosen when it is still
     // there, so the strip agrees with the list.
     const bool herdChosen = TabControl1->currentIndex() > 0;

@@ -105,7 +105,14 @@ RowsRead::RowsRead(const QSqlDatabase& db, const RecordFilter& filter, qint64 fr
                   .arg(idColumn, sql.foundIds(), bound.isEmpty() ? QString() : QStringLiteral(" WHERE ") + bound, order)
                   .arg((skip + rows) * int(find::kColumns.size()))
                   .arg(page)
-            : sql.where(bound) + page;
+            : skip > 0 && !back
+                ? // Far into the rows, the rows skipped are stepped over by their "ID"s alone (the
+                  // key's index), not read whole.
+                  sql.where(QStringLiteral("%1 >= (SELECT %1 FROM %2%3 ORDER BY %1 LIMIT 1 OFFSET %4)")
+                                .arg(idColumn, sql.table(), sql.where(bound))
+                                .arg(skip)) +
+                      QStringLiteral(" ORDER BY %1 LIMIT %2").arg(idColumn).arg(rows)
+                : sql.where(bound) + page;
     query_.prepare(QStringLiteral("SELECT ") + listedColumns(sql) + QStringLiteral(" FROM ") + sql.table() + shown);
     sql.bind(query_);
     if (!bound.isEmpty()) query_.bindValue(QStringLiteral(":from"), fromId);
@@ -298,8 +305,9 @@ std::optional<View> readView(const QSqlDatabase& db, const ViewRequest& request,
     std::optional<RowsRead> before, from, fallback;
     if (request.keepId > 0) {
         kept.emplace(db, filter, request.keepId, limit == 0);
-        // The rows around the kept record hold its page, wherever the page begins, and the next.
-        before.emplace(db, filter, request.keepId, 0, RowsRead::Direction::Backward);
+        // The rows around the kept record hold its page, wherever the page begins, and the pages
+        // on either side: the list shows the record at the top or the foot of its screen.
+        before.emplace(db, filter, request.keepId, 0, RowsRead::Direction::Backward, 2 * kPageSize);
         from.emplace(db, filter, request.keepId - 1, 0, RowsRead::Direction::Forward, 2 * kPageSize);
     } else {
         fallback.emplace(db, filter, 0, (std::max(request.fallbackRow, 0) / kPageSize) * kPageSize);
@@ -308,7 +316,7 @@ std::optional<View> readView(const QSqlDatabase& db, const ViewRequest& request,
     std::optional<RowsRead> beforeTop, fromTop;
     if (request.alsoLocate > 0) {
         located.emplace(db, filter, request.alsoLocate, false);
-        beforeTop.emplace(db, filter, request.alsoLocate, 0, RowsRead::Direction::Backward);
+        beforeTop.emplace(db, filter, request.alsoLocate, 0, RowsRead::Direction::Backward, 2 * kPageSize);
         fromTop.emplace(db, filter, request.alsoLocate - 1, 0, RowsRead::Direction::Forward, 2 * kPageSize);
     }
     // Where the reads travel together their answers are whole once they arrive: the snapshot's

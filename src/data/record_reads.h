@@ -124,7 +124,7 @@ struct View {
     int count = 0;
     bool countComplete = true;
     int currentRow = -1;
-    QHash<int, Rows> pages;  // the pages read whole: the current record's and the one after it
+    QHash<int, Rows> pages;  // the pages read whole: the current record's and those on either side
     int locatedRow = -1;  // the row of ViewRequest::alsoLocate, -1 when not shown or not asked
 };
 // One round trip on the server in the usual cases: the reads are sent together.

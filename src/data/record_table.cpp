@@ -557,8 +557,11 @@ bool RecordTable::post(SaveMode mode) {
     refreshPending_ = false;
     // The save is done; should the rows not be readable now, what was shown stays and the user
     // is told.
-    if (outcome.view) applyView(*outcome.view, Purpose::Show, 0);
-    else readFailure(QStringLiteral("the rows could not be read after the save"), worker_.isLinkLost());
+    if (outcome.view) {
+        applyView(*outcome.view, Purpose::Show, 0);
+    } else {
+        readFailure(QStringLiteral("the rows could not be read after the save"), worker_.isLinkLost());
+    }
     emit stateChanged(edit_.state);
     return true;
 }

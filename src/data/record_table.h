@@ -53,6 +53,8 @@ public:
     bool open();
     bool close();
     bool isOpen() const { return open_; }
+    // A filter, a find or a refresh was asked for and its rows have not arrived yet.
+    bool isViewPending() const { return viewTicket_ != 0; }
 
     // Rows the table shows under the filter in force.
     int rowCount() const;
