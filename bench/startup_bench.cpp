@@ -29,6 +29,7 @@ using zartav::bench::ms;
 using zartav::bench::printBar;
 
 constexpr double kBoundMs = 500;
+constexpr double kAcrossALinkBoundMs = 700;
 constexpr double kBoundMb = 150;
 constexpr int kRuns = 5;
 
@@ -38,6 +39,7 @@ struct Launch {
     double cpuMs = -1;       // processor time the program used to get there (steady under load)
     double peakMb = -1;
     double readMb = -1;
+    double stallMs = -1;     // the longest the window's thread went without turning its event loop
 };
 
 // Median run of the program in `folder` (by wall time), its own figures from that run.
@@ -68,6 +70,7 @@ Launch launch(const QString& folder, const QString& userFolder, const QStringLis
             if (words[w] == "cpu-ms") run.cpuMs = words[w + 1].toDouble();
             if (words[w] == "peak-rss-kb") run.peakMb = words[w + 1].toDouble() / 1024;
             if (words[w] == "read-bytes") run.readMb = words[w + 1].toDouble() / (1024 * 1024);
+            if (words[w] == "longest-stall-ms") run.stallMs = words[w + 1].toDouble();
         }
         if (run.insideMs < 0) {
             std::fprintf(stderr, "startup_bench: the program reported no first paint\n");
@@ -124,16 +127,20 @@ void measure(const QString& name, const QString& program, const zartav::bench::G
     }
     // The photos take nearly all of the file: reading a small part of it shows they were left alone.
     const bool photosUnread = !options.photos || onServer || run.readMb < fileMb * 0.1;
-    const bool pass = run.wallMs <= kBoundMs && run.peakMb <= kBoundMb && photosUnread;
+    // A server across a district's link (the relay of run-bench.sh) has a bound of its own.
+    const int delay = onServer ? qEnvironmentVariableIntValue("ZARTAV_BENCH_DELAY_MS") : 0;
+    const double boundMs = delay > 0 ? kAcrossALinkBoundMs : kBoundMs;
+    const bool pass = run.wallMs <= boundMs && run.peakMb <= kBoundMb && photosUnread;
     printBar(name,
-             QStringLiteral("%1 (first paint %2 in the process, CPU %6), peak RSS %3 MB, read %4 of %5 MB")
+             QStringLiteral("%1 (first paint %2 in the process, CPU %6, longest stall %7%8), peak RSS %3 MB, read %4 of %5 MB")
                  .arg(ms(run.wallMs), ms(run.insideMs))
                  .arg(run.peakMb, 0, 'f', 0)
                  .arg(run.readMb, 0, 'f', 1)
                  .arg(fileMb, 0, 'f', 0)
-                 .arg(ms(run.cpuMs)),
+                 .arg(ms(run.cpuMs), ms(run.stallMs),
+                      delay > 0 ? QStringLiteral(", at a %1 ms round trip").arg(2 * delay) : QString()),
              QStringLiteral("%1 count(*) %2").arg(onServer ? QStringLiteral("psql") : QStringLiteral("sqlite3"), ms(reference)),
-             QStringLiteral("bound %1 ms, %2 MB%3").arg(kBoundMs).arg(kBoundMb)
+             QStringLiteral("bound %1 ms, %2 MB%3").arg(boundMs).arg(kBoundMb)
                  .arg(options.photos ? QStringLiteral(", photos unread") : QString()),
              pass);
 }

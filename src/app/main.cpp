@@ -37,6 +37,8 @@
 
 #include <cstdio>
 #include <ctime>
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -61,17 +63,29 @@ const char kHelp[] =
 // bytes read so far, then quit.
 class FirstPaintProbe : public QObject {
 public:
-    FirstPaintProbe(QWidget* list, const QElapsedTimer& clock) : clock_(clock) { list->installEventFilter(this); }
+    FirstPaintProbe(QWidget* list, const QElapsedTimer& clock, std::function<bool()> ready)
+        : clock_(clock), ready_(std::move(ready)) {
+        list->installEventFilter(this);
+        // The longest the window's thread goes without turning its event loop on the way.
+        turns_.setTimerType(Qt::PreciseTimer);
+        turns_.setInterval(1);
+        connect(&turns_, &QTimer::timeout, this, [this] { noteTurn(); });
+        turns_.start();
+        lastTurn_ = clock_.nsecsElapsed();
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !done_) {
+        // The first screen is the list drawn with its rows (or with none when there are none).
+        if (event->type() == QEvent::Paint && !done_ && ready_()) {
             done_ = true;
             watched->removeEventFilter(this);
             QTimer::singleShot(0, this, [this] {
-                std::printf("first-paint-ms %.1f cpu-ms %.1f peak-rss-kb %lld read-bytes %lld\n",
+                noteTurn();
+                std::printf("first-paint-ms %.1f cpu-ms %.1f peak-rss-kb %lld read-bytes %lld longest-stall-ms %.1f\n",
                             clock_.nsecsElapsed() / 1e6, 1000.0 * double(std::clock()) / CLOCKS_PER_SEC,
-                            procValue("/proc/self/status", "VmHWM:"), procValue("/proc/self/io", "rchar:"));
+                            procValue("/proc/self/status", "VmHWM:"), procValue("/proc/self/io", "rchar:"),
+                            longestStall_ / 1e6);
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
@@ -87,7 +101,17 @@ private:
             if (line.startsWith(key)) return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
         return -1;
     }
+    void noteTurn() {
+        const qint64 now = clock_.nsecsElapsed();
+        longestStall_ = std::max(longestStall_, now - lastTurn_);
+        lastTurn_ = now;
+    }
+
     const QElapsedTimer& clock_;
+    std::function<bool()> ready_;
+    QTimer turns_;
+    qint64 lastTurn_ = 0;
+    qint64 longestStall_ = 0;
     bool done_ = false;
 };
 
@@ -167,7 +191,10 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<FirstPaintProbe> probe;
     if (qEnvironmentVariableIntValue("ZARTAV_EXIT_AFTER_FIRST_PAINT") == 1)
-        probe = std::make_unique<FirstPaintProbe>(form1.DBGrid1->viewport(), clock);
+        probe = std::make_unique<FirstPaintProbe>(form1.DBGrid1->viewport(), clock, [&] {
+            return !dm.TVascor.isOpen() ||
+                   (!dm.TVascor.isViewPending() && (dm.TVascor.rowCount() == 0 || dm.TVascor.isRowRead(0)));
+        });
     form1.showMaximized();
     zartav::startDailyBackup(form1, dm);
     const int result = app.exec();

@@ -1,0 +1,267 @@
+// A desk of an office on its server, 100,000 records on it, reached as run-bench.sh reaches it (a
+// relay holding the packets ZARTAV_BENCH_DELAY_MS each way when it is set: 20 is a district
+// office's 40 ms round trip). The window as the program runs it, reading through its store
+// worker: a herd tab, a key in the find box, New, Edit, saving a new record, and a jump deep
+// into rows not read yet, each from the user's action to the screen drawn with its answer, with
+// the longest stall of the window's thread meanwhile. Reference: one round trip of the link.
+#include "app/main_window.h"
+#include "bar.h"
+#include "data/record_schema.h"
+#include "data/tdm.h"
+#include "entry/ui/dos_sperm_form.h"
+#include "entry/ui/entry_commands.h"
+#include "entry/ui/entry_form.h"
+#include "support/bench_desk.h"
+#include "support/data_generator.h"
+#include "support/server_database.h"
+#include "support/window_timing.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTabBar>
+#include <QTableView>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using zartav::bench::ActionTime;
+using zartav::bench::ms;
+using zartav::bench::printBar;
+using zartav::bench::timeAction;
+
+constexpr int kRecords = 100000;
+
+struct Bar {
+    const char* name;
+    double bound;
+    double stallBound = -1;  // -1: named only
+};
+
+// The slowest of the runs, and the longest stall among them.
+struct Runs {
+    std::vector<double> times;
+    double stall = 0;
+    int failed = 0;
+    void add(const ActionTime& t) {
+        if (t.ms < 0) ++failed;
+        else times.push_back(t.ms);
+        stall = std::max(stall, t.stallMs);
+    }
+    double median() const {
+        std::vector<double> v = times;
+        std::sort(v.begin(), v.end());
+        return v.empty() ? -1 : v[v.size() / 2];
+    }
+    double worst() const { return times.empty() ? -1 : *std::max_element(times.begin(), times.end()); }
+};
+
+QString link() {
+    const int delay = qEnvironmentVariableIntValue("ZARTAV_BENCH_DELAY_MS");
+    return delay > 0 ? QStringLiteral("at a %1 ms round trip").arg(2 * delay) : QStringLiteral("over loopback");
+}
+
+void report(const Bar& bar, const Runs& runs, const QString& reference) {
+    const bool pass = runs.failed == 0 && runs.worst() >= 0 && runs.worst() <= bar.bound &&
+                      (bar.stallBound < 0 || runs.stall <= bar.stallBound);
+    printBar(QStringLiteral("%1, 100,000 records on the server %2").arg(QString::fromUtf8(bar.name), link()),
+             QStringLiteral("median %1, slowest %2, longest stall %3 (%4 runs%5)")
+                 .arg(ms(runs.median()), ms(runs.worst()), ms(runs.stall))
+                 .arg(runs.times.size())
+                 .arg(runs.failed ? QStringLiteral(", %1 not shown").arg(runs.failed) : QString()),
+             reference,
+             bar.stallBound < 0 ? QStringLiteral("bound %1 ms").arg(bar.bound)
+                                : QStringLiteral("bound %1 ms, stall %2 ms").arg(bar.bound).arg(bar.stallBound),
+             pass);
+}
+
+class Office {
+public:
+    explicit Office(const QString& address) : form(dm), entry(dm, &form), picker(dm, &form) {
+        entry.setCataloguePicker(&picker);
+        form.setStoreAddress(address);
+        form.resize(1280, 800);
+        form.NewCommand = [&] { zartav::newRecord(entry, {}); };
+        form.EditCommand = [&] { zartav::editRecord(entry, {}); };
+        form.show();
+        settle();
+    }
+
+    bool idle() { return dm.worker().isIdle(); }
+    void settle() { zartav::bench::settle([this] { return idle(); }); }
+
+    // Every row on screen read.
+    bool screenRead() {
+        QTableView* list = form.DBGrid1;
+        const int first = std::max(list->rowAt(0), 0);
+        int last = list->rowAt(list->viewport()->height() - 1);
+        if (last < 0) last = dm.TVascor.rowCount() - 1;
+        for (int row = first; row <= last; ++row)
+            if (!dm.TVascor.isRowRead(row)) return false;
+        return true;
+    }
+    bool shown() { return idle() && screenRead(); }
+
+    zartav::TDM dm{zartav::StoreWorker::Mode::Threaded};
+    zartav::TForm1 form;
+    zartav::TForm2 entry;
+    zartav::TDosSperm picker;
+};
+
+// One round trip of the link: the smallest statement, answered.
+double roundTripMs(const QString& address) {
+    zartav::Connection reference;
+    if (!reference.open(address)) return -1;
+    return zartav::bench::medianMs([&] { QSqlQuery(reference.database()).exec(QStringLiteral("SELECT 1")); }, 15);
+}
+
+void measure(const QString& address) {
+    Office office(address);
+    QTabBar* tabs = office.form.TabControl1;
+    QTableView* list = office.form.DBGrid1;
+    zartav::RecordTable& table = office.dm.TVascor;
+    if (!table.isOpen() || table.rowCount() != kRecords || tabs->count() < 3) {
+        std::fprintf(stderr, "office_bench: the window did not open the records\n");
+        printBar(QStringLiteral("the office across a link"), QStringLiteral("did not open"), QStringLiteral("-"), QStringLiteral("-"), false);
+        return;
+    }
+    const QString reference = QStringLiteral("a round trip %1").arg(ms(roundTripMs(address)));
+    QWidget* screen = list->viewport();
+    auto shown = [&] { return office.shown(); };
+
+    Runs herd;
+    const int herds = tabs->count() - 1;
+    for (int i = 0; i < 20; ++i) {
+        herd.add(timeAction(screen, [&] { tabs->setCurrentIndex(1 + (i * 7) % herds); }, shown));
+        herd.add(timeAction(screen, [&] { tabs->setCurrentIndex(0); }, shown));
+    }
+    report({"herd tab switch", 100}, herd, reference);
+
+    // Each key to its narrowed list, then whole words typed at a fast clerk's pace (a key every
+    // 120 ms) for the longest stall.
+    const QStringList typed = {QStringLiteral("98001234"), QStringLiteral("۴۷۱۲۰۹"), QStringLiteral("شیرین"), QStringLiteral("5678")};
+    Runs key;
+    for (const QString& text : typed) {
+        for (int n = 1; n <= text.size(); ++n)
+            key.add(timeAction(screen, [&] { office.form.FindBox->setText(text.left(n)); }, shown));
+        key.add(timeAction(screen, [&] { office.form.FindBox->clear(); }, shown));
+    }
+    Runs typing;
+    for (const QString& text : typed) {
+        int n = 0;
+        QTimer keys;
+        keys.setInterval(120);
+        QObject::connect(&keys, &QTimer::timeout, [&] {
+            if (n < text.size()) office.form.FindBox->setText(text.left(++n));
+        });
+        typing.add(timeAction(screen, [&] { keys.start(); }, [&] { return n == text.size() && shown(); }));
+        office.form.FindBox->clear();
+        office.settle();
+    }
+    key.stall = std::max(key.stall, typing.stall);
+    report({"a key in the find box to its narrowed list", 100, 30}, key, reference);
+
+    // New and Edit: to the form standing on screen, then closed.
+    // The form is closed once it stands on screen (the command may wait for the store first).
+    auto whenShown = [&](const std::function<void()>& then) {
+        auto* poll = new QTimer(&office.entry);
+        poll->setInterval(1);
+        QObject::connect(poll, &QTimer::timeout, [&, poll, then] {
+            if (!office.entry.isVisible()) return;
+            poll->deleteLater();
+            poll->stop();
+            then();
+        });
+        poll->start();
+    };
+    auto opening = [&](bool isNew) {
+        bool open = false;
+        return timeAction(
+            nullptr,
+            [&] {
+                whenShown([&] {
+                    open = true;
+                    // Closed a moment later, once the time to here has been taken.
+                    QTimer::singleShot(5, office.entry.dxButton2, &QPushButton::click);
+                });
+                if (isNew) office.form.dxWinXPBar1Items0Click();
+                else office.form.dxWinXPBar1Items1Click();
+            },
+            [&] { return open; });
+    };
+    Runs opened[2];
+    for (int i = 0; i < 10; ++i) {
+        table.setCurrentRow(1000 + 37 * i);
+        office.settle();
+        opened[0].add(opening(true));
+        office.settle();
+        opened[1].add(opening(false));
+        office.settle();
+    }
+    report({"New opening", 100}, opened[0], reference);
+    report({"Edit opening", 150}, opened[1], reference);
+
+    // New, a few boxes typed, OK: to the form closed and the list showing the record saved.
+    Runs save;
+    for (int i = 0; i < 10; ++i) {
+        save.add(timeAction(
+            screen,
+            [&] {
+                whenShown([&, i] {
+                    table.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("97%1").arg(i, 6, 10, QChar(u'0')));
+                    table.setValue(QStringLiteral("كد گله"), tabs->tabData(1).toString());
+                    office.entry.findChild<QLineEdit*>(QStringLiteral("DBEdit10"))->setText(QStringLiteral("1404/02/03"));
+                    office.entry.findChild<QLineEdit*>(QStringLiteral("DBEdit44"))->setText(QStringLiteral("1403/05/06"));
+                    office.entry.dxButton1->click();
+                });
+                office.form.dxWinXPBar1Items0Click();
+            },
+            [&] { return !office.entry.isVisible() && table.state() == zartav::RecordState::Browse && shown(); }));
+        office.settle();
+    }
+    report({"saving a new record (New, OK)", 250}, save, reference);
+
+    // The scroll thumb dragged deep into rows not read: placeholders at once, then the rows.
+    Runs placeholders, rows;
+    QScrollBar* bar = list->verticalScrollBar();
+    tabs->setCurrentIndex(0);
+    office.settle();
+    for (int i = 0; i < 10; ++i) {
+        const int target = bar->maximum() * (30 + 6 * i) / 100;
+        bool moved = false;
+        rows.add(timeAction(
+            screen,
+            [&] {
+                placeholders.add(timeAction(screen, [&] { bar->setValue(target); }, [&] { return moved = true; }));
+            },
+            shown));
+        office.settle();
+    }
+    report({"a jump deep into unread rows: placeholders", 16}, placeholders, reference);
+    report({"a jump deep into unread rows: the rows", 100}, rows, reference);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const zartav::bench::BenchDesk desk;
+    zartav::bench::ServerDatabase server(QStringLiteral("office"));
+    zartav::bench::GeneratorOptions options;
+    options.records = kRecords;
+    QString error;
+    if (!server.ok() || !zartav::bench::generateData(server.address(), options, &error)) {
+        std::fprintf(stderr, "office_bench: no server data: %s\n", qPrintable(server.ok() ? error : server.error()));
+        printBar(QStringLiteral("the office across a link"), QStringLiteral("no server"), QStringLiteral("-"), QStringLiteral("-"), false);
+        return 0;
+    }
+    measure(server.address());
+    return 0;
+}
