@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -47,10 +48,22 @@ double median(std::vector<double> v) {
 }
 
 // Times from the command to the form standing on screen, then cancels it.
+// Runs `step` once the form stands on screen: Edit reads its record through the worker first,
+// and the wait for that answer turns the event loop before the form is shown.
+void whenShown(QTimer& poll, const std::function<void()>& step) {
+    QObject::connect(&poll, &QTimer::timeout, form, [&poll, step] {
+        if (!form->isVisible()) return;
+        poll.stop();
+        step();
+    });
+    poll.start(0);
+}
+
 double timeOpening(bool isNew) {
     double ms = 0;
     QElapsedTimer t;
-    QTimer::singleShot(0, form, [&] {
+    QTimer poll;
+    whenShown(poll, [&] {
         ms = double(t.nsecsElapsed()) / 1e6;
         form->dxButton2->click();
     });
@@ -93,7 +106,8 @@ double timeSave(int n) {
     zartav::RecordTable& table = dm->TVascor;
     double ms = -1;
     QElapsedTimer t;
-    QTimer::singleShot(0, form, [&] {
+    QTimer poll;
+    whenShown(poll, [&] {
         table.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("99%1").arg(n, 6, 10, QChar(u'0')));
         table.setValue(QStringLiteral("كد گله"), QStringLiteral("77%1").arg(n % 5));
         form->findChild<QLineEdit*>(QStringLiteral("DBEdit10"))->setText(QStringLiteral("1404/02/03"));

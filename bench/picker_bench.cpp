@@ -6,6 +6,7 @@
 #include "entry/ui/dos_sperm_form.h"
 #include "support/data_generator.h"
 #include "support/paint_watch.h"
+#include "support/window_timing.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,11 +48,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "picker_bench: cannot make the catalogue: %s\n", qPrintable(error));
         return 1;
     }
-    zartav::TDM dm;
+    // As the program reads: through a worker of its own thread.
+    zartav::TDM dm(zartav::StoreWorker::Mode::Threaded);
     if (!dm.Maincon.open(path) || !dm.TVascor.open() || !dm.TDosSperm.open()) {
         std::fprintf(stderr, "picker_bench: cannot open the catalogue\n");
         return 1;
     }
+    zartav::bench::settle([&] { return dm.worker().isIdle(); });
     zartav::TDosSperm picker(dm);
     // Numbers from near the end of the catalogue, so the search walks most of it.
     const int column = zartav::CatalogueTable::columnIndex(QStringLiteral("RegNo_SPF"));

@@ -26,10 +26,15 @@ public:
     bool open();
     void close();
     bool isOpen() const { return open_; }
-    // Reads the catalogue again, for one changed elsewhere (an import at another desk or from the
-    // command line); the current bull stays current when it is still there. Nothing is reset
-    // when nothing changed; false keeps what was shown.
+    // Reads the catalogue again and waits for it, after this desk replaced it; the current bull
+    // stays current when it is still there. Nothing is reset when nothing changed; false keeps
+    // what was shown.
     bool reload();
+    // Asks for the catalogue again without waiting, for one changed elsewhere (an import at
+    // another desk or from the command line): the rows shown stay until the answer replaces
+    // them, as reload() does. On the file nothing is read when no other connection has written
+    // to it since the last read.
+    void refresh();
 
     int rowCount() const;
     bool isEmpty() const { return rowCount() == 0; }
@@ -54,16 +59,22 @@ signals:
 
 private:
     struct Read;
-    // Asks for the catalogue; `arrived` runs with the answer on this object's thread.
-    void read(std::function<void(const Read&)> arrived);
+    // Asks for the catalogue; `arrived` runs with the answer on this object's thread. `always`
+    // reads it even when the file's data version says nobody else wrote.
+    void read(bool always, std::function<void(const Read&)> arrived);
     // Waits for the catalogue asked for at open, if it has not arrived yet.
     void waitForRows();
     void show(const QVector<QStringList>& rows);
+    // Puts rows read again in place of those shown, keeping the current bull; false when the
+    // answer held none.
+    bool replace(const Read& answer);
 
     StoreWorker& worker_;
     bool open_ = false;
     bool reading_ = false;
     QVector<QStringList> rows_;
+    // The file's data version on the worker's link when the rows were read; -1 unknown.
+    qint64 readAtVersion_ = -1;
     int currentRow_ = -1;
     QString errorText_;
 };

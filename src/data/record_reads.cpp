@@ -218,6 +218,8 @@ CatalogueRead::CatalogueRead(const QSqlDatabase& db, const QString& order) : que
     for (const char* name : schema::kCatalogueColumns) names << d.quote(name);
     // A damaged file cannot hold the reader here: the read has a budget of steps.
     const integrity::ReadBudget budget(db);
+    // Read once front to back: a scrollable query would keep a second copy of every row.
+    query_.setForwardOnly(true);
     query_.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(names.join(", "), d.quote(schema::kCatalogueTable), order));
 }
 

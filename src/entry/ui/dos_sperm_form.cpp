@@ -182,7 +182,10 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
             [this](const QModelIndex& current) {
                 if (!syncing_ && current.isValid()) dm_.TDosSperm.setCurrentRow(sorted_->mapToSource(current).row());
             });
-    connect(&table, &CatalogueTable::rowsReset, this, [this] { matingStale_ = true; });
+    connect(&table, &CatalogueTable::rowsReset, this, [this] {
+        matingStale_ = true;
+        if (isVisible()) showMating();
+    });
     selectCurrentRowInGrid(table.currentRow());
 }
 
@@ -217,9 +220,10 @@ void TDosSperm::showEvent(QShowEvent* event) {
 }
 
 void TDosSperm::FormShow() {
-    // A catalogue imported elsewhere since the last showing is the one shown now. The last
-    // search text stays, unsearched; the catalogue stays on its bull.
-    dm_.TDosSperm.reload();
+    // A catalogue imported elsewhere since the last showing replaces the one shown as soon as
+    // it is read; the window does not wait for it. The last search text stays, unsearched; the
+    // catalogue stays on its bull.
+    dm_.TDosSperm.refresh();
     setSearchColour(Qt::white);
     selectCurrentRowInGrid(dm_.TDosSperm.currentRow());
     Edit1->setFocus();
