@@ -38,17 +38,6 @@ double median(std::vector<double> values) {
     return values.empty() ? -1 : values[values.size() / 2];
 }
 
-// Every row the list shows on screen read.
-bool screenRead(zartav::TForm1& form, zartav::TDM& dm) {
-    QTableView* list = form.DBGrid1;
-    const int first = std::max(list->rowAt(0), 0);
-    int last = list->rowAt(list->viewport()->height() - 1);
-    if (last < 0) last = dm.TVascor.rowCount() - 1;
-    for (int row = first; row <= last; ++row)
-        if (!dm.TVascor.isRowRead(row)) return false;
-    return true;
-}
-
 void measure(const QString& name, const QString& address) {
     // As the program reads: through a worker of its own thread.
     zartav::TDM dm(zartav::StoreWorker::Mode::Threaded);
@@ -67,7 +56,7 @@ void measure(const QString& name, const QString& address) {
     std::vector<double> times;
     double worst = 0, stall = 0;
     QString worstText;
-    auto shown = [&] { return dm.worker().isIdle() && screenRead(form, dm); };
+    auto shown = [&] { return dm.worker().isIdle() && zartav::bench::screenRead(*form.DBGrid1, dm.TVascor); };
     for (int round = 0; round < 3; ++round) {
         for (const QString& text : kTyped) {
             for (int n = 1; n <= text.size(); ++n) {

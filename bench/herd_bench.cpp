@@ -36,17 +36,6 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// Every row the list shows on screen read.
-bool screenRead(zartav::TForm1& form, zartav::TDM& dm) {
-    QTableView* list = form.DBGrid1;
-    const int first = std::max(list->rowAt(0), 0);
-    int last = list->rowAt(list->viewport()->height() - 1);
-    if (last < 0) last = dm.TVascor.rowCount() - 1;
-    for (int row = first; row <= last; ++row)
-        if (!dm.TVascor.isRowRead(row)) return false;
-    return true;
-}
-
 // One screen down the whole list from its middle, and once more: from the scroll to the list
 // drawn, as the bar `name`. Reference: the same screen read straight from the store.
 void measureScroll(const QString& name, zartav::TForm1& form, zartav::TDM& dm, const QString& address,
@@ -54,12 +43,12 @@ void measureScroll(const QString& name, zartav::TForm1& form, zartav::TDM& dm, c
     QTableView* list = form.DBGrid1;
     QScrollBar* bar = list->verticalScrollBar();
     bar->setValue(bar->maximum() / 2);
-    zartav::bench::settle([&] { return dm.worker().isIdle() && screenRead(form, dm); });
+    zartav::bench::settle([&] { return dm.worker().isIdle() && zartav::bench::screenRead(*form.DBGrid1, dm.TVascor); });
     std::vector<double> times;
     for (int i = 0; i < 60; ++i) {
         times.push_back(zartav::bench::timeAction(
                             list->viewport(), [&] { bar->setValue(bar->value() + bar->pageStep()); },
-                            [&] { return dm.worker().isIdle() && screenRead(form, dm); })
+                            [&] { return dm.worker().isIdle() && zartav::bench::screenRead(*form.DBGrid1, dm.TVascor); })
                             .ms);
     }
     const qint64 middleId = dm.TVascor.idAt(list->rowAt(0));
@@ -118,7 +107,7 @@ void measure(const QString& name, const QString& address, double boundMs, const 
     auto switchTo = [&](int index) {
         const zartav::bench::ActionTime t = zartav::bench::timeAction(
             form.DBGrid1->viewport(), [&] { tabs->setCurrentIndex(index); },
-            [&] { return dm.worker().isIdle() && screenRead(form, dm); });
+            [&] { return dm.worker().isIdle() && zartav::bench::screenRead(*form.DBGrid1, dm.TVascor); });
         stall = std::max(stall, t.stallMs);
         return t.ms;
     };

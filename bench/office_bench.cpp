@@ -96,17 +96,7 @@ public:
     bool idle() { return dm.worker().isIdle(); }
     void settle() { zartav::bench::settle([this] { return idle(); }); }
 
-    // Every row on screen read.
-    bool screenRead() {
-        QTableView* list = form.DBGrid1;
-        const int first = std::max(list->rowAt(0), 0);
-        int last = list->rowAt(list->viewport()->height() - 1);
-        if (last < 0) last = dm.TVascor.rowCount() - 1;
-        for (int row = first; row <= last; ++row)
-            if (!dm.TVascor.isRowRead(row)) return false;
-        return true;
-    }
-    bool shown() { return idle() && screenRead(); }
+    bool shown() { return idle() && zartav::bench::screenRead(*form.DBGrid1, dm.TVascor); }
 
     zartav::TDM dm{zartav::StoreWorker::Mode::Threaded};
     zartav::TForm1 form;

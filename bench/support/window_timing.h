@@ -5,9 +5,12 @@
 // its event loop meanwhile (a stall: no paint, no key). The action itself runs on the window's
 // thread, so whatever it does before it returns counts as a stall too.
 
+#include "data/record_table.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTableView>
 #include <QTimer>
 #include <QWidget>
 
@@ -67,6 +70,16 @@ inline void settle(const std::function<bool()>& idle, int timeoutMs = 20000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
         quiet = idle() ? quiet + 1 : 0;
     }
+}
+
+// Every row the list shows on screen read (no placeholder left); a row not read is asked for.
+inline bool screenRead(const QTableView& list, RecordTable& table) {
+    const int first = std::max(list.rowAt(0), 0);
+    int last = list.rowAt(list.viewport()->height() - 1);
+    if (last < 0) last = table.rowCount() - 1;
+    for (int row = first; row <= last; ++row)
+        if (!table.isRowRead(row)) return false;
+    return true;
 }
 
 }  // namespace zartav::bench

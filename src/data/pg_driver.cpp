@@ -335,6 +335,8 @@ private:
     void finishPipeline();
     bool endTransaction(const char* how);
     bool runNow(const QByteArray& sql);
+    // Queues `sql` behind whatever waits to be sent, sends them all and takes its answer into `into`.
+    void sendNow(Result& into, const QByteArray& sql);
     void takeNotifications();
     void shareSocket();
 
@@ -724,11 +726,7 @@ bool Driver::endTransaction(const char* how) {
         return true;
     }
     Result end(this);
-    Statement statement;
-    statement.text = how;
-    statement.owner = &end;
-    queue_.push_back(std::move(statement));
-    flush();
+    sendNow(end, how);
     // A commit of a transaction that had failed answers ROLLBACK.
     const bool committed = end.isActive() && !(qstrcmp(how, "COMMIT") == 0 && qstrcmp(PQcmdStatus(end.res_), "ROLLBACK") == 0);
     if (committed) return true;
@@ -743,13 +741,17 @@ bool Driver::endTransaction(const char* how) {
     return false;
 }
 
-bool Driver::runNow(const QByteArray& sql) {
-    Result result(this);
+void Driver::sendNow(Result& into, const QByteArray& sql) {
     Statement statement;
     statement.text = sql;
-    statement.owner = &result;
+    statement.owner = &into;
     queue_.push_back(std::move(statement));
     flush();
+}
+
+bool Driver::runNow(const QByteArray& sql) {
+    Result result(this);
+    sendNow(result, sql);
     if (!result.isActive()) setLastError(result.lastError());
     return result.isActive();
 }

@@ -76,7 +76,7 @@ TEST_F(CertificateWindowsTest, ThePreviewIssuesOnlyWhenSavedAndSaysOnceThatNothi
     EXPECT_EQ(form.FactsTable->item(1, 0)->text(), QStringLiteral("شماره ثبت"));
     EXPECT_EQ(form.FactsTable->item(1, 1)->text(), QStringLiteral("IR9812345678"));
     EXPECT_EQ(form.FactsTable->item(1, 2)->text(), QStringLiteral("IR9812345678"));
-    if (qEnvironmentVariableIsSet("ZARTAV_SCREENSHOTS")) form.grab().save(qEnvironmentVariable("ZARTAV_SCREENSHOTS") + "/check.png");
+    if (qEnvironmentVariableIsSet("ZARTAV_SCREENS")) form.grab().save(qEnvironmentVariable("ZARTAV_SCREENS") + "/check.png");
 
     form.checkFile(dir.filePath(QStringLiteral("missing.png")));
     ASSERT_TRUE(checked.wait(20000));
@@ -100,6 +100,6 @@ TEST_F(CertificateWindowsTest, IssuerDetailsAreSavedForTheStore) {
     ASSERT_EQ(about.size(), 2);
     EXPECT_EQ(about[0].key, QStringLiteral("صادر كننده"));
     EXPECT_EQ(about[1].value, QStringLiteral("086-32221234"));
-    if (qEnvironmentVariableIsSet("ZARTAV_SCREENSHOTS"))
-        IssuerDetailsDialog(dm.Maincon).grab().save(qEnvironmentVariable("ZARTAV_SCREENSHOTS") + "/issuer.png");
+    if (qEnvironmentVariableIsSet("ZARTAV_SCREENS"))
+        IssuerDetailsDialog(dm.Maincon).grab().save(qEnvironmentVariable("ZARTAV_SCREENS") + "/issuer.png");
 }
