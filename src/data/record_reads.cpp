@@ -212,6 +212,23 @@ std::optional<QStringList> DistinctValues::result(QString* error) {
     return values;
 }
 
+IdsRead::IdsRead(const QSqlDatabase& db, const RecordFilter& filter, int from, int rows) : query_(db) {
+    const FilterSql sql(SqlDialect::of(db), filter);
+    query_.setForwardOnly(true);
+    const QString range = rows > 0 ? QStringLiteral(" LIMIT %1 OFFSET %2").arg(rows).arg(from) : QString();
+    query_.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1").arg(sql.idColumn(), sql.table(), sql.where()) + range);
+    sql.bind(query_);
+    query_.exec();
+}
+
+std::optional<QList<qint64>> IdsRead::result(QString* error) {
+    if (!ran(query_)) return failed<QList<qint64>>(query_, error);
+    QList<qint64> ids;
+    while (query_.next()) ids << query_.value(0).toLongLong();
+    if (query_.lastError().isValid()) return failed<QList<qint64>>(query_, error);
+    return ids;
+}
+
 CatalogueRead::CatalogueRead(const QSqlDatabase& db, const QString& order) : query_(db) {
     const SqlDialect& d = SqlDialect::of(db);
     QStringList names;

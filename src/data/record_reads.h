@@ -69,6 +69,17 @@ private:
     QSqlQuery query_;
 };
 
+// The "ID"s alone, in order: `rows` of them from row `from` on, or every one when `rows` is 0;
+// what rows chosen in the list before they were read stand for, or what a batch prints.
+class IdsRead {
+public:
+    IdsRead(const QSqlDatabase& db, const RecordFilter& filter, int from = 0, int rows = 0);
+    std::optional<QList<qint64>> result(QString* error = nullptr);
+
+private:
+    QSqlQuery query_;
+};
+
 // Whole records by "ID", with the server's row version (the transaction that wrote each last);
 // photos only when asked. Records no longer stored are missing from the answer.
 struct StoredRecord {

@@ -322,23 +322,7 @@ std::optional<QList<qint64>> RecordTable::idsOfRows(int first, int last, QString
     const RecordFilter filter = filter_;
     std::optional<QList<qint64>> rest;
     worker_.call([&](StoreLink& link) {
-        rest = withLink(link, [&]() -> std::optional<QList<qint64>> {
-            const FilterSql sql(link.dialect(), filter);
-            QSqlQuery query(link.database());
-            query.setForwardOnly(true);
-            query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1 LIMIT %4 OFFSET %5")
-                              .arg(sql.idColumn(), sql.table(), sql.where())
-                              .arg(last - from + 1)
-                              .arg(from));
-            sql.bind(query);
-            if (!query.exec()) {
-                if (error) *error = query.lastError().text();
-                return std::nullopt;
-            }
-            QList<qint64> read;
-            while (query.next()) read << query.value(0).toLongLong();
-            return read;
-        });
+        rest = withLink(link, [&] { return reads::IdsRead(link.database(), filter, from, last - from + 1).result(error); });
     });
     if (!rest) return std::nullopt;
     return ids + *rest;

@@ -9,8 +9,6 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QPromise>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QThread>
 
 #include <algorithm>
@@ -167,21 +165,7 @@ std::optional<QList<qint64>> storedRecordIds(StoreWorker& worker, const std::opt
     std::optional<QList<qint64>> ids;
     QString why;
     worker.call([&](StoreLink& link) {
-        ids = withLink(link, [&]() -> std::optional<QList<qint64>> {
-            const FilterSql sql(link.dialect(), filter);
-            QSqlQuery query(link.database());
-            query.setForwardOnly(true);
-            query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1").arg(sql.idColumn(), sql.table(), sql.where()));
-            sql.bind(query);
-            QList<qint64> found;
-            if (query.exec())
-                while (query.next()) found << query.value(0).toLongLong();
-            if (!query.isActive() || query.lastError().isValid()) {
-                why = query.lastError().text();
-                return std::nullopt;
-            }
-            return found;
-        });
+        ids = withLink(link, [&] { return reads::IdsRead(link.database(), filter).result(&why); });
     });
     if (!ids && error) *error = why;
     return ids;

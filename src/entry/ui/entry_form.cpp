@@ -114,7 +114,6 @@ const struct {
     {"DBComboBox4", "نام گاوداري"}, {"DBComboBox5", "كد گله"},    {"DBComboBox6", "نام گوساله"},
 };
 
-
 constexpr int kBorder = 5;
 constexpr int kClientWidth = 754;
 constexpr int kClientHeight = 515;

@@ -90,7 +90,6 @@ public:
     QLabel* inbreedingLabel() const { return inbreeding_; }
     // Reads the pedigree of the record as typed and shows its inbreeding now.
     void showInbreeding();
-    void showInbreeding(pedigree::Pedigree& pedigree);
 
     // Controls, named as the rest of the program knows them.
     QLineEdit* DBEdit1;
@@ -177,6 +176,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The figure of a pedigree the worker has read.
+    void showInbreeding(pedigree::Pedigree& pedigree);
     void buildControls();
     void buildLayout();
     void bindControls();
