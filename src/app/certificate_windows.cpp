@@ -109,6 +109,7 @@ void CertificateCheckForm::show(const print::Verification& v) {
     verification_ = v;
     const char* colour = v.verdict == print::Verdict::Genuine      ? "#1b6e20"
                          : v.verdict == print::Verdict::Superseded ? "#a65c00"
+                         : v.verdict == print::Verdict::Unsigned   ? "#a65c00"
                          : v.verdict == print::Verdict::NoCode     ? "#555555"
                                                                    : "#b00000";
     VerdictLabel->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(QLatin1String(colour)));

@@ -55,20 +55,24 @@ int run(const QStringList& args) {
     Connection* store = publicKey ? nullptr : &dm.Maincon;
     const print::Verification v = hasText ? print::verifyPayload(text.toUtf8(), store, publicKey)
                                           : print::verifyReading(print::readCodesFromFile(file), store, publicKey);
+    // The code's facts come from whoever made it: never a raw control on the terminal.
+    auto shown = [](const QString& text) { return print::shownEscaped(text).toUtf8(); };
     for (const print::FactLine& f : v.facts) {
         if (f.stored.isEmpty() || f.stored == f.printed)
-            std::printf("%s: %s\n", qPrintable(f.caption), qPrintable(f.printed));
+            std::printf("%s: %s\n", shown(f.caption).constData(), shown(f.printed).constData());
         else
-            std::printf("%s: %s (now %s)\n", qPrintable(f.caption), qPrintable(f.printed), qPrintable(f.stored));
+            std::printf("%s: %s (now %s)\n", shown(f.caption).constData(), shown(f.printed).constData(),
+                        shown(f.stored).constData());
     }
-    if (!v.storeError.isEmpty()) std::fprintf(stderr, "zartav-cli verify: the store could not be read: %s\n", qPrintable(v.storeError));
-    std::printf("verdict: %s\n%s\n", qPrintable(v.english), qPrintable(v.farsi));
+    if (!v.storeError.isEmpty())
+        std::fprintf(stderr, "zartav-cli verify: the store could not be read: %s\n", shown(v.storeError).constData());
+    std::printf("verdict: %s\n%s\n", shown(v.english).constData(), v.farsi.toUtf8().constData());
     return int(v.verdict);
 }
 
 const bool registered = cli::registerCommand(
     {"verify", kUsageLine, run,
-     "checks a certificate from a scan, photo or PDF (or its code's text): 0 genuine and current, 3 superseded, "
-     "4 unknown key, 5 forged, 6 no readable code"});
+     "checks a certificate from a scan, photo or PDF (or its code's text): 0 genuine and current, 1 the store "
+     "cannot be opened, 3 superseded, 4 unknown key, 5 forged, 6 no readable code, 7 unsigned"});
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "data/sql_dialect.h"
 
+#include <QCryptographicHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,7 +16,10 @@ namespace {
 
 QString q(const SqlDialect& d, const char* name) { return d.quote(name); }
 
-QString issueTableSql(const SqlDialect& d) {
+QString sealColumnSql(const SqlDialect& d) { return d.quote("seal") + QStringLiteral(" TEXT"); }
+
+// `sealed`: today's form, with each issue's seal; without it the form earlier versions made.
+QString issueTableSql(const SqlDialect& d, bool sealed = true) {
     // The number is the office's: on the server a sequence all desks draw from, on a file the
     // file's own, never handed out twice.
     const QString number = d.isServer() ? QStringLiteral("BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
@@ -23,10 +27,66 @@ QString issueTableSql(const SqlDialect& d) {
     const QString whole = d.isServer() ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
     return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 %3, %4 %5 NOT NULL, %6 TEXT NOT NULL, %7 TEXT NOT NULL, "
                           "%8 TEXT NOT NULL, %9 TEXT NOT NULL, %10 TEXT NOT NULL, %11 TEXT NOT NULL, "
-                          "%12 INTEGER NOT NULL DEFAULT 1, %13 %5)")
+                          "%12 INTEGER NOT NULL DEFAULT 1, %13 %5%14)")
         .arg(q(d, kIssueTable), q(d, "number"), number, q(d, "record"), whole, q(d, "hash"), q(d, "content"),
              q(d, "issued"), q(d, "issuedBy"))
-        .arg(q(d, "desk"), q(d, "keyFingerprint"), q(d, "copies"), q(d, "supersededBy"));
+        .arg(q(d, "desk"), q(d, "keyFingerprint"), q(d, "copies"), q(d, "supersededBy"),
+             sealed ? QStringLiteral(", ") + sealColumnSql(d) : QString());
+}
+
+// The columns an issue's seal covers, in order: what was issued, never its state since.
+constexpr const char* kSealedColumns[] = {"number", "record", "hash", "content", "issued", "issuedBy", "desk",
+                                          "keyFingerprint"};
+
+// The server seals every issue as it is written, whoever writes it: the seal covers the issue's
+// facts and the seal of the issue before it, and the facts of an issue never change again. It
+// reads the table of the row it is called for, whatever the caller's search path names.
+QString serverSealFunction(const SqlDialect& d) {
+    QStringList fields{QStringLiteral("previous")};
+    QStringList changed;
+    for (const char* c : kSealedColumns) {
+        fields << QStringLiteral("NEW.%1::text").arg(d.quote(c));
+        changed << QStringLiteral("NEW.%1 IS DISTINCT FROM OLD.%1").arg(d.quote(c));
+    }
+    QStringList sealed;
+    for (const QString& f : fields)
+        sealed << QStringLiteral("CASE WHEN %1 IS NULL THEN '-' ELSE octet_length(%1)::text || ':' || %1 END").arg(f);
+    return QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql "
+               "SET search_path = pg_catalog, pg_temp AS $$\n"
+               "DECLARE previous text; newest bigint; issues text := format('%I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME);\n"
+               "BEGIN\n"
+               "  IF TG_OP = 'UPDATE' THEN\n"
+               "    IF %2 THEN\n"
+               "      RAISE EXCEPTION 'certificate % stays as it was issued', OLD.%3 USING ERRCODE = 'integrity_constraint_violation';\n"
+               "    END IF;\n"
+               "    IF OLD.%4 IS NOT NULL THEN NEW.%4 := OLD.%4; RETURN NEW; END IF;\n"
+               "  ELSE\n"
+               // One writer at a time extends the chain, in the order of the numbers.
+               "    PERFORM pg_advisory_xact_lock(7261543023);\n"
+               "    EXECUTE format('SELECT max(%3) FROM %s', issues) INTO newest;\n"
+               "    IF NEW.%3 <= newest THEN\n"
+               "      RAISE EXCEPTION 'certificate % comes after %', NEW.%3, newest USING ERRCODE = 'serialization_failure';\n"
+               "    END IF;\n"
+               "  END IF;\n"
+               "  EXECUTE format('SELECT %4 FROM %s WHERE %3 < $1 ORDER BY %3 DESC LIMIT 1', issues) INTO previous USING NEW.%3;\n"
+               "  NEW.%4 := encode(sha256(convert_to(%5, 'UTF8')), 'hex');\n"
+               "  RETURN NEW;\n"
+               "END $$")
+        .arg(QLatin1String(kServerSealFunction), changed.join(QStringLiteral(" OR ")), d.quote("number"), d.quote("seal"),
+             sealed.join(QStringLiteral(" || ")));
+}
+
+QString serverSealTrigger(const SqlDialect& d) {
+    return QStringLiteral("CREATE OR REPLACE TRIGGER %1 BEFORE INSERT OR UPDATE ON %2 FOR EACH ROW EXECUTE FUNCTION %1()")
+        .arg(QLatin1String(kServerSealFunction), q(d, kIssueTable));
+}
+
+// Issues written before the register sealed them, sealed in order by the server's own trigger.
+QString serverSealEarlier(const SqlDialect& d) {
+    return QStringLiteral("DO $$ DECLARE n bigint; BEGIN FOR n IN SELECT %1 FROM %2 WHERE %3 IS NULL ORDER BY %1 LOOP "
+                          "UPDATE %2 SET %3 = NULL WHERE %1 = n; END LOOP; END $$")
+        .arg(d.quote("number"), q(d, kIssueTable), d.quote("seal"));
 }
 
 const QString kCurrentIndex = QStringLiteral("ix_CertificateIssues_current");
@@ -67,7 +127,7 @@ QDateTime timeOf(const QVariant& v) {
 QString issueColumns(const SqlDialect& d) {
     QStringList names;
     for (const char* n : {"number", "record", "hash", "content", "issued", "issuedBy", "desk", "keyFingerprint",
-                          "copies", "supersededBy"})
+                          "copies", "supersededBy", "seal"})
         names << d.quote(n);
     return names.join(QStringLiteral(", "));
 }
@@ -84,6 +144,9 @@ Issue issueFrom(const QSqlQuery& row) {
     i.keyFingerprint = row.value(7).toString();
     i.copies = row.value(8).toInt();
     i.supersededBy = row.value(9).isNull() ? 0 : row.value(9).toLongLong();
+    i.withdrawn = !row.value(9).isNull() && i.supersededBy == 0;
+    i.issuedText = row.value(4).toString();
+    i.seal = row.value(10).toString();
     return i;
 }
 
@@ -93,6 +156,44 @@ bool run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     for (const QVariant& v : values)
         query.addBindValue(v.typeId() == QMetaType::QString && v.toString().isNull() ? QVariant(QStringLiteral("")) : v);
     return query.exec();
+}
+
+QString issueSealOf(const QString& previous, const Issue& i) {
+    return QString::fromLatin1(issueSeal(previous, i));
+}
+
+// On the file the program seals what it writes, in the same transaction: `numbers` (the newest
+// issues, just written), in order, each after the one before it.
+bool sealIssues(QSqlDatabase& db, QList<qint64> numbers, QString* why) {
+    if (numbers.isEmpty()) return true;
+    const SqlDialect& d = SqlDialect::of(db);
+    std::sort(numbers.begin(), numbers.end());
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    QString previous;
+    if (!run(query, QStringLiteral("SELECT %1 FROM %2 WHERE %3 < ? ORDER BY %3 DESC LIMIT 1")
+                        .arg(d.quote("seal"), q(d, kIssueTable), d.quote("number")),
+             {numbers.first()}))
+        return fail(why, query.lastError().text());
+    if (query.next()) previous = query.value(0).toString();
+    query.finish();
+    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4 ORDER BY %3")
+                        .arg(issueColumns(d), q(d, kIssueTable), d.quote("number"))
+                        .arg(numbers.first())))
+        return fail(why, query.lastError().text());
+    QList<std::pair<qint64, QString>> seals;
+    while (query.next()) {
+        const Issue i = issueFrom(query);
+        previous = issueSealOf(previous, i);
+        seals.append({i.number, previous});
+    }
+    if (query.lastError().isValid()) return fail(why, query.lastError().text());
+    query.finish();
+    for (const auto& [number, seal] : seals)
+        if (!run(query, QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?").arg(q(d, kIssueTable), d.quote("seal"), d.quote("number")),
+                 {seal, number}))
+            return fail(why, query.lastError().text());
+    return true;
 }
 
 // "3, 7, 12": whole numbers written into a statement, which then goes to the server in one
@@ -151,6 +252,9 @@ bool issueRun(QSqlDatabase& db, const QList<IssueRequest>& batch, QList<Issue>& 
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
     QHash<qint64, qint64> made;  // record -> its new number
     if (!fresh.isEmpty()) {
+        // The server's trigger extends the seals' chain in the order of the numbers: the numbers
+        // are drawn in the order the desks come, one desk at a time.
+        if (d.isServer() && !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7261543023)"))) return failed();
         const QString row = QStringLiteral("(?, ?, ?, ?, ?, ?, ?)");
         QStringList rows;
         for (qsizetype i = 0; i < fresh.size(); ++i) rows << row;
@@ -172,6 +276,7 @@ bool issueRun(QSqlDatabase& db, const QList<IssueRequest>& batch, QList<Issue>& 
             *why = QStringLiteral("the register gave %1 numbers for %2 certificates").arg(made.size()).arg(fresh.size());
             return false;
         }
+        if (!d.isServer() && !sealIssues(db, made.values(), why)) return false;
     }
     if (!replaced.isEmpty() &&
         !query.exec(QStringLiteral("UPDATE %1 SET %2 = (SELECT n.%3 FROM %1 AS n WHERE n.%4 = %1.%4 AND n.%2 IS NULL) "
@@ -197,6 +302,7 @@ bool issueRun(QSqlDatabase& db, const QList<IssueRequest>& batch, QList<Issue>& 
         i.issuedBy = r.issuedBy;
         i.desk = r.desk;
         i.keyFingerprint = r.keyFingerprint;
+        i.issuedText = timeText(now);
         i.superseded = old != current.cend() ? old->number : 0;
         out << i;
     }
@@ -236,12 +342,52 @@ std::optional<QList<Issue>> tryIssue(QSqlDatabase& db, const QList<IssueRequest>
 
 QList<StoreObject> registerObjects(const SqlDialect& d) {
     const QString issues = QString::fromLatin1(kIssueTable);
-    return {
+    QList<StoreObject> all{
         {StoreObjectKind::Table, issues, issues, issueTableSql(d)},
         {StoreObjectKind::Index, kCurrentIndex, issues, currentIndexSql(d)},
         {StoreObjectKind::Table, QString::fromLatin1(kKeyTable), QString::fromLatin1(kKeyTable), keyTableSql(d)},
         {StoreObjectKind::Table, QString::fromLatin1(kOfficeTable), QString::fromLatin1(kOfficeTable), officeTableSql(d)},
     };
+    if (d.isServer()) {
+        all[0].bringUp << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2").arg(q(d, kIssueTable), sealColumnSql(d));
+        const QString function = QString::fromLatin1(kServerSealFunction);
+        all.append({StoreObjectKind::Function, function, QString(), serverSealFunction(d)});
+        all.append({StoreObjectKind::Trigger, function, issues, serverSealTrigger(d), {serverSealEarlier(d)}});
+    } else {
+        // A file's register from before the seals gains its column at the first writable open
+        // (bringUpRegister); until then the check takes the table as it was made.
+        all[0].earlier << issueTableSql(d, false);
+    }
+    return all;
+}
+
+bool bringUpRegister(QSqlDatabase& db, QString* error) {
+    const SqlDialect& d = SqlDialect::of(db);
+    if (d.isServer()) return true;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = 'seal'").arg(QLatin1String(kIssueTable))) ||
+        !query.next())
+        return fail(error, query.lastError().text());
+    const bool sealed = query.value(0).toInt() > 0;
+    query.finish();
+    if (sealed || !hasRegister(db)) return true;
+    if (!query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(q(d, kIssueTable), sealColumnSql(d))))
+        return fail(error, query.lastError().text());
+    // Every issue an earlier version wrote is sealed once, in order; after that only the
+    // program's own issues are, as it writes them.
+    return sealRegister(db, error);
+}
+
+bool sealRegister(QSqlDatabase& db, QString* error) {
+    const SqlDialect& d = SqlDialect::of(db);
+    if (d.isServer()) return true;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM %2").arg(d.quote("number"), q(d, kIssueTable))))
+        return fail(error, query.lastError().text());
+    QList<qint64> numbers;
+    while (query.next()) numbers << query.value(0).toLongLong();
+    query.finish();
+    return sealIssues(db, numbers, error);
 }
 
 bool hasRegister(const QSqlDatabase& db) {
@@ -290,7 +436,9 @@ bool withdraw(QSqlDatabase& db, const QList<Issue>& issued, QString* error) {
         if (!query.exec(oneCopyLess.arg(table, q(d, "copies"), q(d, "number"), numberList(once)))) return rollback();
     }
     if (!made.isEmpty()) {
-        if (!query.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = 1 AND %3 IS NULL AND %4 IN (%5) RETURNING %4")
+        // A number taken back stays in the register, marked so (no copies, superseded by none):
+        // the issues' seals chain every number, and none is handed out again.
+        if (!query.exec(QStringLiteral("UPDATE %1 SET %2 = 0, %3 = 0 WHERE %2 = 1 AND %3 IS NULL AND %4 IN (%5) RETURNING %4")
                             .arg(table, q(d, "copies"), q(d, "supersededBy"), q(d, "number"), numberList(made))))
             return rollback();
         QList<qint64> gone;
@@ -317,6 +465,126 @@ std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error) 
         return none<Issue>(error, query.lastError().text());
     if (!query.next()) return std::nullopt;
     return issueFrom(query);
+}
+
+QByteArray issueSeal(const QString& previous, const Issue& i) {
+    QByteArray text;
+    auto add = [&](const QString& field, bool absent) {
+        if (absent) {
+            text += '-';
+            return;
+        }
+        const QByteArray bytes = field.toUtf8();
+        text += QByteArray::number(bytes.size()) + ':' + bytes;
+    };
+    add(previous, previous.isEmpty());
+    for (const QString& field : {QString::number(i.number), QString::number(i.recordId), QString::fromLatin1(i.contentHash.toHex()),
+                                 i.content, i.issuedText, i.issuedBy, i.desk, i.keyFingerprint})
+        add(field, false);
+    return QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex();
+}
+
+namespace {
+
+// The register's word on `issue`'s state, against the issues after it of the same record: the
+// next one not taken back supersedes it, and only the newest is current.
+QString stateProblem(const Issue& issue, const QList<Issue>& later) {
+    const Issue* next = nullptr;
+    for (const Issue& l : later)
+        if (!l.withdrawn) {
+            next = &l;
+            break;
+        }
+    if (issue.withdrawn) return issue.copies == 0 ? QString() : QStringLiteral("issue %1 is taken back but has copies").arg(issue.number);
+    if (!next && issue.supersededBy != 0)
+        return QStringLiteral("issue %1 names %2 as its successor, which is no issue of its record").arg(issue.number).arg(issue.supersededBy);
+    if (next && issue.supersededBy != next->number)
+        return QStringLiteral("issue %1 is not marked superseded by issue %2 of the same record").arg(issue.number).arg(next->number);
+    return {};
+}
+
+std::optional<QList<Issue>> issuesOf(QSqlDatabase& db, const QString& where, const QVariantList& values, QString* error) {
+    const SqlDialect& d = SqlDialect::of(db);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!run(query, QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4").arg(issueColumns(d), q(d, kIssueTable), where, d.quote("number")),
+             values))
+        return none<QList<Issue>>(error, query.lastError().text());
+    QList<Issue> all;
+    while (query.next()) all << issueFrom(query);
+    if (query.lastError().isValid()) return none<QList<Issue>>(error, query.lastError().text());
+    return all;
+}
+
+}  // namespace
+
+RegisterCheck checkIssue(QSqlDatabase& db, const Issue& issue) {
+    RegisterCheck check;
+    const SqlDialect& d = SqlDialect::of(db);
+    QSqlQuery query(db);
+    if (!run(query, QStringLiteral("SELECT %1 FROM %2 WHERE %3 < ? ORDER BY %3 DESC LIMIT 1")
+                        .arg(d.quote("seal"), q(d, kIssueTable), d.quote("number")),
+             {issue.number})) {
+        check.problem = query.lastError().text();
+        return check;
+    }
+    const QString previous = query.next() ? query.value(0).toString() : QString();
+    query.finish();
+    check.badNumber = issue.number;
+    if (issue.seal.isEmpty()) {
+        check.problem = QStringLiteral("issue %1 has no seal").arg(issue.number);
+        return check;
+    }
+    if (QString::fromLatin1(issueSeal(previous, issue)) != issue.seal) {
+        check.problem = QStringLiteral("issue %1 does not match its seal and the issue before it").arg(issue.number);
+        return check;
+    }
+    const std::optional<QList<Issue>> later =
+        issuesOf(db, QStringLiteral("WHERE %1 = ? AND %2 > ?").arg(d.quote("record"), d.quote("number")), {issue.recordId, issue.number},
+                 &check.problem);
+    if (!later) {
+        check.badNumber = 0;
+        return check;
+    }
+    check.problem = stateProblem(issue, *later);
+    check.ok = check.problem.isEmpty();
+    if (check.ok) {
+        check.badNumber = 0;
+        check.issues = 1;
+    }
+    return check;
+}
+
+RegisterCheck verifyRegister(QSqlDatabase& db) {
+    RegisterCheck check;
+    const std::optional<QList<Issue>> all = issuesOf(db, QString(), {}, &check.problem);
+    if (!all) return check;
+    QString previous;
+    QHash<qint64, QList<Issue>> byRecord;
+    for (const Issue& i : *all) {
+        if (i.seal.isEmpty() || QString::fromLatin1(issueSeal(previous, i)) != i.seal) {
+            check.badNumber = i.number;
+            check.problem = i.seal.isEmpty() ? QStringLiteral("issue %1 has no seal").arg(i.number)
+                                             : QStringLiteral("issue %1 does not match its seal and the issue before it").arg(i.number);
+            return check;
+        }
+        previous = i.seal;
+        byRecord[i.recordId] << i;
+        ++check.issues;
+    }
+    // Each issue's state against the later ones of its record; the first wrong one by number.
+    for (const Issue& i : *all) {
+        const QList<Issue>& issues = byRecord[i.recordId];
+        const qsizetype at = std::find_if(issues.cbegin(), issues.cend(), [&](const Issue& o) { return o.number == i.number; }) - issues.cbegin();
+        const QString problem = stateProblem(i, issues.mid(at + 1));
+        if (!problem.isEmpty()) {
+            check.badNumber = i.number;
+            check.problem = problem;
+            return check;
+        }
+    }
+    check.ok = true;
+    return check;
 }
 
 bool addPublicKey(QSqlDatabase& db, const QByteArray& key, const QString& fingerprint, QString* error) {

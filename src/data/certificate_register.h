@@ -54,10 +54,43 @@ struct Issue {
     QString desk;
     QString keyFingerprint;
     int copies = 1;
-    qint64 supersededBy = 0;  // 0: current
+    qint64 supersededBy = 0;  // 0: current (or taken back)
+    bool withdrawn = false;   // taken back before it reached paper: no copies, superseded by none
+    QString issuedText;       // `issued` as stored, which the seal covers
+    QString seal;             // hex SHA-256 over the issue's facts and the seal before it
     bool duplicate = false;   // from issue(): this printing repeats an unchanged issue
     qint64 superseded = 0;    // from issue(): the number this one replaced, 0 when none
 };
+
+// The server's function and trigger that seal every issue as it is written.
+inline constexpr const char* kServerSealFunction = "zartav_issue_seal";
+
+// On the file: a register from before the seals gets its seal column, and every issue in it its
+// seal, in order. Inside the caller's transaction; nothing to do on the server, whose trigger
+// seals them, or on a file already brought up.
+bool bringUpRegister(QSqlDatabase& db, QString* error = nullptr);
+// On the file: seals every issue, in order (a copy whose issues came from a register that was
+// checked). Inside the caller's transaction; nothing to do on the server.
+bool sealRegister(QSqlDatabase& db, QString* error = nullptr);
+
+// The seal of an issue, as the server's trigger computes it: SHA-256 over each field's length in
+// bytes, a colon and the field ("-" for an absent one), the seal of the issue numbered before it
+// first, then the number, record, content hash (hex), content, time as stored, who, desk and key.
+// An issue's state (copies, superseded, taken back) is not sealed: it is checked against the
+// issues after it of the same record. Lower-case hex.
+QByteArray issueSeal(const QString& previous, const Issue& issue);
+
+struct RegisterCheck {
+    bool ok = false;
+    qint64 issues = 0;     // checked and found sound
+    qint64 badNumber = 0;  // the first issue that does not hold; 0 when none
+    QString problem;       // what is wrong with it, or why the register could not be read
+};
+// One issue as findIssue() read it: its seal against its facts and the seal before it, and its
+// state against the record's later issues. Reads only.
+RegisterCheck checkIssue(QSqlDatabase& db, const Issue& issue);
+// The whole register, in number order. Reads only.
+RegisterCheck verifyRegister(QSqlDatabase& db);
 
 // Issues the certificates of `requests` in one transaction, in order: a record's current issue
 // again when its content hash is unchanged (one more copy), otherwise a new number that

@@ -340,6 +340,13 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
                                .arg(*targetRecords)
                                .arg(*targetCatalogue)));
 
+    // A register whose seals do not hold is not carried on to be sealed afresh. (One from before
+    // the seals, read as it is, has none to check.)
+    if (withRegister) {
+        const certificates::RegisterCheck check = certificates::verifyRegister(source);
+        if (!check.ok && check.badNumber != 0)
+            return done(failed(QStringLiteral("the source's register does not hold together: ") + check.problem));
+    }
     if (!target.transaction()) return done(failed(QStringLiteral("the target cannot be written: ") + target.lastError().text()));
     StoreCopyReport report;
     // The copy brings the source's history as it is: the target's triggers would add an entry of
@@ -378,6 +385,10 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
         return done(failed(QStringLiteral("the target cannot number new certificates: ") + error));
     for (const auto& [shape, digests] : copied)
         if (!copier.verify(*shape, *digests, report)) return done(report);
+    // The copy's issues are sealed as the source's were: on a server by its trigger as they
+    // went in, on a file here.
+    if (withRegister && !certificates::sealRegister(target, &error))
+        return done(failed(QStringLiteral("the target's register cannot be sealed: ") + error));
     // Entries the source's file had not sealed yet are sealed in the copy, in order.
     if (withHistory && !history::seal(target, &error))
         return done(failed(QStringLiteral("the target's history cannot be sealed: ") + error));

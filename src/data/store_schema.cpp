@@ -142,6 +142,11 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
             return fail(error, reason);
         }
     }
+    // What a file's statements cannot say conditionally: the register's seals.
+    if (QString reason; !certificates::bringUpRegister(db, &reason)) {
+        db.rollback();
+        return fail(error, reason);
+    }
     if (!db.commit()) {
         const QString reason = db.lastError().text();
         db.rollback();

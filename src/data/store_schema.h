@@ -29,6 +29,8 @@ struct StoreObject {
     QString table;             // the table an index or a trigger is on; a table's own name
     QString create;            // makes it where it is missing and leaves it be where it is
     QStringList bringUp = {};  // run after `create`: brings the form an earlier version made up to today's
+    QStringList earlier = {};  // the forms earlier versions made, which the file's check takes until a
+                               // writable open brings them up
 };
 
 // Every object of the program's stores on `engine`, in the order they are made. Adding an object

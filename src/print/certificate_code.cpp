@@ -1,5 +1,6 @@
 #include "print/certificate_code.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -85,6 +86,25 @@ QImage localThreshold(const QImage& grey) {
     return out;
 }
 
+// The reading's deadline: kMaxReadMillis from now, or sooner when the environment asks (tests).
+QDeadlineTimer readDeadline() {
+    bool ok = false;
+    const int asked = qEnvironmentVariableIntValue("ZARTAV_READ_BUDGET_MS", &ok);
+    return QDeadlineTimer(ok && asked > 0 ? std::min(asked, kMaxReadMillis) : kMaxReadMillis);
+}
+
+bool pastDeadline(const QVariant& deadline) {
+    return QDeadlineTimer::current().deadlineNSecs() >= deadline.toLongLong();
+}
+
+// The format the content shows, when it is one of the raster formats read here.
+QByteArray pictureFormat(QIODevice& file) {
+    const QByteArray format = QImageReader::imageFormat(&file).toLower();
+    for (const char* allowed : kPictureFormats)
+        if (format == allowed) return format;
+    return {};
+}
+
 }  // namespace
 
 QList<QByteArray> readCodes(const QImage& image) {
@@ -128,6 +148,12 @@ CodeReading readCodesFromFile(const QString& path) {
         r.detail = file.errorString();
         return r;
     }
+    const QDeadlineTimer deadline = readDeadline();
+    auto tooComplex = [&] {
+        r.codes.clear();
+        r.failure = ReadFailure::TooComplex;
+        return r;
+    };
     if (file.peek(5) == QByteArrayLiteral("%PDF-")) {
         file.close();
         std::unique_ptr<Poppler::Document> pdf = Poppler::Document::load(path);
@@ -145,12 +171,24 @@ CodeReading readCodesFromFile(const QString& path) {
                 r.failure = ReadFailure::TooLarge;
                 return r;
             }
-            r.codes = readCodes(page->renderToImage(200, 200));
+            // Drawing stops at the deadline: a page may hold millions of drawing operations.
+            const QImage image = page->renderToImage(200, 200, -1, -1, -1, -1, Poppler::Page::Rotate0, nullptr, nullptr,
+                                                     pastDeadline, QVariant(deadline.deadlineNSecs()));
+            if (deadline.hasExpired()) return tooComplex();
+            r.codes = readCodes(image);
+            if (deadline.hasExpired()) return tooComplex();
         }
         if (r.codes.isEmpty()) r.failure = ReadFailure::NoCode;
         return r;
     }
-    QImageReader reader(&file);
+    const QByteArray format = pictureFormat(file);
+    if (format.isEmpty()) {
+        r.failure = ReadFailure::NotAPicture;
+        return r;
+    }
+    QImageReader reader(&file, format);
+    // That format's reader alone, whatever else the content might pass for.
+    reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (!size.isValid()) {
@@ -170,7 +208,9 @@ CodeReading readCodesFromFile(const QString& path) {
         r.detail = reader.errorString();
         return r;
     }
+    if (deadline.hasExpired()) return tooComplex();
     r.codes = readCodes(image);
+    if (deadline.hasExpired()) return tooComplex();
     if (r.codes.isEmpty()) r.failure = ReadFailure::NoCode;
     return r;
 }

@@ -22,7 +22,7 @@ struct QrModules {
 QrModules qrModules(const QByteArray& payload);
 
 // Why nothing was read.
-enum class ReadFailure { None, NoFile, NotAPicture, TooLarge, NoCode };
+enum class ReadFailure { None, NoFile, NotAPicture, TooLarge, TooComplex, NoCode };
 
 struct CodeReading {
     QList<QByteArray> codes;  // every QR code found, as its raw bytes
@@ -33,10 +33,15 @@ struct CodeReading {
 // The QR codes in a picture (converted to grey).
 QList<QByteArray> readCodes(const QImage& image);
 
-// A picture file (PNG, JPEG, any format Qt reads) or a PDF, whose first pages are drawn at
-// 200 dpi first. A picture larger than kMaxPicturePixels, or a file larger than kMaxFileBytes, is
-// refused before it is decoded; a large one is scaled down to kMaxReadSide on its long side.
+// A picture file of a raster format (kPictureFormats, told by its content, never its name) or a
+// PDF, whose first pages are drawn at 200 dpi first. A picture larger than kMaxPicturePixels, or
+// a file larger than kMaxFileBytes, is refused before it is decoded; a large one is scaled down
+// to kMaxReadSide on its long side. A file that takes longer than kMaxReadMillis to read (a PDF
+// of endless drawing) is given up as too complex; ZARTAV_READ_BUDGET_MS may only lower that.
 CodeReading readCodesFromFile(const QString& path);
+// Raster formats only: a drawing format such as SVG may name other files for Qt to read.
+inline constexpr const char* kPictureFormats[] = {"png", "jpeg", "jpg", "bmp", "tiff", "tif", "pbm", "pgm", "ppm", "webp"};
+inline constexpr int kMaxReadMillis = 8'000;
 inline constexpr qint64 kMaxPicturePixels = 120'000'000;
 inline constexpr qint64 kMaxFileBytes = 200'000'000;
 inline constexpr int kMaxReadSide = 5000;

@@ -18,7 +18,8 @@ QString issueDateText(const QDateTime& issued) {
 }
 
 SealFacts sealFacts(const CertificateRecord& record, qint64 number, const QDateTime& issued, const QString& office) {
-    auto v = [&](const char* column) { return withoutDirectionControls(record.value(QString::fromUtf8(column))); };
+    // A code carries no hidden control: the verdicts print its facts.
+    auto v = [&](const char* column) { return factText(record.value(QString::fromUtf8(column))); };
     SealFacts f;
     f.number = number;
     f.registration = v("شماره ثبت");

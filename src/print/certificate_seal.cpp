@@ -8,6 +8,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -66,6 +67,7 @@ std::optional<QString> unescapedField(const QByteArray& field) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(raw);
     if (decoder.hasError() || text.size() > kMaxFieldChars) return std::nullopt;
+    if (std::any_of(text.cbegin(), text.cend(), isHiddenControl)) return std::nullopt;
     return text;
 }
 
@@ -125,13 +127,34 @@ bool writeNewFile(const QString& path, const QByteArray& bytes, mode_t mode, QSt
 
 }  // namespace
 
+bool isHiddenControl(QChar c) {
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x061C || u == 0x200E || u == 0x200F ||
+           (u >= 0x2028 && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+QString factText(QString text) {
+    text.removeIf(isHiddenControl);
+    return text;
+}
+
+QString shownEscaped(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isHiddenControl(c)) out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else out += c;
+    }
+    return out;
+}
+
 QString sealPayload(const SealFacts& facts, const SigningKey* key) {
     QByteArray text = kPrefix;
-    for (const QString& field : {QString::number(facts.number), facts.registration, facts.birthDate, facts.sex,
-                                 facts.sire, facts.dam, facts.hf})
+    for (const QString& field : {QString::number(facts.number), factText(facts.registration), factText(facts.birthDate),
+                                 factText(facts.sex), factText(facts.sire), factText(facts.dam), factText(facts.hf)})
         text += '|' + escapedField(field);
     text += '|' + facts.contentHash.left(kHashBytes).toBase64(kBase64Url);
-    text += '|' + escapedField(facts.issued) + '|' + escapedField(facts.office) + '|';
+    text += '|' + escapedField(factText(facts.issued)) + '|' + escapedField(factText(facts.office)) + '|';
     if (key && sodiumReady()) {
         text += keyFingerprint(key->publicKey).left(kKeyIdBytes).toHex() + '|';
         QByteArray signature(kSignatureBytes, Qt::Uninitialized);

@@ -41,6 +41,15 @@ struct Seal {
     bool isSigned() const { return !signature.isEmpty(); }
 };
 
+// Characters no printed fact carries: C0 and C1 controls, DEL, the direction marks, embeddings,
+// overrides and isolates, and the line and paragraph separators. On a terminal or a page they
+// start new lines, move the cursor or reorder what stands around them.
+bool isHiddenControl(QChar c);
+// `text` without them, as a code carries a fact.
+QString factText(QString text);
+// `text` with each of them written as \uXXXX, for a terminal.
+QString shownEscaped(const QString& text);
+
 // An office's signing key, as a key file holds it.
 struct SigningKey {
     QByteArray secret;     // libsodium's 64-byte Ed25519 secret key (seed and public key)
@@ -50,7 +59,8 @@ struct SigningKey {
 // The payload text for `facts`, signed by `key` when there is one.
 QString sealPayload(const SealFacts& facts, const SigningKey* key);
 
-// Reads a payload; nothing when it is not one of ours, cut, or malformed in any field.
+// Reads a payload; nothing when it is not one of ours, cut, or malformed in any field, or when a
+// field holds a hidden control (the program never writes one).
 std::optional<Seal> parseSeal(const QByteArray& payload);
 
 // True when the signature of `seal` is `publicKey`'s over its signed text.

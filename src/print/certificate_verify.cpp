@@ -2,10 +2,16 @@
 
 #include "data/certificate_register.h"
 #include "data/tdm.h"
+#include "dates/calendar.h"
+#include "dates/calendar_date_text.h"
 #include "print/certificate_content.h"
 #include "print/certificate_issuer.h"
 #include "print/certificate_source.h"
 #include "util/bidi_text.h"
+
+#include <QHash>
+
+#include <iterator>
 
 namespace zartav::print {
 
@@ -42,16 +48,52 @@ Verification finish(Verification v) {
             v.english = v.seal && !v.seal->isSigned() ? QStringLiteral("unsigned, and not confirmed by a register")
                                                       : QStringLiteral("signed by a key this office does not know");
             break;
-        case Verdict::Forged:
-            v.farsi = QStringLiteral("گواهي %1 جعلي است: امضا يا دفتر صدور با محتواي آن نمي خواند.").arg(number);
-            v.english = QStringLiteral("forged: the signature does not match");
+        case Verdict::Unsigned:
+            v.farsi = v.checkedOffline
+                          ? QStringLiteral("گواهي %1 بدون امضا است: بدون دفتر صدور، چيزي آن را تاييد نمي كند.").arg(number)
+                          : QStringLiteral("گواهي %1 بدون امضا صادر شده است: با دفتر صدور و اطلاعات فعلي ركورد يكي است، "
+                                           "اما جز دفتر صدور چيزي آن را تاييد نمي كند.")
+                                .arg(number);
+            v.english = v.checkedOffline ? QStringLiteral("unsigned: nothing vouches for it without the office's register")
+                                         : QStringLiteral("unsigned: it matches the register and the record, but nothing "
+                                                          "vouches for it beyond the register");
             break;
+        case Verdict::Forged: {
+            QStringList names;
+            for (const QString& f : v.forgedFacts) names << isolated(f);
+            switch (v.forgery) {
+                case Forgery::Register:
+                    v.farsi = QStringLiteral("گواهي %1 جعلي است: رديف آن در دفتر صدور با مهر دفتر نمي خواند و دستكاري شده است.").arg(number);
+                    v.english = QStringLiteral("forged: the register's issue does not hold: %1").arg(v.registerProblem);
+                    break;
+                case Forgery::TakenBack:
+                    v.farsi = QStringLiteral("گواهي %1 جعلي است: اين شماره در دفتر صدور پس گرفته شده و هرگز چاپ نشده است.").arg(number);
+                    v.english = QStringLiteral("forged: the register took number %1 back before it was printed").arg(number);
+                    break;
+                case Forgery::UnsignedOfSigned:
+                    v.farsi = QStringLiteral("گواهي %1 جعلي است: دفتر صدور آن را امضا شده ثبت كرده، اما كد آن امضا ندارد.").arg(number);
+                    v.english = QStringLiteral("forged: the register issued it signed, and the code carries no signature");
+                    break;
+                case Forgery::Facts:
+                    v.farsi = QStringLiteral("گواهي %1 جعلي است: %2 آن با دفتر صدور نمي خواند.").arg(number, names.join(QStringLiteral("، ")));
+                    v.english = QStringLiteral("forged: differs from the register's issue: %1").arg(v.forgedFacts.join(QStringLiteral(", ")));
+                    break;
+                case Forgery::Signature:
+                case Forgery::None:
+                    v.farsi = QStringLiteral("گواهي %1 جعلي است: امضاي آن با محتوايش نمي خواند.").arg(number);
+                    v.english = QStringLiteral("forged: the signature does not match");
+                    break;
+            }
+            break;
+        }
         case Verdict::NoCode:
             v.farsi = v.readFailure == ReadFailure::TooLarge      ? QStringLiteral("تصوير بزرگتر از آن است كه بررسي شود.")
+                      : v.readFailure == ReadFailure::TooComplex  ? QStringLiteral("اين فايل پيچيده تر از آن است كه در زمان كوتاهي بررسي شود.")
                       : v.readFailure == ReadFailure::NotAPicture ? QStringLiteral("اين فايل تصوير يا PDF خوانا نيست.")
                       : v.readFailure == ReadFailure::NoFile      ? QStringLiteral("فايل پيدا نشد.")
                                                                   : QStringLiteral("كد گواهي خوانا در آن پيدا نشد.");
             v.english = v.readFailure == ReadFailure::TooLarge      ? QStringLiteral("no readable code: the picture is too large")
+                        : v.readFailure == ReadFailure::TooComplex  ? QStringLiteral("no readable code: the file is too complex to read in time")
                         : v.readFailure == ReadFailure::NotAPicture ? QStringLiteral("no readable code: not a picture or PDF that can be read")
                         : v.readFailure == ReadFailure::NoFile      ? QStringLiteral("no readable code: no such file")
                                                                     : QStringLiteral("no readable code");
@@ -85,6 +127,53 @@ std::optional<QByteArray> officeKey(Connection& store, const QByteArray& keyId, 
     return std::nullopt;
 }
 
+// The values of a canonical content text, unescaped.
+QHash<QString, QString> contentValues(const QString& content) {
+    QHash<QString, QString> values;
+    for (const QString& line : content.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0) continue;
+        QString value;
+        for (qsizetype i = eq + 1; i < line.size(); ++i) {
+            QChar c = line.at(i);
+            if (c == QLatin1Char('\\') && i + 1 < line.size()) {
+                const QChar e = line.at(++i);
+                c = e == QLatin1Char('n') ? QChar(u'\n') : e == QLatin1Char('r') ? QChar(u'\r') : e;
+            }
+            value += c;
+        }
+        values.insert(line.left(eq), value);
+    }
+    return values;
+}
+
+// The issue's Solar Hijri date wherever it was issued: the desk writes its own day, so every
+// day the issue's moment falls on somewhere on earth is its day.
+bool issuedOn(const QDateTime& issued, const QString& date) {
+    for (int hours = -12; hours <= 14; ++hours)
+        if (calendar_text::format(calendar::fromGregorian(issued.toOffsetFromUtc(hours * 3600).date())) == date) return true;
+    return false;
+}
+
+// The captions of the facts the code carries that the register's issue does not.
+QStringList factsDifferingFromIssue(const SealFacts& printed, const certificates::Issue& issue, const QString& officeNow,
+                                    bool compareOffice) {
+    const QHash<QString, QString> values = contentValues(issue.content);
+    QStringList differ;
+    const std::pair<const char*, const QString*> columns[] = {
+        {"شماره ثبت", &printed.registration}, {"تاريخ تولد", &printed.birthDate}, {"جنس گوساله", &printed.sex},
+        {"ثبت داخلي", &printed.sire},         {"ثبت مادر تني", &printed.dam},     {"HFگوساله", &printed.hf},
+    };
+    const QList<FactLine> captions = factLines(printed, std::nullopt);
+    for (qsizetype i = 0; i < qsizetype(std::size(columns)); ++i) {
+        const QString column = QString::fromUtf8(columns[i].first);
+        if (factText(values.value(column)) != *columns[i].second) differ << captions[i + 1].caption;
+    }
+    if (!issuedOn(issue.issued, printed.issued)) differ << captions[7].caption;
+    if (compareOffice && printed.office != factText(officeNow)) differ << captions[8].caption;
+    return differ;
+}
+
 }  // namespace
 
 Verification verifyPayload(const QByteArray& payload, Connection* store, const std::optional<QByteArray>& publicKey) {
@@ -93,10 +182,17 @@ Verification verifyPayload(const QByteArray& payload, Connection* store, const s
     if (!v.seal) return finish(v);
     const Seal& seal = *v.seal;
     v.facts = factLines(seal.facts, std::nullopt);
+    auto forged = [&](Forgery why) {
+        v.verdict = Verdict::Forged;
+        v.forgery = why;
+        return finish(v);
+    };
     if (publicKey) {
         v.checkedOffline = true;
-        if (!seal.isSigned() || keyFingerprint(*publicKey).left(kKeyIdBytes) != seal.keyId) v.verdict = Verdict::UnknownKey;
-        else v.verdict = sealSignatureHolds(seal, *publicKey) ? Verdict::Genuine : Verdict::Forged;
+        if (!seal.isSigned()) v.verdict = Verdict::Unsigned;
+        else if (keyFingerprint(*publicKey).left(kKeyIdBytes) != seal.keyId) v.verdict = Verdict::UnknownKey;
+        else if (!sealSignatureHolds(seal, *publicKey)) return forged(Forgery::Signature);
+        else v.verdict = Verdict::Genuine;
         return finish(v);
     }
     if (!store) return finish(v);
@@ -106,30 +202,44 @@ Verification verifyPayload(const QByteArray& payload, Connection* store, const s
             v.verdict = Verdict::UnknownKey;
             return finish(v);
         }
-        if (!sealSignatureHolds(seal, *key)) {
-            v.verdict = Verdict::Forged;
-            return finish(v);
-        }
+        if (!sealSignatureHolds(seal, *key)) return forged(Forgery::Signature);
     }
     QSqlDatabase db = store->database();
     const std::optional<certificates::Issue> issued = certificates::findIssue(db, seal.facts.number, &v.storeError);
     v.inRegister = issued.has_value();
-    if (!issued && !v.storeError.isEmpty()) {
-        // The register cannot be read: the signature is all that was checked.
-        v.checkedOffline = true;
-        v.verdict = seal.isSigned() ? Verdict::Genuine : Verdict::UnknownKey;
-        return finish(v);
-    }
     if (!issued) {
-        // Signed by the office, but not in this store's register (another store of the office,
-        // or a register older than the certificate). Unsigned, nothing vouches for it.
+        // The register cannot be read, or does not hold the number (another store of the office,
+        // or a register older than the certificate): the signature is all that vouches for it.
+        // Without one, nothing does.
+        v.checkedOffline = !v.storeError.isEmpty();
         v.verdict = seal.isSigned() ? Verdict::Genuine : Verdict::UnknownKey;
         return finish(v);
     }
-    if (issued->contentHash.left(kHashBytes) != seal.facts.contentHash) {
-        v.verdict = Verdict::Forged;
-        return finish(v);
+    // The row relied on must be the register's own, as it was sealed.
+    const certificates::RegisterCheck row = certificates::checkIssue(db, *issued);
+    if (!row.ok && row.badNumber == 0) {
+        v.storeError = row.problem;
+    } else if (!row.ok) {
+        v.registerProblem = row.problem;
+        return forged(Forgery::Register);
     }
+    if (issued->withdrawn) return forged(Forgery::TakenBack);
+    // The register knows whether the issue was signed, and by which key.
+    const bool issuedSigned = !issued->keyFingerprint.isEmpty();
+    if (issuedSigned && !seal.isSigned()) return forged(Forgery::UnsignedOfSigned);
+    const QList<FactLine> captions = factLines(seal.facts, std::nullopt);
+    if (issuedSigned != seal.isSigned() ||
+        (seal.isSigned() && QByteArray::fromHex(issued->keyFingerprint.toLatin1()).left(kKeyIdBytes) != seal.keyId))
+        v.forgedFacts << QStringLiteral("كليد امضا");
+    if (issued->contentHash.left(kHashBytes) != seal.facts.contentHash) v.forgedFacts << captions.last().caption;
+    // The office's name is not in the register: a signature vouches for it, else the office's
+    // name now must be it.
+    QString officeNow;
+    if (!seal.isSigned())
+        officeNow = certificates::readOfficeTexts(db).value_or(QHash<QString, QString>()).value(QLatin1String(certificates::kOfficeName));
+    v.forgedFacts << factsDifferingFromIssue(seal.facts, *issued, officeNow, !seal.isSigned());
+    if (!v.forgedFacts.isEmpty()) return forged(Forgery::Facts);
+
     // The record now, photos and all, for what changed since the issue.
     StoredCertificates now(*store, {issued->recordId});
     const std::optional<CertificateRecord> record = now.record(0);
@@ -147,7 +257,8 @@ Verification verifyPayload(const QByteArray& payload, Connection* store, const s
     v.facts = factLines(seal.facts, stored);
     v.supersededBy = issued->supersededBy;
     if (record && contentNow != issued->content) v.changed = changedContentColumns(issued->content, contentNow);
-    v.verdict = v.recordDeleted || v.supersededBy || !v.changed.isEmpty() ? Verdict::Superseded : Verdict::Genuine;
+    if (v.recordDeleted || v.supersededBy || !v.changed.isEmpty()) v.verdict = Verdict::Superseded;
+    else v.verdict = seal.isSigned() ? Verdict::Genuine : Verdict::Unsigned;
     return finish(v);
 }
 

@@ -18,8 +18,12 @@ class Connection;
 
 namespace zartav::print {
 
-// The verdicts, numbered as zartav-cli verify exits with them.
-enum class Verdict { Genuine = 0, Superseded = 3, UnknownKey = 4, Forged = 5, NoCode = 6 };
+// The verdicts, numbered as zartav-cli verify exits with them. Unsigned: a code without a
+// signature of an issue the register holds as unsigned; nothing but the register vouches for it.
+enum class Verdict { Genuine = 0, Superseded = 3, UnknownKey = 4, Forged = 5, NoCode = 6, Unsigned = 7 };
+
+// Why a code is forged.
+enum class Forgery { None, Signature, Register, TakenBack, UnsignedOfSigned, Facts };
 
 // One fact of a certificate: its caption, what the code says, what the store holds now (empty
 // when there is no store or no record).
@@ -39,6 +43,9 @@ struct Verification {
     bool inRegister = false;   // the store's register holds this number
     bool checkedOffline = false;
     ReadFailure readFailure = ReadFailure::None;
+    Forgery forgery = Forgery::None;
+    QStringList forgedFacts;   // the captions of the facts that differ from the register's issue
+    QString registerProblem;   // what does not hold in the register's issue
     QString farsi;             // the verdict for the user
     QString english;           // the same for the command line
     QString storeError;        // the store's words when it could not be read

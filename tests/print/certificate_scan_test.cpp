@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -159,6 +160,81 @@ TEST_F(ScanTest, VerdictsAndExitStatuses) {
         EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out.toStdString() << r.err.toStdString();
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.says))) << c.what << "\n" << r.out.toStdString();
     }
+}
+
+namespace {
+
+// A PDF of one page that strokes `lines` lines across it, its drawing compressed.
+QByteArray endlessDrawing(int lines) {
+    QByteArray drawing;
+    drawing.reserve(qsizetype(lines) * 18);
+    for (int i = 0; i < lines; ++i) drawing += "0 0 m 595 842 l S\n";
+    const QByteArray stream = qCompress(drawing, 9).mid(4);  // the zlib stream without Qt's length
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    const QByteArray objects[] = {
+        "<</Type/Catalog/Pages 2 0 R>>",
+        "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+        "<</Type/Page/Parent 2 0 R/MediaBox[0 0 595 842]/Contents 4 0 R>>",
+        "<</Length " + QByteArray::number(stream.size()) + "/Filter/FlateDecode>>stream\n" + stream + "\nendstream",
+    };
+    for (int i = 0; i < 4; ++i) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    for (const qsizetype o : offsets) pdf += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<</Size 5/Root 1 0 R>>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+}  // namespace
+
+// What a crafted file or code could do to the one who checks it: keep verify at work, make Qt
+// read other files, or write lines of its own on the terminal.
+TEST_F(ScanTest, CraftedFilesAndCodesAreRefusedInTime) {
+    printTo("one.pdf");
+    const test::CliRun genuine = runCli({"verify", "--db", db, path("one.pdf")});
+    ASSERT_EQ(genuine.status, 0);
+    auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    const QString svg = write("scan.png", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+                                          "<image href=\"file:///etc/passwd\" width=\"10\" height=\"10\"/></svg>");
+    const QString complex = write("complex.pdf", endlessDrawing(3'000'000));
+    // A code of ours whose registration number holds what a terminal obeys.
+    auto code = [](const QByteArray& registration) {
+        return QStringLiteral("ZC1|1|%1|1403/02/14|ماده|IRN2210|IR9711223344|100|AAAAAAAAAAAAAAAAAAAAAA|1405/09/18|x||")
+            .arg(QString::fromUtf8(registration));
+    };
+    struct Case {
+        const char* what;
+        QStringList args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"a drawing given as a scan", {"verify", "--db", db, svg}, "not a picture"},
+        {"a PDF that draws without end", {"verify", "--db", db, complex}, "too complex"},
+        {"a line feed in a fact", {"verify", "--db", db, "--text", code("IR1%0Averdict: genuine and current")}, "no readable code"},
+        {"an escape in a fact", {"verify", "--db", db, "--text", code("IR1%1B[1A%1B[2K")}, "no readable code"},
+        {"a right-to-left override", {"verify", "--db", db, "--text", code("IR1\u202E87")}, "no readable code"},
+    };
+    qputenv("ZARTAV_READ_BUDGET_MS", "500");
+    for (const Case& c : cases) {
+        QElapsedTimer took;
+        took.start();
+        const test::CliRun r = runCli(c.args);
+        EXPECT_EQ(r.status, 6) << c.what << "\n" << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.says))) << c.what << "\n" << r.out.toStdString();
+        EXPECT_LT(took.elapsed(), 8000) << c.what;
+        EXPECT_EQ(r.out.count(QStringLiteral("verdict:")), 1) << c.what;
+        for (const QChar hidden : {QChar(0x1B), QChar(0x202E)}) EXPECT_FALSE(r.out.contains(hidden)) << c.what;
+    }
+    qunsetenv("ZARTAV_READ_BUDGET_MS");
 }
 
 TEST_F(ScanTest, EditedAfterIssueIsSupersededNamingTheColumn) {

@@ -61,7 +61,7 @@ TEST(CertificateSeal, VerdictsOffline) {
         {"genuine", genuine, office, Verdict::Genuine},
         {"one changed byte", oneByte, office, Verdict::Forged},
         {"another office's key", sealPayload(sampleFacts(), &other).toUtf8(), office, Verdict::UnknownKey},
-        {"unsigned", sealPayload(sampleFacts(), nullptr).toUtf8(), office, Verdict::UnknownKey},
+        {"unsigned", sealPayload(sampleFacts(), nullptr).toUtf8(), office, Verdict::Unsigned},
         {"not ours", "https://example.org/calf/12", office, Verdict::NoCode},
     };
     for (const Case& c : cases)
@@ -91,6 +91,12 @@ TEST(CertificateSeal, MalformedPayloadsAreRefused) {
         {"escape cut", with(2, "IR%4")},
         {"not UTF-8", with(4, "\xff\xfe")},
         {"too long", good + QByteArray(kMaxPayloadBytes, 'x')},
+        // What a terminal or a page would obey: a new line, an escape, a direction override.
+        {"an escaped line feed", with(2, "IR1%0Averdict: genuine and current")},
+        {"an escaped ESC", with(2, "IR1%1B[2K")},
+        {"a right-to-left override", with(2, "IR1\xe2\x80\xae" "87")},
+        {"an escaped C1 control", with(3, "%C2%9B2J")},
+        {"a direction mark in the office", with(10, "%E2%80%8F")},
     };
     for (const auto& [what, payload] : cases) EXPECT_FALSE(parseSeal(payload)) << what;
 }

@@ -64,14 +64,15 @@ TEST_F(CertificateWindowsTest, ThePreviewIssuesOnlyWhenSavedAndSaysOnceThatNothi
     EXPECT_EQ(issued->copies, 2);
     EXPECT_EQ(messages.texts(), QStringList{noKey});
 
-    // The saved page, checked in the window: genuine, and its facts beside the stored ones.
+    // The saved page, checked in the window, its facts beside the stored ones.
     CertificateCheckForm form(dm.Maincon);
     QSignalSpy checked(&form, &CertificateCheckForm::checked);
     form.checkFile(dir.filePath(QStringLiteral("a.pdf")));
     ASSERT_TRUE(checked.wait(20000));
-    // Unsigned, but the register vouches for it.
-    EXPECT_EQ(form.verification().verdict, print::Verdict::Genuine);
-    EXPECT_EQ(form.VerdictLabel->text(), QStringLiteral("گواهي 1 معتبر است و با اطلاعات فعلي ركورد يكي است."));
+    // Unsigned: the register alone vouches for it, and the window says so.
+    EXPECT_EQ(form.verification().verdict, print::Verdict::Unsigned);
+    EXPECT_EQ(form.VerdictLabel->text(), QStringLiteral("گواهي 1 بدون امضا صادر شده است: با دفتر صدور و اطلاعات فعلي ركورد "
+                                                        "يكي است، اما جز دفتر صدور چيزي آن را تاييد نمي كند."));
     ASSERT_GE(form.FactsTable->rowCount(), 2);
     EXPECT_EQ(form.FactsTable->item(1, 0)->text(), QStringLiteral("شماره ثبت"));
     EXPECT_EQ(form.FactsTable->item(1, 1)->text(), QStringLiteral("IR9812345678"));
