@@ -205,7 +205,7 @@ TEST_F(ScanTest, CraftedFilesAndCodesAreRefusedInTime) {
     };
     const QString svg = write("scan.png", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
                                           "<image href=\"file:///etc/passwd\" width=\"10\" height=\"10\"/></svg>");
-    const QString complex = write("complex.pdf", endlessDrawing(3'000'000));
+    const QString complex = write("complex.pdf", endlessDrawing(2'000'000));
     // A code of ours whose registration number holds what a terminal obeys.
     auto code = [](const QByteArray& registration) {
         return QStringLiteral("ZC1|1|%1|1403/02/14|ماده|IRN2210|IR9711223344|100|AAAAAAAAAAAAAAAAAAAAAA|1405/09/18|x||")
