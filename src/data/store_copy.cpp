@@ -361,6 +361,9 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
                                .arg(*targetCatalogue)));
 
     if (!target.transaction()) return done(failed(QStringLiteral("the target cannot be written: ") + target.lastError().text()));
+    // A save waits for a lock only briefly; replacing a whole store may wait out another desk's
+    // long read (a daily copy) a while longer, and still not without end.
+    if (to.isServer()) QSqlQuery(target).exec(QStringLiteral("SET LOCAL lock_timeout = '60s'"));
     StoreCopyReport report;
     // The copy brings the source's history as it is: the target's triggers would add an entry of
     // their own for every record copied (and every one emptied).
@@ -383,7 +386,7 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     }
     Copier copier(from, to, progress);
     copier.setTotal(*sourceRecords + *sourceCatalogue + *sourceEntries + (withRegister ? *sourceIssues : 0));
-    if (sourceRegister && !withRegister) {
+    if (sourceRegister && !withRegister && (*sourceIssues > 0 || *sourceKeys > 0)) {
         report.registerLeft = true;
         report.issuesLeft = *sourceIssues;
         report.keysLeft = *sourceKeys;

@@ -25,7 +25,7 @@ struct StoreCopyReport {
     qint64 historyEntries = 0;
     qint64 certificateIssues = 0;
     // Into a server: the public keys the copy added to those the server trusts (fingerprints),
-    // and, when the source's register was left behind, what it held.
+    // and, when the source's register held issues or keys and was left behind, how many.
     QStringList addedKeys;
     bool registerLeft = false;
     qint64 issuesLeft = 0;
