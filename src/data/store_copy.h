@@ -1,10 +1,11 @@
 #pragma once
 
 // A whole store copied into another, of either engine: every record with its photos and its
-// "ID", the catalogue in its own order, the history and the register of issued certificates
-// (their numbering carried on where the source's stood), in one transaction of the target, then checked row
-// by row against the source before it is committed. An office moves its Data.db to the server
-// this way, and takes a full copy of the server onto a file.
+// "ID", the catalogue in its own order, the history and (onto a file, or into a server when its
+// owner asks) the register of issued certificates with its keys (their numbering carried on
+// where the source's stood), in one transaction of the target, then checked row by row against
+// the source before it is committed. An office moves its Data.db to the server this way, and
+// takes a full copy of the server onto a file.
 
 #include <QByteArray>
 #include <QString>

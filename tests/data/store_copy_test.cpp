@@ -200,6 +200,9 @@ TEST_F(StoreCopyTest, AFilesKeysAndRegisterEnterAServerOnlyWhenItsOwnerAsks) {
     }
     ASSERT_TRUE(server->exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(server->schemaName(), desk)));
     ASSERT_TRUE(server->exec(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON \"VaskorTemp\", \"DosSperm\" TO %1").arg(desk)));
+    // A restore onto the server first keeps what it replaces among the daily copies.
+    qputenv("XDG_DATA_HOME", dir.filePath("user").toUtf8());
+    const QString copy = QStringLiteral("copy-store"), restore = QStringLiteral("restore"), db = QStringLiteral("--db");
     const struct {
         const char* name;
         QStringList args;
@@ -207,21 +210,23 @@ TEST_F(StoreCopyTest, AFilesKeysAndRegisterEnterAServerOnlyWhenItsOwnerAsks) {
         const char* says;  // on standard output when it copied, else on standard error
         int keys;          // the server's keys and issues after it
     } cases[] = {
-        {"by a desk's role", {file, server->addressFor(desk)}, 1, "permission denied", 0},
-        {"by a desk's role, asking for the register", {file, server->addressFor(desk), "--with-register"}, 1,
+        {"by a desk's role", {copy, file, server->addressFor(desk)}, 1, "permission denied", 0},
+        {"by a desk's role, asking for the register", {copy, file, server->addressFor(desk), "--with-register"}, 1,
          "only the owner", 0},
-        {"without asking", {file, server->address()}, 0, "stayed behind", 0},
-        {"asked by the owner", {file, server->address(), "--replace", "--with-register"}, 0,
+        {"without asking", {copy, file, server->address()}, 0, "stayed behind", 0},
+        {"a restore without asking", {restore, db, server->address(), file}, 0, "stayed behind", 0},
+        {"asked by the owner", {copy, file, server->address(), "--replace", "--with-register"}, 0,
          "added the public key f1e2d3c4", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const CliRun r = copyStore(c.args);
+        const CliRun r = test::runCli(c.args);
         EXPECT_EQ(r.status, c.status) << r.err.toStdString();
         EXPECT_TRUE((c.status == 0 ? r.out : r.err).contains(QString::fromUtf8(c.says))) << r.out.toStdString() << r.err.toStdString();
         EXPECT_EQ(server->scalar("SELECT COUNT(*) FROM \"CertificateKeys\"").toInt(), c.keys);
         EXPECT_EQ(server->scalar("SELECT COUNT(*) FROM \"CertificateIssues\"").toInt(), c.keys);
     }
+    qunsetenv("XDG_DATA_HOME");
 }
 
 // The legacy import keeps the file's "ID"s and numbers the rest on either engine; the next
