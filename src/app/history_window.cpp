@@ -31,11 +31,6 @@ const QStringList kHistoryTitles = {QStringLiteral("تاريخ و ساعت"), QS
 const QStringList kDeletedTitles = {QStringLiteral("ID"),           QStringLiteral("شماره ثبت"), QStringLiteral("كد گله"),
                                     QStringLiteral("نام گوساله"),   QStringLiteral("حذف در"),   QStringLiteral("كاربر")};
 
-QString whoOf(const history::Entry& e) {
-    const QString desk = e.desk.isEmpty() ? QStringLiteral("نامعلوم") : e.desk;
-    return e.role.isEmpty() ? desk : QStringLiteral("%1 (%2)").arg(desk, e.role);
-}
-
 QTableWidget* newTable(const QStringList& titles, QWidget* parent) {
     auto* table = new QTableWidget(0, int(titles.size()), parent);
     table->setHorizontalHeaderLabels(titles);
@@ -60,7 +55,7 @@ QList<QStringList> historyLines(const QList<history::Entry>& entries) {
     for (const history::Entry& e : entries) {
         const QList<history::Change> changes = e.changes.isEmpty() ? QList<history::Change>{{}} : e.changes;
         for (const history::Change& c : changes)
-            lines << QStringList{history::tehranTime(e.at), whoOf(e), history::actionName(e.action), c.column,
+            lines << QStringList{history::tehranTime(e.at), history::whoText(e), history::actionName(e.action), c.column,
                                  history::shownValue(c.column, c.before), history::shownValue(c.column, c.after), e.reason};
     }
     return lines;
@@ -177,7 +172,7 @@ bool DeletedRecordsWindow::reload() {
     table_->setRowCount(0);
     for (const history::Entry& e : deleted_)
         addRow(table_, {QString::number(e.recordId), value(e, 0), value(e, schema::kHerdColumnIndex), value(e, 10),
-                        history::tehranTime(e.at), whoOf(e)});
+                        history::tehranTime(e.at), history::whoText(e)});
     table_->resizeColumnsToContents();
     return true;
 }

@@ -187,7 +187,11 @@ void offerCopyToEmptyServer(QWidget* parent, const StoreAddress& file, const Sto
     });
     progress->close();
     if (report.ok)
-        showMessage(QStringLiteral("%1 ركورد و %2 رديف كاتالوگ به سرور اطلاعات رونوشت شد.").arg(report.records).arg(report.catalogueRows));
+        showMessage(QStringLiteral("%1 ركورد و %2 رديف كاتالوگ به سرور اطلاعات رونوشت شد.").arg(report.records).arg(report.catalogueRows) +
+                    // The keys the server trusts are the office's to choose.
+                    (report.registerLeft ? QStringLiteral("\nثبت گواهي ها و كليدهاي عمومي اين رايانه به سرور آورده نشد؛ "
+                                                          "سرور ثبت و كليدهاي خود را دارد.")
+                                         : QString()));
     else
         showError(withEngineWords(QStringLiteral("رونوشت به سرور انجام نشد؛ سرور همان طور كه بود خالي مانده است."), report.error));
 }

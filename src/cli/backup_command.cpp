@@ -11,7 +11,7 @@ namespace zartav::cli {
 namespace {
 
 const char* kBackupUsage = "--db STORE [--replace] OUT.db";
-const char* kRestoreUsage = "--db STORE [--force] IN.db";
+const char* kRestoreUsage = "--db STORE [--force] [--with-register] IN.db";
 
 // Messages name paths isolated for the windows; a terminal shows them better plain.
 QByteArray plain(const QString& text) {
@@ -22,6 +22,7 @@ struct Arguments {
     QString store;
     QString file;
     bool flag = false;  // backup: --replace; restore: --force
+    bool withRegister = false;  // restore onto a server: the backup's register and keys come too
 };
 
 std::optional<Arguments> parse(const QStringList& args, const char* flag) {
@@ -29,6 +30,8 @@ std::optional<Arguments> parse(const QStringList& args, const char* flag) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--db") && i + 1 < args.size()) parsed.store = args[++i];
         else if (args[i] == QLatin1String(flag)) parsed.flag = true;
+        else if (args[i] == QLatin1String("--with-register") && QLatin1String(flag) == QLatin1String("--force"))
+            parsed.withRegister = true;
         else if (parsed.file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) parsed.file = args[i];
         else return std::nullopt;
     }
@@ -75,12 +78,18 @@ int runRestore(const QStringList& args) {
     }
     const std::optional<StoreAddress> store = storeOf(a->store, "restore");
     if (!store) return kFailed;
-    const BackupReport report = restoreStore(*store, a->file, a->flag ? EmptyCopy::Allow : EmptyCopy::Refuse);
+    const BackupReport report = restoreStore(*store, a->file, a->flag ? EmptyCopy::Allow : EmptyCopy::Refuse, {},
+                                             a->withRegister ? RegisterCopy::Bring : RegisterCopy::LeaveBehind);
     if (report.emptyCopy) return fail("restore", report.reason, QStringLiteral("--force restores it all the same"));
     if (!report.ok) return fail("restore", report.reason, report.engineWords);
     std::fprintf(stdout, "%lld records restored into %s from %s\n", static_cast<long long>(report.records),
                  store->display().toUtf8().constData(), a->file.toUtf8().constData());
     if (!report.kept.isEmpty()) std::fprintf(stdout, "the records replaced are kept in %s\n", report.kept.toUtf8().constData());
+    for (const QString& fingerprint : report.addedKeys)
+        std::fprintf(stdout, "added the public key %s to the keys the server trusts\n", fingerprint.toUtf8().constData());
+    if (report.registerLeft)
+        std::fprintf(stdout, "the backup's certificate register, public keys and issuer texts stayed behind; the server kept "
+                             "its own (its owner brings the backup's with --with-register)\n");
     return kOk;
 }
 
@@ -91,7 +100,8 @@ const bool registeredRestore = registerCommand(
     {"restore", kRestoreUsage, runRestore,
      "replaces a store's records and catalogue by a checked backup, keeping the replaced ones under a dated "
      "name of their own (a file as STORE.before-restore-DATE-TIME, a server's in the daily backups folder); "
-     "a backup without records replaces records only with --force"});
+     "a backup without records replaces records only with --force; onto a server the backup's certificate register "
+     "and public keys come only with --with-register, run as the owner of the server's tables"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -14,7 +14,7 @@
 namespace zartav::cli {
 namespace {
 
-const char* kUsageLine = "FROM TO [--replace]  (each a database file or a postgresql:// address)";
+const char* kUsageLine = "FROM TO [--replace] [--with-register]  (each a database file or a postgresql:// address)";
 
 int fail(const QString& text) {
     std::fprintf(stderr, "zartav-cli copy-store: %s\n", text.toUtf8().constData());
@@ -24,8 +24,10 @@ int fail(const QString& text) {
 int run(const QStringList& args) {
     QStringList stores;
     bool replace = false;
+    RegisterCopy registerCopy = RegisterCopy::LeaveBehind;
     for (const QString& a : args) {
         if (a == QLatin1String("--replace")) replace = true;
+        else if (a == QLatin1String("--with-register")) registerCopy = RegisterCopy::Bring;
         else stores << a;
     }
     if (stores.size() != 2) {
@@ -62,7 +64,7 @@ int run(const QStringList& args) {
         if (done == total) std::fprintf(stderr, "\n");
         std::fflush(stderr);
         return true;
-    });
+    }, registerCopy);
     const QString target = to.displayName();
     to.close();
     if (!report.ok) {
@@ -75,12 +77,21 @@ int run(const QStringList& args) {
                  static_cast<long long>(report.catalogueRows), static_cast<long long>(report.historyEntries),
                  from.displayName().toUtf8().constData(),
                  target.toUtf8().constData(), report.checksum.constData());
+    for (const QString& fingerprint : report.addedKeys)
+        std::fprintf(stdout, "added the public key %s to the keys %s trusts\n", fingerprint.toUtf8().constData(),
+                     target.toUtf8().constData());
+    if (report.registerLeft)
+        std::fprintf(stdout, "the source's register (%lld certificate issues, %lld public keys) and issuer texts stayed behind; "
+                             "its owner brings them with --with-register\n",
+                     static_cast<long long>(report.issuesLeft), static_cast<long long>(report.keysLeft));
     return kOk;
 }
 
 const bool registered = registerCommand(
     {"copy-store", kUsageLine, run,
-     "copies every record and the catalogue of one store (file or server) into another, checked row by row"});
+     "copies every record and the catalogue of one store (file or server) into another, checked row by row; "
+     "into a server the source's certificate register and public keys come only with --with-register, run as the "
+     "owner of the server's tables, which lists every key it adds"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -58,11 +58,6 @@ QString csvField(const QString& text) {
     return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
-QString who(const history::Entry& e) {
-    const QString desk = e.desk.isEmpty() ? QStringLiteral("نامعلوم") : e.desk;
-    return e.role.isEmpty() ? desk : QStringLiteral("%1 (%2)").arg(desk, e.role);
-}
-
 void print(const QString& line) { std::fprintf(stdout, "%s\n", line.toUtf8().constData()); }
 
 void printEntries(const QList<history::Entry>& entries, bool csv) {
@@ -74,7 +69,7 @@ void printEntries(const QList<history::Entry>& entries, bool csv) {
             const QList<history::Change> changes = e.changes.isEmpty() ? QList<history::Change>{{}} : e.changes;
             for (const history::Change& c : changes) {
                 QStringList fields;
-                for (const QString& f : {QString::number(e.entry), history::tehranTime(e.at), who(e), history::actionName(e.action),
+                for (const QString& f : {QString::number(e.entry), history::tehranTime(e.at), history::whoText(e), history::actionName(e.action),
                                          c.column, history::shownValue(c.column, c.before),
                                          history::shownValue(c.column, c.after), e.reason})
                     fields << csvField(f);
@@ -88,7 +83,7 @@ void printEntries(const QList<history::Entry>& entries, bool csv) {
         for (const history::Change& c : e.changes)
             changed << QStringLiteral("%1: «%2» → «%3»")
                            .arg(c.column, inLine(history::shownValue(c.column, c.before)), inLine(history::shownValue(c.column, c.after)));
-        QString line = QStringLiteral("%1\t%2\t%3\t%4\t%5").arg(e.entry).arg(history::tehranTime(e.at), who(e),
+        QString line = QStringLiteral("%1\t%2\t%3\t%4\t%5").arg(e.entry).arg(history::tehranTime(e.at), history::whoText(e),
                                                                history::actionName(e.action), changed.join(QStringLiteral("; ")));
         if (!e.reason.isEmpty()) line += QStringLiteral("\tعلت: ") + inLine(e.reason);
         print(line);
@@ -142,7 +137,7 @@ int runHistory(const QStringList& args) {
                 c.column == QString::fromUtf8(schema::kRecordColumns[schema::kHerdColumnIndex]) ||
                 c.column == QString::fromUtf8(schema::kRecordColumns[10]))
                 shown << c.column + QStringLiteral(": ") + c.before.toString();
-        print(QStringLiteral("%1\t%2\t%3\t%4").arg(e.recordId).arg(history::tehranTime(e.at), who(e), shown.join(QStringLiteral("; "))));
+        print(QStringLiteral("%1\t%2\t%3\t%4").arg(e.recordId).arg(history::tehranTime(e.at), history::whoText(e), shown.join(QStringLiteral("; "))));
     }
     return kOk;
 }

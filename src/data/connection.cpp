@@ -34,9 +34,12 @@ QString connectionNameForNewConnection() {
 namespace {
 
 // Every entry this desk's saves leave in the history names it: the session says so from its start.
+// A lock held elsewhere is waited for within a save's bound (the worker's answer timeout is 2.5 s),
+// so that no session holding one keeps the desks' saves waiting.
 QList<std::pair<QString, QString>> deskSettings() {
     // The driver takes its options split at ";".
-    return {{QString::fromLatin1(history::kDeskSetting), history::thisDesk().replace(QLatin1Char(';'), QLatin1Char(','))}};
+    return {{QString::fromLatin1(history::kDeskSetting), history::thisDesk().replace(QLatin1Char(';'), QLatin1Char(','))},
+            {QStringLiteral("lock_timeout"), QStringLiteral("2000")}};
 }
 
 }  // namespace
@@ -260,6 +263,7 @@ namespace {
 // round trip beyond connecting.
 struct ServerFacts {
     bool hasRecords = false, hasCatalogue = false, hasOrder = false, hasTrigger = false, hasRegister = false;
+    bool hasPinnedFunctions = false;
     int indexes = 0;
     int relations = 0;
     bool writable = false;
@@ -289,10 +293,14 @@ std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
             "        AND has_table_privilege(%1, 'DELETE'), false), "
             "(SELECT string_agg(attname, E'\\n') FROM pg_attribute WHERE attrelid = %1 AND attnum > 0 AND NOT attisdropped), "
             "(SELECT string_agg(a.attname, E'\\n') FROM pg_index x JOIN pg_attribute a ON a.attrelid = x.indrelid "
-            "        AND a.attnum = x.indkey[0] WHERE x.indrelid = %1 AND x.indpred IS NULL)")
+            "        AND a.attnum = x.indkey[0] WHERE x.indrelid = %1 AND x.indpred IS NULL), "
+            // Trigger functions of an earlier version searched the path of whoever made them.
+            "to_regclass('\"%6\"') IS NOT NULL AND (SELECT count(*) = 2 FROM pg_proc "
+            "        WHERE pronamespace = to_regnamespace(current_schema()) AND proname IN ('%3', '%4') "
+            "        AND array_to_string(proconfig, ',') LIKE 'search\\_path=pg\\_catalog, %')")
                         .arg(records, QString::fromLatin1(schema::kServerCatalogueOrderColumn),
                              QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction),
-                             QString::fromLatin1(kDailyCopyTable))) ||
+                             QString::fromLatin1(kDailyCopyTable), QString::fromLatin1(history::kHeadTable))) ||
         !query.next()) {
         if (error) *error = query.lastError().text();
         return std::nullopt;
@@ -314,6 +322,7 @@ std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
     };
     f.columns = lines(10);
     f.indexed = lines(11);
+    f.hasPinnedFunctions = query.value(12).toBool();
     return f;
 }
 
@@ -330,7 +339,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
             return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
         if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
         if (!createRecordSchema(db, &error)) return fail(error);
-    } else if (!facts->hasCatalogue || !facts->hasOrder || !facts->hasTrigger || !facts->hasRegister ||
+    } else if (!facts->hasCatalogue || !facts->hasOrder || !facts->hasTrigger || !facts->hasRegister || !facts->hasPinnedFunctions ||
                facts->indexes < recordIndexCount()) {
         // Whatever a role that may not change the tables cannot add, the desk goes without.
         if (writable) announceIndexBuild(db);

@@ -49,8 +49,10 @@ QString pairOf(const SqlDialect& d, int column, Op op, const QString& newRow) {
     }
     const QString key = QString::fromUtf8(kRecordColumns[column]);
     if (d.isServer()) {
-        auto value = [&](const QString& v) { return photo && v != QLatin1String("NULL") ? QStringLiteral("octet_length(%1)").arg(v) : v; };
-        return QStringLiteral("'%1', CASE WHEN %2 THEN jsonb_build_array(%3, %4) END").arg(key, when, value(before), value(after));
+        auto value = [&](const QString& v) {
+            return photo && v != QLatin1String("NULL") ? QStringLiteral("pg_catalog.octet_length(%1)").arg(v) : v;
+        };
+        return QStringLiteral("'%1', CASE WHEN %2 THEN pg_catalog.jsonb_build_array(%3, %4) END").arg(key, when, value(before), value(after));
     }
     auto value = [&](const QString& v) { return v == QLatin1String("NULL") ? QStringLiteral("'null'") : fileJson(v, photo); };
     return QStringLiteral("CASE WHEN %1 THEN '\"%2\":[' || %3 || ',' || %4 || ']' END").arg(when, key, value(before), value(after));
@@ -70,8 +72,8 @@ QString changesOf(const SqlDialect& d, Op op, const QString& newRow = QStringLit
     }
     QStringList objects;
     for (qsizetype from = 0; from < pairs.size(); from += 20)
-        objects << QStringLiteral("jsonb_build_object(%1)").arg(pairs.mid(from, 20).join(QStringLiteral(", ")));
-    return QStringLiteral("jsonb_strip_nulls(%1)").arg(objects.join(QStringLiteral(" || ")));
+        objects << QStringLiteral("pg_catalog.jsonb_build_object(%1)").arg(pairs.mid(from, 20).join(QStringLiteral(", ")));
+    return QStringLiteral("pg_catalog.jsonb_strip_nulls(%1)").arg(objects.join(QStringLiteral(" OPERATOR(pg_catalog.||) ")));
 }
 
 // The photos an entry keeps: all of a deleted record, the replaced ones of an update.
@@ -139,10 +141,20 @@ QString fileTrigger(const SqlDialect& d, Op op) {
 }
 
 // ---- the server: one function run as the tables' owner, which also seals the entry ----------
+//
+// It runs with the owner's rights whoever writes, so nothing of the writer's session may stand in
+// for what it reads or calls: every table is named by the store's schema (written into the text
+// where it is made), every function by pg_catalog, and its search path is pinned with pg_temp
+// last, where a caller's temporary table or function cannot come first.
+
+const QString kSchemaMark = QStringLiteral("@zartav_schema@");
+
+QString cat(const char* function) { return QStringLiteral("pg_catalog.") + QLatin1String(function); }
+const QString kConcat = QStringLiteral(" OPERATOR(pg_catalog.||) ");
 
 // A field of the sealed text: its length in bytes, a colon and the field; "-" when absent.
 QString sealed(const QString& v) {
-    return QStringLiteral("CASE WHEN %1 IS NULL THEN '-' ELSE octet_length(%1)::text || ':' || %1 END").arg(v);
+    return QStringLiteral("CASE WHEN %1 IS NULL THEN '-' ELSE %2(%1)::text%3':'%3%1 END").arg(v, cat("octet_length"), kConcat);
 }
 
 QString serverFunction(const SqlDialect& d) {
@@ -155,45 +167,68 @@ QString serverFunction(const SqlDialect& d) {
     QStringList fields{QStringLiteral("ph"), QStringLiteral("n::text"), QStringLiteral("rid::text"), QStringLiteral("act"),
                        QStringLiteral("at"), QStringLiteral("desk"), QStringLiteral("who"), QStringLiteral("why"),
                        QStringLiteral("ch")};
-    for (int slot = 1; slot <= 3; ++slot) fields << QStringLiteral("encode(sha256(p%1), 'hex')").arg(slot);
+    for (int slot = 1; slot <= 3; ++slot) fields << QStringLiteral("%1(%2(p%3), 'hex')").arg(cat("encode"), cat("sha256")).arg(slot);
     QStringList sealedFields;
     for (const QString& f : fields) sealedFields << sealed(f);
     QStringList insertColumns;
     for (const char* c : kColumns) insertColumns << q(d, c);
+    // The photos of a record brought back are those its last delete kept.
+    QStringList samePhotos;
+    for (int slot = 0; slot < 3; ++slot)
+        samePhotos << QStringLiteral("NEW.%1 IS NOT DISTINCT FROM l%2").arg(d.quote(schema::kPhotoColumns[slot])).arg(slot + 1);
     const QString id = q(d, schema::kId);
-    return QStringLiteral(
-               "CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$\n"
+    const QString history = kSchemaMark + QLatin1Char('.') + q(d, kTable);
+    const QString head = kSchemaMark + QLatin1Char('.') + q(d, kHeadTable);
+    const QString function = QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1.%2() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+               "SET search_path = pg_catalog, %1, pg_temp AS $$\n"
                "DECLARE ch text; rid bigint; act text; p1 bytea; p2 bytea; p3 bytea; n bigint; ph text;\n"
-               "  at text; desk text; who text := session_user; why text;\n"
+               "  at text; desk text; who text := session_user; why text; la text; lc text; l1 bytea; l2 bytea; l3 bytea;\n"
                "BEGIN\n"
+               // The action is the trigger's own: no setting of the writer's names it.
                "  IF TG_OP = 'INSERT' THEN\n"
-               "    rid := NEW.%2; act := COALESCE(NULLIF(current_setting('%3', true), ''), '%4');\n"
+               "    rid := NEW.%3; act := '%4';\n"
                "    ch := %5::text; %6\n"
+               // A record that comes back under its own number exactly as its last delete left
+               // it, photos and all, is brought back; anything else inserted is an insert.
+               "    SELECT \"Action\", \"Changes\", \"Photo1\", \"Photo2\", \"Photo3\" INTO la, lc, l1, l2, l3\n"
+               "      FROM %7 WHERE \"RecordID\" = rid ORDER BY \"Entry\" DESC LIMIT 1;\n"
+               "    IF la = '%8' AND %9 AND ch::jsonb = COALESCE((SELECT pg_catalog.jsonb_object_agg(key,\n"
+               "        pg_catalog.jsonb_build_array(value OPERATOR(pg_catalog.->) 1, value OPERATOR(pg_catalog.->) 0))\n"
+               "        FROM pg_catalog.jsonb_each(lc::jsonb)), '{}'::jsonb) THEN act := '%10'; END IF;\n")
+        .arg(kSchemaMark, QLatin1String(kServerFunction), id, QLatin1String(kInsert), changesOf(d, Op::Insert),
+             photos[0].join(QLatin1Char(' ')), history, QLatin1String(kDelete), samePhotos.join(QStringLiteral(" AND ")))
+        .arg(QLatin1String(kRestore)) + QStringLiteral(
                "  ELSIF TG_OP = 'UPDATE' THEN\n"
-               "    rid := NEW.%2; act := '%7'; ch := %8::text;\n"
+               "    rid := NEW.%1; act := '%2'; ch := %3::text;\n"
                "    IF ch = '{}' THEN RETURN NULL; END IF;\n"
-               "    %9\n"
+               "    %4\n"
                "  ELSE\n"
-               "    rid := OLD.%2; act := '%10'; ch := %11::text; %12\n"
+               "    rid := OLD.%1; act := '%5'; ch := %6::text; %7\n"
                "  END IF;\n"
-               // One writer at a time extends the chain; a writer whose view is older than the
-               // newest entry takes its number again and is refused by the key, never forks it.
-               "  PERFORM pg_advisory_xact_lock(7261543022);\n"
-               "  SELECT %13, %14 INTO n, ph FROM %15 ORDER BY %13 DESC LIMIT 1;\n"
+               // One writer at a time extends the chain, holding the head row that only the
+               // owner may lock (a desk role cannot take it and hold every save); a writer whose
+               // view is older than the newest entry takes its number again and is refused by
+               // the key, never forks it.
+               "  PERFORM 1 FROM %8 FOR UPDATE;\n"
+               "  SELECT \"Entry\", \"Hash\" INTO n, ph FROM %9 ORDER BY \"Entry\" DESC LIMIT 1;\n"
                "  n := COALESCE(n, 0) + 1;\n"
-               "  at := to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.MS');\n"
-               "  desk := NULLIF(current_setting('%16', true), '');\n"
-               "  why := NULLIF(current_setting('%17', true), '');\n"
-               "  INSERT INTO %15 (%18) VALUES (n, rid, act, at, desk, who, why, ch, p1, p2, p3,\n"
-               "    encode(sha256(convert_to(%19, 'UTF8')), 'hex'));\n"
+               "  at := pg_catalog.to_char(pg_catalog.timezone('UTC', pg_catalog.now()), 'YYYY-MM-DD HH24:MI:SS.MS');\n"
+               // The desk's own name for itself, beside the role the server authenticated.
+               "  desk := NULLIF(pg_catalog.current_setting('%10', true), '');\n")
+        .arg(id, QLatin1String(kUpdate), changesOf(d, Op::Update), photos[1].join(QLatin1Char(' ')), QLatin1String(kDelete),
+             changesOf(d, Op::Delete), photos[2].join(QLatin1Char(' ')), head, history)
+        .arg(QLatin1String(kDeskSetting)) + QStringLiteral(
+               "  why := NULLIF(pg_catalog.current_setting('%1', true), '');\n"
+               "  INSERT INTO %2 (%3) VALUES (n, rid, act, at, desk, who, why, ch, p1, p2, p3,\n"
+               "    pg_catalog.encode(pg_catalog.sha256(pg_catalog.convert_to(%4, 'UTF8')), 'hex'));\n"
                "  RETURN NULL;\n"
                "END $$")
-        .arg(QLatin1String(kServerFunction), id, QLatin1String(kActionSetting), QLatin1String(kInsert), changesOf(d, Op::Insert),
-             photos[0].join(QLatin1Char(' ')), QLatin1String(kUpdate), changesOf(d, Op::Update),
-             photos[1].join(QLatin1Char(' ')))
-        .arg(QLatin1String(kDelete), changesOf(d, Op::Delete), photos[2].join(QLatin1Char(' ')), q(d, "Entry"), q(d, "Hash"),
-             q(d, kTable), QLatin1String(kDeskSetting), QLatin1String(kReasonSetting), insertColumns.join(QStringLiteral(", ")))
-        .arg(sealedFields.join(QStringLiteral(" || ")));
+        .arg(QLatin1String(kReasonSetting), history, insertColumns.join(QStringLiteral(", ")), sealedFields.join(kConcat));
+    // Made where the store is: the schema the owner's session creates in.
+    return QStringLiteral("DO $zartav$ BEGIN EXECUTE pg_catalog.replace($body$%1$body$, '%2', "
+                          "pg_catalog.quote_ident(pg_catalog.current_schema())); END $zartav$")
+        .arg(function, kSchemaMark);
 }
 
 QString serverTrigger(const SqlDialect& d) {
@@ -222,6 +257,11 @@ QList<StoreObject> objects(const SqlDialect& d) {
                     .arg(d.quote(QStringLiteral("ix_VaskorHistory_deleted")), q(d, kTable), q(d, "Entry"), q(d, "Action"),
                          QLatin1String(kDelete))});
     if (d.isServer()) {
+        const QString head = QString::fromUtf8(kHeadTable);
+        all.append({StoreObjectKind::Table, head, head,
+                    QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 BOOLEAN PRIMARY KEY DEFAULT true CHECK (%2))")
+                        .arg(q(d, kHeadTable), q(d, "One")),
+                    {QStringLiteral("INSERT INTO %1 DEFAULT VALUES ON CONFLICT DO NOTHING").arg(q(d, kHeadTable))}});
         all.append({StoreObjectKind::Function, QLatin1String(kServerFunction), QString(), serverFunction(d)});
         all.append({StoreObjectKind::Trigger, QLatin1String(kServerFunction), records, serverTrigger(d)});
         return all;

@@ -172,11 +172,10 @@ WriteScope::WriteScope(QSqlDatabase db, QString reason, QString action)
 bool WriteScope::begin(QString* error) {
     QSqlQuery query(db_);
     if (SqlDialect::of(db_).isServer()) {
-        if (reason_.isEmpty() && action_.isEmpty()) return true;
-        query.prepare(QStringLiteral("SELECT set_config('%1', ?, true), set_config('%2', ?, true)")
-                          .arg(QLatin1String(kReasonSetting), QLatin1String(kActionSetting)));
+        // The server's trigger tells the action itself; only the reason is the writer's to give.
+        if (reason_.isEmpty()) return true;
+        query.prepare(QStringLiteral("SELECT set_config('%1', ?, true)").arg(QLatin1String(kReasonSetting)));
         query.addBindValue(reason_);
-        query.addBindValue(action_);
         return run(query, error);
     }
     // One row at most, always the first.
@@ -421,6 +420,12 @@ QString actionName(const QString& action) {
     if (action == QLatin1String(kDelete)) return QStringLiteral("حذف");
     if (action == QLatin1String(kRestore)) return QStringLiteral("بازگرداني");
     return action;
+}
+
+QString whoText(const Entry& e) {
+    if (e.role.isEmpty()) return e.desk.isEmpty() ? QStringLiteral("نامعلوم") : e.desk;
+    if (e.desk.isEmpty()) return e.role;
+    return QStringLiteral("%1، رايانه (اعلام شده): %2").arg(e.role, e.desk);
 }
 
 QString tehranTime(const QDateTime& utc) {

@@ -108,6 +108,9 @@ QString reasonRequiredText();
 
 // Farsi for the user.
 QString actionName(const QString& action);
+// Who wrote an entry, as a line shows it. On the server the role the server authenticated comes
+// first, and the computer's name as the desk gave it is marked as its own word for itself.
+QString whoText(const Entry& e);
 // "1405/09/18 14:32:05": the Solar Hijri date and time in Tehran of a UTC time.
 QString tehranTime(const QDateTime& utc);
 // A before or after value as a line shows it: a photo by its size.

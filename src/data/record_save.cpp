@@ -31,6 +31,10 @@ std::optional<bool> isStored(const QSqlDatabase& db, qint64 id, QString* error) 
     return query.value(0).toLongLong() > 0;
 }
 
+// A lock another session holds was waited for as long as a save may wait (the session's
+// lock_timeout): to the desk that is the store out of reach for now, and what was typed stays.
+bool heldUp(const QSqlError& error) { return error.nativeErrorCode() == QLatin1String("55P03"); }
+
 // A statement of the transaction's own; its error, empty when it ran.
 QString exec(const QSqlDatabase& db, const char* statement) {
     QSqlQuery query(db);
@@ -128,7 +132,8 @@ bool runSave(StoreLink& link, const EditBuffer& buffer, SaveMode mode, const rea
         }
         query.exec();
     }
-    if (!query.isActive() || query.lastError().isValid()) return fail(query.lastError().text());
+    if (!query.isActive() || query.lastError().isValid())
+        return fail(query.lastError().text(), heldUp(query.lastError()) ? SaveFailure::Unreachable : SaveFailure::Refused);
     if (inserting) {
         if (!query.next()) return fail(QStringLiteral("the store gave the new record no number"));
         outcome.id = query.value(0).toLongLong();

@@ -8,6 +8,9 @@ namespace zartav {
 namespace {
 
 const QString kPasswordOption = QStringLiteral("password");
+// The passphrase of the desk's TLS key is a secret like the password: passed to the client
+// library, never shown, traced or saved.
+const QString kKeyPassphraseOption = QStringLiteral("sslpassword");
 
 bool isHexDigit(QChar c) {
     const char16_t u = c.unicode();
@@ -151,7 +154,8 @@ QString StoreAddress::display() const {
     if (port_ > 0) text += QLatin1Char(':') + QString::number(port_);
     text += QLatin1Char('/') + encode(database_);
     QStringList query;
-    for (const auto& [key, value] : options_) query << encode(key) + QLatin1Char('=') + encode(value);
+    for (const auto& [key, value] : options_)
+        if (key != kKeyPassphraseOption) query << encode(key) + QLatin1Char('=') + encode(value);
     if (!query.isEmpty()) text += QLatin1Char('?') + query.join(QLatin1Char('&'));
     return text;
 }
@@ -167,7 +171,8 @@ QStringList passwordInArgumentsWarning(const QStringList& arguments) {
         // "--store=ADDRESS" as well as "--store ADDRESS".
         const QString text = argument.startsWith(QLatin1String("--")) ? argument.section(QLatin1Char('='), 1) : argument;
         const std::optional<StoreAddress> address = StoreAddress::parse(text);
-        if (!address || !address->isServer() || address->password().isEmpty()) continue;
+        if (!address || !address->isServer() || (address->password().isEmpty() && address->option(kKeyPassphraseOption).isEmpty()))
+            continue;
         return {QStringLiteral("هشدار: نشاني سرور در خط فرمان گذرواژه دارد و هر كاربر اين رايانه آن را در فهرست "
                                "برنامه هاي در حال اجرا مي بيند؛ گذرواژه را در فايل ~/.pgpass بگذاريد و از نشاني برداريد."),
                 QStringLiteral(

@@ -322,7 +322,8 @@ BackupCheck checkBackupFile(const QString& path) {
     return check;
 }
 
-BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty, const BackupProgress& progress) {
+BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty, const BackupProgress& progress,
+                          RegisterCopy registerCopy) {
     const BackupCheck check = checkBackupFile(source);
     if (!check.ok) return failure(check.reason, check.engineWords);
     if (!store.isServer() && sameFile(store.filePath(), source))
@@ -383,13 +384,15 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
         Connection from, to;
         if (!from.open(part.path(), StoreAccess::ReadOnly)) return failure(from.errorText(), from.technicalError());
         if (!to.open(store)) return failure(to.errorText(), to.technicalError());
-        const StoreCopyReport copy = copyStore(from, to, true, share(progress, 2, 3));
+        const StoreCopyReport copy = copyStore(from, to, true, share(progress, 2, 3), registerCopy);
         if (copy.cancelled) {
             // The server is as it was: the copy of it kept for this restore is not wanted.
             storefile::remove(report.kept);
             return stopped();
         }
         if (!copy.ok) return failure(QStringLiteral("پشتيبان در سرور اطلاعات كپي نشد."), copy.error);
+        report.addedKeys = copy.addedKeys;
+        report.registerLeft = copy.registerLeft;
         report.ok = true;
         report.path = source;
         return report;
@@ -454,6 +457,9 @@ QString restoreSummary(const BackupReport& report) {
     QString text = QStringLiteral("اطلاعات از اين پشتيبان بازگرداني شد (%1 ركورد):\n%2").arg(report.records).arg(isolatedPath(report.path));
     if (!report.kept.isEmpty())
         text += QStringLiteral("\nاطلاعات پيشين در اين فايل نگه داشته شد:\n%1").arg(isolatedPath(report.kept));
+    if (report.registerLeft)
+        text += QStringLiteral("\nثبت گواهي ها و كليدهاي عمومي پشتيبان به سرور آورده نشد؛ سرور ثبت و كليدهاي خود را نگه داشت.");
+    for (const QString& key : report.addedKeys) text += QStringLiteral("\nكليد عمومي افزوده شد: %1").arg(key);
     return text;
 }
 

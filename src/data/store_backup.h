@@ -8,6 +8,7 @@
 // renamed into place once it has been read back whole (integrity check, both tables, the same
 // number of records as the store held at the snapshot); a failure leaves nothing behind.
 
+#include "data/store_copy.h"
 #include "dates/calendar.h"
 
 #include <QString>
@@ -28,6 +29,10 @@ struct BackupReport {
     QString engineWords;  // the engine's or the system's own words, when there are any
     bool emptyCopy = false;  // a restore refused: a copy without records over a store with some
     bool cancelled = false;  // stopped by the progress: no file left, the store as it was
+    // A restore onto a server: the backup's public keys it added (fingerprints), or that the
+    // backup's register, keys and issuer texts were left behind.
+    QStringList addedKeys;
+    bool registerLeft = false;
 };
 
 // Work done and work in all; answering false stops a backup or a restore, which then leaves
@@ -55,10 +60,12 @@ BackupCheck checkBackupFile(const QString& path);
 // replaced) and the backup put in its place; it must not be open anywhere, this program
 // included. A server store is first backed up as "Server.before-restore-1405-09-18-1432.db" in
 // the daily copies' folder, then gets the backup copied in, in one transaction. A backup without
-// records over a store that holds some is refused (emptyCopy) unless `empty` allows it.
+// records over a store that holds some is refused (emptyCopy) unless `empty` allows it. A server
+// keeps its own register of certificates and its keys unless `registerCopy` brings the backup's
+// (for the owner of its tables alone, as copyStore says).
 enum class EmptyCopy { Refuse, Allow };
 BackupReport restoreStore(const StoreAddress& store, const QString& source, EmptyCopy empty = EmptyCopy::Refuse,
-                          const BackupProgress& progress = {});
+                          const BackupProgress& progress = {}, RegisterCopy registerCopy = RegisterCopy::LeaveBehind);
 
 // The text the user reads after a backup or a restore.
 QString backupSummary(const BackupReport& report);

@@ -180,11 +180,24 @@ bool forEachRow(Connection& c, const TableShape& shape, const std::function<bool
     }
 }
 
-std::optional<qint64> countOf(Connection& c, const TableShape& shape) {
+// The rows of a table; nothing, with the store's words in `error` (the first kept), when it
+// cannot be read.
+std::optional<qint64> countOf(Connection& c, const TableShape& shape, QString* error) {
     QSqlQuery query(c.database());
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(c.dialect().quote(tableName(shape)))) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(c.dialect().quote(tableName(shape)))) || !query.next()) {
+        if (error->isEmpty()) *error = query.lastError().text();
         return std::nullopt;
+    }
     return query.value(0).toLongLong();
+}
+
+// Whether this session may act as the owner of the server's register.
+bool ownsRegister(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT COALESCE((SELECT pg_has_role(relowner, 'USAGE') FROM pg_class "
+                                     "WHERE oid = to_regclass('\"%1\"')), false)")
+                          .arg(QLatin1String(certificates::kKeyTable))) &&
+           query.next() && query.value(0).toBool();
 }
 
 class Copier {
@@ -222,6 +235,7 @@ public:
                             .arg(insert.lastError().text());
                 return false;
             }
+            if (shape.merged && insert.numRowsAffected() > 0) report.addedKeys << row.at(0).toString();
             digests.push_back(digestOf(shape, compared(shape, row)));
             return step(report);
         }, &error);
@@ -292,7 +306,8 @@ StoreCopyReport failed(const QString& error) {
 
 }  // namespace
 
-StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const StoreCopyProgress& progress) {
+StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const StoreCopyProgress& progress,
+                          RegisterCopy registerCopy) {
     if (from.address().sameStore(to.address())) return failed(QStringLiteral("the source and the target are the same store"));
     if (to.isReadOnly()) return failed(QStringLiteral("the target can only be read"));
     QSqlDatabase source = from.database();
@@ -307,8 +322,11 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     const bool targetHistory = history::hasHistory(target);
     const bool withHistory = targetHistory && history::hasHistory(source);
     const bool targetRegister = certificates::hasRegister(target);
-    const bool withRegister = targetRegister && certificates::hasRegister(source);
+    const bool sourceRegister = targetRegister && certificates::hasRegister(source);
+    const bool withRegister = sourceRegister && (!to.isServer() || registerCopy == RegisterCopy::Bring);
     const char* issueTable = certificates::kIssueTable;
+    if (to.isServer() && registerCopy == RegisterCopy::Bring && !ownsRegister(target))
+        return failed(QStringLiteral("only the owner of the server's tables may bring a register and its keys into it"));
 
     // One consistent view of the source, whatever other desks save meanwhile.
     if (!source.transaction()) return failed(QStringLiteral("the source cannot be read: ") + source.lastError().text());
@@ -318,20 +336,22 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
         if (!report.ok) target.rollback();
         return report;
     };
-    const std::optional<qint64> sourceRecords = countOf(from, records);
-    const std::optional<qint64> sourceCatalogue = countOf(from, catalogue);
+    QString unread;
+    const std::optional<qint64> sourceRecords = countOf(from, records, &unread);
+    const std::optional<qint64> sourceCatalogue = countOf(from, catalogue, &unread);
     const std::optional<qint64> highWater = recordIdHighWater(source);
-    const std::optional<qint64> sourceEntries = withHistory ? countOf(from, entries) : 0;
-    const std::optional<qint64> sourceIssues = withRegister ? countOf(from, issues) : 0;
+    const std::optional<qint64> sourceEntries = withHistory ? countOf(from, entries, &unread) : 0;
+    const std::optional<qint64> sourceIssues = sourceRegister ? countOf(from, issues, &unread) : 0;
+    const std::optional<qint64> sourceKeys = sourceRegister ? countOf(from, keys, &unread) : 0;
     const std::optional<qint64> lastNumber = withRegister ? numberHighWater(source, issueTable, "number") : 0;
-    if (!sourceRecords || !sourceCatalogue || !highWater || !sourceEntries || !sourceIssues || !lastNumber)
-        return done(failed(QStringLiteral("the source cannot be read: ") + source.lastError().text()));
-    const std::optional<qint64> targetRecords = countOf(to, records);
-    const std::optional<qint64> targetCatalogue = countOf(to, catalogue);
-    const std::optional<qint64> targetEntries = targetHistory ? countOf(to, entries) : 0;
-    const std::optional<qint64> targetIssues = targetRegister ? countOf(to, issues) : 0;
+    if (!sourceRecords || !sourceCatalogue || !highWater || !sourceEntries || !sourceIssues || !sourceKeys || !lastNumber)
+        return done(failed(QStringLiteral("the source cannot be read: ") + unread));
+    const std::optional<qint64> targetRecords = countOf(to, records, &unread);
+    const std::optional<qint64> targetCatalogue = countOf(to, catalogue, &unread);
+    const std::optional<qint64> targetEntries = targetHistory ? countOf(to, entries, &unread) : 0;
+    const std::optional<qint64> targetIssues = withRegister ? countOf(to, issues, &unread) : 0;
     if (!targetRecords || !targetCatalogue || !targetEntries || !targetIssues)
-        return done(failed(QStringLiteral("the target cannot be read")));
+        return done(failed(QStringLiteral("the target cannot be read: ") + unread));
     // A target whose records were all deleted still has their history and the certificates
     // issued for them: they are replaced only when asked.
     if (!replace && (*targetRecords > 0 || *targetCatalogue > 0 || *targetEntries > 0 || *targetIssues > 0))
@@ -348,6 +368,9 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
             return done(failed(QStringLiteral("the source's register does not hold together: ") + check.problem));
     }
     if (!target.transaction()) return done(failed(QStringLiteral("the target cannot be written: ") + target.lastError().text()));
+    // A save waits for a lock only briefly; replacing a whole store may wait out another desk's
+    // long read (a daily copy) a while longer, and still not without end.
+    if (to.isServer()) QSqlQuery(target).exec(QStringLiteral("SET LOCAL lock_timeout = '60s'"));
     StoreCopyReport report;
     // The copy brings the source's history as it is: the target's triggers would add an entry of
     // their own for every record copied (and every one emptied).
@@ -369,7 +392,12 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
         }
     }
     Copier copier(from, to, progress);
-    copier.setTotal(*sourceRecords + *sourceCatalogue + *sourceEntries + *sourceIssues);
+    copier.setTotal(*sourceRecords + *sourceCatalogue + *sourceEntries + (withRegister ? *sourceIssues : 0));
+    if (sourceRegister && !withRegister && (*sourceIssues > 0 || *sourceKeys > 0)) {
+        report.registerLeft = true;
+        report.issuesLeft = *sourceIssues;
+        report.keysLeft = *sourceKeys;
+    }
     std::vector<Digest> recordDigests, catalogueDigests, entryDigests, issueDigests, officeDigests, keyDigests;
     recordDigests.reserve(size_t(*sourceRecords));
     // What each copied table's digests are, in the order the checksum takes them.

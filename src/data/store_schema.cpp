@@ -58,8 +58,11 @@ QString indexSql(const SqlDialect& d, int column) {
 // for the desks of another store in the same database to pass over.
 QString notifySql() {
     const QString channel = QString::fromLatin1(kRecordsChangedChannel);
-    return QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ "
-                          "BEGIN PERFORM pg_notify('%2', TG_TABLE_SCHEMA); RETURN NULL; END $$")
+    // Run with the writer's rights; its search path is pinned so that nothing of the writer's
+    // session stands in for the function it calls.
+    return QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql "
+                          "SET search_path = pg_catalog, pg_temp AS $$ "
+                          "BEGIN PERFORM pg_catalog.pg_notify('%2', TG_TABLE_SCHEMA); RETURN NULL; END $$")
         .arg(channel, channel);
 }
 
@@ -110,6 +113,9 @@ QStringList recordIndexNames(StoreEngine engine) {
     return names;
 }
 
+// Long enough for another desk to make a large store's indexes.
+constexpr int kSchemaLockWaitMs = 30000;
+
 bool fail(QString* error, const QString& text) {
     if (error) *error = text;
     return false;
@@ -128,9 +134,11 @@ bool createRecordSchema(QSqlDatabase& db, QString* error) {
     if (!db.transaction()) return fail(error, db.lastError().text());
     QStringList statements;
     // Two desks finding an empty server at once: the second waits here for the first's tables
-    // instead of failing on a half-made catalogue entry.
+    // instead of failing on a half-made catalogue entry. Any role may take that lock, so it is
+    // waited for only so long; a store that has its tables is then opened without what was new.
     if (d.isServer())
-        statements << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)")
+        statements << QStringLiteral("SET LOCAL lock_timeout = '%1ms'").arg(kSchemaLockWaitMs)
+                   << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)")
                    << QStringLiteral("SET LOCAL client_min_messages = warning");
     for (const StoreObject& object : storeObjects(d.engine())) statements << object.create << object.bringUp;
     for (const QString& sql : statements) {

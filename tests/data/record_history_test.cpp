@@ -379,24 +379,33 @@ TEST_P(HistoryTest, OlderStoresGetTheHistoryAndCopiesKeepIt) {
 INSTANTIATE_TEST_SUITE_P(Engines, HistoryTest, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),
                          test::engineName);
 
-// The office's desks log in with a role that may change the records but not their history: the
-// triggers write it as the tables' owner.
-TEST(ServerHistoryTest, TheDeskRoleCannotRewriteHistory) {
-    std::unique_ptr<test::TestStore> store;
-    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
-    const QString role = QStringLiteral("zartav_history_desk");
+namespace {
+
+// The store made by its owner, and the desks' role given the rights the README gives it.
+void makeDeskRole(const test::TestStore& store, const QString& role) {
     ASSERT_TRUE(test::serverAdminExec({QStringLiteral("DO $$ BEGIN CREATE ROLE %1 LOGIN; EXCEPTION WHEN duplicate_object OR "
                                                       "unique_violation THEN NULL; END $$")
                                            .arg(role)})
                     .isEmpty());
     {
         TDM owner;
-        ASSERT_TRUE(owner.Maincon.open(store->address()));
+        ASSERT_TRUE(owner.Maincon.open(store.address()));
     }
-    for (const QString& grant : {QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(store->schemaName(), role),
+    for (const QString& grant : {QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(store.schemaName(), role),
                                  QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON \"VaskorTemp\", \"DosSperm\" TO %1").arg(role),
                                  QStringLiteral("GRANT SELECT ON \"VaskorHistory\" TO %1").arg(role)})
-        ASSERT_TRUE(store->exec(grant));
+        ASSERT_TRUE(store.exec(grant));
+}
+
+}  // namespace
+
+// The office's desks log in with a role that may change the records but not their history: the
+// triggers write it as the tables' owner.
+TEST(ServerHistoryTest, TheDeskRoleCannotRewriteHistory) {
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
+    const QString role = QStringLiteral("zartav_history_desk");
+    makeDeskRole(*store, role);
 
     TDM desk;
     ASSERT_TRUE(desk.Maincon.open(store->addressFor(role))) << desk.Maincon.technicalError().toStdString();
@@ -425,4 +434,73 @@ TEST(ServerHistoryTest, TheDeskRoleCannotRewriteHistory) {
     }
     EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 2);
     EXPECT_TRUE(history::verifyChain(desk.Maincon.database()).ok);
+}
+
+// Nothing of a desk's own session stands in for what the history's trigger reads, calls or
+// records: not a temporary table, function or operator of the same name, nor a setting that
+// names another action. Who wrote is the role the server authenticated; the desk's name for
+// itself is shown as its own word.
+TEST(ServerHistoryTest, NothingOfTheDesksSessionTakesTheHistorysPlace) {
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
+    const QString role = QStringLiteral("zartav_history_desk");
+    makeDeskRole(*store, role);
+    // A server whose trigger function searched its maker's path gets the pinned one when its
+    // owner opens it.
+    ASSERT_TRUE(store->exec("ALTER FUNCTION zartav_history() SET search_path FROM CURRENT"));
+    {
+        Connection owner;
+        ASSERT_TRUE(owner.open(store->address()));
+    }
+    EXPECT_EQ(store->scalar("SELECT array_to_string(proconfig, ',') FROM pg_proc WHERE proname = 'zartav_history' "
+                            "AND pronamespace = to_regnamespace(current_schema())")
+                  .toString(),
+              QStringLiteral("search_path=pg_catalog, %1, pg_temp").arg(store->schemaName()));
+    const struct {
+        const char* name;
+        QStringList session;
+    } cases[] = {
+        {"a temporary table of the history's name", {"CREATE TEMP TABLE \"VaskorHistory\" (LIKE \"VaskorHistory\")"}},
+        {"temporary functions of the names the trigger calls",
+         {"CREATE FUNCTION pg_temp.sha256(bytea) RETURNS bytea LANGUAGE sql AS $$ SELECT '\\x00'::bytea $$",
+          "CREATE FUNCTION pg_temp.encode(bytea, text) RETURNS text LANGUAGE sql AS $$ SELECT 'forged' $$",
+          "CREATE FUNCTION pg_temp.now() RETURNS timestamptz LANGUAGE sql AS $$ SELECT '2000-01-01'::timestamptz $$",
+          "CREATE FUNCTION pg_temp.current_setting(text, boolean) RETURNS text LANGUAGE sql AS $$ SELECT 'forged' $$",
+          "SET search_path = pg_temp, " + store->schemaName()}},
+        {"an operator of the same name",
+         {"CREATE FUNCTION pg_temp.glue(text, text) RETURNS text LANGUAGE sql AS $$ SELECT 'forged' $$",
+          "CREATE OPERATOR pg_temp.|| (LEFTARG = text, RIGHTARG = text, FUNCTION = pg_temp.glue)"}},
+        {"settings that name another action and desk", {"SET zartav.action = 'restore'", "SET zartav.desk = 'desk-9'"}},
+    };
+    qint64 id = 1000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ++id;
+        Connection desk;
+        ASSERT_TRUE(desk.open(store->addressFor(role))) << desk.technicalError().toStdString();
+        for (const QString& sql : c.session) {
+            QSqlQuery q(desk.database());
+            ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        }
+        // Written, changed, deleted, and its number given to a record that is not the deleted one.
+        const QString table = store->schemaName() + QStringLiteral(".\"VaskorTemp\"");
+        for (const QString& sql : {QStringLiteral("INSERT INTO %1 (\"ID\", \"كد گله\") VALUES (%2, 'a')"),
+                                   QStringLiteral("UPDATE %1 SET \"كد گله\" = 'b' WHERE \"ID\" = %2"),
+                                   QStringLiteral("DELETE FROM %1 WHERE \"ID\" = %2"),
+                                   QStringLiteral("INSERT INTO %1 (\"ID\", \"كد گله\") VALUES (%2, 'c')")}) {
+            QSqlQuery q(desk.database());
+            ASSERT_TRUE(q.exec(sql.arg(table).arg(id))) << q.lastError().text().toStdString();
+        }
+        EXPECT_EQ(store->scalar(QStringLiteral("SELECT string_agg(\"Action\" || ' ' || \"Role\", ',' ORDER BY \"Entry\") "
+                                               "FROM \"VaskorHistory\" WHERE \"RecordID\" = %1")
+                                    .arg(id))
+                      .toString(),
+                  QStringLiteral("insert %1,update %1,delete %1,insert %1").arg(role));
+        const history::ChainCheck check = history::verifyChain(store->side());
+        EXPECT_TRUE(check.ok) << check.problem.toStdString();
+    }
+    const test::CliRun shown = test::runCli({QStringLiteral("history"), QStringLiteral("--db"), store->address(), QStringLiteral("--id"),
+                                             QString::number(id)});
+    EXPECT_EQ(shown.status, 0) << shown.err.toStdString();
+    EXPECT_TRUE(shown.out.contains(role + QStringLiteral("، رايانه (اعلام شده): desk-9"))) << shown.out.toStdString();
 }

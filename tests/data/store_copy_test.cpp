@@ -173,6 +173,62 @@ TEST_F(StoreCopyTest, RefusesWhatWouldLoseRecordsAndLeavesTheTargetAsItWas) {
     EXPECT_EQ(dump(target), dump(source));
 }
 
+// The keys a server trusts are the office's: a file's public keys and register enter it only when
+// the owner of its tables asks, and the copy names every key it adds; a desk's role, which may
+// not, is told why by the server.
+TEST_F(StoreCopyTest, AFilesKeysAndRegisterEnterAServerOnlyWhenItsOwnerAsks) {
+    const QString file = dir.filePath("Data.db");
+    fillStore(file, 5);
+    {
+        Connection c;
+        ASSERT_TRUE(c.open(file));
+        for (const char* sql : {"INSERT INTO CertificateKeys (fingerprint, publicKey, made) VALUES ('f1e2d3c4', 'AAAA', '2026-12-01')",
+                                "INSERT INTO CertificateIssues (record, hash, content, issued, issuedBy, desk, keyFingerprint) "
+                                "VALUES (1, 'ab', 'c', '2026-12-01T10:00:00Z', 'clerk', 'desk', 'f1e2d3c4')"}) {
+            QSqlQuery q(c.database());
+            ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << q.lastError().text().toStdString();
+        }
+    }
+    const QString desk = QStringLiteral("zartav_copy_desk");
+    ASSERT_TRUE(test::serverAdminExec({QStringLiteral("DO $$ BEGIN CREATE ROLE %1 LOGIN; EXCEPTION WHEN duplicate_object OR "
+                                                      "unique_violation THEN NULL; END $$")
+                                           .arg(desk)})
+                    .isEmpty());
+    {
+        Connection owner;
+        ASSERT_TRUE(owner.open(server->address()));
+    }
+    ASSERT_TRUE(server->exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(server->schemaName(), desk)));
+    ASSERT_TRUE(server->exec(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON \"VaskorTemp\", \"DosSperm\" TO %1").arg(desk)));
+    // A restore onto the server first keeps what it replaces among the daily copies.
+    qputenv("XDG_DATA_HOME", dir.filePath("user").toUtf8());
+    const QString copy = QStringLiteral("copy-store"), restore = QStringLiteral("restore"), db = QStringLiteral("--db");
+    const struct {
+        const char* name;
+        QStringList args;
+        int status;
+        const char* says;  // on standard output when it copied, else on standard error
+        int keys;          // the server's keys and issues after it
+    } cases[] = {
+        {"by a desk's role", {copy, file, server->addressFor(desk)}, 1, "permission denied", 0},
+        {"by a desk's role, asking for the register", {copy, file, server->addressFor(desk), "--with-register"}, 1,
+         "only the owner", 0},
+        {"without asking", {copy, file, server->address()}, 0, "stayed behind", 0},
+        {"a restore without asking", {restore, db, server->address(), file}, 0, "stayed behind", 0},
+        {"asked by the owner", {copy, file, server->address(), "--replace", "--with-register"}, 0,
+         "added the public key f1e2d3c4", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun r = test::runCli(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE((c.status == 0 ? r.out : r.err).contains(QString::fromUtf8(c.says))) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_EQ(server->scalar("SELECT COUNT(*) FROM \"CertificateKeys\"").toInt(), c.keys);
+        EXPECT_EQ(server->scalar("SELECT COUNT(*) FROM \"CertificateIssues\"").toInt(), c.keys);
+    }
+    qunsetenv("XDG_DATA_HOME");
+}
+
 // The legacy import keeps the file's "ID"s and numbers the rest on either engine; the next
 // new record is numbered past them all.
 TEST_F(StoreCopyTest, TheLegacyImportNumbersRecordsOnEitherEngine) {

@@ -1,5 +1,6 @@
 // The store on the server: passwords, TLS, rights, a lost link, a commit whose answer is lost,
 // and an empty database found by several desks at once.
+#include "data/pg_driver.h"
 #include "data/tdm.h"
 
 #include "link_cutter.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -257,5 +259,56 @@ TEST_F(ServerStoreTest, OkAgainAfterALostCommitAnswerSavesTheNewRecordOnce) {
         EXPECT_EQ(dm.TVascor.value(kBody), tag);
         EXPECT_EQ(store->scalar(QStringLiteral("SELECT \"وزن\" FROM \"VaskorTemp\" WHERE \"بدن\" = '%1'").arg(tag)).toString(),
                   QString::fromUtf8(c.typedSince ? c.typedSince : "35"));
+    }
+}
+
+// No session holds every desk's save: the lock the history's trigger waits for is one a desk's
+// role cannot take, and a lock it can take (on the record being saved) is waited for only within
+// a save's bound, which then fails as an outage does and keeps what was typed.
+TEST_F(ServerStoreTest, NoRoleHoldsTheDesksSaves) {
+    const QString role = QStringLiteral("zartav_lock_desk");
+    ensureRole(role);
+    createTables();
+    for (const QString& grant : {QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(store->schemaName(), role),
+                                 QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON \"VaskorTemp\", \"DosSperm\" TO %1").arg(role),
+                                 QStringLiteral("GRANT SELECT ON \"VaskorHistory\" TO %1").arg(role)})
+        ASSERT_TRUE(store->exec(grant));
+    const struct {
+        const char* what;
+        const char* hold;  // run by another session of the desks' role, kept till the save is over
+        bool holds;        // whether that session gets its lock
+        bool saves;
+    } cases[] = {
+        {"the lock the history's writers once shared", "SELECT pg_advisory_lock(7261543022)", true, true},
+        {"the lock the store's making takes", "SELECT pg_advisory_lock(7261543021)", true, true},
+        {"the history's head row", "SELECT 1 FROM \"VaskorHistoryHead\" FOR UPDATE", false, true},
+        {"the record being saved", "SELECT 1 FROM \"VaskorTemp\" FOR UPDATE", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Connection holder;
+        ASSERT_TRUE(holder.open(store->addressFor(role))) << holder.technicalError().toStdString();
+        QSqlQuery hold(holder.database());
+        ASSERT_TRUE(hold.exec("BEGIN"));
+        EXPECT_EQ(hold.exec(QString::fromUtf8(c.hold)), c.holds) << hold.lastError().text().toStdString();
+
+        TDM dm;
+        ASSERT_TRUE(dm.Maincon.open(store->addressFor(role))) << dm.Maincon.technicalError().toStdString();
+        // As the window's worker bounds a save.
+        pg::setAnswerTimeout(dm.Maincon.database(), 2500);
+        ASSERT_TRUE(dm.TVascor.open());
+        ASSERT_TRUE(dm.TVascor.edit());
+        dm.TVascor.setValue(kHerd, QString::fromUtf8(c.what));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(dm.TVascor.post(), c.saves) << dm.TVascor.errorText().toStdString();
+        EXPECT_LT(clock.elapsed(), 2500);
+        if (!c.saves) {
+            EXPECT_EQ(dm.TVascor.saveFailure(), SaveFailure::Unreachable);
+            EXPECT_EQ(dm.TVascor.state(), RecordState::Edit);
+            EXPECT_EQ(dm.TVascor.value(kHerd), QString::fromUtf8(c.what));
+        }
+        hold.exec("ROLLBACK");
+        hold.exec("SELECT pg_advisory_unlock_all()");
     }
 }

@@ -329,7 +329,7 @@ TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
         EXPECT_EQ(report.certificateIssues, 2);  // number 2 with them, marked as taken back
         EXPECT_EQ(verifyPayload(one->seal->payload, &copy, std::nullopt).verdict, Verdict::Genuine);
         if (store->engine() == test::Engine::PostgreSQL) {
-            const StoreCopyReport back = copyStore(copy, dm.Maincon, true);
+            const StoreCopyReport back = copyStore(copy, dm.Maincon, true, {}, RegisterCopy::Bring);
             ASSERT_TRUE(back.ok) << back.error.toStdString();
             EXPECT_EQ(verifyPayload(one->seal->payload, &dm.Maincon, std::nullopt).verdict, Verdict::Genuine);
         }
@@ -350,7 +350,8 @@ TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
     EXPECT_EQ(after.issued().last().number, 3);
     dm.Maincon.close();
     store->closeSide();
-    const BackupReport restored = restoreStore(*address, backup);
+    // Restored by the owner of the server's tables, register and all.
+    const BackupReport restored = restoreStore(*address, backup, EmptyCopy::Refuse, {}, RegisterCopy::Bring);
     ASSERT_TRUE(restored.ok) << restoreSummary(restored).toStdString();
     ASSERT_TRUE(dm.Maincon.open(store->address()));
     EXPECT_EQ(verifyPayload(one->seal->payload, &dm.Maincon, std::nullopt).verdict, Verdict::Genuine);
