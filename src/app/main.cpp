@@ -124,7 +124,9 @@ int main(int argc, char** argv) {
         return *status;
     Q_INIT_RESOURCE(zartav_assets);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zartav"));
+    // One settings file for the program and zartav-cli, whatever opens it.
+    QApplication::setOrganizationName(QString::fromLatin1(zartav::store::kSettingsOrganisation));
+    QApplication::setApplicationName(QString::fromLatin1(zartav::store::kSettingsApplication));
     QApplication::setApplicationVersion(zartav::programVersion());
     QApplication::setDesktopFileName(QStringLiteral(ZARTAV_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));

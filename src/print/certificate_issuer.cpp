@@ -1,14 +1,18 @@
 #include "print/certificate_issuer.h"
 
+#include "data/store_choice.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "dates/calendar_date_text.h"
 #include "print/certificate_content.h"
 #include "util/bidi_text.h"
 
+#include <QFile>
+#include <QSettings>
 #include <QSysInfo>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zartav::print {
@@ -146,10 +150,22 @@ DeskIssuing issuingForDesk(Connection& connection, const QString& office, const 
             d.notice = QStringLiteral("كليد امضاي %1 به كار نمي آيد؛ كد شناسنامه ها بدون امضا چاپ مي شود.").arg(isolatedPath(keyFile)) +
                        QStringLiteral("\n") + why;
             d.englishNotice = QStringLiteral("the signing key %1 cannot be used (%2): the codes are unsigned").arg(keyFile, why);
+        } else if (struct stat st {}; ::stat(QFile::encodeName(keyFile).constData(), &st) == 0 && (st.st_mode & 077) != 0) {
+            d.notice = QStringLiteral("فايل كليد امضاي %1 را كاربران ديگر اين رايانه هم مي توانند بخوانند؛ "
+                                      "دسترسي آن را فقط به صاحب فايل بدهيد (chmod 600).")
+                           .arg(isolatedPath(keyFile));
+            d.englishNotice = QStringLiteral("the signing key %1 can be read by other users (mode %2): make it 0600")
+                                  .arg(keyFile, QString::number(st.st_mode & 0777, 8));
         }
     }
     d.issuer = std::make_unique<CertificateIssuer>(connection, std::move(key), office);
     return d;
+}
+
+QString deskKeyFile() { return store::deskSettings()->value(QString::fromLatin1(kKeyFileSetting)).toString(); }
+
+DeskIssuing issuingForThisDesk(Connection& connection, const QString& office) {
+    return issuingForDesk(connection, office, deskKeyFile());
 }
 
 }  // namespace zartav::print
