@@ -107,6 +107,10 @@ void applyOfficeTexts(CertificateLayout& layout, const QHash<QString, QString>& 
             whole.insert(QString::fromUtf8(t.defaultText), value);
         }
     }
+    // A layout file written before the footer's misspelling was mended still carries it.
+    const QString union_ = texts.value(QString::fromLatin1(kUnionLine));
+    if (!union_.isEmpty())
+        whole.insert(QStringLiteral("صدرور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"), union_);
     for (Element& e : layout.elements) {
         if (e.kind != ElementKind::Text) continue;
         // The registry line ends the signature line: it is replaced inside it.
@@ -122,6 +126,22 @@ void applyOfficeTexts(CertificateLayout& layout, const QHash<QString, QString>& 
     const QString line = role.isEmpty() ? signatory : signatory.isEmpty() ? role : signatory + QStringLiteral("، ") + role;
     // Under the registry line, at the left end of the signature line where the office signs.
     layout.elements << textElement(2, 250.6, 100, 3.4, line, {}, style);
+}
+
+void markDraft(CertificateLayout& layout) {
+    QRectF corner(3, 1, 55, 30);
+    for (qsizetype i = layout.elements.size() - 1; i >= 0; --i)
+        if (layout.elements.at(i).kind == ElementKind::Code) {
+            corner = layout.elements.at(i).rect;
+            layout.elements.removeAt(i);
+        }
+    TextStyle mark = captionStyle();
+    mark.pointSize = 28;
+    mark.bold = true;
+    mark.color = QColor(0xE6, 0x00, 0x00);
+    mark.hAlign = HAlign::Center;
+    layout.elements << textElement(corner.x(), corner.y(), corner.width(), corner.height(), QStringLiteral("پيش نويس"), {},
+                                   mark);
 }
 
 std::optional<QString> useOfficeTexts(Connection& connection, CertificateLayout& layout, QString* error) {
