@@ -1,5 +1,6 @@
 #include "support/data_generator.h"
 
+#include "data/certificate_register.h"
 #include "data/history_schema.h"
 #include "data/record_schema.h"
 #include "data/sql_dialect.h"
@@ -342,6 +343,15 @@ bool generateData(const QString& address, const GeneratorOptions& options, QStri
     for (const QString& sql : history::resumeStatements(d))
         if (!run(db, sql, &why)) return rollback(why);
     if (!db.commit()) return fail(error, db.lastError().text());
+    // Set as an office sets them, so that certificates of the made-up records print officially.
+    const QHash<QString, QString> office = {
+        {QString::fromLatin1(certificates::kMinistryLine), QStringLiteral("وزارت جهاد كشاورزي")},
+        {QString::fromLatin1(certificates::kCentreLine), QStringLiteral("مركز اصلاح نژاد و بهبود توليدات دامي")},
+        {QString::fromLatin1(certificates::kUnionLine), QStringLiteral("صدور شناسنامه توسط اتحاديه دامداران نمونه")},
+        {QString::fromLatin1(certificates::kRegistryLine), QStringLiteral("ثبت مشخصات و دفتر انساب مركز اصلاح نژاد دام")},
+        {QString::fromLatin1(certificates::kOfficeName), QStringLiteral("دفتر نمونه")},
+    };
+    if (!certificates::writeOfficeTexts(db, office, &why)) return fail(error, why);
     // A server that has been running has vacuumed and analysed its tables: the indexes then
     // answer for the rows without reading them from the table. A fresh load has done neither.
     if (d.isServer()) return run(db, QStringLiteral("VACUUM ANALYZE ") + d.quote(schema::kRecordTable), error);

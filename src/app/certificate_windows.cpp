@@ -39,6 +39,7 @@ const OfficeBox kOfficeBoxes[] = {
     {certificates::kOfficeAddress, "نشاني:"},
     {certificates::kOfficeContact, "تلفن و راه تماس:"},
     {certificates::kMinistryLine, "سطر اول سربرگ (وزارتخانه):"},
+    {certificates::kDeputyLine, "سطر دوم سربرگ (معاونت):"},
     {certificates::kCentreLine, "سطر سوم سربرگ (مركز اصلاح نژاد):"},
     {certificates::kUnionLine, "صادر كننده در پاي شناسنامه:"},
     {certificates::kRegistryLine, "سطر ثبت مشخصات و دفتر انساب:"},
@@ -135,7 +136,8 @@ IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : Q
     setMinimumWidth(520);
     auto* column = new QVBoxLayout(this);
     auto* note = new QLabel(QStringLiteral("اين متن ها روي همه شناسنامه هاي اين فايل اطلاعات چاپ مي شوند؛ "
-                                           "خانه خالي يعني متن پيش فرض."),
+                                           "خانه خالي يعني متن پيش فرض. سطرهاي سربرگ و پاي شناسنامه كه متن پيش فرض "
+                                           "آن ها جانشين است بايد پيش از چاپ شناسنامه رسمي نوشته شوند."),
                             this);
     note->setWordWrap(true);
     column->addWidget(note);
@@ -204,6 +206,19 @@ QList<BoardPost> officeAboutLines(Connection& store) {
         if (!texts.value(QString::fromLatin1(name)).isEmpty())
             lines.append({QString::fromUtf8(caption), texts.value(QString::fromLatin1(name))});
     return lines;
+}
+
+bool officeReadyToPrint(Connection& store, QWidget* parent) {
+    QSqlDatabase db = store.database();
+    auto ready = [&db] {
+        const std::optional<QHash<QString, QString>> texts = certificates::readOfficeTexts(db);
+        return texts && certificates::standInTexts(*texts).isEmpty();
+    };
+    if (ready()) return true;
+    showMessage(certificates::standInTextsReason());
+    if (store.isReadOnly()) return false;
+    IssuerDetailsDialog dialog(store, parent);
+    return dialog.exec() == QDialog::Accepted && ready();
 }
 
 void addCertificateCommands(TForm1& window, TDM& dm) {

@@ -68,6 +68,10 @@ private:
 // The office's texts that About shows as its contacts: those set, in the order name, address, contact.
 QList<BoardPost> officeAboutLines(Connection& store);
 
+// Before the window prints: while the office's texts still hold stand-in words, says why and
+// opens "مشخصات صادر كننده". True when an official page may print.
+bool officeReadyToPrint(Connection& store, QWidget* parent);
+
 // Adds both windows to the main window's office commands.
 void addCertificateCommands(TForm1& window, TDM& dm);
 

@@ -124,7 +124,9 @@ int main(int argc, char** argv) {
         return *status;
     Q_INIT_RESOURCE(zartav_assets);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zartav"));
+    // One settings file for the program and zartav-cli, whatever opens it.
+    QApplication::setOrganizationName(QString::fromLatin1(zartav::store::kSettingsOrganisation));
+    QApplication::setApplicationName(QString::fromLatin1(zartav::store::kSettingsApplication));
     QApplication::setApplicationVersion(zartav::programVersion());
     QApplication::setDesktopFileName(QStringLiteral(ZARTAV_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -162,8 +164,11 @@ int main(int argc, char** argv) {
     // --store ADDRESS, else this user's saved choice, else the Data.db of the data folder.
     form1.setStoreAddress(zartav::store::chosenAddress(QCoreApplication::arguments()));
     zartav::addStoreConnectionCommand(form1);
-    form1.PrintCommand = [&] { zartav::print::printCurrentCertificate(&form1, dm); };
+    form1.PrintCommand = [&] {
+        if (zartav::officeReadyToPrint(dm.Maincon, &form1)) zartav::print::printCurrentCertificate(&form1, dm);
+    };
     form1.addOfficeCommand(QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")), [&] {
+        if (!zartav::officeReadyToPrint(dm.Maincon, &form1)) return;
         if (const std::optional<QList<qint64>> chosen = form1.chosenRecordIds())
             zartav::print::printCertificateBatch(&form1, dm, *chosen, form1.chosenHerd());
     });

@@ -2,6 +2,7 @@
 // by the same renderer as the program's preview and printer. Each is an issue of the store's
 // register, its code signed with --key.
 #include "cli/command.h"
+#include "data/certificate_register.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_issuer.h"
@@ -23,7 +24,8 @@ namespace {
 using namespace zartav;
 
 const char* kUsageLine =
-    "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE] [--key FILE]";
+    "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE] [--key FILE] "
+    "[--allow-draft]";
 
 constexpr qsizetype kListedIssues = 50;
 
@@ -59,7 +61,7 @@ std::function<bool(int, int)> progressLine() {
 
 int run(const QStringList& args) {
     QString db, pdf, templateFile, id, ids, herd, keyFile;
-    bool all = false;
+    bool all = false, allowDraft = false;
     int selections = 0;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -76,6 +78,7 @@ int run(const QStringList& args) {
         else if (a == QLatin1String("--herd")) { if (!next(herd)) return usage("--herd needs a code"); ++selections; }
         else if (a == QLatin1String("--key")) { if (!next(keyFile)) return usage("--key needs a file"); }
         else if (a == QLatin1String("--all")) { all = true; ++selections; }
+        else if (a == QLatin1String("--allow-draft")) allowDraft = true;
         else return usage("unknown argument");
     }
     if (db.isEmpty() || pdf.isEmpty()) return usage("--db and --pdf are required");
@@ -108,10 +111,28 @@ int run(const QStringList& args) {
         return failed(QStringLiteral("cannot use the signing key %1: %2").arg(keyFile, error));
     TDM dm;
     if (!dm.Maincon.open(db)) return failed(dm.Maincon.errorText());
-    const std::optional<QString> office = print::useOfficeTexts(dm.Maincon, layout, &error);
-    if (!office) return failed(QStringLiteral("the issuing office's texts could not be read: %1").arg(error));
-    print::DeskIssuing issuing = print::issuingForDesk(dm.Maincon, *office, keyFile);
-    if (!issuing.englishNotice.isEmpty()) std::fprintf(stderr, "zartav-cli certificate: %s\n", qPrintable(issuing.englishNotice));
+    QSqlDatabase officeDb = dm.Maincon.database();
+    const std::optional<QHash<QString, QString>> texts = certificates::readOfficeTexts(officeDb, &error);
+    if (!texts) return failed(QStringLiteral("the issuing office's texts could not be read: %1").arg(error));
+    print::applyOfficeTexts(layout, *texts);
+    const QString office = texts->value(QString::fromLatin1(certificates::kOfficeName));
+    // An official page never prints stand-in words; a draft says what it is and issues nothing.
+    const QStringList standIns = certificates::standInTexts(*texts);
+    const bool draft = !standIns.isEmpty();
+    if (draft && !allowDraft)
+        return failed(QStringLiteral("the issuing office has not set its own texts (%1), so the page would print stand-in "
+                                     "words: set them in «مشخصات صادر كننده» or with zartav-cli issuer, or give "
+                                     "--allow-draft for draft pages without a number or code")
+                          .arg(standIns.join(QStringLiteral(", "))));
+    print::DeskIssuing issuing;
+    if (draft) {
+        print::markDraft(layout);
+        std::fprintf(stderr, "zartav-cli certificate: draft pages (پيش نويس), without a number or code; nothing is issued\n");
+    } else {
+        issuing = print::issuingForDesk(dm.Maincon, office, keyFile);
+        if (!issuing.englishNotice.isEmpty())
+            std::fprintf(stderr, "zartav-cli certificate: %s\n", qPrintable(issuing.englishNotice));
+    }
     if (!chosen) {
         chosen = print::storedRecordIds(dm.worker(), herd.isEmpty() ? std::nullopt : std::optional<QString>(herd), &error);
         if (!chosen) return failed(error);

@@ -1,6 +1,7 @@
 // zartav-cli: the headless companion of the program (no windows).
 #include "cli/command.h"
 #include "data/store_address.h"
+#include "data/store_choice.h"
 #include "util/program_info.h"
 #include "util/qt_translation.h"
 
@@ -109,7 +110,9 @@ int main(int argc, char** argv) {
     // Fonts and painting (certificates to PDF) need a GUI application object, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("zartav-cli"));
+    // One settings file for the program and zartav-cli, whatever opens it.
+    QGuiApplication::setOrganizationName(QString::fromLatin1(zartav::store::kSettingsOrganisation));
+    QGuiApplication::setApplicationName(QString::fromLatin1(zartav::store::kSettingsApplication));
     QGuiApplication::setApplicationVersion(zartav::programVersion());
     zartav::installQtTranslation(app);
     warnOfPassword(app.arguments().mid(2));

@@ -613,10 +613,11 @@ std::optional<QList<PublicKey>> publicKeys(QSqlDatabase& db, QString* error) {
 
 const QList<OfficeText>& officeTexts() {
     static const QList<OfficeText> texts = {
-        {kMinistryLine, "redaz oviv azodeze"},
-        {kCentreLine, "zida dovez ovev adi vazo"},
-        {kUnionLine, "صدرور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"},
-        {kRegistryLine, "ثبت مشخصات و دفتر انساب zida dovez ovev adi vazo"},
+        {kMinistryLine, "redaz oviv azodeze", true},
+        {kDeputyLine, "معاونت امور دام"},
+        {kCentreLine, "zida dovez ovev adi vazo", true},
+        {kUnionLine, "صدور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav", true},
+        {kRegistryLine, "ثبت مشخصات و دفتر انساب zida dovez ovev adi vazo", true},
         {kOfficeName, ""},
         {kOfficeAddress, ""},
         {kOfficeContact, ""},
@@ -624,6 +625,21 @@ const QList<OfficeText>& officeTexts() {
         {kSignatoryRole, ""},
     };
     return texts;
+}
+
+QStringList standInTexts(const QHash<QString, QString>& texts) {
+    QStringList unset;
+    for (const OfficeText& t : officeTexts()) {
+        const QString name = QString::fromLatin1(t.name);
+        const QString value = texts.value(name).trimmed();
+        if (t.standIn && (value.isEmpty() || value == QString::fromUtf8(t.defaultText))) unset << name;
+    }
+    return unset;
+}
+
+QString standInTextsReason() {
+    return QStringLiteral("سربرگ و پاي شناسنامه هنوز متن هاي جانشين نمونه را دارند و متن هاي اين دفتر در "
+                          "«مشخصات صادر كننده» نوشته نشده است؛ تا آن ها نوشته نشوند شناسنامه رسمي چاپ نمي شود.");
 }
 
 std::optional<QHash<QString, QString>> readOfficeTexts(QSqlDatabase& db, QString* error) {

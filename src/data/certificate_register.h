@@ -122,11 +122,18 @@ std::optional<QList<PublicKey>> publicKeys(QSqlDatabase& db, QString* error = nu
 
 // --- the issuing office's texts
 // Their names in the office table, each with the text printed until the office sets its own.
+// The source layout's header and footer lines hold stand-in words, which no official page may
+// print: until the office has set each of those, only draft pages print.
 struct OfficeText {
     const char* name;
     const char* defaultText;
+    bool standIn = false;  // the default is stand-in words
 };
 const QList<OfficeText>& officeTexts();
+// The names of the texts that still print stand-in words; none when the office may issue.
+QStringList standInTexts(const QHash<QString, QString>& texts);
+// Farsi: why an official page does not print yet, naming the window where the texts are set.
+QString standInTextsReason();
 // Every text, the defaults for those never set; nothing when the store cannot be read. A store
 // without the table (an older file opened for reading) answers the defaults.
 std::optional<QHash<QString, QString>> readOfficeTexts(QSqlDatabase& db, QString* error = nullptr);
@@ -135,6 +142,7 @@ bool writeOfficeTexts(QSqlDatabase& db, const QHash<QString, QString>& texts, QS
 
 // Names in the office table.
 inline constexpr const char* kMinistryLine = "ministry";
+inline constexpr const char* kDeputyLine = "deputy";
 inline constexpr const char* kCentreLine = "centre";
 inline constexpr const char* kUnionLine = "union";
 inline constexpr const char* kRegistryLine = "registry";

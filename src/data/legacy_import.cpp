@@ -70,9 +70,9 @@ ColumnMap mapColumns(const QString& table, const QStringList& source, const QStr
     return map;
 }
 
-// Why the import stops at a value holding a direction control: which row and column, in Farsi.
-QString directionControlRefusal(const QString& row, const QString& column) {
-    return QStringLiteral("%1، ستون «%2»: %3").arg(row, column, directionControlReason());
+// Why the import stops at a value: which row and column, in Farsi.
+QString valueRefusal(const QString& row, const QString& column, const QString& why) {
+    return QStringLiteral("%1، ستون «%2»: %3").arg(row, column, why);
 }
 
 bool isEmptyValue(const QVariant& v) {
@@ -141,8 +141,8 @@ public:
                 } else if (v.typeId() == QMetaType::QByteArray) {
                     report->skipped.append({Skip::Kind::NotText, table, ours.at(i), knownId});
                     v = QVariant(QMetaType::fromType<QString>());
-                } else if (holdsDirectionControl(v.toString())) {
-                    return fail(report, directionControlRefusal(QStringLiteral("ركورد %1 فايل").arg(number), ours.at(i)));
+                } else if (const QString why = record_text::refusal(i, v.toString()); !why.isEmpty()) {
+                    return fail(report, valueRefusal(QStringLiteral("ركورد %1 فايل").arg(number), ours.at(i), why));
                 } else {
                     v = record_text::stored(i, v.toString());
                 }
@@ -189,7 +189,7 @@ public:
                 if (field.value.typeId() == QMetaType::QByteArray)
                     report->skipped.append({Skip::Kind::NotText, table, ours.at(*it)});
                 else if (holdsDirectionControl(field.value.toString()))
-                    return fail(report, directionControlRefusal(QStringLiteral("رديف %1 كاتالوگ فايل").arg(number), ours.at(*it)));
+                    return fail(report, valueRefusal(QStringLiteral("رديف %1 كاتالوگ فايل").arg(number), ours.at(*it), directionControlReason()));
                 else
                     values[*it] = field.value.toString();
             }

@@ -1,6 +1,7 @@
 #include "data/pedigree_links.h"
 
 #include "data/record_schema.h"
+#include "data/record_text.h"
 #include "data/tdm.h"
 #include "util/digits.h"
 
@@ -97,7 +98,7 @@ QString fold(const QString& number) {
     QString folded;
     folded.reserve(number.size());
     for (const QChar c : normalizeDigits(number)) {
-        if (kBlanks.contains(c)) continue;
+        if (kBlanks.contains(c) || record_text::invisibleCharacters().contains(c)) continue;
         folded += c.unicode() >= u'a' && c.unicode() <= u'z' ? QChar(char16_t(c.unicode() - 32)) : c;
     }
     return folded;
@@ -118,6 +119,14 @@ QString foldedColumn(const SqlDialect& d, const char* column) {
     for (const QChar blank : kBlanks) expression = QStringLiteral("replace(%1, '%2', '')").arg(expression, blank);
     return QStringLiteral("(CASE WHEN %1 GLOB '*[^ -~]*' THEN upper(%2) ELSE upper(replace(%1, ' ', '')) END)")
         .arg(name, expression);
+}
+
+QString withoutInvisibles(const SqlDialect& d, const QString& expression) {
+    const QString& invisible = record_text::invisibleCharacters();
+    if (d.isServer()) return QStringLiteral("translate(%1, '%2', '')").arg(expression, invisible);
+    QString dropped = expression;
+    for (const QChar c : invisible) dropped = QStringLiteral("replace(%1, '%2', '')").arg(dropped, c);
+    return dropped;
 }
 
 QList<StoreObject> indexObjects(const SqlDialect& d) {

@@ -23,10 +23,16 @@ class StoreLink;
 
 namespace zartav::pedigree {
 
-// `number` as compared: Persian and Arabic-Indic digits as 0-9, blanks dropped, a-z as A-Z.
+// `number` as compared: Persian and Arabic-Indic digits as 0-9, blanks and invisible characters
+// (record_text::invisibleCharacters) dropped, a-z as A-Z.
 QString fold(const QString& number);
-// The same folding in SQL, exactly as the indexes are made.
+// The folding in SQL, exactly as the indexes are made. The indexes keep invisible characters,
+// which no way in lets into a number any more: a store made before keeps its indexes.
 QString foldedColumn(const SqlDialect& d, const char* column);
+// `expression` without invisible characters, in SQL: for a number compared with the folded
+// indexes, which keep them. Kept apart from the folding: the file's parser takes only so many
+// nested calls in one expression.
+QString withoutInvisibles(const SqlDialect& d, const QString& expression);
 
 // The indexes on the folded numbers: the calf's registration number and ear tags, the bull's
 // two registration numbers.

@@ -54,10 +54,10 @@ public:
         // file keeps the chunk's order through the join; the server is told.
         const QString id = QStringLiteral("c.") + d_.quote(schema::kId);
         return QStringLiteral("SELECT t.*, m.%1, m.%2 FROM (SELECT %3 FROM %4 c WHERE %5 > :after%6 ORDER BY %5 LIMIT %7) t "
-                              "LEFT JOIN %4 m ON m.%8 = t.dam%9")
-            .arg(d_.quote(kSex), d_.quote(kBirth), inner, d_.quote(schema::kRecordTable), id, where,
-                 QString::number(chunk), d_.quote(schema::kId),
-                 d_.isServer() ? QStringLiteral(" ORDER BY t.id") : QString());
+                              "LEFT JOIN %8 m ON m.%9 = t.dam")
+                   .arg(d_.quote(kSex), d_.quote(kBirth), inner, records(), id, where, QString::number(chunk),
+                        d_.quote(schema::kRecordTable), d_.quote(schema::kId)) +
+               (d_.isServer() ? QStringLiteral(" ORDER BY t.id") : QString());
     }
 
     void bindAll(QSqlQuery& query) const {
@@ -73,6 +73,17 @@ private:
         return name;
     }
     QString id() { return typed_ ? bind(typedId_) : QStringLiteral("c.") + d_.quote(schema::kId); }
+    // The records the walk reads, their own numbers without invisible characters (which an older
+    // store may hold): one engine folds them in before it compares, the flattened query still
+    // reads the table and its indexes.
+    QString records() const {
+        QStringList columns;
+        for (const char* c : {schema::kId, kBirth, kConception, kSireForeign, kSireDomestic, "كد گله"})
+            columns << d_.quote(c);
+        for (const char* c : {kNumber, kDamNumber, kMetalTag, kPlasticTag})
+            columns << QStringLiteral("%1 AS %2").arg(pedigree::withoutInvisibles(d_, d_.quote(c)), d_.quote(c));
+        return QStringLiteral("(SELECT %1 FROM %2)").arg(columns.join(QStringLiteral(", ")), d_.quote(schema::kRecordTable));
+    }
     QString plain(const char* column) {
         return typed_ ? bind(typed_(column)) : QStringLiteral("c.") + d_.quote(column);
     }

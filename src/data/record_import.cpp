@@ -170,8 +170,8 @@ std::optional<QVariantList> readRow(const csv::Row& row, const QList<FileColumn>
         if (column.record < 0) continue;
         // The list's own export guards cells a spreadsheet would run; what it wrote comes back.
         QString value = record_text::stored(column.record, csv::unguardedCell(row.fields.at(i)));
-        if (holdsDirectionControl(value)) {
-            *refusal = refused(row.line, column.name, directionControlReason());
+        if (const QString why = record_text::refusal(column.record, value); !why.isEmpty()) {
+            *refusal = refused(row.line, column.name, why);
             return std::nullopt;
         }
         if (isDateColumn(column.record) && !dates::cleanTypedText(value).isEmpty()) {

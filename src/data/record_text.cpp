@@ -1,6 +1,7 @@
 #include "data/record_text.h"
 
 #include "data/record_schema.h"
+#include "util/bidi_text.h"
 #include "util/digits.h"
 
 #include <algorithm>
@@ -30,6 +31,23 @@ bool isAmong(int column, const std::array<const char*, N>& names) {
 }
 
 }  // namespace
+
+const QString& invisibleCharacters() {
+    static const QString all = QStringLiteral("\u200B\u200C\u200F\u2060\uFEFF\u00AD");
+    return all;
+}
+
+bool holdsInvisible(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return invisibleCharacters().contains(c); });
+}
+
+QString refusal(int column, const QString& value) {
+    if (holdsDirectionControl(value)) return directionControlReason();
+    if (isNumberColumn(column) && holdsInvisible(value))
+        return QStringLiteral("نويسه نامرئي دارد (مانند فاصله بي عرض يا نيم فاصله) كه در شماره و كد جايي ندارد و آن را با "
+                              "شماره ديگري يكسان نشان مي دهد؛ آن را پاك كنيد و دوباره بنويسيد");
+    return {};
+}
 
 bool isNumberColumn(int column) { return isAmong(column, kNumberColumns); }
 

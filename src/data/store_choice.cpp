@@ -17,14 +17,15 @@ std::optional<QString>& settingsFileOverride() {
     return file;
 }
 
-std::unique_ptr<QSettings> settings() {
-    if (settingsFileOverride()) return std::make_unique<QSettings>(*settingsFileOverride(), QSettings::IniFormat);
-    // Fixed names rather than the application's, so the program and zartav-cli agree.
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Zartav"),
-                                       QStringLiteral("Zartav"));
-}
-
 }  // namespace
+
+std::unique_ptr<QSettings> deskSettings() {
+    if (settingsFileOverride()) return std::make_unique<QSettings>(*settingsFileOverride(), QSettings::IniFormat);
+    // The names themselves rather than the application's, so that a caller before main has named
+    // the program (or a test, which never does) reads the same file.
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganisation),
+                                       QString::fromLatin1(kSettingsApplication));
+}
 
 std::optional<QString> addressArgument(const QStringList& arguments) {
     for (int i = 0; i < arguments.size(); ++i) {
@@ -42,10 +43,10 @@ QString chosenAddress(const QStringList& arguments) {
     return saved.trimmed().isEmpty() ? paths::databasePath() : saved;
 }
 
-QString savedAddress() { return settings()->value(kKey).toString(); }
+QString savedAddress() { return deskSettings()->value(kKey).toString(); }
 
 bool saveAddress(const QString& address) {
-    const auto store = settings();
+    const auto store = deskSettings();
     const std::optional<StoreAddress> parsed = StoreAddress::parse(address);
     if (address.trimmed().isEmpty()) {
         store->remove(kKey);

@@ -5,9 +5,21 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
+class QSettings;
+
 namespace zartav::store {
+
+// The names the program and zartav-cli give themselves in main, so that their settings are one
+// file (~/.config/Zartav/Zartav.conf).
+inline constexpr const char* kSettingsOrganisation = "Zartav";
+inline constexpr const char* kSettingsApplication = "Zartav";
+
+// The desk's settings, the one place every reader and writer of them opens: the store's address,
+// the signing key file. Tests name a file of their own (setSettingsFileForTesting).
+std::unique_ptr<QSettings> deskSettings();
 
 // The address after "--store" (or in "--store=ADDRESS") among the program's arguments, if any.
 std::optional<QString> addressArgument(const QStringList& arguments);

@@ -1,14 +1,18 @@
 #include "print/certificate_issuer.h"
 
+#include "data/store_choice.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "dates/calendar_date_text.h"
 #include "print/certificate_content.h"
 #include "util/bidi_text.h"
 
+#include <QFile>
+#include <QSettings>
 #include <QSysInfo>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zartav::print {
@@ -104,6 +108,10 @@ void applyOfficeTexts(CertificateLayout& layout, const QHash<QString, QString>& 
             whole.insert(QString::fromUtf8(t.defaultText), value);
         }
     }
+    // A layout file written before the footer's misspelling was mended still carries it.
+    const QString union_ = texts.value(QString::fromLatin1(kUnionLine));
+    if (!union_.isEmpty())
+        whole.insert(QStringLiteral("صدرور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"), union_);
     for (Element& e : layout.elements) {
         if (e.kind != ElementKind::Text) continue;
         // The registry line ends the signature line: it is replaced inside it.
@@ -119,6 +127,22 @@ void applyOfficeTexts(CertificateLayout& layout, const QHash<QString, QString>& 
     const QString line = role.isEmpty() ? signatory : signatory.isEmpty() ? role : signatory + QStringLiteral("، ") + role;
     // Under the registry line, at the left end of the signature line where the office signs.
     layout.elements << textElement(2, 250.6, 100, 3.4, line, {}, style);
+}
+
+void markDraft(CertificateLayout& layout) {
+    QRectF corner(3, 1, 55, 30);
+    for (qsizetype i = layout.elements.size() - 1; i >= 0; --i)
+        if (layout.elements.at(i).kind == ElementKind::Code) {
+            corner = layout.elements.at(i).rect;
+            layout.elements.removeAt(i);
+        }
+    TextStyle mark = captionStyle();
+    mark.pointSize = 28;
+    mark.bold = true;
+    mark.color = QColor(0xE6, 0x00, 0x00);
+    mark.hAlign = HAlign::Center;
+    layout.elements << textElement(corner.x(), corner.y(), corner.width(), corner.height(), QStringLiteral("پيش نويس"), {},
+                                   mark);
 }
 
 std::optional<QString> useOfficeTexts(Connection& connection, CertificateLayout& layout, QString* error) {
@@ -147,10 +171,22 @@ DeskIssuing issuingForDesk(Connection& connection, const QString& office, const 
             d.notice = QStringLiteral("كليد امضاي %1 به كار نمي آيد؛ كد شناسنامه ها بدون امضا چاپ مي شود.").arg(isolatedPath(keyFile)) +
                        QStringLiteral("\n") + why;
             d.englishNotice = QStringLiteral("the signing key %1 cannot be used (%2): the codes are unsigned").arg(keyFile, why);
+        } else if (struct stat st {}; ::stat(QFile::encodeName(keyFile).constData(), &st) == 0 && (st.st_mode & 077) != 0) {
+            d.notice = QStringLiteral("فايل كليد امضاي %1 را كاربران ديگر اين رايانه هم مي توانند بخوانند؛ "
+                                      "دسترسي آن را فقط به صاحب فايل بدهيد (chmod 600).")
+                           .arg(isolatedPath(keyFile));
+            d.englishNotice = QStringLiteral("the signing key %1 can be read by other users (mode %2): make it 0600")
+                                  .arg(keyFile, QString::number(st.st_mode & 0777, 8));
         }
     }
     d.issuer = std::make_unique<CertificateIssuer>(connection, std::move(key), office);
     return d;
+}
+
+QString deskKeyFile() { return store::deskSettings()->value(QString::fromLatin1(kKeyFileSetting)).toString(); }
+
+DeskIssuing issuingForThisDesk(Connection& connection, const QString& office) {
+    return issuingForDesk(connection, office, deskKeyFile());
 }
 
 }  // namespace zartav::print

@@ -68,12 +68,22 @@ struct DeskIssuing {
     QString notice;
     QString englishNotice;
 };
+// A key file others may read (any permission for group or others) is still used, and the notice
+// says so.
 DeskIssuing issuingForDesk(Connection& connection, const QString& office, const QString& keyFile);
+
+// The key file the desk's settings (store::deskSettings) name under kKeyFileSetting; empty when none.
+QString deskKeyFile();
+// issuingForDesk with that key file: how the window's Print and PDF pick their key.
+DeskIssuing issuingForThisDesk(Connection& connection, const QString& office);
 
 // The issuing office's texts set into a layout: the header's ministry and breeding-centre lines,
 // the footer's union and registry lines (where the layout holds the default words), and the
 // signatory's name and role at the signature place.
 void applyOfficeTexts(CertificateLayout& layout, const QHash<QString, QString>& texts);
+
+// A draft page: a large "پيش نويس" where the code would be, and no code (so no number either).
+void markDraft(CertificateLayout& layout);
 
 // Reads the office's texts from the store and sets them into `layout`; answers the office's name
 // for the codes, nothing when the store cannot be read (`error` says why).

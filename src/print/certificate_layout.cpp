@@ -306,7 +306,7 @@ CertificateLayout builtinCertificateLayout() {
     TextStyle union_ = captionStyle();
     union_.hAlign = HAlign::Left;
     el << textElement(3, 238, 110, kCaptionHeight,
-                      QStringLiteral("صدرور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"),
+                      QStringLiteral("صدور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"),
                       QStringLiteral("C"), union_);
 
     for (const Row& row : kRows) el << rowElement(row);

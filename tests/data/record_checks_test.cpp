@@ -139,5 +139,37 @@ TEST_P(RecordChecksStore, FactsFromTheStoreAndFromTheForm) {
     EXPECT_EQ(walk(QStringLiteral("20"), 2), QStringList({"0:0,0,0,", "3:0,2,2,", "4:1,1,0,نر"}));
 }
 
+TEST_P(RecordChecksStore, InvisibleCharactersAreFoldedAwayWhenNumbersAreCompared) {
+    ASSERT_TRUE(store);
+    TDM dm;
+    ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
+    ASSERT_TRUE(store->exec(QStringLiteral("INSERT INTO \"DosSperm\" (\"RegNo_SPF\", \"RegNo_Sp\") VALUES ('USA1', 'IR9')")));
+    QStringList rows{QStringLiteral("1, 'IR5', '11', 'USA1'")};
+    // Zero-width space, zero-width non-joiner, right-to-left mark, word joiner, byte order mark, soft hyphen,
+    // as a store written before they were refused may hold them.
+    const char16_t invisibles[] = {0x200B, 0x200C, 0x200F, 0x2060, 0xFEFF, 0x00AD};
+    for (int i = 0; i < 6; ++i) {
+        const QString c(QChar(invisibles[i]));
+        rows << QString::number(10 + i) + QStringLiteral(", 'IR") + c + QStringLiteral("5', '1") + c +
+                    QStringLiteral("1', 'US") + c + QStringLiteral("A1'");
+    }
+    ASSERT_TRUE(store->insertRecords({"ID", "شماره ثبت", "گوش ف", "ثبت خارجي"}, rows));
+    QList<Facts> all;
+    ASSERT_TRUE(forEachRecord(dm.Maincon, std::nullopt, [&](const Facts& f) { return all << f, true; }));
+    ASSERT_EQ(all.size(), 7);
+    for (int i = 1; i < 7; ++i) {
+        SCOPED_TRACE(int(invisibles[i - 1]));
+        EXPECT_EQ(all[i].sameNumber, 1);
+        EXPECT_EQ(all[i].sameMetalTag, 1);
+        EXPECT_TRUE(all[i].sireForeignKnown);
+    }
+    // The same for a number being typed.
+    const QHash<QString, QString> typed = {{"شماره ثبت", QStringLiteral("IR\u200B5")}, {"ثبت خارجي", QStringLiteral("USA\u00AD1")}};
+    const std::optional<Facts> f = factsOf(dm.Maincon, 0, [&](const char* c) { return typed.value(QString::fromUtf8(c)); });
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->sameNumber, 1);
+    EXPECT_TRUE(f->sireForeignKnown);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, RecordChecksStore, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),
                          test::engineName);

@@ -167,6 +167,19 @@ TEST_P(RecordImportTest, CodesTakeLatinDigitsFormulaGuardsComeOffAndDirectionCon
     EXPECT_EQ(count(), 2);
 }
 
+TEST_P(RecordImportTest, InvisibleCharactersAreRefusedInCodeAndNumberColumns) {
+    const QString reason = QStringLiteral("نويسه نامرئي دارد (مانند فاصله بي عرض يا نيم فاصله) كه در شماره و كد جايي "
+                                          "ندارد و آن را با شماره ديگري يكسان نشان مي دهد؛ آن را پاك كنيد و دوباره بنويسيد");
+    // Zero-width space, zero-width non-joiner, right-to-left mark, word joiner, byte order mark, soft hyphen.
+    for (const char16_t c : {u'\u200B', u'\u200C', u'\u200F', u'\u2060', u'\uFEFF', u'\u00AD'}) {
+        SCOPED_TRACE(int(c));
+        const QString header = QStringLiteral("شماره ثبت,كد گله,نام گوساله");
+        EXPECT_EQ(load((header + "\nIR5,1207,a\nIR6,12" + QChar(c) + "07,b\n").toUtf8()).refusal(),
+                  QStringLiteral("سطر 3، ستون «كد گله»: ") + reason);
+    }
+    EXPECT_EQ(count(), 0);
+}
+
 TEST_P(RecordImportTest, ACancelledImportAddsNothing) {
     QString rows = kHeader + QStringLiteral("\n");
     for (int i = 0; i < 250; ++i) rows += QStringLiteral("%1,1405/02/03,x\n").arg(i);

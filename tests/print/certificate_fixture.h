@@ -3,6 +3,7 @@
 // A realistic certificate record and a real Data.db holding records, for the printing tests.
 
 #include "fixtures.h"
+#include "data/certificate_register.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_renderer.h"
@@ -102,11 +103,22 @@ inline CertificateRecord realisticRecord() {
     return r;
 }
 
-// Writes records into a new Data.db at `path`; answers the IDs the database gave them.
+// The texts an office sets before it prints official certificates.
+inline QHash<QString, QString> officeTexts() {
+    return {{QStringLiteral("ministry"), QStringLiteral("وزارت جهاد كشاورزي")},
+            {QStringLiteral("centre"), QStringLiteral("مركز اصلاح نژاد و بهبود توليدات دامي")},
+            {QStringLiteral("union"), QStringLiteral("صدور شناسنامه توسط اتحاديه دامداران")},
+            {QStringLiteral("registry"), QStringLiteral("ثبت مشخصات و دفتر انساب مركز اصلاح نژاد دام")}};
+}
+
+// Writes records into a new Data.db at `path`, its office's texts set; answers the IDs the
+// database gave them.
 inline QList<qint64> writeDatabase(const QString& path, const QList<CertificateRecord>& records) {
     QList<qint64> ids;
     TDM dm;
     if (!dm.Maincon.open(path) || !dm.TVascor.open()) return ids;
+    QSqlDatabase db = dm.Maincon.database();
+    if (!certificates::writeOfficeTexts(db, officeTexts())) return ids;
     for (const CertificateRecord& r : records) {
         if (!dm.TVascor.insert()) return ids;
         for (auto it = r.values.begin(); it != r.values.end(); ++it) dm.TVascor.setValue(it.key(), it.value());

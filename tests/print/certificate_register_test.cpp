@@ -1,6 +1,7 @@
 #include "data/certificate_register.h"
 #include "data/store_address.h"
 #include "data/store_backup.h"
+#include "data/store_choice.h"
 #include "data/store_copy.h"
 #include "data/store_integrity.h"
 #include "data/tdm.h"
@@ -220,6 +221,9 @@ TEST_P(RegisterTest, OfficeTextsDefaultUntilSetAndReachTheLayout) {
     ASSERT_TRUE(texts);
     EXPECT_EQ(texts->value("ministry"), QStringLiteral("redaz oviv azodeze"));
     EXPECT_EQ(texts->value("office"), QString());
+    EXPECT_EQ(texts->value("union"), QStringLiteral("صدور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"));
+    EXPECT_EQ(texts->value("deputy"), QStringLiteral("معاونت امور دام"));
+    EXPECT_EQ(certificates::standInTexts(*texts), QStringList({"ministry", "centre", "union", "registry"}));
     ASSERT_TRUE(certificates::writeOfficeTexts(db, {{"ministry", QStringLiteral("وزارت جهاد كشاورزي")},
                                                     {"registry", QStringLiteral("ثبت مشخصات و دفتر انساب مركز اصلاح نژاد دام كشور")},
                                                     {"signatory", QStringLiteral("علي رضايي")},
@@ -235,9 +239,50 @@ TEST_P(RegisterTest, OfficeTextsDefaultUntilSetAndReachTheLayout) {
     EXPECT_TRUE(all.contains(QStringLiteral("دفتر انساب مركز اصلاح نژاد دام كشور")));
     EXPECT_TRUE(all.contains(QStringLiteral("zida dovez ovev adi vazo")));  // the centre line, not set
     EXPECT_TRUE(shown.contains(QStringLiteral("علي رضايي، رئيس اداره")));
+    EXPECT_EQ(certificates::standInTexts(*certificates::readOfficeTexts(db)), QStringList({"centre", "union"}));
     // Set back to empty: the default again.
     ASSERT_TRUE(certificates::writeOfficeTexts(db, {{"ministry", QString()}}));
     EXPECT_EQ(certificates::readOfficeTexts(db)->value("ministry"), QStringLiteral("redaz oviv azodeze"));
+}
+
+TEST_P(RegisterTest, TheKeyFileNamedInTheDeskSettingsSignsAndOneOthersMayReadIsWarnedOf) {
+    QTemporaryDir dir;
+    const QString keyFile = dir.filePath(QStringLiteral("office.key"));
+    ASSERT_TRUE(writeKeyFiles(keyFile, key, nullptr));
+    const QString settings = dir.filePath(QStringLiteral("Zartav.conf"));
+    zartav::store::setSettingsFileForTesting(settings);
+    const QString wide = QStringLiteral("فايل كليد امضاي %1 را كاربران ديگر اين رايانه هم مي توانند بخوانند؛ "
+                                        "دسترسي آن را فقط به صاحب فايل بدهيد (chmod 600).")
+                             .arg(QChar(0x2068) + keyFile + QChar(0x2069));
+    const struct {
+        const char* settingsText;  // the desk's settings file as a person writes it
+        QFile::Permissions mode;
+        bool signing;
+        QString notice;
+    } cases[] = {
+        {"[Certificate]\nKeyFile=%1\n", QFile::ReadOwner | QFile::WriteOwner, true, {}},
+        {"[Certificate]\nKeyFile=%1\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther, true, wide},
+        {"[Store]\nAddress=Data.db\n", QFile::ReadOwner | QFile::WriteOwner, false,
+         QStringLiteral("اين رايانه كليد امضاي گواهي ندارد؛ كد شناسنامه ها بدون امضا چاپ مي شود.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settingsText);
+        QFile file(settings);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QString::fromLatin1(c.settingsText).arg(keyFile).toUtf8());
+        file.close();
+        ASSERT_TRUE(QFile::setPermissions(keyFile, c.mode));
+        const DeskIssuing issuing = issuingForThisDesk(dm.Maincon, QStringLiteral("دفتر"));
+        ASSERT_TRUE(issuing.issuer);
+        EXPECT_EQ(issuing.issuer->isSigning(), c.signing);
+        EXPECT_EQ(issuing.notice, c.notice);
+        if (c.signing) {
+            const std::optional<CertificateRecord> printed = print(*issuing.issuer, 1);
+            ASSERT_TRUE(printed && printed->seal);
+            EXPECT_TRUE(printed->seal->isSigned);
+        }
+    }
+    zartav::store::setSettingsFileForTesting(std::nullopt);
 }
 
 TEST_P(RegisterTest, AStoreFromAnEarlierVersionGetsTheRegisterWhenOpened) {

@@ -298,7 +298,7 @@ TEST(CertificateLayout, InseminationMarksPhotosAndPatchRow) {
     ASSERT_NE(patchTitle, nullptr);
     EXPECT_TRUE(sameRect(patchTitle->rect, 163, 236, 26, 9));
     const Element* union_ = find(layout, ElementKind::Text,
-                                 QStringLiteral("صدرور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"), 3, 238);
+                                 QStringLiteral("صدور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"), 3, 238);
     ASSERT_NE(union_, nullptr);
     EXPECT_EQ(union_->style.hAlign, HAlign::Left);
     EXPECT_NEAR(union_->rect.width(), 110, 1e-9);

@@ -711,8 +711,8 @@ bool TForm2::checkTexts() {
         QWidget* box = boxes_.value(text(f.column));
         const QString column = text(f.column);
         const QString value = record.value(column);
-        if (holdsDirectionControl(value)) {
-            showMessage(QStringLiteral("«%1»: %2").arg(column, directionControlReason()));
+        if (const QString why = record_text::refusal(RecordTable::columnIndex(column), value); !why.isEmpty()) {
+            showMessage(QStringLiteral("«%1»: %2").arg(column, why));
             box->setFocus();
             return false;
         }

@@ -18,7 +18,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSet>
-#include <QSettings>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -70,8 +69,7 @@ void noticeOnce(const QString& notice) {
 // The issuer of one print job from the preview: the desk's key as its setting names it.
 std::unique_ptr<CertificateIssuer> jobIssuer(Connection* store, const QString& office) {
     if (!store) return nullptr;
-    DeskIssuing issuing =
-        issuingForDesk(*store, office, QSettings().value(QString::fromLatin1(kKeyFileSetting)).toString());
+    DeskIssuing issuing = issuingForThisDesk(*store, office);
     noticeOnce(issuing.notice);
     return std::move(issuing.issuer);
 }

@@ -2,6 +2,7 @@
 // texts in "مشخصات صادر كننده".
 #include "app/certificate_windows.h"
 #include "data/certificate_register.h"
+#include "data/store_choice.h"
 #include "data/tdm.h"
 #include "message_recorder.h"
 #include "print/certificate_issuer.h"
@@ -12,10 +13,11 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QApplication>
 
 using namespace zartav;
 
@@ -24,13 +26,16 @@ namespace {
 class CertificateWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QSettings().remove(QString::fromLatin1(print::kKeyFileSetting));
+        // A desk without a key: settings of its own, naming none.
+        store::setSettingsFileForTesting(dir.filePath(QStringLiteral("Zartav.conf")));
         ASSERT_TRUE(dm.Maincon.open(dir.filePath(QStringLiteral("Data.db"))) && dm.TVascor.open());
         ASSERT_TRUE(dm.TVascor.insert());
         dm.TVascor.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("IR9812345678"));
         dm.TVascor.setValue(QStringLiteral("جنس گوساله"), QStringLiteral("ماده"));
         ASSERT_TRUE(dm.TVascor.post());
     }
+
+    void TearDown() override { store::setSettingsFileForTesting(std::nullopt); }
 
     // The record's certificate saved as PDF from the preview, as the desk does it.
     bool saveFromPreview(const QString& pdf) {
@@ -87,8 +92,10 @@ TEST_F(CertificateWindowsTest, ThePreviewIssuesOnlyWhenSavedAndSaysOnceThatNothi
 TEST_F(CertificateWindowsTest, IssuerDetailsAreSavedForTheStore) {
     test::MessageRecorder messages;
     IssuerDetailsDialog dialog(dm.Maincon);
-    ASSERT_EQ(dialog.Boxes.size(), 9);
+    // A box for every line the page prints, the header's second line among them.
+    ASSERT_EQ(dialog.Boxes.size(), 10);
     EXPECT_EQ(dialog.Boxes.value("ministry")->placeholderText(), QStringLiteral("redaz oviv azodeze"));
+    EXPECT_EQ(dialog.Boxes.value("deputy")->placeholderText(), QStringLiteral("معاونت امور دام"));
     dialog.Boxes.value("office")->setText(QStringLiteral("اتحاديه دامداران استان مركزي"));
     dialog.Boxes.value("contact")->setText(QStringLiteral("086-3222") + QChar(0x202E) + QStringLiteral("1234"));
     EXPECT_FALSE(dialog.save());
@@ -103,4 +110,36 @@ TEST_F(CertificateWindowsTest, IssuerDetailsAreSavedForTheStore) {
     EXPECT_EQ(about[1].value, QStringLiteral("086-32221234"));
     if (qEnvironmentVariableIsSet("ZARTAV_SCREENS"))
         IssuerDetailsDialog(dm.Maincon).grab().save(qEnvironmentVariable("ZARTAV_SCREENS") + "/issuer.png");
+}
+
+TEST_F(CertificateWindowsTest, PrintAsksForTheOfficeTextsFirstWhileThePageWouldPrintStandInWords) {
+    const QString why = QStringLiteral("سربرگ و پاي شناسنامه هنوز متن هاي جانشين نمونه را دارند و متن هاي اين دفتر در "
+                                       "«مشخصات صادر كننده» نوشته نشده است؛ تا آن ها نوشته نشوند شناسنامه رسمي چاپ نمي شود.");
+    const struct {
+        QStringList filled;  // the boxes typed before OK; none: the window is cancelled
+        bool asked;
+        bool ready;
+    } cases[] = {
+        {{}, true, false},
+        {{"ministry", "centre"}, true, false},
+        {{"union", "registry"}, true, true},
+        {{}, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.filled.join(' ').toStdString());
+        test::MessageRecorder messages;
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<IssuerDetailsDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            asked = true;
+            for (const QString& name : c.filled) dialog->Boxes.value(name)->setText(QStringLiteral("متن دفتر ") + name);
+            if (c.filled.isEmpty()) dialog->reject();
+            else dialog->save();
+        });
+        EXPECT_EQ(officeReadyToPrint(dm.Maincon, nullptr), c.ready);
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(messages.texts(), c.asked ? QStringList(why) : QStringList());
+        QCoreApplication::processEvents();  // the timer of a case that opened nothing
+    }
 }

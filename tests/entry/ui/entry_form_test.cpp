@@ -460,6 +460,27 @@ TEST_F(EntryFormTest, OkRefusesADayThatNeverOccursAndEditAsksForACorrectOne) {
     EXPECT_EQ(dm->TVascor.value(kBirthDate), QStringLiteral("1404/12/29"));
 }
 
+TEST_F(EntryFormTest, AnInvisibleCharacterInANumberIsRefusedNamingItsField) {
+    const QString reason = QStringLiteral("نويسه نامرئي دارد (مانند فاصله بي عرض يا نيم فاصله) كه در شماره و كد جايي "
+                                          "ندارد و آن را با شماره ديگري يكسان نشان مي دهد؛ آن را پاك كنيد و دوباره بنويسيد");
+    // Zero-width space, zero-width non-joiner, right-to-left mark, word joiner, byte order mark, soft hyphen.
+    for (const char16_t c : {u'\u200B', u'\u200C', u'\u200F', u'\u2060', u'\uFEFF', u'\u00AD'}) {
+        SCOPED_TRACE(int(c));
+        messages.clear();
+        whenShown(*form2, [&] {
+            fillCheckedDates();
+            form2->DBEdit1->setText(QStringLiteral("IR98") + QChar(c) + QStringLiteral("123"));
+            form2->dxButton1->click();
+            EXPECT_TRUE(form2->isVisible());
+            EXPECT_EQ(form2->focusWidget(), form2->DBEdit1);
+            form2->dxButton2->click();
+        });
+        form1->dxWinXPBar1Items0Click();
+        EXPECT_EQ(messages.texts(), QStringList(QStringLiteral("«شماره ثبت»: ") + reason));
+        EXPECT_EQ(dm->TVascor.rowCount(), 0);
+    }
+}
+
 TEST_F(EntryFormTest, AValueHoldingADirectionControlIsRefusedNamingItsField) {
     const QString reason = QStringLiteral("نويسه نامرئي تغيير جهت متن دارد كه ترتيب نوشته را در چاپ بر هم مي زند؛ "
                                           "آن را پاك كنيد و دوباره بنويسيد");

@@ -1,6 +1,7 @@
 // The Print command over a real record table, with the modal preview replaced by a recorder.
 #include "../certificate_fixture.h"
 #include "message_recorder.h"
+#include "print/certificate_issuer.h"
 #include "print/certificate_template.h"
 #include "print/ui/certificate_preview.h"
 #include "print/ui/certificate_printer.h"
@@ -17,6 +18,12 @@ namespace zartav::print {
 namespace {
 
 using sample::col;
+
+// `layout` with the texts the office of the test store set.
+CertificateLayout withOfficeTexts(CertificateLayout layout) {
+    applyOfficeTexts(layout, sample::officeTexts());
+    return layout;
+}
 
 class PrintCommand : public ::testing::Test {
 protected:
@@ -76,7 +83,7 @@ TEST_F(PrintCommand, ShowsExactlyTheCurrentRecordAndLeavesTheListAsItWas) {
     EXPECT_EQ(shown[0].value(col("تاريخ چاپ")), QStringLiteral("1403/03/01"));
     EXPECT_EQ(shown[0].pictures.size(), 3);
     EXPECT_FALSE(shown[0].pictures.value(col("عكس 2")).isEmpty());
-    EXPECT_EQ(shownLayout, builtinCertificateLayout());  // no Center.Fr3: the built-in layout
+    EXPECT_EQ(shownLayout, withOfficeTexts(builtinCertificateLayout()));  // no Center.Fr3: the built-in layout
     EXPECT_TRUE(messages.boxes().isEmpty());
 
     // Afterwards the list shows what its herd tab says, with the printed record current.
@@ -95,7 +102,7 @@ TEST_F(PrintCommand, ABrokenTemplateIsReportedAndTheBuiltInLayoutPrints) {
     test::MessageRecorder messages;
     printCurrentCertificate(nullptr, dm);
     EXPECT_EQ(previews, 1);
-    EXPECT_EQ(shownLayout, builtinCertificateLayout());
+    EXPECT_EQ(shownLayout, withOfficeTexts(builtinCertificateLayout()));
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_EQ(messages.texts()[0], QStringLiteral("فايل قالب شناسنامه خوانده نشد؛ شناسنامه با قالب خود برنامه چاپ مي شود.\n") +
                                        QChar(0x2068) + file.fileName() + QChar(0x2069));
@@ -111,7 +118,7 @@ TEST_F(PrintCommand, ATemplateBesideTheProgramIsUsed) {
     file.write(serializeCertificateLayout(own));
     file.close();
     printCurrentCertificate(nullptr, dm);
-    EXPECT_EQ(shownLayout, own);
+    EXPECT_EQ(shownLayout, withOfficeTexts(own));
 }
 
 QStringList registrations(const QList<CertificateRecord>& records) {
@@ -179,7 +186,7 @@ TEST_F(PrintCommand, ALayoutOfTheOldReportEngineIsReportedOncePerRun) {
     printCertificateBatch(nullptr, dm, {}, std::nullopt);
     printCurrentCertificate(nullptr, dm);
     EXPECT_EQ(previews, 3);
-    EXPECT_EQ(shownLayout, builtinCertificateLayout());
+    EXPECT_EQ(shownLayout, withOfficeTexts(builtinCertificateLayout()));
     EXPECT_EQ(messages.texts(),
               QStringList{QStringLiteral("فايل قالب شناسنامه زير قالب اين برنامه نيست (شايد از برنامه قبلي مانده است)؛ "
                                          "شناسنامه ها با قالب خود برنامه چاپ مي شوند.\n") +
