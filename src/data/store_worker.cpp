@@ -42,14 +42,10 @@ QString workerConnectionName() {
     return QStringLiteral("zartav-worker-%1").arg(++counter);
 }
 
-// A link that failed to come back is not tried again for this long: a save in an outage fails
-// at once instead of waiting on one more attempt.
-constexpr int kRetryPause = 1500;
 // No answer from the server for this long is a dead link (a paused server keeps its connections
 // open), and a link not made in this long is not there: a save in an outage fails within their
 // sum, and the link is tried again later. A district's link answers within a fraction of either.
 constexpr int kAnswerTimeout = 2500;
-constexpr int kConnectTimeoutSeconds = 2;
 // A read still running when a save comes has met a link that does not answer: it is dropped, so
 // the save need not wait out the read.
 constexpr auto kReadGivenUp = std::chrono::milliseconds(1000);
@@ -75,7 +71,7 @@ public:
 
     bool reconnect() override {
         if (!isServer()) return opened_;
-        if (sinceFailure_.isValid() && sinceFailure_.elapsed() < kRetryPause) return false;
+        if (sinceFailure_.isValid() && sinceFailure_.elapsed() < kRelinkPause) return false;
         // A job that met a quick failure (a restarted server) tries again on a new link; one
         // that waited long for an answer leaves that to the next job or the watch.
         if (jobClock_.isValid() && jobClock_.elapsed() > kAnswerTimeout / 2) return false;
@@ -91,10 +87,7 @@ public:
 
     void open(const LinkSettings& settings) {
         close();
-        settings_ = settings;
-        const QString connectTimeout = settings_.address.option(QStringLiteral("connect_timeout"));
-        if (connectTimeout.isEmpty() || connectTimeout.toInt() > kConnectTimeoutSeconds)
-            settings_.address.setOption(QStringLiteral("connect_timeout"), QString::number(kConnectTimeoutSeconds));
+        settings_ = withQuickConnect(settings);
         if (settings_.address.filePath().isEmpty() && !settings_.address.isServer()) return;
         QSqlDatabase db = QSqlDatabase::addDatabase(settings_.address.isServer() ? SqlDialect::of(StoreEngine::Server).driver()
                                                                                  : QStringLiteral("QSQLITE"),
@@ -219,7 +212,8 @@ void StoreWorker::follow() {
     // Several tables follow one connection: its store is taken up once.
     if (followed_ == connection_.openings()) return;
     followed_ = connection_.openings();
-    const LinkSettings settings = connection_.isOpen() ? connection_.linkSettings() : LinkSettings{};
+    // The connection's own link may be down meanwhile: the worker makes its own to the same store.
+    const LinkSettings settings = connection_.holdsStore() ? connection_.linkSettings() : LinkSettings{};
     QMetaObject::invokeMethod(runner_, [runner = runner_, settings] { runner->open(settings); }, Qt::QueuedConnection);
 }
 
