@@ -359,16 +359,10 @@ bool Connection::reconnect() {
     if (!isServer() || !holdsStore_) return isOpen();
     QSqlDatabase db = database();
     if (!db.isValid()) return false;
-    if (relinkFailed_.isValid() && relinkFailed_.elapsed() < kRelinkPause) return false;
     ++openings_;
     db.close();
     // The same link a store worker makes: the address with the password given, as this desk.
-    if (!openLink(db, withQuickConnect(linkSettings()), &technicalError_)) {
-        relinkFailed_.start();
-        return false;
-    }
-    relinkFailed_.invalidate();
-    return true;
+    return openLink(db, withQuickConnect(linkSettings()), &technicalError_);
 }
 
 void Connection::watchChanges() {

@@ -7,7 +7,6 @@
 #include "data/store_address.h"
 #include "data/store_link.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QSqlDatabase>
@@ -128,7 +127,6 @@ private:
     LongStepNotice longStepNotice_;
     std::unique_ptr<ChangeWatch> watch_;
     quint64 openings_ = 0;
-    QElapsedTimer relinkFailed_;  // since the last link that did not come back
 };
 
 // How messages name the store: "فايل اطلاعات" (the data file) or "سرور اطلاعات" (the data server).
@@ -144,8 +142,5 @@ bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error);
 // address says so): a link made again, or a worker's, meets an outage within seconds.
 LinkSettings withQuickConnect(LinkSettings settings);
 inline constexpr int kQuickConnectSeconds = 2;
-// A link that failed to come back is not tried again for this long: a command in an outage
-// fails at once instead of waiting out one more attempt.
-inline constexpr int kRelinkPause = 1500;
 
 }  // namespace zartav

@@ -41,12 +41,13 @@ public:
 inline bool linkReady(StoreLink& link) { return !link.isLost() || link.reconnect(); }
 
 // A read: runs `work`, which builds its statements afresh each time; when it fails because the
-// link to the server was lost, connects again and runs it once more. The file never loses its link.
+// link to the server was lost on the way, connects again and runs it once more. A link that
+// could not be made before is not tried twice. The file never loses its link.
 template <typename Work>
 auto withLink(StoreLink& link, Work&& work) -> decltype(work()) {
-    linkReady(link);
+    const bool ready = linkReady(link);
     auto result = work();
-    if (!result && link.isLost() && link.reconnect()) result = work();
+    if (!result && ready && link.isLost() && link.reconnect()) result = work();
     return result;
 }
 

@@ -42,6 +42,9 @@ QString workerConnectionName() {
     return QStringLiteral("zartav-worker-%1").arg(++counter);
 }
 
+// A link that failed to come back is not tried again for this long: a save in an outage fails
+// at once instead of waiting on one more attempt.
+constexpr int kRetryPause = 1500;
 // No answer from the server for this long is a dead link (a paused server keeps its connections
 // open), and a link not made in this long is not there: a save in an outage fails within their
 // sum, and the link is tried again later. A district's link answers within a fraction of either.
@@ -71,7 +74,7 @@ public:
 
     bool reconnect() override {
         if (!isServer()) return opened_;
-        if (sinceFailure_.isValid() && sinceFailure_.elapsed() < kRelinkPause) return false;
+        if (sinceFailure_.isValid() && sinceFailure_.elapsed() < kRetryPause) return false;
         // A job that met a quick failure (a restarted server) tries again on a new link; one
         // that waited long for an answer leaves that to the next job or the watch.
         if (jobClock_.isValid() && jobClock_.elapsed() > kAnswerTimeout / 2) return false;
