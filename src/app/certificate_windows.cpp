@@ -99,6 +99,7 @@ void CertificateCheckForm::checkFile(const QString& path) {
     connect(worker_, &QThread::finished, this, [this, reading] {
         worker_->deleteLater();
         worker_ = nullptr;
+        linkReady(store_);
         show(print::verifyReading(*reading, &store_, std::nullopt));
         OpenButton->setEnabled(true);
         emit checked();
@@ -141,8 +142,10 @@ IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : Q
                             this);
     note->setWordWrap(true);
     column->addWidget(note);
-    QSqlDatabase db = store.database();
-    const QHash<QString, QString> texts = certificates::readOfficeTexts(db).value_or(QHash<QString, QString>());
+    const QHash<QString, QString> texts = withLink(store, [&] {
+                                              QSqlDatabase db = store.database();
+                                              return certificates::readOfficeTexts(db);
+                                          }).value_or(QHash<QString, QString>());
     QHash<QString, QString> defaults;
     for (const certificates::OfficeText& t : certificates::officeTexts())
         defaults.insert(QString::fromLatin1(t.name), QString::fromUtf8(t.defaultText));
@@ -183,6 +186,7 @@ bool IssuerDetailsDialog::save() {
         }
         texts.insert(it.key(), value);
     }
+    linkReady(store_);
     QSqlDatabase db = store_.database();
     QString error;
     if (!certificates::writeOfficeTexts(db, texts, &error)) {
@@ -194,8 +198,10 @@ bool IssuerDetailsDialog::save() {
 }
 
 QList<BoardPost> officeAboutLines(Connection& store) {
-    QSqlDatabase db = store.database();
-    const QHash<QString, QString> texts = certificates::readOfficeTexts(db).value_or(QHash<QString, QString>());
+    const QHash<QString, QString> texts = withLink(store, [&] {
+                                              QSqlDatabase db = store.database();
+                                              return certificates::readOfficeTexts(db);
+                                          }).value_or(QHash<QString, QString>());
     QList<BoardPost> lines;
     const std::pair<const char*, const char*> shown[] = {
         {certificates::kOfficeName, "صادر كننده"},

@@ -163,7 +163,8 @@ DeletedRecordsWindow::DeletedRecordsWindow(TDM& dm, QWidget* parent)
 
 bool DeletedRecordsWindow::reload() {
     QString error;
-    const std::optional<QList<history::Entry>> deleted = history::deletedRecords(dm_.Maincon.database(), &error);
+    const std::optional<QList<history::Entry>> deleted =
+        withLink(dm_.Maincon, [&] { return history::deletedRecords(dm_.Maincon.database(), &error); });
     if (!deleted) {
         showMessage(QStringLiteral("تاريخچه %1 خوانده نشد.").arg(storeNoun(dm_.Maincon)));
         return false;
@@ -182,6 +183,7 @@ bool DeletedRecordsWindow::restoreChosen() {
     const int row = chosen.isEmpty() ? table_->currentRow() : chosen.first().row();
     if (row < 0 || row >= deleted_.size()) return false;
     const qint64 id = deleted_.at(row).recordId;
+    linkReady(dm_.Maincon);
     QSqlDatabase db = dm_.Maincon.database();
     QString error;
     if (!history::restoreRecord(db, id, &error)) {
@@ -199,7 +201,8 @@ void addHistoryCommands(TForm1& window, TDM& dm) {
         const qint64 id = dm.TVascor.id();
         if (id <= 0) return;
         QString error;
-        const std::optional<QList<history::Entry>> entries = history::recordHistory(dm.Maincon.database(), id, &error);
+        const std::optional<QList<history::Entry>> entries =
+            withLink(dm.Maincon, [&] { return history::recordHistory(dm.Maincon.database(), id, &error); });
         if (!entries) {
             showMessage(QStringLiteral("تاريخچه %1 خوانده نشد.").arg(storeNoun(dm.Maincon)));
             return;

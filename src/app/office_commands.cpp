@@ -90,6 +90,7 @@ void importRecords(TForm1& window, TDM& dm) {
     const auto progress =
         progressWindow(QStringLiteral("ورود ركوردها"), QStringLiteral("ورود ركوردها ..."), QStringLiteral("انصراف"), 1000, &window);
     progress->setMinimumDuration(1000);
+    linkReady(dm.Maincon);
     const RecordImportReport report = importRecordsCsvFile(dm.Maincon, path, [&](qint64 done, qint64 total) {
         progress->setValue(total > 0 ? int(done * 1000 / total) : 0);
         QApplication::processEvents();
@@ -186,6 +187,7 @@ void importCatalogue(TForm1& window, TDM& dm) {
     const auto progress =
         progressWindow(QStringLiteral("ورود كاتالوگ"), QStringLiteral("ورود كاتالوگ گاوها ..."), QString(), 1000, &window);
     progress->setMinimumDuration(500);
+    linkReady(dm.Maincon);
     const catalogue::ImportResult result = catalogue::importCatalogueCsv(dm.Maincon.database(), csv, [&](int done, int total) {
         progress->setValue(total > 0 ? done * 1000 / total : 0);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

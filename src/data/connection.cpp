@@ -63,6 +63,7 @@ bool Connection::isOpen() const { return database().isOpen(); }
 void Connection::close() {
     ++openings_;
     readOnly_ = false;
+    holdsStore_ = false;
     if (watch_) watch_->stop();
     QSqlDatabase db = database();
     if (db.isValid() && db.isOpen()) db.close();
@@ -110,6 +111,7 @@ bool Connection::open(const StoreAddress& address, StoreAccess access) {
     if (QSqlDatabase::contains(name_) && database().driverName() != dialect().driver()) QSqlDatabase::removeDatabase(name_);
     indexedColumns_.clear();
     const bool opened = address_.isServer() ? openServer() : openFile();
+    holdsStore_ = opened;
     if (opened && !isServer()) indexedColumns_ = leadingIndexColumns(database());
     if (opened && watch_) watch_->start();
     return opened;
@@ -361,19 +363,17 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     return true;
 }
 
-bool Connection::isLost() const { return isServer() && database().isValid() && server::isLost(database()); }
+bool Connection::isLost() const { return holdsStore_ && isServer() && database().isValid() && server::isLost(database()); }
 
 bool Connection::reconnect() {
-    if (!isServer()) return isOpen();
+    // A store closed on purpose stays closed.
+    if (!isServer() || !holdsStore_) return isOpen();
     QSqlDatabase db = database();
     if (!db.isValid()) return false;
     ++openings_;
     db.close();
-    if (!db.open()) {
-        technicalError_ = db.lastError().databaseText();
-        return false;
-    }
-    return true;
+    // The same link a store worker makes: the address with the password given, as this desk.
+    return openLink(db, withQuickConnect(linkSettings()), &technicalError_);
 }
 
 void Connection::watchChanges() {
@@ -386,6 +386,13 @@ void Connection::watchChanges() {
 
 LinkSettings Connection::linkSettings() const {
     return {address_, readOnly_, schema_, catalogueOrder_, fileName_, fileOptions_};
+}
+
+LinkSettings withQuickConnect(LinkSettings settings) {
+    const QString given = settings.address.option(QStringLiteral("connect_timeout"));
+    if (settings.address.isServer() && (given.isEmpty() || given.toInt() > kQuickConnectSeconds))
+        settings.address.setOption(QStringLiteral("connect_timeout"), QString::number(kQuickConnectSeconds));
+    return settings;
 }
 
 bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error) {

@@ -53,6 +53,9 @@ public:
     bool open(const StoreAddress& address, StoreAccess access = StoreAccess::ReadWrite);
     void close();
     bool isOpen() const;
+    // A store was opened and not closed since, whether or not its link to the server is up now
+    // (isLost()): other links to it may still be made.
+    bool holdsStore() const { return holdsStore_; }
     // Open for reading only: every save fails.
     bool isReadOnly() const { return readOnly_; }
     const StoreAddress& address() const { return address_; }
@@ -118,6 +121,7 @@ private:
     QString fileOptions_;
     QSet<QString> indexedColumns_;
     bool readOnly_ = false;
+    bool holdsStore_ = false;
     StoreAccess access_ = StoreAccess::ReadWrite;
     PasswordPrompt passwordPrompt_;
     LongStepNotice longStepNotice_;
@@ -131,6 +135,12 @@ QString storeNoun(const Connection& connection);
 // Opens `db`, a connection added on the calling thread, to the store `settings` name: the same
 // file with the same protections, or the same server as the same desk. Nothing is made or
 // checked: the connection that took the settings did that. False with the engine's words.
+// Every link made again after the server dropped it is made here, whoever holds it.
 bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error);
+
+// `settings` waiting at most kQuickConnectSeconds for the server to take a link (less when the
+// address says so): a link made again, or a worker's, meets an outage within seconds.
+LinkSettings withQuickConnect(LinkSettings settings);
+inline constexpr int kQuickConnectSeconds = 2;
 
 }  // namespace zartav

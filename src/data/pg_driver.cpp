@@ -319,6 +319,7 @@ public:
     // end of the rows, or an error). Null when the stream was cut off.
     PGresult* nextRow(Result* reader);
     QSqlError errorOf(PGresult* res) const;
+    void takeIdleInput();
 
     int batchDepth = 0;
     int answerTimeoutMs = 0;
@@ -794,6 +795,14 @@ bool Driver::unsubscribeFromNotification(const QString& name) {
     return true;
 }
 
+void Driver::takeIdleInput() {
+    if (!isOpen() || streaming_ || !queue_.empty() || PQisBusy(conn_)) return;
+    // A closing server sends its reason, then the end of the stream: a few reads find both.
+    for (int reads = 0; reads < 4 && waitFor(POLLIN, 0); ++reads)
+        if (!PQconsumeInput(conn_)) break;
+    takeNotifications();
+}
+
 void Driver::takeNotifications() {
     if (!conn_) return;
     while (PGnotify* n = PQnotifies(conn_)) {
@@ -1031,6 +1040,10 @@ bool isOurs(const QSqlDatabase& db) { return ours(db) != nullptr; }
 quint64 roundTrips(const QSqlDatabase& db) {
     const Driver* d = ours(db);
     return d ? d->trips.load() : 0;
+}
+
+void takeIdleInput(const QSqlDatabase& db) {
+    if (Driver* d = ours(db)) d->takeIdleInput();
 }
 
 void setAnswerTimeout(const QSqlDatabase& db, int ms) {

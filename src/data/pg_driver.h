@@ -35,6 +35,12 @@ quint64 roundTrips(const QSqlDatabase& db);
 // says "timeout expired". The connect option zartav_answer_timeout_ms=N sets it too.
 void setAnswerTimeout(const QSqlDatabase& db, int ms);
 
+// Takes in what the server sent the link of `db` while it sat idle, with no exchange: a server
+// that went meanwhile (restarted, stopped by its administrator) said so as it closed the link,
+// which is then found lost before a statement is sent over it and fails. Change notices that
+// came are told as ever. Does nothing while a statement is under way, or on other drivers.
+void takeIdleInput(const QSqlDatabase& db);
+
 // While a Batch lives, statements executed on `db` are sent together in one flight:
 // QSqlQuery::exec() answers true at once, and every answer arrives when any of them is first
 // needed (next(), first(), value(), size(), numRowsAffected(), record(), a commit) or when the

@@ -184,7 +184,7 @@ SaveOutcome saveRecord(StoreLink& link, EditBuffer buffer, SaveMode mode, const 
         return outcome;
     };
     // A link lost earlier (the last save found the server out of reach) is made again first.
-    if (link.isLost() && !link.reconnect()) return unreachable(link.technicalError());
+    if (!linkReady(link)) return unreachable(link.technicalError());
     // OK pressed again after a commit whose answer was lost: a new record the store holds
     // already is not added a second time; what was typed since is saved onto it.
     const EditBuffer typed = buffer;

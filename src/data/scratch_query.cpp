@@ -35,7 +35,7 @@ void ScratchQuery::addBindValue(const QVariant& value) { positional_.append(valu
 bool ScratchQuery::open() {
     close();
     errorText_.clear();
-    if (connection_.isLost()) connection_.reconnect();
+    linkReady(connection_);
     auto query = std::make_unique<QSqlQuery>(connection_.database());
     // The server's driver may hand a forward-only result over row by row, and another statement
     // meanwhile would cut it short; the caller steps at its own pace, so the result is whole.

@@ -1,5 +1,7 @@
 #include "data/server_link.h"
 
+#include "data/pg_driver.h"
+
 #include <QByteArray>
 #include <QSqlDriver>
 #include <QStringList>
@@ -81,6 +83,9 @@ bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why,
 
 bool isLost(const QSqlDatabase& db) {
     if (!db.isValid() || !db.isOpen() || !db.driver()) return true;
+    // A link no statement has used since the server restarted is still up as far as the client
+    // library knows; what the server said as it went tells.
+    pg::takeIdleInput(db);
     const QVariant handle = db.driver()->handle();
     // The driver's handle is the client library's connection (named by its struct or its typedef).
     if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))

@@ -20,7 +20,8 @@ bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why,
                const QList<std::pair<QString, QString>>& settings = {});
 
 // True when the server connection of `db` has been lost (the server restarted or the network
-// went); a closed connection counts as lost.
+// went); a closed connection counts as lost. A server that closed the link while it sat idle is
+// found here, at no exchange; a network gone silent only by the next statement's timeout.
 bool isLost(const QSqlDatabase& db);
 
 // Tries the address without a password and answers whether the server refused for want of

@@ -34,13 +34,20 @@ public:
     virtual quint64 openings() const = 0;
 };
 
-// Runs `work`, which builds its statements afresh each time; when it fails because the link to
-// the server was lost, connects again and runs it once more. The file never loses its link.
+// Before a statement: a link found lost (a restarted server closes it as it goes) is made
+// again first, with the same address, password and desk. A write goes no further than this: one
+// that fails with the link is not run again, as the server may have done it before its answer
+// was lost. False while the server still cannot be reached.
+inline bool linkReady(StoreLink& link) { return !link.isLost() || link.reconnect(); }
+
+// A read: runs `work`, which builds its statements afresh each time; when it fails because the
+// link to the server was lost on the way, connects again and runs it once more. A link that
+// could not be made before is not tried twice. The file never loses its link.
 template <typename Work>
 auto withLink(StoreLink& link, Work&& work) -> decltype(work()) {
-    if (link.isLost()) link.reconnect();
+    const bool ready = linkReady(link);
     auto result = work();
-    if (!result && link.isLost() && link.reconnect()) result = work();
+    if (!result && ready && link.isLost() && link.reconnect()) result = work();
     return result;
 }
 

@@ -49,7 +49,6 @@ constexpr int kRetryPause = 1500;
 // open), and a link not made in this long is not there: a save in an outage fails within their
 // sum, and the link is tried again later. A district's link answers within a fraction of either.
 constexpr int kAnswerTimeout = 2500;
-constexpr int kConnectTimeoutSeconds = 2;
 // A read still running when a save comes has met a link that does not answer: it is dropped, so
 // the save need not wait out the read.
 constexpr auto kReadGivenUp = std::chrono::milliseconds(1000);
@@ -91,10 +90,7 @@ public:
 
     void open(const LinkSettings& settings) {
         close();
-        settings_ = settings;
-        const QString connectTimeout = settings_.address.option(QStringLiteral("connect_timeout"));
-        if (connectTimeout.isEmpty() || connectTimeout.toInt() > kConnectTimeoutSeconds)
-            settings_.address.setOption(QStringLiteral("connect_timeout"), QString::number(kConnectTimeoutSeconds));
+        settings_ = withQuickConnect(settings);
         if (settings_.address.filePath().isEmpty() && !settings_.address.isServer()) return;
         QSqlDatabase db = QSqlDatabase::addDatabase(settings_.address.isServer() ? SqlDialect::of(StoreEngine::Server).driver()
                                                                                  : QStringLiteral("QSQLITE"),
@@ -219,7 +215,8 @@ void StoreWorker::follow() {
     // Several tables follow one connection: its store is taken up once.
     if (followed_ == connection_.openings()) return;
     followed_ = connection_.openings();
-    const LinkSettings settings = connection_.isOpen() ? connection_.linkSettings() : LinkSettings{};
+    // The connection's own link may be down meanwhile: the worker makes its own to the same store.
+    const LinkSettings settings = connection_.holdsStore() ? connection_.linkSettings() : LinkSettings{};
     QMetaObject::invokeMethod(runner_, [runner = runner_, settings] { runner->open(settings); }, Qt::QueuedConnection);
 }
 

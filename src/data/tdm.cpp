@@ -32,26 +32,27 @@ TDM::~TDM() {
 }
 
 bool TDM::FillCombo(const QString& statement, QStringList& items, QString* error) {
-    if (Maincon.isLost()) Maincon.reconnect();
-    // A query of its own, freed on every way out, so the scratch query keeps its state.
-    QSqlQuery query(Maincon.database());
-    query.setForwardOnly(true);
-    const auto failed = [&] {
-        if (error) *error = query.lastError().text();
-        return false;
-    };
-    if (!query.prepare(Maincon.dialect().translate(statement)) || !query.exec()) return failed();
-    // Read in full before the list is touched: a statement failing half-way leaves it whole.
-    QStringList read;
-    while (query.next()) {
-        const int index = query.record().indexOf(QStringLiteral("Res"));
-        if (index < 0) return failed();
-        const QString text = textOf(query.value(index));
-        if (!text.trimmed().isEmpty()) read << text;
-    }
-    if (query.lastError().isValid()) return failed();
-    items = std::move(read);
-    return true;
+    return withLink(Maincon, [&] {
+        // A query of its own, freed on every way out, so the scratch query keeps its state.
+        QSqlQuery query(Maincon.database());
+        query.setForwardOnly(true);
+        const auto failed = [&] {
+            if (error) *error = query.lastError().text();
+            return false;
+        };
+        if (!query.prepare(Maincon.dialect().translate(statement)) || !query.exec()) return failed();
+        // Read in full before the list is touched: a statement failing half-way leaves it whole.
+        QStringList read;
+        while (query.next()) {
+            const int index = query.record().indexOf(QStringLiteral("Res"));
+            if (index < 0) return failed();
+            const QString text = textOf(query.value(index));
+            if (!text.trimmed().isEmpty()) read << text;
+        }
+        if (query.lastError().isValid()) return failed();
+        items = std::move(read);
+        return true;
+    });
 }
 
 bool TDM::FillStoredValues(const QString& column, QStringList& items, QString* error) {

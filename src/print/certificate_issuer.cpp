@@ -60,6 +60,7 @@ bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString*
         request.keyFingerprint = fingerprint_;
         requests << request;
     }
+    linkReady(connection_);
     QSqlDatabase db = connection_.database();
     const std::optional<QList<certificates::Issue>> done = certificates::issue(db, requests, &lastError_);
     if (!done) {
@@ -84,6 +85,7 @@ bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString*
 }
 
 bool CertificateIssuer::withdraw(QString* error) {
+    linkReady(connection_);
     QSqlDatabase db = connection_.database();
     if (!certificates::withdraw(db, issued_, &lastError_)) {
         if (error) *error = lastError_;
@@ -146,8 +148,10 @@ void markDraft(CertificateLayout& layout) {
 }
 
 std::optional<QString> useOfficeTexts(Connection& connection, CertificateLayout& layout, QString* error) {
-    QSqlDatabase db = connection.database();
-    const std::optional<QHash<QString, QString>> texts = certificates::readOfficeTexts(db, error);
+    const std::optional<QHash<QString, QString>> texts = withLink(connection, [&] {
+        QSqlDatabase db = connection.database();
+        return certificates::readOfficeTexts(db, error);
+    });
     if (!texts) return std::nullopt;
     applyOfficeTexts(layout, *texts);
     return texts->value(QString::fromLatin1(certificates::kOfficeName));

@@ -237,7 +237,7 @@ void TDosSperm::setDam(const QString& damNumber) { dam_ = damNumber; }
 void TDosSperm::showMating() {
     const CatalogueTable& table = dm_.TDosSperm;
     std::optional<QVector<double>> f;
-    if (!pedigree::fold(dam_).isEmpty() && dm_.Maincon.isOpen()) {
+    if (!pedigree::fold(dam_).isEmpty() && linkReady(dm_.Maincon) && dm_.Maincon.isOpen()) {
         if (matingStale_ || !mating_.isPrepared()) {
             const int columns = int(schema::kCatalogueColumns.size());
             matingStale_ = !mating_.prepare(dm_.Maincon, table.rowCount(), [&](int row) {

@@ -77,7 +77,8 @@ TPedigreeForm::~TPedigreeForm() = default;
 
 bool TPedigreeForm::showAnimal(const pedigree::Animal& calf) {
     QString error;
-    std::optional<pedigree::Pedigree> p = pedigree::Pedigree::read(pedigree::AnimalReader(dm_.Maincon), calf, &error);
+    std::optional<pedigree::Pedigree> p =
+        withLink(dm_.Maincon, [&] { return pedigree::Pedigree::read(pedigree::AnimalReader(dm_.Maincon), calf, &error); });
     if (!p) {
         showMessage(withEngineWords(QStringLiteral("شجره اين ركورد خوانده نشد."), error));
         return false;
@@ -90,7 +91,7 @@ bool TPedigreeForm::showAnimal(const pedigree::Animal& calf) {
 bool TPedigreeForm::showRecord(qint64 id) {
     pedigree::Animal calf;
     QString error;
-    if (!pedigree::AnimalReader(dm_.Maincon).record(id, calf, &error)) {
+    if (!withLink(dm_.Maincon, [&] { return pedigree::AnimalReader(dm_.Maincon).record(id, calf, &error); })) {
         showMessage(withEngineWords(QStringLiteral("شجره اين ركورد خوانده نشد."), error));
         return false;
     }

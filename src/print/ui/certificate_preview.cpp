@@ -255,8 +255,10 @@ void previewStored(QWidget* parent, TDM& dm, std::unique_ptr<StoreWorker> worker
     CertificateLayout layout = certificateLayoutForPrint(paths::templatePath());
     std::optional<QHash<QString, QString>> texts;
     worker->call([&](StoreLink& link) {
-        QSqlDatabase db = link.database();
-        texts = certificates::readOfficeTexts(db);
+        texts = withLink(link, [&] {
+            QSqlDatabase db = link.database();
+            return certificates::readOfficeTexts(db);
+        });
     });
     if (texts) applyOfficeTexts(layout, *texts);
     const QString office = texts ? texts->value(QString::fromLatin1(certificates::kOfficeName)) : QString();

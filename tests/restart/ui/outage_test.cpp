@@ -3,23 +3,33 @@
 // The window keeps painting throughout, says so over the list, a save fails within seconds and
 // keeps what was typed, and once the server is back the line goes and the next save works. Run
 // alone: the other tests' connections share the server.
+#include "app/history_window.h"
 #include "app/main_window.h"
 #include "app/splash_form.h"
+#include "data/certificate_register.h"
 #include "data/tdm.h"
+#include "entry/ui/pedigree_form.h"
+#include "print/ui/certificate_preview.h"
 #include "services/ttools.h"
+#include "util/app_paths.h"
 
 #include "message_recorder.h"
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -102,6 +112,23 @@ bool signalServer(int signal) {
     return true;
 }
 
+// Runs `inspect` on the modal window of type Window once it is up (the command may wait on the
+// store first), then closes it; no longer once the answer goes.
+template <typename Window>
+std::unique_ptr<QTimer> whenModal(const std::function<void(Window&)>& inspect) {
+    auto poll = std::make_unique<QTimer>();
+    poll->setInterval(20);
+    QObject::connect(poll.get(), &QTimer::timeout, poll.get(), [timer = poll.get(), inspect] {
+        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
+        if (!window) return;
+        timer->stop();
+        inspect(*window);
+        window->reject();
+    });
+    poll->start();
+    return poll;
+}
+
 struct Outage {
     const char* name;
     std::function<bool()> begin;
@@ -162,4 +189,95 @@ TEST(Outage, TheWindowPaintsThroughAnOutageAndTheNextSaveWorks) {
     EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorTemp\"").toInt(), saved);
     // A lost link is the line's to tell, never a box's.
     EXPECT_TRUE(messages.boxes().isEmpty()) << messages.texts().join("|").toStdString();
+}
+
+TEST(Outage, EveryWindowReadsAndPrintsAgainAfterARestart) {
+    std::unique_ptr<test::TestStore> store;
+    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
+    ASSERT_FALSE(qEnvironmentVariable("ZARTAV_PG_RESTART").isEmpty()) << "the test server names no restart command";
+    QTemporaryDir dir;
+    paths::setProgramFolderForTesting(dir.path());
+    paths::setUserDataFolderForTesting(dir.path());
+    test::MessageRecorder messages;
+    TDM dm(StoreWorker::Mode::Threaded);
+    TTools tools;
+    TForm1 form(dm);
+    addHistoryCommands(form, dm);
+    form.setStoreAddress(store->address());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dm.TVascor.isOpen() && dm.worker().isIdle(); }, 5000));
+    {
+        // The office's texts are set, so printing is an office's ordinary print.
+        QHash<QString, QString> texts;
+        for (const certificates::OfficeText& t : certificates::officeTexts())
+            texts.insert(QString::fromLatin1(t.name), QStringLiteral("اداره آزمون"));
+        QSqlDatabase side = store->side();
+        ASSERT_TRUE(certificates::writeOfficeTexts(side, texts));
+    }
+    store->closeSide();
+    // A calf with a history, and a record deleted.
+    QList<qint64> ids;
+    for (const char* number : {"R-2", "R-1"}) {
+        ASSERT_TRUE(dm.TVascor.insert());
+        dm.TVascor.setValue(QStringLiteral("شماره ثبت"), QString::fromLatin1(number));
+        dm.TVascor.setValue(QStringLiteral("نام گوساله"), QStringLiteral("آزمون"));
+        ASSERT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+        ids << dm.TVascor.id();
+    }
+    const qint64 calf = ids.last();
+    ASSERT_TRUE(dm.TVascor.locateId(ids.first()) && dm.TVascor.remove());
+    ASSERT_TRUE(dm.TVascor.locateId(calf));
+    TPedigreeForm pedigree(dm, &form);
+    const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
+
+    auto menuCommand = [&](const char* caption) {
+        for (QAction* a : form.PopupMenu1->actions())
+            if (a->text() == QString::fromUtf8(caption)) a->trigger();
+    };
+    struct Command {
+        const char* name;
+        std::function<bool()> use;
+    };
+    const Command commands[] = {
+        {"تاريخچه",
+         [&] {
+             int lines = 0;
+             const auto watch = whenModal<HistoryWindow>([&](HistoryWindow& w) { lines = w.table()->rowCount(); });
+             menuCommand("تاريخچه");
+             return lines > 0;
+         }},
+        {"ركوردهاي حذف شده",
+         [&] {
+             int deleted = 0;
+             const auto watch = whenModal<DeletedRecordsWindow>([&](DeletedRecordsWindow& w) { deleted = w.table()->rowCount(); });
+             menuCommand("ركوردهاي حذف شده");
+             return deleted == 1;
+         }},
+        {"شجره", [&] { return pedigree.showRecord(calf) && pedigree.chart().calf.number == QStringLiteral("R-1"); }},
+        {"print to PDF",
+         [&] {
+             QFile::remove(pdf);
+             bool saved = false;
+             const auto watch = whenModal<print::CertificatePreview>([&](print::CertificatePreview& preview) {
+                 preview.choosePdfFile = [&](QWidget*) { return pdf; };
+                 saved = preview.saveAsPdf();
+             });
+             print::printCurrentCertificate(&form, dm);
+             QFile file(pdf);
+             return saved && file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-";
+         }},
+    };
+    // Once before any restart: what a desk without a signing key is told once, and the proof
+    // that the commands work at all.
+    for (const Command& c : commands) EXPECT_TRUE(c.use()) << c.name;
+    messages.clear();
+    for (const Command& c : commands) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(run(serverCommand(QStringLiteral("restart"))));
+        const bool used = c.use();
+        EXPECT_TRUE(used && messages.boxes().isEmpty()) << messages.texts().join("|").toStdString();
+        messages.clear();
+    }
+    paths::setProgramFolderForTesting(std::nullopt);
+    paths::setUserDataFolderForTesting(std::nullopt);
 }
