@@ -2,6 +2,7 @@
 // either engine.
 #include "cli/store_worker_rows.h"
 #include "cli_run.h"
+#include "data/certificate_register.h"
 #include "data/legacy_import.h"
 #include "data/record_schema.h"
 #include "data/tdm.h"
@@ -188,6 +189,9 @@ TEST_F(StoreCopyTest, AFilesKeysAndRegisterEnterAServerOnlyWhenItsOwnerAsks) {
             QSqlQuery q(c.database());
             ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << q.lastError().text().toStdString();
         }
+        // Sealed as the program seals the issues it writes.
+        QSqlDatabase db = c.database();
+        ASSERT_TRUE(certificates::sealRegister(db));
     }
     const QString desk = QStringLiteral("zartav_copy_desk");
     ASSERT_TRUE(test::serverAdminExec({QStringLiteral("DO $$ BEGIN CREATE ROLE %1 LOGIN; EXCEPTION WHEN duplicate_object OR "
