@@ -22,6 +22,10 @@ inline constexpr const char* kTable = "VaskorHistory";
 // On the file: at most one row, filled by the program inside its own write transaction and
 // emptied before it commits; a writer that fills nothing shows as unknown.
 inline constexpr const char* kDeskTable = "VaskorHistoryDesk";
+// On the file: the chain's head, one row (the number and hash of the last entry sealed), written
+// only by the program's seal in the transaction that seals. A plain edit of the history table
+// leaves it behind: entries cut off at the end show as the head naming more than the table holds.
+inline constexpr const char* kHeadTable = "VaskorHistoryHead";
 // On the server the same comes from settings of the session (desk) and of the transaction.
 inline constexpr const char* kDeskSetting = "zartav.desk";
 inline constexpr const char* kReasonSetting = "zartav.reason";
