@@ -8,7 +8,9 @@
 #include <QMutex>
 #include <QUrl>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -193,6 +195,29 @@ bool openElsewhere(const QString& path) {
     return held;
 }
 
+// This process has the file or its "-shm" open already (through SQLite, by a connection of its
+// own): a file descriptor of it is among the process's.
+bool openHere(const QString& path) {
+    struct stat file {}, shm {};
+    const bool hasFile = ::stat(QFile::encodeName(path).constData(), &file) == 0;
+    const bool hasShm = ::stat(QFile::encodeName(path + QStringLiteral("-shm")).constData(), &shm) == 0;
+    if (!hasFile && !hasShm) return false;
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (!fds) return false;
+    bool found = false;
+    while (const dirent* entry = ::readdir(fds)) {
+        struct stat open {};
+        if (entry->d_name[0] == '.' || ::fstatat(dirfd(fds), entry->d_name, &open, 0) != 0) continue;
+        const auto same = [&](const struct stat& s) { return s.st_dev == open.st_dev && s.st_ino == open.st_ino; };
+        if ((hasFile && same(file)) || (hasShm && same(shm))) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(fds);
+    return found;
+}
+
 }  // namespace
 
 void holdOpen(const QString& path, bool open) {
@@ -210,7 +235,7 @@ JournalCheck checkJournal(const QString& path) {
         const QMutexLocker locker(&heldLock);
         if (heldFiles().contains(key(path))) return {};
     }
-    if (openElsewhere(path)) return {};
+    if (openHere(path) || openElsewhere(path)) return {};
     JournalCheck check = checkOnce(path);
     return check;
 }

@@ -335,7 +335,7 @@ TEST_P(HistoryTest, OlderStoresGetTheHistoryAndCopiesKeepIt) {
                                                       "DROP TABLE \"VaskorHistory\""}
                                        : QStringList{"DROP TRIGGER VaskorHistory_insert", "DROP TRIGGER VaskorHistory_update",
                                                      "DROP TRIGGER VaskorHistory_delete", "DROP TABLE VaskorHistory",
-                                                     "DROP TABLE VaskorHistoryDesk"};
+                                                     "DROP TABLE VaskorHistoryDesk", "DROP TABLE VaskorHistoryHead"};
     for (const QString& sql : older) ASSERT_TRUE(store->exec(sql));
     ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
     EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 0);
