@@ -400,7 +400,8 @@ TEST_F(HostileFileTest, AJournalBesideTheFileIsReadOnlyAsItsOwnAndNeverChanged) 
     }
 }
 
-// A Data.db that is a link to nothing is not made where the link points, by the window or a command.
+// A Data.db that is a link to nothing is not made where the link points, by the window or a
+// command; reading a store that is not there fails (status 1).
 TEST_F(HostileFileTest, ALinkToNothingIsRefusedAndNothingIsMadeWhereItPoints) {
     const QString link = hostile(), pointed = out("elsewhere.db");
     ASSERT_TRUE(QFile::link(pointed, link));
@@ -411,7 +412,9 @@ TEST_F(HostileFileTest, ALinkToNothingIsRefusedAndNothingIsMadeWhereItPoints) {
                   QStringLiteral("\nفايل اطلاعات تازه اي در جايي كه آن نشان مي دهد ساخته نمي شود."));
     for (const QStringList& args : {QStringList{"import-records", "--db", link, in("rows.csv")},
                                     QStringList{"import-catalogue", "--db", link, in("bulls.csv")},
-                                    QStringList{"copy-store", good(), link}}) {
+                                    QStringList{"copy-store", good(), link},
+                                    QStringList{"verify", "--db", link, "--text", "ZC1|1"},
+                                    QStringList{"verify", "--db", out("none.db"), "--text", "ZC1|1"}}) {
         SCOPED_TRACE(args.first().toStdString());
         EXPECT_EQ(test::runCli(args).status, 1);
     }
