@@ -423,6 +423,9 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
     if (QFileInfo::exists(current)) {
         RawDb db;
         const bool opened = db.open(current, SQLITE_OPEN_READWRITE);
+        // A journal that is not the store's own is never folded into what is kept of it.
+        if (!opened && !db.foreignJournal().isEmpty())
+            return failure(QStringLiteral("فايل اطلاعات زير جايگزين نشد:\n%1\n%2").arg(isolatedPath(current), db.foreignJournal()));
         // The file is put aside whole and never read: its records are counted only when it is the
         // program's own, and a file that is not cannot show that it holds none.
         if (opened && emptyCopy) {

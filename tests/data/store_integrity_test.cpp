@@ -388,10 +388,14 @@ TEST_F(HostileFileTest, AJournalBesideTheFileIsReadOnlyAsItsOwnAndNeverChanged) 
             EXPECT_EQ(dm.TVascor.rowCount(), j.records);
             continue;
         }
-        const test::CliRun certificate = test::runCli({"certificate", "--db", f, "--all", "--pdf", out("all.pdf")});
-        EXPECT_EQ(certificate.status, 1);
-        EXPECT_TRUE(withoutIsolates(certificate.err).contains(refused)) << certificate.err.toStdString();
-        unchanged();
+        for (const QStringList& writes : {QStringList{"certificate", "--db", f, "--all", "--pdf", out("all.pdf")},
+                                          QStringList{"restore", "--db", f, good()}}) {
+            SCOPED_TRACE(writes.first().toStdString());
+            const test::CliRun run = test::runCli(writes);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(withoutIsolates(run.err).contains(refused)) << run.err.toStdString();
+            unchanged();
+        }
         Connection program;
         EXPECT_FALSE(program.open(f));
         EXPECT_TRUE(withoutIsolates(program.errorText()).contains(refused)) << program.errorText().toStdString();
