@@ -11,6 +11,7 @@
 #include "util/bidi_text.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QSqlDriver>
@@ -18,6 +19,7 @@
 #include <QSqlQuery>
 
 #include <atomic>
+#include <sqlite3.h>
 
 namespace zartav {
 namespace {
@@ -67,6 +69,11 @@ void Connection::close() {
     if (watch_) watch_->stop();
     QSqlDatabase db = database();
     if (db.isValid() && db.isOpen()) db.close();
+    if (!heldFile_.isEmpty()) storefile::holdOpen(heldFile_, false);
+    heldFile_.clear();
+    // The "-shm" a reading made is not left behind; a writable connection's is SQLite's to remove.
+    for (const QString& made : std::as_const(madeFiles_)) QFile::remove(made);
+    madeFiles_.clear();
 }
 
 bool Connection::fail(const QString& technical) {
@@ -121,12 +128,26 @@ bool Connection::openFile() {
     const QString path = address_.filePath();
     catalogueOrder_ = SqlDialect::of(StoreEngine::File).catalogueOrder();
     const QFileInfo info(path);
+    // A link to nothing would have the store made wherever it points.
+    if (storefile::isDanglingLink(path)) {
+        fail(QStringLiteral("a symbolic link to nothing"));
+        errorText_ = QStringLiteral("فايل اطلاعات زير پيوندي (symlink) به فايلي است كه نيست:\n%1\n"
+                                    "فايل اطلاعات تازه اي در جايي كه آن نشان مي دهد ساخته نمي شود.")
+                         .arg(isolatedPath(path));
+        return false;
+    }
     const bool existed = info.exists();
     if (existed && !info.isFile()) return fail(QStringLiteral("not a file"));
     if (existed && !info.isReadable()) return fail(QStringLiteral("file is not readable"));
     if (!existed && access_ == StoreAccess::ReadOnly) return fail(QStringLiteral("no such file"));
     if (!existed && !QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
+    // A journal beside the file that is not its own is never read, let alone checkpointed in.
+    if (const storefile::JournalCheck journal = storefile::checkJournal(path); !journal.ok) {
+        fail(journal.refusal);
+        errorText_ = QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n%2").arg(isolatedPath(path), journal.refusal);
+        return false;
+    }
 
     // The write-ahead journal is kept in files beside the database: a folder that cannot be
     // written leaves only reading.
@@ -138,22 +159,36 @@ bool Connection::openFile() {
     // Wait a little for another program's short write instead of failing at once.
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1500");
     QString name = path;
+    madeFiles_.clear();
     if (readOnly_) {
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         // With no journal files and no room to make them (or a read that must leave none),
         // SQLite reads the file only when told that nothing else writes it; a journal left by
-        // a crash is read as it is.
+        // a crash is read as it is, and the "-shm" its reading makes goes with the connection.
         const storefile::ReadName reading = storefile::forReading(path);
         if (reading.uri && (!folderWritable || access_ == StoreAccess::ReadOnly)) {
             options += QStringLiteral(";QSQLITE_OPEN_URI");
             name = reading.name;
         }
+        if (reading.makesShm && !reading.uri) madeFiles_ << path + QStringLiteral("-shm");
+    } else {
+        // The journal files the open makes go again when it is refused: nothing was written in them.
+        for (const char* suffix : {"-wal", "-shm"})
+            if (!QFileInfo::exists(path + QLatin1String(suffix))) madeFiles_ << path + QLatin1String(suffix);
     }
     db.setDatabaseName(name);
     db.setConnectOptions(options);
     if (!db.open()) return fail(db.lastError().text());
+    storefile::holdOpen(path, true);
+    heldFile_ = path;
     fileName_ = name;
     fileOptions_ = options;
+    // Until the schema is known to be the program's, closing the connection must not write what
+    // SQLite read from the journal into the file: the check reads, and only then may SQLite
+    // checkpoint as it does.
+    sqlite3* handle = integrity::handleOf(db);
+    if (!handle) return fail(QStringLiteral("not an open SQLite connection"));
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // Nothing of the file is read or written before its schema is known to be the program's.
     if (const integrity::SchemaCheck check = integrity::checkOpened(db); !check.ok) {
         fail(check.foreign.isEmpty() ? check.engineWords : check.foreign);
@@ -192,6 +227,8 @@ bool Connection::openFile() {
     // (32 MB at most) it takes well under a millisecond instead of reading those pages again.
     QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-32768"));
     if (readOnly_) return hasRecords || fail(QStringLiteral("the file cannot be written and holds no tables"));
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    madeFiles_.clear();
 
     // WAL keeps readers and the writer apart and survives a crash mid-save; synchronous=FULL
     // makes every committed record reach the disk before the save is reported done.
@@ -201,6 +238,8 @@ bool Connection::openFile() {
         query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     }
     QString error;
+    // Every journal this connection starts carries the stamp that tells it from another file's.
+    storefile::stampJournals(handle);
     if (!hasRecords) {
         if (!createRecordSchema(db, &error)) {
             fail(error);
@@ -213,9 +252,11 @@ bool Connection::openFile() {
         announceIndexBuild(db);
         createRecordSchema(db, &error);
     }
-    // What other programs wrote since the program last had the file gets its seal now, in order.
+    // What other programs wrote since the program last had the file gets its seal now, in order;
+    // a store from before the chain's head gets one first, from its chain found whole.
     if (db.transaction()) {
-        if (history::seal(db, &error)) db.commit();
+        const bool headed = tables.contains(QString::fromLatin1(history::kHeadTable).toLower()) || history::startHead(db, &error);
+        if (headed && history::seal(db, &error)) db.commit();
         else db.rollback();
     }
     return true;
@@ -407,6 +448,8 @@ bool openLink(QSqlDatabase& db, const LinkSettings& settings, QString* error) {
         if (!db.open()) return fail(db.lastError().text());
         if (!integrity::harden(integrity::handleOf(db)))
             return fail(QStringLiteral("the connection does not take SQLite's defensive settings"));
+        if (!settings.readOnly && !storefile::stampJournals(integrity::handleOf(db)))
+            return fail(QStringLiteral("the store's journal cannot be stamped"));
         QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-32768"));
         return true;
     }

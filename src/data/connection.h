@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -119,6 +120,8 @@ private:
     QString schema_;  // on the server: the schema that holds the tables
     QString fileName_;
     QString fileOptions_;
+    QStringList madeFiles_;  // journal files this connection made and removes when it closes
+    QString heldFile_;  // the file this connection has open, told to storefile::holdOpen()
     QSet<QString> indexedColumns_;
     bool readOnly_ = false;
     bool holdsStore_ = false;

@@ -270,6 +270,10 @@ QList<StoreObject> objects(const SqlDialect& d) {
     all.append({StoreObjectKind::Table, desk, desk,
                 QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, %3 TEXT, %4 TEXT)")
                     .arg(q(d, kDeskTable), q(d, "Desk"), q(d, "Reason"), q(d, "Action"))});
+    const QString head = QString::fromUtf8(kHeadTable);
+    all.append({StoreObjectKind::Table, head, head,
+                QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 INTEGER NOT NULL, %3 TEXT)")
+                    .arg(q(d, kHeadTable), q(d, "Entry"), q(d, "Hash"))});
     const QStringList names = fileTriggerNames();
     const Op ops[] = {Op::Insert, Op::Update, Op::Delete};
     for (int i = 0; i < 3; ++i) all.append({StoreObjectKind::Trigger, names[i], records, fileTrigger(d, ops[i])});

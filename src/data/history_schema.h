@@ -22,14 +22,16 @@ inline constexpr const char* kTable = "VaskorHistory";
 // On the file: at most one row, filled by the program inside its own write transaction and
 // emptied before it commits; a writer that fills nothing shows as unknown.
 inline constexpr const char* kDeskTable = "VaskorHistoryDesk";
+// The chain's head, one row. On the file: the number and hash of the last entry sealed, written
+// only by the program's seal in the transaction that seals; a plain edit of the history table
+// leaves it behind, so entries cut off at the end show as the head naming more than the table
+// holds. On the server: locked by the trigger while it extends the chain; only the owner writes it.
+inline constexpr const char* kHeadTable = "VaskorHistoryHead";
 // On the server the desk's name for itself comes from a setting of the session and the reason
 // from one of the transaction; who wrote is the role the server authenticated, and the action
 // is the trigger's own.
 inline constexpr const char* kDeskSetting = "zartav.desk";
 inline constexpr const char* kReasonSetting = "zartav.reason";
-// On the server: one row, locked by the trigger while it extends the chain; only the owner
-// writes it.
-inline constexpr const char* kHeadTable = "VaskorHistoryHead";
 // The server's trigger and its function.
 inline constexpr const char* kServerFunction = "zartav_history";
 

@@ -8,12 +8,15 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QTimeZone>
 
+#include <limits>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -153,6 +156,168 @@ std::optional<QList<Entry>> entries(QSqlQuery& query, QString* error) {
     return all;
 }
 
+
+// ---- the file's head and what the triggers could have written ------------------------------
+//
+// The file's triggers cannot compute SHA-256, so what they write stays unsealed until the
+// program seals it. Two things a plain edit could then do quietly are stopped here. Cutting
+// entries off the end left a shorter chain that was whole: the head (history_schema.h) keeps the
+// number and hash of the last entry sealed, and only the seal moves it, in the same transaction;
+// the chain must reach it. And an entry written by hand, hash left empty, would have been sealed
+// as the triggers' own: an unsealed entry is sealed only when it could be the triggers' record of
+// a change, that is when it is not its record's newest entry, or when the record as it stands is
+// what the entry left (an insert's or an update's new values, no record after a delete). The
+// first one that is not stays unsealed, with all after it, and is reported. Whoever can write the
+// file can still rewrite it whole, the head and the hashes with it: the chain proves only that no
+// program edited the history table alone.
+
+struct Head {
+    qint64 entry = 0;
+    QString hash;
+};
+
+std::optional<Head> readHead(const QSqlDatabase& db) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT %1, %2 FROM %3 LIMIT 1").arg(q(db, "Entry"), q(db, "Hash"), q(db, kHeadTable))) ||
+        !query.next())
+        return std::nullopt;
+    return Head{query.value(0).toLongLong(), query.value(1).toString()};
+}
+
+bool writeHead(QSqlDatabase& db, const Head& head, QString* error) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("DELETE FROM ") + q(db, kHeadTable))) return fail(error, query.lastError().text());
+    query.prepare(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)").arg(q(db, kHeadTable), q(db, "Entry"), q(db, "Hash")));
+    query.addBindValue(head.entry);
+    query.addBindValue(orNull(head.hash));
+    return run(query, error);
+}
+
+bool hasHeadTable(const QSqlDatabase& db) {
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = '%1'").arg(QLatin1String(kHeadTable))) &&
+           query.next() && query.value(0).toBool();
+}
+
+// The last sealed entry: its number and hash (0 and nothing when none is sealed).
+std::optional<Head> lastSealed(const QSqlDatabase& db, QString* error) {
+    QSqlQuery last(db);
+    if (!last.exec(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %2 IS NOT NULL ORDER BY %1 DESC LIMIT 1")
+                       .arg(q(db, "Entry"), q(db, "Hash"), q(db, kTable)))) {
+        fail(error, last.lastError().text());
+        return std::nullopt;
+    }
+    if (!last.next()) return Head{};
+    return Head{last.value(0).toLongLong(), last.value(1).toString()};
+}
+
+// The sealed entries after `from` up to `to` follow on from its hash: a copy brought them in.
+bool linksUp(const QSqlDatabase& db, const Head& from, qint64 to) {
+    QSqlQuery read(db);
+    read.setForwardOnly(true);
+    read.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 > ? AND %3 <= ? ORDER BY %3").arg(sealedColumns(db), q(db, kTable), q(db, "Entry")));
+    read.addBindValue(from.entry);
+    read.addBindValue(to);
+    if (!read.exec()) return false;
+    QString previous = from.hash;
+    qint64 expected = from.entry + 1;
+    while (read.next()) {
+        const Sealed s = sealedOf(read, db, previous);
+        if (s.entry != expected++ || QString::fromLatin1(entryHash(s)) != read.value(kHashColumn).toString()) return false;
+        previous = read.value(kHashColumn).toString();
+    }
+    return expected == to + 1;
+}
+
+// Why the triggers cannot have written this entry, the newest of its record when `newest`;
+// empty when they can. `record` holds the record's values as the entry shows them (a photo by
+// its size), nothing when there is no such record.
+QString notTheTriggers(const QString& action, const QString& changesJson, bool newest, const std::optional<QVariantList>& record) {
+    const bool inserts = action == QLatin1String(kInsert) || action == QLatin1String(kRestore);
+    if (!inserts && action != QLatin1String(kUpdate) && action != QLatin1String(kDelete))
+        return QStringLiteral("its action \"%1\" is none the store writes").arg(action.left(40));
+    if (!newest) return {};
+    if (action == QLatin1String(kDelete))
+        return record ? QStringLiteral("it deletes a record that is still there") : QString();
+    if (!record) return QStringLiteral("the record it leaves is not there");
+    QSet<QString> named;
+    for (const Change& c : changesOf(changesJson)) {
+        named.insert(c.column);
+        int column = 0;
+        while (column < int(kRecordColumns.size()) && c.column != QString::fromUtf8(kRecordColumns[column])) ++column;
+        const QVariant& now = record->at(column);
+        if (now.isNull() != c.after.isNull() || now.toString() != c.after.toString())
+            return QStringLiteral("its new value of \"%1\" is not what the record holds").arg(c.column);
+    }
+    // An insert names every value the new record has.
+    for (int column = 0; inserts && column < int(kRecordColumns.size()); ++column)
+        if (column != schema::kIdColumnIndex && !named.contains(QString::fromUtf8(kRecordColumns[column])) && !record->at(column).isNull())
+            return QStringLiteral("the record holds \"%1\", which it does not name").arg(QString::fromUtf8(kRecordColumns[column]));
+    return {};
+}
+
+struct Forged {
+    qint64 entry = 0;  // 0 when every unsealed entry could be the triggers'
+    QString problem;
+};
+
+// The first unsealed entry after `after` that the triggers cannot have written, read a batch at
+// a time with the newest entry and the values of the batch's records.
+std::optional<Forged> firstForged(const QSqlDatabase& db, qint64 after, QString* error) {
+    const QString table = q(db, kTable), entry = q(db, "Entry"), record = q(db, "RecordID"), id = q(db, schema::kId);
+    QStringList values;
+    for (int i = 0; i < int(kRecordColumns.size()); ++i)
+        values << (i >= schema::kFirstPhotoColumnIndex ? QStringLiteral("length(%1)") : QStringLiteral("%1")).arg(q(db, kRecordColumns[i]));
+    for (;;) {
+        QSqlQuery read(db);
+        read.setForwardOnly(true);
+        read.prepare(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %1 > ? ORDER BY %1 LIMIT 256")
+                         .arg(entry, record, q(db, "Action"), q(db, "Changes"), table));
+        read.addBindValue(after);
+        if (!run(read, error)) return std::nullopt;
+        struct Row {
+            qint64 entry, record;
+            QString action, changes;
+        };
+        std::vector<Row> rows;
+        QStringList ids;
+        while (read.next()) {
+            rows.push_back({read.value(0).toLongLong(), read.value(1).toLongLong(), read.value(2).toString(), read.value(3).toString()});
+            ids << QString::number(rows.back().record);
+        }
+        read.finish();
+        if (rows.empty()) return Forged{};
+        const QString in = ids.join(QLatin1Char(','));
+        QHash<qint64, qint64> newest;
+        QHash<qint64, QVariantList> records;
+        QSqlQuery look(db);
+        look.setForwardOnly(true);
+        if (!look.exec(QStringLiteral("SELECT %1, MAX(%2) FROM %3 WHERE %1 IN (%4) GROUP BY %1").arg(record, entry, table, in))) {
+            fail(error, look.lastError().text());
+            return std::nullopt;
+        }
+        while (look.next()) newest.insert(look.value(0).toLongLong(), look.value(1).toLongLong());
+        if (!look.exec(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4)")
+                           .arg(id, values.join(QStringLiteral(", ")), q(db, schema::kRecordTable), in))) {
+            fail(error, look.lastError().text());
+            return std::nullopt;
+        }
+        while (look.next()) {
+            QVariantList row;
+            for (int i = 0; i < int(kRecordColumns.size()); ++i) row << look.value(i + 1);
+            records.insert(look.value(0).toLongLong(), row);
+        }
+        for (const Row& r : rows) {
+            const auto found = records.constFind(r.record);
+            const QString why = notTheTriggers(r.action, r.changes, newest.value(r.record) == r.entry,
+                                               found == records.constEnd() ? std::nullopt : std::optional<QVariantList>(*found));
+            if (!why.isEmpty()) return Forged{r.entry, why};
+        }
+        if (rows.size() < 256) return Forged{};
+        after = rows.back().entry;
+    }
+}
+
 }  // namespace
 
 QString thisDesk() {
@@ -236,24 +401,52 @@ bool hasHistory(const QSqlDatabase& db) {
     return query.exec(sql) && query.next() && query.value(0).toBool();
 }
 
+namespace {
+ChainCheck chainCheck(const QSqlDatabase& db, bool withHead);
+}  // namespace
+
+bool startHead(QSqlDatabase& db, QString* error) {
+    if (SqlDialect::of(db).isServer() || !hasHeadTable(db) || readHead(db)) return true;
+    // Only a chain found whole gets a head; a broken one is left for --verify to report.
+    if (!chainCheck(db, false).ok) return true;
+    const std::optional<Head> last = lastSealed(db, error);
+    return last && writeHead(db, *last, error);
+}
+
+bool resetHead(QSqlDatabase& db, QString* error) {
+    if (SqlDialect::of(db).isServer() || !hasHeadTable(db)) return true;
+    return writeHead(db, Head{}, error);
+}
+
 bool seal(QSqlDatabase& db, QString* error) {
     const QString table = q(db, kTable), entry = q(db, "Entry"), hash = q(db, "Hash");
-    QSqlQuery last(db);
-    if (!last.exec(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %2 IS NOT NULL ORDER BY %1 DESC LIMIT 1").arg(entry, hash, table)))
-        return fail(error, last.lastError().text());
-    qint64 after = 0;
-    QString previous;
-    if (last.next()) {
-        after = last.value(0).toLongLong();
-        previous = last.value(1).toString();
+    const bool file = !SqlDialect::of(db).isServer();
+    const std::optional<Head> last = lastSealed(db, error);
+    if (!last) return false;
+    qint64 after = last->entry;
+    QString previous = last->hash;
+    // On the file the chain must reach its head, else nothing is sealed: sealing on would hide
+    // what was cut off. A head behind the chain is caught up when the entries between follow on
+    // from it (a copy brought them in).
+    qint64 upTo = std::numeric_limits<qint64>::max();
+    bool moved = false;  // the head is written only when it moves
+    if (file) {
+        const std::optional<Head> head = readHead(db);
+        moved = head && head->entry != after;
+        if (!head || head->entry > after || (head->entry == after && head->hash != previous) ||
+            (head->entry < after && !linksUp(db, *head, after)))
+            return true;
+        const std::optional<Forged> forged = firstForged(db, after, error);
+        if (!forged) return false;
+        if (forged->entry > 0) upTo = forged->entry;
     }
-    last.finish();
     for (;;) {
         // A batch at a time: a delete keeps its photos, so entries may be large.
         QSqlQuery read(db);
         read.setForwardOnly(true);
-        read.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 > ? ORDER BY %3 LIMIT 256").arg(sealedColumns(db), table, entry));
+        read.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 > ? AND %3 < ? ORDER BY %3 LIMIT 256").arg(sealedColumns(db), table, entry));
         read.addBindValue(after);
+        read.addBindValue(upTo);
         if (!run(read, error)) return false;
         std::vector<std::pair<qint64, QString>> sealedNow;
         while (read.next()) {
@@ -262,21 +455,23 @@ bool seal(QSqlDatabase& db, QString* error) {
             sealedNow.emplace_back(s.entry, previous);
         }
         read.finish();
-        if (sealedNow.empty()) return true;
-        // The batch's hashes in one statement, each entry found by its number (a CASE of the
-        // whole batch would be tried for every entry).
-        QStringList pairs;
-        for (size_t i = 0; i < sealedNow.size(); ++i) pairs << QStringLiteral("(CAST(? AS BIGINT), ?)");
-        QSqlQuery update(db);
-        update.prepare(QStringLiteral("UPDATE %1 SET %2 = v.column2 FROM (VALUES %4) AS v WHERE %1.%3 = v.column1")
-                           .arg(table, hash, entry, pairs.join(QStringLiteral(", "))));
-        for (const auto& [number, value] : sealedNow) {
-            update.addBindValue(number);
-            update.addBindValue(value);
+        if (!sealedNow.empty()) {
+            // The batch's hashes in one statement, each entry found by its number (a CASE of the
+            // whole batch would be tried for every entry).
+            QStringList pairs;
+            for (size_t i = 0; i < sealedNow.size(); ++i) pairs << QStringLiteral("(CAST(? AS BIGINT), ?)");
+            QSqlQuery update(db);
+            update.prepare(QStringLiteral("UPDATE %1 SET %2 = v.column2 FROM (VALUES %4) AS v WHERE %1.%3 = v.column1")
+                               .arg(table, hash, entry, pairs.join(QStringLiteral(", "))));
+            for (const auto& [number, value] : sealedNow) {
+                update.addBindValue(number);
+                update.addBindValue(value);
+            }
+            if (!run(update, error)) return false;
+            after = sealedNow.back().first;
+            moved = true;
         }
-        if (!run(update, error)) return false;
-        if (sealedNow.size() < 256) return true;
-        after = sealedNow.back().first;
+        if (sealedNow.size() < 256) return !file || !moved || writeHead(db, Head{after, previous}, error);
     }
 }
 
@@ -351,7 +546,11 @@ bool restoreRecord(QSqlDatabase& db, qint64 id, QString* error) {
     return true;
 }
 
-ChainCheck verifyChain(const QSqlDatabase& db) {
+ChainCheck verifyChain(const QSqlDatabase& db) { return chainCheck(db, true); }
+
+namespace {
+
+ChainCheck chainCheck(const QSqlDatabase& db, bool withHead) {
     ChainCheck check;
     const bool server = SqlDialect::of(db).isServer();
     QSqlQuery query(db);
@@ -360,7 +559,7 @@ ChainCheck verifyChain(const QSqlDatabase& db) {
         check.problem = query.lastError().text();
         return check;
     }
-    QString previous;
+    QString previous, previousSealed;
     qint64 expected = 1;
     auto bad = [&](qint64 entry, const QString& problem) {
         check.badEntry = entry;
@@ -381,6 +580,7 @@ ChainCheck verifyChain(const QSqlDatabase& db) {
             return bad(s.entry, QStringLiteral("entry %1 does not match its content and the entry before it").arg(s.entry));
         } else {
             ++check.entries;
+            previousSealed = stored.toString();
         }
         previous = stored.toString();
         ++expected;
@@ -389,9 +589,38 @@ ChainCheck verifyChain(const QSqlDatabase& db) {
         check.problem = query.lastError().text();
         return check;
     }
+    query.finish();
+    if (withHead && !server && hasHeadTable(db)) {
+        // The file's chain must reach its head, and what is not sealed yet must be the triggers'.
+        const qint64 sealedUpTo = expected - 1 - check.unsealed;
+        const std::optional<Head> head = readHead(db);
+        if (!head) return bad(sealedUpTo + 1, QStringLiteral("the history's head is missing"));
+        if (head->entry > sealedUpTo)
+            return bad(sealedUpTo + 1, QStringLiteral("the history's head counts %1 sealed entries, but %2 are there: "
+                                                      "entries %3 to %1 are missing or were unsealed")
+                                           .arg(head->entry)
+                                           .arg(sealedUpTo)
+                                           .arg(sealedUpTo + 1));
+        if (head->entry == sealedUpTo && head->hash != previousSealed)
+            return bad(head->entry, QStringLiteral("entry %1 is not the one the history's head sealed").arg(head->entry));
+        if (head->entry < sealedUpTo)
+            return bad(head->entry + 1, QStringLiteral("entries %1 to %2 were sealed by no seal of the program").arg(head->entry + 1).arg(sealedUpTo));
+        QString error;
+        const std::optional<Forged> forged = firstForged(db, sealedUpTo, &error);
+        if (!forged) {
+            check.problem = error;
+            return check;
+        }
+        if (forged->entry > 0)
+            return bad(forged->entry, QStringLiteral("entry %1 is not sealed and the store's triggers cannot have written it: %2")
+                                          .arg(forged->entry)
+                                          .arg(forged->problem));
+    }
     check.ok = true;
     return check;
 }
+
+}  // namespace
 
 QByteArray entryHash(const Sealed& f) {
     QByteArray text;

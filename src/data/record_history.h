@@ -57,8 +57,16 @@ private:
 // has none).
 bool hasHistory(const QSqlDatabase& db);
 
+// On the file: gives the chain its head (history_schema.h) when it has none and is found whole:
+// once, on the first writable open of a store from before the head. Inside the caller's
+// transaction. resetHead() sets it to the empty chain, for a copy that replaces the history.
+bool startHead(QSqlDatabase& db, QString* error = nullptr);
+bool resetHead(QSqlDatabase& db, QString* error = nullptr);
+
 // Seals, in order, the entries after the last sealed one; on the file that is what the triggers
 // wrote since, on the server only entries copied in unsealed. Inside the caller's transaction.
+// On the file nothing is sealed while the chain does not reach its head, and an entry the
+// triggers cannot have written stays unsealed with every one after it (verifyChain names it).
 bool seal(QSqlDatabase& db, QString* error = nullptr);
 
 struct Change {
@@ -98,7 +106,8 @@ struct ChainCheck {
 };
 
 // Checks every entry's hash against its content and the entry before it, and that no number is
-// missing. Reads only.
+// missing; on the file also that the chain reaches its head and that every unsealed entry could
+// be the triggers'. Reads only.
 ChainCheck verifyChain(const QSqlDatabase& db);
 
 // A record whose certificate has been printed ("تاريخ چاپ" filled as stored) is corrected only

@@ -37,6 +37,7 @@ public:
     RawDb() = default;
     ~RawDb() {
         if (handle_) sqlite3_close_v2(handle_);
+        dropShm();
     }
     RawDb(const RawDb&) = delete;
     RawDb& operator=(const RawDb&) = delete;
@@ -44,17 +45,28 @@ public:
     bool open(const QString& path, int flags) {
         if (handle_) sqlite3_close_v2(handle_);
         handle_ = nullptr;
-        storefile::ReadName name{path, false};
+        dropShm();
+        foreignJournal_.clear();
+        // A journal beside the file that is not its own is never read through.
+        if (const storefile::JournalCheck journal = storefile::checkJournal(path); !journal.ok) {
+            foreignJournal_ = journal.refusal;
+            return false;
+        }
+        storefile::ReadName name{path, false, false};
         if (!(flags & SQLITE_OPEN_READWRITE)) name = storefile::forReading(path);
         if (name.uri) flags |= SQLITE_OPEN_URI;
+        if (name.makesShm) shmMade_ = path + QStringLiteral("-shm");
         if (sqlite3_open_v2(QFile::encodeName(name.name).constData(), &handle_, flags, nullptr) != SQLITE_OK) return false;
         sqlite3_busy_timeout(handle_, 5000);
         return integrity::harden(handle_);
     }
+    // Farsi, naming the "-wal" beside the file when that is why it was not opened.
+    const QString& foreignJournal() const { return foreignJournal_; }
     integrity::SchemaCheck check() const { return integrity::checkSchema(handle_); }
     bool close() {
         const bool ok = !handle_ || sqlite3_close(handle_) == SQLITE_OK;
         if (ok) handle_ = nullptr;
+        if (ok) dropShm();
         return ok;
     }
     sqlite3* handle() const { return handle_; }
@@ -75,7 +87,15 @@ public:
     }
 
 private:
+    // The "-shm" a reading through the journal made goes with it.
+    void dropShm() {
+        if (!shmMade_.isEmpty()) QFile::remove(shmMade_);
+        shmMade_.clear();
+    }
+
     sqlite3* handle_ = nullptr;
+    QString shmMade_;
+    QString foreignJournal_;
 };
 
 BackupReport failure(const QString& reason, const QString& engineWords = {}) {
@@ -178,9 +198,12 @@ private:
 
 // The file's copy, made in one read transaction of the store so its count is the copy's.
 BackupReport copyFileStore(const QString& source, const QString& part, const BackupProgress& progress) {
+    // The source is only read: its journal, its own or a crash's, is read through and left as it is.
     RawDb from;
-    if (!from.open(source, SQLITE_OPEN_READWRITE) && !from.open(source, SQLITE_OPEN_READONLY))
-        return failure(QStringLiteral("فايل اطلاعات خوانده نشد."), from.error());
+    if (!from.open(source, SQLITE_OPEN_READONLY))
+        return from.foreignJournal().isEmpty() ? failure(QStringLiteral("فايل اطلاعات خوانده نشد."), from.error())
+                                               : failure(QStringLiteral("فايل اطلاعات زير خوانده نشد:\n%1\n%2")
+                                                             .arg(isolatedPath(source), from.foreignJournal()));
     if (const integrity::SchemaCheck check = from.check(); !check.ok)
         return check.foreign.isEmpty() ? failure(QStringLiteral("فايل اطلاعات خوانده نشد."), check.engineWords)
                                        : failure(refusal(QStringLiteral("فايل اطلاعات زير خوانده نشد"), source, check));
@@ -301,7 +324,8 @@ BackupCheck checkBackupFile(const QString& path) {
     const QString damaged = QStringLiteral("اين فايل پشتيبان سالم نيست:\n%1").arg(isolatedPath(path));
     if (!QFileInfo(path).isFile()) return refuse(QStringLiteral("اين فايل پيدا نشد:\n%1").arg(isolatedPath(path)), {});
     RawDb db;
-    if (!db.open(path, SQLITE_OPEN_READONLY)) return refuse(damaged, db.error());
+    if (!db.open(path, SQLITE_OPEN_READONLY))
+        return db.foreignJournal().isEmpty() ? refuse(damaged, db.error()) : refuse(damaged + QLatin1Char('\n') + db.foreignJournal(), {});
     if (const integrity::SchemaCheck schema = db.check(); !schema.ok)
         return schema.foreign.isEmpty() ? refuse(damaged, schema.engineWords)
                                         : refuse(refusal(QStringLiteral("اين فايل پشتيبان پذيرفته نشد"), path, schema), {});
@@ -402,6 +426,9 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
     if (QFileInfo::exists(current)) {
         RawDb db;
         const bool opened = db.open(current, SQLITE_OPEN_READWRITE);
+        // A journal that is not the store's own is never folded into what is kept of it.
+        if (!opened && !db.foreignJournal().isEmpty())
+            return failure(QStringLiteral("فايل اطلاعات زير جايگزين نشد:\n%1\n%2").arg(isolatedPath(current), db.foreignJournal()));
         // The file is put aside whole and never read: its records are counted only when it is the
         // program's own, and a file that is not cannot show that it holds none.
         if (opened && emptyCopy) {

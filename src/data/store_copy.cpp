@@ -372,6 +372,7 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     // long read (a daily copy) a while longer, and still not without end.
     if (to.isServer()) QSqlQuery(target).exec(QStringLiteral("SET LOCAL lock_timeout = '60s'"));
     StoreCopyReport report;
+    QString error;
     // The copy brings the source's history as it is: the target's triggers would add an entry of
     // their own for every record copied (and every one emptied).
     const QStringList suspend = targetHistory ? history::suspendStatements(to.dialect()) : QStringList();
@@ -390,6 +391,9 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
             if (!empty.exec(QStringLiteral("DELETE FROM ") + to.dialect().quote(tableName(*shape))))
                 return done(failed(QStringLiteral("the target cannot be emptied: ") + empty.lastError().text()));
         }
+        // The history copied in is sealed on from the empty chain.
+        if (targetHistory && !history::resetHead(target, &error))
+            return done(failed(QStringLiteral("the target cannot be emptied: ") + error));
     }
     Copier copier(from, to, progress);
     copier.setTotal(*sourceRecords + *sourceCatalogue + *sourceEntries + (withRegister ? *sourceIssues : 0));
@@ -404,7 +408,6 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     QList<std::pair<const TableShape*, std::vector<Digest>*>> copied{{&records, &recordDigests}, {&catalogue, &catalogueDigests}};
     if (withHistory) copied.append({&entries, &entryDigests});
     if (withRegister) copied << std::pair{&issues, &issueDigests} << std::pair{&office, &officeDigests} << std::pair{&keys, &keyDigests};
-    QString error;
     for (const auto& [shape, digests] : copied)
         if (!copier.copy(*shape, *digests, report)) return done(report);
     if (!raiseRecordIds(target, *highWater, &error)) return done(failed(QStringLiteral("the target cannot number new records: ") + error));

@@ -13,6 +13,7 @@
 #include "sql_test_database.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -334,7 +335,7 @@ TEST_P(HistoryTest, OlderStoresGetTheHistoryAndCopiesKeepIt) {
                                                       "DROP TABLE \"VaskorHistory\""}
                                        : QStringList{"DROP TRIGGER VaskorHistory_insert", "DROP TRIGGER VaskorHistory_update",
                                                      "DROP TRIGGER VaskorHistory_delete", "DROP TABLE VaskorHistory",
-                                                     "DROP TABLE VaskorHistoryDesk"};
+                                                     "DROP TABLE VaskorHistoryDesk", "DROP TABLE VaskorHistoryHead"};
     for (const QString& sql : older) ASSERT_TRUE(store->exec(sql));
     ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
     EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorHistory\"").toInt(), 0);
@@ -503,4 +504,63 @@ TEST(ServerHistoryTest, NothingOfTheDesksSessionTakesTheHistorysPlace) {
                                              QString::number(id)});
     EXPECT_EQ(shown.status, 0) << shown.err.toStdString();
     EXPECT_TRUE(shown.out.contains(role + QStringLiteral("، رايانه (اعلام شده): desk-9"))) << shown.out.toStdString();
+}
+
+// What a plain shell can do to a file's history behind the program's back: cut entries off its
+// end, write or rewrite one without a seal, or edit a record, which the triggers record.
+TEST_P(HistoryTest, AShellCannotPruneTheFilesChainNorHaveAnEntryOfItsOwnSealed) {
+    if (server()) GTEST_SKIP() << "the server seals every entry itself";
+    for (int i = 0; i < 3; ++i) save({{kRegistration, QString::number(i)}});
+    const qint64 first = lastId() - 2;
+    dm.Maincon.close();
+    struct Case {
+        const char* name;
+        QString edit;
+        int status;
+        QString says;
+    };
+    const QList<Case> cases = {
+        {"the last entries deleted", "DELETE FROM VaskorHistory WHERE Entry >= 2", 1,
+         "the history's head counts 3 sealed entries, but 1 are there: entries 2 to 3 are missing"},
+        {"every entry deleted", "DELETE FROM VaskorHistory", 1,
+         "the history's head counts 3 sealed entries, but 0 are there: entries 1 to 3 are missing"},
+        {"an entry written by hand",
+         QStringLiteral("INSERT INTO VaskorHistory (RecordID, Action, At, Changes) VALUES (%1, 'update', "
+                        "'2026-01-01 00:00:00.000', '{\"شماره ثبت\":[\"0\",\"99\"]}')")
+             .arg(first),
+         1, "entry 4 is not sealed and the store's triggers cannot have written it: its new value of \"شماره ثبت\""},
+        {"an entry rewritten, its seal taken off",
+         "UPDATE VaskorHistory SET Hash = NULL, Changes = '{\"شماره ثبت\":[null,\"9\"]}' WHERE Entry = 3", 1,
+         "the history's head counts 3 sealed entries, but 2 are there"},
+        {"a record edited", QStringLiteral("UPDATE VaskorTemp SET [شماره ثبت] = '77' WHERE ID = %1").arg(first), 0,
+         "4 history entries checked, the chain is whole"},
+        {"a store from before the head", "DROP TABLE VaskorHistoryHead", 0, "3 history entries checked, the chain is whole"},
+    };
+    const QString edited = store->folder() + QStringLiteral("/edited.db");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* suffix : {"", "-wal"}) {
+            QFile::remove(edited + suffix);
+            if (QFileInfo::exists(store->address() + suffix)) {
+                ASSERT_TRUE(QFile::copy(store->address() + suffix, edited + suffix));
+            }
+        }
+        {
+            QSqlDatabase shell = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("shell"));
+            shell.setDatabaseName(edited);
+            ASSERT_TRUE(shell.open());
+            QSqlQuery edit(shell);
+            ASSERT_TRUE(edit.exec(c.edit)) << edit.lastError().text().toStdString();
+            shell.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("shell"));
+        // The program opens it for writing, which seals what it finds unsealed.
+        {
+            Connection program;
+            ASSERT_TRUE(program.open(edited)) << program.errorText().toStdString();
+        }
+        const test::CliRun r = test::runCli({QStringLiteral("history"), QStringLiteral("--db"), edited, QStringLiteral("--verify")});
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE((r.out + r.err).contains(c.says)) << (r.out + r.err).toStdString();
+    }
 }

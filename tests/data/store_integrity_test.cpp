@@ -13,10 +13,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -289,4 +293,165 @@ TEST(ReadBudget, AReadingThatWouldNotEndIsStoppedAndTheConnectionGoesOnAfterIt) 
                                       "SELECT count(*) FROM r")));
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value(0).toInt(), 1000000);
+}
+
+namespace {
+
+// `source` as a crash leaves it, in `folder`: two records saved after its last checkpoint are in
+// its journal alone. `cut` bytes are taken off the journal's end, as a torn last write does.
+void crashed(const QString& source, const QString& folder, qint64 cut = 0) {
+    const QString scratch = source + QStringLiteral(".crashing");
+    ASSERT_TRUE(QFile::copy(source, scratch));
+    {
+        Connection c;
+        ASSERT_TRUE(c.open(scratch)) << c.technicalError().toStdString();
+        for (const char* body : {"91", "92"})
+            ASSERT_TRUE(QSqlQuery(c.database()).exec(QStringLiteral("INSERT INTO VaskorTemp ([بدن]) VALUES ('%1')").arg(body)));
+        for (const char* suffix : {"", "-wal"}) {
+            QFile::remove(folder + QStringLiteral("/Data.db") + suffix);
+            ASSERT_TRUE(QFile::copy(scratch + suffix, folder + QStringLiteral("/Data.db") + suffix));
+        }
+    }
+    QFile::remove(scratch);
+    QFile wal(folder + QStringLiteral("/Data.db-wal"));
+    ASSERT_TRUE(wal.resize(wal.size() - cut));
+}
+
+}  // namespace
+
+// A journal beside the file is read through when it is the file's own (a crash left it), and
+// never changed: no reading folds it in, removes it or leaves a "-shm"; one of another store is
+// refused by every command, the program's window included, naming it.
+TEST_F(HostileFileTest, AJournalBesideTheFileIsReadOnlyAsItsOwnAndNeverChanged) {
+    const QString f = hostile();
+    const QString wal = f + QStringLiteral("-wal");
+    const QString other = path("good", QStringLiteral("other.db"));
+    makeStore(other);
+    struct Journal {
+        const char* name;
+        std::function<void()> make;
+        qint64 records;  // read through it; 0: refused
+    };
+    const QList<Journal> journals = {
+        {"its own", [&] { crashed(good(), path("hostile", {})); }, 5},
+        {"its own, cut in its last save", [&] { crashed(good(), path("hostile", {}), 100); }, 4},
+        {"another store's",
+         [&] {
+             crashed(other, path("hostile", {}));
+             QFile::remove(f);
+             ASSERT_TRUE(QFile::copy(good(), f));
+         },
+         0},
+    };
+    struct Command {
+        const char* name;
+        QStringList args;
+        int status;  // when the journal is the file's own
+    };
+    const QList<Command> reads = {
+        {"export", {"export", "--db", f, out("list.csv")}, 0},
+        {"backup", {"backup", "--db", f, out("copy.db")}, 0},
+        {"verify", {"verify", "--db", f, "--text", "ZC1|1"}, 6},
+        {"history --verify", {"history", "--db", f, "--verify"}, 0},
+    };
+    const QString refused = QStringLiteral("فايل زير كنار فايل اطلاعات است، ولي نوشته هاي خود اين فايل نيست و از فايل ديگري آمده "
+                                           "يا دستكاري شده است:\n") + wal;
+    for (const Journal& j : journals) {
+        SCOPED_TRACE(j.name);
+        for (const QString& name : filesIn(path("hostile", {}))) QFile::remove(path("hostile", name));
+        j.make();
+        const QByteArray file = bytesOf(f), journal = bytesOf(wal);
+        const auto unchanged = [&] {
+            EXPECT_EQ(bytesOf(f), file);
+            EXPECT_EQ(bytesOf(wal), journal);
+            EXPECT_EQ(filesIn(path("hostile", {})), QStringList({"Data.db", "Data.db-wal"}));
+        };
+        for (const Command& c : reads) {
+            SCOPED_TRACE(c.name);
+            for (const QString& name : filesIn(path("out", {}))) QFile::remove(out(name));
+            const test::CliRun run = test::runCli(c.args);
+            if (j.records > 0) {
+                EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+            } else {
+                EXPECT_EQ(run.status, 1);
+                EXPECT_TRUE(withoutIsolates(run.err).contains(refused)) << run.err.toStdString();
+            }
+            unchanged();
+        }
+        if (j.records > 0) {
+            const test::CliRun exported = test::runCli({"export", "--db", f, out("list.csv")});
+            EXPECT_TRUE(exported.out.startsWith(QStringLiteral("%1 records").arg(j.records))) << exported.out.toStdString();
+            unchanged();
+            TDM dm;
+            ASSERT_TRUE(dm.Maincon.open(f)) << dm.Maincon.errorText().toStdString();
+            ASSERT_TRUE(dm.TVascor.open());
+            EXPECT_EQ(dm.TVascor.rowCount(), j.records);
+            continue;
+        }
+        for (const QStringList& writes : {QStringList{"certificate", "--db", f, "--all", "--pdf", out("all.pdf")},
+                                          QStringList{"restore", "--db", f, good()}}) {
+            SCOPED_TRACE(writes.first().toStdString());
+            const test::CliRun run = test::runCli(writes);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(withoutIsolates(run.err).contains(refused)) << run.err.toStdString();
+            unchanged();
+        }
+        Connection program;
+        EXPECT_FALSE(program.open(f));
+        EXPECT_TRUE(withoutIsolates(program.errorText()).contains(refused)) << program.errorText().toStdString();
+        program.close();
+        unchanged();
+    }
+}
+
+// A Data.db that is a link to nothing is not made where the link points, by the window or a
+// command; reading a store that is not there fails (status 1).
+TEST_F(HostileFileTest, ALinkToNothingIsRefusedAndNothingIsMadeWhereItPoints) {
+    const QString link = hostile(), pointed = out("elsewhere.db");
+    ASSERT_TRUE(QFile::link(pointed, link));
+    Connection program;
+    EXPECT_FALSE(program.open(link));
+    EXPECT_EQ(withoutIsolates(program.errorText()),
+              QStringLiteral("فايل اطلاعات زير پيوندي (symlink) به فايلي است كه نيست:\n") + link +
+                  QStringLiteral("\nفايل اطلاعات تازه اي در جايي كه آن نشان مي دهد ساخته نمي شود."));
+    for (const QStringList& args : {QStringList{"import-records", "--db", link, in("rows.csv")},
+                                    QStringList{"import-catalogue", "--db", link, in("bulls.csv")},
+                                    QStringList{"copy-store", good(), link},
+                                    QStringList{"verify", "--db", link, "--text", "ZC1|1"},
+                                    QStringList{"verify", "--db", out("none.db"), "--text", "ZC1|1"}}) {
+        SCOPED_TRACE(args.first().toStdString());
+        EXPECT_EQ(test::runCli(args).status, 1);
+    }
+    EXPECT_EQ(filesIn(path("out", {})), QStringList());
+}
+
+// A copy killed halfway leaves nothing under the target's name; the next copy clears what it left.
+TEST_F(HostileFileTest, AKilledCopyLeavesNoHalfStoreAndTheNextOneClearsItsRemains) {
+    const QString source = path("good", QStringLiteral("large.db"));
+    {
+        Connection c;
+        ASSERT_TRUE(c.open(source));
+        QSqlQuery q(c.database());
+        ASSERT_TRUE(c.database().transaction());
+        ASSERT_TRUE(q.prepare(QStringLiteral("INSERT INTO VaskorTemp ([بدن], [عكس 1]) VALUES (?, ?)")));
+        for (int n = 0; n < 300; ++n) {
+            q.addBindValue(QString::number(n));
+            q.addBindValue(storeworker::rowPhoto(QStringLiteral("m"), n, 0, 100000));
+            ASSERT_TRUE(q.exec());
+        }
+        ASSERT_TRUE(c.database().commit());
+    }
+    const QString target = out("copy.db");
+    QProcess copy;
+    copy.start(QStringLiteral(ZARTAV_CLI), {QStringLiteral("copy-store"), source, target});
+    ASSERT_TRUE(copy.waitForStarted());
+    // Killed once the copy has begun to write.
+    for (int i = 0; i < 2000 && filesIn(path("out", {})).size() < 2; ++i) QThread::msleep(5);
+    ASSERT_GE(filesIn(path("out", {})).size(), 2) << "the copy wrote nothing";
+    copy.kill();
+    copy.waitForFinished();
+    EXPECT_FALSE(QFileInfo::exists(target));
+    const test::CliRun again = test::runCli({"copy-store", source, target});
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_EQ(filesIn(path("out", {})), QStringList({"copy.db"}));
 }
