@@ -2,7 +2,7 @@
 // stored values are refilled before every showing, so their cost must not grow with the table.
 // Then saving a new record with three photos (New, OK) into the same table.
 #include "bar.h"
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "entry/ui/dos_sperm_form.h"
 #include "entry/ui/entry_commands.h"

@@ -5,7 +5,7 @@
 #include "app/main_window.h"
 #include "bar.h"
 #include "support/bench_desk.h"
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "support/data_generator.h"
 #include "support/million_store.h"

@@ -3,10 +3,10 @@
 // entries; an import of 200,000 rows and a copy-store, each against the same work without
 // history. ZARTAV_BENCH_HISTORY_SMALL=1 runs it at a fiftieth of the sizes, to try it quickly.
 #include "bar.h"
-#include "data/history_schema.h"
-#include "data/record_history.h"
-#include "data/record_import.h"
-#include "data/store_copy.h"
+#include "data/schema/history_schema.h"
+#include "data/history/record_history.h"
+#include "data/transfer/record_import.h"
+#include "data/transfer/store_copy.h"
 #include "data/tdm.h"
 #include "support/data_generator.h"
 #include "support/million_store.h"

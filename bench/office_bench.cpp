@@ -6,7 +6,7 @@
 // the longest stall of the window's thread meanwhile. Reference: one round trip of the link.
 #include "app/main_window.h"
 #include "bar.h"
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "entry/ui/dos_sperm_form.h"
 #include "entry/ui/entry_commands.h"

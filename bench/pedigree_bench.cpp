@@ -3,8 +3,8 @@
 // beside the sire, among a million records whose dams run back many generations; and the
 // picker's inbreeding column for 50,000 bulls once the dam is known.
 #include "bar.h"
-#include "data/mating.h"
-#include "data/pedigree.h"
+#include "data/pedigree/mating.h"
+#include "data/pedigree/pedigree.h"
 #include "data/tdm.h"
 #include "support/data_generator.h"
 #include "support/million_store.h"

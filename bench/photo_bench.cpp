@@ -1,6 +1,6 @@
 // Photo loading: a 12-megapixel phone photo to the bitmap stream stored in a photo column,
 // against djpeg and ImageMagick doing the same job on the same file in the same run.
-#include "entry/photo_convert.h"
+#include "util/photo_convert.h"
 
 #include "bar.h"
 

@@ -1,5 +1,5 @@
 // One certificate with three photos to PDF, the way the CLI and the preview's "save as PDF" do it.
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "print/certificate_layout.h"
 #include "print/certificate_pdf.h"
 

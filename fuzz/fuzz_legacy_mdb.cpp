@@ -1,5 +1,5 @@
 // A legacy Access file offered for import (libmdb reads it from a path).
-#include "data/legacy_import.h"
+#include "data/legacy/legacy_import.h"
 #include "fuzz_support.h"
 
 #include <QSqlQuery>

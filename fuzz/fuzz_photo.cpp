@@ -1,7 +1,7 @@
 // A picture file chosen for a photo column: JPEG through libjpeg (EXIF orientation included) or
 // BMP, bounded and stored as a bitmap stream.
-#include "entry/photo_convert.h"
-#include "entry/photo_jpeg.h"
+#include "util/photo_convert.h"
+#include "util/photo_jpeg.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

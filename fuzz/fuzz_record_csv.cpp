@@ -1,5 +1,5 @@
 // A spreadsheet's CSV file of records, read and checked into a scratch store, whole or not at all.
-#include "data/record_import.h"
+#include "data/transfer/record_import.h"
 #include "fuzz_support.h"
 
 #include <QBuffer>

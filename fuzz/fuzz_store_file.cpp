@@ -1,7 +1,7 @@
 // A store file made elsewhere (a Data.db, a backup, a copy to restore): checked as a backup is,
 // then opened for reading and read as the program reads it. Nothing in it may crash the reader,
 // keep it at work without end, or change the file or leave a file beside it.
-#include "data/store_backup.h"
+#include "data/transfer/store_backup.h"
 #include "fuzz_support.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "support/data_generator.h"
 
-#include "data/certificate_register.h"
-#include "data/history_schema.h"
-#include "data/record_schema.h"
-#include "data/sql_dialect.h"
+#include "data/certificates/certificate_register.h"
+#include "data/schema/history_schema.h"
+#include "data/schema/record_schema.h"
+#include "data/engine/sql_dialect.h"
 #include "data/tdm.h"
 
 #include <QBuffer>

@@ -5,7 +5,7 @@
 // its event loop meanwhile (a stall: no paint, no key). The action itself runs on the window's
 // thread, so whatever it does before it returns counts as a stall too.
 
-#include "data/record_table.h"
+#include "data/records/record_table.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 #include "dates/ui/file_dialog.h"
 
 #include "app/main_window.h"
-#include "data/certificate_register.h"
+#include "data/certificates/certificate_register.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"

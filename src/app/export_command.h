@@ -3,7 +3,7 @@
 // "خروجي اكسل" (Ctrl+E): what the record list shows, under its herd tab and find, written to an
 // .xlsx or a .csv file the user names, with a progress window that can stop it.
 
-#include "data/record_export.h"
+#include "data/transfer/record_export.h"
 
 class QWidget;
 

@@ -2,7 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/office_commands.h"
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"

@@ -3,7 +3,7 @@
 // "تاريخچه": every change of the current record, newest first, printable and to PDF; and
 // "ركوردهاي حذف شده": the records deleted, with who and when, and "بازگرداني" to bring one back.
 
-#include "data/record_history.h"
+#include "data/history/record_history.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/shortcuts_window.h"
-#include "data/store_address.h"
+#include "data/engine/store_address.h"
 
 #include <QList>
 #include <QString>

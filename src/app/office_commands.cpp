@@ -2,8 +2,8 @@
 #include "dates/ui/file_dialog.h"
 
 #include "app/main_window.h"
-#include "data/record_import.h"
-#include "data/store_backup.h"
+#include "data/transfer/record_import.h"
+#include "data/transfer/store_backup.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "entry/catalogue_import.h"

@@ -1,8 +1,8 @@
 #include "app/store_dialog.h"
 
 #include "app/main_window.h"
-#include "data/store_choice.h"
-#include "data/store_copy.h"
+#include "data/link/store_choice.h"
+#include "data/transfer/store_copy.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
 #include "util/bidi_text.h"

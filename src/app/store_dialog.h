@@ -4,7 +4,7 @@
 // user and, for this run only, the password), or this computer's own data file. The choice is
 // tried before it is saved; the saved setting never holds a password.
 
-#include "data/store_address.h"
+#include "data/engine/store_address.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 // backup and restore: a consistent copy of a store (file or server) into one database file, taken
 // while others go on saving, and a store put back from such a copy after it has been checked.
 #include "cli/command.h"
-#include "data/store_address.h"
-#include "data/store_backup.h"
+#include "data/engine/store_address.h"
+#include "data/transfer/store_backup.h"
 
 #include <QFileInfo>
 #include <cstdio>

@@ -2,8 +2,8 @@
 // by the same renderer as the program's preview and printer. Each is an issue of the store's
 // register, its code signed with --key.
 #include "cli/command.h"
-#include "data/certificate_register.h"
-#include "data/record_schema.h"
+#include "data/certificates/certificate_register.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_issuer.h"
 #include "print/certificate_layout.h"

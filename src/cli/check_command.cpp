@@ -1,7 +1,7 @@
 // zartav-cli check: every record through the checks the entry form makes at OK, as a registry
 // cleans its data before it certifies.
 #include "cli/command.h"
-#include "data/record_checks.h"
+#include "data/pedigree/record_checks.h"
 #include "data/tdm.h"
 #include "util/csv_reader.h"
 

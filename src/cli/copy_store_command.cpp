@@ -1,8 +1,8 @@
 // copy-store: a whole store into another, file or server either way, checked row by row; how an
 // office moves its Data.db to the server and takes a full copy of the server onto a file.
 #include "cli/command.h"
-#include "data/store_copy.h"
-#include "data/store_files.h"
+#include "data/transfer/store_copy.h"
+#include "data/engine/store_files.h"
 #include "data/tdm.h"
 
 #include <QCoreApplication>

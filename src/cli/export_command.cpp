@@ -1,7 +1,7 @@
 // zartav-cli export: the records of a store, or of one herd, to an .xlsx or a .csv file, as the
 // program's "خروجي اكسل" writes them.
 #include "cli/command.h"
-#include "data/record_export.h"
+#include "data/transfer/record_export.h"
 #include "data/tdm.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // import-catalogue: loads the bull catalogue an office receives as a CSV export into a store (a
 // database file or a server), replacing the catalogue it held.
 #include "cli/command.h"
-#include "data/store_files.h"
+#include "data/engine/store_files.h"
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
 

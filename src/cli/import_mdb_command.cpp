@@ -1,9 +1,9 @@
 // import-mdb: brings a legacy Access file's records, photos and catalogue into a store (a
 // database file or a server), or lists the file's tables and columns so an office can check it first.
 #include "cli/command.h"
-#include "data/legacy_import.h"
-#include "data/legacy_mdb.h"
-#include "data/store_files.h"
+#include "data/legacy/legacy_import.h"
+#include "data/legacy/legacy_mdb.h"
+#include "data/engine/store_files.h"
 #include "data/tdm.h"
 
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // import-records: records typed in a spreadsheet, from its CSV file into a store (a database file
 // or a server), all of them or, at the first row at fault, none.
 #include "cli/command.h"
-#include "data/record_import.h"
-#include "data/store_files.h"
+#include "data/transfer/record_import.h"
+#include "data/engine/store_files.h"
 #include "data/tdm.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // zartav-cli issuer: the issuing office's texts (the header's and footer's lines, the office's
 // name and contacts, the signatory), as "مشخصات صادر كننده" sets them, without a window.
 #include "cli/command.h"
-#include "data/certificate_register.h"
+#include "data/certificates/certificate_register.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 

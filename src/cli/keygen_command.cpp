@@ -2,7 +2,7 @@
 // its own (mode 0600), never into the store; the store gets the public key, beside every earlier
 // one, so certificates signed before still verify.
 #include "cli/command.h"
-#include "data/certificate_register.h"
+#include "data/certificates/certificate_register.h"
 #include "data/tdm.h"
 #include "print/certificate_seal.h"
 

@@ -1,7 +1,7 @@
 // zartav-cli: the headless companion of the program (no windows).
 #include "cli/command.h"
-#include "data/store_address.h"
-#include "data/store_choice.h"
+#include "data/engine/store_address.h"
+#include "data/link/store_choice.h"
 #include "util/program_info.h"
 #include "util/qt_translation.h"
 

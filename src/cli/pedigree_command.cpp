@@ -1,7 +1,7 @@
 // zartav-cli pedigree and inbreeding: a calf's ancestors as the store and the catalogue know
 // them, and the inbreeding coefficient they give it.
 #include "cli/command.h"
-#include "data/pedigree.h"
+#include "data/pedigree/pedigree.h"
 #include "data/tdm.h"
 
 #include <QFileInfo>

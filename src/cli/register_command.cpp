@@ -1,7 +1,7 @@
 // register --verify: the check of every issue in the store's register of certificates, each
 // against its seal and the seal of the issue before it.
 #include "cli/command.h"
-#include "data/certificate_register.h"
+#include "data/certificates/certificate_register.h"
 #include "data/tdm.h"
 
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // The rows the hidden store-worker command saves, made from (tag, number) alone, so a test in
 // another process can tell exactly what every acknowledged save must have left in the file.
 
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 
 #include <QByteArray>
 #include <QHash>

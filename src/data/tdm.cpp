@@ -1,7 +1,7 @@
 #include "data/tdm.h"
 
-#include "data/record_schema.h"
-#include "data/store_schema.h"
+#include "data/schema/record_schema.h"
+#include "data/schema/store_schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -3,13 +3,13 @@
 // The data module: the one database connection and the objects through which every window
 // reaches the records and the bull catalogue.
 
-#include "data/catalogue_table.h"
-#include "data/connection.h"
-#include "data/record_list_model.h"
-#include "data/record_table.h"
-#include "data/scratch_query.h"
-#include "data/store_worker.h"
-#include "data/stored_values.h"
+#include "data/records/catalogue_table.h"
+#include "data/link/connection.h"
+#include "data/records/record_list_model.h"
+#include "data/records/record_table.h"
+#include "data/link/scratch_query.h"
+#include "data/link/store_worker.h"
+#include "data/records/stored_values.h"
 
 #include <QString>
 #include <QStringList>

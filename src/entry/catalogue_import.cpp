@@ -1,7 +1,7 @@
 #include "entry/catalogue_import.h"
 
-#include "data/record_schema.h"
-#include "data/sql_dialect.h"
+#include "data/schema/record_schema.h"
+#include "data/engine/sql_dialect.h"
 #include "util/bidi_text.h"
 #include "util/csv_reader.h"
 

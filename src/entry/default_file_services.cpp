@@ -1,6 +1,6 @@
 #include "entry/default_file_services.h"
 
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "util/dialogs.h"
 

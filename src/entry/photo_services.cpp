@@ -1,6 +1,6 @@
 #include "entry/photo_services.h"
 
-#include "entry/photo_convert.h"
+#include "util/photo_convert.h"
 
 namespace zartav {
 

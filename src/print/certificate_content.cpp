@@ -1,6 +1,6 @@
 #include "print/certificate_content.h"
 
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "print/certificate_layout.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "print/certificate_issuer.h"
 
-#include "data/store_choice.h"
+#include "data/link/store_choice.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "dates/calendar_date_text.h"

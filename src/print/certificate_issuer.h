@@ -3,7 +3,7 @@
 // Issuing while printing: each certificate put out to a printer or a file gets its number from
 // the store's register, and its code is signed with the desk's key when it has one.
 
-#include "data/certificate_register.h"
+#include "data/certificates/certificate_register.h"
 #include "print/certificate_layout.h"
 #include "print/certificate_renderer.h"
 #include "print/certificate_seal.h"

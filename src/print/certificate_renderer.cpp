@@ -1,6 +1,6 @@
 #include "print/certificate_renderer.h"
 
-#include "entry/photo_convert.h"
+#include "util/photo_convert.h"
 #include "print/certificate_code.h"
 #include "util/bidi_text.h"
 

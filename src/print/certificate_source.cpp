@@ -1,9 +1,9 @@
 #include "print/certificate_source.h"
 
-#include "data/record_filter.h"
-#include "data/record_reads.h"
-#include "data/record_schema.h"
-#include "data/store_worker.h"
+#include "data/records/record_filter.h"
+#include "data/records/record_reads.h"
+#include "data/schema/record_schema.h"
+#include "data/link/store_worker.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

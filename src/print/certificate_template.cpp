@@ -1,6 +1,6 @@
 #include "print/certificate_template.h"
 
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"

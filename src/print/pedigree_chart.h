@@ -4,7 +4,7 @@
 // and great-grandparents in columns to the left, each with name, registration number and HF %,
 // or "نامعلوم" (unknown). One painter serves the window, the printer and the PDF file.
 
-#include "data/pedigree.h"
+#include "data/pedigree/pedigree.h"
 #include "print/certificate_pdf.h"
 
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/settings_store.h"
-#include "data/sql_toolkit.h"
+#include "data/toolkit/settings_store.h"
+#include "data/toolkit/sql_toolkit.h"
 #include "dates/date_services.h"
 #include "entry/default_templates.h"
 #include "entry/photo_services.h"

@@ -1,10 +1,10 @@
 // The mapping of legacy rows into our tables, through the row-source seam, and the refusal of
 // files that cannot be imported.
 #include "fixtures.h"
-#include "data/legacy_import.h"
-#include "data/legacy_mdb.h"
-#include "data/record_schema.h"
-#include "data/store_schema.h"
+#include "data/legacy/legacy_import.h"
+#include "data/legacy/legacy_mdb.h"
+#include "data/schema/record_schema.h"
+#include "data/schema/store_schema.h"
 #include "data/tdm.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // Reading real Access files through the libmdb wrapper.
 #include "fixtures.h"
-#include "data/legacy_mdb.h"
-#include "data/legacy_photo.h"
+#include "data/legacy/legacy_mdb.h"
+#include "data/legacy/legacy_photo.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,5 +1,5 @@
-#include "data/pedigree.h"
-#include "data/record_checks.h"
+#include "data/pedigree/pedigree.h"
+#include "data/pedigree/record_checks.h"
 #include "data/tdm.h"
 
 #include "sql_test_database.h"

@@ -1,7 +1,7 @@
 // The server driver against the test server: what each piece of work costs in exchanges, values
 // in and out, a failure inside a batch, bounded and broken-off waits, notifications, streaming.
-#include "data/pg_driver.h"
-#include "data/server_link.h"
+#include "data/engine/pg_driver.h"
+#include "data/engine/server_link.h"
 
 #include "sql_test_database.h"
 

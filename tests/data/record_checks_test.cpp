@@ -1,4 +1,4 @@
-#include "data/record_checks.h"
+#include "data/pedigree/record_checks.h"
 #include "data/tdm.h"
 
 #include "sql_test_database.h"

@@ -1,4 +1,4 @@
-#include "data/record_export.h"
+#include "data/transfer/record_export.h"
 #include "data/tdm.h"
 #include "util/csv_reader.h"
 

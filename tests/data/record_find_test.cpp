@@ -1,4 +1,4 @@
-#include "data/record_find.h"
+#include "data/records/record_find.h"
 #include "data/tdm.h"
 
 #include "sql_test_database.h"

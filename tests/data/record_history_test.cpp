@@ -3,12 +3,12 @@
 // shows tampering, a desk cannot rewrite it, and older stores and copies keep to it.
 #include "cli/store_worker_rows.h"
 #include "cli_run.h"
-#include "data/legacy_import.h"
-#include "data/legacy_rows.h"
-#include "data/record_history.h"
-#include "data/record_import.h"
-#include "data/record_schema.h"
-#include "data/store_copy.h"
+#include "data/legacy/legacy_import.h"
+#include "data/legacy/legacy_rows.h"
+#include "data/history/record_history.h"
+#include "data/transfer/record_import.h"
+#include "data/schema/record_schema.h"
+#include "data/transfer/store_copy.h"
 #include "data/tdm.h"
 #include "sql_test_database.h"
 

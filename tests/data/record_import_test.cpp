@@ -1,8 +1,8 @@
 // Records from a spreadsheet's CSV file into either store: whole files or nothing.
 #include "cli_run.h"
 #include "date_edges.h"
-#include "data/record_import.h"
-#include "data/record_schema.h"
+#include "data/transfer/record_import.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "dates/date_text.h"

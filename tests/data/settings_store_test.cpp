@@ -1,6 +1,6 @@
-#include "data/settings_registry.h"
-#include "data/settings_table.h"
-#include "data/sql_error.h"
+#include "data/toolkit/settings_registry.h"
+#include "data/toolkit/settings_table.h"
+#include "data/toolkit/sql_error.h"
 #include "sql_test_database.h"
 #include "services/ttools.h"
 

@@ -1,6 +1,6 @@
-#include "data/server_link.h"
-#include "data/sql_dialect.h"
-#include "data/store_address.h"
+#include "data/engine/server_link.h"
+#include "data/engine/sql_dialect.h"
+#include "data/engine/store_address.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // either engine.
 #include "cli/store_worker_rows.h"
 #include "cli_run.h"
-#include "data/certificate_register.h"
-#include "data/legacy_import.h"
-#include "data/record_schema.h"
+#include "data/certificates/certificate_register.h"
+#include "data/legacy/legacy_import.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
 #include "sql_test_database.h"

@@ -4,8 +4,8 @@
 // or an earlier one, open. Reading commands leave a file as it was, and nothing beside it.
 #include "cli/store_worker_rows.h"
 #include "cli_run.h"
-#include "data/record_schema.h"
-#include "data/store_integrity.h"
+#include "data/schema/record_schema.h"
+#include "data/schema/store_integrity.h"
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
 

@@ -1,6 +1,6 @@
 // The store on the server: passwords, TLS, rights, a lost link, a commit whose answer is lost,
 // and an empty database found by several desks at once.
-#include "data/pg_driver.h"
+#include "data/engine/pg_driver.h"
 #include "data/tdm.h"
 
 #include "link_cutter.h"

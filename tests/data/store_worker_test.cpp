@@ -1,8 +1,8 @@
 // The window's reads through a store worker of its own thread, on both engines: what each action
 // costs in exchanges with the store (round trips on the server), and answers that come after a
 // newer question never shown.
-#include "data/pg_driver.h"
-#include "data/record_checks.h"
+#include "data/engine/pg_driver.h"
+#include "data/pedigree/record_checks.h"
 #include "data/tdm.h"
 
 #include "sql_test_database.h"

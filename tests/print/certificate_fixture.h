@@ -3,8 +3,8 @@
 // A realistic certificate record and a real Data.db holding records, for the printing tests.
 
 #include "fixtures.h"
-#include "data/certificate_register.h"
-#include "data/record_schema.h"
+#include "data/certificates/certificate_register.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_renderer.h"
 

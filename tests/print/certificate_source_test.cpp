@@ -1,7 +1,7 @@
 // Where a batch of certificates reads its records: several a statement, through a store worker,
 // and a record deleted meanwhile and a store that cannot be read any more are told apart, so
 // neither is reported as the other.
-#include "data/store_worker.h"
+#include "data/link/store_worker.h"
 #include "data/tdm.h"
 #include "print/certificate_pdf.h"
 #include "print/certificate_source.h"

@@ -1,5 +1,5 @@
 // The built-in certificate layout against the form's own table of captions, values and titles.
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "print/certificate_layout.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Inputs the fuzz targets found faults with, kept so the faults stay fixed. Run under the
 // sanitizers in CI, where the undefined behaviour itself fails the test.
-#include "entry/photo_convert.h"
+#include "util/photo_convert.h"
 
 #include <gtest/gtest.h>
 

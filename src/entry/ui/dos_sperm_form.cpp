@@ -1,6 +1,6 @@
 #include "entry/ui/dos_sperm_form.h"
 
-#include "data/record_schema.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "util/ui/dialog_helpers.h"
 #include "util/ui/line_cell_delegate.h"

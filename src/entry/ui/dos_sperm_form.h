@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/mating.h"
+#include "data/pedigree/mating.h"
 #include "entry/catalogue_search.h"
 
 #include <QDialog>

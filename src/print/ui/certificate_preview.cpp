@@ -1,8 +1,8 @@
 #include "print/ui/certificate_preview.h"
 #include "dates/ui/file_dialog.h"
 
-#include "data/certificate_register.h"
-#include "data/record_schema.h"
+#include "data/certificates/certificate_register.h"
+#include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_issuer.h"
 #include "print/certificate_pdf.h"

@@ -1,8 +1,8 @@
 // Issuing from the preview, checking a certificate's picture in "بررسي گواهي", and the office's
 // texts in "مشخصات صادر كننده".
 #include "app/certificate_windows.h"
-#include "data/certificate_register.h"
-#include "data/store_choice.h"
+#include "data/certificates/certificate_register.h"
+#include "data/link/store_choice.h"
 #include "data/tdm.h"
 #include "message_recorder.h"
 #include "print/certificate_issuer.h"

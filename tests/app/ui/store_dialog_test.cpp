@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 #include "app/store_dialog.h"
-#include "data/store_choice.h"
+#include "data/link/store_choice.h"
 #include "data/tdm.h"
 #include "message_recorder.h"
 #include "sql_test_database.h"

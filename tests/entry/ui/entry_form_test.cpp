@@ -3,8 +3,8 @@
 #include "entry_fixture.h"
 #include "sql_test_database.h"
 
-#include "data/record_history.h"
-#include "data/record_schema.h"
+#include "data/history/record_history.h"
+#include "data/schema/record_schema.h"
 #include "dates/date_picker_hook.h"
 #include "entry/ui/picture_box.h"
 #include "entry/ui/picture_dialog.h"

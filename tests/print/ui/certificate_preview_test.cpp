@@ -1,7 +1,7 @@
 // The real preview window: pages drawn as they come on screen, printing that fails reported in
 // the preview, the PDF button, and a stopped job that leaves nothing behind.
 #include "../certificate_fixture.h"
-#include "data/store_worker.h"
+#include "data/link/store_worker.h"
 #include "message_recorder.h"
 #include "print/certificate_pdf.h"
 #include "print/ui/certificate_page_view.h"

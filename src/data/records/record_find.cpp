@@ -1,0 +1,142 @@
+#include "data/records/record_find.h"
+
+#include "util/digits.h"
+
+#include <algorithm>
+
+namespace zartav::find {
+namespace {
+
+// What folds into what; the digits go through normalizeDigits in C++, spelled out for SQL.
+constexpr char16_t kPersianYeh = u'\u06CC', kArabicYeh = u'\u064A';
+constexpr char16_t kPersianKaf = u'\u06A9', kArabicKaf = u'\u0643';
+
+struct Folding {
+    QString from, to;
+};
+
+const Folding& folding() {
+    static const Folding f = [] {
+        Folding all;
+        for (int d = 0; d < 10; ++d) {
+            all.from += QChar(char16_t(0x06F0 + d));
+            all.to += QChar(char16_t(u'0' + d));
+        }
+        for (int d = 0; d < 10; ++d) {
+            all.from += QChar(char16_t(0x0660 + d));
+            all.to += QChar(char16_t(u'0' + d));
+        }
+        all.from += QChar(kPersianYeh);
+        all.to += QChar(kArabicYeh);
+        all.from += QChar(kPersianKaf);
+        all.to += QChar(kArabicKaf);
+        return all;
+    }();
+    return f;
+}
+
+// Past every text that begins with the prefix: U+10FFFF, a noncharacter no one types.
+QString upperBound(const QString& prefix) { return prefix + QString::fromUcs4(U"\U0010FFFF", 1); }
+
+// Every character that folds to `c`, `c` first; empty when only `c` itself does.
+QString foldingInto(QChar c) {
+    if (!folding().to.contains(c)) return {};
+    QString all(c);
+    for (int i = 0; i < folding().to.size(); ++i)
+        if (folding().to.at(i) == c) all += folding().from.at(i);
+    return all;
+}
+
+// A pattern matching, at each place, every character that folds to the folded one there;
+// `plain` writes any other character as the pattern's plain text.
+template <typename Plain>
+QString patternOf(const QString& folded, Plain plain) {
+    QString pattern;
+    for (const QChar c : folded) {
+        const QString any = foldingInto(c);
+        pattern += any.isEmpty() ? plain(c) : QLatin1Char('[') + any + QLatin1Char(']');
+    }
+    return pattern;
+}
+
+QString globPattern(const QString& folded) {
+    return patternOf(folded, [](QChar c) {
+               return c == u'*' || c == u'?' || c == u'[' ? QLatin1Char('[') + c + QLatin1Char(']') : QString(c);
+           }) +
+           QLatin1Char('*');
+}
+
+// Anchored at the beginning; a backslash before any ASCII sign makes it plain text.
+QString regexPattern(const QString& folded) {
+    return QLatin1Char('^') + patternOf(folded, [](QChar c) {
+               return c.unicode() < 0x80 && !c.isLetterOrNumber() ? QLatin1Char('\\') + c : QString(c);
+           });
+}
+
+}  // namespace
+
+QString fold(const QString& text) {
+    QString folded = normalizeDigits(text);
+    folded.replace(QChar(kPersianYeh), QChar(kArabicYeh));
+    folded.replace(QChar(kPersianKaf), QChar(kArabicKaf));
+    return folded;
+}
+
+QStringList foldedValues(const QStringList& values) {
+    QStringList folded;
+    folded.reserve(values.size());
+    for (const QString& v : values) folded << fold(v);
+    std::sort(folded.begin(), folded.end());
+    folded.erase(std::unique(folded.begin(), folded.end()), folded.end());
+    return folded;
+}
+
+QString foldedColumn(const SqlDialect& d, const char* column) {
+    const Folding& f = folding();
+    // Byte order on both engines, so a prefix is a range whatever the server's collation.
+    if (d.isServer()) return QStringLiteral("(translate(%1, '%2', '%3') COLLATE \"C\")").arg(d.quote(column), f.from, f.to);
+    QString expression = d.quote(column);
+    for (int i = 0; i < f.from.size(); ++i)
+        expression = QStringLiteral("replace(%1, '%2', '%3')").arg(expression, f.from.at(i), f.to.at(i));
+    return expression;
+}
+
+QString indexName(int column) { return QStringLiteral("ix_VaskorTemp_find_%1").arg(column + 1); }
+
+QString indexStatement(const SqlDialect& d, int column) {
+    // The server's entries carry the "ID", so the records found are counted and ordered from
+    // the index alone (the file's carry it as the rowid); and the column itself, or the server
+    // would read the row to see that the folded value is what the entry holds.
+    const QString carried =
+        d.isServer() ? QStringLiteral(" INCLUDE (%1, %2)").arg(d.quote("ID"), d.quote(kColumns[column])) : QString();
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)%4")
+        .arg(d.quote(indexName(column)), d.quote("VaskorTemp"), foldedColumn(d, kColumns[column]), carried);
+}
+
+QString term(const SqlDialect& d, Plan plan, int column) {
+    if (plan == Plan::Indexed)
+        return QStringLiteral("(%1 >= :find_from AND %1 < :find_to)").arg(foldedColumn(d, kColumns[column]));
+    // The stored text is matched by a pattern of the characters that fold alike, which costs
+    // far less per row than folding each value before comparing it.
+    if (d.isServer()) return QStringLiteral("(%1 COLLATE \"C\" ~ :find_pattern)").arg(d.quote(kColumns[column]));
+    return QStringLiteral("%1 GLOB :find_glob").arg(d.quote(kColumns[column]));
+}
+
+QString condition(const SqlDialect& d, Plan plan) {
+    QStringList terms;
+    for (int i = 0; i < int(kColumns.size()); ++i) terms << term(d, plan, i);
+    return QLatin1Char('(') + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+void bind(QSqlQuery& query, const SqlDialect& d, Plan plan, const QString& folded) {
+    if (plan == Plan::Indexed) {
+        query.bindValue(QStringLiteral(":find_from"), folded);
+        query.bindValue(QStringLiteral(":find_to"), upperBound(folded));
+    } else if (d.isServer()) {
+        query.bindValue(QStringLiteral(":find_pattern"), regexPattern(folded));
+    } else {
+        query.bindValue(QStringLiteral(":find_glob"), globPattern(folded));
+    }
+}
+
+}  // namespace zartav::find

@@ -1,0 +1,54 @@
+#pragma once
+
+// Finding records by the numbers and the name a user reads off a calf: the registration number,
+// the body number, the metal and plastic ear tags and the calf's name, each matched from its
+// beginning. Persian and Arabic-Indic digits read as 0-9, and the Persian yeh and kaf as their
+// Arabic twins, on both sides: in what is typed and in what is stored.
+//
+// Each searched column has an index on its folded value, so a prefix is a range of that index.
+// When a prefix matches a large part of the table, walking the table in "ID" order and testing
+// each row is quicker than gathering every match and sorting it: the test then takes a form no
+// index serves, cheap to evaluate row by row.
+
+#include "data/engine/sql_dialect.h"
+
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+namespace zartav::find {
+
+inline constexpr std::array<const char*, 5> kColumns = {"شماره ثبت", "بدن", "گوش ف", "گوش پ", "نام گوساله"};
+
+// `text` as it is compared: digits as 0-9, ی as ي and ک as ك.
+QString fold(const QString& text);
+
+// The stored values of a column folded, each once, sorted: the herd tabs and the entry form's
+// list of herd codes show "۱۲۰۷" and "1207" as the one herd they are.
+QStringList foldedValues(const QStringList& values);
+
+// The folded value of a searched column in SQL, exactly as its index is made.
+QString foldedColumn(const SqlDialect& d, const char* column);
+
+// The name of the index on the folded column `column` (an index into kColumns), and the
+// statement that makes it.
+QString indexName(int column);
+QString indexStatement(const SqlDialect& d, int column);
+
+enum class Plan {
+    Indexed,  // ranges of the folded indexes: for counting, and for few matches
+    Scan,     // a per-row test: for many matches, read in "ID" order
+};
+
+// The condition "one of the columns begins with the find text", with placeholders that
+// bind() fills from the folded text; term() is that of one column (an index into kColumns).
+QString condition(const SqlDialect& d, Plan plan);
+QString term(const SqlDialect& d, Plan plan, int column);
+void bind(QSqlQuery& query, const SqlDialect& d, Plan plan, const QString& folded);
+
+// Below this many matches the indexed plan reads a page quicker; from it on, the scan. The
+// server counts through the indexes, five of them to a count, which costs more than the file's.
+inline int scanFrom(const SqlDialect& d) { return d.isServer() ? 4096 : 8192; }
+
+}  // namespace zartav::find

@@ -1,0 +1,234 @@
+#include "data/schema/store_schema.h"
+
+#include "data/schema/history_schema.h"
+#include "data/certificates/certificate_register.h"
+#include "data/pedigree/pedigree_links.h"
+#include "data/records/record_find.h"
+#include "data/schema/record_schema.h"
+#include "data/engine/sql_dialect.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace zartav {
+namespace {
+
+using schema::kCatalogueColumns;
+using schema::kRecordColumns;
+
+// The columns the entry form offers stored values for, and the herd code the tabs and the herd
+// filter use: each gets an index so DISTINCT and the filter never scan the table.
+constexpr std::array<const char*, 6> kIndexedColumns = {
+    "كد استان", "نام استان", "نام شهرستان", "نام گاوداري", "كد گله", "نام گوساله",
+};
+
+QString recordTableSql(const SqlDialect& d) {
+    QStringList parts;
+    for (int i = 0; i < int(kRecordColumns.size()); ++i) {
+        const QString type = i == schema::kIdColumnIndex           ? d.idColumnType()
+                             : i >= schema::kFirstPhotoColumnIndex ? d.photoColumnType()
+                                                                   : d.textColumnType();
+        parts << d.quote(kRecordColumns[i]) + QLatin1Char(' ') + type;
+    }
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(d.quote(schema::kRecordTable), parts.join(", "));
+}
+
+QString catalogueTableSql(const SqlDialect& d) {
+    QStringList parts;
+    for (const char* name : kCatalogueColumns) parts << d.quote(name) + QLatin1Char(' ') + d.textColumnType();
+    if (d.isServer()) parts << d.catalogueOrder() + QStringLiteral(" BIGINT GENERATED ALWAYS AS IDENTITY");
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(d.quote(schema::kCatalogueTable), parts.join(", "));
+}
+
+QString indexName(int column) { return QStringLiteral("ix_VaskorTemp_%1").arg(column + 1); }
+
+// The herd filter compares herd codes with their digits folded, so "۱۲۰۷" and "1207" are one
+// herd: that comparison has an index of its own. The plain one above gives the stored codes.
+const QString kFoldedHerdIndex = QStringLiteral("ix_VaskorTemp_herd");
+
+QString indexSql(const SqlDialect& d, int column) {
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+        .arg(d.quote(indexName(column)), d.quote(schema::kRecordTable), d.quote(kIndexedColumns[column]));
+}
+
+// The change trigger and its function. A statement-level trigger reaches every writer (other
+// desks, the command line, any other client) and costs one notification per statement; the
+// server folds repeats within one transaction. A notification names the schema of its store,
+// for the desks of another store in the same database to pass over.
+QString notifySql() {
+    const QString channel = QString::fromLatin1(kRecordsChangedChannel);
+    // Run with the writer's rights; its search path is pinned so that nothing of the writer's
+    // session stands in for the function it calls.
+    return QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql "
+                          "SET search_path = pg_catalog, pg_temp AS $$ "
+                          "BEGIN PERFORM pg_catalog.pg_notify('%2', TG_TABLE_SCHEMA); RETURN NULL; END $$")
+        .arg(channel, channel);
+}
+
+QString changeTriggerSql(const SqlDialect& d) {
+    return QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2 "
+                          "FOR EACH STATEMENT EXECUTE FUNCTION %1()")
+        .arg(QString::fromLatin1(kRecordsChangedChannel), d.quote(schema::kRecordTable));
+}
+
+QList<StoreObject> objectsOf(const SqlDialect& d) {
+    const QString records = QString::fromUtf8(schema::kRecordTable);
+    const QString catalogue = QString::fromUtf8(schema::kCatalogueTable);
+    QList<StoreObject> all{{StoreObjectKind::Table, records, records, recordTableSql(d)},
+                           {StoreObjectKind::Table, catalogue, catalogue, catalogueTableSql(d)}};
+    // A server catalogue made without the order column gets it.
+    if (d.isServer())
+        all.last().bringUp << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
+                                  .arg(d.quote(schema::kCatalogueTable), d.catalogueOrder());
+    for (int i = 0; i < int(kIndexedColumns.size()); ++i)
+        all.append({StoreObjectKind::Index, indexName(i), records, indexSql(d, i)});
+    all.append({StoreObjectKind::Index, kFoldedHerdIndex, records,
+                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                    .arg(d.quote(kFoldedHerdIndex), d.quote(schema::kRecordTable), find::foldedColumn(d, "كد گله"))});
+    for (int i = 0; i < int(find::kColumns.size()); ++i)
+        all.append({StoreObjectKind::Index, find::indexName(i), records, find::indexStatement(d, i)});
+    // Pedigree links and the checks before certifying: registration numbers and ear tags, folded.
+    all.append(pedigree::indexObjects(d));
+    if (d.isServer()) {
+        const QString channel = QString::fromLatin1(kRecordsChangedChannel);
+        all.append({StoreObjectKind::Function, channel, QString(), notifySql()});
+        all.append({StoreObjectKind::Trigger, channel, records, changeTriggerSql(d)});
+        const QString copies = QString::fromLatin1(kDailyCopyTable);
+        all.append({StoreObjectKind::Table, copies, copies,
+                    QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT PRIMARY KEY, %3 TEXT NOT NULL, %4 TEXT NOT NULL)")
+                        .arg(d.quote(kDailyCopyTable), d.quote("day"), d.quote("desk"), d.quote("made"))});
+    }
+    // The history of every change, written by the store itself.
+    all << history::objects(d);
+    // The register of issued certificates, the office's public keys and its texts.
+    all.append(certificates::registerObjects(d));
+    return all;
+}
+
+QStringList recordIndexNames(StoreEngine engine) {
+    QStringList names;
+    for (const StoreObject& o : storeObjects(engine))
+        if (o.kind == StoreObjectKind::Index && o.table == QLatin1String(schema::kRecordTable)) names << o.name;
+    return names;
+}
+
+// Long enough for another desk to make a large store's indexes.
+constexpr int kSchemaLockWaitMs = 30000;
+
+bool fail(QString* error, const QString& text) {
+    if (error) *error = text;
+    return false;
+}
+
+}  // namespace
+
+const QList<StoreObject>& storeObjects(StoreEngine engine) {
+    static const QList<StoreObject> file = objectsOf(SqlDialect::of(StoreEngine::File));
+    static const QList<StoreObject> server = objectsOf(SqlDialect::of(StoreEngine::Server));
+    return engine == StoreEngine::Server ? server : file;
+}
+
+bool createRecordSchema(QSqlDatabase& db, QString* error) {
+    const SqlDialect& d = SqlDialect::of(db);
+    if (!db.transaction()) return fail(error, db.lastError().text());
+    QStringList statements;
+    // Two desks finding an empty server at once: the second waits here for the first's tables
+    // instead of failing on a half-made catalogue entry. Any role may take that lock, so it is
+    // waited for only so long; a store that has its tables is then opened without what was new.
+    if (d.isServer())
+        statements << QStringLiteral("SET LOCAL lock_timeout = '%1ms'").arg(kSchemaLockWaitMs)
+                   << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)")
+                   << QStringLiteral("SET LOCAL client_min_messages = warning");
+    for (const StoreObject& object : storeObjects(d.engine())) statements << object.create << object.bringUp;
+    for (const QString& sql : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(sql)) {
+            const QString reason = query.lastError().text();
+            query.finish();
+            db.rollback();
+            return fail(error, reason);
+        }
+    }
+    // What a file's statements cannot say conditionally: the register's seals.
+    if (QString reason; !certificates::bringUpRegister(db, &reason)) {
+        db.rollback();
+        return fail(error, reason);
+    }
+    if (!db.commit()) {
+        const QString reason = db.lastError().text();
+        db.rollback();
+        return fail(error, reason);
+    }
+    return true;
+}
+
+int recordIndexCount() { return int(recordIndexNames(StoreEngine::Server).size()); }
+
+bool lacksRecordIndexes(QSqlDatabase& db) {
+    QStringList names;
+    for (const QString& name : recordIndexNames(SqlDialect::of(db).engine())) names << QLatin1Char('\'') + name + QLatin1Char('\'');
+    QSqlQuery query(db);
+    const QString present =
+        SqlDialect::of(db).isServer()
+            ? QStringLiteral("SELECT count(*) FROM pg_class WHERE relkind = 'i' "
+                             "AND relnamespace = to_regnamespace(current_schema()) AND relname IN (%1)")
+            : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN (%1)");
+    if (!query.exec(present.arg(names.join(QStringLiteral(", ")))) || !query.next()) return false;
+    return query.value(0).toInt() < names.size();
+}
+
+std::optional<qint64> numberHighWater(QSqlDatabase& db, const char* table, const char* column) {
+    QSqlQuery query(db);
+    const QString name = QString::fromLatin1(table);
+    if (!SqlDialect::of(db).isServer()) {
+        if (!query.exec(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = '%1'").arg(name))) return std::nullopt;
+        return query.next() ? query.value(0).toLongLong() : 0;
+    }
+    if (!query.exec(QStringLiteral("SELECT pg_get_serial_sequence('\"%1\"', '%2')").arg(name, QString::fromLatin1(column))) ||
+        !query.next())
+        return std::nullopt;
+    const QString sequence = query.value(0).toString();
+    if (!query.exec(QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE 0 END FROM %1").arg(sequence)) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}
+
+bool raiseNumbers(QSqlDatabase& db, const char* table, const char* column, qint64 atLeast, QString* error) {
+    const QString name = QString::fromLatin1(table);
+    const QString sequence = QStringLiteral("pg_get_serial_sequence('\"%1\"', '%2')").arg(name, QString::fromLatin1(column));
+    const QStringList statements =
+        SqlDialect::of(db).isServer()
+            ? QStringList{QStringLiteral("WITH mark AS (SELECT GREATEST(:least, (SELECT COALESCE(MAX(\"%1\"), 0) FROM \"%2\"), "
+                                         "nextval(%3) - 1) AS n) SELECT setval(%3, GREATEST(n, 1), n >= 1) FROM mark")
+                              .arg(QString::fromLatin1(column), name, sequence)}
+            // The file keeps its mark in sqlite_sequence, already past every number written.
+            : QStringList{QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT '%1', 0 "
+                                         "WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = '%1')")
+                              .arg(name),
+                          QStringLiteral("UPDATE sqlite_sequence SET seq = MAX(seq, :least) WHERE name = '%1'").arg(name)};
+    for (const QString& sql : statements) {
+        QSqlQuery query(db);
+        query.prepare(sql);
+        if (sql.contains(QLatin1String(":least"))) query.bindValue(QStringLiteral(":least"), atLeast);
+        if (!query.exec()) return fail(error, query.lastError().text());
+    }
+    return true;
+}
+
+QSet<QString> leadingIndexColumns(const QSqlDatabase& db) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.exec(SqlDialect::of(db).isServer()
+                   ? QStringLiteral("SELECT a.attname FROM pg_index x JOIN pg_attribute a ON a.attrelid = x.indrelid "
+                                    "AND a.attnum = x.indkey[0] WHERE x.indrelid = '\"VaskorTemp\"'::regclass "
+                                    "AND x.indpred IS NULL")
+                   : QStringLiteral("SELECT i.name FROM pragma_index_list('VaskorTemp') AS l, "
+                                    "pragma_index_info(l.name) AS i WHERE l.partial = 0 AND i.seqno = 0"));
+    QSet<QString> columns;
+    while (query.next()) columns.insert(query.value(0).toString());
+    return columns;
+}
+
+}  // namespace zartav
