@@ -184,14 +184,11 @@ private:
     void loadPhoto(int photo);
     void writeColumn(QWidget* box, const QString& text);
     void showColumn(QWidget* box);
-    // On OK, after the dates: a value holding a direction control is refused (its box takes the
-    // focus); the digits of the code and number columns become 0-9.
-    bool checkTexts();
-    // On OK while editing: a printed record's correction needs a reason, which the save keeps.
-    bool checkReason();
+    // On OK: the typed values are checked (entry/entry_checks.h); a refusal is shown and its box
+    // takes the focus. Corrections (completed dates, codes in 0-9) go into the boxes either way.
+    bool checkTyped();
     // The keyboard: Enter goes to the next box (on the last box or OK it is OK), Escape cancels,
     // asking first when something was typed.
-    bool checkDate(QLineEdit* box);
     QWidget* lastBox() const;
     void enterPressed(QWidget* box);
     void escapePressed();
