@@ -75,7 +75,8 @@ std::span<const StoredValueList> storedValueLists() { return kStoredValueLists; 
 
 QList<int> storedValueColumns() {
     QList<int> columns;
-    for (const StoredValueList& list : kStoredValueLists) columns << RecordTable::columnIndex(QString::fromUtf8(list.column));
+    for (const StoredValueList& list : kStoredValueLists)
+        columns << RecordTable::columnIndex(QString::fromUtf8(list.column));
     return columns;
 }
 
