@@ -1,6 +1,9 @@
 // The server driver against the test server: what each piece of work costs in exchanges, values
-// in and out, a failure inside a batch, bounded and broken-off waits, notifications, streaming.
+// in and out, a failure inside a batch, bounded and broken-off waits, notifications, streaming;
+// and, without a server, how it reads a statement's text and its connect options.
 #include "data/engine/pg_driver.h"
+#include "data/engine/pg_params.h"
+#include "data/engine/pg_statement_text.h"
 #include "data/engine/server_link.h"
 
 #include "sql_test_database.h"
@@ -73,6 +76,69 @@ protected:
     QSqlDatabase db;
     QStringList names;
 };
+
+TEST(PgStatementText, PlaceholdersAreNumberedOutsideQuotesAndComments) {
+    const struct {
+        const char* sql;
+        const char* sent;
+    } cases[] = {
+        {"SELECT ?, ?", "SELECT $1, $2"},
+        {"SELECT '?', ?", "SELECT '?', $1"},
+        {"SELECT 'it''s ?', ?", "SELECT 'it''s ?', $1"},
+        {"SELECT \"b?\", ?", "SELECT \"b?\", $1"},
+        {"SELECT E'\\'?', ?", "SELECT E'\\'?', $1"},
+        {"SELECT e'\\\\', ?", "SELECT e'\\\\', $1"},
+        {"SELECT x'?', 'a\\', ?", "SELECT x'?', 'a\\', $1"},
+        {"SELECT $tag$ ? $tag$, $$?$$, ?", "SELECT $tag$ ? $tag$, $$?$$, $1"},
+        {"SELECT ? -- ?\n, ?", "SELECT $1 -- ?\n, $2"},
+        {"/* ? /* ? */ ? */ ?", "/* ? /* ? */ ? */ $1"},
+        {"SELECT a$?", "SELECT a$$1"},
+        {"SELECT 'نام گاو ؟?', ?", "SELECT 'نام گاو ؟?', $1"},
+        {"SELECT '?", "SELECT '?"},
+        {"SELECT $x$ ?", "SELECT $x$ ?"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pg::numbered(QString::fromUtf8(c.sql)), QByteArray(c.sent)) << c.sql;
+}
+
+TEST(PgStatementText, StatementsAreCountedAndAnOpenerIsKnown) {
+    const struct {
+        const char* sql;
+        int statements;
+        bool opens;
+    } cases[] = {
+        {"", 0, false},
+        {"  ;  ; ", 0, false},
+        {"-- a note\n", 0, false},
+        {"/* x; y */;", 0, false},
+        {"SELECT 1", 1, false},
+        {"SELECT 1; -- the end", 1, false},
+        {"SELECT ';', \";\", $$;$$", 1, false},
+        {"SELECT 1; SELECT 2;", 2, false},
+        {"BEGIN", 1, true},
+        {"  begin;", 1, true},
+        {"START   TRANSACTION ISOLATION LEVEL SERIALIZABLE", 1, true},
+        {"BEGINNING", 1, false},
+        {"SELECT 1; BEGIN", 2, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pg::statementCount(QString::fromUtf8(c.sql)), c.statements) << c.sql;
+        EXPECT_EQ(pg::opensTransaction(QString::fromUtf8(c.sql)), c.opens) << c.sql;
+    }
+}
+
+TEST(PgConnectOptions, WhatIsWrittenIsReadBackAsItWas) {
+    const char* values[] = {"plain", "two words", "it's", "back\\slash\\", "'", "", "a=b", "دامداري نمونه"};
+    QStringList written;
+    for (const char* v : values) written << pg::connectOption(QStringLiteral("k"), QString::fromUtf8(v));
+    const pg::Options read = pg::connectOptions(written.join(QLatin1Char(';')));
+    ASSERT_EQ(read.size(), std::size(values));
+    for (size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].first, "k");
+        EXPECT_EQ(read[i].second, QByteArray(values[i])) << values[i];
+    }
+    const pg::Options bare = pg::connectOptions(QStringLiteral(" a=1; b = 2\tc=x;"));
+    EXPECT_EQ(bare, (pg::Options{{"a", "1"}, {"b", "2"}, {"c", "x"}}));
+}
 
 TEST_F(PgDriverTest, EachPieceOfWorkCostsItsExchanges) {
     EXPECT_EQ(pg::roundTrips(db), 1u) << "connecting";

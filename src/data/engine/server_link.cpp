@@ -1,6 +1,7 @@
 #include "data/engine/server_link.h"
 
 #include "data/engine/pg_driver.h"
+#include "data/engine/pg_params.h"
 
 #include <QByteArray>
 #include <QSqlDriver>
@@ -10,17 +11,9 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <vector>
 
 namespace zartav::server {
 namespace {
-
-// A value in the client library's key=value form.
-QString conninfoValue(const QString& value) {
-    QString escaped = value;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
-    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
-}
 
 QList<std::pair<QString, QString>> optionsWithDefaults(const StoreAddress& address) {
     QList<std::pair<QString, QString>> options = address.options();
@@ -70,7 +63,7 @@ bool configure(QSqlDatabase& db, const StoreAddress& address, QString* why,
             if (why) *why = QStringLiteral("the parameter %1 holds a \";\"").arg(name);
             return false;
         }
-        options << name + QLatin1Char('=') + conninfoValue(value);
+        options << pg::connectOption(name, value);
     }
     db.setHostName(address.host());
     db.setPort(address.port() > 0 ? address.port() : -1);
@@ -95,25 +88,11 @@ bool isLost(const QSqlDatabase& db) {
 }
 
 bool wantsPassword(const StoreAddress& address) {
-    QList<std::pair<QByteArray, QByteArray>> pairs;
-    auto add = [&pairs](const char* key, const QString& value) {
-        if (!value.isEmpty()) pairs.append({QByteArray(key), value.toUtf8()});
-    };
-    add("host", address.host());
-    add("port", address.port() > 0 ? QString::number(address.port()) : QString());
-    add("user", address.user());
-    add("dbname", address.database());
+    pg::ConnectParams params(address.host(), address.port(), address.user(), QString(), address.database());
     // Options named zartav_ are our driver's own: the client library refuses them.
     for (const auto& [name, value] : optionsWithDefaults(address))
-        if (!name.startsWith(QLatin1String("zartav_"))) pairs.append({name.toUtf8(), value.toUtf8()});
-    std::vector<const char*> keys, values;
-    for (const auto& [key, value] : pairs) {
-        keys.push_back(key.constData());
-        values.push_back(value.constData());
-    }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    PGconn* probe = PQconnectdbParams(keys.data(), values.data(), 0);
+        if (!name.startsWith(QLatin1String("zartav_"))) params.add(name.toUtf8(), value.toUtf8());
+    PGconn* probe = PQconnectdbParams(params.keywords(), params.values(), 0);
     const bool wants = probe && PQstatus(probe) == CONNECTION_BAD && PQconnectionNeedsPassword(probe);
     PQfinish(probe);
     return wants;
