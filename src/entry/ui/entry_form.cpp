@@ -3,7 +3,7 @@
 #include "data/pedigree/pedigree.h"
 #include "data/pedigree/record_checks.h"
 #include "data/records/record_find.h"
-#include "data/history/record_history.h"
+#include "data/history/history_text.h"
 #include "data/records/record_text.h"
 #include "data/tdm.h"
 #include "util/photo_convert.h"
