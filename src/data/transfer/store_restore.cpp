@@ -1,5 +1,6 @@
 #include "data/transfer/store_restore.h"
 
+#include "data/certificates/certificate_numbering.h"
 #include "data/engine/store_address.h"
 #include "data/link/connection.h"
 #include "data/transfer/backup_files.h"
@@ -11,6 +12,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
+
+#include <atomic>
 
 namespace zartav {
 using namespace backups;
@@ -26,6 +29,37 @@ QString keptName(const QString& stem, const QString& suffix) {
         name = dated + QStringLiteral("-%1").arg(n) + suffix;
     return name;
 }
+
+// A link of the Qt driver of its own to a store file, hardened as every other, for the routines
+// that read or write a store through one. Gone with it, on the thread that made it.
+class FileLink {
+public:
+    FileLink(const QString& path, bool readOnly) : name_(QStringLiteral("zartav-restore-%1").arg(++made_)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        if (readOnly) db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) error_ = db.lastError().text();
+        else if (!integrity::harden(integrity::handleOf(db))) error_ = QStringLiteral("the connection does not take SQLite's defensive settings");
+        db_ = db;
+    }
+    ~FileLink() {
+        db_.close();
+        db_ = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    FileLink(const FileLink&) = delete;
+    FileLink& operator=(const FileLink&) = delete;
+
+    bool opened() const { return db_.isOpen() && error_.isEmpty(); }
+    QString error() const { return error_; }
+    QSqlDatabase& database() { return db_; }
+
+private:
+    static inline std::atomic<quint64> made_ = 0;
+    QString name_;
+    QString error_;
+    QSqlDatabase db_;
+};
 
 }  // namespace
 
@@ -121,19 +155,16 @@ BackupReport restoreStore(const StoreAddress& store, const QString& source, Empt
         }
         // A certificate number the replaced file gave out after the backup was taken is never
         // given again by the restored one.
-        const std::optional<QStringList> issuedUpTo =
-            opened && db.check().ok ? db.column(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'CertificateIssues'"))
-                                    : std::nullopt;
-        if (issuedUpTo && !issuedUpTo->isEmpty()) {
-            RawDb restored;
-            const QString least = QString::number(issuedUpTo->first().toLongLong());
-            if (!restored.open(part.path(), SQLITE_OPEN_READWRITE) ||
-                !restored.exec("INSERT INTO sqlite_sequence (name, seq) SELECT 'CertificateIssues', 0 WHERE NOT EXISTS "
-                               "(SELECT 1 FROM sqlite_sequence WHERE name = 'CertificateIssues')") ||
-                !restored.column(QStringLiteral("UPDATE sqlite_sequence SET seq = MAX(seq, %1) WHERE name = 'CertificateIssues'")
-                                     .arg(least)) ||
-                !restored.close())
-                return failure(kDiskFault, restored.error());
+        std::optional<qint64> issuedUpTo;
+        if (opened && db.check().ok) {
+            FileLink replaced(current, true);
+            if (replaced.opened()) issuedUpTo = certificates::issuedHighWater(replaced.database());
+        }
+        if (issuedUpTo && *issuedUpTo > 0) {
+            FileLink restored(part.path(), false);
+            QString error = restored.error();
+            if (!restored.opened() || !certificates::raiseIssueNumbers(restored.database(), *issuedUpTo, &error))
+                return failure(kDiskFault, error);
         }
         // Out of the write-ahead journal into one file; refused while anyone else has it open.
         const std::optional<QStringList> mode = opened ? db.column(QStringLiteral("PRAGMA journal_mode=DELETE")) : std::nullopt;
