@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/office_commands.h"
+#include "data/history/history_text.h"
 #include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"

@@ -3,7 +3,9 @@
 
 #include "app/main_window.h"
 #include "data/transfer/record_import.h"
+#include "data/transfer/daily_copies.h"
 #include "data/transfer/store_backup.h"
+#include "data/transfer/store_restore.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "entry/catalogue_import.h"

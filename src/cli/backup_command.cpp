@@ -3,6 +3,7 @@
 #include "cli/command.h"
 #include "data/engine/store_address.h"
 #include "data/transfer/store_backup.h"
+#include "data/transfer/store_restore.h"
 
 #include <QFileInfo>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // history and restore-record: what the store's own history says of a record, the records
 // deleted, the check of the whole chain of entries, and a deleted record brought back.
 #include "cli/command.h"
-#include "data/history/record_history.h"
+#include "data/history/history_text.h"
 #include "data/schema/record_schema.h"
 #include "data/tdm.h"
 

@@ -1,6 +1,6 @@
 #include "entry/entry_checks.h"
 
-#include "data/history/record_history.h"
+#include "data/history/history_text.h"
 #include "data/records/record_table.h"
 #include "data/records/record_text.h"
 #include "dates/date_validation.h"

@@ -5,7 +5,7 @@
 #include "cli_run.h"
 #include "data/legacy/legacy_import.h"
 #include "data/legacy/legacy_rows.h"
-#include "data/history/record_history.h"
+#include "data/history/history_text.h"
 #include "data/transfer/record_import.h"
 #include "data/schema/record_schema.h"
 #include "data/transfer/store_copy.h"

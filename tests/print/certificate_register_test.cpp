@@ -1,6 +1,7 @@
 #include "data/certificates/certificate_register.h"
 #include "data/engine/store_address.h"
 #include "data/transfer/store_backup.h"
+#include "data/transfer/store_restore.h"
 #include "data/link/store_choice.h"
 #include "data/transfer/store_copy.h"
 #include "data/schema/store_integrity.h"

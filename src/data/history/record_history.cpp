@@ -1,11 +1,10 @@
 #include "data/history/record_history.h"
 
+#include "data/history/entry_seal.h"
 #include "data/schema/history_schema.h"
 #include "data/schema/record_schema.h"
 #include "data/engine/sql_dialect.h"
-#include "dates/calendar.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QHash>
@@ -47,50 +46,6 @@ bool isPhotoColumn(const QString& column) {
     for (const char* photo : schema::kPhotoColumns)
         if (column == QString::fromUtf8(photo)) return true;
     return false;
-}
-
-void addField(QByteArray& text, const QString& field, bool absent) {
-    if (absent) {
-        text += '-';
-        return;
-    }
-    const QByteArray bytes = field.toUtf8();
-    text += QByteArray::number(bytes.size()) + ':' + bytes;
-}
-
-QString photoHash(const QVariant& photo) {
-    if (photo.isNull()) return {};
-    return QString::fromLatin1(QCryptographicHash::hash(photo.toByteArray(), QCryptographicHash::Sha256).toHex());
-}
-
-// The entry columns sealing and checking read, photos as their hashes where the server can
-// compute them, else as bytes.
-QString sealedColumns(const QSqlDatabase& db) {
-    QStringList columns;
-    for (int i = 0; i < kFirstPhoto; ++i) columns << q(db, kColumns[i]);
-    for (int slot = 0; slot < 3; ++slot)
-        columns << (SqlDialect::of(db).isServer() ? QStringLiteral("encode(sha256(%1), 'hex')") : QStringLiteral("%1"))
-                       .arg(q(db, kColumns[kFirstPhoto + slot]));
-    columns << q(db, kColumns[kHashColumn]);
-    return columns.join(QStringLiteral(", "));
-}
-
-Sealed sealedOf(const QSqlQuery& row, const QSqlDatabase& db, const QString& previous) {
-    Sealed s;
-    s.previous = previous;
-    s.entry = row.value(0).toLongLong();
-    s.recordId = row.value(1).toLongLong();
-    s.action = row.value(2).toString();
-    s.at = row.value(3).toString();
-    s.desk = row.value(4).toString();
-    s.role = row.value(5).toString();
-    s.reason = row.value(6).toString();
-    s.changes = row.value(7).toString();
-    for (int slot = 0; slot < 3; ++slot) {
-        const QVariant v = row.value(kFirstPhoto + slot);
-        s.photoHashes[slot] = SqlDialect::of(db).isServer() ? (v.isNull() ? QString() : v.toString()) : photoHash(v);
-    }
-    return s;
 }
 
 QVariant fromJson(const QJsonValue& v) {
@@ -621,57 +576,5 @@ ChainCheck chainCheck(const QSqlDatabase& db, bool withHead) {
 }
 
 }  // namespace
-
-QByteArray entryHash(const Sealed& f) {
-    QByteArray text;
-    addField(text, f.previous, f.previous.isEmpty());
-    addField(text, QString::number(f.entry), false);
-    addField(text, QString::number(f.recordId), false);
-    addField(text, f.action, false);
-    addField(text, f.at, false);
-    addField(text, f.desk, f.desk.isEmpty());
-    addField(text, f.role, f.role.isEmpty());
-    addField(text, f.reason, f.reason.isEmpty());
-    addField(text, f.changes, false);
-    for (const QString& photo : f.photoHashes) addField(text, photo, photo.isEmpty());
-    return QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex();
-}
-
-bool needsReason(const QString& storedPrintDate) { return !storedPrintDate.trimmed().isEmpty(); }
-
-QString reasonRequiredText() {
-    return QStringLiteral("گواهي اين ركورد چاپ شده است؛ براي اصلاح آن «علت اصلاح» را بنويسيد.");
-}
-
-QString actionName(const QString& action) {
-    if (action == QLatin1String(kInsert)) return QStringLiteral("ثبت");
-    if (action == QLatin1String(kUpdate)) return QStringLiteral("اصلاح");
-    if (action == QLatin1String(kDelete)) return QStringLiteral("حذف");
-    if (action == QLatin1String(kRestore)) return QStringLiteral("بازگرداني");
-    return action;
-}
-
-QString whoText(const Entry& e) {
-    if (e.role.isEmpty()) return e.desk.isEmpty() ? QStringLiteral("نامعلوم") : e.desk;
-    if (e.desk.isEmpty()) return e.role;
-    return QStringLiteral("%1، رايانه (اعلام شده): %2").arg(e.role, e.desk);
-}
-
-QString tehranTime(const QDateTime& utc) {
-    if (!utc.isValid()) return {};
-    const QDateTime local = utc.toTimeZone(QTimeZone("Asia/Tehran"));
-    const calendar::SolarDate d = calendar::fromGregorian(local.date());
-    return QStringLiteral("%1/%2/%3 %4")
-        .arg(d.year, 4, 10, QLatin1Char('0'))
-        .arg(d.month, 2, 10, QLatin1Char('0'))
-        .arg(d.day, 2, 10, QLatin1Char('0'))
-        .arg(local.toString(QStringLiteral("HH:mm:ss")));
-}
-
-QString shownValue(const QString& column, const QVariant& value) {
-    if (value.isNull()) return {};
-    if (isPhotoColumn(column)) return QStringLiteral("تصوير %1 بايتي").arg(value.toLongLong());
-    return value.toString();
-}
 
 }  // namespace zartav::history

@@ -1,9 +1,9 @@
 #pragma once
 
 // Reading, extending and checking the history the store keeps of its records
-// (data/history_schema.h): who the program says it is, the reason of a correction, the file's
-// seal, one record's entries, the deleted records and bringing one back, and the check of the
-// whole chain.
+// (data/history_schema.h): who the program says it is, the file's seal, one record's entries,
+// the deleted records and bringing one back, and the check of the whole chain. What a line shows
+// of an entry, and when a correction asks for a reason, are in history_text.h.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -109,32 +109,5 @@ struct ChainCheck {
 // missing; on the file also that the chain reaches its head and that every unsealed entry could
 // be the triggers'. Reads only.
 ChainCheck verifyChain(const QSqlDatabase& db);
-
-// A record whose certificate has been printed ("تاريخ چاپ" filled as stored) is corrected only
-// with a reason; the message that asks for one.
-bool needsReason(const QString& storedPrintDate);
-QString reasonRequiredText();
-
-// Farsi for the user.
-QString actionName(const QString& action);
-// Who wrote an entry, as a line shows it. On the server the role the server authenticated comes
-// first, and the computer's name as the desk gave it is marked as its own word for itself.
-QString whoText(const Entry& e);
-// "1405/09/18 14:32:05": the Solar Hijri date and time in Tehran of a UTC time.
-QString tehranTime(const QDateTime& utc);
-// A before or after value as a line shows it: a photo by its size.
-QString shownValue(const QString& column, const QVariant& value);
-
-// The hash of one entry, as the server's trigger computes it: SHA-256 over each field's length
-// in bytes, a colon and the field ("-" for an absent one), the previous hash first and each
-// kept photo by its own SHA-256. Lower-case hex.
-struct Sealed {
-    QString previous;
-    qint64 entry = 0;
-    qint64 recordId = 0;
-    QString action, at, desk, role, reason, changes;
-    QString photoHashes[3];
-};
-QByteArray entryHash(const Sealed& fields);
 
 }  // namespace zartav::history

@@ -1,5 +1,6 @@
 #include "data/records/record_list_model.h"
 
+#include "data/records/column_groups.h"
 #include "data/schema/record_schema.h"
 
 #include <QColor>
@@ -8,14 +9,6 @@ namespace zartav {
 namespace {
 
 using schema::kRecordColumns;
-
-QColor groupColour(int column) {
-    if (column < 6) return QColor(0xE8, 0xFF, 0xF3);   // herd and place
-    if (column < 16) return QColor(0xFF, 0xF5, 0xEC);  // calf
-    if (column < 20) return QColor(0xF2, 0xF2, 0xFF);  // sire
-    if (column < 34) return QColor(0xFF, 0xFF, 0xF2);  // dams
-    return QColor(0xE8, 0xE8, 0xFF);                   // inseminations, calving, print
-}
 
 }  // namespace
 
@@ -64,7 +57,7 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
         return table_.listValue(index.row(), index.column());
     case Qt::BackgroundRole:
         // A row not read yet: a plain grey band until its values arrive.
-        return table_.isRowRead(index.row()) ? groupColour(index.column()) : QColor(0xEE, 0xEE, 0xEE);
+        return table_.isRowRead(index.row()) ? columnGroupColour(columnGroupOf(index.column())) : QColor(0xEE, 0xEE, 0xEE);
     case Qt::ForegroundRole:
         return QColor(Qt::black);
     default:

@@ -1,6 +1,6 @@
 #include "data/records/record_table.h"
 
-#include "data/history/record_history.h"
+#include "data/history/history_text.h"
 #include "data/engine/statement_batch.h"
 #include "data/link/store_worker.h"
 #include "util/bidi_text.h"

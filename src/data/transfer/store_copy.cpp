@@ -1,5 +1,6 @@
 #include "data/transfer/store_copy.h"
 
+#include "data/certificates/certificate_numbering.h"
 #include "data/certificates/certificate_register.h"
 #include "data/schema/history_schema.h"
 #include "data/history/record_history.h"
@@ -324,7 +325,6 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     const bool targetRegister = certificates::hasRegister(target);
     const bool sourceRegister = targetRegister && certificates::hasRegister(source);
     const bool withRegister = sourceRegister && (!to.isServer() || registerCopy == RegisterCopy::Bring);
-    const char* issueTable = certificates::kIssueTable;
     if (to.isServer() && registerCopy == RegisterCopy::Bring && !ownsRegister(target))
         return failed(QStringLiteral("only the owner of the server's tables may bring a register and its keys into it"));
 
@@ -343,7 +343,7 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     const std::optional<qint64> sourceEntries = withHistory ? countOf(from, entries, &unread) : 0;
     const std::optional<qint64> sourceIssues = sourceRegister ? countOf(from, issues, &unread) : 0;
     const std::optional<qint64> sourceKeys = sourceRegister ? countOf(from, keys, &unread) : 0;
-    const std::optional<qint64> lastNumber = withRegister ? numberHighWater(source, issueTable, "number") : 0;
+    const std::optional<qint64> lastNumber = withRegister ? certificates::issuedHighWater(source) : 0;
     if (!sourceRecords || !sourceCatalogue || !highWater || !sourceEntries || !sourceIssues || !sourceKeys || !lastNumber)
         return done(failed(QStringLiteral("the source cannot be read: ") + unread));
     const std::optional<qint64> targetRecords = countOf(to, records, &unread);
@@ -412,7 +412,7 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
         if (!copier.copy(*shape, *digests, report)) return done(report);
     if (!raiseRecordIds(target, *highWater, &error)) return done(failed(QStringLiteral("the target cannot number new records: ") + error));
     // A number the source gave out, even for an issue it took back since, is never given again.
-    if (withRegister && !raiseNumbers(target, issueTable, "number", *lastNumber, &error))
+    if (withRegister && !certificates::raiseIssueNumbers(target, *lastNumber, &error))
         return done(failed(QStringLiteral("the target cannot number new certificates: ") + error));
     for (const auto& [shape, digests] : copied)
         if (!copier.verify(*shape, *digests, report)) return done(report);

@@ -2,8 +2,9 @@
 
 #include "data/pedigree/pedigree.h"
 #include "data/pedigree/record_checks.h"
+#include "data/records/column_groups.h"
 #include "data/records/record_find.h"
-#include "data/history/record_history.h"
+#include "data/history/history_text.h"
 #include "data/records/record_text.h"
 #include "data/tdm.h"
 #include "entry/entry_checks.h"

@@ -1,6 +1,7 @@
 #include "entry/ui/entry_form.h"
 
 #include "data/pedigree/pedigree.h"
+#include "data/records/column_groups.h"
 #include "data/tdm.h"
 #include "entry/entry_fields.h"
 #include "entry/ui/pedigree_form.h"
@@ -33,13 +34,14 @@ constexpr int kClientWidth = 754;
 constexpr int kClientHeight = 515;
 constexpr int kBoxHeight = 21;
 
+// The form's groups in the list's colours.
 QColor groupColour(Group group) {
     switch (group) {
-    case Group::Registration: return QColor(0xE8, 0xE8, 0xFF);
-    case Group::Calf: return QColor(0xF0, 0xFF, 0xF0);
-    case Group::Sire: return QColor(0xFF, 0xF2, 0xF9);
-    case Group::Dams: return QColor(0xFF, 0xFF, 0xEA);
-    case Group::Inseminations: return QColor(0xF8, 0xEF, 0xEF);
+    case Group::Registration: return columnGroupColour(ColumnGroup::HerdAndPlace);
+    case Group::Calf: return columnGroupColour(ColumnGroup::Calf);
+    case Group::Sire: return columnGroupColour(ColumnGroup::Sire);
+    case Group::Dams: return columnGroupColour(ColumnGroup::Dams);
+    case Group::Inseminations: return columnGroupColour(ColumnGroup::Inseminations);
     case Group::None: break;
     }
     return {};

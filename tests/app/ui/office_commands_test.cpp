@@ -1,7 +1,7 @@
 // Import, backup and restore as the main window's office commands offer them.
 #include "app/main_window.h"
 #include "app/office_commands.h"
-#include "data/transfer/store_backup.h"
+#include "data/transfer/daily_copies.h"
 #include "data/tdm.h"
 #include "message_recorder.h"
 #include "util/app_paths.h"

@@ -669,19 +669,19 @@ TEST_F(EntryFormTest, ControlsCarryTheirNamesColumnsCaptionsAndColours) {
         const char* name;
         const char* column;
         const char* caption;
-        QColor colour;  // invalid: the normal background
+        QColor colour;  // as the record list colours the column's group; invalid: the normal background
     };
     const QColor none;
     const Case cases[] = {
-        {"DBEdit1", "شماره ثبت", "شماره ثبت", QColor(0xE8, 0xE8, 0xFF)},
-        {"DBComboBox4", "نام گاوداري", "نام گاوداري ", QColor(0xE8, 0xE8, 0xFF)},
-        {"DBEdit13", "HFگوساله", " گوساله%HF ", QColor(0xF0, 0xFF, 0xF0)},
-        {"DBEdit16", "وزن", "وزن", QColor(0xF0, 0xFF, 0xF0)},
-        {"DBEdit18", "ثبت داخلي", "ثبت داخلي ", QColor(0xFF, 0xF2, 0xF9)},
-        {"DBEdit30", "گوش ف مادر ناتني", "گوش فلزي ", QColor(0xFF, 0xFF, 0xEA)},
-        {"DBComboBox9", "نوع تلقيح  1", "نوع تلقيح 1", QColor(0xF8, 0xEF, 0xEF)},
-        {"DBEdit43", "تاريخ  تلقيح 3", "تاريخ تلقيح 3", QColor(0xF8, 0xEF, 0xEF)},
-        {"DBEdit44", "تاريخ منجر به باروري", "تاريخ منجر به باروري", QColor(0xF8, 0xEF, 0xEF)},
+        {"DBEdit1", "شماره ثبت", "شماره ثبت", QColor(0xE8, 0xFF, 0xF3)},
+        {"DBComboBox4", "نام گاوداري", "نام گاوداري ", QColor(0xE8, 0xFF, 0xF3)},
+        {"DBEdit13", "HFگوساله", " گوساله%HF ", QColor(0xFF, 0xF5, 0xEC)},
+        {"DBEdit16", "وزن", "وزن", QColor(0xFF, 0xF5, 0xEC)},
+        {"DBEdit18", "ثبت داخلي", "ثبت داخلي ", QColor(0xF2, 0xF2, 0xFF)},
+        {"DBEdit30", "گوش ف مادر ناتني", "گوش فلزي ", QColor(0xFF, 0xFF, 0xF2)},
+        {"DBComboBox9", "نوع تلقيح  1", "نوع تلقيح 1", QColor(0xE8, 0xE8, 0xFF)},
+        {"DBEdit43", "تاريخ  تلقيح 3", "تاريخ تلقيح 3", QColor(0xE8, 0xE8, 0xFF)},
+        {"DBEdit44", "تاريخ منجر به باروري", "تاريخ منجر به باروري", QColor(0xE8, 0xE8, 0xFF)},
         {"DBEdit48", "كد نحوه زايش", "كد نحوه زايش", none},
         {"DBComboBox14", "چگونگي زايمان", "چگونگي زايمان", none},
     };
