@@ -147,6 +147,47 @@ std::optional<Position::Answer> Position::result(QString* error) {
     return Answer{query_.value(0).toInt(), query_.value(1).toInt() > 0 ? query_.value(2).toInt() : -1};
 }
 
+FirstWith::FirstWith(const QSqlDatabase& db, const RecordFilter& filter, int column, const QVariant& value) : query_(db) {
+    const FilterSql sql(SqlDialect::of(db), filter);
+    query_.prepare(QStringLiteral("SELECT %1 FROM %2").arg(sql.idColumn(), sql.table()) +
+                   sql.where(sql.column(column) + QStringLiteral(" = :value")) +
+                   QStringLiteral(" ORDER BY %1 LIMIT 1").arg(sql.idColumn()));
+    sql.bind(query_);
+    query_.bindValue(QStringLiteral(":value"), column == schema::kIdColumnIndex ? QVariant(value.toLongLong())
+                                                                                : QVariant(value.toString()));
+    query_.exec();
+}
+
+std::optional<qint64> FirstWith::result(QString* error) {
+    if (!ran(query_)) return failed<qint64>(query_, error);
+    return query_.next() ? query_.value(0).toLongLong() : 0;
+}
+
+bool forEachRow(const QSqlDatabase& db, const RecordFilter& filter, const QList<int>& columns, const RowVisit& visit,
+                QString* error) {
+    const FilterSql sql(SqlDialect::of(db), filter);
+    QStringList names{sql.idColumn()};
+    for (int column : columns) names << sql.column(column);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4").arg(names.join(QStringLiteral(", ")), sql.table(), sql.where(), sql.idColumn()));
+    sql.bind(query);
+    if (!query.exec()) {
+        if (error) *error = query.lastError().text();
+        return false;
+    }
+    QVector<QVariant> values(columns.size());
+    while (query.next()) {
+        for (int i = 0; i < columns.size(); ++i) values[i] = query.value(i + 1);
+        if (!visit(query.value(0).toLongLong(), values)) return true;
+    }
+    if (query.lastError().isValid()) {
+        if (error) *error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
 RecordsRead::RecordsRead(const QSqlDatabase& db, const QList<qint64>& ids, bool withPhotos)
     : withPhotos_(withPhotos), query_(db) {
     const SqlDialect& d = SqlDialect::of(db);

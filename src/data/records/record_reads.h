@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <optional>
 
 namespace zartav::reads {
@@ -79,6 +80,25 @@ public:
 private:
     QSqlQuery query_;
 };
+
+// The "ID" of the first record (in "ID" order) under the filter whose column (an index into
+// schema::kRecordColumns, not a photo) holds `value`; 0 when none does.
+class FirstWith {
+public:
+    FirstWith(const QSqlDatabase& db, const RecordFilter& filter, int column, const QVariant& value);
+    std::optional<qint64> result(QString* error = nullptr);
+
+private:
+    QSqlQuery query_;
+};
+
+// Every row under the filter, in "ID" order, read by one statement (one snapshot) and handed to
+// `visit` with its "ID" and the values of `columns` (indexes into schema::kRecordColumns) until
+// it answers false; false with the store's words when the rows could not be read. Unlike the
+// reads above it streams: it is for an export's every row, not for a page.
+using RowVisit = std::function<bool(qint64 id, const QVector<QVariant>& values)>;
+bool forEachRow(const QSqlDatabase& db, const RecordFilter& filter, const QList<int>& columns, const RowVisit& visit,
+                QString* error = nullptr);
 
 // Whole records by "ID", with the server's row version (the transaction that wrote each last);
 // photos only when asked. Records no longer stored are missing from the answer.

@@ -1,416 +1,21 @@
 #include "data/records/record_table.h"
 
 #include "data/history/history_text.h"
-#include "data/engine/statement_batch.h"
 #include "data/link/store_worker.h"
-#include "util/bidi_text.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTimer>
-
-#include <algorithm>
 
 namespace zartav {
 namespace {
 
-using reads::kPageSize;
 using schema::isPhotoColumn;
 using schema::kRecordColumns;
 using schema::textOf;
 
-// Pages read together in one round trip when the list shows rows of several.
-constexpr int kPagesAtOnce = 4;
-
 }  // namespace
-
-struct RecordTable::ViewAnswer {
-    std::optional<reads::View> view;
-    QString error;
-    bool linkLost = false;
-};
-
-struct RecordTable::PagesAnswer {
-    RecordFilter filter;
-    QList<int> pages;
-    QList<std::optional<reads::Rows>> rows;
-    QString error;
-    bool linkLost = false;
-};
-
-RecordTable::RecordTable(Connection& connection, QObject* parent)
-    : QObject(parent), connection_(connection),
-      ownWorker_(std::make_unique<StoreWorker>(connection, StoreWorker::Mode::Inline)), worker_(*ownWorker_) {
-    connect(&connection_, &Connection::changedElsewhere, this, &RecordTable::refresh);
-}
-
-RecordTable::RecordTable(StoreWorker& worker, QObject* parent)
-    : QObject(parent), connection_(worker.connection()), worker_(worker) {
-    connect(&connection_, &Connection::changedElsewhere, this, &RecordTable::refresh);
-}
-
-RecordTable::~RecordTable() = default;
-
-bool RecordTable::threaded() const { return worker_.mode() == StoreWorker::Mode::Threaded; }
-
-int RecordTable::columnIndex(const QString& column) {
-    for (int i = 0; i < int(kRecordColumns.size()); ++i) {
-        if (column.compare(QString::fromUtf8(kRecordColumns[i]), Qt::CaseInsensitive) == 0) return i;
-    }
-    return -1;
-}
-
-bool RecordTable::failWith(const QString& text, SaveFailure failure) {
-    errorText_ = text;
-    saveFailure_ = failure;
-    return false;
-}
-
-bool RecordTable::refusedWhileEditing() {
-    return edit_.state != RecordState::Browse && !failWith(QStringLiteral("a record is being inserted or edited"));
-}
-
-bool RecordTable::readFailure(const QString& technical, bool linkLost) {
-    errorText_ = technical;
-    // A server out of reach is told by the store worker's line under the list, not by a box.
-    if (readFailing_ || (linkLost && threaded())) return false;
-    readFailing_ = true;
-    const QString text =
-        withEngineWords(QStringLiteral("اطلاعات از %1 زير خوانده نشد؛ فهرست همان است كه پيش از اين بود:\n%2")
-                            .arg(storeNoun(connection_), connection_.isServer() ? isolated(connection_.displayName())
-                                                                                : isolatedPath(connection_.address().filePath())),
-                        technical);
-    // Told after the paint or command that met the failure, never inside it.
-    QMetaObject::invokeMethod(this, [this, text] { emit readFailed(text); }, Qt::QueuedConnection);
-    return false;
-}
-
-bool RecordTable::open() {
-    if (refusedWhileEditing()) return false;
-    if (!connection_.isOpen()) return failWith(QStringLiteral("the database is not open"));
-    worker_.follow();
-    open_ = true;
-    readFailing_ = false;
-    filter_ = wanted_;
-    if (!requestView(viewOf(wanted_), Purpose::Show)) {
-        open_ = false;
-        return failWith(errorText_);
-    }
-    worker_.watchChanges();
-    return true;
-}
-
-bool RecordTable::close() {
-    if (refusedWhileEditing()) return false;
-    if (!open_) return true;
-    open_ = false;
-    ++generation_;
-    *liveGeneration_ = generation_;
-    count_ = 0;
-    pages_.clear();
-    wantedPages_.clear();
-    readingPages_.clear();
-    located_.clear();
-    emit rowsReset();
-    setCurrent(-1, nullptr);
-    return true;
-}
-
-int RecordTable::rowCount() const { return open_ ? count_ : 0; }
-
-reads::ViewRequest RecordTable::viewOf(const RecordFilter& filter) const {
-    reads::ViewRequest request;
-    request.filter = filter;
-    // A longer text in the same herd finds no more than the shorter one did.
-    request.fewFound = filter.finds() && filter_.finds() && countComplete_ && filter.folded.startsWith(filter_.folded) &&
-                       filter.narrowsByColumn() == filter_.narrowsByColumn() && filter.value == filter_.value &&
-                       count_ < find::scanFrom(connection_.dialect());
-    return request;
-}
-
-bool RecordTable::requestView(reads::ViewRequest request, Purpose purpose) {
-    const quint64 generation = ++generation_;
-    *liveGeneration_ = generation;
-    // The answers under way are nobody's any more.
-    worker_.interrupt(viewTicket_);
-    worker_.interrupt(pageTicket_);
-    pageTicket_ = 0;
-    readingPages_.clear();
-    countingMore_ = false;
-    viewPurpose_ = purpose;
-    auto answer = std::make_shared<ViewAnswer>();
-    auto applied = std::make_shared<bool>(false);
-    auto answered = std::make_shared<bool>(false);
-    const quint64 ticket = worker_.post(
-        [request, answer, live = liveGeneration_, generation](StoreLink& link) {
-            if (*live != generation) return;  // superseded before it began
-            answer->view = withLink(link, [&] { return reads::readView(link.database(), request, &answer->error); });
-            answer->linkLost = link.isLost();
-        },
-        [this, answer, generation, purpose, located = request.alsoLocate, applied, answered] {
-            *answered = true;
-            if (generation != generation_) return;
-            viewTicket_ = 0;
-            if (!answer->view) {
-                // What was shown stays, and so does the filter it was read under.
-                wanted_ = filter_;
-                readFailure(answer->error, answer->linkLost);
-                emit viewRefused();
-                return;
-            }
-            *applied = true;
-            applyView(*answer->view, purpose, located);
-        });
-    if (!*answered) viewTicket_ = ticket;
-    // Inline the answer is in; on a thread it is on its way, and the call is taken.
-    return threaded() || *applied;
-}
-
-void RecordTable::applyView(const reads::View& view, Purpose purpose, qint64 located) {
-    readFailing_ = false;
-    filter_ = view.filter;
-    wanted_.plan = filter_.plan;
-    count_ = view.count;
-    countComplete_ = view.countComplete;
-    pages_.clear();
-    wantedPages_.clear();
-    located_.clear();
-    if (located > 0 && view.locatedRow >= 0) located_.insert(located, view.locatedRow);
-    for (auto it = view.pages.cbegin(); it != view.pages.cend(); ++it) pages_.put(it.key(), *it);
-    emit rowsReset();
-    setCurrent(view.currentRow, view.currentRow >= 0 ? pages_.row(view.currentRow) : nullptr);
-    if (purpose == Purpose::Refresh) emit refreshed();
-}
-
-void RecordTable::setCurrent(int row, const reads::ListedRow* values) {
-    currentRow_ = values ? row : -1;
-    current_ = values ? *values : reads::ListedRow{};
-    currentId_ = current_.id;
-    currentUnread_ = false;
-    emit currentChanged(currentRow_);
-}
-
-bool RecordTable::isRowRead(int row) {
-    if (!open_ || row < 0 || row >= count_) return true;
-    if (pages_.row(row)) return true;
-    wantPage(row / kPageSize);
-    // Inline the page was read just now.
-    return pages_.holds(row / kPageSize);
-}
-
-QString RecordTable::listValue(int row, int column) {
-    if (column < 0 || column >= schema::kListedColumnCount || !isRowRead(row)) return {};
-    const reads::ListedRow* r = pages_.row(row);
-    return r ? r->values.value(column) : QString();
-}
-
-qint64 RecordTable::idAt(int row) {
-    if (!isRowRead(row)) return 0;
-    const reads::ListedRow* r = pages_.row(row);
-    return r ? r->id : 0;
-}
-
-void RecordTable::wantPage(int page) {
-    if (pages_.holds(page) || readingPages_.contains(page)) return;
-    wantedPages_.removeAll(page);
-    wantedPages_.append(page);
-    if (!threaded()) {
-        readWantedPages();
-        return;
-    }
-    // The pages a paint asks for are read together, after it.
-    if (pagesScheduled_) return;
-    pagesScheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        pagesScheduled_ = false;
-        readWantedPages();
-    });
-}
-
-void RecordTable::readWantedPages() {
-    if (!open_ || wantedPages_.isEmpty()) return;
-    if (pageTicket_) {
-        // A read of pages scrolled away from is stopped; one still wanted is waited for.
-        const bool stillWanted = std::any_of(readingPages_.cbegin(), readingPages_.cend(),
-                                             [this](int page) { return wantedPages_.contains(page); });
-        if (stillWanted) return;
-        worker_.interrupt(pageTicket_);
-    }
-    // The latest asked for first: what the list shows now.
-    const QList<int> pages = wantedPages_.mid(std::max<qsizetype>(0, wantedPages_.size() - kPagesAtOnce));
-    wantedPages_.clear();
-    QList<std::pair<qint64, int>> starts;  // each page read after an "ID", skipping rows
-    for (const int page : pages) {
-        const std::optional<std::pair<int, qint64>> anchor = pages_.anchorBefore(page);
-        starts.append(anchor ? std::pair(anchor->second, (page - anchor->first - 1) * kPageSize)
-                             : std::pair(qint64(0), page * kPageSize));
-    }
-    readingPages_ = pages;
-    const quint64 request = ++pageRequests_;
-    auto answer = std::make_shared<PagesAnswer>();
-    answer->filter = filter_;
-    answer->pages = pages;
-    const quint64 generation = generation_;
-    auto answered = std::make_shared<bool>(false);
-    const quint64 ticket = worker_.post(
-        [answer, starts, live = liveGeneration_, generation](StoreLink& link) {
-            if (*live != generation) return;
-            withLink(link, [&] {
-                QSqlDatabase db = link.database();
-                StatementBatch batch(db);
-                std::vector<reads::RowsRead> reads;
-                reads.reserve(starts.size());
-                for (const auto& [after, skip] : starts) reads.emplace_back(db, answer->filter, after, skip);
-                answer->rows.clear();
-                for (reads::RowsRead& read : reads) answer->rows.append(read.result(&answer->error));
-                return std::all_of(answer->rows.cbegin(), answer->rows.cend(), [](const auto& rows) { return rows.has_value(); });
-            });
-            answer->linkLost = link.isLost();
-        },
-        [this, answer, generation, answered, request] {
-            *answered = true;
-            if (generation != generation_) return;
-            // A read overtaken by one for the pages scrolled to (and perhaps stopped for it):
-            // what it did read is kept, what it could not is nobody's concern.
-            const bool latest = request == pageRequests_;
-            if (latest) {
-                pageTicket_ = 0;
-                readingPages_.clear();
-            }
-            applyPages(*answer, latest);
-            if (latest) readWantedPages();
-        });
-    if (!*answered) pageTicket_ = ticket;
-}
-
-void RecordTable::applyPages(const PagesAnswer& answer, bool tellFailure) {
-    bool shifted = false;
-    for (qsizetype i = 0; i < answer.rows.size(); ++i) {
-        const std::optional<reads::Rows>& rows = answer.rows[i];
-        if (!rows) {
-            if (tellFailure) readFailure(answer.error, answer.linkLost);
-            continue;
-        }
-        readFailing_ = false;
-        const int page = answer.pages[i];
-        const int first = page * kPageSize;
-        // Rows added or deleted elsewhere before this page: the rows are read again soon,
-        // keeping the current record (the list may show a shifted page until then).
-        shifted = shifted || rows->size() < std::min(kPageSize, count_ - first) ||
-                  (currentRow_ >= first && currentRow_ < first + rows->size() && !currentUnread_ &&
-                   rows->at(currentRow_ - first).id != currentId_);
-        pages_.put(page, *rows);
-        if (currentUnread_ && currentRow_ >= first && currentRow_ < first + rows->size()) {
-            current_ = rows->at(currentRow_ - first);
-            currentId_ = current_.id;
-            currentUnread_ = false;
-        }
-        emit rowsRead(first, std::min(first + kPageSize, count_) - 1);
-    }
-    if (shifted) QMetaObject::invokeMethod(this, &RecordTable::refresh, Qt::QueuedConnection);
-}
-
-std::optional<QList<qint64>> RecordTable::idsOfRows(int first, int last, QString* error) {
-    QList<qint64> ids;
-    if (!open_) return ids;
-    first = std::max(first, 0);
-    last = std::min(last, count_ - 1);
-    int from = first;
-    while (from <= last && pages_.row(from)) ids << pages_.row(from++)->id;
-    if (from > last) return ids;
-    // The rest in one read of their "ID"s alone, in order.
-    const RecordFilter filter = filter_;
-    std::optional<QList<qint64>> rest;
-    worker_.call([&](StoreLink& link) {
-        rest = withLink(link, [&] { return reads::IdsRead(link.database(), filter, from, last - from + 1).result(error); });
-    });
-    if (!rest) return std::nullopt;
-    return ids + *rest;
-}
-
-int RecordTable::rowOfId(qint64 id) {
-    if (!open_ || id <= 0) return -1;
-    if (const auto it = located_.constFind(id); it != located_.cend()) return *it;
-    if (const int row = pages_.rowOf(id); row >= 0) return row;
-    std::optional<reads::Position::Answer> position;
-    const RecordFilter filter = filter_;
-    worker_.call([&](StoreLink& link) {
-        position = withLink(link, [&] { return reads::Position(link.database(), filter, id, false).result(); });
-    });
-    return position ? position->row : -1;
-}
-
-bool RecordTable::setCurrentRow(int row) {
-    if (edit_.state != RecordState::Browse || row < 0 || row >= rowCount()) return false;
-    if (row == currentRow_) return true;
-    if (const reads::ListedRow* values = pages_.row(row)) {
-        setCurrent(row, values);
-        return true;
-    }
-    // Its page is on its way; the record is known by "ID" once it arrives.
-    currentRow_ = row;
-    current_ = {};
-    currentId_ = 0;
-    currentUnread_ = true;
-    emit currentChanged(row);
-    wantPage(row / kPageSize);
-    return true;
-}
-
-bool RecordTable::first() { return setCurrentRow(0); }
-
-bool RecordTable::locate(const QString& column, const QVariant& value) {
-    const int index = columnIndex(column);
-    if (!open_ || index < 0 || isPhotoColumn(index) || edit_.state != RecordState::Browse) return false;
-    // The first such record under the filter, and the list around it, in one call.
-    const RecordFilter filter = filter_;
-    QString error;
-    std::optional<qint64> found;
-    std::optional<reads::View> view;
-    worker_.call([&](StoreLink& link) {
-        found = withLink(link, [&]() -> std::optional<qint64> {
-            QSqlDatabase db = link.database();
-            const FilterSql sql(link.dialect(), filter);
-            QSqlQuery query(db);
-            query.prepare(QStringLiteral("SELECT %1 FROM %2").arg(sql.idColumn(), sql.table()) +
-                          sql.where(sql.column(index) + QStringLiteral(" = :value")) +
-                          QStringLiteral(" ORDER BY %1 LIMIT 1").arg(sql.idColumn()));
-            sql.bind(query);
-            query.bindValue(QStringLiteral(":value"), index == schema::kIdColumnIndex ? QVariant(value.toLongLong())
-                                                                                       : QVariant(value.toString()));
-            if (!query.exec()) {
-                error = query.lastError().text();
-                return std::nullopt;
-            }
-            return query.next() ? query.value(0).toLongLong() : 0;
-        });
-        if (!found || *found <= 0) return;
-        reads::ViewRequest request;
-        request.filter = filter;
-        request.keepId = *found;
-        view = reads::readView(link.database(), request, &error);
-    });
-    if (!found || (*found > 0 && !view)) return failWith(error);
-    if (*found <= 0 || view->currentRow < 0) return false;
-    ++generation_;
-    *liveGeneration_ = generation_;
-    applyView(*view, Purpose::Show, 0);
-    return currentId_ == *found;
-}
 
 qint64 RecordTable::id() {
     if (edit_.state == RecordState::Insert) return 0;
     if (edit_.state == RecordState::Edit) return edit_.id;
-    // A row chosen before its page arrived is read now.
-    if (currentUnread_) {
-        const int row = currentRow_;
-        const std::optional<QList<qint64>> ids = idsOfRows(row, row);
-        if (ids && ids->size() == 1 && currentUnread_ && currentRow_ == row) {
-            currentId_ = ids->first();
-            wantPage(row / kPageSize);
-        }
-    }
-    return currentId_;
+    return currentId();
 }
 
 QString RecordTable::value(const QString& column) {
@@ -420,9 +25,10 @@ QString RecordTable::value(const QString& column) {
         if (index == schema::kIdColumnIndex) return edit_.state == RecordState::Insert ? QString() : QString::number(edit_.id);
         return textOf(edit_.values.value(index));
     }
-    if (id() <= 0) return {};
-    if (index == schema::kIdColumnIndex) return QString::number(currentId_);
-    return current_.values.value(index);
+    const qint64 record = id();
+    if (record <= 0) return {};
+    if (index == schema::kIdColumnIndex) return QString::number(record);
+    return currentValues().values.value(index);
 }
 
 QByteArray RecordTable::photo(const QString& column) {
@@ -432,7 +38,7 @@ QByteArray RecordTable::photo(const QString& column) {
     const qint64 record = id();
     if (record <= 0) return {};
     std::optional<QHash<qint64, reads::StoredRecord>> read;
-    worker_.call([&](StoreLink& link) {
+    worker().call([&](StoreLink& link) {
         read = withLink(link, [&] { return reads::RecordsRead(link.database(), {record}, true).result(); });
     });
     return read && read->contains(record) ? read->value(record).values.value(index).toByteArray() : QByteArray();
@@ -455,7 +61,7 @@ bool RecordTable::setPhoto(const QString& column, const QByteArray& bytes) {
 }
 
 bool RecordTable::insert() {
-    if (!open_ || edit_.state != RecordState::Browse) return false;
+    if (!isOpen() || edit_.state != RecordState::Browse) return false;
     edit_.beginInsert();
     emit stateChanged(edit_.state);
     return true;
@@ -465,7 +71,7 @@ bool RecordTable::readForEdit(qint64 id) {
     std::optional<QHash<qint64, reads::StoredRecord>> read;
     QString error;
     bool lost = false;
-    worker_.call([&](StoreLink& link) {
+    worker().call([&](StoreLink& link) {
         read = withLink(link, [&] { return reads::RecordsRead(link.database(), {id}, true).result(&error); });
         lost = link.isLost();
     });
@@ -482,7 +88,7 @@ bool RecordTable::readForEdit(qint64 id) {
 }
 
 bool RecordTable::edit() {
-    if (!open_ || edit_.state != RecordState::Browse) return false;
+    if (!isOpen() || edit_.state != RecordState::Browse) return false;
     const qint64 record = id();
     if (record <= 0 || !readForEdit(record)) return false;
     emit stateChanged(edit_.state);
@@ -517,16 +123,13 @@ bool RecordTable::post(SaveMode mode) {
     if (edit_.state == RecordState::Edit && edit_.reason.trimmed().isEmpty() &&
         history::needsReason(textOf(edit_.original.value(schema::kPrintDateColumnIndex))))
         return failWith(history::reasonRequiredText());
-    if (!open_) return failWith(QStringLiteral("the database is not open"));
+    if (!isOpen()) return failWith(QStringLiteral("the database is not open"));
 
     // The list read after the save makes every answer under way stale.
-    ++generation_;
-    *liveGeneration_ = generation_;
-    reads::ViewRequest after = viewOf(wanted_);
-    after.fallbackRow = currentRow_;
+    const reads::ViewRequest after = viewAfterWrite();
     SaveOutcome outcome;
     const EditBuffer typed = edit_;
-    worker_.call([&](StoreLink& link) { outcome = saveRecord(link, typed, mode, after); });
+    worker().call([&](StoreLink& link) { outcome = saveRecord(link, typed, mode, after); });
     if (!outcome.saved) {
         edit_ = outcome.buffer;
         saveFailure_ = outcome.failure;
@@ -542,168 +145,26 @@ bool RecordTable::post(SaveMode mode) {
     // The save is done; should the rows not be readable now, what was shown stays and the user
     // is told.
     if (outcome.view) {
-        applyView(*outcome.view, Purpose::Show, 0);
+        showView(*outcome.view);
     } else {
-        readFailure(QStringLiteral("the rows could not be read after the save"), worker_.isLinkLost());
+        readFailure(QStringLiteral("the rows could not be read after the save"), worker().isLinkLost());
     }
     emit stateChanged(edit_.state);
     return true;
 }
 
 bool RecordTable::remove() {
-    if (!open_ || edit_.state != RecordState::Browse) return false;
+    if (!isOpen() || edit_.state != RecordState::Browse) return false;
     const qint64 record = id();
     if (record <= 0) return false;
-    ++generation_;
-    *liveGeneration_ = generation_;
-    reads::ViewRequest after = viewOf(wanted_);
-    after.fallbackRow = currentRow_;
+    const reads::ViewRequest after = viewAfterWrite();
     DeleteOutcome outcome;
-    worker_.call([&](StoreLink& link) { outcome = deleteRecord(link, record, after); });
+    worker().call([&](StoreLink& link) { outcome = deleteRecord(link, record, after); });
     if (!outcome.deleted) return failWith(outcome.error);
     emit recordRemoved();
-    if (outcome.view) applyView(*outcome.view, Purpose::Show, 0);
-    else readFailure(QStringLiteral("the rows could not be read after the delete"), worker_.isLinkLost());
+    if (outcome.view) showView(*outcome.view);
+    else readFailure(QStringLiteral("the rows could not be read after the delete"), worker().isLinkLost());
     return true;
-}
-
-bool RecordTable::setFilter(const QString& column, const QVariant& value) {
-    if (refusedWhileEditing()) return false;
-    const int index = columnIndex(column);
-    if (index < 0 || isPhotoColumn(index)) return failWith(QStringLiteral("unknown column %1").arg(column));
-    RecordFilter filter = wanted_;
-    filter.column = index;
-    // Compared as stored: the text columns hold text, so a number matches its digits. A herd
-    // code is compared folded, as the herd tabs show it: one herd whatever digits it was typed in.
-    filter.value = index == schema::kIdColumnIndex     ? QVariant(value.toLongLong())
-                   : index == schema::kHerdColumnIndex ? QVariant(find::fold(value.toString()))
-                                                       : QVariant(value.toString());
-    wanted_ = filter;
-    if (!filter.on || !open_) {
-        filter_ = filter;
-        return true;
-    }
-    return requestView(viewOf(filter), Purpose::Show);
-}
-
-bool RecordTable::clearFilter() {
-    if (refusedWhileEditing()) return false;
-    RecordFilter cleared;
-    cleared.findText = wanted_.findText;
-    cleared.folded = wanted_.folded;
-    const bool wasOn = wanted_.on;
-    wanted_ = cleared;
-    if (!wasOn || !open_) {
-        filter_ = cleared;
-        return true;
-    }
-    return requestView(viewOf(cleared), Purpose::Show);
-}
-
-bool RecordTable::setFind(const QString& text) {
-    if (refusedWhileEditing()) return false;
-    RecordFilter filter = wanted_;
-    filter.findText = text;
-    filter.folded = find::fold(text);
-    wanted_ = filter;
-    if (!open_) {
-        filter_ = filter;
-        return true;
-    }
-    return requestView(viewOf(filter), Purpose::Show);
-}
-
-bool RecordTable::setFiltered(bool on) {
-    if (refusedWhileEditing()) return false;
-    RecordFilter filter = wanted_;
-    filter.on = on;
-    wanted_ = filter;
-    if (!open_) {
-        filter_ = filter;
-        return true;
-    }
-    return requestView(viewOf(filter), Purpose::Show);
-}
-
-QString RecordTable::filterColumn() const {
-    return wanted_.column >= 0 ? QString::fromUtf8(kRecordColumns[wanted_.column]) : QString();
-}
-
-void RecordTable::readMoreRows() {
-    if (!hasMoreRows() || countingMore_ || viewTicket_) return;
-    countingMore_ = true;
-    const int limit = count_ * 2;
-    auto counted = std::make_shared<std::optional<int>>();
-    auto error = std::make_shared<QString>();
-    auto lost = std::make_shared<bool>(false);
-    const RecordFilter filter = FilterSql(connection_.dialect(), filter_).counting();
-    const quint64 generation = generation_;
-    worker_.post(
-        [=, live = liveGeneration_](StoreLink& link) {
-            if (*live != generation) return;
-            *counted = withLink(link, [&] { return reads::Count(link.database(), filter, limit).result(error.get()); });
-            *lost = link.isLost();
-        },
-        [this, counted, error, lost, limit, generation] {
-            if (generation != generation_) return;
-            countingMore_ = false;
-            if (!*counted) {
-                readFailure(*error, *lost);
-                return;
-            }
-            readFailing_ = false;
-            countComplete_ = **counted < limit;
-            if (**counted <= count_) return;
-            emit rowsAboutToBeAppended(count_, **counted - 1);
-            count_ = **counted;
-            emit rowsAppended();
-        });
-}
-
-bool RecordTable::forEachShown(const QList<int>& columns, const RowVisit& visit, QString* error) const {
-    const FilterSql sql(connection_.dialect(), filter_);
-    QStringList names{sql.idColumn()};
-    for (int column : columns) names << sql.column(column);
-    QSqlQuery query(connection_.database());
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4").arg(names.join(QStringLiteral(", ")), sql.table(), sql.where(), sql.idColumn()));
-    sql.bind(query);
-    if (!query.exec()) {
-        if (error) *error = query.lastError().text();
-        return false;
-    }
-    QVector<QVariant> values(columns.size());
-    while (query.next()) {
-        for (int i = 0; i < columns.size(); ++i) values[i] = query.value(i + 1);
-        if (!visit(query.value(0).toLongLong(), values)) return true;
-    }
-    if (query.lastError().isValid()) {
-        if (error) *error = query.lastError().text();
-        return false;
-    }
-    return true;
-}
-
-std::optional<qint64> RecordTable::shownCount(QString* error) const {
-    return reads::Count(connection_.database(), FilterSql(connection_.dialect(), filter_).counting(), 0).result(error);
-}
-
-void RecordTable::refresh() {
-    if (!open_) return;
-    if (edit_.state != RecordState::Browse) {
-        refreshPending_ = true;
-        return;
-    }
-    refreshPending_ = false;
-    // A filter or find under way reads the rows afresh anyway.
-    if (viewTicket_ && viewPurpose_ == Purpose::Show) return;
-    keepInView_ = 0;
-    emit aboutToRefresh();
-    reads::ViewRequest request = viewOf(wanted_);
-    request.keepId = currentId_;
-    request.fallbackRow = currentRow_;
-    request.alsoLocate = keepInView_;
-    requestView(request, Purpose::Refresh);
 }
 
 }  // namespace zartav
