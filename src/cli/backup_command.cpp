@@ -30,7 +30,7 @@ struct Request {
 std::optional<Request> parse(const QStringList& args, bool restoring) {
     Arguments line = restoring ? Arguments("restore", kRestoreUsage, {{"db", "STORE"}, {"force"}, {"with-register"}})
                                : Arguments("backup", kBackupUsage, {{"db", "STORE"}, {"replace"}});
-    if (!line.parse(args) || line.words().size() != 1 || line.words().at(0).isEmpty() || line.value("db").isEmpty())
+    if (!line.parse(args, 1) || line.words().value(0).isEmpty() || line.value("db").isEmpty())
         return line.usage(), std::nullopt;
     return Request{line.value("db"), line.words().at(0), line.isSet(restoring ? "force" : "replace"),
                    restoring && line.isSet("with-register")};

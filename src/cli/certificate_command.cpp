@@ -30,8 +30,6 @@ const char* kUsageLine =
 
 constexpr qsizetype kListedIssues = 50;
 
-int usage(const char* why) { return cli::usageError("certificate", kUsageLine, why); }
-
 int failed(const QString& why) { return cli::failure("certificate", why); }
 
 // "3,7,12" in "ID" order, each once; nothing when a part is not a whole number.
@@ -66,19 +64,18 @@ int run(const QStringList& args) {
                          {"template", "FILE", "--template needs a file"}, {"id", "N", "--id needs a number"},
                          {"ids", "N,N,...", "--ids needs numbers"}, {"herd", "CODE", "--herd needs a code"},
                          {"key", "FILE", "--key needs a file"}, {"all"}, {"allow-draft"}});
-    if (!line.parse(args) || !line.words().isEmpty())
-        return usage(line.lacking() && line.words().isEmpty() ? line.lacking() : "unknown argument");
+    if (!line.parse(args)) return line.refuse("unknown argument");
     const QString db = line.value("db"), pdf = line.value("pdf"), templateFile = line.value("template");
     const QString id = line.value("id"), ids = line.value("ids"), herd = line.value("herd"), keyFile = line.value("key");
     const bool all = line.isSet("all"), allowDraft = line.isSet("allow-draft");
     const qsizetype selections = line.count("id") + line.count("ids") + line.count("herd") + line.count("all");
-    if (db.isEmpty() || pdf.isEmpty()) return usage("--db and --pdf are required");
-    if (selections != 1) return usage("choose exactly one of --id, --ids, --herd, --all");
+    if (db.isEmpty() || pdf.isEmpty()) return line.usage("--db and --pdf are required");
+    if (selections != 1) return line.usage("choose exactly one of --id, --ids, --herd, --all");
     std::optional<QList<qint64>> chosen;
     if (!id.isEmpty() || !ids.isEmpty()) {
         chosen = parseIds(id.isEmpty() ? ids : id);
         if (!chosen || (!id.isEmpty() && chosen->size() != 1))
-            return usage(id.isEmpty() ? "--ids needs whole numbers, separated by commas" : "--id needs a whole number");
+            return line.usage(id.isEmpty() ? "--ids needs whole numbers, separated by commas" : "--id needs a whole number");
     }
 
     // Opening a missing file would create an empty database; a typo must not do that.

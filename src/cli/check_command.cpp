@@ -16,18 +16,15 @@ namespace {
 
 const char* kUsageLine = "--db STORE [--herd CODE] [OUT.csv]";
 
-int usage(const char* why) { return usageError("check", kUsageLine, why); }
-
 int failed(const QString& why) { return failure("check", why); }
 
 int run(const QStringList& args) {
-    Arguments line("check", kUsageLine, {{"db", "STORE"}, {"herd", "CODE"}});
-    if (!line.parse(args) || line.words().size() > 1)
-        return usage(line.lacking() && line.words().size() <= 1 ? line.lacking() : "unexpected argument");
+    Arguments line("check", kUsageLine, {{"db", "STORE"}, {"herd", "CODE"}}, "an option lacks its value");
+    if (!line.parse(args, 1)) return line.refuse("unexpected argument");
     const QString db = line.value("db"), out = line.words().value(0);
     const std::optional<QString> herd = line.isSet("herd") ? std::optional(line.value("herd")) : std::nullopt;
-    if (db.isEmpty()) return usage("--db is needed");
-    if (!out.isEmpty() && !out.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) return usage("the output file must end in .csv");
+    if (db.isEmpty()) return line.usage("--db is needed");
+    if (!out.isEmpty() && !out.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) return line.usage("the output file must end in .csv");
     if (!isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
     Connection connection;
     if (!connection.open(db, StoreAccess::ReadOnly))

@@ -47,7 +47,7 @@ void removeStaleParts(const QString& target) {
 
 int run(const QStringList& args) {
     Arguments line("copy-store", kUsageLine, {{"replace"}, {"with-register"}});
-    if (!line.parse(args) || line.words().size() != 2) return line.usage();
+    if (!line.parse(args, 2) || line.words().size() != 2) return line.usage();
     const QStringList stores = line.words();
     const bool replace = line.isSet("replace");
     const RegisterCopy registerCopy = line.isSet("with-register") ? RegisterCopy::Bring : RegisterCopy::LeaveBehind;

@@ -15,21 +15,18 @@ namespace {
 
 const char* kUsageLine = "--db STORE [--herd CODE] [--columns all] OUT.xlsx|OUT.csv";
 
-int usage(const char* why) { return usageError("export", kUsageLine, why); }
-
 int failed(const QString& why) { return failure("export", why); }
 
 int run(const QStringList& args) {
-    Arguments line("export", kUsageLine, {{"db", "STORE"}, {"herd", "CODE"}, {"columns", "all"}});
-    if (!line.parse(args) || line.words().size() > 1)
-        return usage(line.lacking() && line.words().size() <= 1 ? line.lacking() : "unexpected argument");
+    Arguments line("export", kUsageLine, {{"db", "STORE"}, {"herd", "CODE"}, {"columns", "all"}}, "an option lacks its value");
+    if (!line.parse(args, 1)) return line.refuse("unexpected argument");
     for (const QString& given : line.values("columns"))
-        if (given != QLatin1String("all")) return usage("--columns takes only 'all'");
+        if (given != QLatin1String("all")) return line.usage("--columns takes only 'all'");
     const QString db = line.value("db"), out = line.words().value(0);
     const std::optional<QString> herd = line.isSet("herd") ? std::optional(line.value("herd")) : std::nullopt;
     const ExportColumns columns = line.isSet("columns") ? ExportColumns::All : ExportColumns::Listed;
-    if (db.isEmpty() || out.isEmpty()) return usage("--db and the output file are needed");
-    if (!isExportFileName(out)) return usage("the output file must end in .xlsx or .csv");
+    if (db.isEmpty() || out.isEmpty()) return line.usage("--db and the output file are needed");
+    if (!isExportFileName(out)) return line.usage("the output file must end in .xlsx or .csv");
     // Opening a missing file would make an empty store; a typo must not do that.
     if (!isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
     Connection connection;

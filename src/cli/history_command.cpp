@@ -28,7 +28,7 @@ struct Request {
 std::optional<Request> parse(const QStringList& args, bool restoring) {
     Arguments line = restoring ? Arguments("restore-record", kRestoreUsage, {{"db", "STORE"}, {"id", "N"}})
                                : Arguments("history", kHistoryUsage, {{"db", "STORE"}, {"id", "N"}, {"csv"}, {"deleted"}, {"verify"}});
-    if (!line.parse(args) || !line.words().isEmpty()) return std::nullopt;
+    if (!line.parse(args)) return std::nullopt;
     if (line.count("id") + line.count("deleted") + line.count("verify") != 1) return std::nullopt;
     Request a;
     a.store = line.value("db");

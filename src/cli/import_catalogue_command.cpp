@@ -48,7 +48,7 @@ const char* kUsageLine = "--db STORE SOURCE.csv";
 
 int run(const QStringList& args) {
     Arguments line("import-catalogue", kUsageLine, {{"db", "STORE"}});
-    if (!line.parse(args) || line.count("db") != 1 || line.words().size() != 1) return line.usage();
+    if (!line.parse(args, 1) || line.count("db") != 1 || line.words().size() != 1) return line.usage();
     return import(line.value("db"), line.words().at(0));
 }
 

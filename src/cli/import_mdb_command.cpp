@@ -77,7 +77,7 @@ int import(const QString& target, const QString& source) {
 
 int run(const QStringList& args) {
     Arguments line("import-mdb", "", {{"db", "STORE"}, {"list", "SOURCE.mdb"}});
-    if (line.parse(args) && line.count("list") + line.count("db") == 1) {
+    if (line.parse(args, 1) && line.count("list") + line.count("db") == 1) {
         if (line.isSet("list") && line.words().isEmpty()) return list(line.value("list"));
         if (line.isSet("db") && line.words().size() == 1) return import(line.value("db"), line.words().at(0));
     }

@@ -16,7 +16,7 @@ const char* kUsageLine = "--db STORE FILE.csv";
 
 int run(const QStringList& args) {
     Arguments line("import-records", kUsageLine, {{"db", "STORE"}});
-    if (!line.parse(args) || line.count("db") != 1 || line.words().size() != 1) return line.usage();
+    if (!line.parse(args, 1) || line.count("db") != 1 || line.words().size() != 1) return line.usage();
     const QString address = line.value("db"), source = line.words().at(0);
     const bool existed = isServerAddress(address) || QFileInfo::exists(address);
     Connection store;

@@ -101,7 +101,7 @@ int setTexts(Connection& store, const QString& file) {
 
 int run(const QStringList& args) {
     cli::Arguments line("issuer", kUsageLine, {{"db", "STORE"}, {"keys"}});
-    if (!line.parse(args) || line.words().size() > 1) return usage("unknown argument or missing value");
+    if (!line.parse(args, 1)) return usage("unknown argument or missing value");
     const QString db = line.value("db"), file = line.words().value(0);
     const bool keys = line.isSet("keys");
     if (db.isEmpty()) return usage("--db is required");

@@ -18,15 +18,13 @@ using namespace zartav;
 
 const char* kUsageLine = "--db STORE --key FILE";
 
-int usage(const char* why) { return cli::usageError("keygen", kUsageLine, why); }
-
 int failed(const QString& why) { return cli::failure("keygen", why); }
 
 int run(const QStringList& args) {
     cli::Arguments line("keygen", kUsageLine, {{"db", "STORE"}, {"key", "FILE"}});
-    if (!line.parse(args) || !line.words().isEmpty()) return usage("unknown argument or missing value");
+    if (!line.parse(args)) return line.usage("unknown argument or missing value");
     const QString db = line.value("db"), keyFile = line.value("key");
-    if (db.isEmpty() || keyFile.isEmpty()) return usage("--db and --key are required");
+    if (db.isEmpty() || keyFile.isEmpty()) return line.usage("--db and --key are required");
     if (!cli::isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
     if (QFile::exists(keyFile)) return failed(QStringLiteral("%1 already exists; a key file is never overwritten").arg(keyFile));
 

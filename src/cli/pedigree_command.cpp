@@ -23,10 +23,10 @@ struct Request {
 
 // Nothing when the command line is wrong (reported).
 std::optional<Request> parse(const QStringList& args, const char* command, const char* line, bool generations) {
-    Arguments words = generations ? Arguments(command, line, {{"db", "STORE"}, {"id", "N"}, {"generations", "G"}})
-                                  : Arguments(command, line, {{"db", "STORE"}, {"id", "N"}});
-    if (!words.parse(args) || !words.words().isEmpty())
-        return words.usage(words.lacking() && words.words().isEmpty() ? words.lacking() : "unknown argument"), std::nullopt;
+    const char* lacking = "an option lacks its value";
+    Arguments words = generations ? Arguments(command, line, {{"db", "STORE"}, {"id", "N"}, {"generations", "G"}}, lacking)
+                                  : Arguments(command, line, {{"db", "STORE"}, {"id", "N"}}, lacking);
+    if (!words.parse(args)) return words.refuse("unknown argument"), std::nullopt;
     Request a;
     a.db = words.value("db");
     bool ok = true;

@@ -15,7 +15,7 @@ const char* kUsage = "--verify --db STORE";
 
 int run(const QStringList& args) {
     Arguments line("register", kUsage, {{"db", "STORE"}, {"verify"}});
-    if (!line.parse(args) || !line.words().isEmpty()) return line.usage("unknown argument or missing value");
+    if (!line.parse(args)) return line.usage("unknown argument or missing value");
     const QString store = line.value("db");
     if (store.isEmpty() || !line.isSet("verify")) return line.usage();
     if (!isServerAddress(store) && !QFileInfo(store).isFile()) return failure("register", QStringLiteral("no database file %1").arg(store));

@@ -16,7 +16,7 @@ const char* kUsageLine = "[OUT]";
 
 int run(const QStringList& args) {
     cli::Arguments line("template", kUsageLine, {});
-    if (!line.parse(args) || line.words().size() > 1) return line.usage();
+    if (!line.parse(args, 1)) return line.usage();
     const QString out = line.words().value(0, QStringLiteral("-"));
     const QByteArray xml = print::serializeCertificateLayout(print::builtinCertificateLayout());
     if (out == QLatin1String("-")) {

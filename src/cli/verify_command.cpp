@@ -17,16 +17,14 @@ using namespace zartav;
 
 const char* kUsageLine = "(--db STORE | --public-key FILE) (FILE | --text PAYLOAD)";
 
-int usage(const char* why) { return cli::usageError("verify", kUsageLine, why); }
-
 int run(const QStringList& args) {
     cli::Arguments line("verify", kUsageLine, {{"db", "STORE"}, {"public-key", "FILE"}, {"text", "PAYLOAD"}});
-    if (!line.parse(args) || line.words().size() > 1) return usage("unknown argument or missing value");
+    if (!line.parse(args, 1)) return line.usage("unknown argument or missing value");
     const QString db = line.value("db"), publicKeyFile = line.value("public-key"), text = line.value("text");
     const QString file = line.words().value(0);
     const bool hasText = line.isSet("text");
-    if (db.isEmpty() == publicKeyFile.isEmpty()) return usage("give one of --db and --public-key");
-    if (hasText == !file.isEmpty()) return usage("give one FILE or --text PAYLOAD");
+    if (db.isEmpty() == publicKeyFile.isEmpty()) return line.usage("give one of --db and --public-key");
+    if (hasText == !file.isEmpty()) return line.usage("give one FILE or --text PAYLOAD");
 
     std::optional<QByteArray> publicKey;
     TDM dm;
