@@ -1,5 +1,6 @@
 // backup and restore: a consistent copy of a store (file or server) into one database file, taken
 // while others go on saving, and a store put back from such a copy after it has been checked.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/engine/store_address.h"
 #include "data/transfer/store_backup.h"
@@ -19,25 +20,21 @@ QByteArray plain(const QString& text) {
     return QString(text).remove(QChar(0x2068)).remove(QChar(0x2069)).toUtf8();
 }
 
-struct Arguments {
+struct Request {
     QString store;
     QString file;
     bool flag = false;  // backup: --replace; restore: --force
     bool withRegister = false;  // restore onto a server: the backup's register and keys come too
 };
 
-std::optional<Arguments> parse(const QStringList& args, const char* flag) {
-    Arguments parsed;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--db") && i + 1 < args.size()) parsed.store = args[++i];
-        else if (args[i] == QLatin1String(flag)) parsed.flag = true;
-        else if (args[i] == QLatin1String("--with-register") && QLatin1String(flag) == QLatin1String("--force"))
-            parsed.withRegister = true;
-        else if (parsed.file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) parsed.file = args[i];
-        else return std::nullopt;
-    }
-    if (parsed.store.isEmpty() || parsed.file.isEmpty()) return std::nullopt;
-    return parsed;
+// Nothing when the command line is wrong (its usage line written).
+std::optional<Request> parse(const QStringList& args, bool restoring) {
+    Arguments line = restoring ? Arguments("restore", kRestoreUsage, {{"db", "STORE"}, {"force"}, {"with-register"}})
+                               : Arguments("backup", kBackupUsage, {{"db", "STORE"}, {"replace"}});
+    if (!line.parse(args, 1) || line.words().value(0).isEmpty() || line.value("db").isEmpty())
+        return line.usage(), std::nullopt;
+    return Request{line.value("db"), line.words().at(0), line.isSet(restoring ? "force" : "replace"),
+                   restoring && line.isSet("with-register")};
 }
 
 std::optional<StoreAddress> storeOf(const QString& text, const char* command) {
@@ -55,11 +52,8 @@ int fail(const char* command, const QString& reason, const QString& engineWords)
 }
 
 int runBackup(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, "--replace");
-    if (!a) {
-        std::fprintf(stderr, "usage: zartav-cli backup %s\n", kBackupUsage);
-        return kUsage;
-    }
+    const std::optional<Request> a = parse(args, false);
+    if (!a) return kUsage;
     const std::optional<StoreAddress> store = storeOf(a->store, "backup");
     if (!store) return kFailed;
     if (!store->isServer() && !QFileInfo::exists(store->filePath()))
@@ -72,11 +66,8 @@ int runBackup(const QStringList& args) {
 }
 
 int runRestore(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, "--force");
-    if (!a) {
-        std::fprintf(stderr, "usage: zartav-cli restore %s\n", kRestoreUsage);
-        return kUsage;
-    }
+    const std::optional<Request> a = parse(args, true);
+    if (!a) return kUsage;
     const std::optional<StoreAddress> store = storeOf(a->store, "restore");
     if (!store) return kFailed;
     const BackupReport report = restoreStore(*store, a->file, a->flag ? EmptyCopy::Allow : EmptyCopy::Refuse, {},

@@ -1,6 +1,7 @@
 // zartav-cli certificate: the certificates of chosen records into one PDF, one page each, drawn
 // by the same renderer as the program's preview and printer. Each is an issue of the store's
 // register, its code signed with --key.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/certificates/certificate_register.h"
 #include "data/schema/record_schema.h"
@@ -28,8 +29,6 @@ const char* kUsageLine =
     "[--allow-draft]";
 
 constexpr qsizetype kListedIssues = 50;
-
-int usage(const char* why) { return cli::usageError("certificate", kUsageLine, why); }
 
 int failed(const QString& why) { return cli::failure("certificate", why); }
 
@@ -60,34 +59,23 @@ std::function<bool(int, int)> progressLine() {
 }
 
 int run(const QStringList& args) {
-    QString db, pdf, templateFile, id, ids, herd, keyFile;
-    bool all = false, allowDraft = false;
-    int selections = 0;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto next = [&](QString& into) {
-            if (i + 1 >= args.size()) return false;
-            into = args[++i];
-            return true;
-        };
-        if (a == QLatin1String("--db")) { if (!next(db)) return usage("--db needs a file or a server address"); }
-        else if (a == QLatin1String("--pdf")) { if (!next(pdf)) return usage("--pdf needs a file"); }
-        else if (a == QLatin1String("--template")) { if (!next(templateFile)) return usage("--template needs a file"); }
-        else if (a == QLatin1String("--id")) { if (!next(id)) return usage("--id needs a number"); ++selections; }
-        else if (a == QLatin1String("--ids")) { if (!next(ids)) return usage("--ids needs numbers"); ++selections; }
-        else if (a == QLatin1String("--herd")) { if (!next(herd)) return usage("--herd needs a code"); ++selections; }
-        else if (a == QLatin1String("--key")) { if (!next(keyFile)) return usage("--key needs a file"); }
-        else if (a == QLatin1String("--all")) { all = true; ++selections; }
-        else if (a == QLatin1String("--allow-draft")) allowDraft = true;
-        else return usage("unknown argument");
-    }
-    if (db.isEmpty() || pdf.isEmpty()) return usage("--db and --pdf are required");
-    if (selections != 1) return usage("choose exactly one of --id, --ids, --herd, --all");
+    cli::Arguments line("certificate", kUsageLine,
+                        {{"db", "STORE", "--db needs a file or a server address"}, {"pdf", "OUT.pdf", "--pdf needs a file"},
+                         {"template", "FILE", "--template needs a file"}, {"id", "N", "--id needs a number"},
+                         {"ids", "N,N,...", "--ids needs numbers"}, {"herd", "CODE", "--herd needs a code"},
+                         {"key", "FILE", "--key needs a file"}, {"all"}, {"allow-draft"}});
+    if (!line.parse(args)) return line.refuse("unknown argument");
+    const QString db = line.value("db"), pdf = line.value("pdf"), templateFile = line.value("template");
+    const QString id = line.value("id"), ids = line.value("ids"), herd = line.value("herd"), keyFile = line.value("key");
+    const bool all = line.isSet("all"), allowDraft = line.isSet("allow-draft");
+    const qsizetype selections = line.count("id") + line.count("ids") + line.count("herd") + line.count("all");
+    if (db.isEmpty() || pdf.isEmpty()) return line.usage("--db and --pdf are required");
+    if (selections != 1) return line.usage("choose exactly one of --id, --ids, --herd, --all");
     std::optional<QList<qint64>> chosen;
     if (!id.isEmpty() || !ids.isEmpty()) {
         chosen = parseIds(id.isEmpty() ? ids : id);
         if (!chosen || (!id.isEmpty() && chosen->size() != 1))
-            return usage(id.isEmpty() ? "--ids needs whole numbers, separated by commas" : "--id needs a whole number");
+            return line.usage(id.isEmpty() ? "--ids needs whole numbers, separated by commas" : "--id needs a whole number");
     }
 
     // Opening a missing file would create an empty database; a typo must not do that.

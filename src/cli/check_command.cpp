@@ -1,5 +1,6 @@
 // zartav-cli check: every record through the checks the entry form makes at OK, as a registry
 // cleans its data before it certifies.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/pedigree/record_checks.h"
 #include "data/tdm.h"
@@ -15,24 +16,15 @@ namespace {
 
 const char* kUsageLine = "--db STORE [--herd CODE] [OUT.csv]";
 
-int usage(const char* why) { return usageError("check", kUsageLine, why); }
-
 int failed(const QString& why) { return failure("check", why); }
 
 int run(const QStringList& args) {
-    QString db, out;
-    std::optional<QString> herd;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        const bool valued = a == QLatin1String("--db") || a == QLatin1String("--herd");
-        if (valued && i + 1 >= args.size()) return usage("an option lacks its value");
-        if (a == QLatin1String("--db")) db = args[++i];
-        else if (a == QLatin1String("--herd")) herd = args[++i];
-        else if (a.startsWith(QLatin1String("--")) || !out.isEmpty()) return usage("unexpected argument");
-        else out = a;
-    }
-    if (db.isEmpty()) return usage("--db is needed");
-    if (!out.isEmpty() && !out.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) return usage("the output file must end in .csv");
+    Arguments line("check", kUsageLine, {{"db", "STORE"}, {"herd", "CODE"}}, "an option lacks its value");
+    if (!line.parse(args, 1)) return line.refuse("unexpected argument");
+    const QString db = line.value("db"), out = line.words().value(0);
+    const std::optional<QString> herd = line.isSet("herd") ? std::optional(line.value("herd")) : std::nullopt;
+    if (db.isEmpty()) return line.usage("--db is needed");
+    if (!out.isEmpty() && !out.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) return line.usage("the output file must end in .csv");
     if (!isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
     Connection connection;
     if (!connection.open(db, StoreAccess::ReadOnly))

@@ -1,5 +1,6 @@
 // copy-store: a whole store into another, file or server either way, checked row by row; how an
 // office moves its Data.db to the server and takes a full copy of the server onto a file.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/transfer/store_copy.h"
 #include "data/engine/store_files.h"
@@ -45,18 +46,11 @@ void removeStaleParts(const QString& target) {
 }
 
 int run(const QStringList& args) {
-    QStringList stores;
-    bool replace = false;
-    RegisterCopy registerCopy = RegisterCopy::LeaveBehind;
-    for (const QString& a : args) {
-        if (a == QLatin1String("--replace")) replace = true;
-        else if (a == QLatin1String("--with-register")) registerCopy = RegisterCopy::Bring;
-        else stores << a;
-    }
-    if (stores.size() != 2) {
-        std::fprintf(stderr, "usage: zartav-cli copy-store %s\n", kUsageLine);
-        return kUsage;
-    }
+    Arguments line("copy-store", kUsageLine, {{"replace"}, {"with-register"}});
+    if (!line.parse(args, 2) || line.words().size() != 2) return line.usage();
+    const QStringList stores = line.words();
+    const bool replace = line.isSet("replace");
+    const RegisterCopy registerCopy = line.isSet("with-register") ? RegisterCopy::Bring : RegisterCopy::LeaveBehind;
     const QString& fromAddress = stores.at(0);
     const QString& toAddress = stores.at(1);
     // Opening a missing file would make an empty store to copy; a typo must not do that.

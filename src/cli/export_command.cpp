@@ -1,5 +1,6 @@
 // zartav-cli export: the records of a store, or of one herd, to an .xlsx or a .csv file, as the
 // program's "خروجي اكسل" writes them.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/transfer/record_export.h"
 #include "data/tdm.h"
@@ -14,33 +15,18 @@ namespace {
 
 const char* kUsageLine = "--db STORE [--herd CODE] [--columns all] OUT.xlsx|OUT.csv";
 
-int usage(const char* why) { return usageError("export", kUsageLine, why); }
-
 int failed(const QString& why) { return failure("export", why); }
 
 int run(const QStringList& args) {
-    QString db, out;
-    std::optional<QString> herd;
-    ExportColumns columns = ExportColumns::Listed;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        const bool valued = a == QLatin1String("--db") || a == QLatin1String("--herd") || a == QLatin1String("--columns");
-        if (valued && i + 1 >= args.size()) return usage("an option lacks its value");
-        if (a == QLatin1String("--db")) {
-            db = args.at(++i);
-        } else if (a == QLatin1String("--herd")) {
-            herd = args.at(++i);
-        } else if (a == QLatin1String("--columns")) {
-            if (args.at(++i) != QLatin1String("all")) return usage("--columns takes only 'all'");
-            columns = ExportColumns::All;
-        } else if (a.startsWith(QLatin1String("--")) || !out.isEmpty()) {
-            return usage("unexpected argument");
-        } else {
-            out = a;
-        }
-    }
-    if (db.isEmpty() || out.isEmpty()) return usage("--db and the output file are needed");
-    if (!isExportFileName(out)) return usage("the output file must end in .xlsx or .csv");
+    Arguments line("export", kUsageLine, {{"db", "STORE"}, {"herd", "CODE"}, {"columns", "all"}}, "an option lacks its value");
+    if (!line.parse(args, 1)) return line.refuse("unexpected argument");
+    for (const QString& given : line.values("columns"))
+        if (given != QLatin1String("all")) return line.usage("--columns takes only 'all'");
+    const QString db = line.value("db"), out = line.words().value(0);
+    const std::optional<QString> herd = line.isSet("herd") ? std::optional(line.value("herd")) : std::nullopt;
+    const ExportColumns columns = line.isSet("columns") ? ExportColumns::All : ExportColumns::Listed;
+    if (db.isEmpty() || out.isEmpty()) return line.usage("--db and the output file are needed");
+    if (!isExportFileName(out)) return line.usage("the output file must end in .xlsx or .csv");
     // Opening a missing file would make an empty store; a typo must not do that.
     if (!isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
     Connection connection;

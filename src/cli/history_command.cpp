@@ -1,5 +1,6 @@
 // history and restore-record: what the store's own history says of a record, the records
 // deleted, the check of the whole chain of entries, and a deleted record brought back.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/history/history_text.h"
 #include "data/schema/record_schema.h"
@@ -16,7 +17,7 @@ const char* kRestoreUsage = "--db STORE --id N";
 
 enum class Mode { None, Record, Deleted, Verify };
 
-struct Arguments {
+struct Request {
     QString store;
     qint64 id = 0;
     Mode mode = Mode::None;
@@ -24,27 +25,19 @@ struct Arguments {
 };
 
 // Every form takes --db; --id takes a positive number; one mode at a time.
-std::optional<Arguments> parse(const QStringList& args, bool restoring) {
-    Arguments a;
-    auto setMode = [&](Mode mode) {
-        if (a.mode != Mode::None) return false;
-        a.mode = mode;
-        return true;
-    };
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        bool ok = true;
-        if (arg == QLatin1String("--db") && i + 1 < args.size()) a.store = args[++i];
-        else if (arg == QLatin1String("--id") && i + 1 < args.size()) {
-            a.id = args[++i].toLongLong(&ok);
-            ok = ok && a.id > 0 && setMode(Mode::Record);
-        } else if (!restoring && arg == QLatin1String("--csv")) a.csv = true;
-        else if (!restoring && arg == QLatin1String("--deleted")) ok = setMode(Mode::Deleted);
-        else if (!restoring && arg == QLatin1String("--verify")) ok = setMode(Mode::Verify);
-        else ok = false;
-        if (!ok) return std::nullopt;
-    }
-    if (a.store.isEmpty() || a.mode == Mode::None || (a.csv && a.mode != Mode::Record)) return std::nullopt;
+std::optional<Request> parse(const QStringList& args, bool restoring) {
+    Arguments line = restoring ? Arguments("restore-record", kRestoreUsage, {{"db", "STORE"}, {"id", "N"}})
+                               : Arguments("history", kHistoryUsage, {{"db", "STORE"}, {"id", "N"}, {"csv"}, {"deleted"}, {"verify"}});
+    if (!line.parse(args)) return std::nullopt;
+    if (line.count("id") + line.count("deleted") + line.count("verify") != 1) return std::nullopt;
+    Request a;
+    a.store = line.value("db");
+    a.csv = !restoring && line.isSet("csv");
+    bool ok = true;
+    if (line.isSet("id")) a.id = line.value("id").toLongLong(&ok), a.mode = Mode::Record;
+    else a.mode = line.isSet("deleted") ? Mode::Deleted : Mode::Verify;
+    if (!ok || (a.mode == Mode::Record && a.id <= 0) || a.store.isEmpty() || (a.csv && a.mode != Mode::Record))
+        return std::nullopt;
     return a;
 }
 
@@ -90,7 +83,7 @@ void printEntries(const QList<history::Entry>& entries, bool csv) {
     }
 }
 
-bool openStore(TDM& dm, const Arguments& a, StoreAccess access, const char* command, int* status) {
+bool openStore(TDM& dm, const Request& a, StoreAccess access, const char* command, int* status) {
     if (!isServerAddress(a.store) && !QFileInfo(a.store).isFile()) {
         *status = failed(command, QStringLiteral("no database file %1").arg(a.store));
         return false;
@@ -103,7 +96,7 @@ bool openStore(TDM& dm, const Arguments& a, StoreAccess access, const char* comm
 }
 
 int runHistory(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, false);
+    const std::optional<Request> a = parse(args, false);
     if (!a) return usageError("history", kHistoryUsage, nullptr);
     TDM dm;
     int status = kOk;
@@ -143,7 +136,7 @@ int runHistory(const QStringList& args) {
 }
 
 int runRestore(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, true);
+    const std::optional<Request> a = parse(args, true);
     if (!a) return usageError("restore-record", kRestoreUsage, nullptr);
     TDM dm;
     int status = kOk;

@@ -1,5 +1,6 @@
 // import-catalogue: loads the bull catalogue an office receives as a CSV export into a store (a
 // database file or a server), replacing the catalogue it held.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/engine/store_files.h"
 #include "data/tdm.h"
@@ -43,13 +44,15 @@ int import(const QString& target, const QString& source) {
     return kOk;
 }
 
+const char* kUsageLine = "--db STORE SOURCE.csv";
+
 int run(const QStringList& args) {
-    if (args.size() == 3 && args.at(0) == QLatin1String("--db")) return import(args.at(1), args.at(2));
-    std::fprintf(stderr, "usage: zartav-cli import-catalogue --db STORE SOURCE.csv\n");
-    return kUsage;
+    Arguments line("import-catalogue", kUsageLine, {{"db", "STORE"}});
+    if (!line.parse(args, 1) || line.count("db") != 1 || line.words().size() != 1) return line.usage();
+    return import(line.value("db"), line.words().at(0));
 }
 
-const bool registered = registerCommand({"import-catalogue", "--db STORE SOURCE.csv", run, "replaces the bull catalogue with the rows of a CSV file"});
+const bool registered = registerCommand({"import-catalogue", kUsageLine, run, "replaces the bull catalogue with the rows of a CSV file"});
 
 }  // namespace
 }  // namespace zartav::cli

@@ -1,5 +1,6 @@
 // import-mdb: brings a legacy Access file's records, photos and catalogue into a store (a
 // database file or a server), or lists the file's tables and columns so an office can check it first.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/legacy/legacy_import.h"
 #include "data/legacy/legacy_mdb.h"
@@ -75,8 +76,11 @@ int import(const QString& target, const QString& source) {
 }
 
 int run(const QStringList& args) {
-    if (args.size() == 2 && args.at(0) == QLatin1String("--list")) return list(args.at(1));
-    if (args.size() == 3 && args.at(0) == QLatin1String("--db")) return import(args.at(1), args.at(2));
+    Arguments line("import-mdb", "", {{"db", "STORE"}, {"list", "SOURCE.mdb"}});
+    if (line.parse(args, 1) && line.count("list") + line.count("db") == 1) {
+        if (line.isSet("list") && line.words().isEmpty()) return list(line.value("list"));
+        if (line.isSet("db") && line.words().size() == 1) return import(line.value("db"), line.words().at(0));
+    }
     std::fprintf(stderr, "usage: zartav-cli import-mdb --db STORE SOURCE.mdb\n"
                          "       zartav-cli import-mdb --list SOURCE.mdb\n");
     return kUsage;

@@ -1,5 +1,6 @@
 // import-records: records typed in a spreadsheet, from its CSV file into a store (a database file
 // or a server), all of them or, at the first row at fault, none.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/transfer/record_import.h"
 #include "data/engine/store_files.h"
@@ -14,12 +15,9 @@ namespace {
 const char* kUsageLine = "--db STORE FILE.csv";
 
 int run(const QStringList& args) {
-    if (args.size() != 3 || args.at(0) != QLatin1String("--db")) {
-        std::fprintf(stderr, "usage: zartav-cli import-records %s\n", kUsageLine);
-        return kUsage;
-    }
-    const QString& address = args.at(1);
-    const QString& source = args.at(2);
+    Arguments line("import-records", kUsageLine, {{"db", "STORE"}});
+    if (!line.parse(args, 1) || line.count("db") != 1 || line.words().size() != 1) return line.usage();
+    const QString address = line.value("db"), source = line.words().at(0);
     const bool existed = isServerAddress(address) || QFileInfo::exists(address);
     Connection store;
     if (!store.open(address)) {

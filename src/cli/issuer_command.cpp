@@ -1,5 +1,6 @@
 // zartav-cli issuer: the issuing office's texts (the header's and footer's lines, the office's
 // name and contacts, the signatory), as "مشخصات صادر كننده" sets them, without a window.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/certificates/certificate_register.h"
 #include "data/tdm.h"
@@ -99,15 +100,10 @@ int setTexts(Connection& store, const QString& file) {
 }
 
 int run(const QStringList& args) {
-    QString db, file;
-    bool keys = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--db") && i + 1 < args.size()) db = args[++i];
-        else if (a == QLatin1String("--keys")) keys = true;
-        else if (a.startsWith(QLatin1String("--")) || !file.isEmpty()) return usage("unknown argument or missing value");
-        else file = a;
-    }
+    cli::Arguments line("issuer", kUsageLine, {{"db", "STORE"}, {"keys"}});
+    if (!line.parse(args, 1)) return usage("unknown argument or missing value");
+    const QString db = line.value("db"), file = line.words().value(0);
+    const bool keys = line.isSet("keys");
     if (db.isEmpty()) return usage("--db is required");
     if (keys && !file.isEmpty()) return usage("--keys takes no file");
     if (keys) return listKeys();

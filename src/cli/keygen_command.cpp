@@ -1,6 +1,7 @@
 // zartav-cli keygen: the office's signing key for certificates. The secret key goes to a file of
 // its own (mode 0600), never into the store; the store gets the public key, beside every earlier
 // one, so certificates signed before still verify.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/certificates/certificate_register.h"
 #include "data/tdm.h"
@@ -17,19 +18,13 @@ using namespace zartav;
 
 const char* kUsageLine = "--db STORE --key FILE";
 
-int usage(const char* why) { return cli::usageError("keygen", kUsageLine, why); }
-
 int failed(const QString& why) { return cli::failure("keygen", why); }
 
 int run(const QStringList& args) {
-    QString db, keyFile;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--db") && i + 1 < args.size()) db = args[++i];
-        else if (a == QLatin1String("--key") && i + 1 < args.size()) keyFile = args[++i];
-        else return usage("unknown argument or missing value");
-    }
-    if (db.isEmpty() || keyFile.isEmpty()) return usage("--db and --key are required");
+    cli::Arguments line("keygen", kUsageLine, {{"db", "STORE"}, {"key", "FILE"}});
+    if (!line.parse(args)) return line.usage("unknown argument or missing value");
+    const QString db = line.value("db"), keyFile = line.value("key");
+    if (db.isEmpty() || keyFile.isEmpty()) return line.usage("--db and --key are required");
     if (!cli::isServerAddress(db) && !QFileInfo(db).isFile()) return failed(QStringLiteral("no database file %1").arg(db));
     if (QFile::exists(keyFile)) return failed(QStringLiteral("%1 already exists; a key file is never overwritten").arg(keyFile));
 

@@ -1,5 +1,7 @@
 // zartav-cli pedigree and inbreeding: a calf's ancestors as the store and the catalogue know
 // them, and the inbreeding coefficient they give it.
+#include "cli/arguments.h"
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/pedigree/pedigree.h"
 #include "data/tdm.h"
@@ -13,35 +15,32 @@ namespace {
 const char* kPedigreeUsage = "--db STORE --id N [--generations G]";
 const char* kInbreedingUsage = "--db STORE --id N";
 
-struct Arguments {
+struct Request {
     QString db;
     qint64 id = 0;
     int generations = 3;
 };
 
 // Nothing when the command line is wrong (reported).
-std::optional<Arguments> parse(const QStringList& args, const char* command, const char* line, bool generations) {
-    Arguments a;
-    bool haveId = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        const bool valued = arg == QLatin1String("--db") || arg == QLatin1String("--id") ||
-                            (generations && arg == QLatin1String("--generations"));
-        if (!valued) return usageError(command, line, "unknown argument"), std::nullopt;
-        if (i + 1 >= args.size()) return usageError(command, line, "an option lacks its value"), std::nullopt;
-        const QString value = args[++i];
-        bool ok = true;
-        if (arg == QLatin1String("--db")) a.db = value;
-        else if (arg == QLatin1String("--id")) a.id = value.toLongLong(&ok), haveId = ok;
-        else a.generations = value.toInt(&ok), ok = ok && a.generations >= 1 && a.generations <= 10;
-        if (!ok) return usageError(command, line, "--id takes a whole number, --generations 1 to 10"), std::nullopt;
-    }
-    if (a.db.isEmpty() || !haveId) return usageError(command, line, "--db and --id are needed"), std::nullopt;
+std::optional<Request> parse(const QStringList& args, const char* command, const char* line, bool generations) {
+    const char* lacking = "an option lacks its value";
+    Arguments words = generations ? Arguments(command, line, {{"db", "STORE"}, {"id", "N"}, {"generations", "G"}}, lacking)
+                                  : Arguments(command, line, {{"db", "STORE"}, {"id", "N"}}, lacking);
+    if (!words.parse(args)) return words.refuse("unknown argument"), std::nullopt;
+    Request a;
+    a.db = words.value("db");
+    bool ok = true;
+    for (const QString& id : words.values("id"))
+        if (ok) a.id = id.toLongLong(&ok);
+    for (const QString& g : generations ? words.values("generations") : QStringList())
+        if (ok) a.generations = g.toInt(&ok), ok = ok && a.generations >= 1 && a.generations <= 10;
+    if (!ok) return words.usage("--id takes a whole number, --generations 1 to 10"), std::nullopt;
+    if (a.db.isEmpty() || !words.isSet("id")) return words.usage("--db and --id are needed"), std::nullopt;
     return a;
 }
 
 // The record's pedigree; nothing when it cannot be read (reported).
-std::optional<pedigree::Pedigree> read(const Arguments& a, const char* command) {
+std::optional<pedigree::Pedigree> read(const Request& a, const char* command) {
     if (!isServerAddress(a.db) && !QFileInfo(a.db).isFile()) return failure(command, QStringLiteral("no database file %1").arg(a.db)), std::nullopt;
     Connection connection;
     if (!connection.open(a.db, StoreAccess::ReadOnly))
@@ -66,7 +65,7 @@ QString whereFound(const pedigree::Animal& a) {
 }
 
 int runPedigree(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, "pedigree", kPedigreeUsage, true);
+    const std::optional<Request> a = parse(args, "pedigree", kPedigreeUsage, true);
     if (!a) return kUsage;
     const std::optional<pedigree::Pedigree> p = read(*a, "pedigree");
     if (!p) return kFailed;
@@ -85,7 +84,7 @@ int runPedigree(const QStringList& args) {
 }
 
 int runInbreeding(const QStringList& args) {
-    const std::optional<Arguments> a = parse(args, "inbreeding", kInbreedingUsage, false);
+    const std::optional<Request> a = parse(args, "inbreeding", kInbreedingUsage, false);
     if (!a) return kUsage;
     std::optional<pedigree::Pedigree> p = read(*a, "inbreeding");
     if (!p) return kFailed;

@@ -1,5 +1,6 @@
 // register --verify: the check of every issue in the store's register of certificates, each
 // against its seal and the seal of the issue before it.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/certificates/certificate_register.h"
 #include "data/tdm.h"
@@ -13,14 +14,10 @@ namespace {
 const char* kUsage = "--verify --db STORE";
 
 int run(const QStringList& args) {
-    QString store;
-    bool verify = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--db") && i + 1 < args.size()) store = args[++i];
-        else if (args[i] == QLatin1String("--verify")) verify = true;
-        else return usageError("register", kUsage, "unknown argument or missing value");
-    }
-    if (store.isEmpty() || !verify) return usageError("register", kUsage, nullptr);
+    Arguments line("register", kUsage, {{"db", "STORE"}, {"verify"}});
+    if (!line.parse(args)) return line.usage("unknown argument or missing value");
+    const QString store = line.value("db");
+    if (store.isEmpty() || !line.isSet("verify")) return line.usage();
     if (!isServerAddress(store) && !QFileInfo(store).isFile()) return failure("register", QStringLiteral("no database file %1").arg(store));
     TDM dm;
     if (!dm.Maincon.open(store, StoreAccess::ReadOnly)) return failure("register", dm.Maincon.errorText());

@@ -1,5 +1,6 @@
 // zartav-cli verify: checks a certificate from a scan, a photo or a PDF of it, or from the text
 // of its code, against the office's store or one public key.
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/tdm.h"
 #include "print/certificate_code.h"
@@ -16,21 +17,14 @@ using namespace zartav;
 
 const char* kUsageLine = "(--db STORE | --public-key FILE) (FILE | --text PAYLOAD)";
 
-int usage(const char* why) { return cli::usageError("verify", kUsageLine, why); }
-
 int run(const QStringList& args) {
-    QString db, publicKeyFile, text, file;
-    bool hasText = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--db") && i + 1 < args.size()) db = args[++i];
-        else if (a == QLatin1String("--public-key") && i + 1 < args.size()) publicKeyFile = args[++i];
-        else if (a == QLatin1String("--text") && i + 1 < args.size()) { text = args[++i]; hasText = true; }
-        else if (!a.startsWith(QLatin1String("--")) && file.isEmpty()) file = a;
-        else return usage("unknown argument or missing value");
-    }
-    if (db.isEmpty() == publicKeyFile.isEmpty()) return usage("give one of --db and --public-key");
-    if (hasText == !file.isEmpty()) return usage("give one FILE or --text PAYLOAD");
+    cli::Arguments line("verify", kUsageLine, {{"db", "STORE"}, {"public-key", "FILE"}, {"text", "PAYLOAD"}});
+    if (!line.parse(args, 1)) return line.usage("unknown argument or missing value");
+    const QString db = line.value("db"), publicKeyFile = line.value("public-key"), text = line.value("text");
+    const QString file = line.words().value(0);
+    const bool hasText = line.isSet("text");
+    if (db.isEmpty() == publicKeyFile.isEmpty()) return line.usage("give one of --db and --public-key");
+    if (hasText == !file.isEmpty()) return line.usage("give one FILE or --text PAYLOAD");
 
     std::optional<QByteArray> publicKey;
     TDM dm;
