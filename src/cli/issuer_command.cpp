@@ -2,6 +2,7 @@
 // name and contacts, the signatory), as "مشخصات صادر كننده" sets them, without a window.
 #include "cli/command.h"
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 
