@@ -1,6 +1,7 @@
 #include "support/data_generator.h"
 
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/schema/history_schema.h"
 #include "data/schema/record_schema.h"
 #include "data/engine/sql_dialect.h"

@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"

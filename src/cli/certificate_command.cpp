@@ -4,6 +4,7 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_issuer.h"

@@ -3,6 +3,7 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 

@@ -2,6 +2,7 @@
 
 #include "data/schema/record_schema.h"
 #include "data/schema/store_schema.h"
+#include "data/schema/stored_names.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -40,7 +41,7 @@ bool TDM::FillCombo(const QString& statement, QStringList& items, QString* error
             if (error) *error = query.lastError().text();
             return false;
         };
-        if (!query.prepare(Maincon.dialect().translate(statement)) || !query.exec()) return failed();
+        if (!query.prepare(Maincon.dialect().translate(statement, schema::storedNames())) || !query.exec()) return failed();
         // Read in full before the list is touched: a statement failing half-way leaves it whole.
         QStringList read;
         while (query.next()) {

@@ -4,6 +4,7 @@
 // the store's register, and its code is signed with the desk's key when it has one.
 
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "print/certificate_layout.h"
 #include "print/certificate_renderer.h"
 #include "print/certificate_seal.h"

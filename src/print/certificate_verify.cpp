@@ -1,6 +1,7 @@
 #include "print/certificate_verify.h"
 
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "dates/calendar_date_text.h"

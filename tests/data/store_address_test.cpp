@@ -1,6 +1,7 @@
 #include "data/engine/server_link.h"
 #include "data/engine/sql_dialect.h"
 #include "data/engine/store_address.h"
+#include "data/schema/stored_names.h"
 
 #include <gtest/gtest.h>
 
@@ -111,8 +112,8 @@ TEST(SqlDialect, TheServerGetsTheStoredNamesAndTheFileTheStatementAsWritten) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.given);
         const QString given = QString::fromUtf8(c.given);
-        EXPECT_EQ(SqlDialect::of(StoreEngine::Server).translate(given), QString::fromUtf8(c.server));
-        EXPECT_EQ(SqlDialect::of(StoreEngine::File).translate(given), given);
+        EXPECT_EQ(SqlDialect::of(StoreEngine::Server).translate(given, schema::storedNames()), QString::fromUtf8(c.server));
+        EXPECT_EQ(SqlDialect::of(StoreEngine::File).translate(given, schema::storedNames()), given);
     }
     EXPECT_EQ(SqlDialect::of(StoreEngine::File).quote("كد گله"), QStringLiteral("[كد گله]"));
     EXPECT_EQ(SqlDialect::of(StoreEngine::Server).quote("كد گله"), QStringLiteral("\"كد گله\""));

@@ -1,4 +1,5 @@
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/engine/store_address.h"
 #include "data/transfer/store_backup.h"
 #include "data/transfer/store_restore.h"

@@ -2,7 +2,6 @@
 
 #include "data/engine/sql_dialect.h"
 
-#include <QCryptographicHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,96 +14,6 @@ namespace zartav::certificates {
 namespace {
 
 QString q(const SqlDialect& d, const char* name) { return d.quote(name); }
-
-QString sealColumnSql(const SqlDialect& d) { return d.quote("seal") + QStringLiteral(" TEXT"); }
-
-// `sealed`: today's form, with each issue's seal; without it the form earlier versions made.
-QString issueTableSql(const SqlDialect& d, bool sealed = true) {
-    // The number is the office's: on the server a sequence all desks draw from, on a file the
-    // file's own, never handed out twice.
-    const QString number = d.isServer() ? QStringLiteral("BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
-                                        : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
-    const QString whole = d.isServer() ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 %3, %4 %5 NOT NULL, %6 TEXT NOT NULL, %7 TEXT NOT NULL, "
-                          "%8 TEXT NOT NULL, %9 TEXT NOT NULL, %10 TEXT NOT NULL, %11 TEXT NOT NULL, "
-                          "%12 INTEGER NOT NULL DEFAULT 1, %13 %5%14)")
-        .arg(q(d, kIssueTable), q(d, "number"), number, q(d, "record"), whole, q(d, "hash"), q(d, "content"),
-             q(d, "issued"), q(d, "issuedBy"))
-        .arg(q(d, "desk"), q(d, "keyFingerprint"), q(d, "copies"), q(d, "supersededBy"),
-             sealed ? QStringLiteral(", ") + sealColumnSql(d) : QString());
-}
-
-// The columns an issue's seal covers, in order: what was issued, never its state since.
-constexpr const char* kSealedColumns[] = {"number", "record", "hash", "content", "issued", "issuedBy", "desk",
-                                          "keyFingerprint"};
-
-// The server seals every issue as it is written, whoever writes it: the seal covers the issue's
-// facts and the seal of the issue before it, and the facts of an issue never change again. It
-// reads the table of the row it is called for, whatever the caller's search path names.
-QString serverSealFunction(const SqlDialect& d) {
-    QStringList fields{QStringLiteral("previous")};
-    QStringList changed;
-    for (const char* c : kSealedColumns) {
-        fields << QStringLiteral("NEW.%1::text").arg(d.quote(c));
-        changed << QStringLiteral("NEW.%1 IS DISTINCT FROM OLD.%1").arg(d.quote(c));
-    }
-    QStringList sealed;
-    for (const QString& f : fields)
-        sealed << QStringLiteral("CASE WHEN %1 IS NULL THEN '-' ELSE octet_length(%1)::text || ':' || %1 END").arg(f);
-    return QStringLiteral(
-               "CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql "
-               "SET search_path = pg_catalog, pg_temp AS $$\n"
-               "DECLARE previous text; newest bigint; issues text := format('%I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME);\n"
-               "BEGIN\n"
-               "  IF TG_OP = 'UPDATE' THEN\n"
-               "    IF %2 THEN\n"
-               "      RAISE EXCEPTION 'certificate % stays as it was issued', OLD.%3 USING ERRCODE = 'integrity_constraint_violation';\n"
-               "    END IF;\n"
-               "    IF OLD.%4 IS NOT NULL THEN NEW.%4 := OLD.%4; RETURN NEW; END IF;\n"
-               "  ELSE\n"
-               // One writer at a time extends the chain, in the order of the numbers.
-               "    PERFORM pg_advisory_xact_lock(7261543023);\n"
-               "    EXECUTE format('SELECT max(%3) FROM %s', issues) INTO newest;\n"
-               "    IF NEW.%3 <= newest THEN\n"
-               "      RAISE EXCEPTION 'certificate % comes after %', NEW.%3, newest USING ERRCODE = 'serialization_failure';\n"
-               "    END IF;\n"
-               "  END IF;\n"
-               "  EXECUTE format('SELECT %4 FROM %s WHERE %3 < $1 ORDER BY %3 DESC LIMIT 1', issues) INTO previous USING NEW.%3;\n"
-               "  NEW.%4 := encode(sha256(convert_to(%5, 'UTF8')), 'hex');\n"
-               "  RETURN NEW;\n"
-               "END $$")
-        .arg(QLatin1String(kServerSealFunction), changed.join(QStringLiteral(" OR ")), d.quote("number"), d.quote("seal"),
-             sealed.join(QStringLiteral(" || ")));
-}
-
-QString serverSealTrigger(const SqlDialect& d) {
-    return QStringLiteral("CREATE OR REPLACE TRIGGER %1 BEFORE INSERT OR UPDATE ON %2 FOR EACH ROW EXECUTE FUNCTION %1()")
-        .arg(QLatin1String(kServerSealFunction), q(d, kIssueTable));
-}
-
-// Issues written before the register sealed them, sealed in order by the server's own trigger.
-QString serverSealEarlier(const SqlDialect& d) {
-    return QStringLiteral("DO $$ DECLARE n bigint; BEGIN FOR n IN SELECT %1 FROM %2 WHERE %3 IS NULL ORDER BY %1 LOOP "
-                          "UPDATE %2 SET %3 = NULL WHERE %1 = n; END LOOP; END $$")
-        .arg(d.quote("number"), q(d, kIssueTable), d.quote("seal"));
-}
-
-const QString kCurrentIndex = QStringLiteral("ix_CertificateIssues_current");
-
-QString currentIndexSql(const SqlDialect& d) {
-    return QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3) WHERE %4 IS NULL")
-        .arg(d.quote(kCurrentIndex), q(d, kIssueTable), q(d, "record"), q(d, "supersededBy"));
-}
-
-QString keyTableSql(const SqlDialect& d) {
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT PRIMARY KEY, %3 TEXT NOT NULL, %4 TEXT NOT NULL)")
-        .arg(q(d, kKeyTable), q(d, "fingerprint"), q(d, "publicKey"), q(d, "made"));
-}
-
-QString officeTableSql(const SqlDialect& d) {
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT PRIMARY KEY, %3 TEXT NOT NULL)")
-        .arg(q(d, kOfficeTable), q(d, "name"), q(d, "value"));
-}
 
 template <typename T>
 std::optional<T> none(QString* error, const QString& why) {
@@ -156,44 +65,6 @@ bool run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     for (const QVariant& v : values)
         query.addBindValue(v.typeId() == QMetaType::QString && v.toString().isNull() ? QVariant(QStringLiteral("")) : v);
     return query.exec();
-}
-
-QString issueSealOf(const QString& previous, const Issue& i) {
-    return QString::fromLatin1(issueSeal(previous, i));
-}
-
-// On the file the program seals what it writes, in the same transaction: `numbers` (the newest
-// issues, just written), in order, each after the one before it.
-bool sealIssues(QSqlDatabase& db, QList<qint64> numbers, QString* why) {
-    if (numbers.isEmpty()) return true;
-    const SqlDialect& d = SqlDialect::of(db);
-    std::sort(numbers.begin(), numbers.end());
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    QString previous;
-    if (!run(query, QStringLiteral("SELECT %1 FROM %2 WHERE %3 < ? ORDER BY %3 DESC LIMIT 1")
-                        .arg(d.quote("seal"), q(d, kIssueTable), d.quote("number")),
-             {numbers.first()}))
-        return fail(why, query.lastError().text());
-    if (query.next()) previous = query.value(0).toString();
-    query.finish();
-    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4 ORDER BY %3")
-                        .arg(issueColumns(d), q(d, kIssueTable), d.quote("number"))
-                        .arg(numbers.first())))
-        return fail(why, query.lastError().text());
-    QList<std::pair<qint64, QString>> seals;
-    while (query.next()) {
-        const Issue i = issueFrom(query);
-        previous = issueSealOf(previous, i);
-        seals.append({i.number, previous});
-    }
-    if (query.lastError().isValid()) return fail(why, query.lastError().text());
-    query.finish();
-    for (const auto& [number, seal] : seals)
-        if (!run(query, QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?").arg(q(d, kIssueTable), d.quote("seal"), d.quote("number")),
-                 {seal, number}))
-            return fail(why, query.lastError().text());
-    return true;
 }
 
 // "3, 7, 12": whole numbers written into a statement, which then goes to the server in one
@@ -340,70 +211,6 @@ std::optional<QList<Issue>> tryIssue(QSqlDatabase& db, const QList<IssueRequest>
 
 }  // namespace
 
-QList<StoreObject> registerObjects(const SqlDialect& d) {
-    const QString issues = QString::fromLatin1(kIssueTable);
-    QList<StoreObject> all{
-        {StoreObjectKind::Table, issues, issues, issueTableSql(d)},
-        {StoreObjectKind::Index, kCurrentIndex, issues, currentIndexSql(d)},
-        {StoreObjectKind::Table, QString::fromLatin1(kKeyTable), QString::fromLatin1(kKeyTable), keyTableSql(d)},
-        {StoreObjectKind::Table, QString::fromLatin1(kOfficeTable), QString::fromLatin1(kOfficeTable), officeTableSql(d)},
-    };
-    if (d.isServer()) {
-        all[0].bringUp << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2").arg(q(d, kIssueTable), sealColumnSql(d));
-        const QString function = QString::fromLatin1(kServerSealFunction);
-        all.append({StoreObjectKind::Function, function, QString(), serverSealFunction(d)});
-        all.append({StoreObjectKind::Trigger, function, issues, serverSealTrigger(d), {serverSealEarlier(d)}});
-    } else {
-        // A file's register from before the seals gains its column at the first writable open
-        // (bringUpRegister); until then the check takes the table as it was made.
-        all[0].earlier << issueTableSql(d, false);
-    }
-    return all;
-}
-
-bool bringUpRegister(QSqlDatabase& db, QString* error) {
-    const SqlDialect& d = SqlDialect::of(db);
-    if (d.isServer()) return true;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = 'seal'").arg(QLatin1String(kIssueTable))) ||
-        !query.next())
-        return fail(error, query.lastError().text());
-    const bool sealed = query.value(0).toInt() > 0;
-    query.finish();
-    if (sealed || !hasRegister(db)) return true;
-    if (!query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(q(d, kIssueTable), sealColumnSql(d))))
-        return fail(error, query.lastError().text());
-    // Every issue an earlier version wrote is sealed once, in order; after that only the
-    // program's own issues are, as it writes them.
-    return sealRegister(db, error);
-}
-
-bool sealRegister(QSqlDatabase& db, QString* error) {
-    const SqlDialect& d = SqlDialect::of(db);
-    if (d.isServer()) return true;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT %1 FROM %2").arg(d.quote("number"), q(d, kIssueTable))))
-        return fail(error, query.lastError().text());
-    QList<qint64> numbers;
-    while (query.next()) numbers << query.value(0).toLongLong();
-    query.finish();
-    return sealIssues(db, numbers, error);
-}
-
-bool hasRegister(const QSqlDatabase& db) {
-    QStringList names;
-    for (const char* t : {kIssueTable, kKeyTable, kOfficeTable}) names << QString::fromLatin1(t);
-    QSqlQuery query(db);
-    const QString sql =
-        SqlDialect::of(db).isServer()
-            ? QStringLiteral("SELECT to_regclass('\"%1\"') IS NOT NULL AND to_regclass('\"%2\"') IS NOT NULL "
-                             "AND to_regclass('\"%3\"') IS NOT NULL")
-                  .arg(names[0], names[1], names[2])
-            : QStringLiteral("SELECT COUNT(*) = 3 FROM sqlite_master WHERE type = 'table' AND name IN ('%1', '%2', '%3')")
-                  .arg(names[0], names[1], names[2]);
-    return query.exec(sql) && query.next() && query.value(0).toBool();
-}
-
 std::optional<QList<Issue>> issue(QSqlDatabase& db, const QList<IssueRequest>& requests, QString* error) {
     if (requests.isEmpty()) return QList<Issue>();
     QString first;
@@ -468,20 +275,8 @@ std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error) 
 }
 
 QByteArray issueSeal(const QString& previous, const Issue& i) {
-    QByteArray text;
-    auto add = [&](const QString& field, bool absent) {
-        if (absent) {
-            text += '-';
-            return;
-        }
-        const QByteArray bytes = field.toUtf8();
-        text += QByteArray::number(bytes.size()) + ':' + bytes;
-    };
-    add(previous, previous.isEmpty());
-    for (const QString& field : {QString::number(i.number), QString::number(i.recordId), QString::fromLatin1(i.contentHash.toHex()),
-                                 i.content, i.issuedText, i.issuedBy, i.desk, i.keyFingerprint})
-        add(field, false);
-    return QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex();
+    return chainSeal(previous, {QString::number(i.number), QString::number(i.recordId), QString::fromLatin1(i.contentHash.toHex()),
+                                i.content, i.issuedText, i.issuedBy, i.desk, i.keyFingerprint});
 }
 
 namespace {
@@ -609,79 +404,6 @@ std::optional<QList<PublicKey>> publicKeys(QSqlDatabase& db, QString* error) {
         keys << PublicKey{query.value(0).toString(), QByteArray::fromBase64(query.value(1).toString().toLatin1()),
                           timeOf(query.value(2))};
     return keys;
-}
-
-const QList<OfficeText>& officeTexts() {
-    static const QList<OfficeText> texts = {
-        {kMinistryLine, "redaz oviv azodeze", true},
-        {kDeputyLine, "معاونت امور دام"},
-        {kCentreLine, "zida dovez ovev adi vazo", true},
-        {kUnionLine, "صدور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav", true},
-        {kRegistryLine, "ثبت مشخصات و دفتر انساب zida dovez ovev adi vazo", true},
-        {kOfficeName, ""},
-        {kOfficeAddress, ""},
-        {kOfficeContact, ""},
-        {kSignatoryName, ""},
-        {kSignatoryRole, ""},
-    };
-    return texts;
-}
-
-QStringList standInTexts(const QHash<QString, QString>& texts) {
-    QStringList unset;
-    for (const OfficeText& t : officeTexts()) {
-        const QString name = QString::fromLatin1(t.name);
-        const QString value = texts.value(name).trimmed();
-        if (t.standIn && (value.isEmpty() || value == QString::fromUtf8(t.defaultText))) unset << name;
-    }
-    return unset;
-}
-
-QString standInTextsReason() {
-    return QStringLiteral("سربرگ و پاي شناسنامه هنوز متن هاي جانشين نمونه را دارند و متن هاي اين دفتر در "
-                          "«مشخصات صادر كننده» نوشته نشده است؛ تا آن ها نوشته نشوند شناسنامه رسمي چاپ نمي شود.");
-}
-
-std::optional<QHash<QString, QString>> readOfficeTexts(QSqlDatabase& db, QString* error) {
-    QHash<QString, QString> texts;
-    for (const OfficeText& t : officeTexts()) texts.insert(QString::fromLatin1(t.name), QString::fromUtf8(t.defaultText));
-    const SqlDialect& d = SqlDialect::of(db);
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT %1, %2 FROM %3").arg(q(d, "name"), q(d, "value"), q(d, kOfficeTable)))) {
-        const QString why = query.lastError().text();
-        // An older store opened for reading has no such table yet: it prints the defaults.
-        if (!db.tables().contains(QString::fromLatin1(kOfficeTable))) return texts;
-        return none<QHash<QString, QString>>(error, why);
-    }
-    while (query.next()) {
-        const QString name = query.value(0).toString();
-        if (texts.contains(name) && !query.value(1).toString().isEmpty()) texts[name] = query.value(1).toString();
-    }
-    return texts;
-}
-
-bool writeOfficeTexts(QSqlDatabase& db, const QHash<QString, QString>& texts, QString* error) {
-    const SqlDialect& d = SqlDialect::of(db);
-    if (!db.transaction()) return fail(error, db.lastError().text());
-    QSqlQuery query(db);
-    for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
-        const bool ok = it.value().isEmpty()
-                            ? run(query, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q(d, kOfficeTable), q(d, "name")),
-                                  {it.key()})
-                            : run(query,
-                                  QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?) ON CONFLICT (%2) DO UPDATE "
-                                                 "SET %3 = excluded.%3")
-                                      .arg(q(d, kOfficeTable), q(d, "name"), q(d, "value")),
-                                  {it.key(), it.value()});
-        if (!ok) {
-            const QString why = query.lastError().text();
-            query.finish();
-            db.rollback();
-            return fail(error, why);
-        }
-    }
-    query.finish();
-    return commitOrRollBack(db, error);
 }
 
 }  // namespace zartav::certificates

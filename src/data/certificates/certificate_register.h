@@ -1,7 +1,7 @@
 #pragma once
 
-// The register of issued certificates, the office's public keys and the issuing office's own
-// texts: three tables of the store on either engine, beside the records.
+// The register of issued certificates and the office's public keys: tables of the store on
+// either engine, beside the records (the office's texts are in office_texts.h).
 //
 // Every certificate printed or written to a file is an issue with a number. Printing a record
 // that has not changed since its current issue is a duplicate of that number; printing a changed
@@ -10,7 +10,7 @@
 // the same record at once end with one number.
 
 #include "data/engine/sql_dialect.h"
-#include "data/schema/store_schema.h"
+#include "data/schema/register_schema.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -21,18 +21,6 @@
 #include <optional>
 
 namespace zartav::certificates {
-
-inline constexpr const char* kIssueTable = "CertificateIssues";
-inline constexpr const char* kKeyTable = "CertificateKeys";
-inline constexpr const char* kOfficeTable = "CertificateOffice";
-
-// The register's tables and index as `d`'s engine makes them (described with the store's other
-// objects in data/store_schema.cpp).
-QList<StoreObject> registerObjects(const SqlDialect& d);
-
-// True when the store holds the register's three tables (a store of an earlier version, read as
-// it is, has none).
-bool hasRegister(const QSqlDatabase& db);
 
 // What is being issued: the record, its content and who prints it where.
 struct IssueRequest {
@@ -61,17 +49,6 @@ struct Issue {
     bool duplicate = false;   // from issue(): this printing repeats an unchanged issue
     qint64 superseded = 0;    // from issue(): the number this one replaced, 0 when none
 };
-
-// The server's function and trigger that seal every issue as it is written.
-inline constexpr const char* kServerSealFunction = "zartav_issue_seal";
-
-// On the file: a register from before the seals gets its seal column, and every issue in it its
-// seal, in order. Inside the caller's transaction; nothing to do on the server, whose trigger
-// seals them, or on a file already brought up.
-bool bringUpRegister(QSqlDatabase& db, QString* error = nullptr);
-// On the file: seals every issue, in order (a copy whose issues came from a register that was
-// checked). Inside the caller's transaction; nothing to do on the server.
-bool sealRegister(QSqlDatabase& db, QString* error = nullptr);
 
 // The seal of an issue, as the server's trigger computes it: SHA-256 over each field's length in
 // bytes, a colon and the field ("-" for an absent one), the seal of the issue numbered before it
@@ -119,37 +96,5 @@ struct PublicKey {
 bool addPublicKey(QSqlDatabase& db, const QByteArray& key, const QString& fingerprint, QString* error = nullptr);
 // Every key of the office, oldest first.
 std::optional<QList<PublicKey>> publicKeys(QSqlDatabase& db, QString* error = nullptr);
-
-// --- the issuing office's texts
-// Their names in the office table, each with the text printed until the office sets its own.
-// The source layout's header and footer lines hold stand-in words, which no official page may
-// print: until the office has set each of those, only draft pages print.
-struct OfficeText {
-    const char* name;
-    const char* defaultText;
-    bool standIn = false;  // the default is stand-in words
-};
-const QList<OfficeText>& officeTexts();
-// The names of the texts that still print stand-in words; none when the office may issue.
-QStringList standInTexts(const QHash<QString, QString>& texts);
-// Farsi: why an official page does not print yet, naming the window where the texts are set.
-QString standInTextsReason();
-// Every text, the defaults for those never set; nothing when the store cannot be read. A store
-// without the table (an older file opened for reading) answers the defaults.
-std::optional<QHash<QString, QString>> readOfficeTexts(QSqlDatabase& db, QString* error = nullptr);
-// Sets the given texts in one transaction; an empty text goes back to the default.
-bool writeOfficeTexts(QSqlDatabase& db, const QHash<QString, QString>& texts, QString* error = nullptr);
-
-// Names in the office table.
-inline constexpr const char* kMinistryLine = "ministry";
-inline constexpr const char* kDeputyLine = "deputy";
-inline constexpr const char* kCentreLine = "centre";
-inline constexpr const char* kUnionLine = "union";
-inline constexpr const char* kRegistryLine = "registry";
-inline constexpr const char* kOfficeName = "office";
-inline constexpr const char* kOfficeAddress = "address";
-inline constexpr const char* kOfficeContact = "contact";
-inline constexpr const char* kSignatoryName = "signatory";
-inline constexpr const char* kSignatoryRole = "role";
 
 }  // namespace zartav::certificates

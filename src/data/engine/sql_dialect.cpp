@@ -1,32 +1,10 @@
 #include "data/engine/sql_dialect.h"
 
 #include "data/engine/pg_driver.h"
-#include "data/schema/record_schema.h"
 
-#include <QHash>
 
 namespace zartav {
 namespace {
-
-// Our table and column names by their folded spelling: what a name in any Latin letter case
-// stands for.
-const QHash<QString, QString>& knownNames() {
-    static const QHash<QString, QString> names = [] {
-        QHash<QString, QString> all;
-        auto add = [&all](const char* name) {
-            const QString text = QString::fromUtf8(name);
-            all.insert(text.toCaseFolded(), text);
-        };
-        add(schema::kRecordTable);
-        add(schema::kCatalogueTable);
-        for (const char* name : schema::kRecordColumns) add(name);
-        for (const char* name : schema::kCatalogueColumns) add(name);
-        return all;
-    }();
-    return names;
-}
-
-QString storedName(const QString& name) { return knownNames().value(name.toCaseFolded(), name); }
 
 bool startsBareName(QChar c) { return c.isLetter() || c == u'_'; }
 bool continuesBareName(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.isMark(); }
@@ -71,7 +49,7 @@ QString SqlDialect::quote(const QString& name) const {
     return QLatin1Char('[') + name + QLatin1Char(']');
 }
 
-QString SqlDialect::translate(const QString& statement) const {
+QString SqlDialect::translate(const QString& statement, const QHash<QString, QString>& names) const {
     if (!isServer()) return statement;
     QString out;
     out.reserve(statement.size() + 16);
@@ -95,12 +73,12 @@ QString SqlDialect::translate(const QString& statement) const {
             end = statement.indexOf(QLatin1Char(']'), i + 1);
             end = end < 0 ? n : end + 1;
             const QString name = statement.mid(i + 1, std::max<qsizetype>(0, end - i - 2));
-            out += doubleQuoted(storedName(name));
+            out += doubleQuoted(names.value(name.toCaseFolded(), name));
         } else if (startsBareName(c)) {
             while (end < n && continuesBareName(statement.at(end))) ++end;
             const QString word = statement.mid(i, end - i);
-            const auto known = knownNames().constFind(word.toCaseFolded());
-            out += known != knownNames().cend() ? doubleQuoted(*known) : word;
+            const auto known = names.constFind(word.toCaseFolded());
+            out += known != names.cend() ? doubleQuoted(*known) : word;
         } else if (c.isDigit()) {
             // A number's letters (1e5, 0x1F) are not names.
             while (end < n && continuesBareName(statement.at(end))) ++end;
@@ -121,11 +99,5 @@ QString SqlDialect::idColumnType() const {
 }
 
 QString SqlDialect::photoColumnType() const { return isServer() ? QStringLiteral("BYTEA") : QStringLiteral("BLOB"); }
-
-QString SqlDialect::textColumnType() const { return QStringLiteral("VARCHAR(%1)").arg(schema::kTextColumnSize); }
-
-QString SqlDialect::catalogueOrder() const {
-    return isServer() ? doubleQuoted(QString::fromUtf8(schema::kServerCatalogueOrderColumn)) : QStringLiteral("rowid");
-}
 
 }  // namespace zartav

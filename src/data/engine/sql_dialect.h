@@ -7,6 +7,7 @@
 
 #include "data/engine/store_address.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -28,19 +29,16 @@ public:
     QString quote(const QString& name) const;
     QString quote(const char* name) const { return quote(QString::fromUtf8(name)); }
 
-    // A statement written with [bracketed] names, in this engine's quoting. On the server, names
-    // of our two tables and their columns, bracketed or bare and in any Latin letter case, become
-    // the stored names, as the file engine matches them; string literals, quoted names and
-    // comments are left as they are. The file takes the statement unchanged.
-    QString translate(const QString& statement) const;
+    // A statement written with [bracketed] names, in this engine's quoting. On the server, the
+    // names of `names` (the stored spelling of each by its case-folded one), bracketed or bare
+    // and in any Latin letter case, become the stored names, as the file engine matches them;
+    // string literals, quoted names and comments are left as they are. The file takes the
+    // statement unchanged.
+    QString translate(const QString& statement, const QHash<QString, QString>& names) const;
 
     // Column types.
     QString idColumnType() const;
     QString photoColumnType() const;
-    QString textColumnType() const;
-
-    // The catalogue's own order: the order its rows were written in.
-    QString catalogueOrder() const;
 
 private:
     explicit SqlDialect(StoreEngine engine) : engine_(engine) {}

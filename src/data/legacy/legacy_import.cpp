@@ -6,6 +6,7 @@
 #include "data/history/record_history.h"
 #include "data/schema/record_schema.h"
 #include "data/records/record_text.h"
+#include "data/schema/store_numbering.h"
 #include "data/schema/store_schema.h"
 #include "util/bidi_text.h"
 

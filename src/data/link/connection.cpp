@@ -8,6 +8,7 @@
 #include "data/engine/store_files.h"
 #include "data/schema/store_integrity.h"
 #include "data/schema/store_schema.h"
+#include "data/schema/stored_names.h"
 #include "util/bidi_text.h"
 
 #include <QDir>
@@ -126,7 +127,7 @@ bool Connection::open(const StoreAddress& address, StoreAccess access) {
 
 bool Connection::openFile() {
     const QString path = address_.filePath();
-    catalogueOrder_ = SqlDialect::of(StoreEngine::File).catalogueOrder();
+    catalogueOrder_ = schema::catalogueOrder(SqlDialect::of(StoreEngine::File));
     const QFileInfo info(path);
     // A link to nothing would have the store made wherever it points.
     if (storefile::isDanglingLink(path)) {
@@ -400,7 +401,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     indexedColumns_ = facts->indexed;
     readOnly_ = !writable || !facts->mayChangeRecords;
     // A catalogue made by someone else without our order column is read in its stored order.
-    catalogueOrder_ = facts->hasOrder ? SqlDialect::of(StoreEngine::Server).catalogueOrder() : QStringLiteral("ctid");
+    catalogueOrder_ = facts->hasOrder ? schema::catalogueOrder(SqlDialect::of(StoreEngine::Server)) : QStringLiteral("ctid");
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "data/link/scratch_query.h"
 
 #include "data/schema/record_schema.h"
+#include "data/schema/stored_names.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -40,7 +41,7 @@ bool ScratchQuery::open() {
     // The server's driver may hand a forward-only result over row by row, and another statement
     // meanwhile would cut it short; the caller steps at its own pace, so the result is whole.
     query->setForwardOnly(!connection_.isServer());
-    if (!query->prepare(connection_.dialect().translate(sql_))) {
+    if (!query->prepare(connection_.dialect().translate(sql_, schema::storedNames()))) {
         errorText_ = query->lastError().text();
         return false;
     }

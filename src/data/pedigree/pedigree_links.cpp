@@ -11,26 +11,6 @@
 namespace zartav::pedigree {
 namespace {
 
-// The blanks a number may carry: the space and the no-break space a pasted number brings.
-const QString kBlanks = QStringLiteral(" \u00A0");
-
-struct Folding {
-    QString from, to;
-};
-
-const Folding& digitFolding() {
-    static const Folding f = [] {
-        Folding all;
-        for (const char16_t zero : {u'\u06F0', u'\u0660'})
-            for (int d = 0; d < 10; ++d) {
-                all.from += QChar(char16_t(zero + d));
-                all.to += QChar(char16_t(u'0' + d));
-            }
-        return all;
-    }();
-    return f;
-}
-
 const char* const kRecordNumber = "شماره ثبت";
 
 // The bull's own numbers, and those of its parents and grandparents as its columns name them.
@@ -98,27 +78,10 @@ QString fold(const QString& number) {
     QString folded;
     folded.reserve(number.size());
     for (const QChar c : normalizeDigits(number)) {
-        if (kBlanks.contains(c) || record_text::invisibleCharacters().contains(c)) continue;
+        if (numberBlanks().contains(c) || record_text::invisibleCharacters().contains(c)) continue;
         folded += c.unicode() >= u'a' && c.unicode() <= u'z' ? QChar(char16_t(c.unicode() - 32)) : c;
     }
     return folded;
-}
-
-QString foldedColumn(const SqlDialect& d, const char* column) {
-    const Folding& f = digitFolding();
-    // translate() drops the characters of its first list that the second has no partner for.
-    if (d.isServer())
-        return QStringLiteral("upper(translate(%1, '%2%3', '%4') COLLATE \"C\")").arg(d.quote(column), f.from, kBlanks, f.to);
-    // The file has no translate(): twenty-odd replace() calls, which cost a hundred times a
-    // plain comparison. A number of printable ASCII alone (nearly all: the program stores digits
-    // as 0-9) takes the short way.
-    const QString name = d.quote(column);
-    QString expression = name;
-    for (int i = 0; i < f.from.size(); ++i)
-        expression = QStringLiteral("replace(%1, '%2', '%3')").arg(expression, f.from.at(i), f.to.at(i));
-    for (const QChar blank : kBlanks) expression = QStringLiteral("replace(%1, '%2', '')").arg(expression, blank);
-    return QStringLiteral("(CASE WHEN %1 GLOB '*[^ -~]*' THEN upper(%2) ELSE upper(replace(%1, ' ', '')) END)")
-        .arg(name, expression);
 }
 
 QString withoutInvisibles(const SqlDialect& d, const QString& expression) {
@@ -127,29 +90,6 @@ QString withoutInvisibles(const SqlDialect& d, const QString& expression) {
     QString dropped = expression;
     for (const QChar c : invisible) dropped = QStringLiteral("replace(%1, '%2', '')").arg(dropped, c);
     return dropped;
-}
-
-QList<StoreObject> indexObjects(const SqlDialect& d) {
-    struct Made {
-        const char* name;
-        const char* table;
-        const char* column;
-    };
-    const Made made[] = {
-        {"ix_VaskorTemp_number", schema::kRecordTable, kRecordNumber},
-        {"ix_VaskorTemp_tag_1", schema::kRecordTable, "گوش ف"},
-        {"ix_VaskorTemp_tag_2", schema::kRecordTable, "گوش پ"},
-        {"ix_DosSperm_number_1", schema::kCatalogueTable, "RegNo_SPF"},
-        {"ix_DosSperm_number_2", schema::kCatalogueTable, "RegNo_Sp"},
-    };
-    QList<StoreObject> all;
-    for (const Made& m : made) {
-        const QString name = QString::fromLatin1(m.name);
-        all.append({StoreObjectKind::Index, name, QString::fromUtf8(m.table),
-                    QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                        .arg(d.quote(name), d.quote(m.table), foldedColumn(d, m.column))});
-    }
-    return all;
 }
 
 AnimalReader::AnimalReader(const StoreLink& connection) : connection_(connection) {}

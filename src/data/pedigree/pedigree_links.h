@@ -6,7 +6,7 @@
 // costs the same among a million records as among ten. Nothing is copied into the records.
 
 #include "data/engine/sql_dialect.h"
-#include "data/schema/store_schema.h"
+#include "data/schema/folded_indexes.h"
 
 #include <QHash>
 #include <QList>
@@ -24,19 +24,13 @@ class StoreLink;
 namespace zartav::pedigree {
 
 // `number` as compared: Persian and Arabic-Indic digits as 0-9, blanks and invisible characters
-// (record_text::invisibleCharacters) dropped, a-z as A-Z.
+// (record_text::invisibleCharacters) dropped, a-z as A-Z. In SQL: foldedColumn()
+// (data/schema/folded_indexes.h).
 QString fold(const QString& number);
-// The folding in SQL, exactly as the indexes are made. The indexes keep invisible characters,
-// which no way in lets into a number any more: a store made before keeps its indexes.
-QString foldedColumn(const SqlDialect& d, const char* column);
 // `expression` without invisible characters, in SQL: for a number compared with the folded
 // indexes, which keep them. Kept apart from the folding: the file's parser takes only so many
 // nested calls in one expression.
 QString withoutInvisibles(const SqlDialect& d, const QString& expression);
-
-// The indexes on the folded numbers: the calf's registration number and ear tags, the bull's
-// two registration numbers.
-QList<StoreObject> indexObjects(const SqlDialect& d);
 
 enum class Source { Record, Catalogue, Number };
 

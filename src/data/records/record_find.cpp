@@ -7,33 +7,10 @@
 namespace zartav::find {
 namespace {
 
-// What folds into what; the digits go through normalizeDigits in C++, spelled out for SQL.
+// The letters fold() folds, as folding() spells them out for SQL; the digits go through
+// normalizeDigits.
 constexpr char16_t kPersianYeh = u'\u06CC', kArabicYeh = u'\u064A';
 constexpr char16_t kPersianKaf = u'\u06A9', kArabicKaf = u'\u0643';
-
-struct Folding {
-    QString from, to;
-};
-
-const Folding& folding() {
-    static const Folding f = [] {
-        Folding all;
-        for (int d = 0; d < 10; ++d) {
-            all.from += QChar(char16_t(0x06F0 + d));
-            all.to += QChar(char16_t(u'0' + d));
-        }
-        for (int d = 0; d < 10; ++d) {
-            all.from += QChar(char16_t(0x0660 + d));
-            all.to += QChar(char16_t(u'0' + d));
-        }
-        all.from += QChar(kPersianYeh);
-        all.to += QChar(kArabicYeh);
-        all.from += QChar(kPersianKaf);
-        all.to += QChar(kArabicKaf);
-        return all;
-    }();
-    return f;
-}
 
 // Past every text that begins with the prefix: U+10FFFF, a noncharacter no one types.
 QString upperBound(const QString& prefix) { return prefix + QString::fromUcs4(U"\U0010FFFF", 1); }
@@ -89,28 +66,6 @@ QStringList foldedValues(const QStringList& values) {
     std::sort(folded.begin(), folded.end());
     folded.erase(std::unique(folded.begin(), folded.end()), folded.end());
     return folded;
-}
-
-QString foldedColumn(const SqlDialect& d, const char* column) {
-    const Folding& f = folding();
-    // Byte order on both engines, so a prefix is a range whatever the server's collation.
-    if (d.isServer()) return QStringLiteral("(translate(%1, '%2', '%3') COLLATE \"C\")").arg(d.quote(column), f.from, f.to);
-    QString expression = d.quote(column);
-    for (int i = 0; i < f.from.size(); ++i)
-        expression = QStringLiteral("replace(%1, '%2', '%3')").arg(expression, f.from.at(i), f.to.at(i));
-    return expression;
-}
-
-QString indexName(int column) { return QStringLiteral("ix_VaskorTemp_find_%1").arg(column + 1); }
-
-QString indexStatement(const SqlDialect& d, int column) {
-    // The server's entries carry the "ID", so the records found are counted and ordered from
-    // the index alone (the file's carry it as the rowid); and the column itself, or the server
-    // would read the row to see that the folded value is what the entry holds.
-    const QString carried =
-        d.isServer() ? QStringLiteral(" INCLUDE (%1, %2)").arg(d.quote("ID"), d.quote(kColumns[column])) : QString();
-    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)%4")
-        .arg(d.quote(indexName(column)), d.quote("VaskorTemp"), foldedColumn(d, kColumns[column]), carried);
 }
 
 QString term(const SqlDialect& d, Plan plan, int column) {

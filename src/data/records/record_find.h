@@ -11,6 +11,7 @@
 // index serves, cheap to evaluate row by row.
 
 #include "data/engine/sql_dialect.h"
+#include "data/schema/folded_indexes.h"
 
 #include <QSqlQuery>
 #include <QString>
@@ -19,22 +20,13 @@
 
 namespace zartav::find {
 
-inline constexpr std::array<const char*, 5> kColumns = {"شماره ثبت", "بدن", "گوش ف", "گوش پ", "نام گوساله"};
-
-// `text` as it is compared: digits as 0-9, ی as ي and ک as ك.
+// `text` as it is compared: digits as 0-9, ی as ي and ک as ك. The columns searched, and their
+// folding in SQL, are in data/schema/folded_indexes.h.
 QString fold(const QString& text);
 
 // The stored values of a column folded, each once, sorted: the herd tabs and the entry form's
 // list of herd codes show "۱۲۰۷" and "1207" as the one herd they are.
 QStringList foldedValues(const QStringList& values);
-
-// The folded value of a searched column in SQL, exactly as its index is made.
-QString foldedColumn(const SqlDialect& d, const char* column);
-
-// The name of the index on the folded column `column` (an index into kColumns), and the
-// statement that makes it.
-QString indexName(int column);
-QString indexStatement(const SqlDialect& d, int column);
 
 enum class Plan {
     Indexed,  // ranges of the folded indexes: for counting, and for few matches

@@ -11,7 +11,7 @@
 // are chained by SHA-256: each hash covers the entry and the hash before it.
 
 #include "data/engine/sql_dialect.h"
-#include "data/schema/store_schema.h"
+#include "data/schema/store_object.h"
 
 #include <QList>
 #include <array>

@@ -1,11 +1,11 @@
 #include "data/schema/store_schema.h"
 
-#include "data/schema/history_schema.h"
-#include "data/certificates/certificate_register.h"
-#include "data/pedigree/pedigree_links.h"
-#include "data/records/record_find.h"
-#include "data/schema/record_schema.h"
 #include "data/engine/sql_dialect.h"
+#include "data/schema/folded_indexes.h"
+#include "data/schema/history_schema.h"
+#include "data/schema/record_schema.h"
+#include "data/schema/register_schema.h"
+#include "data/schema/stored_names.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -23,12 +23,15 @@ constexpr std::array<const char*, 6> kIndexedColumns = {
     "كد استان", "نام استان", "نام شهرستان", "نام گاوداري", "كد گله", "نام گوساله",
 };
 
+// Every text column holds at most kTextColumnSize characters.
+QString textColumnType() { return QStringLiteral("VARCHAR(%1)").arg(schema::kTextColumnSize); }
+
 QString recordTableSql(const SqlDialect& d) {
     QStringList parts;
     for (int i = 0; i < int(kRecordColumns.size()); ++i) {
         const QString type = i == schema::kIdColumnIndex           ? d.idColumnType()
                              : i >= schema::kFirstPhotoColumnIndex ? d.photoColumnType()
-                                                                   : d.textColumnType();
+                                                                   : textColumnType();
         parts << d.quote(kRecordColumns[i]) + QLatin1Char(' ') + type;
     }
     return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(d.quote(schema::kRecordTable), parts.join(", "));
@@ -36,8 +39,8 @@ QString recordTableSql(const SqlDialect& d) {
 
 QString catalogueTableSql(const SqlDialect& d) {
     QStringList parts;
-    for (const char* name : kCatalogueColumns) parts << d.quote(name) + QLatin1Char(' ') + d.textColumnType();
-    if (d.isServer()) parts << d.catalogueOrder() + QStringLiteral(" BIGINT GENERATED ALWAYS AS IDENTITY");
+    for (const char* name : kCatalogueColumns) parts << d.quote(name) + QLatin1Char(' ') + textColumnType();
+    if (d.isServer()) parts << schema::catalogueOrder(d) + QStringLiteral(" BIGINT GENERATED ALWAYS AS IDENTITY");
     return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(d.quote(schema::kCatalogueTable), parts.join(", "));
 }
 
@@ -80,7 +83,7 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
     // A server catalogue made without the order column gets it.
     if (d.isServer())
         all.last().bringUp << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
-                                  .arg(d.quote(schema::kCatalogueTable), d.catalogueOrder());
+                                  .arg(d.quote(schema::kCatalogueTable), schema::catalogueOrder(d));
     for (int i = 0; i < int(kIndexedColumns.size()); ++i)
         all.append({StoreObjectKind::Index, indexName(i), records, indexSql(d, i)});
     all.append({StoreObjectKind::Index, kFoldedHerdIndex, records,
@@ -176,45 +179,6 @@ bool lacksRecordIndexes(QSqlDatabase& db) {
             : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN (%1)");
     if (!query.exec(present.arg(names.join(QStringLiteral(", ")))) || !query.next()) return false;
     return query.value(0).toInt() < names.size();
-}
-
-std::optional<qint64> numberHighWater(QSqlDatabase& db, const char* table, const char* column) {
-    QSqlQuery query(db);
-    const QString name = QString::fromLatin1(table);
-    if (!SqlDialect::of(db).isServer()) {
-        if (!query.exec(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = '%1'").arg(name))) return std::nullopt;
-        return query.next() ? query.value(0).toLongLong() : 0;
-    }
-    if (!query.exec(QStringLiteral("SELECT pg_get_serial_sequence('\"%1\"', '%2')").arg(name, QString::fromLatin1(column))) ||
-        !query.next())
-        return std::nullopt;
-    const QString sequence = query.value(0).toString();
-    if (!query.exec(QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE 0 END FROM %1").arg(sequence)) ||
-        !query.next())
-        return std::nullopt;
-    return query.value(0).toLongLong();
-}
-
-bool raiseNumbers(QSqlDatabase& db, const char* table, const char* column, qint64 atLeast, QString* error) {
-    const QString name = QString::fromLatin1(table);
-    const QString sequence = QStringLiteral("pg_get_serial_sequence('\"%1\"', '%2')").arg(name, QString::fromLatin1(column));
-    const QStringList statements =
-        SqlDialect::of(db).isServer()
-            ? QStringList{QStringLiteral("WITH mark AS (SELECT GREATEST(:least, (SELECT COALESCE(MAX(\"%1\"), 0) FROM \"%2\"), "
-                                         "nextval(%3) - 1) AS n) SELECT setval(%3, GREATEST(n, 1), n >= 1) FROM mark")
-                              .arg(QString::fromLatin1(column), name, sequence)}
-            // The file keeps its mark in sqlite_sequence, already past every number written.
-            : QStringList{QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT '%1', 0 "
-                                         "WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = '%1')")
-                              .arg(name),
-                          QStringLiteral("UPDATE sqlite_sequence SET seq = MAX(seq, :least) WHERE name = '%1'").arg(name)};
-    for (const QString& sql : statements) {
-        QSqlQuery query(db);
-        query.prepare(sql);
-        if (sql.contains(QLatin1String(":least"))) query.bindValue(QStringLiteral(":least"), atLeast);
-        if (!query.exec()) return fail(error, query.lastError().text());
-    }
-    return true;
 }
 
 QSet<QString> leadingIndexColumns(const QSqlDatabase& db) {

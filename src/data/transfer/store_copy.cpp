@@ -5,6 +5,7 @@
 #include "data/schema/history_schema.h"
 #include "data/history/record_history.h"
 #include "data/schema/record_schema.h"
+#include "data/schema/store_numbering.h"
 #include "data/schema/store_schema.h"
 #include "data/link/connection.h"
 

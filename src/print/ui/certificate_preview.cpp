@@ -2,6 +2,7 @@
 #include "dates/ui/file_dialog.h"
 
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "print/certificate_issuer.h"

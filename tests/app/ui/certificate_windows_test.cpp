@@ -2,6 +2,7 @@
 // texts in "مشخصات صادر كننده".
 #include "app/certificate_windows.h"
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/link/store_choice.h"
 #include "data/tdm.h"
 #include "message_recorder.h"

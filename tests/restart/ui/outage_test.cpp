@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/splash_form.h"
 #include "data/certificates/certificate_register.h"
+#include "data/certificates/office_texts.h"
 #include "data/tdm.h"
 #include "entry/ui/pedigree_form.h"
 #include "print/ui/certificate_preview.h"
