@@ -10,7 +10,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libcups2-dev
   libsqlite3-dev sqlite3
   mdbtools-dev mdbtools
-  libxlsxwriter-dev python3-openpyxl
+  libxlsxwriter-dev python3 python3-openpyxl
   libsodium-dev libqrencode-dev libzbar-dev libpoppler-qt6-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql-15 postgresql-client-15 libpq-dev openssl iproute2

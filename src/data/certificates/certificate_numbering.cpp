@@ -1,7 +1,7 @@
 #include "data/certificates/certificate_numbering.h"
 
 #include "data/certificates/certificate_register.h"
-#include "data/schema/store_schema.h"
+#include "data/schema/store_numbering.h"
 
 namespace zartav::certificates {
 
