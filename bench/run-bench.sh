@@ -19,14 +19,16 @@ pg_cluster_start || echo "warning: the PostgreSQL server could not start; the se
 # a district office's link) between the benchmarks and that server.
 if [ -n "${ZARTAV_BENCH_DELAY_MS:-}" ] && [ -n "${ZARTAV_PG_PORT:-}" ]; then
     relay_out=$(mktemp)
-    "$build/bench/zartav-delay-relay" 0 "$ZARTAV_PG_HOST" "$ZARTAV_PG_PORT" "$ZARTAV_BENCH_DELAY_MS" >"$relay_out" &
+    # ZARTAV_BENCH_RELAY=plain takes the relay of another make, which queues chunks one behind another.
+    if [ "${ZARTAV_BENCH_RELAY:-}" = plain ]; then relay=(python3 "$here/plain_relay.py"); else relay=("$build/bench/zartav-delay-relay"); fi
+    "${relay[@]}" 0 "$ZARTAV_PG_HOST" "$ZARTAV_PG_PORT" "$ZARTAV_BENCH_DELAY_MS" >"$relay_out" &
     relay_pid=$!
     for _ in $(seq 50); do grep -q '^ready' "$relay_out" && break; sleep 0.1; done
     relay_port=$(awk '/^ready/ { print $2 }' "$relay_out")
     rm -f "$relay_out"
     [ -n "$relay_port" ] || { echo "the delay relay did not start" >&2; exit 1; }
     export ZARTAV_PG_PORT=$relay_port
-    echo "== the server is reached through a relay holding packets ${ZARTAV_BENCH_DELAY_MS} ms each way"
+    echo "== the server is reached through ${relay[*]##*/} holding packets ${ZARTAV_BENCH_DELAY_MS} ms each way"
 fi
 log=$(mktemp)
 # The million-record Data.db the benchmarks share, made once in the build folder and made again
