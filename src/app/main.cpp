@@ -197,8 +197,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<FirstPaintProbe> probe;
     if (qEnvironmentVariableIntValue("ZARTAV_EXIT_AFTER_FIRST_PAINT") == 1)
         probe = std::make_unique<FirstPaintProbe>(form1.DBGrid1->viewport(), clock, [&] {
-            return !dm.TVascor.isOpen() ||
-                   (!dm.TVascor.isViewPending() && (dm.TVascor.rowCount() == 0 || dm.TVascor.isRowRead(0)));
+            return !form1.isOpeningStore() &&
+                   (!dm.TVascor.isOpen() ||
+                    (!dm.TVascor.isViewPending() && (dm.TVascor.rowCount() == 0 || dm.TVascor.isRowRead(0))));
         });
     form1.showMaximized();
     zartav::startDailyBackup(form1, dm);

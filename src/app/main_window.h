@@ -79,6 +79,10 @@ public:
     bool openStore(const StoreAddress& address);
     // The store in use, or the one the start-up would open.
     StoreAddress currentStore() const;
+    // A store is being opened: the window paints meanwhile, user input waits.
+    bool isOpeningStore() const { return opening_; }
+    // Showing the window the first time runs the start-up.
+    void setVisible(bool visible) override;
     // Rebuilds the herd tabs: "همه" and one tab per distinct non-blank herd code.
     void FillTabIt();
 
@@ -113,7 +117,6 @@ public slots:
     void FormActivate();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -148,6 +151,7 @@ private:
     ShortcutsWindow* shortcutsWindow_ = nullptr;
     TForm3* splash_ = nullptr;
     bool started_ = false;
+    bool opening_ = false;
     bool todayFixed_ = false;
     bool bound_ = false;
     bool syncingSelection_ = false;

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QTableView>
 
 #include <memory>
 
@@ -19,9 +20,33 @@
 
 namespace zartav {
 
-void TForm1::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!started_) FormShow();
+namespace {
+
+// The store as the title and the line under the list name it. Never a password: the address
+// parts are named one by one.
+struct StoreNames {
+    QString shown;
+    QString brief;
+};
+
+StoreNames namesOf(const StoreAddress& store) {
+    if (!store.isServer()) return {QStringLiteral("فايل اطلاعات %1").arg(isolatedPath(store.filePath())), isolatedPath(store.filePath())};
+    const QString host = store.host().isEmpty() ? QStringLiteral("localhost") : store.host();
+    const QString place = store.port() > 0 ? QStringLiteral("%1:%2").arg(host).arg(store.port()) : host;
+    QString shown = QStringLiteral("سرور اطلاعات %1، پايگاه %2").arg(isolated(place), isolated(store.database()));
+    if (!store.user().isEmpty()) shown += QStringLiteral("، كاربر %1").arg(isolated(store.user()));
+    return {shown, isolated(QStringLiteral("%1 @ %2").arg(store.database(), host))};
+}
+
+}  // namespace
+
+void TForm1::setVisible(bool visible) {
+    // The start-up runs once the window is on the screen, so that it paints while the store opens.
+    QWidget::setVisible(visible);
+    if (!visible || started_) return;
+    FormShow();
+    // The splash shown meanwhile stays on top; the keys are the window's, as when it came up last.
+    activateWindow();
 }
 
 QString TForm1::storeAddress() const {
@@ -52,11 +77,23 @@ StoreAddress TForm1::currentStore() const {
 }
 
 bool TForm1::openStore(const QString& address) {
+    if (const std::optional<StoreAddress> parsed = StoreAddress::parse(address)) return openStore(*parsed);
+    // Not an address at all: refused at once, in the connection's words.
     return openStoreBy([&] { return dm_.Maincon.open(address); });
 }
 
 bool TForm1::openStore(const StoreAddress& address) {
-    return openStoreBy([&] { return dm_.Maincon.open(address); });
+    // One store at a time: the window waits on this one.
+    if (opening_) return false;
+    return openStoreBy([&] {
+        // Across a slow link the open takes a while: the window goes on painting and says so.
+        opening_ = true;
+        StoreLine->setText(namesOf(address).shown + QStringLiteral(" (در حال باز شدن ...)"));
+        dm_.worker().linkAhead(address);
+        const bool opened = dm_.Maincon.openOffThread(address);
+        opening_ = false;
+        return opened;
+    });
 }
 
 bool TForm1::openStoreBy(const std::function<bool()>& connect) {
@@ -81,7 +118,11 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
     dm_.Maincon.setLongStepNotice({});
     busy.reset();
     showStoreInUse(connected);
+    // The list's first screen is drawn again now that it is known what it shows.
+    DBGrid1->viewport()->update();
     if (!connected) {
+        // The worker's link made ahead goes too.
+        dm_.worker().follow();
         showError(dm_.Maincon.errorText());
         FillTabIt();
         return false;
@@ -114,20 +155,8 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
 
 void TForm1::showStoreInUse(bool open) {
     // Two desks, one on a file and one on a server, must not look alike: the title and the line
-    // under the list name the store. Never a password: the address parts are named one by one.
-    const StoreAddress store = open ? dm_.Maincon.address() : currentStore();
-    QString shown;
-    QString brief;
-    if (store.isServer()) {
-        const QString host = store.host().isEmpty() ? QStringLiteral("localhost") : store.host();
-        const QString place = store.port() > 0 ? QStringLiteral("%1:%2").arg(host).arg(store.port()) : host;
-        shown = QStringLiteral("سرور اطلاعات %1، پايگاه %2").arg(isolated(place), isolated(store.database()));
-        if (!store.user().isEmpty()) shown += QStringLiteral("، كاربر %1").arg(isolated(store.user()));
-        brief = isolated(QStringLiteral("%1 @ %2").arg(store.database(), host));
-    } else {
-        shown = QStringLiteral("فايل اطلاعات %1").arg(isolatedPath(store.filePath()));
-        brief = isolatedPath(store.filePath());
-    }
+    // under the list name the store.
+    auto [shown, brief] = namesOf(open ? dm_.Maincon.address() : currentStore());
     if (!open) shown += QStringLiteral(" (باز نشد)");
     else if (dm_.Maincon.isReadOnly()) shown += QStringLiteral(" (فقط خواندني)");
     StoreLine->setText(shown);

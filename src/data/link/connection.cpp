@@ -18,6 +18,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <atomic>
 #include <sqlite3.h>
@@ -59,7 +60,12 @@ Connection::~Connection() {
     QSqlDatabase::removeDatabase(name_);
 }
 
-QSqlDatabase Connection::database() const { return QSqlDatabase::database(name_, false); }
+QSqlDatabase Connection::database() const {
+    // While another thread opens the store, the link is that thread's.
+    const QThread* opener = opener_.load();
+    if (opener && opener != QThread::currentThread()) return {};
+    return QSqlDatabase::database(name_, false);
+}
 
 bool Connection::isOpen() const { return database().isOpen(); }
 

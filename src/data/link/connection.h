@@ -12,9 +12,12 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QThread;
 
 namespace zartav {
 
@@ -52,6 +55,11 @@ public:
     // a view, a table, a column of another type) is refused before anything in it is read.
     bool open(const QString& address, StoreAccess access = StoreAccess::ReadWrite);
     bool open(const StoreAddress& address, StoreAccess access = StoreAccess::ReadWrite);
+    // As open(), but what waits on the store (connecting, the checks, an upgrade) runs on a
+    // thread of its own while this thread's events go on: the windows paint, user input waits.
+    // The prompt and the notice are called on this thread; the link is this thread's again when
+    // the answer is in. Nothing else uses the connection meanwhile (it reads as closed).
+    bool openOffThread(const StoreAddress& address, StoreAccess access = StoreAccess::ReadWrite);
     void close();
     bool isOpen() const;
     // A store was opened and not closed since, whether or not its link to the server is up now
@@ -130,6 +138,7 @@ private:
     LongStepNotice longStepNotice_;
     std::unique_ptr<ChangeWatch> watch_;
     quint64 openings_ = 0;
+    std::atomic<QThread*> opener_{nullptr};  // the thread opening the store, while it does
 };
 
 // How messages name the store: "فايل اطلاعات" (the data file) or "سرور اطلاعات" (the data server).

@@ -88,9 +88,18 @@ public:
         return opened_;
     }
 
-    void open(const LinkSettings& settings) {
+    void open(const LinkSettings& settings, bool ahead = false) {
+        const LinkSettings wanted = withQuickConnect(settings);
+        // The link made ahead to this server as this desk serves: only what the open found is new.
+        if (!ahead && opened_ && isServer() && wanted.address.isServer() && wanted.address.display() == settings_.address.display() &&
+            wanted.address.password() == settings_.address.password() && !server::isLost(database())) {
+            settings_ = wanted;
+            ++openings_;
+            if (watching_) watch_->start();
+            return;
+        }
         close();
-        settings_ = withQuickConnect(settings);
+        settings_ = wanted;
         if (settings_.address.filePath().isEmpty() && !settings_.address.isServer()) return;
         QSqlDatabase db = QSqlDatabase::addDatabase(settings_.address.isServer() ? SqlDialect::of(StoreEngine::Server).driver()
                                                                                  : QStringLiteral("QSQLITE"),
@@ -101,7 +110,7 @@ public:
         opened_ = openLink(db, settings_, &technicalError_);
         if (!opened_) sinceFailure_.start();
         shareInterrupters();
-        if (watching_) watch_->start();
+        if (watching_ && !ahead) watch_->start();
     }
 
     void close() {
@@ -218,6 +227,13 @@ void StoreWorker::follow() {
     // The connection's own link may be down meanwhile: the worker makes its own to the same store.
     const LinkSettings settings = connection_.holdsStore() ? connection_.linkSettings() : LinkSettings{};
     QMetaObject::invokeMethod(runner_, [runner = runner_, settings] { runner->open(settings); }, Qt::QueuedConnection);
+}
+
+void StoreWorker::linkAhead(const StoreAddress& address) {
+    if (mode_ == Mode::Inline || !address.isServer()) return;
+    LinkSettings settings;
+    settings.address = address;
+    QMetaObject::invokeMethod(runner_, [runner = runner_, settings] { runner->open(settings, true); }, Qt::QueuedConnection);
 }
 
 quint64 StoreWorker::post(Job job, std::function<void()> done) {

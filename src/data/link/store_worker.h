@@ -32,6 +32,10 @@ public:
     // Takes up the store the connection has open now (a link of its own to it), or lets the
     // last one go when the connection is closed. Jobs posted before belong to the store before.
     void follow();
+    // Starts making the worker's link to the server at `address` while the connection opens,
+    // the round trips of the two links overlapping; follow() keeps it when the store opened is
+    // that one, reached as the same desk. Nothing is read over it before follow().
+    void linkAhead(const StoreAddress& address);
 
     using Job = std::function<void(StoreLink& link)>;
     // Runs `job` on the worker's link, one job at a time in the order given; `done` then runs on

@@ -24,6 +24,7 @@
 #include <QSqlQuery>
 #include <QTabBar>
 #include <QTableView>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -857,4 +858,86 @@ TEST_F(MainWindowTest, AServerThatCannotServeIsReportedOnceAtStart) {
         tools.reset();
         splash.reset();
     }
+}
+
+// The window's thread goes on while a store opens (across a district's link that is several
+// round trips): it says which store it is opening and asks for a password itself; a failed
+// open is one Farsi message and leaves a window that still works.
+TEST_F(MainWindowTest, TheWindowGoesOnWhileAServerOpens) {
+    std::unique_ptr<test::TestStore> server;
+    ZARTAV_REQUIRE_STORE(server, test::Engine::PostgreSQL, false);
+    {
+        TDM owner;
+        ASSERT_TRUE(owner.Maincon.open(server->address()));
+    }
+    const QString role = qEnvironmentVariable("ZARTAV_PG_PASSWORD_ROLE");
+    ASSERT_FALSE(role.isEmpty()) << "the test server names no password role";
+    const QString password = QStringLiteral("desk-Pa55 word");
+    ASSERT_TRUE(test::serverAdminExec({QStringLiteral("DO $$ BEGIN CREATE ROLE %1 LOGIN; EXCEPTION WHEN duplicate_object "
+                                                      "OR unique_violation THEN NULL; END $$").arg(role),
+                                       QStringLiteral("ALTER ROLE %1 PASSWORD '%2'").arg(role, password)})
+                    .isEmpty());
+    ASSERT_TRUE(server->exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(server->schemaName(), role)));
+    ASSERT_TRUE(server->exec(QStringLiteral("GRANT ALL ON ALL TABLES IN SCHEMA %1 TO %2").arg(server->schemaName(), role)));
+    ASSERT_TRUE(server->exec(QStringLiteral("GRANT ALL ON ALL SEQUENCES IN SCHEMA %1 TO %2").arg(server->schemaName(), role)));
+    qputenv("PGPASSFILE", programDir.filePath("none").toUtf8());
+    // Takes the link and never answers: the open waits out its connect timeout.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const struct {
+        const char* name;
+        QString address;
+        std::optional<QString> answer;  // to the password prompt
+        bool opens;
+    } cases[] = {
+        {"a server that never answers",
+         QStringLiteral("postgresql://desk@127.0.0.1:%1/farms?connect_timeout=2").arg(silent.serverPort()), std::nullopt, false},
+        {"a server that asks for a password", server->addressFor(role), password, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.clear();
+        create();
+        form->setStoreAddress(c.address);
+        if (c.answer) messages.inputNext(*c.answer);
+        // The store line as the window painted it while the store opened.
+        struct Painted : QObject {
+            bool opening = true;
+            QStringList seen;
+            bool eventFilter(QObject* object, QEvent* event) override {
+                if (opening && event->type() == QEvent::Paint) seen << static_cast<QLabel*>(object)->text();
+                return false;
+            }
+        } painted;
+        form->StoreLine->installEventFilter(&painted);
+        form->resize(800, 600);
+        form->show();  // the start-up
+        painted.opening = false;
+        EXPECT_EQ(dm->TVascor.isOpen(), c.opens);
+        ASSERT_FALSE(painted.seen.isEmpty());
+        const QString& seen = painted.seen.first();
+        EXPECT_TRUE(seen.startsWith(QStringLiteral("سرور اطلاعات "))) << seen.toStdString();
+        EXPECT_TRUE(seen.endsWith(QStringLiteral(" (در حال باز شدن ...)"))) << seen.toStdString();
+        EXPECT_EQ(messages.inputRequests().size(), c.answer ? 1 : 0);
+        if (c.opens) {
+            EXPECT_TRUE(messages.boxes().isEmpty()) << messages.texts().join("|").toStdString();
+            EXPECT_EQ(tabs(), QStringList{QStringLiteral("همه")});
+        } else {
+            ASSERT_EQ(messages.boxes().size(), 1);
+            EXPECT_TRUE(messages.boxes()[0].text.startsWith(QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد")))
+                << messages.boxes()[0].text.toStdString();
+            EXPECT_TRUE(form->StoreLine->text().endsWith(QStringLiteral(" (باز نشد)")));
+            // Still a window: New says why it cannot start, and another store opens in it.
+            messages.clear();
+            form->dxWinXPBar1Items0Click();
+            EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("سرور اطلاعات باز نيست؛ ركوردي را نمي توان افزود.")});
+            EXPECT_TRUE(form->openStore(StoreAddress::file(programDir.filePath("Data.db"))));
+            EXPECT_TRUE(dm->TVascor.isOpen());
+        }
+        form.reset();
+        dm.reset();
+        tools.reset();
+        splash.reset();
+    }
+    qunsetenv("PGPASSFILE");
 }
