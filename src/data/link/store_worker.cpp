@@ -33,6 +33,7 @@ struct WorkerState {
     std::atomic<quint64> jobsRun{0};
     std::atomic<quint64> roundTrips{0};
     int pending = 0;  // jobs posted whose answers have not come back; on the window's thread only
+    std::atomic<bool> leaving{false};  // the worker is going: reads not begun are nobody's
 };
 
 namespace {
@@ -209,6 +210,8 @@ StoreWorker::StoreWorker(Connection& connection, Mode mode)
 
 StoreWorker::~StoreWorker() {
     if (mode_ == Mode::Inline) return;
+    // Reads posted and not begun are not run: across a slow link they would hold up the close.
+    state_->leaving = true;
     {
         // A read still running is not waited for.
         std::lock_guard lock(state_->mutex);
@@ -247,7 +250,8 @@ quint64 StoreWorker::post(Job job, std::function<void()> done) {
     ++state_->pending;
     QMetaObject::invokeMethod(
         runner_,
-        [this, runner = runner_, ticket, job = std::move(job), done = std::move(done)] {
+        [this, runner = runner_, state = state_, ticket, job = std::move(job), done = std::move(done)] {
+            if (state->leaving) return;
             runner->run(ticket, true, job);
             QMetaObject::invokeMethod(
                 this,
