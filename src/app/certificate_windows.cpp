@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QThread>
@@ -51,7 +52,16 @@ constexpr int kMaxOfficeText = 120;
 
 }  // namespace
 
-CertificateCheckForm::CertificateCheckForm(Connection& store, QWidget* parent) : QDialog(parent), store_(store) {
+CertificateCheckForm::CertificateCheckForm(Connection& store, QWidget* parent)
+    : QDialog(parent), own_(std::make_unique<StoreWorker>(store, StoreWorker::Mode::Inline)), store_(*own_) {
+    build();
+}
+
+CertificateCheckForm::CertificateCheckForm(StoreWorker& worker, QWidget* parent) : QDialog(parent), store_(worker) {
+    build();
+}
+
+void CertificateCheckForm::build() {
     setObjectName(QStringLiteral("CertificateCheckForm"));
     farsiWindow(*this, QStringLiteral("بررسي گواهي"));
     setMinimumSize(560, 420);
@@ -94,16 +104,25 @@ void CertificateCheckForm::checkFile(const QString& path) {
     OpenButton->setEnabled(false);
     VerdictLabel->setText(QStringLiteral("در حال خواندن كد گواهي..."));
     // Decoding a photo takes a good part of a second: the window stays responsive meanwhile.
-    // The store is asked afterwards, on this thread, which owns its connection.
+    // The store is asked afterwards by its worker, and the verdict shown when it answers.
     auto reading = std::make_shared<print::CodeReading>();
     worker_ = QThread::create([reading, path] { *reading = print::readCodesFromFile(path); });
     connect(worker_, &QThread::finished, this, [this, reading] {
         worker_->deleteLater();
         worker_ = nullptr;
-        linkReady(store_);
-        show(print::verifyReading(*reading, &store_, std::nullopt));
-        OpenButton->setEnabled(true);
-        emit checked();
+        auto verdict = std::make_shared<print::Verification>();
+        store_.post(
+            [reading, verdict](StoreLink& link) {
+                linkReady(link);
+                *verdict = print::verifyReading(*reading, &link, std::nullopt);
+            },
+            [window = QPointer<CertificateCheckForm>(this), verdict] {
+                // The window may have been closed while the store was asked.
+                if (!window) return;
+                window->show(*verdict);
+                window->OpenButton->setEnabled(true);
+                emit window->checked();
+            });
     });
     worker_->start();
 }
@@ -230,7 +249,7 @@ bool officeReadyToPrint(Connection& store, QWidget* parent) {
 
 void addCertificateCommands(TForm1& window, TDM& dm) {
     window.addOfficeCommand(QStringLiteral("بررسي گواهي"), QKeySequence(), [&window, &dm] {
-        CertificateCheckForm form(dm.Maincon, &window);
+        CertificateCheckForm form(dm.worker(), &window);
         form.exec();
     });
     window.addOfficeCommand(QStringLiteral("مشخصات صادر كننده"), QKeySequence(), [&window, &dm] {

@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <QHash>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -18,13 +20,16 @@ class QThread;
 namespace zartav {
 
 class Connection;
+class StoreWorker;
 class TDM;
 class TForm1;
 
 class CertificateCheckForm : public QDialog {
     Q_OBJECT
 public:
+    // The store read inline over `store`, or through `worker` with the window's thread free.
     CertificateCheckForm(Connection& store, QWidget* parent = nullptr);
+    CertificateCheckForm(StoreWorker& worker, QWidget* parent = nullptr);
     ~CertificateCheckForm() override;
 
     QPushButton* OpenButton = nullptr;
@@ -40,9 +45,11 @@ signals:
     void checked();
 
 private:
+    void build();
     void show(const print::Verification& v);
 
-    Connection& store_;
+    std::unique_ptr<StoreWorker> own_;
+    StoreWorker& store_;
     print::Verification verification_;
     QThread* worker_ = nullptr;  // while a file is being read
 };
