@@ -151,7 +151,23 @@ void CertificateCheckForm::show(const print::Verification& v) {
     }
 }
 
-IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : QDialog(parent), store_(store) {
+namespace {
+
+// The office's texts, read by the store's worker while the window waits, still painting.
+std::optional<QHash<QString, QString>> officeTextsBy(StoreWorker& store) {
+    std::optional<QHash<QString, QString>> texts;
+    store.call([&](StoreLink& link) {
+        texts = withLink(link, [&] {
+            QSqlDatabase db = link.database();
+            return certificates::readOfficeTexts(db);
+        });
+    });
+    return texts;
+}
+
+}  // namespace
+
+IssuerDetailsDialog::IssuerDetailsDialog(StoreWorker& store, QWidget* parent) : QDialog(parent), store_(store) {
     setObjectName(QStringLiteral("IssuerDetailsDialog"));
     farsiWindow(*this, QStringLiteral("مشخصات صادر كننده"));
     setMinimumWidth(520);
@@ -162,10 +178,7 @@ IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : Q
                             this);
     note->setWordWrap(true);
     column->addWidget(note);
-    const QHash<QString, QString> texts = withLink(store, [&] {
-                                              QSqlDatabase db = store.database();
-                                              return certificates::readOfficeTexts(db);
-                                          }).value_or(QHash<QString, QString>());
+    const QHash<QString, QString> texts = officeTextsBy(store).value_or(QHash<QString, QString>());
     QHash<QString, QString> defaults;
     for (const certificates::OfficeText& t : certificates::officeTexts())
         defaults.insert(QString::fromLatin1(t.name), QString::fromUtf8(t.defaultText));
@@ -191,7 +204,7 @@ IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : Q
     column->addLayout(buttons);
     connect(SaveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    if (store.isReadOnly()) SaveButton->setEnabled(false);
+    if (store.connection().isReadOnly()) SaveButton->setEnabled(false);
 }
 
 bool IssuerDetailsDialog::save() {
@@ -206,10 +219,14 @@ bool IssuerDetailsDialog::save() {
         }
         texts.insert(it.key(), value);
     }
-    linkReady(store_);
-    QSqlDatabase db = store_.database();
     QString error;
-    if (!certificates::writeOfficeTexts(db, texts, &error)) {
+    bool saved = false;
+    store_.call([&](StoreLink& link) {
+        linkReady(link);
+        QSqlDatabase db = link.database();
+        saved = certificates::writeOfficeTexts(db, texts, &error);
+    });
+    if (!saved) {
         showMessage(withEngineWords(QStringLiteral("مشخصات صادر كننده ذخيره نشد."), error));
         return false;
     }
@@ -217,11 +234,8 @@ bool IssuerDetailsDialog::save() {
     return true;
 }
 
-QList<BoardPost> officeAboutLines(Connection& store) {
-    const QHash<QString, QString> texts = withLink(store, [&] {
-                                              QSqlDatabase db = store.database();
-                                              return certificates::readOfficeTexts(db);
-                                          }).value_or(QHash<QString, QString>());
+QList<BoardPost> officeAboutLines(StoreWorker& store) {
+    const QHash<QString, QString> texts = officeTextsBy(store).value_or(QHash<QString, QString>());
     QList<BoardPost> lines;
     const std::pair<const char*, const char*> shown[] = {
         {certificates::kOfficeName, "صادر كننده"},
@@ -234,15 +248,14 @@ QList<BoardPost> officeAboutLines(Connection& store) {
     return lines;
 }
 
-bool officeReadyToPrint(Connection& store, QWidget* parent) {
-    QSqlDatabase db = store.database();
-    auto ready = [&db] {
-        const std::optional<QHash<QString, QString>> texts = certificates::readOfficeTexts(db);
+bool officeReadyToPrint(StoreWorker& store, QWidget* parent) {
+    auto ready = [&store] {
+        const std::optional<QHash<QString, QString>> texts = officeTextsBy(store);
         return texts && certificates::standInTexts(*texts).isEmpty();
     };
     if (ready()) return true;
     showMessage(certificates::standInTextsReason());
-    if (store.isReadOnly()) return false;
+    if (store.connection().isReadOnly()) return false;
     IssuerDetailsDialog dialog(store, parent);
     return dialog.exec() == QDialog::Accepted && ready();
 }
@@ -253,7 +266,7 @@ void addCertificateCommands(TForm1& window, TDM& dm) {
         form.exec();
     });
     window.addOfficeCommand(QStringLiteral("مشخصات صادر كننده"), QKeySequence(), [&window, &dm] {
-        IssuerDetailsDialog dialog(dm.Maincon, &window);
+        IssuerDetailsDialog dialog(dm.worker(), &window);
         dialog.exec();
     });
 }
