@@ -13,7 +13,7 @@
 namespace zartav::test {
 
 // Runs `inspect` on the modal window of type Window once it is up (the command may wait on the
-// store first), then closes it; no longer once the answer goes.
+// store first), then closes it if still open; no longer once the answer goes.
 template <typename Window>
 std::unique_ptr<QTimer> whenModal(const std::function<void(Window&)>& inspect) {
     auto poll = std::make_unique<QTimer>();
@@ -23,7 +23,8 @@ std::unique_ptr<QTimer> whenModal(const std::function<void(Window&)>& inspect) {
         if (!window) return;
         timer->stop();
         inspect(*window);
-        window->reject();
+        // Unless `inspect` closed it itself (a save that accepts).
+        if (window->isVisible()) window->reject();
     });
     poll->start();
     return poll;
