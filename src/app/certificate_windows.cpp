@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QThread>
@@ -51,7 +52,16 @@ constexpr int kMaxOfficeText = 120;
 
 }  // namespace
 
-CertificateCheckForm::CertificateCheckForm(Connection& store, QWidget* parent) : QDialog(parent), store_(store) {
+CertificateCheckForm::CertificateCheckForm(Connection& store, QWidget* parent)
+    : QDialog(parent), own_(std::make_unique<StoreWorker>(store, StoreWorker::Mode::Inline)), store_(*own_) {
+    build();
+}
+
+CertificateCheckForm::CertificateCheckForm(StoreWorker& worker, QWidget* parent) : QDialog(parent), store_(worker) {
+    build();
+}
+
+void CertificateCheckForm::build() {
     setObjectName(QStringLiteral("CertificateCheckForm"));
     farsiWindow(*this, QStringLiteral("بررسي گواهي"));
     setMinimumSize(560, 420);
@@ -94,16 +104,25 @@ void CertificateCheckForm::checkFile(const QString& path) {
     OpenButton->setEnabled(false);
     VerdictLabel->setText(QStringLiteral("در حال خواندن كد گواهي..."));
     // Decoding a photo takes a good part of a second: the window stays responsive meanwhile.
-    // The store is asked afterwards, on this thread, which owns its connection.
+    // The store is asked afterwards by its worker, and the verdict shown when it answers.
     auto reading = std::make_shared<print::CodeReading>();
     worker_ = QThread::create([reading, path] { *reading = print::readCodesFromFile(path); });
     connect(worker_, &QThread::finished, this, [this, reading] {
         worker_->deleteLater();
         worker_ = nullptr;
-        linkReady(store_);
-        show(print::verifyReading(*reading, &store_, std::nullopt));
-        OpenButton->setEnabled(true);
-        emit checked();
+        auto verdict = std::make_shared<print::Verification>();
+        store_.post(
+            [reading, verdict](StoreLink& link) {
+                linkReady(link);
+                *verdict = print::verifyReading(*reading, &link, std::nullopt);
+            },
+            [window = QPointer<CertificateCheckForm>(this), verdict] {
+                // The window may have been closed while the store was asked.
+                if (!window) return;
+                window->show(*verdict);
+                window->OpenButton->setEnabled(true);
+                emit window->checked();
+            });
     });
     worker_->start();
 }
@@ -132,7 +151,23 @@ void CertificateCheckForm::show(const print::Verification& v) {
     }
 }
 
-IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : QDialog(parent), store_(store) {
+namespace {
+
+// The office's texts, read by the store's worker while the window waits, still painting.
+std::optional<QHash<QString, QString>> officeTextsBy(StoreWorker& store) {
+    std::optional<QHash<QString, QString>> texts;
+    store.call([&](StoreLink& link) {
+        texts = withLink(link, [&] {
+            QSqlDatabase db = link.database();
+            return certificates::readOfficeTexts(db);
+        });
+    });
+    return texts;
+}
+
+}  // namespace
+
+IssuerDetailsDialog::IssuerDetailsDialog(StoreWorker& store, QWidget* parent) : QDialog(parent), store_(store) {
     setObjectName(QStringLiteral("IssuerDetailsDialog"));
     farsiWindow(*this, QStringLiteral("مشخصات صادر كننده"));
     setMinimumWidth(520);
@@ -143,10 +178,7 @@ IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : Q
                             this);
     note->setWordWrap(true);
     column->addWidget(note);
-    const QHash<QString, QString> texts = withLink(store, [&] {
-                                              QSqlDatabase db = store.database();
-                                              return certificates::readOfficeTexts(db);
-                                          }).value_or(QHash<QString, QString>());
+    const QHash<QString, QString> texts = officeTextsBy(store).value_or(QHash<QString, QString>());
     QHash<QString, QString> defaults;
     for (const certificates::OfficeText& t : certificates::officeTexts())
         defaults.insert(QString::fromLatin1(t.name), QString::fromUtf8(t.defaultText));
@@ -172,7 +204,7 @@ IssuerDetailsDialog::IssuerDetailsDialog(Connection& store, QWidget* parent) : Q
     column->addLayout(buttons);
     connect(SaveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    if (store.isReadOnly()) SaveButton->setEnabled(false);
+    if (store.connection().isReadOnly()) SaveButton->setEnabled(false);
 }
 
 bool IssuerDetailsDialog::save() {
@@ -187,10 +219,14 @@ bool IssuerDetailsDialog::save() {
         }
         texts.insert(it.key(), value);
     }
-    linkReady(store_);
-    QSqlDatabase db = store_.database();
     QString error;
-    if (!certificates::writeOfficeTexts(db, texts, &error)) {
+    bool saved = false;
+    store_.call([&](StoreLink& link) {
+        linkReady(link);
+        QSqlDatabase db = link.database();
+        saved = certificates::writeOfficeTexts(db, texts, &error);
+    });
+    if (!saved) {
         showMessage(withEngineWords(QStringLiteral("مشخصات صادر كننده ذخيره نشد."), error));
         return false;
     }
@@ -198,11 +234,8 @@ bool IssuerDetailsDialog::save() {
     return true;
 }
 
-QList<BoardPost> officeAboutLines(Connection& store) {
-    const QHash<QString, QString> texts = withLink(store, [&] {
-                                              QSqlDatabase db = store.database();
-                                              return certificates::readOfficeTexts(db);
-                                          }).value_or(QHash<QString, QString>());
+QList<BoardPost> officeAboutLines(StoreWorker& store) {
+    const QHash<QString, QString> texts = officeTextsBy(store).value_or(QHash<QString, QString>());
     QList<BoardPost> lines;
     const std::pair<const char*, const char*> shown[] = {
         {certificates::kOfficeName, "صادر كننده"},
@@ -215,26 +248,25 @@ QList<BoardPost> officeAboutLines(Connection& store) {
     return lines;
 }
 
-bool officeReadyToPrint(Connection& store, QWidget* parent) {
-    QSqlDatabase db = store.database();
-    auto ready = [&db] {
-        const std::optional<QHash<QString, QString>> texts = certificates::readOfficeTexts(db);
+bool officeReadyToPrint(StoreWorker& store, QWidget* parent) {
+    auto ready = [&store] {
+        const std::optional<QHash<QString, QString>> texts = officeTextsBy(store);
         return texts && certificates::standInTexts(*texts).isEmpty();
     };
     if (ready()) return true;
     showMessage(certificates::standInTextsReason());
-    if (store.isReadOnly()) return false;
+    if (store.connection().isReadOnly()) return false;
     IssuerDetailsDialog dialog(store, parent);
     return dialog.exec() == QDialog::Accepted && ready();
 }
 
 void addCertificateCommands(TForm1& window, TDM& dm) {
     window.addOfficeCommand(QStringLiteral("بررسي گواهي"), QKeySequence(), [&window, &dm] {
-        CertificateCheckForm form(dm.Maincon, &window);
+        CertificateCheckForm form(dm.worker(), &window);
         form.exec();
     });
     window.addOfficeCommand(QStringLiteral("مشخصات صادر كننده"), QKeySequence(), [&window, &dm] {
-        IssuerDetailsDialog dialog(dm.Maincon, &window);
+        IssuerDetailsDialog dialog(dm.worker(), &window);
         dialog.exec();
     });
 }

@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <QHash>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -18,13 +20,16 @@ class QThread;
 namespace zartav {
 
 class Connection;
+class StoreWorker;
 class TDM;
 class TForm1;
 
 class CertificateCheckForm : public QDialog {
     Q_OBJECT
 public:
+    // The store read inline over `store`, or through `worker` with the window's thread free.
     CertificateCheckForm(Connection& store, QWidget* parent = nullptr);
+    CertificateCheckForm(StoreWorker& worker, QWidget* parent = nullptr);
     ~CertificateCheckForm() override;
 
     QPushButton* OpenButton = nullptr;
@@ -40,9 +45,11 @@ signals:
     void checked();
 
 private:
+    void build();
     void show(const print::Verification& v);
 
-    Connection& store_;
+    std::unique_ptr<StoreWorker> own_;
+    StoreWorker& store_;
     print::Verification verification_;
     QThread* worker_ = nullptr;  // while a file is being read
 };
@@ -51,7 +58,7 @@ class IssuerDetailsDialog : public QDialog {
     Q_OBJECT
 public:
     // Opens with the store's texts; an empty box stands for the default text.
-    IssuerDetailsDialog(Connection& store, QWidget* parent = nullptr);
+    IssuerDetailsDialog(StoreWorker& store, QWidget* parent = nullptr);
 
     QHash<QString, QLineEdit*> Boxes;  // by the text's name in the office table
     QPushButton* SaveButton = nullptr;
@@ -62,15 +69,15 @@ public:
     bool save();
 
 private:
-    Connection& store_;
+    StoreWorker& store_;
 };
 
 // The office's texts that About shows as its contacts: those set, in the order name, address, contact.
-QList<BoardPost> officeAboutLines(Connection& store);
+QList<BoardPost> officeAboutLines(StoreWorker& store);
 
 // Before the window prints: while the office's texts still hold stand-in words, says why and
 // opens "مشخصات صادر كننده". True when an official page may print.
-bool officeReadyToPrint(Connection& store, QWidget* parent);
+bool officeReadyToPrint(StoreWorker& store, QWidget* parent);
 
 // Adds both windows to the main window's office commands.
 void addCertificateCommands(TForm1& window, TDM& dm);

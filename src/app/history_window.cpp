@@ -163,9 +163,10 @@ DeletedRecordsWindow::DeletedRecordsWindow(TDM& dm, QWidget* parent)
 }
 
 bool DeletedRecordsWindow::reload() {
-    QString error;
-    const std::optional<QList<history::Entry>> deleted =
-        withLink(dm_.Maincon, [&] { return history::deletedRecords(dm_.Maincon.database(), &error); });
+    std::optional<QList<history::Entry>> deleted;
+    dm_.worker().call([&](StoreLink& link) {
+        deleted = withLink(link, [&] { return history::deletedRecords(link.database()); });
+    });
     if (!deleted) {
         showMessage(QStringLiteral("تاريخچه %1 خوانده نشد.").arg(storeNoun(dm_.Maincon)));
         return false;
@@ -184,10 +185,15 @@ bool DeletedRecordsWindow::restoreChosen() {
     const int row = chosen.isEmpty() ? table_->currentRow() : chosen.first().row();
     if (row < 0 || row >= deleted_.size()) return false;
     const qint64 id = deleted_.at(row).recordId;
-    linkReady(dm_.Maincon);
-    QSqlDatabase db = dm_.Maincon.database();
     QString error;
-    if (!history::restoreRecord(db, id, &error)) {
+    bool restored = false;
+    // A write: the window waits for it, still painting, before the list is read again.
+    dm_.worker().call([&](StoreLink& link) {
+        linkReady(link);
+        QSqlDatabase db = link.database();
+        restored = history::restoreRecord(db, id, &error);
+    });
+    if (!restored) {
         showMessage(QStringLiteral("ركورد %1 بازگردانده نشد.\n%2").arg(id).arg(error));
         return false;
     }
@@ -201,9 +207,11 @@ void addHistoryCommands(TForm1& window, TDM& dm) {
     window.addOfficeCommand(QStringLiteral("تاريخچه"), QKeySequence(QStringLiteral("Ctrl+H")), [&window, &dm] {
         const qint64 id = dm.TVascor.id();
         if (id <= 0) return;
-        QString error;
-        const std::optional<QList<history::Entry>> entries =
-            withLink(dm.Maincon, [&] { return history::recordHistory(dm.Maincon.database(), id, &error); });
+        // Read by the store's worker, the window still painting while it waits.
+        std::optional<QList<history::Entry>> entries;
+        dm.worker().call([&](StoreLink& link) {
+            entries = withLink(link, [&] { return history::recordHistory(link.database(), id); });
+        });
         if (!entries) {
             showMessage(QStringLiteral("تاريخچه %1 خوانده نشد.").arg(storeNoun(dm.Maincon)));
             return;

@@ -165,10 +165,10 @@ int main(int argc, char** argv) {
     form1.setStoreAddress(zartav::store::chosenAddress(QCoreApplication::arguments()));
     zartav::addStoreConnectionCommand(form1);
     form1.PrintCommand = [&] {
-        if (zartav::officeReadyToPrint(dm.Maincon, &form1)) zartav::print::printCurrentCertificate(&form1, dm);
+        if (zartav::officeReadyToPrint(dm.worker(), &form1)) zartav::print::printCurrentCertificate(&form1, dm);
     };
     form1.addOfficeCommand(QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")), [&] {
-        if (!zartav::officeReadyToPrint(dm.Maincon, &form1)) return;
+        if (!zartav::officeReadyToPrint(dm.worker(), &form1)) return;
         if (const std::optional<QList<qint64>> chosen = form1.chosenRecordIds())
             zartav::print::printCertificateBatch(&form1, dm, *chosen, form1.chosenHerd());
     });
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     zartav::addExportCommand(form1, dm);
     zartav::addHistoryCommands(form1, dm);
     zartav::addCertificateCommands(form1, dm);
-    form1.AboutCommand = [&] { zartav::showAbout(messageBoard, zartav::officeAboutLines(dm.Maincon)); };
+    form1.AboutCommand = [&] { zartav::showAbout(messageBoard, zartav::officeAboutLines(dm.worker())); };
     // A save that failed is an error, not news: the error box, on the file and on the server.
     form1.NewCommand = [&] { zartav::newRecord(form2, zartav::showError); };
     form1.EditCommand = [&] { zartav::editRecord(form2, zartav::showError); };

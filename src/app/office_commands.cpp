@@ -189,11 +189,18 @@ void importCatalogue(TForm1& window, TDM& dm) {
     const auto progress =
         progressWindow(QStringLiteral("ورود كاتالوگ"), QStringLiteral("ورود كاتالوگ گاوها ..."), QString(), 1000, &window);
     progress->setMinimumDuration(500);
-    linkReady(dm.Maincon);
-    const catalogue::ImportResult result = catalogue::importCatalogueCsv(dm.Maincon.database(), csv, [&](int done, int total) {
-        progress->setValue(total > 0 ? done * 1000 / total : 0);
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // A long write by the store's worker; the window waits, painting the progress it is told.
+    catalogue::ImportResult result;
+    QProgressDialog* shown = progress.get();
+    dm.worker().call([&](StoreLink& link) {
+        linkReady(link);
+        result = catalogue::importCatalogueCsv(link.database(), csv, [shown](int done, int total) {
+            const int value = total > 0 ? done * 1000 / total : 0;
+            QMetaObject::invokeMethod(shown, [shown, value] { shown->setValue(value); }, Qt::QueuedConnection);
+        });
     });
+    // The last of what it was told, before it closes: none may show it again.
+    QCoreApplication::sendPostedEvents(shown, QEvent::MetaCall);
     progress->close();
     if (!result.ok()) {
         const QString where = result.errorLine > 0 ? QStringLiteral("، سطر %1").arg(result.errorLine) : QString();

@@ -33,27 +33,37 @@ TDM::~TDM() {
 }
 
 bool TDM::FillCombo(const QString& statement, QStringList& items, QString* error) {
-    return withLink(Maincon, [&] {
-        // A query of its own, freed on every way out, so the scratch query keeps its state.
-        QSqlQuery query(Maincon.database());
-        query.setForwardOnly(true);
-        const auto failed = [&] {
-            if (error) *error = query.lastError().text();
-            return false;
-        };
-        if (!query.prepare(Maincon.dialect().translate(statement, schema::storedNames())) || !query.exec()) return failed();
-        // Read in full before the list is touched: a statement failing half-way leaves it whole.
-        QStringList read;
-        while (query.next()) {
-            const int index = query.record().indexOf(QStringLiteral("Res"));
-            if (index < 0) return failed();
-            const QString text = textOf(query.value(index));
-            if (!text.trimmed().isEmpty()) read << text;
-        }
-        if (query.lastError().isValid()) return failed();
-        items = std::move(read);
-        return true;
+    // Read by the worker, the window waiting but still painting; the list is touched only here.
+    std::optional<QStringList> read;
+    QString why;
+    worker_.call([&](StoreLink& link) {
+        read = withLink(link, [&]() -> std::optional<QStringList> {
+            // A query of its own, freed on every way out, so the scratch query keeps its state.
+            QSqlQuery query(link.database());
+            query.setForwardOnly(true);
+            const auto failed = [&]() -> std::optional<QStringList> {
+                why = query.lastError().text();
+                return std::nullopt;
+            };
+            if (!query.prepare(link.dialect().translate(statement, schema::storedNames())) || !query.exec()) return failed();
+            // Read in full before the list is touched: a statement failing half-way leaves it whole.
+            QStringList values;
+            while (query.next()) {
+                const int index = query.record().indexOf(QStringLiteral("Res"));
+                if (index < 0) return failed();
+                const QString text = textOf(query.value(index));
+                if (!text.trimmed().isEmpty()) values << text;
+            }
+            if (query.lastError().isValid()) return failed();
+            return values;
+        });
     });
+    if (!read) {
+        if (error) *error = why;
+        return false;
+    }
+    items = std::move(*read);
+    return true;
 }
 
 bool TDM::FillStoredValues(const QString& column, QStringList& items, QString* error) {

@@ -1,6 +1,7 @@
 #include "print/certificate_issuer.h"
 
 #include "data/link/store_choice.h"
+#include "data/link/store_worker.h"
 #include "data/tdm.h"
 #include "dates/calendar.h"
 #include "dates/calendar_date_text.h"
@@ -38,13 +39,25 @@ SealFacts sealFacts(const CertificateRecord& record, qint64 number, const QDateT
 }
 
 CertificateIssuer::CertificateIssuer(Connection& connection, std::optional<SigningKey> key, QString office)
-    : connection_(connection), key_(std::move(key)), office_(std::move(office)) {
+    : own_(std::make_unique<StoreWorker>(connection, StoreWorker::Mode::Inline)), worker_(*own_), key_(std::move(key)),
+      office_(std::move(office)) {
+    takeDesk();
+}
+
+CertificateIssuer::CertificateIssuer(StoreWorker& worker, std::optional<SigningKey> key, QString office)
+    : worker_(worker), key_(std::move(key)), office_(std::move(office)) {
+    takeDesk();
+}
+
+void CertificateIssuer::takeDesk() {
     if (key_) fingerprint_ = QString::fromLatin1(keyFingerprint(key_->publicKey).toHex());
     user_ = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", qEnvironmentVariable("USERNAME")));
     if (user_.isEmpty())
         if (const passwd* account = getpwuid(getuid())) user_ = QString::fromLocal8Bit(account->pw_name);
     desk_ = QSysInfo::machineHostName();
 }
+
+CertificateIssuer::~CertificateIssuer() = default;
 
 bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString* error) {
     QList<certificates::IssueRequest> requests;
@@ -60,9 +73,12 @@ bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString*
         request.keyFingerprint = fingerprint_;
         requests << request;
     }
-    linkReady(connection_);
-    QSqlDatabase db = connection_.database();
-    const std::optional<QList<certificates::Issue>> done = certificates::issue(db, requests, &lastError_);
+    std::optional<QList<certificates::Issue>> done;
+    worker_.call([&](StoreLink& link) {
+        linkReady(link);
+        QSqlDatabase db = link.database();
+        done = certificates::issue(db, requests, &lastError_);
+    });
     if (!done) {
         if (error) *error = lastError_;
         return false;
@@ -85,9 +101,13 @@ bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString*
 }
 
 bool CertificateIssuer::withdraw(QString* error) {
-    linkReady(connection_);
-    QSqlDatabase db = connection_.database();
-    if (!certificates::withdraw(db, issued_, &lastError_)) {
+    bool withdrawn = false;
+    worker_.call([&](StoreLink& link) {
+        linkReady(link);
+        QSqlDatabase db = link.database();
+        withdrawn = certificates::withdraw(db, issued_, &lastError_);
+    });
+    if (!withdrawn) {
         if (error) *error = lastError_;
         return false;
     }
@@ -157,7 +177,11 @@ std::optional<QString> useOfficeTexts(Connection& connection, CertificateLayout&
     return texts->value(QString::fromLatin1(certificates::kOfficeName));
 }
 
-DeskIssuing issuingForDesk(Connection& connection, const QString& office, const QString& keyFile) {
+namespace {
+
+// The key and the notices of a desk's issuing; the issuer is the caller's to make.
+template <typename Store>
+DeskIssuing deskIssuing(Store& store, const Connection& connection, const QString& office, const QString& keyFile) {
     DeskIssuing d;
     if (connection.isReadOnly()) {
         d.notice = QStringLiteral("اطلاعات فقط خواندني است؛ شناسنامه ها بدون شماره و كد گواهي چاپ مي شوند.");
@@ -183,8 +207,18 @@ DeskIssuing issuingForDesk(Connection& connection, const QString& office, const 
                                   .arg(keyFile, QString::number(st.st_mode & 0777, 8));
         }
     }
-    d.issuer = std::make_unique<CertificateIssuer>(connection, std::move(key), office);
+    d.issuer = std::make_unique<CertificateIssuer>(store, std::move(key), office);
     return d;
+}
+
+}  // namespace
+
+DeskIssuing issuingForDesk(Connection& connection, const QString& office, const QString& keyFile) {
+    return deskIssuing(connection, connection, office, keyFile);
+}
+
+DeskIssuing issuingForDesk(StoreWorker& worker, const QString& office, const QString& keyFile) {
+    return deskIssuing(worker, worker.connection(), office, keyFile);
 }
 
 QString deskKeyFile() { return store::deskSettings()->value(QString::fromLatin1(kKeyFileSetting)).toString(); }
@@ -192,5 +226,7 @@ QString deskKeyFile() { return store::deskSettings()->value(QString::fromLatin1(
 DeskIssuing issuingForThisDesk(Connection& connection, const QString& office) {
     return issuingForDesk(connection, office, deskKeyFile());
 }
+
+DeskIssuing issuingForThisDesk(StoreWorker& worker, const QString& office) { return issuingForDesk(worker, office, deskKeyFile()); }
 
 }  // namespace zartav::print

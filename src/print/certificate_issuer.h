@@ -15,6 +15,7 @@
 
 namespace zartav {
 class Connection;
+class StoreWorker;
 }
 
 namespace zartav::print {
@@ -30,6 +31,9 @@ public:
     // `key`: the desk's signing key; without one the codes are unsigned. `office`: the issuing
     // office's name the codes carry.
     CertificateIssuer(Connection& connection, std::optional<SigningKey> key, QString office);
+    // The register written through `worker`, each write waited for.
+    CertificateIssuer(StoreWorker& worker, std::optional<SigningKey> key, QString office);
+    ~CertificateIssuer();
 
     // Registers the records' certificates in one transaction and gives each its code; false with
     // the reason when the register cannot be written (none of them is then to be printed).
@@ -46,7 +50,11 @@ public:
     const QList<certificates::Issue>& issued() const { return issued_; }
 
 private:
-    Connection& connection_;
+    // The key's fingerprint, and who issues at which desk.
+    void takeDesk();
+
+    std::unique_ptr<StoreWorker> own_;  // inline over the connection given
+    StoreWorker& worker_;
     std::optional<SigningKey> key_;
     QString fingerprint_;
     QString office_;
@@ -72,11 +80,13 @@ struct DeskIssuing {
 // A key file others may read (any permission for group or others) is still used, and the notice
 // says so.
 DeskIssuing issuingForDesk(Connection& connection, const QString& office, const QString& keyFile);
+DeskIssuing issuingForDesk(StoreWorker& worker, const QString& office, const QString& keyFile);
 
 // The key file the desk's settings (store::deskSettings) name under kKeyFileSetting; empty when none.
 QString deskKeyFile();
 // issuingForDesk with that key file: how the window's Print and PDF pick their key.
 DeskIssuing issuingForThisDesk(Connection& connection, const QString& office);
+DeskIssuing issuingForThisDesk(StoreWorker& worker, const QString& office);
 
 // The issuing office's texts set into a layout: the header's ministry and breeding-centre lines,
 // the footer's union and registry lines (where the layout holds the default words), and the

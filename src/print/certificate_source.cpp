@@ -107,31 +107,11 @@ QFuture<RecordChunk> StoredCertificates::read(int first, int last) {
     QFuture<RecordChunk> future = promise->future();
     promise->start();
     worker_.post([promise, first, ids = ids_.mid(first, pages), sizes = sizes_](StoreLink& link) {
-        RecordChunk chunk;
-        chunk.first = first;
-        QString error;
-        // One statement for the pages, photos and all: each record's overflow pages are walked
-        // once, where a statement a photo walks the photos before it again.
-        std::optional<QHash<qint64, reads::StoredRecord>> found =
-            withLink(link, [&] { return reads::RecordsRead(link.database(), ids, true).result(&error); });
-        if (!found) {
-            chunk.failure = UnreadRecord{ids.first(), error, false};
-        } else {
-            qint64 bytes = 0;
-            for (const qint64 id : ids) {
-                const auto stored = found->constFind(id);
-                // A record deleted meanwhile stops the job at its page, not before.
-                if (stored == found->cend()) {
-                    chunk.failure = UnreadRecord{id, QStringLiteral("the record with ID %1 is no longer in the store").arg(id), true};
-                    break;
-                }
-                chunk.records << certificateRecord(id, *stored);
-                bytes += photoBytes(chunk.records.constLast());
-            }
-            found.reset();
-            sizes->bytes += bytes;
-            sizes->records += chunk.records.size();
-        }
+        RecordChunk chunk = readRecordChunk(link, first, ids);
+        qint64 bytes = 0;
+        for (const CertificateRecord& record : std::as_const(chunk.records)) bytes += photoBytes(record);
+        sizes->bytes += bytes;
+        sizes->records += chunk.records.size();
         promise->addResult(std::move(chunk));
         promise->finish();
     });
@@ -149,6 +129,30 @@ std::optional<CertificateRecord> StoredCertificates::record(int index) {
     }
     if (at < held_.records.size()) return held_.records.at(at);
     return takeFailure(*held_.failure);
+}
+
+RecordChunk readRecordChunk(StoreLink& link, int first, const QList<qint64>& ids) {
+    RecordChunk chunk;
+    chunk.first = first;
+    QString error;
+    // One statement for the pages, photos and all: each record's overflow pages are walked
+    // once, where a statement a photo walks the photos before it again.
+    const std::optional<QHash<qint64, reads::StoredRecord>> found =
+        withLink(link, [&] { return reads::RecordsRead(link.database(), ids, true).result(&error); });
+    if (!found) {
+        chunk.failure = UnreadRecord{ids.value(0), error, false};
+        return chunk;
+    }
+    for (const qint64 id : ids) {
+        const auto stored = found->constFind(id);
+        // A record deleted meanwhile stops the job at its page, not before.
+        if (stored == found->cend()) {
+            chunk.failure = UnreadRecord{id, QStringLiteral("the record with ID %1 is no longer in the store").arg(id), true};
+            break;
+        }
+        chunk.records << certificateRecord(id, *stored);
+    }
+    return chunk;
 }
 
 std::optional<QList<qint64>> storedRecordIds(StoreWorker& worker, const std::optional<QString>& herd, QString* error,

@@ -13,6 +13,7 @@
 
 namespace zartav {
 class Connection;
+class StoreLink;
 class StoreWorker;
 }  // namespace zartav
 
@@ -103,6 +104,10 @@ private:
     std::shared_ptr<Sizes> sizes_;
     RecordChunk held_;  // the last chunk record() read, handed out page by page
 };
+
+// The records `ids`, photos and all, read in one statement over `link` as the pages from `first`
+// on: those found in order up to the first that could not be read, which is the chunk's failure.
+RecordChunk readRecordChunk(StoreLink& link, int first, const QList<qint64>& ids);
 
 // The "ID"s of every record, or of the records of one herd, in "ID" order, narrowed by the find
 // text when there is one (RecordTable::setFind), read through `worker`; nothing when the store

@@ -119,7 +119,7 @@ QList<FactLine> factLines(const SealFacts& printed, const std::optional<SealFact
     };
 }
 
-std::optional<QByteArray> officeKey(Connection& store, const QByteArray& keyId, QString* error) {
+std::optional<QByteArray> officeKey(StoreLink& store, const QByteArray& keyId, QString* error) {
     QSqlDatabase db = store.database();
     const std::optional<QList<certificates::PublicKey>> keys = certificates::publicKeys(db, error);
     if (!keys) return std::nullopt;
@@ -177,7 +177,7 @@ QStringList factsDifferingFromIssue(const SealFacts& printed, const certificates
 
 }  // namespace
 
-Verification verifyPayload(const QByteArray& payload, Connection* store, const std::optional<QByteArray>& publicKey) {
+Verification verifyPayload(const QByteArray& payload, StoreLink* store, const std::optional<QByteArray>& publicKey) {
     Verification v;
     v.seal = parseSeal(payload);
     if (!v.seal) return finish(v);
@@ -242,18 +242,19 @@ Verification verifyPayload(const QByteArray& payload, Connection* store, const s
     if (!v.forgedFacts.isEmpty()) return forged(Forgery::Facts);
 
     // The record now, photos and all, for what changed since the issue.
-    StoredCertificates now(*store, {issued->recordId});
-    const std::optional<CertificateRecord> record = now.record(0);
+    RecordChunk now = readRecordChunk(*store, 0, {issued->recordId});
+    const std::optional<CertificateRecord> record =
+        now.records.isEmpty() ? std::nullopt : std::optional<CertificateRecord>(std::move(now.records.first()));
     std::optional<SealFacts> stored;
     QString contentNow;
     if (record) {
         contentNow = certificateContentText(*record);
         stored = sealFacts(*record, issued->number, issued->issued, seal.facts.office);
         stored->contentHash = certificateContentHash(contentNow);
-    } else if (now.recordMissing()) {
+    } else if (now.failure && now.failure->missing) {
         v.recordDeleted = true;
     } else {
-        v.storeError = now.errorText();
+        v.storeError = now.failure ? now.failure->why : QString();
     }
     v.facts = factLines(seal.facts, stored);
     v.supersededBy = issued->supersededBy;
@@ -263,7 +264,7 @@ Verification verifyPayload(const QByteArray& payload, Connection* store, const s
     return finish(v);
 }
 
-Verification verifyReading(const CodeReading& reading, Connection* store, const std::optional<QByteArray>& publicKey) {
+Verification verifyReading(const CodeReading& reading, StoreLink* store, const std::optional<QByteArray>& publicKey) {
     for (const QByteArray& code : reading.codes)
         if (parseSeal(code)) return verifyPayload(code, store, publicKey);
     Verification v;

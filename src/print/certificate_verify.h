@@ -13,7 +13,7 @@
 #include <optional>
 
 namespace zartav {
-class Connection;
+class StoreLink;
 }
 
 namespace zartav::print {
@@ -53,9 +53,9 @@ struct Verification {
 
 // Checks a payload. `publicKey`: check offline with that key alone; otherwise `store` (open)
 // gives the office's keys, the register and the record now.
-Verification verifyPayload(const QByteArray& payload, Connection* store, const std::optional<QByteArray>& publicKey);
+Verification verifyPayload(const QByteArray& payload, StoreLink* store, const std::optional<QByteArray>& publicKey);
 
 // Checks the first of a reading's codes that is a certificate's; "no readable code" when none is.
-Verification verifyReading(const CodeReading& reading, Connection* store, const std::optional<QByteArray>& publicKey);
+Verification verifyReading(const CodeReading& reading, StoreLink* store, const std::optional<QByteArray>& publicKey);
 
 }  // namespace zartav::print

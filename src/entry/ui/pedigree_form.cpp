@@ -77,8 +77,11 @@ TPedigreeForm::~TPedigreeForm() = default;
 
 bool TPedigreeForm::showAnimal(const pedigree::Animal& calf) {
     QString error;
-    std::optional<pedigree::Pedigree> p =
-        withLink(dm_.Maincon, [&] { return pedigree::Pedigree::read(pedigree::AnimalReader(dm_.Maincon), calf, &error); });
+    // Read by the store's worker: the window waits, still painting.
+    std::optional<pedigree::Pedigree> p;
+    dm_.worker().call([&](StoreLink& link) {
+        p = withLink(link, [&] { return pedigree::Pedigree::read(pedigree::AnimalReader(link), calf, &error); });
+    });
     if (!p) {
         showMessage(withEngineWords(QStringLiteral("شجره اين ركورد خوانده نشد."), error));
         return false;
@@ -91,7 +94,11 @@ bool TPedigreeForm::showAnimal(const pedigree::Animal& calf) {
 bool TPedigreeForm::showRecord(qint64 id) {
     pedigree::Animal calf;
     QString error;
-    if (!withLink(dm_.Maincon, [&] { return pedigree::AnimalReader(dm_.Maincon).record(id, calf, &error); })) {
+    bool read = false;
+    dm_.worker().call([&](StoreLink& link) {
+        read = withLink(link, [&] { return pedigree::AnimalReader(link).record(id, calf, &error); });
+    });
+    if (!read) {
         showMessage(withEngineWords(QStringLiteral("شجره اين ركورد خوانده نشد."), error));
         return false;
     }

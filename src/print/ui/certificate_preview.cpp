@@ -68,9 +68,9 @@ void noticeOnce(const QString& notice) {
 }
 
 // The issuer of one print job from the preview: the desk's key as its setting names it.
-std::unique_ptr<CertificateIssuer> jobIssuer(Connection* store, const QString& office) {
+std::unique_ptr<CertificateIssuer> jobIssuer(Connection* store, StoreWorker* worker, const QString& office) {
     if (!store) return nullptr;
-    DeskIssuing issuing = issuingForThisDesk(*store, office);
+    DeskIssuing issuing = worker ? issuingForThisDesk(*worker, office) : issuingForThisDesk(*store, office);
     noticeOnce(issuing.notice);
     return std::move(issuing.issuer);
 }
@@ -183,7 +183,7 @@ PageRun CertificatePreview::runWithProgress(int pages, std::unique_ptr<QProgress
 bool CertificatePreview::print() {
     if (!choosePrinter(*printer_, this)) return false;
     std::unique_ptr<QProgressDialog> progress;
-    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, office);
+    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, registerWorker, office);
     PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("آماده كردن شناسنامه ها براي چاپ..."));
     run.issuer = issuer.get();
     QString error;
@@ -207,7 +207,7 @@ bool CertificatePreview::saveAsPdf() {
     const QString name = choosePdfFile(this);
     if (name.isEmpty()) return false;
     std::unique_ptr<QProgressDialog> progress;
-    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, office);
+    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, registerWorker, office);
     PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("ذخيره شناسنامه ها در فايل PDF..."));
     run.issuer = issuer.get();
     QString error;
@@ -223,13 +223,14 @@ bool CertificatePreview::saveAsPdf() {
 }
 
 void showCertificatePreview(QWidget* parent, const CertificateLayout& layout, CertificateSource& source,
-                            Connection* store, const QString& office) {
+                            StoreWorker* registerWorker, const QString& office) {
     if (previewRunner()) {
         previewRunner()(parent, layout, source);
         return;
     }
     CertificatePreview preview(layout, source, parent);
-    preview.store = store;
+    preview.store = registerWorker ? &registerWorker->connection() : nullptr;
+    preview.registerWorker = registerWorker;
     preview.office = office;
     preview.exec();
 }
@@ -264,7 +265,8 @@ void previewStored(QWidget* parent, TDM& dm, std::unique_ptr<StoreWorker> worker
     if (texts) applyOfficeTexts(layout, *texts);
     const QString office = texts ? texts->value(QString::fromLatin1(certificates::kOfficeName)) : QString();
     StoredCertificates source(std::move(worker), ids);
-    showCertificatePreview(parent, layout, source, &dm.Maincon, office);
+    // The register is written by the list's worker, as the saves are: its link is up already.
+    showCertificatePreview(parent, layout, source, &dm.worker(), office);
 }
 
 }  // namespace

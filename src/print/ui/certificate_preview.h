@@ -24,6 +24,7 @@ class QSpinBox;
 
 namespace zartav {
 class Connection;
+class StoreWorker;
 class TDM;
 }
 
@@ -60,6 +61,9 @@ public:
     // Without a store the pages print without a code.
     Connection* store = nullptr;
     QString office;
+    // When set, the register is written through it, the window waiting but still painting;
+    // else over `store` itself.
+    StoreWorker* registerWorker = nullptr;
 
     // The commands behind the toolbar's print and PDF buttons. They answer whether the job was
     // done; a failure has been reported, a stop leaves nothing behind.
@@ -78,9 +82,10 @@ private:
     QAction* zoomAction_ = nullptr;  // shows the zoom, and goes back to true size
 };
 
-// Shows the preview modally; returns when it is closed. Printing from it issues in `store`.
+// Shows the preview modally; returns when it is closed. Printing from it issues in the store
+// `registerWorker` follows, through it.
 void showCertificatePreview(QWidget* parent, const CertificateLayout& layout, CertificateSource& source,
-                            Connection* store = nullptr, const QString& office = {});
+                            StoreWorker* registerWorker = nullptr, const QString& office = {});
 
 // Tests replace the modal preview; nullptr restores it.
 using PreviewRunner = std::function<void(QWidget* parent, const CertificateLayout& layout, CertificateSource& source)>;

@@ -92,7 +92,7 @@ TEST_F(CertificateWindowsTest, ThePreviewIssuesOnlyWhenSavedAndSaysOnceThatNothi
 
 TEST_F(CertificateWindowsTest, IssuerDetailsAreSavedForTheStore) {
     test::MessageRecorder messages;
-    IssuerDetailsDialog dialog(dm.Maincon);
+    IssuerDetailsDialog dialog(dm.worker());
     // A box for every line the page prints, the header's second line among them.
     ASSERT_EQ(dialog.Boxes.size(), 10);
     EXPECT_EQ(dialog.Boxes.value("ministry")->placeholderText(), QStringLiteral("redaz oviv azodeze"));
@@ -105,12 +105,12 @@ TEST_F(CertificateWindowsTest, IssuerDetailsAreSavedForTheStore) {
     EXPECT_TRUE(dialog.save());
     QSqlDatabase db = dm.Maincon.database();
     EXPECT_EQ(certificates::readOfficeTexts(db)->value("office"), QStringLiteral("اتحاديه دامداران استان مركزي"));
-    const QList<BoardPost> about = officeAboutLines(dm.Maincon);
+    const QList<BoardPost> about = officeAboutLines(dm.worker());
     ASSERT_EQ(about.size(), 2);
     EXPECT_EQ(about[0].key, QStringLiteral("صادر كننده"));
     EXPECT_EQ(about[1].value, QStringLiteral("086-32221234"));
     if (qEnvironmentVariableIsSet("ZARTAV_SCREENS"))
-        IssuerDetailsDialog(dm.Maincon).grab().save(qEnvironmentVariable("ZARTAV_SCREENS") + "/issuer.png");
+        IssuerDetailsDialog(dm.worker()).grab().save(qEnvironmentVariable("ZARTAV_SCREENS") + "/issuer.png");
 }
 
 TEST_F(CertificateWindowsTest, PrintAsksForTheOfficeTextsFirstWhileThePageWouldPrintStandInWords) {
@@ -138,7 +138,7 @@ TEST_F(CertificateWindowsTest, PrintAsksForTheOfficeTextsFirstWhileThePageWouldP
             if (c.filled.isEmpty()) dialog->reject();
             else dialog->save();
         });
-        EXPECT_EQ(officeReadyToPrint(dm.Maincon, nullptr), c.ready);
+        EXPECT_EQ(officeReadyToPrint(dm.worker(), nullptr), c.ready);
         EXPECT_EQ(asked, c.asked);
         EXPECT_EQ(messages.texts(), c.asked ? QStringList(why) : QStringList());
         QCoreApplication::processEvents();  // the timer of a case that opened nothing

@@ -15,6 +15,7 @@
 #include "util/app_paths.h"
 
 #include "message_recorder.h"
+#include "modal_window.h"
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
@@ -113,22 +114,7 @@ bool signalServer(int signal) {
     return true;
 }
 
-// Runs `inspect` on the modal window of type Window once it is up (the command may wait on the
-// store first), then closes it; no longer once the answer goes.
-template <typename Window>
-std::unique_ptr<QTimer> whenModal(const std::function<void(Window&)>& inspect) {
-    auto poll = std::make_unique<QTimer>();
-    poll->setInterval(20);
-    QObject::connect(poll.get(), &QTimer::timeout, poll.get(), [timer = poll.get(), inspect] {
-        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
-        if (!window) return;
-        timer->stop();
-        inspect(*window);
-        window->reject();
-    });
-    poll->start();
-    return poll;
-}
+using test::whenModal;
 
 struct Outage {
     const char* name;
@@ -231,10 +217,7 @@ TEST(Outage, EveryWindowReadsAndPrintsAgainAfterARestart) {
     TPedigreeForm pedigree(dm, &form);
     const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
 
-    auto menuCommand = [&](const char* caption) {
-        for (QAction* a : form.PopupMenu1->actions())
-            if (a->text() == QString::fromUtf8(caption)) a->trigger();
-    };
+    auto menuCommand = [&](const char* caption) { test::chooseItem(*form.PopupMenu1, caption); };
     struct Command {
         const char* name;
         std::function<bool()> use;
