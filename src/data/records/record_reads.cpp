@@ -52,38 +52,35 @@ std::optional<int> firstInt(QSqlQuery& query, QString* error) {
 
 }  // namespace
 
-Count::Count(const QSqlDatabase& db, const RecordFilter& filter, int limit) : limit_(limit), query_(db) {
+Count::Count(const QSqlDatabase& db, const RecordFilter& filter, int limit) : query_(db) {
     const FilterSql sql(SqlDialect::of(db), filter);
     const QString rows = sql.table() + sql.where();
-    auto send = [&](QSqlQuery& query, const QString& statement) {
-        query.prepare(statement);
-        sql.bind(query);
-        query.exec();
+    auto send = [&](const QString& statement) {
+        query_.prepare(statement);
+        sql.bind(query_);
+        query_.exec();
     };
     if (limit <= 0 || !sql.indexedFind()) {
-        send(query_, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
+        send(limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 LIMIT %2) AS shown").arg(rows).arg(limit)
                                : QStringLiteral("SELECT COUNT(*) FROM ") + rows);
         return;
     }
     // The server would read each row found from the table to count them; their "ID"s in the
     // folded indexes count them instead, each index stopping at `limit`. One index that reaches
-    // `limit` alone settles it without merging the five; the merged count is sent alongside,
-    // for when none does.
-    QStringList each;
+    // `limit` alone settles it, and the server then counts no further: it reaches a subquery of
+    // the CASE only when the conditions before it leave it to that one, so the merged count of
+    // the five, the dearest, is made only when no index settles it.
+    QStringList settles;
     for (int i = 0; i < int(find::kColumns.size()); ++i)
-        each << QStringLiteral("(SELECT COUNT(*) FROM %1 AS found)").arg(sql.foundIdsOf(limit, i));
-    send(query_, QStringLiteral("SELECT GREATEST(%1)").arg(each.join(QStringLiteral(", "))));
-    merged_.emplace(db);
-    send(*merged_, QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (%1) AS found LIMIT %2) AS shown")
-                       .arg(sql.foundIds(limit))
-                       .arg(limit));
+        settles << QStringLiteral("(SELECT COUNT(*) FROM %1 AS found) >= %2").arg(sql.foundIdsOf(limit, i)).arg(limit);
+    send(QStringLiteral("SELECT CASE WHEN %1 THEN %2 ELSE (SELECT COUNT(*) FROM (SELECT 1 FROM (%3) AS found LIMIT %2) "
+                                "AS shown) END")
+                     .arg(settles.join(QStringLiteral(" OR ")))
+                     .arg(limit)
+                     .arg(sql.foundIds(limit)));
 }
 
-std::optional<int> Count::result(QString* error) {
-    const std::optional<int> most = firstInt(query_, error);
-    if (!most || !merged_ || *most >= limit_) return most;
-    return firstInt(*merged_, error);
-}
+std::optional<int> Count::result(QString* error) { return firstInt(query_, error); }
 
 RowsRead::RowsRead(const QSqlDatabase& db, const RecordFilter& filter, qint64 fromId, int skip, Direction direction,
                    int rows)

@@ -37,9 +37,7 @@ public:
     std::optional<int> result(QString* error = nullptr);
 
 private:
-    int limit_;
     QSqlQuery query_;
-    std::optional<QSqlQuery> merged_;  // the server's count of a find when no single index settles it
 };
 
 // Listed rows in "ID" order: after `afterId` (from the first row when 0), `skip` rows skipped;
