@@ -2,7 +2,7 @@
 
 // Shared pieces of the fuzz targets: one application object (image plugins, SQL drivers),
 // input as text or as a file, and an in-memory database for the loaders.
-#include "data/schema/store_schema.h"
+#include "data/schema/store_upgrade.h"
 #include "data/tdm.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "app/legacy_import_dialog.h"
 
 #include "data/legacy/legacy_import.h"
-#include "data/schema/store_schema.h"
+#include "data/schema/store_upgrade.h"
 #include "data/tdm.h"
 #include "util/dialogs.h"
 #include "util/ui/dialog_helpers.h"

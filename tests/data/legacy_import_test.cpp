@@ -4,7 +4,7 @@
 #include "data/legacy/legacy_import.h"
 #include "data/legacy/legacy_mdb.h"
 #include "data/schema/record_schema.h"
-#include "data/schema/store_schema.h"
+#include "data/schema/store_upgrade.h"
 #include "data/tdm.h"
 
 #include <QBuffer>

@@ -8,6 +8,8 @@
 #include "data/engine/store_files.h"
 #include "data/schema/store_integrity.h"
 #include "data/schema/store_schema.h"
+#include "data/schema/store_upgrade.h"
+#include "data/schema/store_versions.h"
 #include "data/schema/stored_names.h"
 #include "util/bidi_text.h"
 
@@ -196,20 +198,32 @@ bool Connection::openFile() {
     sqlite3* handle = integrity::handleOf(db);
     if (!handle) return fail(QStringLiteral("not an open SQLite connection"));
     sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    // Nothing of the file is read or written before its schema is known to be the program's.
-    if (const integrity::SchemaCheck check = integrity::checkOpened(db); !check.ok) {
+    // Nothing of the file is read or written before its schema is known to be the program's; a
+    // store of a later program is named as such rather than by what of it this one does not know.
+    const integrity::SchemaCheck check = integrity::checkOpened(db);
+    const std::optional<int> recorded = check.ok || !check.foreign.isEmpty() ? schema::fileVersion(db) : std::optional<int>(0);
+    if (recorded && *recorded > schema::kCurrentVersion) {
+        fail(QStringLiteral("the store's version %1 is newer than the program's").arg(*recorded));
+        errorText_ = QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n%2").arg(isolatedPath(path), schema::newerStoreText(*recorded));
+        return false;
+    }
+    if (!check.ok) {
         fail(check.foreign.isEmpty() ? check.engineWords : check.foreign);
         if (!check.foreign.isEmpty()) errorText_ = QStringLiteral("فايل اطلاعات زير باز نشد:\n%1\n%2").arg(isolatedPath(path), check.foreign);
         return false;
     }
+    if (!recorded) return fail(QStringLiteral("the store's version cannot be read"));
 
     // The first read tells a database from any other file; nothing is written before it.
-    QSet<QString> tables;
+    QSet<QString> tables, names;
     {
         QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+        if (!query.exec(QStringLiteral("SELECT type, name FROM sqlite_master")))
             return fail(query.lastError().text());
-        while (query.next()) tables.insert(query.value(0).toString().toLower());
+        while (query.next()) {
+            names.insert(query.value(1).toString().toLower());
+            if (query.value(0).toString() == QLatin1String("table")) tables.insert(query.value(1).toString().toLower());
+        }
         if (query.lastError().isValid()) return fail(query.lastError().text());
     }
     const bool hasRecords = tables.contains(QStringLiteral("vaskortemp"));
@@ -253,11 +267,12 @@ bool Connection::openFile() {
             if (!existed) storefile::remove(path);
             return false;
         }
-    } else {
-        // A file from an earlier version or the legacy import may lack the catalogue table or
-        // an index; adding them is harmless, and a read-only file simply goes without.
+    } else if (const int from = schema::upgradeFrom(*recorded, schema::versionShownBy(names, StoreEngine::File));
+               from < schema::kCurrentVersion) {
+        // A file from an earlier version or the legacy import, or one that lost an object since:
+        // the steps it has not had. One that cannot take them goes on as it was, without what is new.
         announceIndexBuild(db);
-        createRecordSchema(db, &error);
+        schema::upgradeStore(db, from, &error);
     }
     // What other programs wrote since the program last had the file gets its seal now, in order;
     // a store from before the chain's head gets one first, from its chain found whole.
@@ -318,6 +333,8 @@ struct ServerFacts {
     int relations = 0;
     bool writable = false;
     bool mayChangeRecords = false;
+    bool owner = false;  // this role owns the record table: only it brings the store up
+    int version = 0;     // the version the store records
     QString schema;
     QSet<QString> columns;
     QSet<QString> indexed;  // the record table's columns that lead an index
@@ -347,10 +364,12 @@ std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
             // Trigger functions of an earlier version searched the path of whoever made them.
             "to_regclass('\"%6\"') IS NOT NULL AND (SELECT count(*) = 2 FROM pg_proc "
             "        WHERE pronamespace = to_regnamespace(current_schema()) AND proname IN ('%3', '%4') "
-            "        AND array_to_string(proconfig, ',') LIKE 'search\\_path=pg\\_catalog, %')")
+            "        AND array_to_string(proconfig, ',') LIKE 'search\\_path=pg\\_catalog, %'), "
+            "%7, COALESCE((SELECT pg_has_role(relowner, 'USAGE') FROM pg_class WHERE oid = %1), false)")
                         .arg(records, QString::fromLatin1(schema::kServerCatalogueOrderColumn),
                              QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction),
-                             QString::fromLatin1(kDailyCopyTable), QString::fromLatin1(history::kHeadTable))) ||
+                             QString::fromLatin1(kDailyCopyTable), QString::fromLatin1(history::kHeadTable),
+                             schema::serverVersionColumn())) ||
         !query.next()) {
         if (error) *error = query.lastError().text();
         return std::nullopt;
@@ -373,6 +392,8 @@ std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
     f.columns = lines(10);
     f.indexed = lines(11);
     f.hasPinnedFunctions = query.value(12).toBool();
+    f.version = query.value(13).toInt();
+    f.owner = query.value(14).toBool();
     return f;
 }
 
@@ -383,19 +404,30 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     std::optional<ServerFacts> facts = serverFacts(db, &error);
     if (!facts) return fail(error);
     const bool writable = facts->writable && access_ == StoreAccess::ReadWrite;
+    if (facts->version > schema::kCurrentVersion) {
+        fail(QStringLiteral("the store's version %1 is newer than the program's").arg(facts->version));
+        errorText_ = QStringLiteral("اتصال به سرور اطلاعات زير برقرار نشد:\n%1\n%2")
+                         .arg(isolated(address_.display()), schema::newerStoreText(facts->version));
+        return false;
+    }
     bool changed = true;
     if (!facts->hasRecords) {
         if (facts->relations > (facts->hasCatalogue ? 1 : 0))
             return fail(QStringLiteral("the database holds other tables and no VaskorTemp"));
         if (!writable) return fail(QStringLiteral("the server is read-only and the database holds no tables"));
         if (!createRecordSchema(db, &error)) return fail(error);
-    } else if (!facts->hasCatalogue || !facts->hasOrder || !facts->hasTrigger || !facts->hasRegister || !facts->hasPinnedFunctions ||
-               facts->indexes < recordIndexCount()) {
-        // Whatever a role that may not change the tables cannot add, the desk goes without.
-        if (writable) announceIndexBuild(db);
-        createRecordSchema(db, &error);
     } else {
-        changed = false;
+        // The facts tell a store that holds all of today's objects from one that lacks some; one
+        // that lacks some takes every step after the old program's tables, each leaving what it has.
+        const bool whole = facts->hasCatalogue && facts->hasOrder && facts->hasTrigger && facts->hasRegister &&
+                           facts->hasPinnedFunctions && facts->indexes >= recordIndexCount();
+        const int from = schema::upgradeFrom(facts->version, whole ? schema::kCurrentVersion : schema::kTwoTables);
+        // Only the tables' owner brings the store up; another desk goes without what is new.
+        changed = from < schema::kCurrentVersion && writable && facts->owner;
+        if (changed) {
+            announceIndexBuild(db);
+            schema::upgradeStore(db, from, &error);
+        }
     }
     // What was just made is read again.
     if (changed && !(facts = serverFacts(db, &error))) return fail(error);

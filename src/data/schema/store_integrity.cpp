@@ -269,6 +269,8 @@ SchemaCheck checkSchema(sqlite3* db) {
     return check;
 }
 
+bool sameStatement(const QString& made, const QString& ours) { return stored(made) == stored(ours); }
+
 SchemaCheck checkOpened(const QSqlDatabase& db) {
     sqlite3* handle = handleOf(db);
     if (!handle) return {false, {}, QStringLiteral("not an open SQLite connection")};

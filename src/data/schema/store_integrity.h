@@ -32,6 +32,9 @@ bool harden(sqlite3* db);
 // missing is no fault: a writable open makes it.
 SchemaCheck checkSchema(sqlite3* db);
 
+// True when `made`, a statement as the file keeps it, is `ours` as checkSchema compares them.
+bool sameStatement(const QString& made, const QString& ours);
+
 // The SQLite connection under a QSQLITE one; null when `db` is not an open SQLite connection.
 sqlite3* handleOf(const QSqlDatabase& db);
 

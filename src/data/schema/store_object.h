@@ -17,6 +17,7 @@ struct StoreObject {
     QStringList bringUp = {};  // run after `create`: brings the form an earlier version made up to today's
     QStringList earlier = {};  // the forms earlier versions made, which the file's check takes until a
                                // writable open brings them up
+    int since = 1;             // the store version that added it (data/schema/store_versions.h)
 };
 
 }  // namespace zartav

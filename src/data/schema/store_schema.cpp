@@ -5,6 +5,7 @@
 #include "data/schema/history_schema.h"
 #include "data/schema/record_schema.h"
 #include "data/schema/register_schema.h"
+#include "data/schema/store_versions.h"
 #include "data/schema/stored_names.h"
 
 #include <QSqlError>
@@ -76,36 +77,52 @@ QString changeTriggerSql(const SqlDialect& d) {
 }
 
 QList<StoreObject> objectsOf(const SqlDialect& d) {
-    const QString records = QString::fromUtf8(schema::kRecordTable);
-    const QString catalogue = QString::fromUtf8(schema::kCatalogueTable);
-    QList<StoreObject> all{{StoreObjectKind::Table, records, records, recordTableSql(d)},
-                           {StoreObjectKind::Table, catalogue, catalogue, catalogueTableSql(d)}};
+    using namespace schema;
+    QList<StoreObject> all;
+    // Each object with the version that added it: the order of the upgrade steps.
+    const auto add = [&all](int version, QList<StoreObject> objects) {
+        for (StoreObject& o : objects) o.since = version;
+        all << objects;
+    };
+    const QString records = QString::fromUtf8(kRecordTable);
+    const QString catalogue = QString::fromUtf8(kCatalogueTable);
+    QList<StoreObject> tables{{StoreObjectKind::Table, records, records, recordTableSql(d)},
+                              {StoreObjectKind::Table, catalogue, catalogue, catalogueTableSql(d)}};
     // A server catalogue made without the order column gets it.
     if (d.isServer())
-        all.last().bringUp << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
-                                  .arg(d.quote(schema::kCatalogueTable), schema::catalogueOrder(d));
+        tables.last().bringUp << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 BIGINT GENERATED ALWAYS AS IDENTITY")
+                                     .arg(d.quote(kCatalogueTable), catalogueOrder(d));
+    add(kTwoTables, tables);
+    QList<StoreObject> lists;
     for (int i = 0; i < int(kIndexedColumns.size()); ++i)
-        all.append({StoreObjectKind::Index, indexName(i), records, indexSql(d, i)});
-    all.append({StoreObjectKind::Index, kFoldedHerdIndex, records,
-                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                    .arg(d.quote(kFoldedHerdIndex), d.quote(schema::kRecordTable), find::foldedColumn(d, "كد گله"))});
+        lists.append({StoreObjectKind::Index, indexName(i), records, indexSql(d, i)});
+    QList<StoreObject> found{{StoreObjectKind::Index, kFoldedHerdIndex, records,
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                                  .arg(d.quote(kFoldedHerdIndex), d.quote(kRecordTable), find::foldedColumn(d, "كد گله"))}};
     for (int i = 0; i < int(find::kColumns.size()); ++i)
-        all.append({StoreObjectKind::Index, find::indexName(i), records, find::indexStatement(d, i)});
-    // Pedigree links and the checks before certifying: registration numbers and ear tags, folded.
-    all.append(pedigree::indexObjects(d));
+        found.append({StoreObjectKind::Index, find::indexName(i), records, find::indexStatement(d, i)});
     if (d.isServer()) {
         const QString channel = QString::fromLatin1(kRecordsChangedChannel);
-        all.append({StoreObjectKind::Function, channel, QString(), notifySql()});
-        all.append({StoreObjectKind::Trigger, channel, records, changeTriggerSql(d)});
+        lists.append({StoreObjectKind::Function, channel, QString(), notifySql()});
+        lists.append({StoreObjectKind::Trigger, channel, records, changeTriggerSql(d)});
+    }
+    add(kListIndexes, lists);
+    add(kFindIndexes, found);
+    // Pedigree links and the checks before certifying: registration numbers and ear tags, folded.
+    add(kRegister, pedigree::indexObjects(d));
+    if (d.isServer()) {
         const QString copies = QString::fromLatin1(kDailyCopyTable);
-        all.append({StoreObjectKind::Table, copies, copies,
-                    QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT PRIMARY KEY, %3 TEXT NOT NULL, %4 TEXT NOT NULL)")
-                        .arg(d.quote(kDailyCopyTable), d.quote("day"), d.quote("desk"), d.quote("made"))});
+        add(kDailyCopies, {{StoreObjectKind::Table, copies, copies,
+                            QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT PRIMARY KEY, %3 TEXT NOT NULL, %4 TEXT NOT NULL)")
+                                .arg(d.quote(kDailyCopyTable), d.quote("day"), d.quote("desk"), d.quote("made"))}});
     }
     // The history of every change, written by the store itself.
-    all << history::objects(d);
+    add(kHistory, history::objects(d));
     // The register of issued certificates, the office's public keys and its texts.
-    all.append(certificates::registerObjects(d));
+    add(kRegister, certificates::registerObjects(d));
+    const QString version = QString::fromLatin1(kVersionTable);
+    add(kRecorded, {{StoreObjectKind::Table, version, version,
+                     QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 INTEGER NOT NULL)").arg(d.quote(kVersionTable), d.quote("version"))}});
     return all;
 }
 
@@ -116,54 +133,12 @@ QStringList recordIndexNames(StoreEngine engine) {
     return names;
 }
 
-// Long enough for another desk to make a large store's indexes.
-constexpr int kSchemaLockWaitMs = 30000;
-
-bool fail(QString* error, const QString& text) {
-    if (error) *error = text;
-    return false;
-}
-
 }  // namespace
 
 const QList<StoreObject>& storeObjects(StoreEngine engine) {
     static const QList<StoreObject> file = objectsOf(SqlDialect::of(StoreEngine::File));
     static const QList<StoreObject> server = objectsOf(SqlDialect::of(StoreEngine::Server));
     return engine == StoreEngine::Server ? server : file;
-}
-
-bool createRecordSchema(QSqlDatabase& db, QString* error) {
-    const SqlDialect& d = SqlDialect::of(db);
-    if (!db.transaction()) return fail(error, db.lastError().text());
-    QStringList statements;
-    // Two desks finding an empty server at once: the second waits here for the first's tables
-    // instead of failing on a half-made catalogue entry. Any role may take that lock, so it is
-    // waited for only so long; a store that has its tables is then opened without what was new.
-    if (d.isServer())
-        statements << QStringLiteral("SET LOCAL lock_timeout = '%1ms'").arg(kSchemaLockWaitMs)
-                   << QStringLiteral("SELECT pg_advisory_xact_lock(7261543021)")
-                   << QStringLiteral("SET LOCAL client_min_messages = warning");
-    for (const StoreObject& object : storeObjects(d.engine())) statements << object.create << object.bringUp;
-    for (const QString& sql : statements) {
-        QSqlQuery query(db);
-        if (!query.exec(sql)) {
-            const QString reason = query.lastError().text();
-            query.finish();
-            db.rollback();
-            return fail(error, reason);
-        }
-    }
-    // What a file's statements cannot say conditionally: the register's seals.
-    if (QString reason; !certificates::bringUpRegister(db, &reason)) {
-        db.rollback();
-        return fail(error, reason);
-    }
-    if (!db.commit()) {
-        const QString reason = db.lastError().text();
-        db.rollback();
-        return fail(error, reason);
-    }
-    return true;
 }
 
 int recordIndexCount() { return int(recordIndexNames(StoreEngine::Server).size()); }

@@ -21,21 +21,20 @@ inline constexpr const char* kRecordsChangedChannel = "zartav_records";
 // On the server: which desk made each day's copy of the whole store, so that one desk a day does.
 inline constexpr const char* kDailyCopyTable = "DailyCopies";
 
-// Every object of the program's stores on `engine`, in the order they are made. Adding an object
-// to the stores is adding it here: createRecordSchema makes it, and the check of a store file
-// (data/schema/store_integrity.h) takes it, made exactly so, as the program's own.
+// The table where a store records its schema version (data/schema/store_upgrade.h).
+inline constexpr const char* kVersionTable = "StoreVersion";
+
+// Every object of the program's stores on `engine`, each with the version that added it. Adding an
+// object to the stores is adding it here under a new version: the upgrade steps make it
+// (data/schema/store_upgrade.h), and the check of a store file (data/schema/store_integrity.h)
+// takes it, made exactly so, as the program's own.
 const QList<StoreObject>& storeObjects(StoreEngine engine);
 
-// Creates what is missing of both tables, their indexes and (on the server) the change trigger
-// in `db`, in one transaction; what exists is left as it is. Two desks starting at once on an
-// empty server database both succeed. Used for a new store and by the legacy import.
-bool createRecordSchema(QSqlDatabase& db, QString* error = nullptr);
-
-// How many indexes createRecordSchema makes on the record table besides its key (the same on
+// How many indexes the stores have on the record table besides its key (the same on
 // both engines).
 int recordIndexCount();
 
-// True when the record table lacks one of the indexes createRecordSchema makes (a store from
+// True when the record table lacks one of the indexes the stores have (a store from
 // an earlier version); false when it has them all or the store's catalogue cannot be read.
 bool lacksRecordIndexes(QSqlDatabase& db);
 
