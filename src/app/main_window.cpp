@@ -4,6 +4,7 @@
 #include "app/shortcuts_window.h"
 #include "app/splash_form.h"
 #include "data/records/record_find.h"
+#include "data/records/ui/record_list_model.h"
 #include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "util/app_paths.h"
@@ -413,7 +414,10 @@ void TForm1::showShortcuts() {
 void TForm1::bindRecordList() {
     if (bound_) return;
     bound_ = true;
-    DBGrid1->setModel(&dm_.DVascor);
+    // The list's model, "DVascor" as the program knows it.
+    auto* list = new RecordListModel(dm_.TVascor, DBGrid1);
+    list->setObjectName(QStringLiteral("DVascor"));
+    DBGrid1->setModel(list);
     applyColumnWidths();
     // The list's selection is the record table's current record, both ways.
     auto follow = [this](int row) {
