@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "data/records/ui/record_list_model.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
@@ -28,7 +29,10 @@ TForm1::~TForm1() = default;
 void TForm1::bindRecordList() {
     if (bound_) return;
     bound_ = true;
-    DBGrid1->setModel(&dm_.DVascor);
+    // The list's model, "DVascor" as the program knows it.
+    auto* list = new RecordListModel(dm_.TVascor, DBGrid1);
+    list->setObjectName(QStringLiteral("DVascor"));
+    DBGrid1->setModel(list);
     applyColumnWidths();
     // The list's selection is the record table's current record, both ways.
     auto follow = [this](int row) {

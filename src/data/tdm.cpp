@@ -16,13 +16,11 @@ using schema::textOf;
 
 
 TDM::TDM(StoreWorker::Mode mode)
-    : worker_(Maincon, mode), TVascor(worker_), DVascor(TVascor), TDosSperm(worker_), DDosSperm(TDosSperm), QAsk(Maincon),
+    : worker_(Maincon, mode), TVascor(worker_), TDosSperm(worker_), QAsk(Maincon),
       storedValues_(TVascor) {
     // The names the program knows them by; the field default files are named after them.
     TVascor.setObjectName(QStringLiteral("TVascor"));
-    DVascor.setObjectName(QStringLiteral("DVascor"));
     TDosSperm.setObjectName(QStringLiteral("TDosSperm"));
-    DDosSperm.setObjectName(QStringLiteral("DDosSperm"));
 }
 
 TDM::~TDM() {

@@ -5,7 +5,6 @@
 
 #include "data/records/catalogue_table.h"
 #include "data/link/connection.h"
-#include "data/records/record_list_model.h"
 #include "data/records/record_table.h"
 #include "data/link/scratch_query.h"
 #include "data/link/store_worker.h"
@@ -31,9 +30,7 @@ private:
 
 public:
     RecordTable TVascor;
-    RecordListModel DVascor;
     CatalogueTable TDosSperm;
-    CatalogueListModel DDosSperm;
     ScratchQuery QAsk;
 
     // Runs `statement` (its one result column named "Res") and, when it runs, replaces `items`

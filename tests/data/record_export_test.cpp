@@ -3,7 +3,7 @@
 #include "util/csv_reader.h"
 
 #include "cli_run.h"
-#include "sql_test_database.h"
+#include "record_export_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,58 +17,6 @@
 using namespace zartav;
 
 namespace {
-
-// The record list's titles, in its order, as the program's users know them.
-const QString kTitles = QStringLiteral("شماره ثبت,كد استان,نام استان,كد گله,نام گاوداري,نام شهرستان,بدن,گوش ف,گوش پ,تاريخ تولد,نام گوساله,شماره گل,HFگوساله,نحوه تولد,جنس گوساله,وزن,نام,ثبت داخلي,ثبت خارجي,HFپدر,بدن مادر تني,گوش ف مادر تني,گوش پ مادر تني,ثبت مادر تني,نام گل مادر تني,شماره گل مادر تني,دوره زايش,HFمادر تني,بدن مادر ناتني,گوش ف مادر ناتني,گوش پ مادر ناتني,ثبت مادر ناتني,نام گل مادر ناتني,شماره گل مادر ناتني,اسپرم تلقيح 1,نوع تلقيح  1,تاريخ  تلقيح 1,اسپرم تلقيح 2,نوع تلقيح  2,تاريخ  تلقيح 2,اسپرم تلقيح 3,نوع تلقيح  3,تاريخ  تلقيح 3,تاريخ منجر به باروري,نوع منجر به باروري,تعداد تلقيح,چگونگي زايمان,كد نحوه زايش,رنگ لكه ها,تاريخ چاپ,نوع باروري");
-
-class ExportTest : public test::StoreEngineTest {
-protected:
-    void SetUp() override {
-        StoreEngineTest::SetUp();
-        if (!store) return;
-        ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
-        const QStringList rows = {
-            "1, '10', '98001', 'مزرعه, شمالي', 'نازي', '1403/01/15'",
-            "2, '10', '98002', 'گفت \"بله\"', 'سطر اول' || CHAR(10) || 'سطر دوم', NULL",
-            "3, '20', '98003', 'ديگر', NULL, NULL",
-            "4, '10', '12345', NULL, NULL, NULL",
-        };
-        QStringList values = rows;
-        if (GetParam() == test::Engine::PostgreSQL) values.replaceInStrings(QStringLiteral("CHAR(10)"), QStringLiteral("chr(10)"));
-        ASSERT_TRUE(store->insertRecords({"ID", "كد گله", "شماره ثبت", "نام گاوداري", "نام گوساله", "تاريخ تولد"}, values));
-        // What the list shows: herd 10, numbers beginning with 98.
-        list.setFilter(QStringLiteral("كد گله"), QStringLiteral("10"));
-        list.setFiltered(true);
-        list.setFind(QStringLiteral("۹۸"));
-    }
-
-    // A row of the sheet: the values under the titles named, empty elsewhere.
-    static QStringList row(const QList<std::pair<QString, QString>>& values) {
-        const QStringList titles = kTitles.split(QLatin1Char(','));
-        QStringList cells(titles.size());
-        for (const auto& [title, value] : values) cells[titles.indexOf(title)] = value;
-        return cells;
-    }
-    static QList<QStringList> expectedRows() {
-        return {kTitles.split(QLatin1Char(',')),
-                row({{"كد گله", "10"}, {"شماره ثبت", "98001"}, {"نام گاوداري", "مزرعه, شمالي"}, {"نام گوساله", "نازي"},
-                     {"تاريخ تولد", "1403/01/15"}}),
-                row({{"كد گله", "10"}, {"شماره ثبت", "98002"}, {"نام گاوداري", "گفت \"بله\""}, {"نام گوساله", "سطر اول\nسطر دوم"}})};
-    }
-    QString file(const QString& name) const { return QDir(store->folder()).filePath(name); }
-    QStringList filesInFolder() const {
-        return QDir(store->folder()).entryList(QStringList{QStringLiteral("*.csv"), QStringLiteral("*.xlsx"), QStringLiteral(".*-*")},
-                                               QDir::Files | QDir::Hidden);
-    }
-
-    TDM dm;
-    RecordTable list{dm.Maincon};
-};
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Another reader of workbooks, to read back what was written; empty when there is none here.
 QString pythonWithOpenpyxl() {
@@ -257,35 +205,6 @@ TEST_P(ExportTest, CancelledOrUnwritableLeavesNoFile) {
     EXPECT_EQ(filesInFolder(), QStringList());
     const ExportResult other = exportRecords(list, file("out.txt"), ExportColumns::Listed);
     EXPECT_TRUE(other.error.startsWith(QStringLiteral("نام فايل خروجي بايد به xlsx. (اكسل) يا csv. ختم شود"))) << other.error.toStdString();
-}
-
-TEST_P(ExportTest, CommandLineExportsAStoreOrAHerd) {
-    struct Case {
-        QStringList options;
-        QString lastTitle;
-        int records;
-    };
-    const Case cases[] = {
-        {{}, QStringLiteral("نوع باروري"), 4},
-        {{QStringLiteral("--herd"), QStringLiteral("10")}, QStringLiteral("نوع باروري"), 3},
-        {{QStringLiteral("--herd"), QStringLiteral("۱۰")}, QStringLiteral("نوع باروري"), 3},  // the same herd
-        {{QStringLiteral("--columns"), QStringLiteral("all")}, QStringLiteral("ID"), 4},
-    };
-    for (const Case& c : cases) {
-        QFile::remove(file("cli.csv"));
-        const test::CliRun run =
-            test::runCli(QStringList{QStringLiteral("export"), QStringLiteral("--db"), store->address()} + c.options +
-                         QStringList{file("cli.csv")});
-        ASSERT_EQ(run.status, 0) << run.err.toStdString();
-        const QString text = QString::fromUtf8(readAll(file("cli.csv")));
-        const QStringList lines = text.split(QStringLiteral("\r\n"));
-        EXPECT_TRUE(lines.first().endsWith(QLatin1Char(',') + c.lastTitle)) << c.options.join(' ').toStdString();
-        // The header, the records (one holds a line break inside quotes) and the empty end.
-        EXPECT_EQ(lines.size(), 1 + c.records + 1) << c.options.join(' ').toStdString();
-    }
-    const test::CliRun wrong = test::runCli({QStringLiteral("export"), QStringLiteral("--db"), store->address(), file("cli.txt")});
-    EXPECT_EQ(wrong.status, 2);
-    EXPECT_FALSE(QFile::exists(file("cli.txt")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ExportTest, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),

@@ -1,91 +1,12 @@
 // Records from a spreadsheet's CSV file into either store: whole files or nothing.
-#include "cli_run.h"
 #include "date_edges.h"
-#include "data/transfer/record_import.h"
-#include "data/schema/record_schema.h"
-#include "data/tdm.h"
-#include "dates/calendar.h"
-#include "dates/date_text.h"
-#include "sql_test_database.h"
+#include "record_import_fixture.h"
 #include "util/cp1256.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QRegularExpression>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace zartav;
-
-namespace {
-
-const QString kHeader = QStringLiteral("شماره ثبت,تاريخ تولد,نام گوساله");
-
-// A field as a spreadsheet writes it: quoted when it holds a delimiter, a quote or a line break.
-QString csvField(const QString& value) {
-    if (!value.contains(QRegularExpression(QStringLiteral("[,\"\r\n]")))) return value;
-    return QLatin1Char('"') + QString(value).replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
-}
-
-// The list's rows, as the list shows them.
-QList<QStringList> listRows(const QString& address) {
-    TDM dm;
-    EXPECT_TRUE(dm.Maincon.open(address));
-    EXPECT_TRUE(dm.TVascor.open());
-    QList<QStringList> rows;
-    for (int r = 0; r < dm.TVascor.rowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < schema::kListedColumnCount; ++c) row << dm.TVascor.listValue(r, c);
-        rows << row;
-    }
-    return rows;
-}
-
-// The list as the export writes it: UTF-8 with a byte-order mark, the list's titles, CR LF.
-QByteArray exportedCsv(const QList<QStringList>& rows) {
-    QStringList lines;
-    QStringList titles;
-    for (int c = 0; c < schema::kListedColumnCount; ++c) titles << csvField(QString::fromUtf8(schema::kRecordColumns[c]));
-    lines << titles.join(QLatin1Char(','));
-    for (const QStringList& row : rows) {
-        QStringList fields;
-        for (const QString& v : row) fields << csvField(v);
-        lines << fields.join(QLatin1Char(','));
-    }
-    return "\xEF\xBB\xBF" + (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
-}
-
-// Today as the import stamps an empty print date.
-QString importDay() { return dates::formatSolar(calendar::fromGregorian(QDate::currentDate())); }
-
-class RecordImportTest : public test::StoreEngineTest {
-protected:
-    void SetUp() override {
-        StoreEngineTest::SetUp();
-        if (!store) return;
-        ASSERT_TRUE(connection.open(store->address())) << connection.technicalError().toStdString();
-    }
-
-    RecordImportReport load(QByteArray bytes) {
-        QBuffer file(&bytes);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        return importRecordsCsv(connection, file);
-    }
-    qint64 count() const { return store->scalar(QStringLiteral("SELECT COUNT(*) FROM \"VaskorTemp\"")).toLongLong(); }
-    QStringList column(const QString& name) const {
-        QStringList values;
-        QSqlQuery q(store->side());
-        EXPECT_TRUE(q.exec(QStringLiteral("SELECT \"%1\" FROM \"VaskorTemp\" ORDER BY \"ID\"").arg(name)));
-        while (q.next()) values << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
-        return values;
-    }
-
-    Connection connection;
-};
-
-}  // namespace
 
 TEST_P(RecordImportTest, ABadFileIsRefusedWithItsLineColumnAndReasonAndAddsNothing) {
     ASSERT_TRUE(load((kHeader + "\n1,1405/01/01,a\n2,,b\n").toUtf8()).ok);
@@ -223,60 +144,6 @@ TEST_P(RecordImportTest, Utf8AndWindows1256FilesBringTheSameRecordsWithNewIds) {
     EXPECT_EQ(column(QStringLiteral("تاريخ چاپ")), QStringList(5, importDay()));
     ASSERT_TRUE(load(QStringLiteral("شماره ثبت,تاريخ چاپ\n9,\n10,1404/1/2\n").toUtf8()).ok);
     EXPECT_EQ(column(QStringLiteral("تاريخ چاپ")).mid(5), QStringList({importDay(), "1404/01/02"}));
-}
-
-TEST_P(RecordImportTest, TheExportedListComesBackEqualThroughTheCommandLine) {
-    QTemporaryDir dir;
-    const QString source = dir.filePath(QStringLiteral("source.db"));
-    {
-        TDM dm;
-        ASSERT_TRUE(dm.Maincon.open(source));
-        ASSERT_TRUE(dm.TVascor.open());
-        const QStringList awkward = {QStringLiteral("با ويرگول، و , كاما"), QStringLiteral("\"نقل\" قول"),
-                                     QStringLiteral(" فاصله ها  ")};
-        for (int n = 0; n < 3; ++n) {
-            ASSERT_TRUE(dm.TVascor.insert());
-            for (int c = 0; c < schema::kListedColumnCount; ++c) {
-                const QString name = QString::fromUtf8(schema::kRecordColumns[c]);
-                const QString value = name.startsWith(QStringLiteral("تاريخ")) ? QStringLiteral("1405/0%1/1%2").arg(n + 1).arg(c % 10)
-                                                                              : awkward[(n + c) % 3] + QString::number(c);
-                if ((n + c) % 7 != 0) {
-                    ASSERT_TRUE(dm.TVascor.setValue(name, value));
-                }
-            }
-            ASSERT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
-        }
-    }
-    const QList<QStringList> before = listRows(source);
-    const QString csv = dir.filePath(QStringLiteral("list.csv"));
-    {
-        QFile file(csv);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(exportedCsv(before));
-    }
-    connection.close();
-    const test::CliRun run = test::runCli({QStringLiteral("import-records"), QStringLiteral("--db"), store->address(), csv});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.startsWith(QStringLiteral("3 records added to "))) << run.out.toStdString();
-    // The one record the source left without a print date comes in with the day of the import.
-    QList<QStringList> after = before;
-    const int printDate = RecordTable::columnIndex(QStringLiteral("تاريخ چاپ"));
-    for (QStringList& row : after)
-        if (row[printDate].isEmpty()) row[printDate] = importDay();
-    EXPECT_NE(after, before);
-    EXPECT_EQ(listRows(store->address()), after);
-
-    // A refused file says why on the error stream, in Farsi, and fails.
-    {
-        QFile file(csv);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write((kHeader + "\n1,1405/01/32,a\n").toUtf8());
-    }
-    const test::CliRun refused = test::runCli({QStringLiteral("import-records"), QStringLiteral("--db"), store->address(), csv});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("سطر 2، ستون «تاريخ تولد»: تاريخ 1405/01/32 صحيح نمي باشد؛ روز صحيح نيست")))
-        << refused.err.toStdString();
-    EXPECT_EQ(listRows(store->address()).size(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RecordImportTest, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),

@@ -7,6 +7,7 @@
 #include "data/schema/record_schema.h"
 #include "data/tdm.h"
 #include "entry/catalogue_import.h"
+#include "pinned.h"
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
@@ -205,7 +206,7 @@ TEST_F(StoreCopyTest, AFilesKeysAndRegisterEnterAServerOnlyWhenItsOwnerAsks) {
     ASSERT_TRUE(server->exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(server->schemaName(), desk)));
     ASSERT_TRUE(server->exec(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON \"VaskorTemp\", \"DosSperm\" TO %1").arg(desk)));
     // A restore onto the server first keeps what it replaces among the daily copies.
-    qputenv("XDG_DATA_HOME", dir.filePath("user").toUtf8());
+    const test::PinnedVariable dataHome("XDG_DATA_HOME", dir.filePath("user").toUtf8());
     const QString copy = QStringLiteral("copy-store"), restore = QStringLiteral("restore"), db = QStringLiteral("--db");
     const struct {
         const char* name;
@@ -230,7 +231,6 @@ TEST_F(StoreCopyTest, AFilesKeysAndRegisterEnterAServerOnlyWhenItsOwnerAsks) {
         EXPECT_EQ(server->scalar("SELECT COUNT(*) FROM \"CertificateKeys\"").toInt(), c.keys);
         EXPECT_EQ(server->scalar("SELECT COUNT(*) FROM \"CertificateIssues\"").toInt(), c.keys);
     }
-    qunsetenv("XDG_DATA_HOME");
 }
 
 // The legacy import keeps the file's "ID"s and numbers the rest on either engine; the next

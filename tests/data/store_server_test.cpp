@@ -4,6 +4,7 @@
 #include "data/tdm.h"
 
 #include "link_cutter.h"
+#include "pinned.h"
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
@@ -102,10 +103,11 @@ TEST_F(ServerStoreTest, PasswordsComeFromTheClientLibraryOrAreAskedAndNeverShown
         {"in the address", withPassword, nullptr, {}, true, std::nullopt, true, 0},
     };
     // No ~/.pgpass of the machine's user takes part.
-    qputenv("PGPASSFILE", dir.filePath("none").toUtf8());
+    const test::PinnedVariable noPassFile("PGPASSFILE", dir.filePath("none").toUtf8());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.variable) qputenv(c.variable, c.value.toUtf8());
+        std::optional<test::PinnedVariable> variable;
+        if (c.variable) variable.emplace(c.variable, c.value.toUtf8());
         TDM dm;
         QStringList prompts;
         if (c.prompt) {
@@ -137,9 +139,7 @@ TEST_F(ServerStoreTest, PasswordsComeFromTheClientLibraryOrAreAskedAndNeverShown
         } else {
             EXPECT_TRUE(dm.Maincon.errorText().contains(dm.Maincon.displayName()));
         }
-        if (c.variable) qunsetenv(c.variable);
     }
-    qunsetenv("PGPASSFILE");
 }
 
 TEST_F(ServerStoreTest, TheLinkIsEncryptedWhenTheAddressAsksForIt) {

@@ -1,4 +1,5 @@
 #include "dates/calendar.h"
+#include "pinned.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +54,10 @@ TEST(Calendar, WeekdayCountsFromSaturday) {
 }
 
 TEST(Calendar, TodayCanBePinned) {
-    setTodayForTesting(QDate(2026, 12, 8));
-    EXPECT_EQ(todayGregorian(), QDate(2026, 12, 8));
-    setTodayForTesting(std::nullopt);
+    {
+        const test::Pinned today(setTodayForTesting, QDate(2026, 12, 8));
+        EXPECT_EQ(todayGregorian(), QDate(2026, 12, 8));
+    }
     EXPECT_EQ(todayGregorian(), QDate::currentDate());
 }
 

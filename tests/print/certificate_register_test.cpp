@@ -13,6 +13,7 @@
 #include "print/certificate_verify.h"
 
 #include "cli_run.h"
+#include "pinned.h"
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
@@ -252,7 +253,7 @@ TEST_P(RegisterTest, TheKeyFileNamedInTheDeskSettingsSignsAndOneOthersMayReadIsW
     const QString keyFile = dir.filePath(QStringLiteral("office.key"));
     ASSERT_TRUE(writeKeyFiles(keyFile, key, nullptr));
     const QString settings = dir.filePath(QStringLiteral("Zartav.conf"));
-    zartav::store::setSettingsFileForTesting(settings);
+    const test::Pinned pinnedSettings(zartav::store::setSettingsFileForTesting, settings);
     const QString wide = QStringLiteral("فايل كليد امضاي %1 را كاربران ديگر اين رايانه هم مي توانند بخوانند؛ "
                                         "دسترسي آن را فقط به صاحب فايل بدهيد (chmod 600).")
                              .arg(QChar(0x2068) + keyFile + QChar(0x2069));
@@ -284,7 +285,6 @@ TEST_P(RegisterTest, TheKeyFileNamedInTheDeskSettingsSignsAndOneOthersMayReadIsW
             EXPECT_TRUE(printed->seal->isSigned);
         }
     }
-    zartav::store::setSettingsFileForTesting(std::nullopt);
 }
 
 TEST_P(RegisterTest, AStoreFromAnEarlierVersionGetsTheRegisterWhenOpened) {
@@ -357,7 +357,7 @@ TEST_P(RegisterTest, AJobThatPutsNoFileOutTakesItsNumbersBack) {
 // number is past every number the store had given out, even one taken back.
 TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
     QTemporaryDir dir;
-    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("user")).toUtf8());
+    const test::PinnedVariable dataHome("XDG_DATA_HOME", dir.filePath(QStringLiteral("user")).toUtf8());
     QSqlDatabase db = dm.Maincon.database();
     ASSERT_TRUE(certificates::addPublicKey(db, key.publicKey, QString::fromLatin1(keyFingerprint(key.publicKey).toHex())));
     CertificateIssuer first(dm.Maincon, key, {});
@@ -405,7 +405,6 @@ TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
     CertificateIssuer again(dm.Maincon, key, {});
     ASSERT_TRUE(print(again, 2));
     EXPECT_EQ(again.issued().last().number, 4);
-    qunsetenv("XDG_DATA_HOME");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RegisterTest, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),

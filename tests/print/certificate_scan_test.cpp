@@ -2,6 +2,7 @@
 // through zartav-cli as an office would.
 #include "certificate_fixture.h"
 #include "cli_run.h"
+#include "pinned.h"
 
 #include <gtest/gtest.h>
 
@@ -223,7 +224,7 @@ TEST_F(ScanTest, CraftedFilesAndCodesAreRefusedInTime) {
         {"an escape in a fact", {"verify", "--db", db, "--text", code("IR1%1B[1A%1B[2K")}, "no readable code"},
         {"a right-to-left override", {"verify", "--db", db, "--text", code("IR1\u202E87")}, "no readable code"},
     };
-    qputenv("ZARTAV_READ_BUDGET_MS", "500");
+    const test::PinnedVariable budget("ZARTAV_READ_BUDGET_MS", "500");
     for (const Case& c : cases) {
         QElapsedTimer took;
         took.start();
@@ -234,7 +235,6 @@ TEST_F(ScanTest, CraftedFilesAndCodesAreRefusedInTime) {
         EXPECT_EQ(r.out.count(QStringLiteral("verdict:")), 1) << c.what;
         for (const QChar hidden : {QChar(0x1B), QChar(0x202E)}) EXPECT_FALSE(r.out.contains(hidden)) << c.what;
     }
-    qunsetenv("ZARTAV_READ_BUDGET_MS");
 }
 
 TEST_F(ScanTest, EditedAfterIssueIsSupersededNamingTheColumn) {

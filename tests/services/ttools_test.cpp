@@ -2,21 +2,23 @@
 #include "services/ttools.h"
 #include "util/format_patterns.h"
 #include "util/message_board_lines.h"
+#include "pinned.h"
 
 #include <gtest/gtest.h>
 
 using namespace zartav;
 
 TEST(SystemReport, NamesTheProgramsTodayNotTheCalendars) {
-    zartav::calendar::setTodayForTesting(QDate(2026, 12, 8));
-    TTools tools;
-    tools.InitToday();
-    zartav::calendar::setTodayForTesting(QDate(2026, 12, 9));  // past midnight: the held day stays
     HeadlessMessageBoard board;
-    setMessageBoard(&board);
-    tools.GetSystemPeroperties();
-    setMessageBoard(nullptr);
-    zartav::calendar::setTodayForTesting(std::nullopt);
+    {
+        test::Pinned today(zartav::calendar::setTodayForTesting, QDate(2026, 12, 8));
+        TTools tools;
+        tools.InitToday();
+        today.pin(QDate(2026, 12, 9));  // past midnight: the held day stays
+        setMessageBoard(&board);
+        tools.GetSystemPeroperties();
+        setMessageBoard(nullptr);
+    }
     EXPECT_EQ(board.caption(), QStringLiteral("گزارش مشخصات كامپيوتر"));
     EXPECT_EQ(board.lines().lines().front(), QStringLiteral("گزارش سيستم=1405/09/17"));
 }

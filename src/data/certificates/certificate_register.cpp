@@ -1,6 +1,7 @@
 #include "data/certificates/certificate_register.h"
 
 #include "data/engine/sql_dialect.h"
+#include "data/toolkit/row_columns.h"
 
 #include <QSet>
 #include <QSqlError>
@@ -33,31 +34,38 @@ QDateTime timeOf(const QVariant& v) {
     return t;
 }
 
-QString issueColumns(const SqlDialect& d) {
-    QStringList names;
-    for (const char* n : {"number", "record", "hash", "content", "issued", "issuedBy", "desk", "keyFingerprint",
-                          "copies", "supersededBy", "seal"})
-        names << d.quote(n);
-    return names.join(QStringLiteral(", "));
-}
+// An issue's columns, each with what it fills.
+constexpr rows::Columns<Issue, 11> kIssueColumns = {{
+    {"number", [](Issue& i, const QVariant& v) { i.number = v.toLongLong(); }},
+    {"record", [](Issue& i, const QVariant& v) { i.recordId = v.toLongLong(); }},
+    {"hash", [](Issue& i, const QVariant& v) { i.contentHash = QByteArray::fromHex(v.toString().toLatin1()); }},
+    {"content", [](Issue& i, const QVariant& v) { i.content = v.toString(); }},
+    {"issued",
+     [](Issue& i, const QVariant& v) {
+         i.issued = timeOf(v);
+         i.issuedText = v.toString();
+     }},
+    {"issuedBy", [](Issue& i, const QVariant& v) { i.issuedBy = v.toString(); }},
+    {"desk", [](Issue& i, const QVariant& v) { i.desk = v.toString(); }},
+    {"keyFingerprint", [](Issue& i, const QVariant& v) { i.keyFingerprint = v.toString(); }},
+    {"copies", [](Issue& i, const QVariant& v) { i.copies = v.toInt(); }},
+    {"supersededBy",
+     [](Issue& i, const QVariant& v) {
+         i.supersededBy = v.isNull() ? 0 : v.toLongLong();
+         i.withdrawn = !v.isNull() && i.supersededBy == 0;
+     }},
+    {"seal", [](Issue& i, const QVariant& v) { i.seal = v.toString(); }},
+}};
 
-Issue issueFrom(const QSqlQuery& row) {
-    Issue i;
-    i.number = row.value(0).toLongLong();
-    i.recordId = row.value(1).toLongLong();
-    i.contentHash = QByteArray::fromHex(row.value(2).toString().toLatin1());
-    i.content = row.value(3).toString();
-    i.issued = timeOf(row.value(4));
-    i.issuedBy = row.value(5).toString();
-    i.desk = row.value(6).toString();
-    i.keyFingerprint = row.value(7).toString();
-    i.copies = row.value(8).toInt();
-    i.supersededBy = row.value(9).isNull() ? 0 : row.value(9).toLongLong();
-    i.withdrawn = !row.value(9).isNull() && i.supersededBy == 0;
-    i.issuedText = row.value(4).toString();
-    i.seal = row.value(10).toString();
-    return i;
-}
+QString issueColumns(const SqlDialect& d) { return rows::selectText(d, kIssueColumns); }
+
+using IssueReader = rows::Reader<Issue, kIssueColumns.size()>;
+
+constexpr rows::Columns<PublicKey, 3> kKeyColumns = {{
+    {"fingerprint", [](PublicKey& k, const QVariant& v) { k.fingerprint = v.toString(); }},
+    {"publicKey", [](PublicKey& k, const QVariant& v) { k.key = QByteArray::fromBase64(v.toString().toLatin1()); }},
+    {"made", [](PublicKey& k, const QVariant& v) { k.made = timeOf(v); }},
+}};
 
 bool run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     if (!query.prepare(sql)) return false;
@@ -93,8 +101,9 @@ bool issueRun(QSqlDatabase& db, const QList<IssueRequest>& batch, QList<Issue>& 
                         .arg(issueColumns(d), table, q(d, "supersededBy"), q(d, "record"), numberList(records))))
         return failed();
     QHash<qint64, Issue> current;
+    IssueReader issues(kIssueColumns);
     while (query.next()) {
-        const Issue i = issueFrom(query);
+        const Issue i = issues.read(query);
         current.insert(i.recordId, i);
     }
     if (query.lastError().isValid()) return failed();
@@ -271,7 +280,7 @@ std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error) 
              {number}))
         return none<Issue>(error, query.lastError().text());
     if (!query.next()) return std::nullopt;
-    return issueFrom(query);
+    return IssueReader(kIssueColumns).read(query);
 }
 
 QByteArray issueSeal(const QString& previous, const Issue& i) {
@@ -306,7 +315,8 @@ std::optional<QList<Issue>> issuesOf(QSqlDatabase& db, const QString& where, con
              values))
         return none<QList<Issue>>(error, query.lastError().text());
     QList<Issue> all;
-    while (query.next()) all << issueFrom(query);
+    IssueReader issues(kIssueColumns);
+    while (query.next()) all << issues.read(query);
     if (query.lastError().isValid()) return none<QList<Issue>>(error, query.lastError().text());
     return all;
 }
@@ -396,13 +406,12 @@ bool addPublicKey(QSqlDatabase& db, const QByteArray& key, const QString& finger
 std::optional<QList<PublicKey>> publicKeys(QSqlDatabase& db, QString* error) {
     const SqlDialect& d = SqlDialect::of(db);
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %3, %1")
-                        .arg(q(d, "fingerprint"), q(d, "publicKey"), q(d, "made"), q(d, kKeyTable))))
+    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3, %4")
+                        .arg(rows::selectText(d, kKeyColumns), q(d, kKeyTable), q(d, "made"), q(d, "fingerprint"))))
         return none<QList<PublicKey>>(error, query.lastError().text());
     QList<PublicKey> keys;
-    while (query.next())
-        keys << PublicKey{query.value(0).toString(), QByteArray::fromBase64(query.value(1).toString().toLatin1()),
-                          timeOf(query.value(2))};
+    rows::Reader read(kKeyColumns);
+    while (query.next()) keys << read.read(query);
     return keys;
 }
 

@@ -1,7 +1,6 @@
 #include "data/history/entry_seal.h"
 
 #include "data/engine/sql_dialect.h"
-#include "data/schema/history_schema.h"
 
 #include <QCryptographicHash>
 #include <QStringList>
@@ -9,8 +8,6 @@
 
 namespace zartav::history {
 namespace {
-
-QString q(const QSqlDatabase& db, const char* name) { return SqlDialect::of(db).quote(name); }
 
 void addField(QByteArray& text, const QString& field, bool absent) {
     if (absent) {
@@ -26,33 +23,38 @@ QString photoHash(const QVariant& photo) {
     return QString::fromLatin1(QCryptographicHash::hash(photo.toByteArray(), QCryptographicHash::Sha256).toHex());
 }
 
+// A photo as its hash where the server computes it.
+QString photoText(const SqlDialect& d, const QString& column) {
+    return d.isServer() ? QStringLiteral("encode(sha256(%1), 'hex')").arg(column) : column;
+}
+
+constexpr rows::Columns<SealedReader::Kept, 4> kKeptColumns = {{
+    {"Photo1", [](SealedReader::Kept& k, const QVariant& v) { k.photos[0] = v; }, photoText},
+    {"Photo2", [](SealedReader::Kept& k, const QVariant& v) { k.photos[1] = v; }, photoText},
+    {"Photo3", [](SealedReader::Kept& k, const QVariant& v) { k.photos[2] = v; }, photoText},
+    {"Hash", [](SealedReader::Kept& k, const QVariant& v) { k.hash = v; }},
+}};
+
 }  // namespace
 
 QString sealedColumns(const QSqlDatabase& db) {
-    QStringList columns;
-    for (int i = 0; i < kFirstPhoto; ++i) columns << q(db, kColumns[i]);
-    for (int slot = 0; slot < 3; ++slot)
-        columns << (SqlDialect::of(db).isServer() ? QStringLiteral("encode(sha256(%1), 'hex')") : QStringLiteral("%1"))
-                       .arg(q(db, kColumns[kFirstPhoto + slot]));
-    columns << q(db, kColumns[kHashColumn]);
-    return columns.join(QStringLiteral(", "));
+    const SqlDialect& d = SqlDialect::of(db);
+    return rows::selectText(d, kEntryColumns) + QStringLiteral(", ") + rows::selectText(d, kKeptColumns);
 }
 
-Sealed sealedOf(const QSqlQuery& row, const QSqlDatabase& db, const QString& previous) {
+SealedReader::SealedReader(const QSqlDatabase& db)
+    : server_(SqlDialect::of(db).isServer()), entry_(kEntryColumns), kept_(kKeptColumns) {}
+
+Sealed SealedReader::read(const QSqlQuery& row, const QString& previous) {
     Sealed s;
     s.previous = previous;
-    s.entry = row.value(0).toLongLong();
-    s.recordId = row.value(1).toLongLong();
-    s.action = row.value(2).toString();
-    s.at = row.value(3).toString();
-    s.desk = row.value(4).toString();
-    s.role = row.value(5).toString();
-    s.reason = row.value(6).toString();
-    s.changes = row.value(7).toString();
+    entry_.fill(s, row);
+    const Kept kept = kept_.read(row);
     for (int slot = 0; slot < 3; ++slot) {
-        const QVariant v = row.value(kFirstPhoto + slot);
-        s.photoHashes[slot] = SqlDialect::of(db).isServer() ? (v.isNull() ? QString() : v.toString()) : photoHash(v);
+        const QVariant& v = kept.photos[slot];
+        s.photoHashes[slot] = server_ ? (v.isNull() ? QString() : v.toString()) : photoHash(v);
     }
+    s.storedHash = kept.hash;
     return s;
 }
 

@@ -80,22 +80,20 @@ QList<Change> changesOf(const QString& json) {
 }
 
 QString entryColumns(const QSqlDatabase& db, const QString& alias = {}) {
-    QStringList columns;
-    for (int i = 0; i < kFirstPhoto; ++i) columns << alias + q(db, kColumns[i]);
-    return columns.join(QStringLiteral(", "));
+    return rows::selectText(SqlDialect::of(db), kEntryColumns, alias);
 }
 
-Entry entryOf(const QSqlQuery& row) {
+Entry entryOf(const StoredEntry& stored) {
     Entry e;
-    e.entry = row.value(0).toLongLong();
-    e.recordId = row.value(1).toLongLong();
-    e.action = row.value(2).toString();
-    e.at = QDateTime::fromString(row.value(3).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    e.entry = stored.entry;
+    e.recordId = stored.recordId;
+    e.action = stored.action;
+    e.at = QDateTime::fromString(stored.at, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     e.at.setTimeZone(QTimeZone::utc());
-    e.desk = row.value(4).toString();
-    e.role = row.value(5).toString();
-    e.reason = row.value(6).toString();
-    e.changes = changesOf(row.value(7).toString());
+    e.desk = stored.desk;
+    e.role = stored.role;
+    e.reason = stored.reason;
+    e.changes = changesOf(stored.changes);
     return e;
 }
 
@@ -103,7 +101,8 @@ std::optional<QList<Entry>> entries(QSqlQuery& query, QString* error) {
     query.setForwardOnly(true);
     if (!run(query, error)) return std::nullopt;
     QList<Entry> all;
-    while (query.next()) all.append(entryOf(query));
+    rows::Reader read(kEntryColumns);
+    while (query.next()) all.append(entryOf(read.read(query)));
     if (query.lastError().isValid()) {
         fail(error, query.lastError().text());
         return std::nullopt;
@@ -131,12 +130,20 @@ struct Head {
     QString hash;
 };
 
+constexpr rows::Columns<Head, 2> kHeadColumns = {{
+    {"Entry", [](Head& h, const QVariant& v) { h.entry = v.toLongLong(); }},
+    {"Hash", [](Head& h, const QVariant& v) { h.hash = v.toString(); }},
+}};
+
+// What telling the triggers' entries from others reads of each.
+constexpr rows::Columns<StoredEntry, 4> kCheckedColumns = {{kEntryColumns[0], kEntryColumns[1], kEntryColumns[2], kEntryColumns[7]}};
+
 std::optional<Head> readHead(const QSqlDatabase& db) {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT %1, %2 FROM %3 LIMIT 1").arg(q(db, "Entry"), q(db, "Hash"), q(db, kHeadTable))) ||
+    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 LIMIT 1").arg(rows::selectText(SqlDialect::of(db), kHeadColumns), q(db, kHeadTable))) ||
         !query.next())
         return std::nullopt;
-    return Head{query.value(0).toLongLong(), query.value(1).toString()};
+    return rows::Reader(kHeadColumns).read(query);
 }
 
 bool writeHead(QSqlDatabase& db, const Head& head, QString* error) {
@@ -157,13 +164,13 @@ bool hasHeadTable(const QSqlDatabase& db) {
 // The last sealed entry: its number and hash (0 and nothing when none is sealed).
 std::optional<Head> lastSealed(const QSqlDatabase& db, QString* error) {
     QSqlQuery last(db);
-    if (!last.exec(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %2 IS NOT NULL ORDER BY %1 DESC LIMIT 1")
-                       .arg(q(db, "Entry"), q(db, "Hash"), q(db, kTable)))) {
+    if (!last.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IS NOT NULL ORDER BY %4 DESC LIMIT 1")
+                       .arg(rows::selectText(SqlDialect::of(db), kHeadColumns), q(db, kTable), q(db, "Hash"), q(db, "Entry")))) {
         fail(error, last.lastError().text());
         return std::nullopt;
     }
     if (!last.next()) return Head{};
-    return Head{last.value(0).toLongLong(), last.value(1).toString()};
+    return rows::Reader(kHeadColumns).read(last);
 }
 
 // The sealed entries after `from` up to `to` follow on from its hash: a copy brought them in.
@@ -176,10 +183,11 @@ bool linksUp(const QSqlDatabase& db, const Head& from, qint64 to) {
     if (!read.exec()) return false;
     QString previous = from.hash;
     qint64 expected = from.entry + 1;
+    SealedReader sealed(db);
     while (read.next()) {
-        const Sealed s = sealedOf(read, db, previous);
-        if (s.entry != expected++ || QString::fromLatin1(entryHash(s)) != read.value(kHashColumn).toString()) return false;
-        previous = read.value(kHashColumn).toString();
+        const Sealed s = sealed.read(read, previous);
+        if (s.entry != expected++ || QString::fromLatin1(entryHash(s)) != s.storedHash.toString()) return false;
+        previous = s.storedHash.toString();
     }
     return expected == to + 1;
 }
@@ -226,22 +234,19 @@ std::optional<Forged> firstForged(const QSqlDatabase& db, qint64 after, QString*
     for (;;) {
         QSqlQuery read(db);
         read.setForwardOnly(true);
-        read.prepare(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %1 > ? ORDER BY %1 LIMIT 256")
-                         .arg(entry, record, q(db, "Action"), q(db, "Changes"), table));
+        read.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 > ? ORDER BY %3 LIMIT 256")
+                         .arg(rows::selectText(SqlDialect::of(db), kCheckedColumns), table, entry));
         read.addBindValue(after);
         if (!run(read, error)) return std::nullopt;
-        struct Row {
-            qint64 entry, record;
-            QString action, changes;
-        };
-        std::vector<Row> rows;
+        std::vector<StoredEntry> batch;
         QStringList ids;
+        rows::Reader checked(kCheckedColumns);
         while (read.next()) {
-            rows.push_back({read.value(0).toLongLong(), read.value(1).toLongLong(), read.value(2).toString(), read.value(3).toString()});
-            ids << QString::number(rows.back().record);
+            batch.push_back(checked.read(read));
+            ids << QString::number(batch.back().recordId);
         }
         read.finish();
-        if (rows.empty()) return Forged{};
+        if (batch.empty()) return Forged{};
         const QString in = ids.join(QLatin1Char(','));
         QHash<qint64, qint64> newest;
         QHash<qint64, QVariantList> records;
@@ -262,14 +267,14 @@ std::optional<Forged> firstForged(const QSqlDatabase& db, qint64 after, QString*
             for (int i = 0; i < int(kRecordColumns.size()); ++i) row << look.value(i + 1);
             records.insert(look.value(0).toLongLong(), row);
         }
-        for (const Row& r : rows) {
-            const auto found = records.constFind(r.record);
-            const QString why = notTheTriggers(r.action, r.changes, newest.value(r.record) == r.entry,
+        for (const StoredEntry& r : batch) {
+            const auto found = records.constFind(r.recordId);
+            const QString why = notTheTriggers(r.action, r.changes, newest.value(r.recordId) == r.entry,
                                                found == records.constEnd() ? std::nullopt : std::optional<QVariantList>(*found));
             if (!why.isEmpty()) return Forged{r.entry, why};
         }
-        if (rows.size() < 256) return Forged{};
-        after = rows.back().entry;
+        if (batch.size() < 256) return Forged{};
+        after = batch.back().entry;
     }
 }
 
@@ -404,8 +409,9 @@ bool seal(QSqlDatabase& db, QString* error) {
         read.addBindValue(upTo);
         if (!run(read, error)) return false;
         std::vector<std::pair<qint64, QString>> sealedNow;
+        SealedReader sealed(db);
         while (read.next()) {
-            const Sealed s = sealedOf(read, db, previous);
+            const Sealed s = sealed.read(read, previous);
             previous = QString::fromLatin1(entryHash(s));
             sealedNow.emplace_back(s.entry, previous);
         }
@@ -521,9 +527,10 @@ ChainCheck chainCheck(const QSqlDatabase& db, bool withHead) {
         check.problem = problem;
         return check;
     };
+    SealedReader sealed(db);
     while (query.next()) {
-        const Sealed s = sealedOf(query, db, previous);
-        const QVariant stored = query.value(kHashColumn);
+        const Sealed s = sealed.read(query, previous);
+        const QVariant& stored = s.storedHash;
         if (s.entry != expected) return bad(expected, QStringLiteral("entry %1 is missing").arg(expected));
         if (stored.isNull()) {
             // The server seals every entry itself; the file leaves the newest to the program.

@@ -11,6 +11,7 @@
 #include "data/schema/store_upgrade.h"
 #include "data/schema/store_versions.h"
 #include "data/schema/stored_names.h"
+#include "data/toolkit/row_columns.h"
 #include "util/bidi_text.h"
 
 #include <QDir>
@@ -340,10 +341,36 @@ struct ServerFacts {
     QSet<QString> indexed;  // the record table's columns that lead an index
 };
 
+QSet<QString> linesOf(const QVariant& v) {
+    const QStringList names = v.toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QSet<QString>(names.cbegin(), names.cend());
+}
+
+// The statement's columns, in its order, each with what it fills.
+constexpr rows::Columns<ServerFacts, 15> kServerFactColumns = {{
+    {"hasRecords", [](ServerFacts& f, const QVariant& v) { f.hasRecords = v.toBool(); }},
+    {"hasCatalogue", [](ServerFacts& f, const QVariant& v) { f.hasCatalogue = v.toBool(); }},
+    {"hasOrder", [](ServerFacts& f, const QVariant& v) { f.hasOrder = v.toBool(); }},
+    {"hasTrigger", [](ServerFacts& f, const QVariant& v) { f.hasTrigger = v.toBool(); }},
+    {"indexes", [](ServerFacts& f, const QVariant& v) { f.indexes = v.toInt(); }},
+    {"relations", [](ServerFacts& f, const QVariant& v) { f.relations = v.toInt(); }},
+    {"writable", [](ServerFacts& f, const QVariant& v) { f.writable = v.toBool(); }},
+    {"schema", [](ServerFacts& f, const QVariant& v) { f.schema = v.toString(); }},
+    // the certificates' register and the daily copies', from later versions on
+    {"hasRegister", [](ServerFacts& f, const QVariant& v) { f.hasRegister = v.toBool(); }},
+    {"mayChangeRecords", [](ServerFacts& f, const QVariant& v) { f.mayChangeRecords = v.toBool(); }},
+    {"columns", [](ServerFacts& f, const QVariant& v) { f.columns = linesOf(v); }},
+    {"indexed", [](ServerFacts& f, const QVariant& v) { f.indexed = linesOf(v); }},
+    {"hasPinnedFunctions", [](ServerFacts& f, const QVariant& v) { f.hasPinnedFunctions = v.toBool(); }},
+    {"version", [](ServerFacts& f, const QVariant& v) { f.version = v.toInt(); }},
+    {"owner", [](ServerFacts& f, const QVariant& v) { f.owner = v.toBool(); }},
+}};
+
 std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
     QSqlQuery query(db);
     const QString records = QStringLiteral("to_regclass('\"VaskorTemp\"')");
-    if (!query.exec(QStringLiteral(
+    // The facts named by an alias list around the statement.
+    if (!query.exec(QStringLiteral("SELECT * FROM (%1) AS f(%2)").arg(QStringLiteral(
             "SELECT %1 IS NOT NULL, to_regclass('\"DosSperm\"') IS NOT NULL, "
             "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('\"DosSperm\"') "
             "        AND attname = '%2' AND NOT attisdropped), "
@@ -369,32 +396,13 @@ std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
                         .arg(records, QString::fromLatin1(schema::kServerCatalogueOrderColumn),
                              QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction),
                              QString::fromLatin1(kDailyCopyTable), QString::fromLatin1(history::kHeadTable),
-                             schema::serverVersionColumn())) ||
+                             schema::serverVersionColumn()),
+                         rows::names(SqlDialect::of(db), kServerFactColumns))) ||
         !query.next()) {
         if (error) *error = query.lastError().text();
         return std::nullopt;
     }
-    ServerFacts f;
-    f.hasRecords = query.value(0).toBool();
-    f.hasCatalogue = query.value(1).toBool();
-    f.hasOrder = query.value(2).toBool();
-    f.hasTrigger = query.value(3).toBool();
-    f.indexes = query.value(4).toInt();
-    f.relations = query.value(5).toInt();
-    f.writable = query.value(6).toBool();
-    f.schema = query.value(7).toString();
-    f.hasRegister = query.value(8).toBool();  // the certificates' register and the daily copies', from later versions on
-    f.mayChangeRecords = query.value(9).toBool();
-    const auto lines = [&](int column) {
-        const QStringList names = query.value(column).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        return QSet<QString>(names.cbegin(), names.cend());
-    };
-    f.columns = lines(10);
-    f.indexed = lines(11);
-    f.hasPinnedFunctions = query.value(12).toBool();
-    f.version = query.value(13).toInt();
-    f.owner = query.value(14).toBool();
-    return f;
+    return rows::Reader(kServerFactColumns).read(query);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "data/records/record_find.h"
 #include "data/schema/record_schema.h"
 #include "data/link/connection.h"
+#include "data/toolkit/row_columns.h"
 #include "dates/date_text.h"
 #include "dates/date_validation.h"
 
@@ -25,6 +26,28 @@ const char* const kSireDomestic = "ثبت داخلي";
 const char* const kDamNumber = "ثبت مادر تني";
 const char* const kSex = "جنس گوساله";
 
+// The facts a check reads of a record, in the statement's order (its placeholders are numbered
+// as they appear), each with what it fills.
+constexpr rows::Columns<Facts, 14> kFactColumns = {{
+    {"id", [](Facts& f, const QVariant& v) { f.id = v.toLongLong(); }},
+    {"number", [](Facts& f, const QVariant& v) { f.number = v.toString(); }},
+    {"birth", [](Facts& f, const QVariant& v) { f.birth = v.toString(); }},
+    {"conception", [](Facts& f, const QVariant& v) { f.conception = v.toString(); }},
+    {"sire_foreign", [](Facts& f, const QVariant& v) { f.sireForeign = v.toString(); }},
+    {"sire_domestic", [](Facts& f, const QVariant& v) { f.sireDomestic = v.toString(); }},
+    {"dam", [](Facts& f, const QVariant& v) { f.damId = v.toLongLong(); }},
+    {"same_number", [](Facts& f, const QVariant& v) { f.sameNumber = v.toLongLong(); }},
+    {"same_metal_tag", [](Facts& f, const QVariant& v) { f.sameMetalTag = v.toLongLong(); }},
+    {"same_plastic_tag", [](Facts& f, const QVariant& v) { f.samePlasticTag = v.toLongLong(); }},
+    {"sire_foreign_known", [](Facts& f, const QVariant& v) { f.sireForeignKnown = v.toInt() != 0; }},
+    {"sire_domestic_known", [](Facts& f, const QVariant& v) { f.sireDomesticKnown = v.toInt() != 0; }},
+    {"dam_sex", [](Facts& f, const QVariant& v) { f.damSex = v.toString(); }},
+    {"dam_birth", [](Facts& f, const QVariant& v) { f.damBirth = v.toString(); }},
+}};
+constexpr int kInnerFacts = 12;  // the rest are the dam's, from the join
+
+using FactReader = rows::Reader<Facts, kFactColumns.size()>;
+
 // One statement for both uses: over every record (each value read from the row `c`), or over one
 // record being typed (each value bound). Its inner part gathers the record's own values and the
 // "ID"s of the records that share its numbers; the outer part adds the dam's sex and birth.
@@ -38,25 +61,28 @@ public:
     QString build(const QString& where = {}, int chunk = 0) {
         // Evaluated in this order, so that the placeholders are numbered as they appear.
         QStringList parts;
-        parts << id() + QStringLiteral(" AS id") << plain(kNumber) << plain(kBirth) << plain(kConception)
-              << plain(kSireForeign) << plain(kSireDomestic);
-        parts << other(kNumber, kDamNumber) + QStringLiteral(" AS dam");
+        parts << id() << plain(kNumber) << plain(kBirth) << plain(kConception) << plain(kSireForeign) << plain(kSireDomestic);
+        parts << other(kNumber, kDamNumber);
         parts << other(kNumber, kNumber) << other(kMetalTag, kMetalTag) << other(kPlasticTag, kPlasticTag);
         // Over the whole store the bulls' numbers are held in memory instead (forEachRecord).
         if (typed_) parts << inCatalogue(kSireForeign) << inCatalogue(kSireDomestic);
         else parts << QStringLiteral("0") << QStringLiteral("0");
+        for (int i = 0; i < kInnerFacts; ++i) parts[i] += QStringLiteral(" AS ") + d_.quote(kFactColumns[i].name);
         const QString inner = parts.join(QStringLiteral(", "));
+        const QString dam = QStringLiteral("m.%1 AS %2, m.%3 AS %4")
+                                .arg(d_.quote(kSex), d_.quote(kFactColumns[kInnerFacts].name), d_.quote(kBirth),
+                                     d_.quote(kFactColumns[kInnerFacts + 1].name));
         if (typed_)
-            return QStringLiteral("SELECT t.*, m.%1, m.%2 FROM (SELECT %3) t LEFT JOIN %4 m ON m.%5 = t.dam")
-                .arg(d_.quote(kSex), d_.quote(kBirth), inner, d_.quote(schema::kRecordTable), d_.quote(schema::kId));
+            return QStringLiteral("SELECT t.*, %1 FROM (SELECT %2) t LEFT JOIN %3 m ON m.%4 = t.dam")
+                .arg(dam, inner, d_.quote(schema::kRecordTable), d_.quote(schema::kId));
         // One chunk of the store, the records after :after in "ID" order: the engine holds a chunk,
         // never the whole store, and a distant server answers thousands of rows a round trip. The
         // file keeps the chunk's order through the join; the server is told.
         const QString id = QStringLiteral("c.") + d_.quote(schema::kId);
-        return QStringLiteral("SELECT t.*, m.%1, m.%2 FROM (SELECT %3 FROM %4 c WHERE %5 > :after%6 ORDER BY %5 LIMIT %7) t "
-                              "LEFT JOIN %8 m ON m.%9 = t.dam")
-                   .arg(d_.quote(kSex), d_.quote(kBirth), inner, records(), id, where, QString::number(chunk),
-                        d_.quote(schema::kRecordTable), d_.quote(schema::kId)) +
+        return QStringLiteral("SELECT t.*, %1 FROM (SELECT %2 FROM %3 c WHERE %4 > :after%5 ORDER BY %4 LIMIT %6) t "
+                              "LEFT JOIN %7 m ON m.%8 = t.dam")
+                   .arg(dam, inner, records(), id, where, QString::number(chunk), d_.quote(schema::kRecordTable),
+                        d_.quote(schema::kId)) +
                (d_.isServer() ? QStringLiteral(" ORDER BY t.id") : QString());
     }
 
@@ -118,25 +144,6 @@ private:
     std::function<QString(const char*)> typed_;
     QList<std::pair<QString, QVariant>> binds_;
 };
-
-Facts factsFrom(const QSqlQuery& q) {
-    Facts f;
-    f.id = q.value(0).toLongLong();
-    f.number = q.value(1).toString();
-    f.birth = q.value(2).toString();
-    f.conception = q.value(3).toString();
-    f.sireForeign = q.value(4).toString();
-    f.sireDomestic = q.value(5).toString();
-    f.damId = q.value(6).toLongLong();
-    f.sameNumber = q.value(7).toLongLong();
-    f.sameMetalTag = q.value(8).toLongLong();
-    f.samePlasticTag = q.value(9).toLongLong();
-    f.sireForeignKnown = q.value(10).toInt() != 0;
-    f.sireDomesticKnown = q.value(11).toInt() != 0;
-    f.damSex = q.value(12).toString();
-    f.damBirth = q.value(13).toString();
-    return f;
-}
 
 bool failed(QString* error, const QSqlQuery& query) {
     if (error) *error = query.lastError().text();
@@ -261,7 +268,7 @@ std::optional<Facts> factsOf(const StoreLink& connection, qint64 id, const std::
         failed(error, query);
         return std::nullopt;
     }
-    Facts f = factsFrom(query);
+    Facts f = FactReader(kFactColumns).read(query);
     f.id = id;
     return f;
 }
@@ -281,6 +288,7 @@ bool forEachRecord(const StoreLink& connection, const std::optional<QString>& he
     chunk = std::max(chunk, 1);
     if (!query.prepare(statement.build(where, chunk))) return failed(error, query);
     // From the lowest "ID" there can be: a hand-made file may hold 0 or below.
+    FactReader facts(kFactColumns);
     for (qint64 after = std::numeric_limits<qint64>::min();;) {
         query.bindValue(QStringLiteral(":after"), after);
         if (herd) query.bindValue(QStringLiteral(":herd"), find::fold(*herd));
@@ -288,7 +296,7 @@ bool forEachRecord(const StoreLink& connection, const std::optional<QString>& he
         int rows = 0;
         while (query.next()) {
             ++rows;
-            Facts f = factsFrom(query);
+            Facts f = facts.read(query);
             after = f.id;
             f.sireForeignKnown = bulls->contains(pedigree::fold(f.sireForeign));
             f.sireDomesticKnown = bulls->contains(pedigree::fold(f.sireDomestic));

@@ -3,7 +3,6 @@
 #include "data/link/connection.h"
 #include "data/link/store_worker.h"
 
-#include <QAbstractTableModel>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -77,24 +76,6 @@ private:
     qint64 readAtVersion_ = -1;
     int currentRow_ = -1;
     QString errorText_;
-};
-
-// The catalogue grid's model (the data source of the catalogue table): all 31 columns.
-class CatalogueListModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit CatalogueListModel(CatalogueTable& table, QObject* parent = nullptr);
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-
-    CatalogueTable& table() const { return table_; }
-
-private:
-    CatalogueTable& table_;
 };
 
 }  // namespace zartav

@@ -3,6 +3,7 @@
 #include "data/schema/record_schema.h"
 #include "data/engine/statement_batch.h"
 #include "data/schema/store_integrity.h"
+#include "data/toolkit/row_columns.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -23,6 +24,14 @@ std::optional<T> failed(const QSqlQuery& query, QString* error) {
 
 // Whether a query sent under a batch ran; its own error when it did not.
 bool ran(QSqlQuery& query) { return query.isActive() && !query.lastError().isValid(); }
+
+// The answer's columns; "held" comes after "before", whose count means nothing when the record
+// is not under the filter.
+constexpr rows::Columns<Position::Answer, 3> kPositionColumns = {{
+    {"count", [](Position::Answer& a, const QVariant& v) { a.count = v.toInt(); }},
+    {"before", [](Position::Answer& a, const QVariant& v) { a.row = v.toInt(); }},
+    {"held", [](Position::Answer& a, const QVariant& v) { if (v.toInt() <= 0) a.row = -1; }},
+}};
 
 QString listedColumns(const FilterSql& sql) {
     QStringList columns{sql.idColumn()};
@@ -129,11 +138,14 @@ Position::Position(const QSqlDatabase& db, const RecordFilter& filter, qint64 id
     const QString all = QStringLiteral("(SELECT COUNT(*) FROM %1%2)").arg(table, sql.where());
     const QString middle = QStringLiteral("((SELECT MIN(%1) FROM %2%3) + (SELECT MAX(%1) FROM %2%3)) / 2")
                                .arg(idColumn, table, sql.where());
-    query_.prepare(QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM %2%3), CASE WHEN :id > %4 THEN %5 - "
-                                  "(SELECT COUNT(*) FROM %2%6) ELSE (SELECT COUNT(*) FROM %2%7) END")
+    const SqlDialect& d = SqlDialect::of(db);
+    const QString count = d.quote(kPositionColumns[0].name), before = d.quote(kPositionColumns[1].name),
+                  held = d.quote(kPositionColumns[2].name);
+    query_.prepare(QStringLiteral("SELECT %1 AS %8, (SELECT COUNT(*) FROM %2%3) AS %9, CASE WHEN :id > %4 THEN %5 - "
+                                  "(SELECT COUNT(*) FROM %2%6) ELSE (SELECT COUNT(*) FROM %2%7) END AS %10")
                        .arg(withCount ? all : QStringLiteral("0"), table, sql.where(idColumn + QStringLiteral(" = :id")),
                             middle, all, sql.where(idColumn + QStringLiteral(" >= :id")),
-                            sql.where(idColumn + QStringLiteral(" < :id"))));
+                            sql.where(idColumn + QStringLiteral(" < :id")), count, held, before));
     sql.bind(query_);
     query_.bindValue(QStringLiteral(":id"), id);
     query_.exec();
@@ -141,7 +153,7 @@ Position::Position(const QSqlDatabase& db, const RecordFilter& filter, qint64 id
 
 std::optional<Position::Answer> Position::result(QString* error) {
     if (!ran(query_) || !query_.next()) return failed<Answer>(query_, error);
-    return Answer{query_.value(0).toInt(), query_.value(1).toInt() > 0 ? query_.value(2).toInt() : -1};
+    return rows::Reader(kPositionColumns).read(query_);
 }
 
 FirstWith::FirstWith(const QSqlDatabase& db, const RecordFilter& filter, int column, const QVariant& value) : query_(db) {

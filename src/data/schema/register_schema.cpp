@@ -1,5 +1,7 @@
 #include "data/schema/register_schema.h"
 
+#include "data/toolkit/row_columns.h"
+
 #include <QCryptographicHash>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -36,9 +38,20 @@ QString issueTableSql(const SqlDialect& d, bool sealed = true) {
              sealed ? QStringLiteral(", ") + sealColumnSql(d) : QString());
 }
 
-// The columns an issue's seal covers, in order: what was issued, never its state since.
-constexpr const char* kSealedColumns[] = {"number", "record", "hash", "content", "issued", "issuedBy", "desk",
-                                          "keyFingerprint"};
+// The columns an issue's seal covers, in order: what was issued, never its state since. Each
+// adds its fact as the register reads it back: numbers as whole numbers, the hash in lower-case hex.
+void addText(QStringList& facts, const QVariant& v) { facts << v.toString(); }
+void addNumber(QStringList& facts, const QVariant& v) { facts << QString::number(v.toLongLong()); }
+constexpr rows::Columns<QStringList, 8> kSealedColumns = {{
+    {"number", addNumber},
+    {"record", addNumber},
+    {"hash", [](QStringList& facts, const QVariant& v) { facts << QString::fromLatin1(QByteArray::fromHex(v.toString().toLatin1()).toHex()); }},
+    {"content", addText},
+    {"issued", addText},
+    {"issuedBy", addText},
+    {"desk", addText},
+    {"keyFingerprint", addText},
+}};
 
 // The server seals every issue as it is written, whoever writes it: the seal covers the issue's
 // facts and the seal of the issue before it, and the facts of an issue never change again. It
@@ -46,9 +59,9 @@ constexpr const char* kSealedColumns[] = {"number", "record", "hash", "content",
 QString serverSealFunction(const SqlDialect& d) {
     QStringList fields{QStringLiteral("previous")};
     QStringList changed;
-    for (const char* c : kSealedColumns) {
-        fields << QStringLiteral("NEW.%1::text").arg(d.quote(c));
-        changed << QStringLiteral("NEW.%1 IS DISTINCT FROM OLD.%1").arg(d.quote(c));
+    for (const auto& c : kSealedColumns) {
+        fields << QStringLiteral("NEW.%1::text").arg(d.quote(c.name));
+        changed << QStringLiteral("NEW.%1 IS DISTINCT FROM OLD.%1").arg(d.quote(c.name));
     }
     QStringList sealed;
     for (const QString& f : fields)
@@ -138,19 +151,15 @@ bool sealIssues(QSqlDatabase& db, QList<qint64> numbers, QString* error) {
     if (!query.exec()) return fail(error, query.lastError().text());
     if (query.next()) previous = query.value(0).toString();
     query.finish();
-    QStringList columns;
-    for (const char* c : kSealedColumns) columns << d.quote(c);
     if (!query.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4 ORDER BY %3")
-                        .arg(columns.join(QStringLiteral(", ")), q(d, kIssueTable), d.quote("number"))
+                        .arg(rows::selectText(d, kSealedColumns), q(d, kIssueTable), d.quote("number"))
                         .arg(numbers.first())))
         return fail(error, query.lastError().text());
     QList<std::pair<qint64, QString>> seals;
+    rows::Reader read(kSealedColumns);
     while (query.next()) {
-        // Each fact as the register reads it back: numbers as whole numbers, the hash in lower-case hex.
-        const qint64 number = query.value(0).toLongLong();
-        QStringList facts{QString::number(number), QString::number(query.value(1).toLongLong()),
-                          QString::fromLatin1(QByteArray::fromHex(query.value(2).toString().toLatin1()).toHex())};
-        for (int i = 3; i < int(std::size(kSealedColumns)); ++i) facts << query.value(i).toString();
+        const QStringList facts = read.read(query);
+        const qint64 number = facts.first().toLongLong();
         previous = QString::fromLatin1(chainSeal(previous, facts));
         seals.append({number, previous});
     }

@@ -16,6 +16,7 @@
 
 #include "message_recorder.h"
 #include "modal_window.h"
+#include "pinned.h"
 #include "sql_test_database.h"
 
 #include <gtest/gtest.h>
@@ -183,8 +184,8 @@ TEST(Outage, EveryWindowReadsAndPrintsAgainAfterARestart) {
     ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
     ASSERT_FALSE(qEnvironmentVariable("ZARTAV_PG_RESTART").isEmpty()) << "the test server names no restart command";
     QTemporaryDir dir;
-    paths::setProgramFolderForTesting(dir.path());
-    paths::setUserDataFolderForTesting(dir.path());
+    const test::Pinned programFolder(paths::setProgramFolderForTesting, dir.path());
+    const test::Pinned userFolder(paths::setUserDataFolderForTesting, dir.path());
     test::MessageRecorder messages;
     TDM dm(StoreWorker::Mode::Threaded);
     TTools tools;
@@ -262,6 +263,4 @@ TEST(Outage, EveryWindowReadsAndPrintsAgainAfterARestart) {
         EXPECT_TRUE(used && messages.boxes().isEmpty()) << messages.texts().join("|").toStdString();
         messages.clear();
     }
-    paths::setProgramFolderForTesting(std::nullopt);
-    paths::setUserDataFolderForTesting(std::nullopt);
 }

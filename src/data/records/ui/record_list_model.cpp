@@ -1,4 +1,4 @@
-#include "data/records/record_list_model.h"
+#include "data/records/ui/record_list_model.h"
 
 #include "data/records/column_groups.h"
 #include "data/schema/record_schema.h"
