@@ -268,7 +268,7 @@ bool Connection::openFile() {
             if (!existed) storefile::remove(path);
             return false;
         }
-    } else if (const int from = schema::upgradeFrom(*recorded, schema::versionShownBy(names, StoreEngine::File));
+    } else if (const int from = schema::upgradeFrom(*recorded, schema::fileVersionShown(db, names));
                from < schema::kCurrentVersion) {
         // A file from an earlier version or the legacy import, or one that lost an object since:
         // the steps it has not had. One that cannot take them goes on as it was, without what is new.

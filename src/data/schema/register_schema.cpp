@@ -195,16 +195,25 @@ QList<StoreObject> registerObjects(const SqlDialect& d) {
     return all;
 }
 
+std::optional<bool> fileIssuesSealed(const QSqlDatabase& db, QString* error) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = 'seal'").arg(QLatin1String(kIssueTable))) ||
+        !query.next()) {
+        fail(error, query.lastError().text());
+        return std::nullopt;
+    }
+    const bool sealed = query.value(0).toInt() > 0;
+    query.finish();
+    return sealed || !hasRegister(db);
+}
+
 bool bringUpRegister(QSqlDatabase& db, QString* error) {
     const SqlDialect& d = SqlDialect::of(db);
     if (d.isServer()) return true;
+    const std::optional<bool> sealed = fileIssuesSealed(db, error);
+    if (!sealed) return false;
+    if (*sealed) return true;
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = 'seal'").arg(QLatin1String(kIssueTable))) ||
-        !query.next())
-        return fail(error, query.lastError().text());
-    const bool sealed = query.value(0).toInt() > 0;
-    query.finish();
-    if (sealed || !hasRegister(db)) return true;
     if (!query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(q(d, kIssueTable), sealColumnSql(d))))
         return fail(error, query.lastError().text());
     // Every issue an earlier version wrote is sealed once, in order; after that only the

@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace zartav::certificates {
 
@@ -39,6 +40,9 @@ QByteArray chainSeal(const QString& previous, const QStringList& facts);
 // On the file the program seals what it writes, in the caller's transaction: the issues of
 // `numbers` and every one after them, in order, each after the one before it.
 bool sealIssues(QSqlDatabase& db, QList<qint64> numbers, QString* error = nullptr);
+
+// A file's register has its seals' column, or there is no register: nothing when it cannot be read.
+std::optional<bool> fileIssuesSealed(const QSqlDatabase& db, QString* error = nullptr);
 
 // On the file: a register from before the seals gets its seal column, and every issue in it its
 // seal, in order. Inside the caller's transaction; nothing to do on the server, whose trigger

@@ -77,6 +77,12 @@ int versionShownBy(const QSet<QString>& names, StoreEngine engine) {
     return shown;
 }
 
+int fileVersionShown(const QSqlDatabase& db, const QSet<QString>& names) {
+    const int shown = versionShownBy(names, StoreEngine::File);
+    // The seals came as a column, which no name shows: a register without it has not had that step.
+    return certificates::fileIssuesSealed(db).value_or(false) ? shown : std::min(shown, int(kBroughtUp) - 1);
+}
+
 std::optional<int> fileVersion(const QSqlDatabase& db) {
     QSqlQuery query(db);
     query.setForwardOnly(true);

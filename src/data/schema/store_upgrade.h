@@ -27,6 +27,9 @@ namespace zartav::schema {
 // version up to it added is there. A step that adds no name is never taken as done from names.
 int versionShownBy(const QSet<QString>& names, StoreEngine engine);
 
+// What a file's objects show, its names and the forms brought up in place (the register's seals).
+int fileVersionShown(const QSqlDatabase& db, const QSet<QString>& names);
+
 // The version a file records. Read only when its version table is made exactly as the program
 // makes it (any other is left for the file's check to refuse); 0 when it records none; nothing
 // when it cannot be read. For an open, hardened connection, before anything is written.
