@@ -3,6 +3,7 @@
 // The program's link to its store: the Data.db file (SQLite) or a database server shared by the
 // desks of an office (PostgreSQL), chosen by the store's address.
 
+#include "data/access/store_rights.h"
 #include "data/engine/sql_dialect.h"
 #include "data/engine/store_address.h"
 #include "data/link/store_link.h"
@@ -110,6 +111,9 @@ public:
 
     LinkSettings linkSettings() const;
 
+    // What this desk's user may do, as the open read it (a file: its one administrator).
+    const access::StoreRights& rights() const { return rights_; }
+
 signals:
     void changedElsewhere();
 
@@ -131,6 +135,7 @@ private:
     QStringList madeFiles_;  // journal files this connection made and removes when it closes
     QString heldFile_;  // the file this connection has open, told to storefile::holdOpen()
     QSet<QString> indexedColumns_;
+    access::StoreRights rights_;
     bool readOnly_ = false;
     bool holdsStore_ = false;
     StoreAccess access_ = StoreAccess::ReadWrite;
