@@ -4,6 +4,8 @@
 // worker: a herd tab, a key in the find box, New, Edit, saving a new record, and a jump deep
 // into rows not read yet, each from the user's action to the screen drawn with its answer, with
 // the longest stall of the window's thread meanwhile. Reference: one round trip of the link.
+// The desk is a registrar of an office whose roles are set up; the whole run is made twice, with
+// the record table's row-level security off and then on, and each action's median compared.
 #include "app/main_window.h"
 #include "bar.h"
 #include "data/schema/record_schema.h"
@@ -20,14 +22,17 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTabBar>
 #include <QTableView>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace {
@@ -38,6 +43,10 @@ using zartav::bench::printBar;
 using zartav::bench::timeAction;
 
 constexpr int kRecords = 100000;
+// The office's province and the registrar the desk logs in as; between the two runs the tables' owner
+// switches the office's row-level security.
+constexpr const char* kProvince = "12";
+constexpr const char* kRegistrar = "bench_registrar";
 
 struct Bar {
     const char* name;
@@ -68,10 +77,14 @@ QString link() {
     return delay > 0 ? QStringLiteral("at a %1 ms round trip").arg(2 * delay) : QStringLiteral("over loopback");
 }
 
-void report(const Bar& bar, const Runs& runs, const QString& reference) {
+// Each action's median in the run being made, by its bar's name.
+using Medians = std::map<std::string, double>;
+
+void report(const Bar& bar, const Runs& runs, const QString& reference, const QString& under, Medians& medians) {
+    medians[bar.name] = runs.median();
     const bool pass = runs.failed == 0 && runs.worst() >= 0 && runs.worst() <= bar.bound &&
                       (bar.stallBound < 0 || runs.stall <= bar.stallBound);
-    printBar(QStringLiteral("%1, 100,000 records on the server %2").arg(QString::fromUtf8(bar.name), link()),
+    printBar(QStringLiteral("%1, 100,000 records on the server %2%3").arg(QString::fromUtf8(bar.name), link(), under),
              QStringLiteral("median %1, slowest %2, longest stall %3 (%4 runs%5)")
                  .arg(ms(runs.median()), ms(runs.worst()), ms(runs.stall))
                  .arg(runs.times.size())
@@ -112,15 +125,20 @@ double roundTripMs(const QString& address) {
     return zartav::bench::medianMs([&] { QSqlQuery(reference.database()).exec(QStringLiteral("SELECT 1")); }, 15);
 }
 
-void measure(const QString& address) {
+Medians measure(const QString& address, const QString& under) {
+    Medians medians;
+    auto report = [&](const Bar& bar, const Runs& runs, const QString& reference) {
+        ::report(bar, runs, reference, under, medians);
+    };
     Office office(address);
     QTabBar* tabs = office.form.TabControl1;
     QTableView* list = office.form.DBGrid1;
     zartav::RecordTable& table = office.dm.TVascor;
     if (!table.isOpen() || table.rowCount() != kRecords || tabs->count() < 3) {
         std::fprintf(stderr, "office_bench: the window did not open the records\n");
-        printBar(QStringLiteral("the office across a link"), QStringLiteral("did not open"), QStringLiteral("-"), QStringLiteral("-"), false);
-        return;
+        printBar(QStringLiteral("the office across a link") + under, QStringLiteral("did not open"), QStringLiteral("-"),
+                 QStringLiteral("-"), false);
+        return medians;
     }
     const QString reference = QStringLiteral("a round trip %1").arg(ms(roundTripMs(address)));
     QWidget* screen = list->viewport();
@@ -226,6 +244,7 @@ void measure(const QString& address) {
                 whenShown([&, i] {
                     table.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("97%1").arg(i, 6, 10, QChar(u'0')));
                     table.setValue(QStringLiteral("كد گله"), tabs->tabData(1).toString());
+                    table.setValue(QStringLiteral("كد استان"), QString::fromLatin1(kProvince));
                     office.entry.findChild<QLineEdit*>(QStringLiteral("DBEdit10"))->setText(QStringLiteral("1404/02/03"));
                     office.entry.findChild<QLineEdit*>(QStringLiteral("DBEdit44"))->setText(QStringLiteral("1403/05/06"));
                     office.entry.dxButton1->click();
@@ -255,6 +274,52 @@ void measure(const QString& address) {
     }
     report({"a jump deep into unread rows: placeholders", 16}, placeholders, reference);
     report({"a jump deep into unread rows: the rows", 100}, rows, reference);
+    return medians;
+}
+
+
+QString cliFailure(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(ZARTAV_CLI_PROGRAM), arguments);
+    if (process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return {};
+    return arguments.join(QLatin1Char(' ')) + QStringLiteral(": ") + QString::fromUtf8(process.readAllStandardError());
+}
+
+// The roles, one office writing kProvince and its registrar; empty when all went.
+QString setUpOffice(const QString& owner) {
+    for (const QStringList& command : {QStringList{QStringLiteral("roles"), QStringLiteral("--store"), owner},
+                                       QStringList{QStringLiteral("office"), QStringLiteral("add"), QStringLiteral("BENCH"),
+                                                   QStringLiteral("--name"), QStringLiteral("دفتر آزمون"),
+                                                   QStringLiteral("--provinces"), QString::fromLatin1(kProvince),
+                                                   QStringLiteral("--store"), owner},
+                                       QStringList{QStringLiteral("user"), QStringLiteral("add"), QString::fromLatin1(kRegistrar),
+                                                   QStringLiteral("--role"), QStringLiteral("registrar"),
+                                                   QStringLiteral("--office"), QStringLiteral("BENCH"),
+                                                   QStringLiteral("--store"), owner}})
+        if (const QString failure = cliFailure(command); !failure.isEmpty()) return failure;
+    return {};
+}
+
+bool setPolicies(const QString& owner, bool on) {
+    zartav::Connection connection;
+    if (!connection.open(owner)) return false;
+    const QString table = QStringLiteral("\"VaskorTemp\"");
+    return QSqlQuery(connection.database())
+        .exec(on ? QStringLiteral("ALTER TABLE %1 ENABLE ROW LEVEL SECURITY, FORCE ROW LEVEL SECURITY").arg(table)
+                 : QStringLiteral("ALTER TABLE %1 DISABLE ROW LEVEL SECURITY, NO FORCE ROW LEVEL SECURITY").arg(table));
+}
+
+// Each action's median with the policies against without: within 10 %.
+void compare(const Medians& off, const Medians& on) {
+    for (const auto& [name, without] : off) {
+        const auto found = on.find(name);
+        const double with = found == on.end() ? -1 : found->second;
+        printBar(QStringLiteral("%1 with the office's row-level security against without, %2")
+                     .arg(QString::fromStdString(name), link()),
+                 QStringLiteral("median %1").arg(ms(with)), QStringLiteral("median %1 without").arg(ms(without)),
+                 QStringLiteral("bound +10 %"), with >= 0 && without >= 0 && with <= without * 1.10);
+    }
 }
 
 }  // namespace
@@ -272,6 +337,18 @@ int main(int argc, char** argv) {
         printBar(QStringLiteral("the office across a link"), QStringLiteral("no server"), QStringLiteral("-"), QStringLiteral("-"), false);
         return 0;
     }
-    measure(server.address());
+    const QString owner = server.address();
+    if (const QString failure = setUpOffice(owner); !failure.isEmpty()) {
+        std::fprintf(stderr, "office_bench: the office's roles could not be set up: %s\n", qPrintable(failure));
+        printBar(QStringLiteral("the office's roles"), QStringLiteral("not set up"), QStringLiteral("-"), QStringLiteral("-"), false);
+        return 0;
+    }
+    QUrl registrar(owner);
+    registrar.setUserName(QString::fromLatin1(kRegistrar));
+    const QString registrarAddress = registrar.toString();
+    Medians off, on;
+    if (setPolicies(owner, false)) off = measure(registrarAddress, QStringLiteral(", row-level security off"));
+    if (setPolicies(owner, true)) on = measure(registrarAddress, QString());
+    compare(off, on);
     return 0;
 }
