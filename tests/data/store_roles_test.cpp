@@ -265,6 +265,12 @@ TEST_F(RolesTest, EachRoleMayDoWhatItsRoleMayAndNothingMore) {
     EXPECT_TRUE(edited(clerk, r.certified, kName, QStringLiteral("نو"), QStringLiteral("علت"))
                     .error.contains(QStringLiteral("اصلاح ركورد گواهي شده: فقط ثبت كننده مجاز است")));
     EXPECT_TRUE(edited(registrar, r.certified, kName, QStringLiteral("نو")).error.contains(QStringLiteral("«علت اصلاح» را بنويسيد")));
+    // The policies read the office once per statement, never a function per row.
+    QSqlQuery plan(clerk.Maincon.database());
+    ASSERT_TRUE(plan.exec("EXPLAIN UPDATE \"VaskorTemp\" SET \"نام گوساله\" = 'نو'"));
+    QString steps;
+    while (plan.next()) steps += plan.value(0).toString() + QLatin1Char('\n');
+    EXPECT_TRUE(steps.contains(QStringLiteral("InitPlan")) && !steps.contains(QStringLiteral("SubPlan"))) << steps.toStdString();
     // A clerk deletes a record not certified yet.
     EXPECT_TRUE(runSql(clerk.Maincon.database(), {QStringLiteral("DELETE FROM \"VaskorTemp\" WHERE \"ID\" = %1").arg(r.plain)}).ok);
 }

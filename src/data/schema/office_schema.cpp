@@ -140,8 +140,9 @@ QString mayWrite() {
                           "OR current_user OPERATOR(pg_catalog.=) (SELECT pg_catalog.pg_get_userbyid(c.relowner) FROM pg_catalog.pg_class c "
                           "WHERE c.oid OPERATOR(pg_catalog.=) '%3'::pg_catalog.regclass) "
                           "OR %4 OPERATOR(pg_catalog.=) ANY ((SELECT o.\"Provinces\" FROM %2 u JOIN %1 o "
-                          "ON o.\"Code\" OPERATOR(pg_catalog.=) u.\"Office\" WHERE u.\"UserName\" OPERATOR(pg_catalog.=) session_user::text))")
-        .arg(table(kOfficeTable), table(kOfficeUserTable), table(schema::kRecordTable), kProvince);
+                          "ON o.\"Code\" OPERATOR(pg_catalog.=) u.\"Office\" WHERE u.\"UserName\" OPERATOR(pg_catalog.=) session_user::text)"
+                          "::pg_catalog.text[])")
+        .arg(table(kOfficeTable), table(kOfficeUserTable), table(schema::kRecordTable), kProvince + QStringLiteral("::pg_catalog.text"));
 }
 
 QString policy(const char* name, const QString& rule) {
