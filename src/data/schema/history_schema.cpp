@@ -1,6 +1,7 @@
 #include "data/schema/history_schema.h"
 
 #include "data/schema/record_schema.h"
+#include "data/schema/schema_mark.h"
 
 #include <QStringList>
 
@@ -147,7 +148,7 @@ QString fileTrigger(const SqlDialect& d, Op op) {
 // where it is made), every function by pg_catalog, and its search path is pinned with pg_temp
 // last, where a caller's temporary table or function cannot come first.
 
-const QString kSchemaMark = QStringLiteral("@zartav_schema@");
+using schema::kSchemaMark;
 
 QString cat(const char* function) { return QStringLiteral("pg_catalog.") + QLatin1String(function); }
 const QString kConcat = QStringLiteral(" OPERATOR(pg_catalog.||) ");
@@ -226,9 +227,7 @@ QString serverFunction(const SqlDialect& d) {
                "END $$")
         .arg(QLatin1String(kReasonSetting), history, insertColumns.join(QStringLiteral(", ")), sealedFields.join(kConcat));
     // Made where the store is: the schema the owner's session creates in.
-    return QStringLiteral("DO $zartav$ BEGIN EXECUTE pg_catalog.replace($body$%1$body$, '%2', "
-                          "pg_catalog.quote_ident(pg_catalog.current_schema())); END $zartav$")
-        .arg(function, kSchemaMark);
+    return schema::inStoreSchema(function);
 }
 
 QString serverTrigger(const SqlDialect& d) {

@@ -3,6 +3,7 @@
 #include "data/engine/sql_dialect.h"
 #include "data/schema/folded_indexes.h"
 #include "data/schema/history_schema.h"
+#include "data/schema/office_schema.h"
 #include "data/schema/record_schema.h"
 #include "data/schema/register_schema.h"
 #include "data/schema/store_versions.h"
@@ -123,6 +124,8 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
     const QString version = QString::fromLatin1(kVersionTable);
     add(kRecorded, {{StoreObjectKind::Table, version, version,
                      QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 INTEGER NOT NULL)").arg(d.quote(kVersionTable), d.quote("version"))}});
+    // Who may write what, held by the server itself.
+    add(kOffices, offices::objects(d));
     return all;
 }
 

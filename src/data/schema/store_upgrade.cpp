@@ -1,6 +1,7 @@
 #include "data/schema/store_upgrade.h"
 
 #include "data/engine/sql_dialect.h"
+#include "data/schema/office_schema.h"
 #include "data/schema/register_schema.h"
 #include "data/schema/store_integrity.h"
 #include "data/schema/store_schema.h"
@@ -50,6 +51,7 @@ QStringList stepStatements(const SqlDialect& d, int version, int from) {
     // Every desk reads the version, to refuse a store of a later program.
     if (version == kRecorded && d.isServer())
         statements << QStringLiteral("GRANT SELECT ON %1 TO PUBLIC").arg(d.quote(kVersionTable));
+    if (version == kOffices && d.isServer()) statements << offices::rowSecurityStatements();
     return statements;
 }
 
@@ -72,7 +74,9 @@ int versionShownBy(const QSet<QString>& names, StoreEngine engine) {
             all = all && names.contains(o.name.toLower());
         }
         if (!all) break;
-        if (any) shown = version;
+        // A step that makes nothing on this engine is done with the one before it; the step that
+        // brings earlier forms up in place shows by no name.
+        if (any || version != kBroughtUp) shown = version;
     }
     return shown;
 }

@@ -24,7 +24,8 @@ bool createRecordSchema(QSqlDatabase& db, QString* error = nullptr);
 namespace zartav::schema {
 
 // The last version whose objects a store holds, by their names (lower-case): every object each
-// version up to it added is there. A step that adds no name is never taken as done from names.
+// version up to it added is there. A step that adds nothing on `engine` is taken as done with the one before it, but
+// the step that brings earlier forms up in place (kBroughtUp) never is.
 int versionShownBy(const QSet<QString>& names, StoreEngine engine);
 
 // What a file's objects show, its names and the forms brought up in place (the register's seals).

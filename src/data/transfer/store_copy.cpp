@@ -3,6 +3,8 @@
 #include "data/certificates/certificate_numbering.h"
 #include "data/certificates/certificate_register.h"
 #include "data/schema/history_schema.h"
+#include "data/schema/office_schema.h"
+#include "data/schema/store_roles.h"
 #include "data/history/record_history.h"
 #include "data/schema/record_schema.h"
 #include "data/schema/store_numbering.h"
@@ -15,6 +17,7 @@
 #include <QVector>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace zartav {
@@ -312,6 +315,9 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
                           RegisterCopy registerCopy) {
     if (from.address().sameStore(to.address())) return failed(QStringLiteral("the source and the target are the same store"));
     if (to.isReadOnly()) return failed(QStringLiteral("the target can only be read"));
+    // Replacing a whole server store is its owner's act, which an administrator takes the owner's role for.
+    std::optional<offices::OwnersAct> acting;
+    if (to.isServer() && !acting.emplace(to.database()).ok()) return failed(acting->error());
     QSqlDatabase source = from.database();
     QSqlDatabase target = to.database();
     const TableShape records = recordShape();
@@ -376,7 +382,9 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     QString error;
     // The copy brings the source's history as it is: the target's triggers would add an entry of
     // their own for every record copied (and every one emptied).
-    const QStringList suspend = targetHistory ? history::suspendStatements(to.dialect()) : QStringList();
+    // The guards of who writes what give way to the owner's copy too.
+    const QStringList suspend =
+        targetHistory ? history::suspendStatements(to.dialect()) + offices::suspendGuardStatements(to.dialect()) : QStringList();
     for (const QString& sql : suspend) {
         QSqlQuery off(target);
         if (!off.exec(sql))
@@ -424,7 +432,8 @@ StoreCopyReport copyStore(Connection& from, Connection& to, bool replace, const 
     // Entries the source's file had not sealed yet are sealed in the copy, in order.
     if (withHistory && !history::seal(target, &error))
         return done(failed(QStringLiteral("the target's history cannot be sealed: ") + error));
-    for (const QString& sql : targetHistory ? history::resumeStatements(to.dialect()) : QStringList()) {
+    for (const QString& sql : targetHistory ? history::resumeStatements(to.dialect()) + offices::resumeGuardStatements(to.dialect())
+                                            : QStringList()) {
         QSqlQuery on(target);
         if (!on.exec(sql)) return done(failed(QStringLiteral("the target's history cannot be resumed: ") + on.lastError().text()));
     }
