@@ -1,6 +1,7 @@
 #include "data/schema/store_schema.h"
 
 #include "data/engine/sql_dialect.h"
+#include "data/schema/correction_schema.h"
 #include "data/schema/folded_indexes.h"
 #include "data/schema/history_schema.h"
 #include "data/schema/record_schema.h"
@@ -123,6 +124,7 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
     const QString version = QString::fromLatin1(kVersionTable);
     add(kRecorded, {{StoreObjectKind::Table, version, version,
                      QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 INTEGER NOT NULL)").arg(d.quote(kVersionTable), d.quote("version"))}});
+    add(kCorrections, corrections::objects(d, kRecordsChangedChannel));
     return all;
 }
 

@@ -41,12 +41,13 @@ QStringList stepStatements(const SqlDialect& d, int version, int from) {
     QStringList statements;
     for (const StoreObject& o : objects)
         if (o.since == version) statements << o.create;
-    if (version == kBroughtUp) {
+    if (version == kBroughtUp)
         for (const StoreObject& o : objects) statements << o.bringUp;
-        // A function an earlier step made is made again, with today's body and search path.
+    // Last, every function an earlier step made is made again, with today's body and search path:
+    // a later step may change what one does (the history reads an approved correction request).
+    if (version == kCurrentVersion)
         for (const StoreObject& o : objects)
             if (o.kind == StoreObjectKind::Function && o.since <= from) statements << o.create;
-    }
     // Every desk reads the version, to refuse a store of a later program.
     if (version == kRecorded && d.isServer())
         statements << QStringLiteral("GRANT SELECT ON %1 TO PUBLIC").arg(d.quote(kVersionTable));
@@ -72,7 +73,9 @@ int versionShownBy(const QSet<QString>& names, StoreEngine engine) {
             all = all && names.contains(o.name.toLower());
         }
         if (!all) break;
-        if (any) shown = version;
+        // A step with nothing for this engine (the server's own tables, on a file) is shown with
+        // the one before it; the forms brought up in place show no name.
+        if (any || version != kBroughtUp) shown = version;
     }
     return shown;
 }

@@ -17,8 +17,9 @@ enum StoreVersion : int {
     kBroughtUp = 7,    // nothing new by name, earlier forms brought up in place: the issues' seals, the server
                        // catalogue's order column, trigger functions with a pinned search path
     kRecorded = 8,     // the store records its version
+    kCorrections = 10, // on the server: correction requests, decided by a registrar
 };
 
-inline constexpr int kCurrentVersion = kRecorded;
+inline constexpr int kCurrentVersion = kCorrections;
 
 }  // namespace zartav::schema
