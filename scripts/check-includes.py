@@ -8,7 +8,7 @@ below. The store's rooms keep their own order inside data/.
 import os, re, sys
 
 LAYERS = ['util', 'dates', 'data', 'print', 'entry', 'services', 'app', 'cli']
-ROOMS = ['access', 'engine', 'toolkit', 'schema', 'history', 'link', 'records', 'certificates', 'pedigree', 'transfer',
+ROOMS = ['access', 'engine', 'toolkit', 'schema', 'history', 'link', 'records', 'certificates', 'corrections', 'pedigree', 'transfer',
          'legacy', '']  # '' is data/ itself: the face with the old names
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 

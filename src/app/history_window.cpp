@@ -1,5 +1,6 @@
 #include "app/history_window.h"
 
+#include "app/line_table.h"
 #include "app/main_window.h"
 #include "app/office_commands.h"
 #include "data/history/history_text.h"
@@ -9,7 +10,6 @@
 #include "util/dialogs.h"
 
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QPdfWriter>
@@ -31,24 +31,6 @@ const QStringList kHistoryTitles = {QStringLiteral("تاريخ و ساعت"), QS
                                     QStringLiteral("علت")};
 const QStringList kDeletedTitles = {QStringLiteral("ID"),           QStringLiteral("شماره ثبت"), QStringLiteral("كد گله"),
                                     QStringLiteral("نام گوساله"),   QStringLiteral("حذف در"),   QStringLiteral("كاربر")};
-
-QTableWidget* newTable(const QStringList& titles, QWidget* parent) {
-    auto* table = new QTableWidget(0, int(titles.size()), parent);
-    table->setHorizontalHeaderLabels(titles);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->setWordWrap(false);
-    return table;
-}
-
-void addRow(QTableWidget* table, const QStringList& cells) {
-    const int row = table->rowCount();
-    table->insertRow(row);
-    for (int c = 0; c < cells.size(); ++c) table->setItem(row, c, new QTableWidgetItem(cells[c]));
-}
 
 // A line per changed column; an entry that names none (an update of nothing shown) keeps one.
 QList<QStringList> historyLines(const QList<history::Entry>& entries) {
@@ -72,10 +54,10 @@ QString value(const history::Entry& e, int column) {
 }  // namespace
 
 HistoryWindow::HistoryWindow(qint64 id, const QList<history::Entry>& entries, QWidget* parent)
-    : QDialog(parent), id_(id), table_(newTable(kHistoryTitles, this)) {
+    : QDialog(parent), id_(id), table_(newLineTable(kHistoryTitles, this)) {
     setWindowTitle(QStringLiteral("تاريخچه ركورد %1").arg(id));
     setLayoutDirection(Qt::RightToLeft);
-    for (const QStringList& line : historyLines(entries)) addRow(table_, line);
+    for (const QStringList& line : historyLines(entries)) addLine(table_, line);
     table_->resizeColumnsToContents();
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* print = buttons->addButton(QStringLiteral("چاپ"), QDialogButtonBox::ActionRole);
@@ -146,7 +128,7 @@ bool HistoryWindow::saveAsPdf(const QString& path) {
 }
 
 DeletedRecordsWindow::DeletedRecordsWindow(TDM& dm, QWidget* parent)
-    : QDialog(parent), dm_(dm), table_(newTable(kDeletedTitles, this)) {
+    : QDialog(parent), dm_(dm), table_(newLineTable(kDeletedTitles, this)) {
     setWindowTitle(QStringLiteral("ركوردهاي حذف شده"));
     setLayoutDirection(Qt::RightToLeft);
     auto* buttons = new QDialogButtonBox(this);
@@ -174,7 +156,7 @@ bool DeletedRecordsWindow::reload() {
     deleted_ = *deleted;
     table_->setRowCount(0);
     for (const history::Entry& e : deleted_)
-        addRow(table_, {QString::number(e.recordId), value(e, 0), value(e, schema::kHerdColumnIndex), value(e, 10),
+        addLine(table_, {QString::number(e.recordId), value(e, 0), value(e, schema::kHerdColumnIndex), value(e, 10),
                         history::tehranTime(e.at), history::whoText(e)});
     table_->resizeColumnsToContents();
     return true;

@@ -1,4 +1,5 @@
 #include "app/certificate_windows.h"
+#include "app/correction_requests_window.h"
 #include "app/export_command.h"
 #include "app/history_window.h"
 #include "app/main_window.h"
@@ -177,6 +178,7 @@ int main(int argc, char** argv) {
     zartav::addBackupCommands(form1, dm);
     zartav::addExportCommand(form1, dm);
     zartav::addHistoryCommands(form1, dm);
+    zartav::addCorrectionRequestCommands(form1, dm);
     zartav::addCertificateCommands(form1, dm);
     form1.AboutCommand = [&] { zartav::showAbout(messageBoard, zartav::officeAboutLines(dm.worker())); };
     // A save that failed is an error, not news: the error box, on the file and on the server.

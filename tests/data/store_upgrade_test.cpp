@@ -64,7 +64,7 @@ protected:
                                      "  WHERE polrelid = '\"VaskorTemp\"'::regclass"
                                      " UNION ALL SELECT 0, 'ALTER TABLE \"VaskorTemp\" DISABLE ROW LEVEL SECURITY'"
                                      " UNION ALL SELECT 0, 'ALTER TABLE \"VaskorTemp\" NO FORCE ROW LEVEL SECURITY'"
-                                     " UNION ALL SELECT 1, format('DROP FUNCTION %I() CASCADE', proname) FROM pg_proc "
+                                     " UNION ALL SELECT 1, format('DROP FUNCTION %s CASCADE', oid::regprocedure) FROM pg_proc "
                                      "  WHERE pronamespace = to_regnamespace(current_schema())"
                                      " UNION ALL SELECT 2, format('DROP TABLE IF EXISTS %I CASCADE', relname) FROM pg_class WHERE relkind = 'r' "
                                      "  AND relnamespace = to_regnamespace(current_schema()) AND relname NOT IN ('VaskorTemp', 'DosSperm')"
@@ -125,9 +125,9 @@ TEST_P(UpgradeTest, EveryEarlierShapeOpensToTheCurrentVersionWithTheObjectsOfAFr
 }
 
 TEST_P(UpgradeTest, AStoreOfALaterProgramIsRefusedAndLeftAsItWas) {
-    alter({"UPDATE StoreVersion SET version = 10"}, {"UPDATE \"StoreVersion\" SET version = 10"});
-    const QString refusal = QStringLiteral("اين اطلاعات را نسخه تازه تري از اين برنامه ساخته است (ساختار نسخه 10؛ "
-                                           "اين برنامه تا نسخه 9 را مي شناسد). براي كار با آن برنامه را به روز كنيد؛ "
+    alter({"UPDATE StoreVersion SET version = 11"}, {"UPDATE \"StoreVersion\" SET version = 11"});
+    const QString refusal = QStringLiteral("اين اطلاعات را نسخه تازه تري از اين برنامه ساخته است (ساختار نسخه 11؛ "
+                                           "اين برنامه تا نسخه 10 را مي شناسد). براي كار با آن برنامه را به روز كنيد؛ "
                                            "چيزي در آن نوشته نشد.");
     const auto bytes = [&] {
         QFile f(store->address());
@@ -199,7 +199,7 @@ TEST(ServerUpgradeTest, OnlyTheTablesOwnerBringsTheStoreUp) {
     EXPECT_FALSE(store->scalar("SELECT to_regclass('\"ix_VaskorTemp_find_3\"') IS NOT NULL").toBool());
     Connection owner;
     ASSERT_TRUE(owner.open(store->address())) << owner.technicalError().toStdString();
-    EXPECT_EQ(store->scalar(version).toString(), QStringLiteral("version 9"));
+    EXPECT_EQ(store->scalar(version).toString(), QStringLiteral("version 10"));
     EXPECT_TRUE(store->scalar("SELECT to_regclass('\"ix_VaskorTemp_find_3\"') IS NOT NULL").toBool());
 }
 

@@ -59,25 +59,6 @@ QVariant fromJson(const QJsonValue& v) {
     return {};
 }
 
-QList<Change> changesOf(const QString& json) {
-    // The file's triggers leave control characters inside values raw; JSON wants them escaped.
-    QString text;
-    text.reserve(json.size());
-    for (const QChar c : json) {
-        if (c.unicode() < 0x20) text += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else text += c;
-    }
-    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
-    QList<Change> changes;
-    for (const char* name : kRecordColumns) {
-        const QString column = QString::fromUtf8(name);
-        const auto found = object.constFind(column);
-        if (found == object.constEnd()) continue;
-        const QJsonArray pair = found->toArray();
-        changes.append({column, fromJson(pair.at(0)), fromJson(pair.at(1))});
-    }
-    return changes;
-}
 
 QString entryColumns(const QSqlDatabase& db, const QString& alias = {}) {
     return rows::selectText(SqlDialect::of(db), kEntryColumns, alias);
@@ -279,6 +260,26 @@ std::optional<Forged> firstForged(const QSqlDatabase& db, qint64 after, QString*
 }
 
 }  // namespace
+
+QList<Change> changesOf(const QString& json) {
+    // The file's triggers leave control characters inside values raw; JSON wants them escaped.
+    QString text;
+    text.reserve(json.size());
+    for (const QChar c : json) {
+        if (c.unicode() < 0x20) text += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else text += c;
+    }
+    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
+    QList<Change> changes;
+    for (const char* name : kRecordColumns) {
+        const QString column = QString::fromUtf8(name);
+        const auto found = object.constFind(column);
+        if (found == object.constEnd()) continue;
+        const QJsonArray pair = found->toArray();
+        changes.append({column, fromJson(pair.at(0)), fromJson(pair.at(1))});
+    }
+    return changes;
+}
 
 QString thisDesk() {
     QString login = qEnvironmentVariable("USER");

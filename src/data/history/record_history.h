@@ -86,6 +86,10 @@ struct Entry {
     QList<Change> changes;  // in the record's column order
 };
 
+// The changes as an entry stores them (JSON: {"column": [before, after]}), in the record's column
+// order; a name that is no column of the record is left out.
+QList<Change> changesOf(const QString& json);
+
 // One record's entries, newest first.
 std::optional<QList<Entry>> recordHistory(const QSqlDatabase& db, qint64 id, QString* error = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include "data/schema/record_schema.h"
 #include "data/engine/statement_batch.h"
+#include "data/schema/register_schema.h"
 #include "data/schema/store_integrity.h"
 #include "data/toolkit/row_columns.h"
 
@@ -234,6 +235,19 @@ std::optional<QHash<qint64, StoredRecord>> RecordsRead::result(QString* error) {
     }
     if (query_.lastError().isValid()) return failed<Found>(query_, error);
     return found;
+}
+
+CurrentIssue::CurrentIssue(const QSqlDatabase& db, qint64 id) : query_(db) {
+    const SqlDialect& d = SqlDialect::of(db);
+    query_.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE %2 = ? AND %3 IS NULL)")
+                       .arg(d.quote(certificates::kIssueTable), d.quote("record"), d.quote("supersededBy")));
+    query_.addBindValue(id);
+    query_.exec();
+}
+
+std::optional<bool> CurrentIssue::result(QString* error) {
+    if (!ran(query_) || !query_.next()) return failed<bool>(query_, error);
+    return query_.value(0).toBool();
 }
 
 DistinctValues::DistinctValues(const QSqlDatabase& db, int column, bool indexed) : query_(db) {

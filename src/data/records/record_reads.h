@@ -114,6 +114,16 @@ private:
     QSqlQuery query_;
 };
 
+// Whether record `id` has a current issue in the register: a certificate of it stands.
+class CurrentIssue {
+public:
+    CurrentIssue(const QSqlDatabase& db, qint64 id);
+    std::optional<bool> result(QString* error = nullptr);
+
+private:
+    QSqlQuery query_;
+};
+
 // The distinct values of a listed column, each once, in the column's order, blanks inside kept
 // and blank values left out (the items FillCombo gives for "Select Distinct [column] as Res").
 // With an index led by the column they are read by stepping along it from one value to the

@@ -38,6 +38,9 @@ struct EditBuffer {
     QVector<QVariant> original;   // while editing: every column as the edit found it
     QString version;              // while editing on the server: the row version it found
     QString reason;               // while editing: the reason of the correction
+    // While editing: the record has a current issue and this desk's role may not correct a
+    // certified record, so the change goes to a registrar as a request instead of being saved.
+    bool byRequest = false;
     // While inserting: the "ID" and the values of a new record whose commit was sent but whose
     // answer was lost with the link, so the store may hold it already.
     qint64 unconfirmedId = 0;

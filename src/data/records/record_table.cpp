@@ -1,5 +1,6 @@
 #include "data/records/record_table.h"
 
+#include "data/engine/statement_batch.h"
 #include "data/history/history_text.h"
 #include "data/link/store_worker.h"
 
@@ -71,8 +72,21 @@ bool RecordTable::readForEdit(qint64 id) {
     std::optional<QHash<qint64, reads::StoredRecord>> read;
     QString error;
     bool lost = false;
+    // Where a clerk's change to a certified record is a request, the edit asks whether this one is,
+    // in the same round trip.
+    const access::StoreRights& rights = connection().rights();
+    const bool mayAsk = rights.rolesInForce && !access::may(rights, access::Action::EditCertified);
+    std::optional<bool> certified;
     worker().call([&](StoreLink& link) {
-        read = withLink(link, [&] { return reads::RecordsRead(link.database(), {id}, true).result(&error); });
+        read = withLink(link, [&] {
+            StatementBatch together(link.database());
+            reads::RecordsRead record(link.database(), {id}, true);
+            std::optional<reads::CurrentIssue> issue;
+            if (mayAsk) issue.emplace(link.database(), id);
+            auto found = record.result(&error);
+            if (issue) certified = issue->result(&error);
+            return found && (!mayAsk || certified) ? found : std::nullopt;
+        });
         lost = link.isLost();
     });
     if (!read) return failWith(error, lost ? SaveFailure::Unreachable : SaveFailure::Refused);
@@ -84,7 +98,14 @@ bool RecordTable::readForEdit(qint64 id) {
     const QString reason = edit_.reason;
     edit_.beginEdit(id, read->value(id));
     edit_.reason = reason;
+    edit_.byRequest = certified.value_or(false);
     return true;
+}
+
+bool RecordTable::photoReplaced() const {
+    for (int i = schema::kFirstPhotoColumnIndex; i < int(edit_.modified.size()); ++i)
+        if (edit_.modified[i] && edit_.values[i] != edit_.original.value(i)) return true;
+    return false;
 }
 
 bool RecordTable::edit() {
@@ -124,6 +145,7 @@ bool RecordTable::post(SaveMode mode) {
         history::needsReason(textOf(edit_.original.value(schema::kPrintDateColumnIndex))))
         return failWith(history::reasonRequiredText());
     if (!isOpen()) return failWith(QStringLiteral("the database is not open"));
+    if (editsByRequest()) return failWith(QStringLiteral("a change to a certified record goes to a registrar as a request"));
 
     // The list read after the save makes every answer under way stale.
     const reads::ViewRequest after = viewAfterWrite();

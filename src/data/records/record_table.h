@@ -43,6 +43,13 @@ public:
     SaveFailure saveFailure() const { return saveFailure_; }
     // While editing: why the record is corrected, kept with the history entry the save leaves.
     void setChangeReason(const QString& reason) { edit_.reason = reason; }
+    QString changeReason() const { return edit_.reason; }
+    // While editing: the change becomes a correction request rather than a save (EditBuffer).
+    bool editsByRequest() const { return edit_.state == RecordState::Edit && edit_.byRequest; }
+    // While editing: the text columns typed over, before and after; whether a photo was replaced.
+    QVector<QVariant> editedOriginal() const { return edit_.original; }
+    QVector<QVariant> editedValues() const { return edit_.values; }
+    bool photoReplaced() const;
     // While editing: reads the record again as it is stored now, dropping what was typed;
     // false when it has been deleted meanwhile.
     bool reloadEdited();

@@ -1,7 +1,8 @@
 #include "data/schema/history_schema.h"
 
+#include "data/schema/correction_schema.h"
+#include "data/schema/definer_function.h"
 #include "data/schema/record_schema.h"
-#include "data/schema/schema_mark.h"
 
 #include <QStringList>
 
@@ -143,14 +144,11 @@ QString fileTrigger(const SqlDialect& d, Op op) {
 
 // ---- the server: one function run as the tables' owner, which also seals the entry ----------
 //
-// It runs with the owner's rights whoever writes, so nothing of the writer's session may stand in
-// for what it reads or calls: every table is named by the store's schema (written into the text
-// where it is made), every function by pg_catalog, and its search path is pinned with pg_temp
-// last, where a caller's temporary table or function cannot come first.
+// It runs with the owner's rights whoever writes (data/schema/definer_function.h).
 
-using schema::kSchemaMark;
+const QString kSchemaMark = QLatin1String(schema::kSchemaMark);
 
-QString cat(const char* function) { return QStringLiteral("pg_catalog.") + QLatin1String(function); }
+QString cat(const char* function) { return schema::catalogFunction(function); }
 const QString kConcat = QStringLiteral(" OPERATOR(pg_catalog.||) ");
 
 // A field of the sealed text: its length in bytes, a colon and the field; "-" when absent.
@@ -182,7 +180,7 @@ QString serverFunction(const SqlDialect& d) {
     const QString head = kSchemaMark + QLatin1Char('.') + q(d, kHeadTable);
     const QString function = QStringLiteral(
                "CREATE OR REPLACE FUNCTION %1.%2() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
-               "SET search_path = pg_catalog, %1, pg_temp AS $$\n"
+               "SET search_path = %11 AS $$\n"
                "DECLARE ch text; rid bigint; act text; p1 bytea; p2 bytea; p3 bytea; n bigint; ph text;\n"
                "  at text; desk text; who text := session_user; why text; la text; lc text; l1 bytea; l2 bytea; l3 bytea;\n"
                "BEGIN\n"
@@ -199,7 +197,7 @@ QString serverFunction(const SqlDialect& d) {
                "        FROM pg_catalog.jsonb_each(lc::jsonb)), '{}'::jsonb) THEN act := '%10'; END IF;\n")
         .arg(kSchemaMark, QLatin1String(kServerFunction), id, QLatin1String(kInsert), changesOf(d, Op::Insert),
              photos[0].join(QLatin1Char(' ')), history, QLatin1String(kDelete), samePhotos.join(QStringLiteral(" AND ")))
-        .arg(QLatin1String(kRestore)) + QStringLiteral(
+        .arg(QLatin1String(kRestore), schema::pinnedSearchPath()) + QStringLiteral(
                "  ELSIF TG_OP = 'UPDATE' THEN\n"
                "    rid := NEW.%1; act := '%2'; ch := %3::text;\n"
                "    IF ch = '{}' THEN RETURN NULL; END IF;\n"
@@ -220,14 +218,21 @@ QString serverFunction(const SqlDialect& d) {
         .arg(id, QLatin1String(kUpdate), changesOf(d, Op::Update), photos[1].join(QLatin1Char(' ')), QLatin1String(kDelete),
              changesOf(d, Op::Delete), photos[2].join(QLatin1Char(' ')), head, history)
         .arg(QLatin1String(kDeskSetting)) + QStringLiteral(
-               "  why := NULLIF(pg_catalog.current_setting('%1', true), '');\n"
-               "  INSERT INTO %2 (%3) VALUES (n, rid, act, at, desk, who, why, ch, p1, p2, p3,\n"
-               "    pg_catalog.encode(pg_catalog.sha256(pg_catalog.convert_to(%4, 'UTF8')), 'hex'));\n"
+               // An approved correction request's own words and who asked, read from the request
+               // this transaction applies; otherwise the writer's reason, which may not pass for one.
+               "  why := %1;\n"
+               "  IF why IS NULL THEN\n"
+               "    why := NULLIF(pg_catalog.current_setting('%2', true), '');\n"
+               "    %3\n"
+               "  END IF;\n"
+               "  INSERT INTO %4 (%5) VALUES (n, rid, act, at, desk, who, why, ch, p1, p2, p3,\n"
+               "    pg_catalog.encode(pg_catalog.sha256(pg_catalog.convert_to(%6, 'UTF8')), 'hex'));\n"
                "  RETURN NULL;\n"
                "END $$")
-        .arg(QLatin1String(kReasonSetting), history, insertColumns.join(QStringLiteral(", ")), sealedFields.join(kConcat));
-    // Made where the store is: the schema the owner's session creates in.
-    return schema::inStoreSchema(function);
+        .arg(corrections::appliedReasonSql(QStringLiteral("rid")), QLatin1String(kReasonSetting),
+             corrections::refuseBorrowedReasonSql(QStringLiteral("why")), history, insertColumns.join(QStringLiteral(", ")),
+             sealedFields.join(kConcat));
+    return schema::madeInStoreSchema(function);
 }
 
 QString serverTrigger(const SqlDialect& d) {

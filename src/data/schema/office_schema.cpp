@@ -1,10 +1,10 @@
 #include "data/schema/office_schema.h"
 
 #include "data/access/store_rights.h"
+#include "data/schema/definer_function.h"
 #include "data/schema/history_schema.h"
 #include "data/schema/record_schema.h"
 #include "data/schema/register_schema.h"
-#include "data/schema/schema_mark.h"
 
 #include <utility>
 
@@ -12,7 +12,7 @@ namespace zartav::offices {
 namespace {
 
 using access::Role;
-using schema::kSchemaMark;
+const QString kSchemaMark = QLatin1String(schema::kSchemaMark);
 
 // ---- what the guards say, in the user's words: the window shows them as they stand ---------
 // (%s are filled in by the server's format().)
@@ -77,9 +77,9 @@ QString provinceCheck() {
 }
 
 QString function(const char* name, const QString& body) {
-    return schema::inStoreSchema(QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
-                                                "SET search_path = pg_catalog, %1, pg_temp AS $$\n%3%4END $$")
-                                     .arg(kSchemaMark, QLatin1String(name), prelude(), body));
+    return schema::madeInStoreSchema(QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+                                                    "SET search_path = %3 AS $$\n%4%5END $$")
+                                         .arg(kSchemaMark, QLatin1String(name), schema::pinnedSearchPath(), prelude(), body));
 }
 
 // The records: the province of the row as it was and as it becomes; a certified record (one
@@ -146,7 +146,7 @@ QString mayWrite() {
 }
 
 QString policy(const char* name, const QString& rule) {
-    return schema::inStoreSchema(QStringLiteral("CREATE POLICY %1 ON %2 %3").arg(QLatin1String(name), table(schema::kRecordTable), rule));
+    return schema::madeInStoreSchema(QStringLiteral("CREATE POLICY %1 ON %2 %3").arg(QLatin1String(name), table(schema::kRecordTable), rule));
 }
 
 }  // namespace

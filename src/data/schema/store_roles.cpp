@@ -1,7 +1,8 @@
 #include "data/schema/store_roles.h"
 
-#include "data/schema/office_schema.h"
+#include "data/schema/correction_schema.h"
 #include "data/schema/history_schema.h"
+#include "data/schema/office_schema.h"
 #include "data/schema/record_schema.h"
 #include "data/schema/register_schema.h"
 #include "data/schema/store_schema.h"
@@ -143,6 +144,9 @@ const TableGrant kGrants[] = {
     {kOfficeTable, "SELECT", access::kClerkRole},
     {kOfficeUserTable, "SELECT", access::kClerkRole},
     {kDailyCopyTable, "SELECT", access::kClerkRole},
+    // A clerk asks for corrections and marks its answers read; a registrar decides them through
+    // the server's own function.
+    {corrections::kTable, "SELECT, INSERT, UPDATE (\"Seen\")", access::kClerkRole},
     {certificates::kIssueTable, "INSERT, UPDATE", access::kRegistrarRole},
     {certificates::kKeyTable, "INSERT", access::kAdminRole},
     {certificates::kOfficeTable, "INSERT, UPDATE, DELETE", access::kAdminRole},
@@ -184,7 +188,7 @@ Setup grantRoles(QSqlDatabase& db) {
     }
     QStringList all;
     for (const char* t : {schema::kRecordTable, schema::kCatalogueTable, history::kTable, history::kHeadTable, certificates::kIssueTable,
-                          certificates::kKeyTable, certificates::kOfficeTable, kDailyCopyTable})
+                          certificates::kKeyTable, certificates::kOfficeTable, kDailyCopyTable, corrections::kTable})
         all << ident(t);
     // Every login reads the offices; only the grants below write them.
     ok = ok && run(db, setup, QStringLiteral("REVOKE ALL ON %1 FROM PUBLIC").arg(all.join(QStringLiteral(", ")))) &&

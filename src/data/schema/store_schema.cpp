@@ -1,6 +1,7 @@
 #include "data/schema/store_schema.h"
 
 #include "data/engine/sql_dialect.h"
+#include "data/schema/correction_schema.h"
 #include "data/schema/folded_indexes.h"
 #include "data/schema/history_schema.h"
 #include "data/schema/office_schema.h"
@@ -126,6 +127,7 @@ QList<StoreObject> objectsOf(const SqlDialect& d) {
                      QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 INTEGER NOT NULL)").arg(d.quote(kVersionTable), d.quote("version"))}});
     // Who may write what, held by the server itself.
     add(kOffices, offices::objects(d));
+    add(kCorrections, corrections::objects(d, kRecordsChangedChannel));
     return all;
 }
 

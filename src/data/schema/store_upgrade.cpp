@@ -42,12 +42,13 @@ QStringList stepStatements(const SqlDialect& d, int version, int from) {
     QStringList statements;
     for (const StoreObject& o : objects)
         if (o.since == version) statements << o.create;
-    if (version == kBroughtUp) {
+    if (version == kBroughtUp)
         for (const StoreObject& o : objects) statements << o.bringUp;
-        // A function an earlier step made is made again, with today's body and search path.
+    // Last, every function an earlier step made is made again, with today's body and search path:
+    // a later step may change what one does (the history reads an approved correction request).
+    if (version == kCurrentVersion)
         for (const StoreObject& o : objects)
             if (o.kind == StoreObjectKind::Function && o.since <= from) statements << o.create;
-    }
     // Every desk reads the version, to refuse a store of a later program.
     if (version == kRecorded && d.isServer())
         statements << QStringLiteral("GRANT SELECT ON %1 TO PUBLIC").arg(d.quote(kVersionTable));

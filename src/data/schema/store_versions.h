@@ -18,8 +18,9 @@ enum StoreVersion : int {
                        // catalogue's order column, trigger functions with a pinned search path
     kRecorded = 8,     // the store records its version
     kOffices = 9,      // on the server: the offices, their users, row-level security on the records and the guards
+    kCorrections = 10, // on the server: correction requests, decided by a registrar
 };
 
-inline constexpr int kCurrentVersion = kOffices;
+inline constexpr int kCurrentVersion = kCorrections;
 
 }  // namespace zartav::schema

@@ -1,8 +1,10 @@
 #include "entry/ui/entry_commands.h"
 
+#include "data/corrections/correction_requests.h"
 #include "data/tdm.h"
 #include "entry/ui/entry_form.h"
 #include "util/bidi_text.h"
+#include "util/dialogs.h"
 #include "util/message_sink.h"
 #include "services/ttools.h"
 
@@ -55,10 +57,41 @@ bool mayClose(TForm2& form, RecordTable& table, const ShowMessageFn& showMsg, bo
     }
 }
 
+// A change to a certified record that this desk's role may not correct goes to a registrar as a
+// request; the record stays as it is and the form closes once the request is in.
+bool sendRequest(TForm2& form, RecordTable& table, const ShowMessageFn& showMsg) {
+    if (table.photoReplaced()) {
+        showMessage(photoNotRequestedText());
+        return false;
+    }
+    const QList<history::Change> changes = corrections::changedColumns(table.editedOriginal(), table.editedValues());
+    if (changes.isEmpty()) {
+        table.cancel();
+        return true;
+    }
+    const qint64 id = table.id();
+    const QString reason = table.changeReason();
+    std::optional<qint64> number;
+    QString error;
+    form.dataModule().worker().call([&](StoreLink& link) {
+        if (linkReady(link)) number = corrections::ask(link.database(), id, changes, reason, &error);
+        else error = link.technicalError();
+    });
+    if (!number) {
+        if (showMsg) showMsg(saveFailureText() + QLatin1Char('\n') + error);
+        return false;
+    }
+    table.cancel();
+    showMessage(corrections::sentText(*number));
+    return true;
+}
+
 // Saves on OK while the form is still open; a failed save that closes the form drops the
 // changes and says so, any other answer drops them silently.
 void runForm(TForm2& form, RecordTable& table, const ShowMessageFn& showMsg) {
-    form.setOkConfirmation([&] { return mayClose(form, table, showMsg, table.post()); });
+    form.setOkConfirmation([&] {
+        return table.editsByRequest() ? sendRequest(form, table, showMsg) : mayClose(form, table, showMsg, table.post());
+    });
     const int result = form.ShowModal();
     form.setOkConfirmation({});
     if (table.state() == RecordState::Browse) return;  // saved
@@ -69,6 +102,10 @@ void runForm(TForm2& form, RecordTable& table, const ShowMessageFn& showMsg) {
 }  // namespace
 
 QString saveFailureText() { return QStringLiteral("خطا در ذخيره سازي اطلاعات "); }
+
+QString photoNotRequestedText() {
+    return QStringLiteral("تصوير ركورد گواهي شده را فقط ثبت كننده عوض مي كند؛ درخواست اصلاح فقط نوشته ها را مي برد.");
+}
 
 QString changedElsewhereText() {
     return QStringLiteral("اين ركورد از زماني كه آن را باز كرديد در ميز ديگري تغيير كرده و ذخيره شده است.\n"

@@ -14,6 +14,8 @@ using ShowMessageFn = std::function<void(const QString&)>;
 QString saveFailureText();
 // The question when the record being saved was changed at another desk meanwhile.
 QString changedElsewhereText();
+// Why a clerk's change to a certified record cannot carry a new photo.
+QString photoNotRequestedText();
 // The save-failure text when the server `store` cannot be reached; the form stays open.
 QString unreachableText(const QString& store);
 
@@ -24,7 +26,9 @@ QString unreachableText(const QString& store);
 // reached the form stays open with everything typed.
 void newRecord(TForm2& form, const ShowMessageFn& showMsg);
 
-// "اصلاح": the current record through the entry form; nothing when the list shows no record.
+// "اصلاح": the current record through the entry form; nothing when the list shows no record. A
+// clerk's change to a certified record is sent to a registrar as a correction request, with the
+// reason the form asks for, and the record stays as it was.
 void editRecord(TForm2& form, const ShowMessageFn& showMsg);
 
 }  // namespace zartav

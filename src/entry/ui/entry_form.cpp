@@ -116,8 +116,9 @@ void TForm2::loadRecord() {
     const bool editing = record.state() == RecordState::Edit;
     reasonBox->setVisible(editing);
     captions_.value(reasonBox)->setVisible(editing);
-    // As stored: the certificate was printed before this edit began.
-    reasonRequired_ = editing && history::needsReason(record.value(QStringLiteral("تاريخ چاپ")));
+    // As stored: the certificate was printed before this edit began, or a request to correct it
+    // goes to a registrar, who reads why.
+    reasonRequired_ = editing && (history::needsReason(record.value(QStringLiteral("تاريخ چاپ"))) || record.editsByRequest());
     for (QLineEdit* box : std::as_const(dateBoxes_)) box->setStyleSheet(QString());
     showInbreeding();
 }
