@@ -253,6 +253,8 @@ QVBoxLayout* styleCommandGroup(QFrame* bar) {
                            "QFrame#%1 { background: white; border: 1px solid #8FBF8F; border-radius: 3px; }"
                            "QToolButton { border: none; padding: 3px; color: #1F3F7F; }"
                            "QToolButton:hover:enabled { color: #0000FF; text-decoration: underline; }"
+                           // a command the desk's role may not use
+                           "QToolButton:disabled { color: #A0A0A0; }"
                            "QLabel { color: #2F5F2F; font-weight: bold; border-bottom: 1px solid #8FBF8F; }")
                            .arg(bar->objectName()));
     auto* items = new QVBoxLayout(bar);

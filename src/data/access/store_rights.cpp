@@ -47,12 +47,11 @@ QString officeText(const StoreRights& rights) {
                                        : QStringLiteral("%1 (%2)").arg(isolated(rights.office), isolated(rights.officeName));
 }
 
-// Words a person wrote for the desk, not the engine's own.
-bool isFarsi(const QString& words) {
+}  // namespace
+
+bool isGuardsWords(const QString& words) {
     return std::any_of(words.cbegin(), words.cend(), [](QChar c) { return c.script() == QChar::Script_Arabic; });
 }
-
-}  // namespace
 
 QString statusText(const StoreRights& rights) {
     if (!rights.rolesInForce) return {};
@@ -60,7 +59,7 @@ QString statusText(const StoreRights& rights) {
 }
 
 QString refusalText(const QString& serverWords, Action action, const QString& province, const StoreRights& rights) {
-    if (isFarsi(serverWords)) return serverWords;
+    if (isGuardsWords(serverWords)) return serverWords;
     if (serverWords.isEmpty() || serverWords.contains(QLatin1String("row-level security")))
         return QStringLiteral("«كد استان» اين ركورد %1 است و دفتر %2 فقط ركوردهاي استان هاي خود (%3) را مي نويسد؛ "
                               "چيزي ذخيره نشد.")

@@ -66,6 +66,9 @@ QString onlyRoleText(Role role);
 // the role and the office by code and name. Empty otherwise.
 QString statusText(const StoreRights& rights);
 
+// Words the server's guards wrote for the desk (they speak Farsi), not the engine's own.
+bool isGuardsWords(const QString& words);
+
 // What the desk is told when the server refused a write of `action` to this login. Its guards
 // speak Farsi and are quoted; row-level security (its own English words, or none for a row it
 // hid from the write) refused a row of a province the office does not write, named with the

@@ -144,6 +144,9 @@ bool RecordTable::post(SaveMode mode) {
             saveFailure_ = SaveFailure::NotAllowed;
             errorText_.clear();
         }
+        // Without the office's roles a refused grant is the store's rule as before, in its words.
+        if (saveFailure_ == SaveFailure::NotAllowed && !rights.rolesInForce && !access::isGuardsWords(errorText_))
+            saveFailure_ = SaveFailure::Refused;
         if (saveFailure_ == SaveFailure::NotAllowed)
             errorText_ = access::refusalText(errorText_, inserting ? access::Action::SaveNew : access::Action::EditUncertified,
                                              hidden ? stored : textOf(typed.values.value(schema::kProvinceColumnIndex)), rights);
@@ -173,11 +176,14 @@ bool RecordTable::remove() {
     const reads::ViewRequest after = viewAfterWrite();
     DeleteOutcome outcome;
     worker().call([&](StoreLink& link) { outcome = deleteRecord(link, record, after); });
+    const access::StoreRights& rights = worker().connection().rights();
+    if (outcome.failure == SaveFailure::NotAllowed && !rights.rolesInForce && !access::isGuardsWords(outcome.error))
+        outcome.failure = SaveFailure::Refused;
     if (!outcome.deleted)
         return failWith(outcome.failure == SaveFailure::NotAllowed
                             ? access::refusalText(outcome.error, access::Action::EditUncertified,
                                                   value(QString::fromUtf8(kRecordColumns[schema::kProvinceColumnIndex])),
-                                                  worker().connection().rights())
+                                                  rights)
                             : outcome.error,
                         outcome.failure);
     emit recordRemoved();
