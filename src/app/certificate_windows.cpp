@@ -5,6 +5,7 @@
 #include "data/certificates/certificate_register.h"
 #include "data/certificates/office_texts.h"
 #include "data/tdm.h"
+#include "print/ui/certificate_preview.h"
 #include "util/bidi_text.h"
 #include "util/dialogs.h"
 
@@ -265,10 +266,29 @@ void addCertificateCommands(TForm1& window, TDM& dm) {
         CertificateCheckForm form(dm.worker(), &window);
         form.exec();
     });
-    window.addOfficeCommand(QStringLiteral("مشخصات صادر كننده"), QKeySequence(), [&window, &dm] {
-        IssuerDetailsDialog dialog(dm.worker(), &window);
-        dialog.exec();
-    });
+    window.addOfficeCommand(
+        QStringLiteral("مشخصات صادر كننده"), QKeySequence(),
+        [&window, &dm] {
+            IssuerDetailsDialog dialog(dm.worker(), &window);
+            dialog.exec();
+        },
+        access::Action::OfficeTexts);
+}
+
+void addPrintCommands(TForm1& window, TDM& dm) {
+    // A draft prints whatever the office's texts hold: only an official page waits for them.
+    window.PrintCommand = [&window, &dm] {
+        if (!access::may(dm.Maincon.rights(), access::Action::Issue) || officeReadyToPrint(dm.worker(), &window))
+            print::printCurrentCertificate(&window, dm);
+    };
+    window.addOfficeCommand(
+        QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")),
+        [&window, &dm] {
+            if (!officeReadyToPrint(dm.worker(), &window)) return;
+            if (const std::optional<QList<qint64>> chosen = window.chosenRecordIds())
+                print::printCertificateBatch(&window, dm, *chosen, window.chosenHerd());
+        },
+        access::Action::Issue);
 }
 
 }  // namespace zartav

@@ -82,4 +82,8 @@ bool officeReadyToPrint(StoreWorker& store, QWidget* parent);
 // Adds both windows to the main window's office commands.
 void addCertificateCommands(TForm1& window, TDM& dm);
 
+// "چاپ", the current record's certificate, and "چاپ گروهي", the records chosen or the herd's.
+// A desk whose user may not issue previews and prints drafts of the one, and the other is greyed.
+void addPrintCommands(TForm1& window, TDM& dm);
+
 }  // namespace zartav

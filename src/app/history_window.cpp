@@ -135,7 +135,11 @@ DeletedRecordsWindow::DeletedRecordsWindow(TDM& dm, QWidget* parent)
     QPushButton* restore = buttons->addButton(QStringLiteral("بازگرداني"), QDialogButtonBox::ActionRole);
     QPushButton* close = buttons->addButton(QStringLiteral("بستن"), QDialogButtonBox::RejectRole);
     restore->setEnabled(false);
-    connect(table_, &QTableWidget::itemSelectionChanged, restore, [this, restore] { restore->setEnabled(!table_->selectedItems().isEmpty()); });
+    // Only a registrar brings a record back: for anyone else the command stays greyed and says so.
+    const bool may = access::may(dm_.Maincon.rights(), access::Action::Restore);
+    if (!may) restore->setToolTip(access::onlyRoleText(access::leastRoleFor(access::Action::Restore)));
+    connect(table_, &QTableWidget::itemSelectionChanged, restore,
+            [this, restore, may] { restore->setEnabled(may && !table_->selectedItems().isEmpty()); });
     connect(restore, &QPushButton::clicked, this, &DeletedRecordsWindow::restoreChosen);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     auto* page = new QVBoxLayout(this);
@@ -166,6 +170,10 @@ bool DeletedRecordsWindow::restoreChosen() {
     const QModelIndexList chosen = table_->selectionModel()->selectedRows();
     const int row = chosen.isEmpty() ? table_->currentRow() : chosen.first().row();
     if (row < 0 || row >= deleted_.size()) return false;
+    if (!access::may(dm_.Maincon.rights(), access::Action::Restore)) {
+        showMessage(access::onlyRoleText(access::leastRoleFor(access::Action::Restore)));
+        return false;
+    }
     const qint64 id = deleted_.at(row).recordId;
     QString error;
     bool restored = false;

@@ -17,7 +17,6 @@
 #include "entry/ui/control_kinds.h"
 #include "entry/ui/entry_form.h"
 #include "entry/ui/pedigree_form.h"
-#include "print/ui/certificate_preview.h"
 #include "util/about_text.h"
 #include "util/dialogs.h"
 #include "util/message_sink.h"
@@ -165,14 +164,7 @@ int main(int argc, char** argv) {
     // --store ADDRESS, else this user's saved choice, else the Data.db of the data folder.
     form1.setStoreAddress(zartav::store::chosenAddress(QCoreApplication::arguments()));
     zartav::addStoreConnectionCommand(form1);
-    form1.PrintCommand = [&] {
-        if (zartav::officeReadyToPrint(dm.worker(), &form1)) zartav::print::printCurrentCertificate(&form1, dm);
-    };
-    form1.addOfficeCommand(QStringLiteral("چاپ گروهي"), QKeySequence(QStringLiteral("Ctrl+Shift+P")), [&] {
-        if (!zartav::officeReadyToPrint(dm.worker(), &form1)) return;
-        if (const std::optional<QList<qint64>> chosen = form1.chosenRecordIds())
-            zartav::print::printCertificateBatch(&form1, dm, *chosen, form1.chosenHerd());
-    });
+    zartav::addPrintCommands(form1, dm);
     zartav::addRecordImportCommand(form1, dm);
     zartav::addCatalogueImportCommand(form1, dm);
     zartav::addBackupCommands(form1, dm);

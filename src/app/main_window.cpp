@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "data/certificates/certificate_register.h"
 #include "data/records/ui/record_list_model.h"
 #include "data/tdm.h"
 #include "util/bidi_text.h"
@@ -122,8 +123,15 @@ void TForm1::dxWinXPBar1Items0Click() {
     FillTabIt();
 }
 
+bool TForm1::mayTake(access::Action action) {
+    if (access::may(dm_.Maincon.rights(), action)) return true;
+    ShowMsg(access::onlyRoleText(access::leastRoleFor(action)));
+    return false;
+}
+
 void TForm1::dxWinXPBar1Items1Click() {
-    if (!EditCommand) return;
+    // Enter in the list edits too, greyed command or not.
+    if (!EditCommand || !mayTake(access::Action::EditUncertified)) return;
     EditCommand();
     // An edit may give a herd its first record or take its last one.
     FillTabIt();
@@ -131,10 +139,27 @@ void TForm1::dxWinXPBar1Items1Click() {
 
 void TForm1::dxWinXPBar1Items2Click() {
     RecordTable& table = dm_.TVascor;
-    if (table.isEmpty()) return;
+    if (table.isEmpty() || !mayTake(access::Action::EditUncertified)) return;
+    // A certified record is a registrar's to delete; the server refuses anyone else, but the
+    // desk is told before it asks.
+    if (!access::may(dm_.Maincon.rights(), access::Action::Delete)) {
+        const qint64 record = table.id();
+        std::optional<bool> certified;
+        dm_.worker().call([&](StoreLink& link) {
+            certified = withLink(link, [&] {
+                QSqlDatabase db = link.database();
+                return certificates::hasCurrentIssue(db, record);
+            });
+        });
+        if (certified.value_or(false)) {
+            ShowMsg(access::onlyRoleText(access::leastRoleFor(access::Action::Delete)));
+            return;
+        }
+    }
     if (AskYesNo(kDeleteQuestion) != kAnswerYes) return;
     if (!table.remove()) {
-        showError(withEngineWords(QStringLiteral("حذف انجام نشد؛ ركورد در %1 باقي ماند.").arg(storeNoun(dm_.Maincon)), table.errorText()));
+        if (table.saveFailure() == SaveFailure::NotAllowed) showError(table.errorText());
+        else showError(withEngineWords(QStringLiteral("حذف انجام نشد؛ ركورد در %1 باقي ماند.").arg(storeNoun(dm_.Maincon)), table.errorText()));
         return;
     }
     // The herd's last record takes its tab with it.

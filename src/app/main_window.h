@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/shortcuts_window.h"
+#include "data/access/store_rights.h"
 #include "data/engine/store_address.h"
 
 #include <QList>
@@ -88,8 +89,14 @@ public:
 
     // Adds an office command: an item of the "ابزار" group and of the context menu (below a
     // separator), with a keyboard shortcut for the whole window. Answers the group's item.
+    // A command that needs `right` is greyed, its tooltip naming the role that may, on a store
+    // where the desk's user may not take that action.
     QToolButton* addOfficeCommand(const QString& caption, const QKeySequence& shortcut,
-                                  const std::function<void()>& handler);
+                                  const std::function<void()>& handler,
+                                  std::optional<access::Action> right = std::nullopt);
+    // Greys `button` and `action` (either may be null) while the store's user may not take
+    // `right`; a greyed command's tooltip says who may.
+    void requireRight(QWidget* button, QAction* action, access::Action right);
 
     // "ID"s of the rows chosen in the list, in "ID" order, and the herd of the chosen tab
     // (none for "همه"): what the batch print prints. Rows chosen before they were read are read
@@ -137,6 +144,10 @@ private:
     QString shownStore() const;
     // The window title and the store line, for the store just opened (or that failed to).
     void showStoreInUse(bool open);
+    // Each command greyed or not for the rights the store just opened gives.
+    void showRights();
+    // True when the store's user may take `action`; otherwise says who may.
+    bool mayTake(access::Action action);
     void rememberListPlace();
     void restoreListPlace();
 
@@ -147,6 +158,13 @@ private:
     int verticalBeforeRefresh_ = 0;
     int horizontalBeforeRefresh_ = 0;
     QList<QAction*> officeCommands_;
+    struct RightfulCommand {
+        QWidget* button;
+        QAction* action;
+        access::Action right;
+        QString tip;  // the tooltip while the command may be used
+    };
+    QList<RightfulCommand> rightful_;
     QList<ShortcutLine> keyboardNotes_;
     ShortcutsWindow* shortcutsWindow_ = nullptr;
     TForm3* splash_ = nullptr;

@@ -129,6 +129,12 @@ TForm1::TForm1(TDM& dm, QWidget* parent)
 
     buildPopupMenu();
     showKeysBesideCaptions();
+    // What a role never may: a clerk adds, edits and deletes records not yet certified (a
+    // certified one is refused at the click), and prints drafts.
+    const QList<QAction*> menu = PopupMenu1->actions();
+    requireRight(dxWinXPBar1Items[0], menu[0], access::Action::SaveNew);
+    requireRight(dxWinXPBar1Items[1], menu[1], access::Action::EditUncertified);
+    requireRight(dxWinXPBar1Items[2], menu[2], access::Action::EditUncertified);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
 
@@ -247,6 +253,8 @@ QVBoxLayout* styleCommandGroup(QFrame* bar) {
                            "QFrame#%1 { background: white; border: 1px solid #8FBF8F; border-radius: 3px; }"
                            "QToolButton { border: none; padding: 3px; color: #1F3F7F; }"
                            "QToolButton:hover:enabled { color: #0000FF; text-decoration: underline; }"
+                           // a command the desk's role may not use
+                           "QToolButton:disabled { color: #A0A0A0; }"
                            "QLabel { color: #2F5F2F; font-weight: bold; border-bottom: 1px solid #8FBF8F; }")
                            .arg(bar->objectName()));
     auto* items = new QVBoxLayout(bar);
@@ -278,7 +286,7 @@ QFrame* TForm1::buildOfficeBar(QWidget* panel) {
 }
 
 QToolButton* TForm1::addOfficeCommand(const QString& caption, const QKeySequence& shortcut,
-                                      const std::function<void()>& handler) {
+                                      const std::function<void()>& handler, std::optional<access::Action> right) {
     QToolButton* button = commandButton(caption, OfficeBar);
     OfficeBar->layout()->addWidget(button);
     OfficeBar->show();
@@ -294,7 +302,24 @@ QToolButton* TForm1::addOfficeCommand(const QString& caption, const QKeySequence
     connect(action, &QAction::triggered, this, [handler] { handler(); });
     connect(button, &QToolButton::clicked, action, &QAction::trigger);
     officeCommands_ << action;
+    if (right) requireRight(button, action, *right);
     return button;
+}
+
+void TForm1::requireRight(QWidget* button, QAction* action, access::Action right) {
+    rightful_.append({button, action, right, button ? button->toolTip() : QString()});
+    showRights();
+}
+
+void TForm1::showRights() {
+    const access::StoreRights& rights = dm_.Maincon.rights();
+    for (const RightfulCommand& c : std::as_const(rightful_)) {
+        const bool may = access::may(rights, c.right);
+        if (c.action) c.action->setEnabled(may);
+        if (!c.button) continue;
+        c.button->setEnabled(may);
+        c.button->setToolTip(may ? c.tip : access::onlyRoleText(access::leastRoleFor(c.right)));
+    }
 }
 
 void TForm1::buildCommandBar(QFrame* bar) {

@@ -118,6 +118,7 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
     dm_.Maincon.setLongStepNotice({});
     busy.reset();
     showStoreInUse(connected);
+    showRights();
     // The list's first screen is drawn again now that it is known what it shows.
     DBGrid1->viewport()->update();
     if (!connected) {
@@ -159,6 +160,9 @@ void TForm1::showStoreInUse(bool open) {
     auto [shown, brief] = namesOf(open ? dm_.Maincon.address() : currentStore());
     if (!open) shown += QStringLiteral(" (باز نشد)");
     else if (dm_.Maincon.isReadOnly()) shown += QStringLiteral(" (فقط خواندني)");
+    // Who works here, where the office's roles decide what each may do.
+    if (const QString who = open ? access::statusText(dm_.Maincon.rights()) : QString(); !who.isEmpty())
+        shown += QStringLiteral("؛ ") + who;
     StoreLine->setText(shown);
     setWindowTitle(QStringLiteral("زرتاو - ") + brief);
 }

@@ -225,19 +225,22 @@ void addCatalogueImportCommand(TForm1& window, TDM& dm) {
 
 void addRecordImportCommand(TForm1& window, TDM& dm) {
     window.addOfficeCommand(QStringLiteral("ورود ركوردها"), QKeySequence(QStringLiteral("Ctrl+I")),
-                            [&window, &dm] { importRecords(window, dm); });
+                            [&window, &dm] { importRecords(window, dm); }, access::Action::SaveNew);
 }
 
 void addBackupCommands(TForm1& window, TDM& dm) {
     window.addOfficeCommand(QStringLiteral("پشتيبان گيري"), QKeySequence(QStringLiteral("Ctrl+B")),
                             [&window, &dm] { backUp(window, dm); });
-    window.addOfficeCommand(QStringLiteral("بازگرداني"), QKeySequence(), [&window, &dm] { restore(window, dm); });
+    // A restore puts a copy in place of what the store holds: on the server, an administrator's.
+    window.addOfficeCommand(QStringLiteral("بازگرداني"), QKeySequence(), [&window, &dm] { restore(window, dm); },
+                            access::Action::CopyOntoServer);
 }
 
 void startDailyBackup(TForm1& window, TDM& dm) {
     // After the first screen is up, so the start is not slowed by it.
     QTimer::singleShot(3000, &window, [&dm] {
-        if (!dm.Maincon.isOpen()) return;
+        // On a server only a desk whose user may keeps the office's daily copies.
+        if (!dm.Maincon.isOpen() || !access::may(dm.Maincon.rights(), access::Action::DailyCopies)) return;
         auto report = std::make_shared<BackupReport>();
         QThread* worker = QThread::create([report, store = dm.Maincon.address()] { *report = runDailyBackup(store); });
         QObject::connect(worker, &QThread::finished, worker, [worker, report] {

@@ -171,6 +171,8 @@ void offerCopyToEmptyServer(QWidget* parent, const StoreAddress& file, const Sto
     Connection from;
     Connection to;
     if (!from.open(file, StoreAccess::ReadOnly) || !to.open(server)) return;
+    // Records copied onto the server are an administrator's move.
+    if (!access::may(to.rights(), access::Action::CopyOntoServer)) return;
     RecordTable source(from);
     RecordTable target(to);
     if (!source.open() || !target.open() || source.isEmpty() || !target.isEmpty()) return;

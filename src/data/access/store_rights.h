@@ -62,4 +62,17 @@ QString roleName(Role role);
 // What a greyed command's tooltip and a refusal say: "فقط ثبت كننده مجاز است".
 QString onlyRoleText(Role role);
 
+// Who works at the desk, for the status line, on a store whose roles are in force: the user,
+// the role and the office by code and name. Empty otherwise.
+QString statusText(const StoreRights& rights);
+
+// Words the server's guards wrote for the desk (they speak Farsi), not the engine's own.
+bool isGuardsWords(const QString& words);
+
+// What the desk is told when the server refused a write of `action` to this login. Its guards
+// speak Farsi and are quoted; row-level security (its own English words, or none for a row it
+// hid from the write) refused a row of a province the office does not write, named with the
+// office; a missing grant needs the role `action` needs.
+QString refusalText(const QString& serverWords, Action action, const QString& province, const StoreRights& rights);
+
 }  // namespace zartav::access

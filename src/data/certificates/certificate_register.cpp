@@ -283,6 +283,16 @@ std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error) 
     return IssueReader(kIssueColumns).read(query);
 }
 
+std::optional<bool> hasCurrentIssue(QSqlDatabase& db, qint64 recordId, QString* error) {
+    const SqlDialect& d = SqlDialect::of(db);
+    QSqlQuery query(db);
+    if (!run(query, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ? AND %3 IS NULL").arg(q(d, kIssueTable), q(d, "record"), q(d, "supersededBy")),
+             {recordId}) ||
+        !query.next())
+        return none<bool>(error, query.lastError().text());
+    return query.value(0).toLongLong() > 0;
+}
+
 QByteArray issueSeal(const QString& previous, const Issue& i) {
     return chainSeal(previous, {QString::number(i.number), QString::number(i.recordId), QString::fromLatin1(i.contentHash.toHex()),
                                 i.content, i.issuedText, i.issuedBy, i.desk, i.keyFingerprint});

@@ -85,6 +85,10 @@ bool withdraw(QSqlDatabase& db, const QList<Issue>& issued, QString* error = nul
 // then says why; it stays empty for a number never issued).
 std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error = nullptr);
 
+// Whether record `recordId` is certified: it has a current issue. Nothing when the register
+// cannot be read (`error` says why).
+std::optional<bool> hasCurrentIssue(QSqlDatabase& db, qint64 recordId, QString* error = nullptr);
+
 // --- keys
 struct PublicKey {
     QString fingerprint;  // hex of the key's SHA-256

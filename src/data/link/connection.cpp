@@ -23,6 +23,7 @@
 #include <QSqlQuery>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <sqlite3.h>
 
@@ -127,6 +128,8 @@ bool Connection::open(const StoreAddress& address, StoreAccess access) {
     // A connection name keeps its driver: a store of the other engine needs a fresh one.
     if (QSqlDatabase::contains(name_) && database().driverName() != dialect().driver()) QSqlDatabase::removeDatabase(name_);
     indexedColumns_.clear();
+    // A file's user is its one administrator; a server's rights come with its facts.
+    rights_ = access::StoreRights();
     const bool opened = address_.isServer() ? openServer() : openFile();
     holdsStore_ = opened;
     if (opened && !isServer()) indexedColumns_ = leadingIndexColumns(database());
@@ -339,6 +342,8 @@ struct ServerFacts {
     QString schema;
     QSet<QString> columns;
     QSet<QString> indexed;  // the record table's columns that lead an index
+    access::StoreRights rights;
+    int roleRank = 0;  // the highest of the office's group roles the login is a member of
 };
 
 QSet<QString> linesOf(const QVariant& v) {
@@ -347,7 +352,7 @@ QSet<QString> linesOf(const QVariant& v) {
 }
 
 // The statement's columns, in its order, each with what it fills.
-constexpr rows::Columns<ServerFacts, 15> kServerFactColumns = {{
+constexpr rows::Columns<ServerFacts, 22> kServerFactColumns = {{
     {"hasRecords", [](ServerFacts& f, const QVariant& v) { f.hasRecords = v.toBool(); }},
     {"hasCatalogue", [](ServerFacts& f, const QVariant& v) { f.hasCatalogue = v.toBool(); }},
     {"hasOrder", [](ServerFacts& f, const QVariant& v) { f.hasOrder = v.toBool(); }},
@@ -364,7 +369,60 @@ constexpr rows::Columns<ServerFacts, 15> kServerFactColumns = {{
     {"hasPinnedFunctions", [](ServerFacts& f, const QVariant& v) { f.hasPinnedFunctions = v.toBool(); }},
     {"version", [](ServerFacts& f, const QVariant& v) { f.version = v.toInt(); }},
     {"owner", [](ServerFacts& f, const QVariant& v) { f.owner = v.toBool(); }},
+    // who the login is, and on a store whose office tables are in use what it may do
+    {"user", [](ServerFacts& f, const QVariant& v) { f.rights.user = v.toString(); }},
+    {"roleRank", [](ServerFacts& f, const QVariant& v) { f.roleRank = v.toInt(); }},
+    {"rolesInForce", [](ServerFacts& f, const QVariant& v) { f.rights.rolesInForce = v.toBool(); }},
+    {"office", [](ServerFacts& f, const QVariant& v) { f.rights.office = v.toString(); }},
+    {"officeName", [](ServerFacts& f, const QVariant& v) { f.rights.officeName = v.toString(); }},
+    {"provinces", [](ServerFacts& f, const QVariant& v) {
+         f.rights.provinces = v.toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+     }},
+    {"fourEyes", [](ServerFacts& f, const QVariant& v) { f.rights.fourEyes = v.toBool(); }},
 }};
+
+// The login's membership of the office's group roles, the best first; a role not made on this
+// server is no membership.
+QString roleRankText() {
+    QString cases;
+    int rank = 3;
+    for (const char* role : {access::kAdminRole, access::kRegistrarRole, access::kClerkRole})
+        cases += QStringLiteral("WHEN COALESCE(pg_has_role(session_user, to_regrole('%1'), 'MEMBER'), false) THEN %2 ")
+                     .arg(QString::fromLatin1(role))
+                     .arg(rank--);
+    return QStringLiteral("CASE %1ELSE 0 END").arg(cases);
+}
+
+// The office's tables come with a later version and may not be there, so no statement can name
+// them: their row for this login is read by a query given as text, as an XML document the same
+// statement takes apart again; none when they are absent or this login may not read them.
+// Control characters, which XML cannot carry, are left out.
+QString officeRowText() {
+    const QString readable =
+        QStringLiteral("to_regclass('\"%1\"') IS NOT NULL AND has_table_privilege(to_regclass('\"%1\"'), 'SELECT')");
+    const QString visible = QStringLiteral("regexp_replace(%1, ''[[:cntrl:]]'', '''', ''g'')");
+    return QStringLiteral(
+               "FROM (SELECT CASE WHEN %1 AND %2 THEN query_to_xml('"
+               "SELECT EXISTS (SELECT 1 FROM \"Offices\") AS inforce, %3 AS code, %4 AS name, %5 AS provinces, "
+               "o.\"FourEyes\" AS foureyes "
+               "FROM (SELECT 1) AS one LEFT JOIN \"OfficeUsers\" u ON u.\"UserName\" = session_user "
+               "LEFT JOIN \"Offices\" o ON o.\"Code\" = u.\"Office\"', false, false, '') END AS doc) AS d "
+               "LEFT JOIN XMLTABLE('/table/row' PASSING d.doc COLUMNS inforce boolean PATH 'inforce', "
+               "code text PATH 'code', name text PATH 'name', provinces text PATH 'provinces', "
+               "foureyes boolean PATH 'foureyes') AS o ON true")
+        .arg(readable.arg(QStringLiteral("Offices")), readable.arg(QStringLiteral("OfficeUsers")),
+             visible.arg(QStringLiteral("o.\"Code\"")), visible.arg(QStringLiteral("o.\"Name\"")),
+             visible.arg(QStringLiteral("array_to_string(o.\"Provinces\", '','')")));
+}
+
+// The rights as the facts tell them: without the office's tables in use, the one administrator.
+access::StoreRights rightsOf(const ServerFacts& facts) {
+    access::StoreRights rights = facts.rights;
+    const access::Role ranked[] = {access::Role::Reader, access::Role::Clerk, access::Role::Registrar,
+                                   access::Role::Administrator};
+    rights.role = rights.rolesInForce ? ranked[std::clamp(facts.roleRank, 0, 3)] : access::Role::Administrator;
+    return rights;
+}
 
 std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
     QSqlQuery query(db);
@@ -392,11 +450,13 @@ std::optional<ServerFacts> serverFacts(QSqlDatabase& db, QString* error) {
             "to_regclass('\"%6\"') IS NOT NULL AND (SELECT count(*) = 2 FROM pg_proc "
             "        WHERE pronamespace = to_regnamespace(current_schema()) AND proname IN ('%3', '%4') "
             "        AND array_to_string(proconfig, ',') LIKE 'search\\_path=pg\\_catalog, %'), "
-            "%7, COALESCE((SELECT pg_has_role(relowner, 'USAGE') FROM pg_class WHERE oid = %1), false)")
+            "%7, COALESCE((SELECT pg_has_role(relowner, 'USAGE') FROM pg_class WHERE oid = %1), false), "
+            "session_user::text, %8, COALESCE(o.inforce, false), o.code, o.name, o.provinces, "
+            "COALESCE(o.foureyes, false) %9")
                         .arg(records, QString::fromLatin1(schema::kServerCatalogueOrderColumn),
                              QString::fromLatin1(kRecordsChangedChannel), QString::fromLatin1(history::kServerFunction),
                              QString::fromLatin1(kDailyCopyTable), QString::fromLatin1(history::kHeadTable),
-                             schema::serverVersionColumn()),
+                             schema::serverVersionColumn(), roleRankText(), officeRowText()),
                          rows::names(SqlDialect::of(db), kServerFactColumns))) ||
         !query.next()) {
         if (error) *error = query.lastError().text();
@@ -445,6 +505,7 @@ bool Connection::prepareServerDatabase(QSqlDatabase& db) {
     }
     schema_ = facts->schema;
     indexedColumns_ = facts->indexed;
+    rights_ = rightsOf(*facts);
     readOnly_ = !writable || !facts->mayChangeRecords;
     // A catalogue made by someone else without our order column is read in its stored order.
     catalogueOrder_ = facts->hasOrder ? schema::catalogueOrder(SqlDialect::of(StoreEngine::Server)) : QStringLiteral("ctid");

@@ -35,6 +35,22 @@ std::optional<bool> isStored(const QSqlDatabase& db, qint64 id, QString* error) 
 // lock_timeout): to the desk that is the store out of reach for now, and what was typed stays.
 bool heldUp(const QSqlError& error) { return error.nativeErrorCode() == QLatin1String("55P03"); }
 
+// The server refused this login the statement (a grant, a guard, row-level security).
+bool notAllowed(const QSqlError& error) { return error.nativeErrorCode() == QLatin1String("42501"); }
+
+// The server's own message, without the severity before it or the lines after it.
+QString serverMessage(const QSqlError& error) {
+    const QString first = error.databaseText().section(QLatin1Char('\n'), 0, 0);
+    const qsizetype colon = first.indexOf(QLatin1String(":  "));
+    return (colon < 0 ? first : first.mid(colon + 3)).trimmed();
+}
+
+SaveFailure failureOf(const QSqlError& error) {
+    return heldUp(error) ? SaveFailure::Unreachable : notAllowed(error) ? SaveFailure::NotAllowed : SaveFailure::Refused;
+}
+
+QString wordsOf(const QSqlError& error) { return notAllowed(error) ? serverMessage(error) : error.text(); }
+
 // A statement of the transaction's own; its error, empty when it ran.
 QString exec(const QSqlDatabase& db, const char* statement) {
     QSqlQuery query(db);
@@ -133,7 +149,7 @@ bool runSave(StoreLink& link, const EditBuffer& buffer, SaveMode mode, const rea
         query.exec();
     }
     if (!query.isActive() || query.lastError().isValid())
-        return fail(query.lastError().text(), heldUp(query.lastError()) ? SaveFailure::Unreachable : SaveFailure::Refused);
+        return fail(wordsOf(query.lastError()), failureOf(query.lastError()));
     if (inserting) {
         if (!query.next()) return fail(QStringLiteral("the store gave the new record no number"));
         outcome.id = query.value(0).toLongLong();
@@ -239,9 +255,10 @@ DeleteOutcome deleteRecord(StoreLink& link, qint64 id, const reads::ViewRequest&
     DeleteOutcome outcome;
     outcome.deleted = withLink(link, [&] {
         QSqlDatabase db = link.database();
-        auto fail = [&](const QString& reason) {
+        auto fail = [&](const QString& reason, SaveFailure failure = SaveFailure::Refused) {
             exec(db, "ROLLBACK");
             outcome.error = reason;
+            outcome.failure = failure;
             return false;
         };
         QSqlQuery query(db);
@@ -256,8 +273,11 @@ DeleteOutcome deleteRecord(StoreLink& link, qint64 id, const reads::ViewRequest&
             query.addBindValue(id);
             query.exec();
         }
-        if (!query.isActive() || query.lastError().isValid()) return fail(query.lastError().text());
+        if (!query.isActive() || query.lastError().isValid())
+            return fail(wordsOf(query.lastError()), failureOf(query.lastError()));
+        const bool none = query.numRowsAffected() == 0;
         query.finish();
+        if (none && isStored(db, id, nullptr).value_or(false)) return fail(QString(), SaveFailure::NotAllowed);
         if (!scope.finish(&why)) return fail(why);
         // The next record takes the deleted one's place.
         reads::ViewRequest after = view;

@@ -23,6 +23,7 @@ enum class SaveFailure {
     ChangedElsewhere,  // the record was saved elsewhere since this edit began
     Deleted,           // the record was deleted elsewhere since this edit began
     Unreachable,       // the link to the server is lost and could not be made again
+    NotAllowed,        // the server refused this login the write: a right it lacks, a row of another province
 };
 
 // A save either checks that the record is still as the edit found it, or, when the user has
@@ -71,9 +72,12 @@ SaveOutcome saveRecord(StoreLink& link, EditBuffer buffer, SaveMode mode, const 
 
 struct DeleteOutcome {
     bool deleted = false;
+    SaveFailure failure = SaveFailure::None;
     QString error;
     std::optional<reads::View> view;
 };
+// A record the server keeps from this login's delete (row-level security hides it from the
+// write, not from reading) is not deleted: NotAllowed, with no words of the server's.
 DeleteOutcome deleteRecord(StoreLink& link, qint64 id, const reads::ViewRequest& view);
 
 }  // namespace zartav

@@ -156,6 +156,22 @@ bool RecordTable::post(SaveMode mode) {
         edit_ = outcome.buffer;
         saveFailure_ = outcome.failure;
         errorText_ = outcome.error;
+        const access::StoreRights& rights = worker().connection().rights();
+        const bool inserting = typed.state == RecordState::Insert;
+        const QString stored = textOf(typed.original.value(schema::kProvinceColumnIndex));
+        // Row-level security hides a row of another province from the update, which then finds
+        // nothing to change: that is no other desk's doing.
+        const bool hidden = !inserting && rights.rolesInForce && !rights.provinces.contains(stored);
+        if (saveFailure_ == SaveFailure::ChangedElsewhere && hidden) {
+            saveFailure_ = SaveFailure::NotAllowed;
+            errorText_.clear();
+        }
+        // Without the office's roles a refused grant is the store's rule as before, in its words.
+        if (saveFailure_ == SaveFailure::NotAllowed && !rights.rolesInForce && !access::isGuardsWords(errorText_))
+            saveFailure_ = SaveFailure::Refused;
+        if (saveFailure_ == SaveFailure::NotAllowed)
+            errorText_ = access::refusalText(errorText_, inserting ? access::Action::SaveNew : access::Action::EditUncertified,
+                                             hidden ? stored : textOf(typed.values.value(schema::kProvinceColumnIndex)), rights);
         if (saveFailure_ == SaveFailure::ChangedElsewhere) refreshPending_ = true;
         return false;
     }
@@ -182,7 +198,16 @@ bool RecordTable::remove() {
     const reads::ViewRequest after = viewAfterWrite();
     DeleteOutcome outcome;
     worker().call([&](StoreLink& link) { outcome = deleteRecord(link, record, after); });
-    if (!outcome.deleted) return failWith(outcome.error);
+    const access::StoreRights& rights = worker().connection().rights();
+    if (outcome.failure == SaveFailure::NotAllowed && !rights.rolesInForce && !access::isGuardsWords(outcome.error))
+        outcome.failure = SaveFailure::Refused;
+    if (!outcome.deleted)
+        return failWith(outcome.failure == SaveFailure::NotAllowed
+                            ? access::refusalText(outcome.error, access::Action::EditUncertified,
+                                                  value(QString::fromUtf8(kRecordColumns[schema::kProvinceColumnIndex])),
+                                                  rights)
+                            : outcome.error,
+                        outcome.failure);
     emit recordRemoved();
     if (outcome.view) showView(*outcome.view);
     else readFailure(QStringLiteral("the rows could not be read after the delete"), worker().isLinkLost());

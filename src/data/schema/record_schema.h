@@ -72,6 +72,7 @@ inline constexpr std::array<const char*, 55> kRecordColumns = {
 };
 
 inline constexpr int kListedColumnCount = 51;  // the record list shows the first 51
+inline constexpr int kProvinceColumnIndex = 1;  // "كد استان", which an office's rights go by
 inline constexpr int kHerdColumnIndex = 3;     // "كد گله", which the herd tabs group by
 inline constexpr int kPrintDateColumnIndex = 49;  // "تاريخ چاپ"
 inline constexpr int kIdColumnIndex = 51;

@@ -97,7 +97,10 @@ BackupReport runDailyBackup(const StoreAddress& store) {
     report.ok = true;
     if (!plan.write.isEmpty()) {
         Connection server;
-        const DailyClaim claim = store.isServer() && server.open(store) ? claimDailyCopy(server, dayText(today)) : DailyClaim::Unknown;
+        const bool opened = store.isServer() && server.open(store);
+        // The office's copies are made by a desk whose user may, never by a clerk's.
+        if (opened && !access::may(server.rights(), access::Action::DailyCopies)) return report;
+        const DailyClaim claim = opened ? claimDailyCopy(server, dayText(today)) : DailyClaim::Unknown;
         if (claim == DailyClaim::Taken) return report;  // another desk, or this one before a restart, has today's
         report = backupStore(store, QDir(folder).filePath(plan.write), false);
         if (!report.ok) {

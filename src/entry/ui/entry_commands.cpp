@@ -52,6 +52,10 @@ bool mayClose(TForm2& form, RecordTable& table, const ShowMessageFn& showMsg, bo
     case SaveFailure::Unreachable:
         if (showMsg) showMsg(unreachableText(form.dataModule().Maincon.displayName()));
         return false;
+    case SaveFailure::NotAllowed:
+        // The server's refusal in its words; what was typed stays for another to save.
+        if (showMsg) showMsg(table.errorText());
+        return false;
     default:
         return true;
     }

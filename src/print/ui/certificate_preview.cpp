@@ -264,9 +264,12 @@ void previewStored(QWidget* parent, TDM& dm, std::unique_ptr<StoreWorker> worker
     });
     if (texts) applyOfficeTexts(layout, *texts);
     const QString office = texts ? texts->value(QString::fromLatin1(certificates::kOfficeName)) : QString();
+    // A desk whose user may not issue prints drafts: no number taken, no code.
+    const bool issues = access::may(dm.Maincon.rights(), access::Action::Issue);
+    if (!issues) markDraft(layout);
     StoredCertificates source(std::move(worker), ids);
     // The register is written by the list's worker, as the saves are: its link is up already.
-    showCertificatePreview(parent, layout, source, &dm.worker(), office);
+    showCertificatePreview(parent, layout, source, issues ? &dm.worker() : nullptr, office);
 }
 
 }  // namespace
