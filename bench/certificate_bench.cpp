@@ -45,7 +45,7 @@ print::CertificateRecord sampleRecord(int n) {
 }
 
 // Pages to one PDF in memory; `seal` makes each page's code first (signed), as issuing does.
-double pagesMs(const print::CertificateLayout& layout, const print::SigningKey& key, bool seal) {
+double pagesMs(const print::CertificateLayout& layout, const print::Signer& key, bool seal) {
     return bench::medianMs(
         [&] {
             QBuffer out;
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const print::CertificateLayout layout = print::builtinCertificateLayout();
-    const print::SigningKey key = print::newSigningKey();
+    const print::KeySigner key(print::newSigningKey());
     pagesMs(layout, key, true);  // fonts and caches warm
     const double plain = pagesMs(layout, key, false) / kPages;
     const double sealed = pagesMs(layout, key, true) / kPages;

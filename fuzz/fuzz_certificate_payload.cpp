@@ -4,8 +4,8 @@
 #include "print/certificate_verify.h"
 
 namespace {
-const zartav::print::SigningKey& key() {
-    static const zartav::print::SigningKey k = zartav::print::newSigningKey();
+const zartav::print::KeySigner& key() {
+    static const zartav::print::KeySigner k(zartav::print::newSigningKey());
     return k;
 }
 }  // namespace
@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (seal) {
         // What was read writes back, signed, and reads again as the same facts.
         const std::optional<Seal> again = parseSeal(sealPayload(seal->facts, &key()).toUtf8());
-        if (!again || !(again->facts == seal->facts) || !sealSignatureHolds(*again, key().publicKey)) __builtin_trap();
+        if (!again || !(again->facts == seal->facts) || !sealSignatureHolds(*again, key().publicKey())) __builtin_trap();
     }
-    const Verification v = verifyPayload(payload, nullptr, key().publicKey);
+    const Verification v = verifyPayload(payload, nullptr, key().publicKey());
     if (!seal && v.verdict != Verdict::NoCode) __builtin_trap();
     return 0;
 }

@@ -1,8 +1,9 @@
 // zartav-cli certificate: the certificates of chosen records into one PDF, one page each, drawn
 // by the same renderer as the program's preview and printer. Each is an issue of the store's
-// register, its code signed with --key.
+// register, its code signed with --key or with the key on a token (--pkcs11).
 #include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/token_pin.h"
 #include "data/certificates/certificate_register.h"
 #include "data/certificates/office_texts.h"
 #include "data/schema/record_schema.h"
@@ -26,8 +27,8 @@ namespace {
 using namespace zartav;
 
 const char* kUsageLine =
-    "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE] [--key FILE] "
-    "[--allow-draft]";
+    "--db STORE (--id N | --ids N,N,... | --herd CODE | --all) --pdf OUT.pdf [--template FILE] "
+    "[--key FILE | --pkcs11 MODULE --token LABEL [--label KEYLABEL]] [--allow-draft]";
 
 constexpr qsizetype kListedIssues = 50;
 
@@ -64,7 +65,9 @@ int run(const QStringList& args) {
                         {{"db", "STORE", "--db needs a file or a server address"}, {"pdf", "OUT.pdf", "--pdf needs a file"},
                          {"template", "FILE", "--template needs a file"}, {"id", "N", "--id needs a number"},
                          {"ids", "N,N,...", "--ids needs numbers"}, {"herd", "CODE", "--herd needs a code"},
-                         {"key", "FILE", "--key needs a file"}, {"all"}, {"allow-draft"}});
+                         {"key", "FILE", "--key needs a file"}, {"pkcs11", "MODULE", "--pkcs11 needs the token's module"},
+                         {"token", "LABEL", "--token needs the token's label"}, {"label", "KEYLABEL", "--label needs the key's label"},
+                         {"all"}, {"allow-draft"}});
     if (!line.parse(args)) return line.refuse("unknown argument");
     const QString db = line.value("db"), pdf = line.value("pdf"), templateFile = line.value("template");
     const QString id = line.value("id"), ids = line.value("ids"), herd = line.value("herd"), keyFile = line.value("key");
@@ -72,6 +75,10 @@ int run(const QStringList& args) {
     const qsizetype selections = line.count("id") + line.count("ids") + line.count("herd") + line.count("all");
     if (db.isEmpty() || pdf.isEmpty()) return line.usage("--db and --pdf are required");
     if (selections != 1) return line.usage("choose exactly one of --id, --ids, --herd, --all");
+    print::DeskKey key{keyFile, {line.value("pkcs11"), line.value("token"), line.value("label")}};
+    if (key.token.key.isEmpty()) key.token.key = QString::fromLatin1(print::kDefaultTokenKeyLabel);
+    if (!key.token.module.isEmpty() && !keyFile.isEmpty()) return line.usage("give one of --key and --pkcs11");
+    if (key.token.module.isEmpty() != key.token.token.isEmpty()) return line.usage("--pkcs11 and --token go together");
     std::optional<QList<qint64>> chosen;
     if (!id.isEmpty() || !ids.isEmpty()) {
         chosen = parseIds(id.isEmpty() ? ids : id);
@@ -118,7 +125,8 @@ int run(const QStringList& args) {
         print::markDraft(layout);
         std::fprintf(stderr, "zartav-cli certificate: draft pages (پيش نويس), without a number or code; nothing is issued\n");
     } else {
-        issuing = print::issuingForDesk(dm.Maincon, office, keyFile);
+        issuing = print::issuingForDesk(dm.Maincon, office, key, cli::tokenPin);
+        if (issuing.refused) return failed(issuing.englishNotice + QLatin1Char('\n') + issuing.notice);
         if (!issuing.englishNotice.isEmpty())
             std::fprintf(stderr, "zartav-cli certificate: %s\n", qPrintable(issuing.englishNotice));
     }

@@ -7,6 +7,7 @@
 #include "dates/calendar_date_text.h"
 #include "print/certificate_content.h"
 #include "util/bidi_text.h"
+#include "util/message_sink.h"
 
 #include <QFile>
 #include <QSettings>
@@ -38,19 +39,19 @@ SealFacts sealFacts(const CertificateRecord& record, qint64 number, const QDateT
     return f;
 }
 
-CertificateIssuer::CertificateIssuer(Connection& connection, std::optional<SigningKey> key, QString office)
-    : own_(std::make_unique<StoreWorker>(connection, StoreWorker::Mode::Inline)), worker_(*own_), key_(std::move(key)),
-      office_(std::move(office)) {
+CertificateIssuer::CertificateIssuer(Connection& connection, std::unique_ptr<Signer> signer, QString office)
+    : own_(std::make_unique<StoreWorker>(connection, StoreWorker::Mode::Inline)), worker_(*own_),
+      signer_(std::move(signer)), office_(std::move(office)) {
     takeDesk();
 }
 
-CertificateIssuer::CertificateIssuer(StoreWorker& worker, std::optional<SigningKey> key, QString office)
-    : worker_(worker), key_(std::move(key)), office_(std::move(office)) {
+CertificateIssuer::CertificateIssuer(StoreWorker& worker, std::unique_ptr<Signer> signer, QString office)
+    : worker_(worker), signer_(std::move(signer)), office_(std::move(office)) {
     takeDesk();
 }
 
 void CertificateIssuer::takeDesk() {
-    if (key_) fingerprint_ = QString::fromLatin1(keyFingerprint(key_->publicKey).toHex());
+    if (signer_) fingerprint_ = QString::fromLatin1(keyFingerprint(signer_->publicKey()).toHex());
     user_ = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", qEnvironmentVariable("USERNAME")));
     if (user_.isEmpty())
         if (const passwd* account = getpwuid(getuid())) user_ = QString::fromLocal8Bit(account->pw_name);
@@ -89,25 +90,40 @@ bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString*
         SealFacts facts = sealFacts(*records[i], made.number, made.issued, office_);
         facts.contentHash = requests[i].contentHash;
         PrintedSeal seal;
-        seal.payload = sealPayload(facts, key_ ? &*key_ : nullptr).toUtf8();
+        QString why;
+        seal.payload = sealPayload(facts, signer_.get(), &why).toUtf8();
+        if (seal.payload.isEmpty()) {
+            // No unsigned issue stays in the register: this batch's numbers go back.
+            QString failure = why;
+            if (!takeBack(*done))
+                failure = QStringLiteral("%1\n%2").arg(why, QStringLiteral("شماره هاي اين شناسنامه ها از دفتر صدور پس گرفته نشد: ") +
+                                                                 lastError_);
+            lastError_ = failure;
+            if (error) *error = lastError_;
+            return false;
+        }
         seal.number = made.number;
         seal.checkCode = checkCode(requests[i].contentHash);
         seal.duplicate = made.duplicate;
-        seal.isSigned = key_.has_value();
+        seal.isSigned = signer_ != nullptr;
         records[i]->seal = seal;
     }
     issued_ << *done;
     return true;
 }
 
-bool CertificateIssuer::withdraw(QString* error) {
+bool CertificateIssuer::takeBack(const QList<certificates::Issue>& issues) {
     bool withdrawn = false;
     worker_.call([&](StoreLink& link) {
         linkReady(link);
         QSqlDatabase db = link.database();
-        withdrawn = certificates::withdraw(db, issued_, &lastError_);
+        withdrawn = certificates::withdraw(db, issues, &lastError_);
     });
-    if (!withdrawn) {
+    return withdrawn;
+}
+
+bool CertificateIssuer::withdraw(QString* error) {
+    if (!takeBack(issued_)) {
         if (error) *error = lastError_;
         return false;
     }
@@ -179,54 +195,113 @@ std::optional<QString> useOfficeTexts(Connection& connection, CertificateLayout&
 
 namespace {
 
+// The desk's token opened and logged in, or the refusal that stops the job.
+std::unique_ptr<Signer> openToken(const TokenKeyPlace& place, const PinPrompt& pin, DeskIssuing& d) {
+    std::optional<TokenPin> given = pin ? pin(place) : std::nullopt;
+    TokenError why = tokenError(TokenFault::NoPin, place);
+    std::unique_ptr<TokenKey> key = given ? TokenKey::open(place, *given, &why) : nullptr;
+    if (!key) {
+        d.refused = true;
+        d.notice = why.farsi + QStringLiteral("\nشناسنامه چاپ نشد و شماره اي به آن داده نشد.");
+        d.englishNotice = QStringLiteral("cannot sign with the token: %1; nothing was printed or issued").arg(why.english);
+    }
+    return key;
+}
+
+// The key file read, with the notices it calls for; nothing when there is none or it cannot be used.
+std::unique_ptr<Signer> readKeyFile(const QString& keyFile, DeskIssuing& d) {
+    if (keyFile.isEmpty()) {
+        d.notice = QStringLiteral("اين رايانه كليد امضاي گواهي ندارد؛ كد شناسنامه ها بدون امضا چاپ مي شود.");
+        d.englishNotice = QStringLiteral("no signing key: the certificates' codes are unsigned");
+        return nullptr;
+    }
+    QString why;
+    std::optional<SigningKey> key = readSigningKey(keyFile, &why);
+    if (!key) {
+        d.notice = QStringLiteral("كليد امضاي %1 به كار نمي آيد؛ كد شناسنامه ها بدون امضا چاپ مي شود.").arg(isolatedPath(keyFile)) +
+                   QStringLiteral("\n") + why;
+        d.englishNotice = QStringLiteral("the signing key %1 cannot be used (%2): the codes are unsigned").arg(keyFile, why);
+        return nullptr;
+    }
+    if (struct stat st {}; ::stat(QFile::encodeName(keyFile).constData(), &st) == 0 && (st.st_mode & 077) != 0) {
+        d.notice = QStringLiteral("فايل كليد امضاي %1 را كاربران ديگر اين رايانه هم مي توانند بخوانند؛ "
+                                  "دسترسي آن را فقط به صاحب فايل بدهيد (chmod 600).")
+                       .arg(isolatedPath(keyFile));
+        d.englishNotice = QStringLiteral("the signing key %1 can be read by other users (mode %2): make it 0600")
+                              .arg(keyFile, QString::number(st.st_mode & 0777, 8));
+    }
+    return std::make_unique<KeySigner>(std::move(*key));
+}
+
 // The key and the notices of a desk's issuing; the issuer is the caller's to make.
 template <typename Store>
-DeskIssuing deskIssuing(Store& store, const Connection& connection, const QString& office, const QString& keyFile) {
+DeskIssuing deskIssuing(Store& store, const Connection& connection, const QString& office, const DeskKey& key,
+                        const PinPrompt& pin) {
     DeskIssuing d;
     if (connection.isReadOnly()) {
         d.notice = QStringLiteral("اطلاعات فقط خواندني است؛ شناسنامه ها بدون شماره و كد گواهي چاپ مي شوند.");
         d.englishNotice = QStringLiteral("the store can only be read: certificates print without a number or code");
         return d;
     }
-    std::optional<SigningKey> key;
-    if (keyFile.isEmpty()) {
-        d.notice = QStringLiteral("اين رايانه كليد امضاي گواهي ندارد؛ كد شناسنامه ها بدون امضا چاپ مي شود.");
-        d.englishNotice = QStringLiteral("no signing key: the certificates' codes are unsigned");
-    } else {
-        QString why;
-        key = readSigningKey(keyFile, &why);
-        if (!key) {
-            d.notice = QStringLiteral("كليد امضاي %1 به كار نمي آيد؛ كد شناسنامه ها بدون امضا چاپ مي شود.").arg(isolatedPath(keyFile)) +
-                       QStringLiteral("\n") + why;
-            d.englishNotice = QStringLiteral("the signing key %1 cannot be used (%2): the codes are unsigned").arg(keyFile, why);
-        } else if (struct stat st {}; ::stat(QFile::encodeName(keyFile).constData(), &st) == 0 && (st.st_mode & 077) != 0) {
-            d.notice = QStringLiteral("فايل كليد امضاي %1 را كاربران ديگر اين رايانه هم مي توانند بخوانند؛ "
-                                      "دسترسي آن را فقط به صاحب فايل بدهيد (chmod 600).")
-                           .arg(isolatedPath(keyFile));
-            d.englishNotice = QStringLiteral("the signing key %1 can be read by other users (mode %2): make it 0600")
-                                  .arg(keyFile, QString::number(st.st_mode & 0777, 8));
-        }
-    }
-    d.issuer = std::make_unique<CertificateIssuer>(store, std::move(key), office);
+    std::unique_ptr<Signer> signer = key.token.module.isEmpty() ? readKeyFile(key.keyFile, d) : openToken(key.token, pin, d);
+    if (!d.refused) d.issuer = std::make_unique<CertificateIssuer>(store, std::move(signer), office);
+    return d;
+}
+
+// The PIN of this run of the program, once a token took it.
+TokenPin& sessionPin() {
+    static TokenPin pin;
+    return pin;
+}
+
+// issuingForDesk with the desk's settings, its token's PIN asked of the person when this run
+// holds none, and remembered only when the token took it.
+template <typename Store>
+DeskIssuing issuingWithSessionPin(Store& store, const QString& office) {
+    TokenPin typed;
+    const PinPrompt pin = [&typed](const TokenKeyPlace& place) -> std::optional<TokenPin> {
+        if (!sessionPin().isEmpty()) return sessionPin().copy();
+        InputRequest request;
+        request.caption = QStringLiteral("رمز توكن امضا");
+        request.prompt = QStringLiteral("رمز توكن امضا «%1» را بنويسيد:").arg(isolated(place.token));
+        request.password = true;
+        QString text;
+        if (!messageSink().input(request, text)) return std::nullopt;
+        typed = TokenPin::fromText(text);
+        return typed.copy();
+    };
+    DeskIssuing d = issuingForDesk(store, office, deskKey(), pin);
+    if (d.refused) sessionPin().wipe();
+    else if (!typed.isEmpty()) sessionPin() = std::move(typed);
     return d;
 }
 
 }  // namespace
 
-DeskIssuing issuingForDesk(Connection& connection, const QString& office, const QString& keyFile) {
-    return deskIssuing(connection, connection, office, keyFile);
+DeskIssuing issuingForDesk(Connection& connection, const QString& office, const DeskKey& key, const PinPrompt& pin) {
+    return deskIssuing(connection, connection, office, key, pin);
 }
 
-DeskIssuing issuingForDesk(StoreWorker& worker, const QString& office, const QString& keyFile) {
-    return deskIssuing(worker, worker.connection(), office, keyFile);
+DeskIssuing issuingForDesk(StoreWorker& worker, const QString& office, const DeskKey& key, const PinPrompt& pin) {
+    return deskIssuing(worker, worker.connection(), office, key, pin);
 }
 
-QString deskKeyFile() { return store::deskSettings()->value(QString::fromLatin1(kKeyFileSetting)).toString(); }
+DeskKey deskKey() {
+    const std::unique_ptr<QSettings> settings = store::deskSettings();
+    auto value = [&](const char* name) { return settings->value(QString::fromLatin1(name)).toString(); };
+    DeskKey key;
+    key.keyFile = value(kKeyFileSetting);
+    key.token.module = value(kTokenModuleSetting);
+    key.token.token = value(kTokenLabelSetting);
+    key.token.key = value(kTokenKeySetting);
+    if (key.token.key.isEmpty()) key.token.key = QString::fromLatin1(kDefaultTokenKeyLabel);
+    return key;
+}
 
 DeskIssuing issuingForThisDesk(Connection& connection, const QString& office) {
-    return issuingForDesk(connection, office, deskKeyFile());
+    return issuingWithSessionPin(connection, office);
 }
 
-DeskIssuing issuingForThisDesk(StoreWorker& worker, const QString& office) { return issuingForDesk(worker, office, deskKeyFile()); }
+DeskIssuing issuingForThisDesk(StoreWorker& worker, const QString& office) { return issuingWithSessionPin(worker, office); }
 
 }  // namespace zartav::print

@@ -148,20 +148,34 @@ QString shownEscaped(const QString& text) {
     return out;
 }
 
-QString sealPayload(const SealFacts& facts, const SigningKey* key) {
+std::optional<QByteArray> KeySigner::sign(const QByteArray& text, QString* error) const {
+    if (key_.secret.size() != crypto_sign_SECRETKEYBYTES || !sodiumReady()) {
+        fail(error, QStringLiteral("كليد امضا به كار نمي آيد."));
+        return std::nullopt;
+    }
+    QByteArray signature(kSignatureBytes, Qt::Uninitialized);
+    crypto_sign_detached(reinterpret_cast<unsigned char*>(signature.data()), nullptr,
+                         reinterpret_cast<const unsigned char*>(text.constData()), quint64(text.size()),
+                         reinterpret_cast<const unsigned char*>(key_.secret.constData()));
+    return signature;
+}
+
+QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error) {
     QByteArray text = kPrefix;
     for (const QString& field : {QString::number(facts.number), factText(facts.registration), factText(facts.birthDate),
                                  factText(facts.sex), factText(facts.sire), factText(facts.dam), factText(facts.hf)})
         text += '|' + escapedField(field);
     text += '|' + facts.contentHash.left(kHashBytes).toBase64(kBase64Url);
     text += '|' + escapedField(factText(facts.issued)) + '|' + escapedField(factText(facts.office)) + '|';
-    if (key && sodiumReady()) {
-        text += keyFingerprint(key->publicKey).left(kKeyIdBytes).toHex() + '|';
-        QByteArray signature(kSignatureBytes, Qt::Uninitialized);
-        crypto_sign_detached(reinterpret_cast<unsigned char*>(signature.data()), nullptr,
-                             reinterpret_cast<const unsigned char*>(text.constData()), quint64(text.size()),
-                             reinterpret_cast<const unsigned char*>(key->secret.constData()));
-        text += signature.toBase64(kBase64Url);
+    if (signer) {
+        text += keyFingerprint(signer->publicKey()).left(kKeyIdBytes).toHex() + '|';
+        const std::optional<QByteArray> signature = signer->sign(text, error);
+        if (!signature) return {};
+        if (signature->size() != kSignatureBytes) {
+            fail(error, QStringLiteral("امضايي كه كليد داد اندازه امضا را ندارد."));
+            return {};
+        }
+        text += signature->toBase64(kBase64Url);
     } else {
         text += '|';
     }
@@ -247,11 +261,16 @@ bool writeKeyFiles(const QString& path, const SigningKey& key, QString* error) {
         return fail(error, QStringLiteral("%1 already exists; a key file is never overwritten")
                                .arg(QFile::exists(path) ? path : pub));
     if (!writeNewFile(path, kSecretHeader + '\n' + key.secret.toBase64() + '\n', 0600, error)) return false;
-    if (!writeNewFile(pub, kPublicHeader + '\n' + key.publicKey.toBase64() + '\n', 0644, error)) {
+    if (!writePublicKeyFile(pub, key.publicKey, error)) {
         QFile::remove(path);
         return false;
     }
     return true;
+}
+
+bool writePublicKeyFile(const QString& path, const QByteArray& publicKey, QString* error) {
+    if (publicKey.size() != crypto_sign_PUBLICKEYBYTES) return fail(error, QStringLiteral("no public key to write"));
+    return writeNewFile(path, kPublicHeader + '\n' + publicKey.toBase64() + '\n', 0644, error);
 }
 
 std::optional<SigningKey> readSigningKey(const QString& path, QString* error) {

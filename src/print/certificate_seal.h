@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <utility>
 
 namespace zartav::print {
 
@@ -56,8 +57,32 @@ struct SigningKey {
     QByteArray publicKey;  // 32 bytes
 };
 
-// The payload text for `facts`, signed by `key` when there is one.
-QString sealPayload(const SealFacts& facts, const SigningKey* key);
+// Whatever holds the office's Ed25519 key and signs with it: a key file read into memory, or a
+// token that never gives its key out. Used from one thread at a time.
+class Signer {
+public:
+    virtual ~Signer() = default;
+    // 32 bytes.
+    virtual QByteArray publicKey() const = 0;
+    // The kSignatureBytes signature of `text`; nothing when the holder cannot sign, with the
+    // reason in Farsi, for the person at the desk.
+    virtual std::optional<QByteArray> sign(const QByteArray& text, QString* error) const = 0;
+};
+
+// Signs with a secret key held in memory.
+class KeySigner final : public Signer {
+public:
+    explicit KeySigner(SigningKey key) : key_(std::move(key)) {}
+    QByteArray publicKey() const override { return key_.publicKey; }
+    std::optional<QByteArray> sign(const QByteArray& text, QString* error) const override;
+
+private:
+    SigningKey key_;
+};
+
+// The payload text for `facts`, signed by `signer` when there is one; empty when the signer
+// could not sign (`error` says why).
+QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error = nullptr);
 
 // Reads a payload; nothing when it is not one of ours, cut, or malformed in any field, or when a
 // field holds a hidden control (the program never writes one).
@@ -81,6 +106,8 @@ SigningKey newSigningKey();
 // Writes the secret key to `path` (mode 0600, refused when the file exists: a key is never
 // overwritten) and the public key beside it as `path`.pub. False with the reason in `error`.
 bool writeKeyFiles(const QString& path, const SigningKey& key, QString* error);
+// Writes a public key file at `path` (mode 0644, refused when the file exists), as verify reads it.
+bool writePublicKeyFile(const QString& path, const QByteArray& publicKey, QString* error);
 // Reads a secret key file; nothing, with the reason, when it is not one (or a public key file).
 std::optional<SigningKey> readSigningKey(const QString& path, QString* error);
 // Reads a public key file (or takes the public half of a secret key file).

@@ -49,6 +49,8 @@ protected:
         return record;
     }
 
+    static std::unique_ptr<Signer> signer(const SigningKey& key) { return std::make_unique<KeySigner>(key); }
+
     TDM dm;
     SigningKey key = newSigningKey();
 };
@@ -56,7 +58,7 @@ protected:
 }  // namespace
 
 TEST_P(RegisterTest, NumbersDuplicatesAndSupersededIssues) {
-    CertificateIssuer issuer(dm.Maincon, key, QStringLiteral("دفتر مركزي"));
+    CertificateIssuer issuer(dm.Maincon, signer(key), QStringLiteral("دفتر مركزي"));
     struct Step {
         const char* what;
         qint64 record;
@@ -96,7 +98,7 @@ TEST_P(RegisterTest, NumbersDuplicatesAndSupersededIssues) {
 TEST_P(RegisterTest, VerdictsAgainstTheStore) {
     QSqlDatabase db = dm.Maincon.database();
     ASSERT_TRUE(certificates::addPublicKey(db, key.publicKey, QString::fromLatin1(keyFingerprint(key.publicKey).toHex())));
-    CertificateIssuer issuer(dm.Maincon, key, QStringLiteral("دفتر مركزي"));
+    CertificateIssuer issuer(dm.Maincon, signer(key), QStringLiteral("دفتر مركزي"));
     const std::optional<CertificateRecord> one = print(issuer, 1);
     const std::optional<CertificateRecord> two = print(issuer, 2);
     ASSERT_TRUE(one && two);
@@ -118,7 +120,7 @@ TEST_P(RegisterTest, VerdictsAgainstTheStore) {
 
     // A key the store does not hold, and a new key that keeps the old one.
     const SigningKey next = newSigningKey();
-    CertificateIssuer stranger(dm.Maincon, next, {});
+    CertificateIssuer stranger(dm.Maincon, signer(next), {});
     const std::optional<CertificateRecord> unknown = print(stranger, 1);
     ASSERT_TRUE(unknown);
     EXPECT_EQ(verifyPayload(unknown->seal->payload, &dm.Maincon, std::nullopt).verdict, Verdict::UnknownKey);
@@ -132,8 +134,8 @@ TEST_P(RegisterTest, VerdictsAgainstTheStore) {
 TEST_P(RegisterTest, ACodeWithoutASignatureIsNeverGenuine) {
     QSqlDatabase db = dm.Maincon.database();
     ASSERT_TRUE(certificates::addPublicKey(db, key.publicKey, QString::fromLatin1(keyFingerprint(key.publicKey).toHex())));
-    CertificateIssuer plain(dm.Maincon, std::nullopt, {});
-    CertificateIssuer signing(dm.Maincon, key, {});
+    CertificateIssuer plain(dm.Maincon, nullptr, {});
+    CertificateIssuer signing(dm.Maincon, signer(key), {});
     const std::optional<CertificateRecord> one = print(plain, 1);
     const std::optional<CertificateRecord> two = print(signing, 2);
     ASSERT_TRUE(one && two);
@@ -172,7 +174,7 @@ TEST_P(RegisterTest, ACodeWithoutASignatureIsNeverGenuine) {
 // as a role that may print could write it, is caught by verify and by the register's own check.
 TEST_P(RegisterTest, TheRegisterChecksItself) {
     const bool server = store->engine() == test::Engine::PostgreSQL;
-    CertificateIssuer plain(dm.Maincon, std::nullopt, {});
+    CertificateIssuer plain(dm.Maincon, nullptr, {});
     const std::optional<CertificateRecord> one = print(plain, 1);
     ASSERT_TRUE(one && print(plain, 2));
     EXPECT_EQ(test::runCli({"register", "--verify", "--db", store->address()}).status, 0);
@@ -202,7 +204,7 @@ TEST_P(RegisterTest, TheRegisterChecksItself) {
 
 // A register written before the seals is sealed, in order, when the store is next opened to write.
 TEST_P(RegisterTest, ARegisterFromBeforeTheSealsIsSealedWhenOpened) {
-    CertificateIssuer plain(dm.Maincon, std::nullopt, {});
+    CertificateIssuer plain(dm.Maincon, nullptr, {});
     const std::optional<CertificateRecord> one = print(plain, 1);
     ASSERT_TRUE(one && print(plain, 2));
     dm.Maincon.close();
@@ -292,7 +294,7 @@ TEST_P(RegisterTest, AStoreFromAnEarlierVersionGetsTheRegisterWhenOpened) {
     for (const char* table : {"CertificateIssues", "CertificateKeys", "CertificateOffice"})
         ASSERT_TRUE(store->exec(QStringLiteral("DROP TABLE \"%1\"").arg(QLatin1String(table))));
     ASSERT_TRUE(dm.Maincon.open(store->address())) << dm.Maincon.technicalError().toStdString();
-    CertificateIssuer issuer(dm.Maincon, std::nullopt, {});
+    CertificateIssuer issuer(dm.Maincon, nullptr, {});
     const std::optional<CertificateRecord> printed = print(issuer, 1);
     ASSERT_TRUE(printed && printed->seal);
     EXPECT_EQ(printed->seal->number, 1);
@@ -326,7 +328,7 @@ TEST_P(RegisterTest, AJobThatPutsNoFileOutTakesItsNumbersBack) {
         if (j.edit) {
             ASSERT_TRUE(store->exec(QString::fromUtf8(j.edit)));
         }
-        CertificateIssuer issuer(dm.Maincon, key, {});
+        CertificateIssuer issuer(dm.Maincon, signer(key), {});
         StoredCertificates source(dm.Maincon, {1, 2});
         PageRun run;
         run.issuer = &issuer;
@@ -360,10 +362,10 @@ TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
     const test::PinnedVariable dataHome("XDG_DATA_HOME", dir.filePath(QStringLiteral("user")).toUtf8());
     QSqlDatabase db = dm.Maincon.database();
     ASSERT_TRUE(certificates::addPublicKey(db, key.publicKey, QString::fromLatin1(keyFingerprint(key.publicKey).toHex())));
-    CertificateIssuer first(dm.Maincon, key, {});
+    CertificateIssuer first(dm.Maincon, signer(key), {});
     const std::optional<CertificateRecord> one = print(first, 1);
     ASSERT_TRUE(one);
-    CertificateIssuer withdrawn(dm.Maincon, key, {});
+    CertificateIssuer withdrawn(dm.Maincon, signer(key), {});
     ASSERT_TRUE(print(withdrawn, 2) && withdrawn.withdraw(nullptr));  // number 2 never reached paper
 
     // The store's copy onto a file, and (for the server) that file back over the server.
@@ -380,7 +382,7 @@ TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
             ASSERT_TRUE(back.ok) << back.error.toStdString();
             EXPECT_EQ(verifyPayload(one->seal->payload, &dm.Maincon, std::nullopt).verdict, Verdict::Genuine);
         }
-        CertificateIssuer there(copy, key, {});
+        CertificateIssuer there(copy, signer(key), {});
         StoredCertificates source(copy, {2});
         std::optional<CertificateRecord> two = source.record(0);
         ASSERT_TRUE(two && there.issue(*two, nullptr));
@@ -392,7 +394,7 @@ TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
     const std::optional<StoreAddress> address = StoreAddress::parse(store->address());
     ASSERT_TRUE(address);
     ASSERT_TRUE(backupStore(*address, backup, false).ok);
-    CertificateIssuer after(dm.Maincon, key, {});
+    CertificateIssuer after(dm.Maincon, signer(key), {});
     ASSERT_TRUE(print(after, 2));
     EXPECT_EQ(after.issued().last().number, 3);
     dm.Maincon.close();
@@ -402,7 +404,7 @@ TEST_P(RegisterTest, CopiesAndRestoresKeepTheIssuedNumbers) {
     ASSERT_TRUE(restored.ok) << restoreSummary(restored).toStdString();
     ASSERT_TRUE(dm.Maincon.open(store->address()));
     EXPECT_EQ(verifyPayload(one->seal->payload, &dm.Maincon, std::nullopt).verdict, Verdict::Genuine);
-    CertificateIssuer again(dm.Maincon, key, {});
+    CertificateIssuer again(dm.Maincon, signer(key), {});
     ASSERT_TRUE(print(again, 2));
     EXPECT_EQ(again.issued().last().number, 4);
 }

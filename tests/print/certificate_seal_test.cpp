@@ -27,34 +27,34 @@ SealFacts sampleFacts() {
     return f;
 }
 
-std::optional<QByteArray> offline(const SigningKey& key) { return key.publicKey; }
+std::optional<QByteArray> offline(const Signer& key) { return key.publicKey(); }
 
 }  // namespace
 
 TEST(CertificateSeal, PayloadRoundTripsSignedAndUnsigned) {
-    const SigningKey key = newSigningKey();
-    for (const SigningKey* k : {&key, static_cast<const SigningKey*>(nullptr)}) {
+    const KeySigner key(newSigningKey());
+    for (const Signer* k : {static_cast<const Signer*>(&key), static_cast<const Signer*>(nullptr)}) {
         const QString payload = sealPayload(sampleFacts(), k);
         const std::optional<Seal> seal = parseSeal(payload.toUtf8());
         ASSERT_TRUE(seal) << payload.toStdString();
         EXPECT_EQ(seal->facts, sampleFacts());
         EXPECT_EQ(seal->isSigned(), k != nullptr);
-        EXPECT_EQ(sealSignatureHolds(*seal, key.publicKey), k != nullptr);
+        EXPECT_EQ(sealSignatureHolds(*seal, key.publicKey()), k != nullptr);
         // Small enough for a code that a 150 dpi scan reads at 27 mm.
         EXPECT_LT(payload.toUtf8().size(), 260);
     }
 }
 
 TEST(CertificateSeal, VerdictsOffline) {
-    const SigningKey office = newSigningKey();
-    const SigningKey other = newSigningKey();
+    const KeySigner office(newSigningKey());
+    const KeySigner other(newSigningKey());
     const QByteArray genuine = sealPayload(sampleFacts(), &office).toUtf8();
     QByteArray oneByte = genuine;
     oneByte[oneByte.indexOf("1403") + 3] = '4';  // the birth date 1403 -> 1404
     struct Case {
         const char* what;
         QByteArray payload;
-        const SigningKey& checkedWith;
+        const Signer& checkedWith;
         Verdict verdict;
     };
     const Case cases[] = {
@@ -69,7 +69,7 @@ TEST(CertificateSeal, VerdictsOffline) {
 }
 
 TEST(CertificateSeal, MalformedPayloadsAreRefused) {
-    const SigningKey key = newSigningKey();
+    const KeySigner key(newSigningKey());
     const QByteArray good = sealPayload(sampleFacts(), &key).toUtf8();
     const QList<QByteArray> fields = good.split('|');
     auto with = [&](int field, const QByteArray& value) {

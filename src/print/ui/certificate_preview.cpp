@@ -67,10 +67,15 @@ void noticeOnce(const QString& notice) {
     showMessage(notice);
 }
 
-// The issuer of one print job from the preview: the desk's key as its setting names it.
-std::unique_ptr<CertificateIssuer> jobIssuer(Connection* store, StoreWorker* worker, const QString& office) {
+// The issuer of one print job from the preview: the desk's key as its setting names it (none:
+// print without a code); nothing when the desk's token refused, which is said every time.
+std::optional<std::unique_ptr<CertificateIssuer>> jobIssuer(Connection* store, StoreWorker* worker, const QString& office) {
     if (!store) return nullptr;
     DeskIssuing issuing = worker ? issuingForThisDesk(*worker, office) : issuingForThisDesk(*store, office);
+    if (issuing.refused) {
+        showMessage(issuing.notice);
+        return std::nullopt;
+    }
     noticeOnce(issuing.notice);
     return std::move(issuing.issuer);
 }
@@ -182,8 +187,10 @@ PageRun CertificatePreview::runWithProgress(int pages, std::unique_ptr<QProgress
 
 bool CertificatePreview::print() {
     if (!choosePrinter(*printer_, this)) return false;
+    std::optional<std::unique_ptr<CertificateIssuer>> job = jobIssuer(store, registerWorker, office);
+    if (!job) return false;
+    const std::unique_ptr<CertificateIssuer> issuer = std::move(*job);
     std::unique_ptr<QProgressDialog> progress;
-    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, registerWorker, office);
     PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("آماده كردن شناسنامه ها براي چاپ..."));
     run.issuer = issuer.get();
     QString error;
@@ -206,8 +213,10 @@ bool CertificatePreview::print() {
 bool CertificatePreview::saveAsPdf() {
     const QString name = choosePdfFile(this);
     if (name.isEmpty()) return false;
+    std::optional<std::unique_ptr<CertificateIssuer>> job = jobIssuer(store, registerWorker, office);
+    if (!job) return false;
+    const std::unique_ptr<CertificateIssuer> issuer = std::move(*job);
     std::unique_ptr<QProgressDialog> progress;
-    const std::unique_ptr<CertificateIssuer> issuer = jobIssuer(store, registerWorker, office);
     PageRun run = runWithProgress(pageCount(), progress, QStringLiteral("ذخيره شناسنامه ها در فايل PDF..."));
     run.issuer = issuer.get();
     QString error;
