@@ -69,6 +69,8 @@ void CertificateCheckForm::build() {
     auto* column = new QVBoxLayout(this);
     VerdictLabel = new QLabel(QStringLiteral("تصوير يا PDF شناسنامه را باز كنيد تا كد آن بررسي شود."), this);
     VerdictLabel->setWordWrap(true);
+    // The verdict quotes what the scanned code says: a forger's markup must show as the text it is.
+    VerdictLabel->setTextFormat(Qt::PlainText);
     VerdictLabel->setMargin(8);
     column->addWidget(VerdictLabel);
     FactsTable = new QTableWidget(0, 3, this);

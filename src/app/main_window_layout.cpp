@@ -161,6 +161,8 @@ QWidget* TForm1::buildFindRow(QWidget* parent) {
     StoreLine->setObjectName(QStringLiteral("StoreLine"));
     StoreLine->setStyleSheet(QStringLiteral("QLabel { color: #2F5F2F; padding: 0 6px; }"));
     StoreLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A path, a server's name and a login are shown as typed, never read as markup.
+    StoreLine->setTextFormat(Qt::PlainText);
     StoreLine->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
     StoreLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(StoreLine, 1);

@@ -29,12 +29,12 @@ struct StoreNames {
     QString brief;
 };
 
-StoreNames namesOf(const StoreAddress& store) {
+StoreNames namesOf(const StoreAddress& store, bool withUser = true) {
     if (!store.isServer()) return {QStringLiteral("فايل اطلاعات %1").arg(isolatedPath(store.filePath())), isolatedPath(store.filePath())};
     const QString host = store.host().isEmpty() ? QStringLiteral("localhost") : store.host();
     const QString place = store.port() > 0 ? QStringLiteral("%1:%2").arg(host).arg(store.port()) : host;
     QString shown = QStringLiteral("سرور اطلاعات %1، پايگاه %2").arg(isolated(place), isolated(store.database()));
-    if (!store.user().isEmpty()) shown += QStringLiteral("، كاربر %1").arg(isolated(store.user()));
+    if (withUser && !store.user().isEmpty()) shown += QStringLiteral("، كاربر %1").arg(isolated(store.user()));
     return {shown, isolated(QStringLiteral("%1 @ %2").arg(store.database(), host))};
 }
 
@@ -157,12 +157,13 @@ bool TForm1::openStoreBy(const std::function<bool()>& connect) {
 void TForm1::showStoreInUse(bool open) {
     // Two desks, one on a file and one on a server, must not look alike: the title and the line
     // under the list name the store.
-    auto [shown, brief] = namesOf(open ? dm_.Maincon.address() : currentStore());
+    // Who works here, where the office's roles decide what each may do: named once, as the
+    // server knows them, after the store.
+    const QString who = open ? access::statusText(dm_.Maincon.rights()) : QString();
+    auto [shown, brief] = namesOf(open ? dm_.Maincon.address() : currentStore(), who.isEmpty());
     if (!open) shown += QStringLiteral(" (باز نشد)");
     else if (dm_.Maincon.isReadOnly()) shown += QStringLiteral(" (فقط خواندني)");
-    // Who works here, where the office's roles decide what each may do.
-    if (const QString who = open ? access::statusText(dm_.Maincon.rights()) : QString(); !who.isEmpty())
-        shown += QStringLiteral("؛ ") + who;
+    if (!who.isEmpty()) shown += QStringLiteral("؛ ") + who;
     StoreLine->setText(shown);
     setWindowTitle(QStringLiteral("زرتاو - ") + brief);
 }

@@ -45,6 +45,8 @@ int WidgetMessageSink::show(const MessageBox& box) {
     FarsiMessageBox dialog(iconOf(box.icon), box.caption, box.text, QMessageBox::NoButton,
                            QApplication::activeWindow());
     dialog.setLayoutDirection(Qt::RightToLeft);
+    // Messages carry a server's words and names out of files: shown as they are, never as markup.
+    dialog.setTextFormat(Qt::PlainText);
     QList<QAbstractButton*> buttons;
     for (const QString& caption : box.buttons)
         buttons.append(dialog.addButton(caption, buttons.isEmpty() ? QMessageBox::AcceptRole
@@ -76,6 +78,7 @@ bool WidgetMessageSink::input(const InputRequest& request, QString& value) {
     const int h = metrics.height();
 
     auto* prompt = new QLabel(request.prompt, &dialog);
+    prompt->setTextFormat(Qt::PlainText);
     prompt->setWordWrap(true);
     const int wrapWidth = scaleMetric(164, w, 4);
     const int promptHeight = std::max(h, prompt->heightForWidth(wrapWidth));
