@@ -119,13 +119,19 @@ QList<FactLine> factLines(const SealFacts& printed, const std::optional<SealFact
     };
 }
 
-std::optional<QByteArray> officeKey(StoreLink& store, const QByteArray& keyId, QString* error) {
+// The office's key the seal names; of two a short key id names alike, the one whose signature
+// holds.
+std::optional<QByteArray> officeKey(StoreLink& store, const Seal& seal, QString* error) {
     QSqlDatabase db = store.database();
     const std::optional<QList<certificates::PublicKey>> keys = certificates::publicKeys(db, error);
     if (!keys) return std::nullopt;
-    for (const certificates::PublicKey& k : *keys)
-        if (keyFingerprint(k.key).left(kKeyIdBytes) == keyId) return k.key;
-    return std::nullopt;
+    std::optional<QByteArray> named;
+    for (const certificates::PublicKey& k : *keys) {
+        if (!keyIdNames(seal.keyId, keyFingerprint(k.key))) continue;
+        if (sealSignatureHolds(seal, k.key)) return k.key;
+        if (!named) named = k.key;
+    }
+    return named;
 }
 
 // The values of a canonical content text, unescaped.
@@ -191,14 +197,14 @@ Verification verifyPayload(const QByteArray& payload, StoreLink* store, const st
     if (publicKey) {
         v.checkedOffline = true;
         if (!seal.isSigned()) v.verdict = Verdict::Unsigned;
-        else if (keyFingerprint(*publicKey).left(kKeyIdBytes) != seal.keyId) v.verdict = Verdict::UnknownKey;
+        else if (!keyIdNames(seal.keyId, keyFingerprint(*publicKey))) v.verdict = Verdict::UnknownKey;
         else if (!sealSignatureHolds(seal, *publicKey)) return forged(Forgery::Signature);
         else v.verdict = Verdict::Genuine;
         return finish(v);
     }
     if (!store) return finish(v);
     if (seal.isSigned()) {
-        const std::optional<QByteArray> key = officeKey(*store, seal.keyId, &v.storeError);
+        const std::optional<QByteArray> key = officeKey(*store, seal, &v.storeError);
         if (!key) {
             v.verdict = Verdict::UnknownKey;
             return finish(v);
@@ -230,15 +236,15 @@ Verification verifyPayload(const QByteArray& payload, StoreLink* store, const st
     if (issuedSigned && !seal.isSigned()) return forged(Forgery::UnsignedOfSigned);
     const QList<FactLine> captions = factLines(seal.facts, std::nullopt);
     if (issuedSigned != seal.isSigned() ||
-        (seal.isSigned() && QByteArray::fromHex(issued->keyFingerprint.toLatin1()).left(kKeyIdBytes) != seal.keyId))
+        (seal.isSigned() && !keyIdNames(seal.keyId, QByteArray::fromHex(issued->keyFingerprint.toLatin1()))))
         v.forgedFacts << QStringLiteral("كليد امضا");
-    if (issued->contentHash.left(kHashBytes) != seal.facts.contentHash) v.forgedFacts << captions.last().caption;
+    if (issued->contentHash.left(seal.facts.contentHash.size()) != seal.facts.contentHash) v.forgedFacts << captions.last().caption;
     // The office's name is not in the register: a signature vouches for it, else the office's
-    // name now must be it.
-    QString officeNow;
-    if (!seal.isSigned())
-        officeNow = certificates::readOfficeTexts(db).value_or(QHash<QString, QString>()).value(QLatin1String(certificates::kOfficeName));
-    v.forgedFacts << factsDifferingFromIssue(seal.facts, *issued, officeNow, !seal.isSigned());
+    // name now must be it. The compact code names no office: the store's own is its office.
+    const QString officeNow =
+        certificates::readOfficeTexts(db).value_or(QHash<QString, QString>()).value(QLatin1String(certificates::kOfficeName));
+    if (seal.version >= 2) v.seal->facts.office = factText(officeNow);
+    v.forgedFacts << factsDifferingFromIssue(seal.facts, *issued, officeNow, !seal.isSigned() && seal.version < 2);
     if (!v.forgedFacts.isEmpty()) return forged(Forgery::Facts);
 
     // The record now, photos and all, for what changed since the issue.
