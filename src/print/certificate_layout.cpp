@@ -311,12 +311,12 @@ CertificateLayout builtinCertificateLayout() {
 
     for (const Row& row : kRows) el << rowElement(row);
 
-    // The certificate's code in the free corner left of the header: 37 mm holds the compact
-    // code's 53 modules and their margin at 0.65 mm, nearly four pixels of a 150 dpi scan, which
-    // zbar reads wherever the page falls on the scanner's grid.
+    // The certificate's code in the free corner left of the header, down to the first table:
+    // 40 mm holds the compact code's 53 modules and their margin at 0.7 mm, four pixels of a
+    // 150 dpi scan, which zbar reads wherever the page falls on the scanner's grid.
     Element code;
     code.kind = ElementKind::Code;
-    code.rect = QRectF(1, 0, 57, 37);
+    code.rect = QRectF(1, 0, 62, 40);
     code.outline = false;
     el << code;
 

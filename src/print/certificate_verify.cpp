@@ -38,8 +38,9 @@ Verification finish(Verification v) {
             if (!v.recordDeleted) farsi += QLatin1Char('.');
             if (v.supersededBy) farsi += QStringLiteral(" گواهي شماره %1 جاي آن را گرفته است.").arg(v.supersededBy);
             v.farsi = farsi;
-            v.english = v.recordDeleted ? QStringLiteral("superseded: the record was deleted after the issue")
-                                        : QStringLiteral("superseded: changed since the issue: %1").arg(v.changed.join(QStringLiteral(", ")));
+            v.english = v.recordDeleted       ? QStringLiteral("superseded: the record was deleted after the issue")
+                        : v.changed.isEmpty() ? QStringLiteral("superseded")
+                                              : QStringLiteral("superseded: changed since the issue: %1").arg(v.changed.join(QStringLiteral(", ")));
             if (v.supersededBy) v.english += QStringLiteral("; replaced by certificate %1").arg(v.supersededBy);
             break;
         }
@@ -99,6 +100,11 @@ Verification finish(Verification v) {
                         : v.readFailure == ReadFailure::NoFile      ? QStringLiteral("no readable code: no such file")
                                                                     : QStringLiteral("no readable code");
             break;
+    }
+    if (!v.listDate.isEmpty() && v.verdict != Verdict::NoCode) {
+        const QDate day = QDateTime::fromString(v.listDate, Qt::ISODate).toUTC().date();
+        v.english += QStringLiteral(" (as of the trust list of %1)").arg(day.toString(Qt::ISODate));
+        v.farsi += QStringLiteral(" (فهرست ابطال تا تاريخ %1)").arg(calendar_text::format(calendar::fromGregorian(day)));
     }
     return v;
 }
@@ -270,12 +276,64 @@ Verification verifyPayload(const QByteArray& payload, StoreLink* store, const st
     return finish(v);
 }
 
-Verification verifyReading(const CodeReading& reading, StoreLink* store, const std::optional<QByteArray>& publicKey) {
+Verification verifyWithLists(const QByteArray& payload, const QList<TrustList>& lists) {
+    Verification v;
+    v.seal = parseSeal(payload);
+    if (!v.seal) return finish(v);
+    Seal& seal = *v.seal;
+    v.checkedOffline = true;
+    v.facts = factLines(seal.facts, std::nullopt);
+    if (!seal.isSigned()) {
+        v.verdict = Verdict::Unsigned;
+        return finish(v);
+    }
+    const TrustList* list = nullptr;
+    const TrustedKey* key = nullptr;
+    bool named = false;
+    for (const TrustList& l : lists)
+        for (const TrustedKey& k : l.keys) {
+            if (key || !keyIdNames(seal.keyId, keyFingerprint(k.publicKey))) continue;
+            named = true;
+            if (sealSignatureHolds(seal, k.publicKey)) list = &l, key = &k;
+        }
+    if (!key) {
+        v.verdict = named ? Verdict::Forged : Verdict::UnknownKey;
+        v.forgery = named ? Forgery::Signature : Forgery::None;
+        return finish(v);
+    }
+    if (seal.version >= 2) seal.facts.office = key->office;
+    v.facts = factLines(seal.facts, std::nullopt);
+    v.listDate = list->date;
+    v.verdict = Verdict::Genuine;
+    for (const ClosedNumber& c : list->closed) {
+        if (c.number != seal.facts.number) continue;
+        // A number taken back never reached paper, as the register says.
+        v.verdict = c.supersededBy ? Verdict::Superseded : Verdict::Forged;
+        v.forgery = c.supersededBy ? Forgery::None : Forgery::TakenBack;
+        v.supersededBy = c.supersededBy;
+    }
+    return finish(v);
+}
+
+namespace {
+
+template <typename Check>
+Verification firstCertificate(const CodeReading& reading, Check check) {
     for (const QByteArray& code : reading.codes)
-        if (parseSeal(code)) return verifyPayload(code, store, publicKey);
+        if (parseSeal(code)) return check(code);
     Verification v;
     v.readFailure = reading.codes.isEmpty() ? reading.failure : ReadFailure::NoCode;
     return finish(v);
+}
+
+}  // namespace
+
+Verification verifyReading(const CodeReading& reading, StoreLink* store, const std::optional<QByteArray>& publicKey) {
+    return firstCertificate(reading, [&](const QByteArray& code) { return verifyPayload(code, store, publicKey); });
+}
+
+Verification verifyReading(const CodeReading& reading, const QList<TrustList>& lists) {
+    return firstCertificate(reading, [&](const QByteArray& code) { return verifyWithLists(code, lists); });
 }
 
 }  // namespace zartav::print

@@ -104,6 +104,53 @@ TEST_P(RegisterTest, NumbersDuplicatesAndSupersededIssues) {
     EXPECT_FALSE(store->exec("UPDATE \"CertificateIssues\" SET \"supersededBy\" = NULL WHERE \"number\" = 1"));
 }
 
+// The store's trust list: its keys in order, each until the next, its superseded and taken back
+// numbers; and what a checker with the list alone makes of each code.
+TEST_P(RegisterTest, TheTrustListCarriesKeysAndClosedNumbersAndDecidesAsTheStore) {
+    QSqlDatabase db = dm.Maincon.database();
+    const SigningKey first = newSigningKey();
+    for (const SigningKey& k : {first, key})
+        ASSERT_TRUE(certificates::addPublicKey(db, k.publicKey, QString::fromLatin1(keyFingerprint(k.publicKey).toHex())));
+    CertificateIssuer issuer(dm.Maincon, signer(key), QStringLiteral("دفتر مركزي"));
+    const std::optional<CertificateRecord> one = print(issuer, 1);
+    ASSERT_TRUE(store->exec("UPDATE \"VaskorTemp\" SET \"تاريخ تولد\" = '1403/02/15' WHERE \"ID\" = 1"));
+    const std::optional<CertificateRecord> two = print(issuer, 1);
+    CertificateIssuer spoiled(dm.Maincon, signer(key), QStringLiteral("دفتر مركزي"));
+    const std::optional<CertificateRecord> three = print(spoiled, 2);
+    QString error;
+    ASSERT_TRUE(one && two && three && spoiled.withdraw(&error)) << error.toStdString();
+
+    const std::optional<TrustList> list = storeTrustList(db, QStringLiteral("دفتر مركزي"), &error);
+    ASSERT_TRUE(list) << error.toStdString();
+    ASSERT_EQ(list->keys.size(), 2);
+    EXPECT_EQ(QSet<QByteArray>({list->keys[0].publicKey, list->keys[1].publicKey}), QSet<QByteArray>({first.publicKey, key.publicKey}));
+    EXPECT_EQ(list->keys[0].to, list->keys[1].from);
+    EXPECT_TRUE(list->keys[1].to.isEmpty());
+    ASSERT_EQ(list->closed.size(), 2);
+    EXPECT_EQ(std::make_pair(list->closed[0].number, list->closed[0].supersededBy), std::make_pair(qint64(1), qint64(2)));
+    EXPECT_EQ(std::make_pair(list->closed[1].number, list->closed[1].supersededBy), std::make_pair(qint64(3), qint64(0)));
+    EXPECT_TRUE(signedTrustList(*list, KeySigner(newSigningKey()), &error).isEmpty());
+    const std::optional<TrustList> read = readTrustList(signedTrustList(*list, KeySigner(key), &error), &error);
+    ASSERT_TRUE(read) << error.toStdString();
+
+    struct Case {
+        const char* what;
+        QByteArray code;
+        Verdict verdict;
+    };
+    const Case cases[] = {
+        {"superseded", one->seal->payload, Verdict::Superseded},
+        {"current", two->seal->payload, Verdict::Genuine},
+        {"taken back", three->seal->payload, Verdict::Forged},
+    };
+    for (const Case& c : cases) {
+        const Verification offline = verifyWithLists(c.code, {*read});
+        EXPECT_EQ(offline.verdict, c.verdict) << c.what << ": " << offline.english.toStdString();
+        EXPECT_EQ(verifyPayload(c.code, &dm.Maincon, std::nullopt).verdict, c.verdict) << c.what;
+        EXPECT_EQ(offline.seal->facts.office, QStringLiteral("دفتر مركزي")) << c.what;
+    }
+}
+
 TEST_P(RegisterTest, VerdictsAgainstTheStore) {
     QSqlDatabase db = dm.Maincon.database();
     ASSERT_TRUE(certificates::addPublicKey(db, key.publicKey, QString::fromLatin1(keyFingerprint(key.publicKey).toHex())));
