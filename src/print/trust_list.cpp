@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace zartav::print {
 
 namespace {
@@ -58,9 +60,13 @@ std::optional<TrustList> storeTrustList(QSqlDatabase& db, const QString& office,
 }
 
 QByteArray signedTrustList(const TrustList& list, const Signer& signer, QString* error) {
+    // Only the office's current key speaks for it: an older one may have left the office.
     const QByteArray key = signer.publicKey();
-    if (std::none_of(list.keys.cbegin(), list.keys.cend(), [&](const TrustedKey& k) { return k.publicKey == key; })) {
-        if (error) *error = QStringLiteral("the signing key is not one of the store's keys");
+    if (list.keys.isEmpty() || list.keys.last().publicKey != key) {
+        if (error)
+            *error = std::any_of(list.keys.cbegin(), list.keys.cend(), [&](const TrustedKey& k) { return k.publicKey == key; })
+                         ? QStringLiteral("the signing key is an older key of the store: sign with its current key")
+                         : QStringLiteral("the signing key is not one of the store's keys");
         return {};
     }
     const QByteArray payload = payloadBytes(list);

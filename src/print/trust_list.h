@@ -38,7 +38,7 @@ struct TrustList {
 
 // The office's list from its store; nothing when the store cannot be read or holds no key.
 std::optional<TrustList> storeTrustList(QSqlDatabase& db, const QString& office, QString* error);
-// The signed file; empty when `signer` could not sign or its key is not among the list's.
+// The signed file; empty when `signer` could not sign or its key is not the list's current key.
 QByteArray signedTrustList(const TrustList& list, const Signer& signer, QString* error);
 // A file's list, once its signature holds by its own key, which must be one of the list's keys.
 // Nothing, with the reason, for anything else: a list changed by a single byte is refused.

@@ -129,8 +129,12 @@ TEST_P(RegisterTest, TheTrustListCarriesKeysAndClosedNumbersAndDecidesAsTheStore
     ASSERT_EQ(list->closed.size(), 2);
     EXPECT_EQ(std::make_pair(list->closed[0].number, list->closed[0].supersededBy), std::make_pair(qint64(1), qint64(2)));
     EXPECT_EQ(std::make_pair(list->closed[1].number, list->closed[1].supersededBy), std::make_pair(qint64(3), qint64(0)));
-    EXPECT_TRUE(signedTrustList(*list, KeySigner(newSigningKey()), &error).isEmpty());
-    const std::optional<TrustList> read = readTrustList(signedTrustList(*list, KeySigner(key), &error), &error);
+    // Signed by the current key alone, not an older one or a stranger's.
+    const SigningKey& current = list->keys[1].publicKey == key.publicKey ? key : first;
+    const SigningKey& older = &current == &key ? first : key;
+    for (const SigningKey& wrong : {older, newSigningKey()})
+        EXPECT_TRUE(signedTrustList(*list, KeySigner(wrong), &error).isEmpty());
+    const std::optional<TrustList> read = readTrustList(signedTrustList(*list, KeySigner(current), &error), &error);
     ASSERT_TRUE(read) << error.toStdString();
 
     struct Case {
