@@ -1,4 +1,5 @@
 #include "print/base45.h"
+#include "print/certificate_code.h"
 #include "print/certificate_seal.h"
 #include "print/certificate_verify.h"
 
@@ -60,11 +61,11 @@ TEST(CertificateSeal, PayloadRoundTripsSignedAndUnsignedInBothForms) {
             EXPECT_EQ(sealSignatureHolds(*seal, key.publicKey()), k != nullptr);
         }
     }
-    // The compact code: QR's alphanumeric letters only, and few of them (a version 9 symbol at
-    // level Q holds 189).
+    // The compact code: QR's alphanumeric letters only, few enough for a version 9 symbol (53
+    // modules) at level Q, which the printed square holds at 0.7 mm a module.
     const QString compact = sealPayload(sampleFacts(), &key);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^ZC2:[0-9A-Z $%*+\\-./:]+$")).match(compact).hasMatch()) << compact.toStdString();
-    EXPECT_LE(compact.size(), 189);
+    EXPECT_LE(qrModules(compact.toLatin1()).width, 53);
 }
 
 // Each kind of fact the compact code packs comes back as it was typed, odd ones included.
