@@ -164,6 +164,15 @@ TEST_P(RegisterTest, VerdictsAgainstTheStore) {
     ASSERT_TRUE(one && two);
     const QByteArray payload = one->seal->payload;
     EXPECT_EQ(verifyPayload(payload, &dm.Maincon, std::nullopt).verdict, Verdict::Genuine);
+    // The same issue in the first code form, as pages printed before the compact code carry it:
+    // the whole hash and the office's name.
+    SealFacts facts = parseSeal(payload)->facts;
+    facts.contentHash = certificates::findIssue(db, 1)->contentHash;
+    facts.office = QStringLiteral("دفتر مركزي");
+    const KeySigner officeKey(key);
+    const Verification first = verifyPayload(sealPayload(facts, &officeKey, nullptr, 1).toUtf8(), &dm.Maincon, std::nullopt);
+    EXPECT_EQ(first.verdict, Verdict::Genuine) << first.english.toStdString();
+    EXPECT_EQ(first.seal->version, 1);
 
     // Edited after the issue: superseded, naming the column.
     ASSERT_TRUE(store->exec("UPDATE \"VaskorTemp\" SET \"جنس گوساله\" = 'نر' WHERE \"ID\" = 1"));
