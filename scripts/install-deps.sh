@@ -11,7 +11,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   mdbtools-dev mdbtools
   libxlsxwriter-dev python3 python3-openpyxl
-  libsodium-dev libp11-kit-dev softhsm2 libqrencode-dev libzbar-dev libpoppler-qt6-dev libssl-dev
+  libsodium-dev libp11-kit-dev softhsm2 libqrencode-dev libzbar-dev zbar-tools libpoppler-qt6-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql-15 postgresql-client-15 libpq-dev openssl iproute2
   xvfb xauth poppler-utils imagemagick file

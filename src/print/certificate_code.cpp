@@ -17,8 +17,9 @@ namespace zartav::print {
 
 QrModules qrModules(const QByteArray& payload) {
     QrModules m;
-    QRcode* code = QRcode_encodeData(int(payload.size()), reinterpret_cast<const unsigned char*>(payload.constData()), 0,
-                                     QR_ECLEVEL_M);
+    // Split into the modes that fit each run of letters: the compact code is all alphanumeric.
+    if (payload.contains('\0')) return m;
+    QRcode* code = QRcode_encodeString(payload.constData(), 0, QR_ECLEVEL_Q, QR_MODE_8, 1);
     if (!code) return m;
     m.width = code->width;
     m.dark.resize(qsizetype(code->width) * code->width);

@@ -11,8 +11,9 @@
 
 namespace zartav::print {
 
-// The modules of a QR code holding `payload` (error correction level M), row by row, true for
-// dark; empty when the payload is too long for any QR code.
+// The modules of a QR code holding `payload` (error correction level Q, each run of letters in
+// the densest mode that holds it), row by row, true for dark; empty when the payload is too long
+// for any QR code or holds a NUL.
 struct QrModules {
     int width = 0;
     QList<bool> dark;

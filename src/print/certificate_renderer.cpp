@@ -196,12 +196,15 @@ QString printedValue(const CertificateRecord& record, const QString& column) {
 
 // The code as a picture of one pixel a module, drawn without smoothing and kept lossless: every
 // device gets square modules with hard edges, and a PDF one small bitmap instead of a thousand
-// shapes. A quiet margin of two modules keeps it apart from the page's lines.
+// shapes. A quiet margin of two modules keeps it apart from the page's lines. Modules never
+// print smaller than kMinModuleMm: a longer code than the box was made for grows past it rather
+// than become one a phone cannot read.
 void paintSeal(QPainter& painter, const QRectF& box, double scale, double pointFactor, const PrintedSeal& seal) {
     const QrModules modules = qrModules(seal.payload);
-    const double side = std::min(box.width(), box.height());
+    const int quiet = 2;
+    const double side = std::min(std::max(std::min(box.width(), box.height()), (modules.width + 2 * quiet) * kMinModuleMm * scale),
+                                 box.width());
     if (modules.width > 0) {
-        const int quiet = 2;
         QImage code(modules.width + 2 * quiet, modules.width + 2 * quiet, QImage::Format_Mono);
         code.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
         code.fill(0);

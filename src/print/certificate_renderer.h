@@ -21,6 +21,10 @@ namespace zartav::print {
 // One record as the certificate needs it: column texts by name and the photo columns as the
 // stored bitmap bytes, or already decoded for the page (preparePhotos). Plain values, so the
 // renderer never touches the store.
+// The smallest module of a printed code, in millimetres: what a phone's camera and a 150 dpi
+// scan still part from their neighbours (zbar loses modules under four pixels on part of the grid).
+inline constexpr double kMinModuleMm = 0.7;
+
 // The code a printed certificate carries, once it has been issued.
 struct PrintedSeal {
     QByteArray payload;

@@ -1,5 +1,6 @@
 #include "print/certificate_seal.h"
 
+#include "print/base45.h"
 #include "print/certificate_content.h"
 
 #include <QFile>
@@ -21,6 +22,7 @@ namespace zartav::print {
 namespace {
 
 const QByteArray kPrefix = QByteArrayLiteral("ZC1");
+const QByteArray kCompactPrefix = QByteArrayLiteral("ZC2:");
 constexpr int kFieldCount = 13;
 constexpr int kMaxFieldChars = 200;
 const QByteArray kSecretHeader = QByteArrayLiteral("zartav signing key");
@@ -125,6 +127,227 @@ bool writeNewFile(const QString& path, const QByteArray& bytes, mode_t mode, QSt
     return true;
 }
 
+
+// --- the compact code. Each text field is a header, (length << 3) | kind, as a base-128 number,
+// then its letters in the kind that takes fewest bytes. The kinds and the tables below are read
+// by every code ever printed: they only grow at their ends.
+enum FieldKind { Utf8 = 0, Plain = 1, Farsi = 2, Date = 3, Word = 4 };
+
+// Registration numbers and ear tags: three letters in two bytes.
+constexpr char kPlainLetters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ ./-";
+constexpr int kPlainBase = 40;
+
+// The calf's sex is one of the entry form's words.
+const QStringList& codedWords() {
+    static const QStringList words{QStringLiteral("ماده"), QStringLiteral("نر"), QStringLiteral("فري مارتين ماده"),
+                                   QStringLiteral("فري مارتين نر")};
+    return words;
+}
+
+// Farsi names a byte a letter: printable ASCII as itself, from 0x80 the Arabic letters and marks
+// U+0621-U+0652, the Persian letters, the zero-width non-joiner, the punctuation and both sets
+// of digits.
+const QString& farsiLetters() {
+    static const QString letters = [] {
+        QString t;
+        for (char16_t c = 0x0621; c <= 0x0652; ++c) t += QChar(c);
+        t += QStringLiteral("پچژکگیۀ\u200C،؛؟");
+        for (char16_t c = 0x06F0; c <= 0x06F9; ++c) t += QChar(c);
+        for (char16_t c = 0x0660; c <= 0x0669; ++c) t += QChar(c);
+        return t;
+    }();
+    return letters;
+}
+
+void putNumber(QByteArray& out, quint64 n) {
+    do {
+        const auto low = quint8(n & 0x7F);
+        n >>= 7;
+        out += char(n ? low | 0x80 : low);
+    } while (n);
+}
+
+// A reader over the compact code's bytes; any read past the end or out of bounds sets `bad`.
+struct Bytes {
+    const QByteArray& data;
+    qsizetype at = 0;
+    bool bad = false;
+
+    quint64 number() {
+        quint64 n = 0;
+        for (int shift = 0; shift < 63; shift += 7) {
+            if (at >= data.size()) break;
+            const auto b = quint8(data[at++]);
+            n |= quint64(b & 0x7F) << shift;
+            if (!(b & 0x80)) return n;
+        }
+        bad = true;
+        return 0;
+    }
+    QByteArray take(qsizetype n) {
+        if (n < 0 || at + n > data.size()) {
+            bad = true;
+            return {};
+        }
+        at += n;
+        return data.mid(at - n, n);
+    }
+};
+
+// YYYY/MM/DD in 23 bits, when the text is exactly that.
+std::optional<quint32> packedDate(const QString& t) {
+    if (t.size() != 10 || t[4] != u'/' || t[7] != u'/') return std::nullopt;
+    for (const int i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (t[i] < u'0' || t[i] > u'9') return std::nullopt;
+    const int y = t.left(4).toInt(), m = t.mid(5, 2).toInt(), d = t.mid(8, 2).toInt();
+    if (m > 15 || d > 31) return std::nullopt;
+    return quint32(y) << 9 | quint32(m) << 5 | quint32(d);
+}
+
+QByteArray compactField(const QString& text) {
+    QByteArray out;
+    if (const qsizetype word = codedWords().indexOf(text); word >= 0) {
+        putNumber(out, quint64(word) << 3 | Word);
+        return out;
+    }
+    if (const std::optional<quint32> date = packedDate(text)) {
+        putNumber(out, Date);
+        return out + char(*date >> 16) + char(*date >> 8) + char(*date);
+    }
+    QList<int> plain;
+    for (const QChar c : text) {
+        const char* at = c.unicode() < 0x80 && c.unicode() ? std::strchr(kPlainLetters, char(c.unicode())) : nullptr;
+        if (!at) break;
+        plain << int(at - kPlainLetters);
+    }
+    if (plain.size() == text.size()) {
+        putNumber(out, quint64(text.size()) << 3 | Plain);
+        for (qsizetype i = 0; i < plain.size(); i += 3) {
+            int v = 0;
+            const qsizetype n = std::min<qsizetype>(3, plain.size() - i);
+            for (qsizetype j = i; j < i + n; ++j) v = v * kPlainBase + plain[j];
+            if (n > 1) out += char(v >> 8);
+            out += char(v & 0xFF);
+        }
+        return out;
+    }
+    QByteArray farsi;
+    for (const QChar c : text) {
+        const qsizetype letter = farsiLetters().indexOf(c);
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F) farsi += char(c.unicode());
+        else if (letter >= 0) farsi += char(0x80 + letter);
+        else break;
+    }
+    if (farsi.size() == text.size()) {
+        putNumber(out, quint64(farsi.size()) << 3 | Farsi);
+        return out + farsi;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    putNumber(out, quint64(utf8.size()) << 3 | Utf8);
+    return out + utf8;
+}
+
+std::optional<QString> readCompactField(Bytes& in) {
+    const quint64 header = in.number();
+    const quint64 length = header >> 3;
+    if (in.bad || length > quint64(kMaxFieldChars) * 4) return std::nullopt;
+    QString text;
+    switch (header & 7) {
+        case Word:
+            if (length >= quint64(codedWords().size())) return std::nullopt;
+            return codedWords()[qsizetype(length)];
+        case Date: {
+            const QByteArray b = in.take(3);
+            if (in.bad || length) return std::nullopt;
+            const quint32 v = quint32(quint8(b[0])) << 16 | quint32(quint8(b[1])) << 8 | quint8(b[2]);
+            return QStringLiteral("%1/%2/%3")
+                .arg(v >> 9, 4, 10, QLatin1Char('0'))
+                .arg(v >> 5 & 15, 2, 10, QLatin1Char('0'))
+                .arg(v & 31, 2, 10, QLatin1Char('0'));
+        }
+        case Plain: {
+            const qsizetype n = qsizetype(length);
+            const QByteArray b = in.take(n / 3 * 2 + n % 3);
+            if (in.bad) return std::nullopt;
+            qsizetype at = 0;
+            for (qsizetype i = 0; i < n; i += 3) {
+                const qsizetype group = std::min<qsizetype>(3, n - i);
+                int v = quint8(b[at++]);
+                if (group > 1) v = v << 8 | quint8(b[at++]);
+                const int limit = group == 3 ? kPlainBase * kPlainBase * kPlainBase : group == 2 ? kPlainBase * kPlainBase : kPlainBase;
+                if (v >= limit) return std::nullopt;
+                QString letters;
+                for (qsizetype j = 0; j < group; ++j, v /= kPlainBase) letters.prepend(QLatin1Char(kPlainLetters[v % kPlainBase]));
+                text += letters;
+            }
+            break;
+        }
+        case Farsi:
+            for (const char c : in.take(qsizetype(length))) {
+                const auto u = quint8(c);
+                if (u >= 0x20 && u < 0x7F) text += QLatin1Char(c);
+                else if (u >= 0x80 && u - 0x80 < farsiLetters().size()) text += farsiLetters()[u - 0x80];
+                else return std::nullopt;
+            }
+            break;
+        case Utf8: {
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            text = decoder.decode(in.take(qsizetype(length)));
+            if (decoder.hasError()) return std::nullopt;
+            break;
+        }
+        default:
+            return std::nullopt;
+    }
+    if (in.bad || text.size() > kMaxFieldChars || std::any_of(text.cbegin(), text.cend(), isHiddenControl))
+        return std::nullopt;
+    return text;
+}
+
+// The compact code's bytes up to its signature. The office's name is not among them: the key
+// that signed it names the office, in the office's store and in its trust list.
+QByteArray compactFacts(const SealFacts& facts) {
+    QByteArray out;
+    putNumber(out, quint64(facts.number));
+    for (const QString* field : {&facts.registration, &facts.birthDate, &facts.sex, &facts.sire, &facts.dam, &facts.hf})
+        out += compactField(factText(*field));
+    out += facts.contentHash.left(kCompactHashBytes);
+    out += compactField(factText(facts.issued));
+    return out;
+}
+
+std::optional<Seal> parseCompactSeal(const QByteArray& payload) {
+    const std::optional<QByteArray> blob = fromBase45(payload.mid(kCompactPrefix.size()));
+    if (!blob) return std::nullopt;
+    Bytes in{*blob};
+    Seal seal;
+    seal.version = 2;
+    const quint64 number = in.number();
+    if (in.bad || number == 0 || number >= 1'000'000'000'000'000'000ULL) return std::nullopt;
+    seal.facts.number = qint64(number);
+    QString* texts[] = {&seal.facts.registration, &seal.facts.birthDate, &seal.facts.sex, &seal.facts.sire,
+                        &seal.facts.dam, &seal.facts.hf};
+    for (QString* text : texts) {
+        const std::optional<QString> t = readCompactField(in);
+        if (!t) return std::nullopt;
+        *text = *t;
+    }
+    seal.facts.contentHash = in.take(kCompactHashBytes);
+    const std::optional<QString> issued = readCompactField(in);
+    if (in.bad || !issued) return std::nullopt;
+    seal.facts.issued = *issued;
+    // One way to write each fact: a code written otherwise is not the program's.
+    if (compactFacts(seal.facts) != blob->left(in.at)) return std::nullopt;
+    const qsizetype rest = blob->size() - in.at;
+    if (rest != 0 && rest != kCompactKeyIdBytes + kSignatureBytes) return std::nullopt;
+    if (rest) {
+        seal.keyId = in.take(kCompactKeyIdBytes);
+        seal.signature = in.take(kSignatureBytes);
+    }
+    seal.signedBytes = kCompactPrefix + blob->left(blob->size() - seal.signature.size());
+    return seal;
+}
+
 }  // namespace
 
 bool isHiddenControl(QChar c) {
@@ -160,7 +383,31 @@ std::optional<QByteArray> KeySigner::sign(const QByteArray& text, QString* error
     return signature;
 }
 
-QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error) {
+namespace {
+
+// Appends the signer's key id, signs everything so far and appends the signature as `encode`
+// writes it; false when the signer could not sign.
+template <typename Encode>
+bool appendSignature(QByteArray& text, const Signer& signer, QString* error, Encode encode) {
+    const std::optional<QByteArray> signature = signer.sign(text, error);
+    if (!signature) return false;
+    if (signature->size() != kSignatureBytes)
+        return fail(error, QStringLiteral("امضايي كه كليد داد اندازه امضا را ندارد."));
+    text += encode(*signature);
+    return true;
+}
+
+}  // namespace
+
+QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error, int version) {
+    if (version == 2) {
+        QByteArray blob = kCompactPrefix + compactFacts(facts);
+        if (signer) {
+            blob += keyFingerprint(signer->publicKey()).left(kCompactKeyIdBytes);
+            if (!appendSignature(blob, *signer, error, [](const QByteArray& s) { return s; })) return {};
+        }
+        return QString::fromLatin1(kCompactPrefix + toBase45(blob.mid(kCompactPrefix.size())));
+    }
     QByteArray text = kPrefix;
     for (const QString& field : {QString::number(facts.number), factText(facts.registration), factText(facts.birthDate),
                                  factText(facts.sex), factText(facts.sire), factText(facts.dam), factText(facts.hf)})
@@ -169,13 +416,7 @@ QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error
     text += '|' + escapedField(factText(facts.issued)) + '|' + escapedField(factText(facts.office)) + '|';
     if (signer) {
         text += keyFingerprint(signer->publicKey()).left(kKeyIdBytes).toHex() + '|';
-        const std::optional<QByteArray> signature = signer->sign(text, error);
-        if (!signature) return {};
-        if (signature->size() != kSignatureBytes) {
-            fail(error, QStringLiteral("امضايي كه كليد داد اندازه امضا را ندارد."));
-            return {};
-        }
-        text += signature->toBase64(kBase64Url);
+        if (!appendSignature(text, *signer, error, [](const QByteArray& s) { return s.toBase64(kBase64Url); })) return {};
     } else {
         text += '|';
     }
@@ -184,6 +425,7 @@ QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error
 
 std::optional<Seal> parseSeal(const QByteArray& payload) {
     if (payload.size() > kMaxPayloadBytes) return std::nullopt;
+    if (payload.startsWith(kCompactPrefix)) return parseCompactSeal(payload);
     const QList<QByteArray> fields = payload.split('|');
     if (fields.size() != kFieldCount || fields[0] != kPrefix || !isDigits(fields[1])) return std::nullopt;
     Seal seal;
@@ -212,14 +454,15 @@ std::optional<Seal> parseSeal(const QByteArray& payload) {
         seal.keyId = id;
         seal.signature = *sig;
     }
-    seal.signedText = QString::fromUtf8(payload.left(payload.size() - signature.size()));
+    seal.version = 1;
+    seal.signedBytes = payload.left(payload.size() - signature.size());
     return seal;
 }
 
 bool sealSignatureHolds(const Seal& seal, const QByteArray& publicKey) {
     if (!seal.isSigned() || publicKey.size() != crypto_sign_PUBLICKEYBYTES || !sodiumReady()) return false;
-    if (keyFingerprint(publicKey).left(kKeyIdBytes) != seal.keyId) return false;
-    const QByteArray text = seal.signedText.toUtf8();
+    if (!keyIdNames(seal.keyId, keyFingerprint(publicKey))) return false;
+    const QByteArray& text = seal.signedBytes;
     return crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(seal.signature.constData()),
                                        reinterpret_cast<const unsigned char*>(text.constData()), quint64(text.size()),
                                        reinterpret_cast<const unsigned char*>(publicKey.constData())) == 0;
@@ -236,6 +479,10 @@ QString checkCode(const QByteArray& contentHash) {
 }
 
 QByteArray keyFingerprint(const QByteArray& publicKey) { return sha256(publicKey); }
+
+bool keyIdNames(const QByteArray& keyId, const QByteArray& fingerprint) {
+    return !keyId.isEmpty() && fingerprint.startsWith(keyId);
+}
 
 QString fingerprintText(const QByteArray& fingerprint) {
     const QString hex = QString::fromLatin1(fingerprint.toHex());

@@ -20,14 +20,19 @@ struct SealFacts {
     QString sire;               // "ثبت داخلي"
     QString dam;                // "ثبت مادر تني"
     QString hf;                 // "HFگوساله"
-    QByteArray contentHash;     // the first kHashBytes of the content hash
+    QByteArray contentHash;     // the first bytes of the content hash (kHashBytes, kCompactHashBytes)
     QString issued;             // the Solar Hijri date, YYYY/MM/DD
-    QString office;             // the issuing office's name
+    QString office;             // the issuing office's name (the compact code names it by its key)
 
     bool operator==(const SealFacts&) const = default;
 };
 
 inline constexpr int kHashBytes = 16;
+// The compact code's share of the hash and of the key's fingerprint: each byte saved keeps its
+// modules coarse. 64 bits of hash still take more than any forger has; the key id only finds
+// the key, whose signature decides.
+inline constexpr int kCompactHashBytes = 8;
+inline constexpr int kCompactKeyIdBytes = 4;
 inline constexpr int kKeyIdBytes = 8;
 inline constexpr int kSignatureBytes = 64;
 // Longer text than this is not a payload of ours: it is refused before it is looked at.
@@ -35,9 +40,10 @@ inline constexpr int kMaxPayloadBytes = 1200;
 
 struct Seal {
     SealFacts facts;
-    QByteArray keyId;      // kKeyIdBytes of the signing key's fingerprint; empty when unsigned
+    QByteArray keyId;      // the first bytes of the signing key's fingerprint; empty when unsigned
     QByteArray signature;  // kSignatureBytes; empty when unsigned
-    QString signedText;    // the part of the payload the signature covers
+    QByteArray signedBytes;  // what the signature covers
+    int version = 0;         // 1: the first text form; 2: the compact code
 
     bool isSigned() const { return !signature.isEmpty(); }
 };
@@ -80,12 +86,15 @@ private:
     SigningKey key_;
 };
 
-// The payload text for `facts`, signed by `signer` when there is one; empty when the signer
-// could not sign (`error` says why).
-QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error = nullptr);
+// The payload for `facts`, signed by `signer` when there is one; empty when the signer could not
+// sign (`error` says why). Certificates print the compact code: "ZC2:" and the Base45 of binary
+// fields, every letter in a QR code's alphanumeric set. `version` 1 writes the first text form,
+// which older certificates carry.
+QString sealPayload(const SealFacts& facts, const Signer* signer, QString* error = nullptr, int version = 2);
 
-// Reads a payload; nothing when it is not one of ours, cut, or malformed in any field, or when a
-// field holds a hidden control (the program never writes one).
+// Reads a payload of either form; nothing when it is not one of ours, cut, or malformed in any
+// field, or when a field holds a hidden control (the program never writes one). A compact code
+// must be written exactly as this program writes its facts.
 std::optional<Seal> parseSeal(const QByteArray& payload);
 
 // True when the signature of `seal` is `publicKey`'s over its signed text.
@@ -95,8 +104,10 @@ bool sealSignatureHolds(const Seal& seal, const QByteArray& publicKey);
 // as "ABCD-EFGH", for reading out over the telephone.
 QString checkCode(const QByteArray& contentHash);
 
-// SHA-256 of the public key, 32 bytes; its first kKeyIdBytes name the key in a payload.
+// SHA-256 of the public key, 32 bytes; its first bytes name the key in a payload.
 QByteArray keyFingerprint(const QByteArray& publicKey);
+// True when a payload's key id names the key of `fingerprint`.
+bool keyIdNames(const QByteArray& keyId, const QByteArray& fingerprint);
 // The fingerprint as people compare it: hex in groups of four.
 QString fingerprintText(const QByteArray& fingerprint);
 

@@ -38,8 +38,9 @@ Verification finish(Verification v) {
             if (!v.recordDeleted) farsi += QLatin1Char('.');
             if (v.supersededBy) farsi += QStringLiteral(" گواهي شماره %1 جاي آن را گرفته است.").arg(v.supersededBy);
             v.farsi = farsi;
-            v.english = v.recordDeleted ? QStringLiteral("superseded: the record was deleted after the issue")
-                                        : QStringLiteral("superseded: changed since the issue: %1").arg(v.changed.join(QStringLiteral(", ")));
+            v.english = v.recordDeleted       ? QStringLiteral("superseded: the record was deleted after the issue")
+                        : v.changed.isEmpty() ? QStringLiteral("superseded")
+                                              : QStringLiteral("superseded: changed since the issue: %1").arg(v.changed.join(QStringLiteral(", ")));
             if (v.supersededBy) v.english += QStringLiteral("; replaced by certificate %1").arg(v.supersededBy);
             break;
         }
@@ -100,6 +101,11 @@ Verification finish(Verification v) {
                                                                     : QStringLiteral("no readable code");
             break;
     }
+    if (!v.listDate.isEmpty() && v.verdict != Verdict::NoCode) {
+        const QDate day = QDateTime::fromString(v.listDate, Qt::ISODate).toUTC().date();
+        v.english += QStringLiteral(" (as of the trust list of %1)").arg(day.toString(Qt::ISODate));
+        v.farsi += QStringLiteral(" (فهرست ابطال تا تاريخ %1)").arg(calendar_text::format(calendar::fromGregorian(day)));
+    }
     return v;
 }
 
@@ -119,13 +125,19 @@ QList<FactLine> factLines(const SealFacts& printed, const std::optional<SealFact
     };
 }
 
-std::optional<QByteArray> officeKey(StoreLink& store, const QByteArray& keyId, QString* error) {
+// The office's key the seal names; of two a short key id names alike, the one whose signature
+// holds.
+std::optional<QByteArray> officeKey(StoreLink& store, const Seal& seal, QString* error) {
     QSqlDatabase db = store.database();
     const std::optional<QList<certificates::PublicKey>> keys = certificates::publicKeys(db, error);
     if (!keys) return std::nullopt;
-    for (const certificates::PublicKey& k : *keys)
-        if (keyFingerprint(k.key).left(kKeyIdBytes) == keyId) return k.key;
-    return std::nullopt;
+    std::optional<QByteArray> named;
+    for (const certificates::PublicKey& k : *keys) {
+        if (!keyIdNames(seal.keyId, keyFingerprint(k.key))) continue;
+        if (sealSignatureHolds(seal, k.key)) return k.key;
+        if (!named) named = k.key;
+    }
+    return named;
 }
 
 // The values of a canonical content text, unescaped.
@@ -191,14 +203,14 @@ Verification verifyPayload(const QByteArray& payload, StoreLink* store, const st
     if (publicKey) {
         v.checkedOffline = true;
         if (!seal.isSigned()) v.verdict = Verdict::Unsigned;
-        else if (keyFingerprint(*publicKey).left(kKeyIdBytes) != seal.keyId) v.verdict = Verdict::UnknownKey;
+        else if (!keyIdNames(seal.keyId, keyFingerprint(*publicKey))) v.verdict = Verdict::UnknownKey;
         else if (!sealSignatureHolds(seal, *publicKey)) return forged(Forgery::Signature);
         else v.verdict = Verdict::Genuine;
         return finish(v);
     }
     if (!store) return finish(v);
     if (seal.isSigned()) {
-        const std::optional<QByteArray> key = officeKey(*store, seal.keyId, &v.storeError);
+        const std::optional<QByteArray> key = officeKey(*store, seal, &v.storeError);
         if (!key) {
             v.verdict = Verdict::UnknownKey;
             return finish(v);
@@ -230,15 +242,15 @@ Verification verifyPayload(const QByteArray& payload, StoreLink* store, const st
     if (issuedSigned && !seal.isSigned()) return forged(Forgery::UnsignedOfSigned);
     const QList<FactLine> captions = factLines(seal.facts, std::nullopt);
     if (issuedSigned != seal.isSigned() ||
-        (seal.isSigned() && QByteArray::fromHex(issued->keyFingerprint.toLatin1()).left(kKeyIdBytes) != seal.keyId))
+        (seal.isSigned() && !keyIdNames(seal.keyId, QByteArray::fromHex(issued->keyFingerprint.toLatin1()))))
         v.forgedFacts << QStringLiteral("كليد امضا");
-    if (issued->contentHash.left(kHashBytes) != seal.facts.contentHash) v.forgedFacts << captions.last().caption;
+    if (issued->contentHash.left(seal.facts.contentHash.size()) != seal.facts.contentHash) v.forgedFacts << captions.last().caption;
     // The office's name is not in the register: a signature vouches for it, else the office's
-    // name now must be it.
-    QString officeNow;
-    if (!seal.isSigned())
-        officeNow = certificates::readOfficeTexts(db).value_or(QHash<QString, QString>()).value(QLatin1String(certificates::kOfficeName));
-    v.forgedFacts << factsDifferingFromIssue(seal.facts, *issued, officeNow, !seal.isSigned());
+    // name now must be it. The compact code names no office: the store's own is its office.
+    const QString officeNow =
+        certificates::readOfficeTexts(db).value_or(QHash<QString, QString>()).value(QLatin1String(certificates::kOfficeName));
+    if (seal.version >= 2) v.seal->facts.office = factText(officeNow);
+    v.forgedFacts << factsDifferingFromIssue(seal.facts, *issued, officeNow, !seal.isSigned() && seal.version < 2);
     if (!v.forgedFacts.isEmpty()) return forged(Forgery::Facts);
 
     // The record now, photos and all, for what changed since the issue.
@@ -264,12 +276,64 @@ Verification verifyPayload(const QByteArray& payload, StoreLink* store, const st
     return finish(v);
 }
 
-Verification verifyReading(const CodeReading& reading, StoreLink* store, const std::optional<QByteArray>& publicKey) {
+Verification verifyWithLists(const QByteArray& payload, const QList<TrustList>& lists) {
+    Verification v;
+    v.seal = parseSeal(payload);
+    if (!v.seal) return finish(v);
+    Seal& seal = *v.seal;
+    v.checkedOffline = true;
+    v.facts = factLines(seal.facts, std::nullopt);
+    if (!seal.isSigned()) {
+        v.verdict = Verdict::Unsigned;
+        return finish(v);
+    }
+    const TrustList* list = nullptr;
+    const TrustedKey* key = nullptr;
+    bool named = false;
+    for (const TrustList& l : lists)
+        for (const TrustedKey& k : l.keys) {
+            if (key || !keyIdNames(seal.keyId, keyFingerprint(k.publicKey))) continue;
+            named = true;
+            if (sealSignatureHolds(seal, k.publicKey)) list = &l, key = &k;
+        }
+    if (!key) {
+        v.verdict = named ? Verdict::Forged : Verdict::UnknownKey;
+        v.forgery = named ? Forgery::Signature : Forgery::None;
+        return finish(v);
+    }
+    if (seal.version >= 2) seal.facts.office = key->office;
+    v.facts = factLines(seal.facts, std::nullopt);
+    v.listDate = list->date;
+    v.verdict = Verdict::Genuine;
+    for (const ClosedNumber& c : list->closed) {
+        if (c.number != seal.facts.number) continue;
+        // A number taken back never reached paper, as the register says.
+        v.verdict = c.supersededBy ? Verdict::Superseded : Verdict::Forged;
+        v.forgery = c.supersededBy ? Forgery::None : Forgery::TakenBack;
+        v.supersededBy = c.supersededBy;
+    }
+    return finish(v);
+}
+
+namespace {
+
+template <typename Check>
+Verification firstCertificate(const CodeReading& reading, Check check) {
     for (const QByteArray& code : reading.codes)
-        if (parseSeal(code)) return verifyPayload(code, store, publicKey);
+        if (parseSeal(code)) return check(code);
     Verification v;
     v.readFailure = reading.codes.isEmpty() ? reading.failure : ReadFailure::NoCode;
     return finish(v);
+}
+
+}  // namespace
+
+Verification verifyReading(const CodeReading& reading, StoreLink* store, const std::optional<QByteArray>& publicKey) {
+    return firstCertificate(reading, [&](const QByteArray& code) { return verifyPayload(code, store, publicKey); });
+}
+
+Verification verifyReading(const CodeReading& reading, const QList<TrustList>& lists) {
+    return firstCertificate(reading, [&](const QByteArray& code) { return verifyWithLists(code, lists); });
 }
 
 }  // namespace zartav::print

@@ -5,6 +5,7 @@
 
 #include "print/certificate_code.h"
 #include "print/certificate_seal.h"
+#include "print/trust_list.h"
 
 #include <QByteArray>
 #include <QList>
@@ -49,13 +50,19 @@ struct Verification {
     QString farsi;             // the verdict for the user
     QString english;           // the same for the command line
     QString storeError;        // the store's words when it could not be read
+    QString listDate;          // checked against trust lists: the date of the list that decided
 };
 
 // Checks a payload. `publicKey`: check offline with that key alone; otherwise `store` (open)
 // gives the office's keys, the register and the record now.
 Verification verifyPayload(const QByteArray& payload, StoreLink* store, const std::optional<QByteArray>& publicKey);
 
+// Checks a payload offline against offices' trust lists: their keys, and the numbers each has
+// superseded or taken back as of its date; the verdicts are those the store would give.
+Verification verifyWithLists(const QByteArray& payload, const QList<TrustList>& lists);
+
 // Checks the first of a reading's codes that is a certificate's; "no readable code" when none is.
 Verification verifyReading(const CodeReading& reading, StoreLink* store, const std::optional<QByteArray>& publicKey);
+Verification verifyReading(const CodeReading& reading, const QList<TrustList>& lists);
 
 }  // namespace zartav::print

@@ -101,6 +101,42 @@ TEST_F(ScanTest, PagesAndPhotosOfThePageVerifyGenuine) {
     EXPECT_EQ(runCli({"verify", "--public-key", path("office.key.pub"), path("one.pdf")}).status, 0);
 }
 
+namespace {
+
+// What a tool printed on standard output; nothing when it failed.
+std::optional<QByteArray> toolOutput(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return std::nullopt;
+    return p.readAllStandardOutput();
+}
+
+}  // namespace
+
+// The compact code is read by zbar's own tool as a scanner's page and a phone's photo give it,
+// and by the program: a page at 150 dpi, and a photo at 200 dpi turned 5 degrees, blurred by a
+// Gaussian of 2 pixels and saved as JPEG of quality 60.
+TEST_F(ScanTest, ZbarAndTheProgramReadTheCodeOfAPageAndOfAPhonesPhoto) {
+    printTo("one.pdf");
+    const QString pdf = path("one.pdf");
+    ASSERT_TRUE(toolOutput(QStringLiteral("pdftoppm"), {"-r", "150", "-png", "-singlefile", pdf, path("scan")}));
+    ASSERT_TRUE(toolOutput(QStringLiteral("pdftoppm"), {"-r", "200", "-png", "-singlefile", pdf, path("page")}));
+    const QString scan = path("scan.png");
+    // The same page a pixel over on the scanner's grid, where zbar lost modules of three pixels.
+    const QString shifted = path("shifted.png");
+    ASSERT_TRUE(toolOutput(QStringLiteral("convert"), {scan, "-roll", "+1+1", shifted}));
+    const QString photo = path("photo.jpg");
+    ASSERT_TRUE(toolOutput(QStringLiteral("convert"), {path("page.png"), "-background", "#8a7a66", "-rotate", "5", "-gaussian-blur",
+                                                       "0x2", "-quality", "60", photo}));
+    for (const QString& file : {scan, shifted, photo}) {
+        const QByteArray read =
+            toolOutput(QStringLiteral("zbarimg"), {"-q", "--raw", "-Sdisable", "-Sqrcode.enable", file}).value_or("");
+        EXPECT_TRUE(read.startsWith("ZC2:")) << file.toStdString() << ": " << read.toStdString();
+        const test::CliRun r = runCli({"verify", "--db", db, file});
+        EXPECT_EQ(r.status, 0) << file.toStdString() << "\n" << r.out.toStdString();
+    }
+}
+
 TEST_F(ScanTest, DuplicateKeepsItsNumberAndSaysSo) {
     // The page's words as letters: the PDF holds shaped forms, which compatibility folding undoes.
     auto words = [&](const char* pdf) {

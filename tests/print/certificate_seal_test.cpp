@@ -1,9 +1,12 @@
+#include "print/base45.h"
+#include "print/certificate_code.h"
 #include "print/certificate_seal.h"
 #include "print/certificate_verify.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -31,26 +34,89 @@ std::optional<QByteArray> offline(const Signer& key) { return key.publicKey(); }
 
 }  // namespace
 
-TEST(CertificateSeal, PayloadRoundTripsSignedAndUnsigned) {
-    const KeySigner key(newSigningKey());
-    for (const Signer* k : {static_cast<const Signer*>(&key), static_cast<const Signer*>(nullptr)}) {
-        const QString payload = sealPayload(sampleFacts(), k);
-        const std::optional<Seal> seal = parseSeal(payload.toUtf8());
-        ASSERT_TRUE(seal) << payload.toStdString();
-        EXPECT_EQ(seal->facts, sampleFacts());
-        EXPECT_EQ(seal->isSigned(), k != nullptr);
-        EXPECT_EQ(sealSignatureHolds(*seal, key.publicKey()), k != nullptr);
-        // Small enough for a code that a 150 dpi scan reads at 27 mm.
-        EXPECT_LT(payload.toUtf8().size(), 260);
+// What a form keeps of the facts: the compact code names its office by its key, and carries
+// less of the hash.
+SealFacts keptBy(int version, SealFacts f) {
+    if (version == 2) {
+        f.office.clear();
+        f.contentHash = f.contentHash.left(kCompactHashBytes);
     }
+    return f;
+}
+
+// The compact code's bytes, and a code of the bytes.
+QByteArray compactBytes(const QByteArray& code) { return fromBase45(code.mid(4)).value_or(QByteArray()); }
+QByteArray compactCode(const QByteArray& bytes) { return "ZC2:" + toBase45(bytes); }
+
+TEST(CertificateSeal, PayloadRoundTripsSignedAndUnsignedInBothForms) {
+    const KeySigner key(newSigningKey());
+    for (const int version : {1, 2}) {
+        for (const Signer* k : {static_cast<const Signer*>(&key), static_cast<const Signer*>(nullptr)}) {
+            const QString payload = sealPayload(sampleFacts(), k, nullptr, version);
+            const std::optional<Seal> seal = parseSeal(payload.toUtf8());
+            ASSERT_TRUE(seal) << payload.toStdString();
+            EXPECT_EQ(seal->version, version);
+            EXPECT_EQ(seal->facts, keptBy(version, sampleFacts()));
+            EXPECT_EQ(seal->isSigned(), k != nullptr);
+            EXPECT_EQ(sealSignatureHolds(*seal, key.publicKey()), k != nullptr);
+        }
+    }
+    // The compact code: QR's alphanumeric letters only, few enough for a version 9 symbol (53
+    // modules) at level Q, which the printed square holds at 0.7 mm a module.
+    const QString compact = sealPayload(sampleFacts(), &key);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^ZC2:[0-9A-Z $%*+\\-./:]+$")).match(compact).hasMatch()) << compact.toStdString();
+    EXPECT_LE(qrModules(compact.toLatin1()).width, 53);
+}
+
+// Each kind of fact the compact code packs comes back as it was typed, odd ones included.
+TEST(CertificateSeal, CompactFactsComeBackAsTyped) {
+    const char* texts[] = {"", "100", "87.5", "IR9812345678", "ir98-12 a", "1403/02/14", "1403/2/14", "1403/13/40",
+                           "0999/01/01", "ماده", "نر", "فري مارتين نر", "ماده ", "گلاره‌ی ۱۲", "HF٪۷۵", "IR\u00e9\u4e2d"};
+    for (const char* text : texts) {
+        SealFacts f = sampleFacts();
+        f.registration = f.sire = f.hf = f.birthDate = QString::fromUtf8(text);
+        const std::optional<Seal> seal = parseSeal(sealPayload(f, nullptr).toUtf8());
+        ASSERT_TRUE(seal) << text;
+        EXPECT_EQ(seal->facts, keptBy(2, f)) << text;
+    }
+}
+
+TEST(CertificateSeal, Base45KeepsToItsStandardsExamples) {
+    const std::pair<const char*, const char*> vectors[] = {
+        {"AB", "BB8"}, {"Hello!!", "%69 VD92EX0"}, {"base-45", "UJCLQE7W581"}, {"ietf!", "QED8WEX0"}, {"", ""},
+    };
+    for (const auto& [bytes, text] : vectors) {
+        EXPECT_EQ(toBase45(bytes), QByteArray(text)) << bytes;
+        EXPECT_EQ(fromBase45(text), QByteArray(bytes)) << text;
+    }
+    for (const char* bad : {"GGW", ":::", "A", "BB8A", "bb8", "QED8WEX0\n"}) EXPECT_FALSE(fromBase45(bad)) << bad;
+}
+
+// A certificate printed before the compact code, as its code reads, with its office's key.
+TEST(CertificateSeal, CodesOfTheFirstFormStillVerify) {
+    const QByteArray printed = QStringLiteral(
+        "ZC1|1|IR9812345678|1403/02/14|ماده|IRN2210|IR9711223344|100|YVW4ZZQnxo-nM1i7EL3Nbw|1405/09/20|"
+        "اتحاديه دامداران استان مركزي|2503ed645e3efa89|jeIp3cir0Qj9bmdzYflyHZLMiG_gFFjhsr80s6VPAqEClVe_UX_QbPnw4yPB6Kdl6koS5JpSzdbBf7H3AqttBg")
+                                   .toUtf8();
+    const QByteArray key = QByteArray::fromBase64("3KkhSNF7Z4IAT+vanMihIz1U1qVZxfL7brvKd2gsu/Q=");
+    const Verification v = verifyPayload(printed, nullptr, key);
+    EXPECT_EQ(v.verdict, Verdict::Genuine) << v.english.toStdString();
+    ASSERT_TRUE(v.seal);
+    EXPECT_EQ(v.seal->facts.office, QStringLiteral("اتحاديه دامداران استان مركزي"));
+    QByteArray altered = printed;
+    altered.replace("IRN2210", "IRN2211");
+    EXPECT_EQ(verifyPayload(altered, nullptr, key).verdict, Verdict::Forged);
 }
 
 TEST(CertificateSeal, VerdictsOffline) {
     const KeySigner office(newSigningKey());
     const KeySigner other(newSigningKey());
     const QByteArray genuine = sealPayload(sampleFacts(), &office).toUtf8();
-    QByteArray oneByte = genuine;
-    oneByte[oneByte.indexOf("1403") + 3] = '4';  // the birth date 1403 -> 1404
+    // The birth date's day, 14, as 15: one bit of the packed date.
+    QByteArray bytes = compactBytes(genuine);
+    const qsizetype day = bytes.indexOf(QByteArray::fromHex("030af64e"));
+    ASSERT_GT(day, 0);
+    bytes[day + 3] = char(bytes[day + 3] ^ 1);
     struct Case {
         const char* what;
         QByteArray payload;
@@ -59,7 +125,7 @@ TEST(CertificateSeal, VerdictsOffline) {
     };
     const Case cases[] = {
         {"genuine", genuine, office, Verdict::Genuine},
-        {"one changed byte", oneByte, office, Verdict::Forged},
+        {"one fact changed", compactCode(bytes), office, Verdict::Forged},
         {"another office's key", sealPayload(sampleFacts(), &other).toUtf8(), office, Verdict::UnknownKey},
         {"unsigned", sealPayload(sampleFacts(), nullptr).toUtf8(), office, Verdict::Unsigned},
         {"not ours", "https://example.org/calf/12", office, Verdict::NoCode},
@@ -70,7 +136,7 @@ TEST(CertificateSeal, VerdictsOffline) {
 
 TEST(CertificateSeal, MalformedPayloadsAreRefused) {
     const KeySigner key(newSigningKey());
-    const QByteArray good = sealPayload(sampleFacts(), &key).toUtf8();
+    const QByteArray good = sealPayload(sampleFacts(), &key, nullptr, 1).toUtf8();
     const QList<QByteArray> fields = good.split('|');
     auto with = [&](int field, const QByteArray& value) {
         QList<QByteArray> f = fields;
@@ -99,6 +165,28 @@ TEST(CertificateSeal, MalformedPayloadsAreRefused) {
         {"a direction mark in the office", with(10, "%E2%80%8F")},
     };
     for (const auto& [what, payload] : cases) EXPECT_FALSE(parseSeal(payload)) << what;
+
+    const QByteArray compact = sealPayload(sampleFacts(), &key).toUtf8();
+    const QByteArray bytes = compactBytes(compact);
+    // The registration number, IR98|12%345, written as UTF-8 where the program writes it packed
+    // in Farsi's byte letters (kind 2): the same text, another way.
+    QByteArray utf8 = bytes;
+    utf8[2] = char(quint8(utf8[2]) & ~7);
+    // The number takes two bytes, then the registration number's header and its 11 letters.
+    auto withRegistration = [&](const QByteArray& field) { return compactCode(bytes.left(2) + field + bytes.mid(2 + 12)); };
+    const std::pair<const char*, QByteArray> compactCases[] = {
+        {"cut", compact.left(compact.size() - 3)},
+        {"a letter outside Base45", compact.left(20) + "a" + compact.mid(21)},
+        {"one byte more", compactCode(bytes + 'x')},
+        {"a signature cut", compactCode(bytes.left(bytes.size() - 1))},
+        {"a fact written another way", compactCode(utf8)},
+        {"number zero", compactCode('\0' + bytes.mid(2))},
+        {"a line feed in UTF-8", withRegistration(char(3 << 3) + QByteArray("IR\n"))},
+        {"a right-to-left override", withRegistration(char(5 << 3) + QByteArray("\xe2\x80\xae" "87"))},
+        {"a word past the list", withRegistration(QByteArray(1, char(9 << 3 | 4)))},
+        {"a letter past the Farsi table", withRegistration(char(1 << 3 | 2) + QByteArray("\xfe"))},
+    };
+    for (const auto& [what, payload] : compactCases) EXPECT_FALSE(parseSeal(payload)) << what;
 }
 
 TEST(CertificateSeal, CheckCodeIsShortAndFollowsTheHash) {

@@ -181,7 +181,7 @@ TEST(CertificateLayout, HeaderLinesAndRegistrationBox) {
         {"redaz oviv azodeze", 74, 1, 29, 7, 10},
         {"معاونت امور دام", 73, 8, 30, 9, 14},
         {"zida dovez ovev adi vazo", 59, 17, 55, 9.6, 16},
-        {"شناسنامه رسمي گاوهاي هلشتاين ايران", 28, 24, 111, 13, 20},
+        {"شناسنامه رسمي گاوهاي هلشتاين ايران", 38, 24, 111, 13, 20},
     };
     for (const Header& h : headers) {
         const Element* e = find(layout, ElementKind::Text, QString::fromUtf8(h.text), h.x, h.y);
@@ -191,7 +191,7 @@ TEST(CertificateLayout, HeaderLinesAndRegistrationBox) {
         EXPECT_TRUE(e->style.bold);
         EXPECT_EQ(e->style.pointSize, h.size);
     }
-    EXPECT_EQ(find(layout, ElementKind::Text, QStringLiteral("شناسنامه رسمي گاوهاي هلشتاين ايران"), 28, 24)->style.color,
+    EXPECT_EQ(find(layout, ElementKind::Text, QStringLiteral("شناسنامه رسمي گاوهاي هلشتاين ايران"), 38, 24)->style.color,
               QColor(0xE6, 0, 0));
 
     const Element* caption = find(layout, ElementKind::Text, QStringLiteral("شماره ثبت"), 160.9, 7);

@@ -68,6 +68,11 @@ TEST_F(TokenSigning, APageSignedOnTheTokenVerifiesWithItsPublicKey) {
     ASSERT_EQ(printed.status, 0) << printed.err.toStdString();
     const test::CliRun verified = runCli({"verify", "--public-key", path("office.pub"), path("one.pdf")});
     EXPECT_EQ(verified.status, 0) << verified.out.toStdString() << verified.err.toStdString();
+    // The office's trust list, signed on the token, checks the page offline.
+    const test::CliRun listed = runCli({"trust-list", "--db", db, "--pkcs11", kModule, "--token", "office", "--out", path("office.trust")});
+    ASSERT_EQ(listed.status, 0) << listed.err.toStdString();
+    const test::CliRun trusted = runCli({"verify", "--trust", path("office.trust"), path("one.pdf")});
+    EXPECT_EQ(trusted.status, 0) << trusted.out.toStdString() << trusted.err.toStdString();
 }
 
 TEST_F(TokenSigning, EachFailureSaysSoInFarsiAndPrintsAndIssuesNothing) {

@@ -413,6 +413,18 @@ bool addPublicKey(QSqlDatabase& db, const QByteArray& key, const QString& finger
     return true;
 }
 
+std::optional<QList<ClosedIssue>> closedIssues(QSqlDatabase& db, QString* error) {
+    const std::optional<QList<Issue>> all = issuesOf(db, QString(), {}, error);
+    if (!all) return std::nullopt;
+    QHash<qint64, QDateTime> issuedAt;
+    for (const Issue& i : *all) issuedAt.insert(i.number, i.issued);
+    QList<ClosedIssue> closed;
+    for (const Issue& i : *all)
+        if (i.withdrawn || i.supersededBy)
+            closed << ClosedIssue{i.number, i.supersededBy, i.withdrawn ? i.issued : issuedAt.value(i.supersededBy, i.issued)};
+    return closed;
+}
+
 std::optional<QList<PublicKey>> publicKeys(QSqlDatabase& db, QString* error) {
     const SqlDialect& d = SqlDialect::of(db);
     QSqlQuery query(db);

@@ -85,6 +85,17 @@ bool withdraw(QSqlDatabase& db, const QList<Issue>& issued, QString* error = nul
 // then says why; it stays empty for a number never issued).
 std::optional<Issue> findIssue(QSqlDatabase& db, qint64 number, QString* error = nullptr);
 
+// A number that no longer vouches for its record, and since when: superseded by the issue that
+// replaced it (its time), or taken back before it reached paper (its own time).
+struct ClosedIssue {
+    qint64 number = 0;
+    qint64 supersededBy = 0;  // 0: taken back
+    QDateTime since;          // UTC
+};
+// Every superseded or taken back number, in number order; nothing when the register cannot be
+// read (`error` says why).
+std::optional<QList<ClosedIssue>> closedIssues(QSqlDatabase& db, QString* error = nullptr);
+
 // Whether record `recordId` is certified: it has a current issue. Nothing when the register
 // cannot be read (`error` says why).
 std::optional<bool> hasCurrentIssue(QSqlDatabase& db, qint64 recordId, QString* error = nullptr);
