@@ -134,7 +134,8 @@ Medians measure(const QString& address, const QString& under) {
     QTabBar* tabs = office.form.TabControl1;
     QTableView* list = office.form.DBGrid1;
     zartav::RecordTable& table = office.dm.TVascor;
-    if (!table.isOpen() || table.rowCount() != kRecords || tabs->count() < 3) {
+    // The run before this one saved records of its own.
+    if (!table.isOpen() || table.rowCount() < kRecords || tabs->count() < 3) {
         std::fprintf(stderr, "office_bench: the window did not open the records\n");
         printBar(QStringLiteral("the office across a link") + under, QStringLiteral("did not open"), QStringLiteral("-"),
                  QStringLiteral("-"), false);
@@ -236,13 +237,15 @@ Medians measure(const QString& address, const QString& under) {
     report({"Edit opening", 150}, opened[1], reference);
 
     // New, a few boxes typed, OK: to the form closed and the list showing the record saved.
+    // Numbers of their own in every run, so that no save is asked about a duplicate.
+    static int registration = 0;
     Runs save;
     for (int i = 0; i < 10; ++i) {
         save.add(timeAction(
             screen,
             [&] {
-                whenShown([&, i] {
-                    table.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("97%1").arg(i, 6, 10, QChar(u'0')));
+                whenShown([&] {
+                    table.setValue(QStringLiteral("شماره ثبت"), QStringLiteral("97%1").arg(++registration, 6, 10, QChar(u'0')));
                     table.setValue(QStringLiteral("كد گله"), tabs->tabData(1).toString());
                     table.setValue(QStringLiteral("كد استان"), QString::fromLatin1(kProvince));
                     office.entry.findChild<QLineEdit*>(QStringLiteral("DBEdit10"))->setText(QStringLiteral("1404/02/03"));

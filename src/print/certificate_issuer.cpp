@@ -85,13 +85,23 @@ bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString*
         return false;
     }
     lastError_.clear();
+    // A token signs a page in tens of milliseconds: a herd is signed on the worker's thread while
+    // the window keeps painting.
+    QList<QByteArray> payloads;
+    QString why;
+    worker_.call([&](StoreLink&) {
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            const certificates::Issue& made = done->at(i);
+            SealFacts facts = sealFacts(*records[i], made.number, made.issued, office_);
+            facts.contentHash = requests[i].contentHash;
+            payloads << sealPayload(facts, signer_.get(), &why).toUtf8();
+            if (payloads.back().isEmpty()) return;
+        }
+    });
     for (qsizetype i = 0; i < records.size(); ++i) {
         const certificates::Issue& made = done->at(i);
-        SealFacts facts = sealFacts(*records[i], made.number, made.issued, office_);
-        facts.contentHash = requests[i].contentHash;
         PrintedSeal seal;
-        QString why;
-        seal.payload = sealPayload(facts, signer_.get(), &why).toUtf8();
+        seal.payload = i < payloads.size() ? payloads.at(i) : QByteArray();
         if (seal.payload.isEmpty()) {
             // No unsigned issue stays in the register: this batch's numbers go back.
             QString failure = why;

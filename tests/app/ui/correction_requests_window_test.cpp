@@ -56,6 +56,8 @@ TEST(CorrectionRequestsWindowTest, ListsEachColumnBeforeAndAfterAndApproves) {
     window.show();
     table->setCurrentCell(1, 0);
     ASSERT_TRUE(window.approveButton()->isEnabled());
+    if (const QString folder = qEnvironmentVariable("ZARTAV_SCREENS"); !folder.isEmpty())
+        window.grab().save(folder + QStringLiteral("/correction-requests.png"));
     window.approveButton()->click();
     EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('\n').toStdString();
     EXPECT_EQ(store->scalar("SELECT concat_ws('|', \"نام گوساله\", \"كد گله\") FROM \"VaskorTemp\"").toString(), QStringLiteral("آهوي سفيد"));

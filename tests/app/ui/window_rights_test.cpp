@@ -174,6 +174,10 @@ TEST_F(WindowRightsTest, EachRoleSeesWhatItMayNotUseGreyedWithWhoMayAndItselfOnT
             if (!a->text().isEmpty()) {
                 EXPECT_EQ(a->isEnabled(), !c.greyed.contains(a->text())) << a->text().toStdString();
             }
+        if (const QString folder = qEnvironmentVariable("ZARTAV_SCREENS"); !folder.isEmpty()) {
+            form->resize(1280, 800);
+            form->grab().save(folder + QStringLiteral("/rights-%1.png").arg(QLatin1String(c.name)));
+        }
         const QString line = form->StoreLine->text();
         if (c.status.isEmpty()) EXPECT_FALSE(line.contains(QStringLiteral("؛ كاربر"))) << line.toStdString();
         else EXPECT_TRUE(line.endsWith(c.status) && line.count(QStringLiteral("كاربر")) == 1) << line.toStdString();
