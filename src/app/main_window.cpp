@@ -21,7 +21,12 @@
 namespace zartav {
 namespace {
 
-const QString kDeleteQuestion = QStringLiteral("آيا براي حذف اطمينان داريد؟");
+// The question names the record, so the clerk sees which one goes before saying yes.
+QString deleteQuestion(const QString& registration, const QString& calf) {
+    auto shown = [](const QString& value) { return value.trimmed().isEmpty() ? QStringLiteral("(خالي)") : isolated(value); };
+    return QStringLiteral("ركورد با شماره ثبت %1 و نام گوساله %2 حذف مي شود.\nآيا براي حذف اطمينان داريد؟")
+        .arg(shown(registration), shown(calf));
+}
 
 }  // namespace
 
@@ -156,7 +161,9 @@ void TForm1::dxWinXPBar1Items2Click() {
             return;
         }
     }
-    if (AskYesNo(kDeleteQuestion) != kAnswerYes) return;
+    if (askYesNo(deleteQuestion(table.value(QStringLiteral("شماره ثبت")), table.value(QStringLiteral("نام گوساله"))), kAnswerNo) !=
+        kAnswerYes)
+        return;
     if (!table.remove()) {
         if (table.saveFailure() == SaveFailure::NotAllowed) showError(table.errorText());
         else showError(withEngineWords(QStringLiteral("حذف انجام نشد؛ ركورد در %1 باقي ماند.").arg(storeNoun(dm_.Maincon)), table.errorText()));

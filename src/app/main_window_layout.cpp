@@ -3,6 +3,9 @@
 #include "app/shortcuts_window.h"
 #include "data/schema/record_schema.h"
 #include "data/tdm.h"
+#include "entry/ui/dos_sperm_form.h"
+#include "entry/ui/entry_form.h"
+#include "util/bidi_text.h"
 #include "util/ui/line_cell_delegate.h"
 #include "util/ui/tclock.h"
 
@@ -265,9 +268,25 @@ QVBoxLayout* styleCommandGroup(QFrame* bar) {
     return items;
 }
 
+// The width a command's caption has on the side panel: the panel less its margins, the group's
+// border and margins and the button's padding.
+constexpr int kCaptionRoom = 103 - 2 * 5 - 2 * 1 - 2 * 4 - 2 * 3 - 12;
+
+// A caption too long for one line is broken between words, never cut.
+QString fittedCaption(const QString& caption, const QFontMetrics& metrics) {
+    QStringList lines;
+    for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!lines.isEmpty() && metrics.horizontalAdvance(lines.last() + QLatin1Char(' ') + word) <= kCaptionRoom)
+            lines.last() += QLatin1Char(' ') + word;
+        else
+            lines << word;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 QToolButton* commandButton(const QString& caption, QWidget* bar) {
     auto* button = new QToolButton(bar);
-    button->setText(caption);
+    button->setText(fittedCaption(caption, button->fontMetrics()));
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     button->setCursor(Qt::PointingHandCursor);
@@ -410,7 +429,14 @@ void TForm1::addKeyboardNotes(const QList<ShortcutLine>& lines) { keyboardNotes_
 QList<ShortcutLine> TForm1::shortcutList() const {
     QList<QAction*> all = actions();
     all << DBGrid1->actions() << FindBox->actions();
-    return shortcutLines(all) + keyboardNotes_;
+    QList<ShortcutLine> lines = shortcutLines(all) + keyboardNotes_;
+    // The windows the list opens answer keys of their own.
+    for (const auto& [command, keys] : TForm2::keyboardKeys() + TDosSperm::keyboardKeys()) {
+        QStringList shown;
+        for (const QString& key : keys) shown << isolated(key);
+        lines << ShortcutLine{command, shown.join(QStringLiteral(" يا "))};
+    }
+    return lines;
 }
 
 void TForm1::showShortcuts() {

@@ -74,7 +74,7 @@ int run(const QStringList& args) {
         if (f.stored.isEmpty() || f.stored == f.printed)
             std::printf("%s: %s\n", shown(f.caption).constData(), shown(f.printed).constData());
         else
-            std::printf("%s: %s (now %s)\n", shown(f.caption).constData(), shown(f.printed).constData(),
+            std::printf("%s: %s (اكنون %s)\n", shown(f.caption).constData(), shown(f.printed).constData(),
                         shown(f.stored).constData());
     }
     if (!v.storeError.isEmpty())

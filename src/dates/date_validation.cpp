@@ -56,6 +56,7 @@ DateCheck checkDate(const QString& text) {
     const QString& t = check.text;
     if (t.count(u'/') != 2) {
         check.message = dateMessage(t, kDateSeparatorReason);
+        check.badShape = true;
         return check;
     }
     for (QChar c : t) {
@@ -71,6 +72,7 @@ DateCheck checkDate(const QString& text) {
     const QStringView day = QStringView(t).sliced(second + 1);
     if (year.isEmpty() || month.isEmpty() || day.isEmpty()) {
         check.message = kDateEmptyPartMessage;
+        check.badShape = true;
         return check;
     }
     check.month = cappedValue(month);

@@ -32,6 +32,7 @@ QString cleanTypedText(const QString& text);
 struct DateCheck {
     bool ok = false;
     QString message;  // the one message for a rejected text, empty when accepted
+    bool badShape = false;  // rejected for its shape: not three parts between two "/"
     QString text;     // the text as checked (cleaned)
     QString year;     // digits as typed
     int month = 0;

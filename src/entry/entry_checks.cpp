@@ -11,6 +11,20 @@ namespace zartav::entry {
 
 QString reasonField() { return QStringLiteral("علت اصلاح"); }
 
+namespace {
+
+// Records brought in from elsewhere often lack the service that led to pregnancy; the birth and
+// print dates every certificate shows.
+bool mayBeEmpty(const QString& column) { return column == QStringLiteral("تاريخ منجر به باروري"); }
+
+// What is wrong with a date of the wrong shape, or none at all, said in words.
+QString dateShapeMessage(const dates::DateCheck& check) {
+    const QString shape = QStringLiteral("تاريخ بايد به شكل ۱۴۰۳/۰۵/۱۲ باشد");
+    return check.text.isEmpty() ? QStringLiteral("اين تاريخ نوشته نشده است؛ ") + shape : dates::dateMessage(check.text, shape);
+}
+
+}  // namespace
+
 OkOutcome checkOk(const OkInput& input) {
     OkOutcome out;
     Typed values = input.typed;
@@ -25,8 +39,12 @@ OkOutcome checkOk(const OkInput& input) {
         if (f.kind != Kind::CheckedDate) continue;
         const QString column = QString::fromUtf8(f.column);
         const dates::DateCheck check = dates::checkExistingDate(values.value(column), input.todayYear);
+        if (check.text.isEmpty() && mayBeEmpty(column)) {
+            correct(column, QString());
+            continue;
+        }
         if (!check.ok) {
-            out.refusal = OkRefusal{check.message, column, column};
+            out.refusal = OkRefusal{check.badShape ? dateShapeMessage(check) : check.message, column, column};
             return out;
         }
         correct(column, dates::completeDate(check, input.todayYear));

@@ -33,7 +33,7 @@ struct OkOutcome {
 struct OkInput {
     Typed typed;              // every field's column; the fields missing count as empty
     bool editing = false;     // a stored record is being corrected
-    bool reasonRequired = false;  // its certificate was printed before this edit began
+    bool reasonRequired = false;  // it has an issued certificate and something was changed
     QString reason;           // as typed (blanks around it do not count)
     int todayYear = 0;        // Solar Hijri: short years are completed around it
 };

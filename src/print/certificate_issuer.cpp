@@ -19,6 +19,12 @@
 
 namespace zartav::print {
 
+namespace {
+
+QString unansweredText() { return QStringLiteral("فايل اطلاعات يا سرور پاسخي نداد؛ ارتباط با آن را بررسي كنيد."); }
+
+}  // namespace
+
 QString issueDateText(const QDateTime& issued) {
     return calendar_text::format(calendar::fromGregorian(issued.toLocalTime().date()));
 }
@@ -81,6 +87,8 @@ bool CertificateIssuer::issue(const QList<CertificateRecord*>& records, QString*
         done = certificates::issue(db, requests, &lastError_);
     });
     if (!done) {
+        // A link that is gone leaves the engine without words; the clerk still hears why.
+        if (lastError_.isEmpty()) lastError_ = unansweredText();
         if (error) *error = lastError_;
         return false;
     }
@@ -129,6 +137,7 @@ bool CertificateIssuer::takeBack(const QList<certificates::Issue>& issues) {
         QSqlDatabase db = link.database();
         withdrawn = certificates::withdraw(db, issues, &lastError_);
     });
+    if (!withdrawn && lastError_.isEmpty()) lastError_ = unansweredText();
     return withdrawn;
 }
 

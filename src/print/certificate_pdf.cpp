@@ -2,6 +2,7 @@
 
 #include "print/certificate_content.h"
 #include "print/certificate_issuer.h"
+#include "util/bidi_text.h"
 
 #include <QMarginsF>
 #include <QPageSize>
@@ -164,8 +165,9 @@ PrintOutcome paintCertificatePages(QPainter& painter, QPagedPaintDevice& device,
             for (CertificateRecord& record : batch) issued << &record;
             QString why;
             if (run.issuer && !run.issuer->issue(issued, &why))
-                return failWith(error, QStringLiteral("the certificates of records ID %1 to %2 could not be entered in the register: %3")
-                                           .arg(batch.front().value(QStringLiteral("ID")), batch.back().value(QStringLiteral("ID")), why));
+                return failWith(error, withEngineWords(QStringLiteral("شناسنامه ركوردهاي شماره %1 تا %2 در دفتر صدور گواهي ها ثبت نشد و چاپ نشد.")
+                                                           .arg(batch.front().value(QStringLiteral("ID")), batch.back().value(QStringLiteral("ID"))),
+                                                       why));
         }
         if (page > first && !device.newPage()) return failWith(error, QStringLiteral("cannot add a page"));
         paintCertificate(painter, paper, layout, batch[next]);

@@ -18,6 +18,11 @@ namespace zartav::print {
 
 namespace {
 
+// A column as a verdict in Farsi names it: the one column named with Latin letters is said in words.
+QString spokenColumn(const QString& column) {
+    return column == QStringLiteral("HFگوساله") ? QStringLiteral("درصد هلشتاين گوساله") : column;
+}
+
 Verification finish(Verification v) {
     const QString number = v.seal ? QString::number(v.seal->facts.number) : QString();
     switch (v.verdict) {
@@ -31,7 +36,7 @@ Verification finish(Verification v) {
             break;
         case Verdict::Superseded: {
             QStringList names;
-            for (const QString& c : v.changed) names << isolated(c);
+            for (const QString& c : v.changed) names << isolated(spokenColumn(c));
             QString farsi = v.recordDeleted ? QStringLiteral("گواهي %1 معتبر بوده، اما ركورد آن پس از صدور حذف شده است.").arg(number)
                                             : QStringLiteral("گواهي %1 معتبر بوده، اما ركورد آن پس از صدور تغيير كرده است").arg(number);
             if (!v.recordDeleted && !names.isEmpty()) farsi += QStringLiteral(": ") + names.join(QStringLiteral("، "));
@@ -91,7 +96,7 @@ Verification finish(Verification v) {
         case Verdict::NoCode:
             v.farsi = v.readFailure == ReadFailure::TooLarge      ? QStringLiteral("تصوير بزرگتر از آن است كه بررسي شود.")
                       : v.readFailure == ReadFailure::TooComplex  ? QStringLiteral("اين فايل پيچيده تر از آن است كه در زمان كوتاهي بررسي شود.")
-                      : v.readFailure == ReadFailure::NotAPicture ? QStringLiteral("اين فايل تصوير يا PDF خوانا نيست.")
+                      : v.readFailure == ReadFailure::NotAPicture ? QStringLiteral("اين فايل تصوير يا پي دي اف خوانا نيست.")
                       : v.readFailure == ReadFailure::NoFile      ? QStringLiteral("فايل پيدا نشد.")
                                                                   : QStringLiteral("كد گواهي خوانا در آن پيدا نشد.");
             v.english = v.readFailure == ReadFailure::TooLarge      ? QStringLiteral("no readable code: the picture is too large")
@@ -118,7 +123,7 @@ QList<FactLine> factLines(const SealFacts& printed, const std::optional<SealFact
         {QStringLiteral("جنس گوساله"), printed.sex, s(&SealFacts::sex)},
         {QStringLiteral("ثبت داخلي پدر"), printed.sire, s(&SealFacts::sire)},
         {QStringLiteral("ثبت مادر تني"), printed.dam, s(&SealFacts::dam)},
-        {QStringLiteral("HFگوساله"), printed.hf, s(&SealFacts::hf)},
+        {spokenColumn(QStringLiteral("HFگوساله")), printed.hf, s(&SealFacts::hf)},
         {QStringLiteral("تاريخ صدور"), printed.issued, s(&SealFacts::issued)},
         {QStringLiteral("صادر كننده"), printed.office, s(&SealFacts::office)},
         {QStringLiteral("كد بررسي"), checkCode(printed.contentHash), stored ? checkCode(stored->contentHash) : QString()},

@@ -1,5 +1,7 @@
 #include "util/about_text.h"
 
+#include "util/program_info.h"
+
 namespace zartav {
 
 QList<BoardPost> aboutPosts(const QList<BoardPost>& office) {
@@ -12,7 +14,7 @@ QList<BoardPost> aboutPosts(const QList<BoardPost>& office) {
         {QString(), QStringLiteral("نرم افزار زرتاو")},
         {blank, blank},
         {QStringLiteral("هدف نرم افزار"), QStringLiteral("چاپ شناسنامه رسمي گاو هلشتاين ")},
-        {QStringLiteral("نسخه"), QStringLiteral("1.00.000.0")},
+        {QStringLiteral("نسخه"), programVersion()},
         {QStringLiteral("تاريخ توليد"), QStringLiteral("بهمن هشتاد و چهار")},
         {blank, blank},
         {QStringLiteral("توضيح"),

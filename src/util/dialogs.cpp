@@ -17,12 +17,13 @@ void showMessage(const QString& text, const QString& about) {
     messageSink().show(box);
 }
 
-int askYesNo(const QString& text) {
+int askYesNo(const QString& text, int defaultAnswer) {
     MessageBox box;
     box.icon = MessageIcon::Question;
     box.caption = QStringLiteral("سوال");
     box.text = text;
     box.buttons = {QStringLiteral("بله"), QStringLiteral("خير")};
+    box.defaultButton = defaultAnswer == kAnswerNo ? 1 : 0;
     box.escapeButton = 1;
     switch (messageSink().show(box)) {
     case 0: return kAnswerYes;

@@ -31,8 +31,13 @@ void MessageBoardLines::post(const QString& key, const QString& value) {
     QString currentKey = key;
     for (qsizetype at = 0; at < value.size();) {
         qsizetype length = std::min(kPieceLength, value.size() - at);
-        // Never cut a character that takes two UTF-16 units in half.
+        // Never cut a character that takes two UTF-16 units in half, nor a word: a piece that
+        // would end inside one ends after the last blank before it, when it has one.
         if (at + length < value.size() && value.at(at + length - 1).isHighSurrogate()) --length;
+        if (at + length < value.size() && !value.at(at + length).isSpace()) {
+            const qsizetype blank = value.lastIndexOf(QLatin1Char(' '), at + length - 1);
+            if (blank > at) length = blank + 1 - at;
+        }
         lines_.append(line(currentKey, value.mid(at, length)));
         at += length;
         currentKey = QStringLiteral("....");

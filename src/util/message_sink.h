@@ -13,7 +13,8 @@ struct MessageBox {
     MessageIcon icon = MessageIcon::Information;
     QString caption;
     QString text;
-    QStringList buttons;     // right to left as read: first is the default button
+    QStringList buttons;     // right to left as read
+    int defaultButton = 0;   // index Enter answers
     int escapeButton = 0;    // index answered by Escape
 };
 

@@ -158,3 +158,20 @@ TEST_P(FindTest, EachFoldedColumnIsFoundThroughItsIndex) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, FindTest, testing::Values(test::Engine::SQLite, test::Engine::PostgreSQL),
                          test::engineName);
+
+// Herd codes are text: the ones that are numbers (in any digits) go by their value, ahead of
+// the rest, which go as text; each code once.
+TEST(FoldedValuesTest, CodesThatAreNumbersGoByTheirValue) {
+    const struct {
+        const char* name;
+        QStringList stored;
+        QStringList shown;
+    } cases[] = {
+        {"numbers by value", {"76107", "7777", "120", "13"}, {"13", "120", "7777", "76107"}},
+        {"Persian digits fold and sort alike", {"۷۶۱۰۷", "7777", "٨"}, {"8", "7777", "76107"}},
+        {"leading zeros: one value, two codes", {"7", "007", "10"}, {"007", "7", "10"}},
+        {"codes that are not numbers after them, as text", {"گله ي", "12a", "9", "B-2"}, {"9", "12a", "B-2", "گله ي"}},
+        {"longer than any integer", {"123456789012345678901", "99"}, {"99", "123456789012345678901"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(find::foldedValues(c.stored), c.shown) << c.name;
+}

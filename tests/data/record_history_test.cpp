@@ -5,6 +5,7 @@
 #include "cli_run.h"
 #include "data/legacy/legacy_import.h"
 #include "data/legacy/legacy_rows.h"
+#include "data/certificates/certificate_register.h"
 #include "data/history/history_text.h"
 #include "data/transfer/record_import.h"
 #include "data/schema/record_schema.h"
@@ -43,7 +44,7 @@ protected:
     QSqlDatabase db() const { return dm.Maincon.database(); }
 
     qint64 save(const QList<std::pair<QString, QString>>& values, const QString& reason = {}, bool editing = false) {
-        EXPECT_TRUE(editing ? dm.TVascor.edit() : dm.TVascor.insert());
+        EXPECT_TRUE(editing ? dm.TVascor.edit() : dm.TVascor.insert()) << dm.TVascor.errorText().toStdString();
         for (const auto& [column, value] : values) dm.TVascor.setValue(column, value);
         dm.TVascor.setChangeReason(reason);
         EXPECT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
@@ -160,22 +161,29 @@ TEST_P(HistoryTest, EveryWriterLeavesItsEntry) {
     EXPECT_EQ(check.unsealed, 0);  // the program sealed what the others wrote when it opened
 }
 
-TEST_P(HistoryTest, ACorrectionOfAPrintedRecordNeedsItsReason) {
+// A record whose certificate the register holds is corrected with its reason; the print date
+// New fills in asks for none.
+TEST_P(HistoryTest, ACorrectionOfAnIssuedRecordNeedsItsReason) {
     struct Case {
         const char* name;
-        QString printed;
+        bool issued;
         QString reason;
         bool saves;
     };
     const QList<Case> cases = {
-        {"not printed, no reason", {}, {}, true},
-        {"printed, no reason", QStringLiteral("1405/09/18"), {}, false},
-        {"printed, blanks for a reason", QStringLiteral("1405/09/18"), QStringLiteral("   "), false},
-        {"printed, a reason", QStringLiteral("1405/09/18"), QStringLiteral("شماره بدن اشتباه بود"), true},
+        {"a print date but no issue, no reason", false, {}, true},
+        {"issued, no reason", true, {}, false},
+        {"issued, blanks for a reason", true, QStringLiteral("   "), false},
+        {"issued, a reason", true, QStringLiteral("شماره بدن اشتباه بود"), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        save({{kPrinted, c.printed}});
+        const qint64 id = save({{kPrinted, QStringLiteral("1405/09/18")}});
+        if (c.issued) {
+            QSqlDatabase side = db();
+            ASSERT_TRUE(certificates::issue(side, {{id, QByteArray(32, 'c'), QStringLiteral("R"), QStringLiteral("owner"),
+                                                    QStringLiteral("desk"), QString()}}));
+        }
         ASSERT_TRUE(dm.TVascor.edit());
         dm.TVascor.setValue(kCalfName, QStringLiteral("تازه"));
         dm.TVascor.setChangeReason(c.reason);

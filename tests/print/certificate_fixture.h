@@ -109,7 +109,8 @@ inline QHash<QString, QString> officeTexts() {
     return {{QStringLiteral("ministry"), QStringLiteral("وزارت جهاد كشاورزي")},
             {QStringLiteral("centre"), QStringLiteral("مركز اصلاح نژاد و بهبود توليدات دامي")},
             {QStringLiteral("union"), QStringLiteral("صدور شناسنامه توسط اتحاديه دامداران")},
-            {QStringLiteral("registry"), QStringLiteral("ثبت مشخصات و دفتر انساب مركز اصلاح نژاد دام")}};
+            {QStringLiteral("registry"), QStringLiteral("ثبت مشخصات و دفتر انساب مركز اصلاح نژاد دام")},
+            {QStringLiteral("office"), QStringLiteral("دفتر مركزي")}};
 }
 
 // Writes records into a new Data.db at `path`, its office's texts set; answers the IDs the

@@ -293,7 +293,8 @@ TEST_P(RegisterTest, OfficeTextsDefaultUntilSetAndReachTheLayout) {
     EXPECT_EQ(texts->value("office"), QString());
     EXPECT_EQ(texts->value("union"), QStringLiteral("صدور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav"));
     EXPECT_EQ(texts->value("deputy"), QStringLiteral("معاونت امور دام"));
-    EXPECT_EQ(certificates::standInTexts(*texts), QStringList({"ministry", "centre", "union", "registry"}));
+    // No code names an empty issuer: the office's name is one of the texts to set.
+    EXPECT_EQ(certificates::standInTexts(*texts), QStringList({"ministry", "centre", "union", "registry", "office"}));
     ASSERT_TRUE(certificates::writeOfficeTexts(db, {{"ministry", QStringLiteral("وزارت جهاد كشاورزي")},
                                                     {"registry", QStringLiteral("ثبت مشخصات و دفتر انساب مركز اصلاح نژاد دام كشور")},
                                                     {"signatory", QStringLiteral("علي رضايي")},
@@ -309,7 +310,7 @@ TEST_P(RegisterTest, OfficeTextsDefaultUntilSetAndReachTheLayout) {
     EXPECT_TRUE(all.contains(QStringLiteral("دفتر انساب مركز اصلاح نژاد دام كشور")));
     EXPECT_TRUE(all.contains(QStringLiteral("zida dovez ovev adi vazo")));  // the centre line, not set
     EXPECT_TRUE(shown.contains(QStringLiteral("علي رضايي، رئيس اداره")));
-    EXPECT_EQ(certificates::standInTexts(*certificates::readOfficeTexts(db)), QStringList({"centre", "union"}));
+    EXPECT_EQ(certificates::standInTexts(*certificates::readOfficeTexts(db)), QStringList({"centre", "union", "office"}));
     // Set back to empty: the default again.
     ASSERT_TRUE(certificates::writeOfficeTexts(db, {{"ministry", QString()}}));
     EXPECT_EQ(certificates::readOfficeTexts(db)->value("ministry"), QStringLiteral("redaz oviv azodeze"));
@@ -418,6 +419,30 @@ TEST_P(RegisterTest, AJobThatPutsNoFileOutTakesItsNumbersBack) {
     EXPECT_EQ(store->scalar("SELECT count(*) FROM \"CertificateIssues\" WHERE \"copies\" > 0").toInt(), 2);
     QSqlDatabase db = dm.Maincon.database();
     EXPECT_TRUE(certificates::verifyRegister(db).ok);
+}
+
+// A register that gives no answer (its link gone) stops the job, and the message says so in Farsi
+// with why, never an empty reason.
+TEST_P(RegisterTest, ARegisterThatCannotBeWrittenIsNamedInFarsiWithTheReason) {
+    // A server's link is made again as it is used; a closed file stands for one that is gone.
+    if (store->engine() != test::Engine::SQLite) GTEST_SKIP() << "the link to a server is made again";
+    QTemporaryDir dir;
+    TDM gone;
+    ASSERT_TRUE(gone.Maincon.open(store->address())) << gone.Maincon.technicalError().toStdString();
+    gone.Maincon.database().close();
+    CertificateIssuer issuer(gone.Maincon, nullptr, {});
+    StoredCertificates source(dm.Maincon, {1, 2});
+    PageRun run;
+    run.issuer = &issuer;
+    QString error;
+    EXPECT_EQ(writeCertificatesPdf(dir.filePath(QStringLiteral("herd.pdf")), builtinCertificateLayout(), source, run, &error),
+              PrintOutcome::Failed);
+    const QStringList lines = error.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << error.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("شناسنامه ركوردهاي شماره 1 تا 2 در دفتر صدور گواهي ها ثبت نشد و چاپ نشد."));
+    EXPECT_FALSE(QString(lines[1]).remove(QChar(0x2068)).remove(QChar(0x2069)).trimmed().isEmpty());
+    EXPECT_FALSE(issuer.lastError().isEmpty());
+    EXPECT_EQ(store->scalar("SELECT count(*) FROM \"CertificateIssues\"").toInt(), 0);
 }
 
 // A certificate issued before a copy or a backup still verifies genuine after it, and the next

@@ -10,7 +10,7 @@
 namespace zartav::test {
 
 // Installs itself as the message sink for its lifetime; records every box and input request and
-// answers from scripted replies (the default button when none is scripted).
+// answers from scripted replies (the first button when none is scripted).
 class MessageRecorder final : public MessageSink {
 public:
     MessageRecorder();

@@ -2,6 +2,7 @@
 #include "util/about_text.h"
 #include "util/cp1256.h"
 #include "util/message_board_lines.h"
+#include "util/program_info.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,6 +25,11 @@ TEST(MessageBoardLines, LongValuesSplitIntoSeventyCharacterPieces) {
         lines.post(QStringLiteral("k"), QString(c.length, QLatin1Char('a')));
         EXPECT_EQ(lines.lines(), c.expected) << c.length;
     }
+    // Words are not cut: a piece ends after the last blank it holds.
+    MessageBoardLines words;
+    words.post(QStringLiteral("k"), QString(66, QLatin1Char('a')) + QLatin1Char(' ') + QString(10, QLatin1Char('b')));
+    EXPECT_EQ(words.lines(), QStringList({QStringLiteral("k=") + QString(66, QLatin1Char('a')) + QLatin1Char(' '),
+                                          QStringLiteral("....=") + QString(10, QLatin1Char('b'))}));
 }
 
 TEST(MessageBoardLines, KeyAndValueSplitAtFirstEquals) {
@@ -79,8 +85,13 @@ TEST(About, TwentyLinesAndCount) {
     const QStringList& l = board.lines().lines();
     EXPECT_EQ(l[0], QStringLiteral("=گروه پرسوگ"));
     EXPECT_EQ(l[3], QStringLiteral("هدف نرم افزار=چاپ شناسنامه رسمي گاو هلشتاين "));
+    EXPECT_EQ(l[4], QStringLiteral("نسخه=") + programVersion());  // as --version says
     EXPECT_TRUE(l[7].startsWith(QStringLiteral("توضيح=")));
     EXPECT_TRUE(l[8].startsWith(QStringLiteral("....=")));
+    // The description's lines break between words, and read as one text again.
+    EXPECT_TRUE(l[7].endsWith(QLatin1Char(' ')) && l[8].endsWith(QLatin1Char(' '))) << l[7].toStdString();
+    EXPECT_EQ(MessageBoardLines::valueOf(l[7]) + MessageBoardLines::valueOf(l[8]) + MessageBoardLines::valueOf(l[9]),
+              aboutPosts()[7].value);
     // No contact is made up: not a site, an address or a number of anyone's.
     for (const QString& line : l)
         for (const char* invented : {"example", "@", "021-", "00000"}) EXPECT_FALSE(line.contains(QLatin1String(invented))) << line.toStdString();

@@ -27,7 +27,8 @@ const QList<OfficeText>& officeTexts() {
         {kCentreLine, "zida dovez ovev adi vazo", true},
         {kUnionLine, "صدور شناسنامه توسط rarudev erad evud ozorudiz eveza rivav", true},
         {kRegistryLine, "ثبت مشخصات و دفتر انساب zida dovez ovev adi vazo", true},
-        {kOfficeName, ""},
+        // Every code names its issuer: an office without a name issues nothing.
+        {kOfficeName, "", true},
         {kOfficeAddress, ""},
         {kOfficeContact, ""},
         {kSignatoryName, ""},

@@ -20,7 +20,7 @@ namespace zartav::certificates {
 struct OfficeText {
     const char* name;
     const char* defaultText;
-    bool standIn = false;  // the default is stand-in words
+    bool standIn = false;  // the default is stand-in words (or nothing) and must be set to issue
 };
 const QList<OfficeText>& officeTexts();
 // The names of the texts that still print stand-in words; none when the office may issue.

@@ -50,6 +50,26 @@ QString regexPattern(const QString& folded) {
            });
 }
 
+bool allDigits(QStringView text) {
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// Codes that are numbers go by their value (7777 before 76107), ahead of the codes that are not,
+// which go as text. Comparing a number with text as text would be no order at all (10 < 1a < 2 < 10).
+bool codeBefore(const QString& a, const QString& b) {
+    const bool numberA = allDigits(a), numberB = allDigits(b);
+    if (numberA != numberB) return numberA;
+    if (!numberA) return a < b;
+    auto value = [](const QString& digits) {
+        QStringView v(digits);
+        while (v.size() > 1 && v.front() == u'0') v = v.sliced(1);
+        return v;
+    };
+    const QStringView x = value(a), y = value(b);
+    if (x.size() != y.size()) return x.size() < y.size();
+    return x != y ? x < y : a < b;  // 007 and 7 are two codes of one value
+}
+
 }  // namespace
 
 QString fold(const QString& text) {
@@ -63,7 +83,7 @@ QStringList foldedValues(const QStringList& values) {
     QStringList folded;
     folded.reserve(values.size());
     for (const QString& v : values) folded << fold(v);
-    std::sort(folded.begin(), folded.end());
+    std::sort(folded.begin(), folded.end(), codeBefore);
     folded.erase(std::unique(folded.begin(), folded.end()), folded.end());
     return folded;
 }

@@ -25,7 +25,8 @@ namespace zartav::find {
 QString fold(const QString& text);
 
 // The stored values of a column folded, each once, sorted: the herd tabs and the entry form's
-// list of herd codes show "۱۲۰۷" and "1207" as the one herd they are.
+// list of herd codes show "۱۲۰۷" and "1207" as the one herd they are. Codes that are numbers go
+// by their value, before those that are not, which go as text.
 QStringList foldedValues(const QStringList& values);
 
 enum class Plan {

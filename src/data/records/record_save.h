@@ -42,6 +42,8 @@ struct EditBuffer {
     // While editing: the record has a current issue and this desk's role may not correct a
     // certified record, so the change goes to a registrar as a request instead of being saved.
     bool byRequest = false;
+    // While editing: the register holds a current issue of the record.
+    bool issued = false;
     // While inserting: the "ID" and the values of a new record whose commit was sent but whose
     // answer was lost with the link, so the store may hold it already.
     qint64 unconfirmedId = 0;

@@ -72,20 +72,31 @@ bool RecordTable::readForEdit(qint64 id) {
     std::optional<QHash<qint64, reads::StoredRecord>> read;
     QString error;
     bool lost = false;
-    // Where a clerk's change to a certified record is a request, the edit asks whether this one is,
-    // in the same round trip.
+    // Whether the register holds a current issue of the record decides both whether a correction
+    // needs its reason and, where a clerk's change to a certified record is a request, whether
+    // this one is: asked in the same round trip as the record.
     const access::StoreRights& rights = connection().rights();
     const bool mayAsk = rights.rolesInForce && !access::may(rights, access::Action::EditCertified);
     std::optional<bool> certified;
     worker().call([&](StoreLink& link) {
         read = withLink(link, [&] {
-            StatementBatch together(link.database());
-            reads::RecordsRead record(link.database(), {id}, true);
-            std::optional<reads::CurrentIssue> issue;
-            if (mayAsk) issue.emplace(link.database(), id);
-            auto found = record.result(&error);
-            if (issue) certified = issue->result(&error);
-            return found && (!mayAsk || certified) ? found : std::nullopt;
+            QString issueError;
+            std::optional<QHash<qint64, reads::StoredRecord>> found;
+            {
+                StatementBatch together(link.database());
+                reads::CurrentIssue issue(link.database(), id);
+                reads::RecordsRead record(link.database(), {id}, true);
+                certified = issue.result(&issueError);
+                found = record.result(&error);
+            }
+            if (mayAsk && !certified) {
+                error = issueError;
+                return decltype(found)();
+            }
+            // A login that may not read the register: its refusal took the record's read with it
+            // in the batch, which is made again alone.
+            if (!certified && !link.isLost()) found = reads::RecordsRead(link.database(), {id}, true).result(&error);
+            return found;
         });
         lost = link.isLost();
     });
@@ -98,8 +109,22 @@ bool RecordTable::readForEdit(qint64 id) {
     const QString reason = edit_.reason;
     edit_.beginEdit(id, read->value(id));
     edit_.reason = reason;
-    edit_.byRequest = certified.value_or(false);
+    edit_.byRequest = mayAsk && certified.value_or(false);
+    // Where this login may not read the register, the print date tells instead.
+    edit_.issued = certified ? *certified
+                             : history::needsReason(textOf(edit_.original.value(schema::kPrintDateColumnIndex)));
     return true;
+}
+
+bool RecordTable::editChanged() const {
+    for (int i = 0; i < int(edit_.modified.size()); ++i) {
+        if (!edit_.modified[i]) continue;
+        const QVariant& now = edit_.values.value(i);
+        const QVariant& was = edit_.original.value(i);
+        // An emptied box and a missing value are the same text.
+        if (isPhotoColumn(i) ? now != was : textOf(now) != textOf(was)) return true;
+    }
+    return false;
 }
 
 bool RecordTable::photoReplaced() const {
@@ -140,9 +165,8 @@ bool RecordTable::post(SaveMode mode) {
                                 .arg(schema::kTextColumnSize));
         }
     }
-    // A printed certificate's record is corrected on the record, with the reason why.
-    if (edit_.state == RecordState::Edit && edit_.reason.trimmed().isEmpty() &&
-        history::needsReason(textOf(edit_.original.value(schema::kPrintDateColumnIndex))))
+    // An issued certificate's record is corrected on the record, with the reason why.
+    if (edit_.state == RecordState::Edit && edit_.issued && edit_.reason.trimmed().isEmpty() && editChanged())
         return failWith(history::reasonRequiredText());
     if (!isOpen()) return failWith(QStringLiteral("the database is not open"));
     if (editsByRequest()) return failWith(QStringLiteral("a change to a certified record goes to a registrar as a request"));

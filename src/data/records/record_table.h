@@ -46,6 +46,12 @@ public:
     QString changeReason() const { return edit_.reason; }
     // While editing: the change becomes a correction request rather than a save (EditBuffer).
     bool editsByRequest() const { return edit_.state == RecordState::Edit && edit_.byRequest; }
+    // While inserting: the "ID" a save whose answer was lost may have given the record, or 0.
+    qint64 unconfirmedId() const { return edit_.state == RecordState::Insert ? edit_.unconfirmedId : 0; }
+    // While editing: the register holds a current issue of the record, so a change needs its reason.
+    bool editsIssued() const { return edit_.state == RecordState::Edit && edit_.issued; }
+    // While editing: some column now differs from what the edit found.
+    bool editChanged() const;
     // While editing: the text columns typed over, before and after; whether a photo was replaced.
     QVector<QVariant> editedOriginal() const { return edit_.original; }
     QVector<QVariant> editedValues() const { return edit_.values; }

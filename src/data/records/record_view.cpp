@@ -43,6 +43,11 @@ RecordView::RecordView(Connection& connection, QObject* parent)
 RecordView::RecordView(StoreWorker& worker, QObject* parent)
     : QObject(parent), connection_(worker.connection()), worker_(worker) {
     connect(&connection_, &Connection::changedElsewhere, this, &RecordView::refresh);
+    connect(&worker_, &StoreWorker::linkBack, this, [this] {
+        if (!open_ || !awaitingLink_) return;
+        awaitingLink_ = false;
+        requestView(viewOf(wanted_), Purpose::Show);
+    });
 }
 
 RecordView::~RecordView() = default;
@@ -147,6 +152,12 @@ bool RecordView::requestView(reads::ViewRequest request, Purpose purpose) {
             if (generation != generation_) return;
             viewTicket_ = 0;
             if (!answer->view) {
+                // A server out of reach: the herd and find asked for stay asked for, and are
+                // read once the link is back (the last request wins).
+                if (answer->linkLost && threaded()) {
+                    awaitingLink_ = true;
+                    return;
+                }
                 // What was shown stays, and so does the filter it was read under.
                 wanted_ = filter_;
                 readFailure(answer->error, answer->linkLost);
@@ -163,6 +174,7 @@ bool RecordView::requestView(reads::ViewRequest request, Purpose purpose) {
 
 void RecordView::applyView(const reads::View& view, Purpose purpose, qint64 located) {
     readFailing_ = false;
+    awaitingLink_ = false;
     filter_ = view.filter;
     wanted_.plan = filter_.plan;
     count_ = view.count;
@@ -505,10 +517,8 @@ std::optional<qint64> RecordView::shownCount(QString* error) const {
 
 void RecordView::refresh() {
     if (!open_) return;
-    if (editing()) {
-        refreshPending_ = true;
-        return;
-    }
+    // The list behind an open entry form follows other desks too: what is typed is the edit's
+    // own, apart from the rows shown.
     refreshPending_ = false;
     // A filter or find under way reads the rows afresh anyway.
     if (viewTicket_ && viewPurpose_ == Purpose::Show) return;

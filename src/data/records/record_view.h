@@ -145,7 +145,7 @@ signals:
     void rowsAppended();
 
 protected:
-    // While a record is being inserted or edited the rows shown stay as they are.
+    // While a record is being inserted or edited no filter or find changes the rows.
     virtual bool editing() const { return false; }
     bool failWith(const QString& text, SaveFailure failure = SaveFailure::Refused);
     bool readFailure(const QString& technical, bool linkLost = false);
@@ -160,8 +160,10 @@ protected:
     // The last failure: the store's words and, for a save, what kind it was.
     QString errorText_;
     SaveFailure saveFailure_ = SaveFailure::None;
-    // Work saved elsewhere while editing: the rows are read again once the edit ends.
+    // A save refused for another desk's change: the rows are read again once the edit ends.
     bool refreshPending_ = false;
+    // A view asked for met a lost link: it is asked for again once the link is back.
+    bool awaitingLink_ = false;
 
 private:
     enum class Purpose { Show, Refresh };

@@ -23,6 +23,18 @@ constexpr int kClientWidth = 730;
 constexpr int kClientHeight = 499;
 const char* const kSearchColumn = "RegNo_SPF";
 
+// Each catalogue column's title in the grid, in the catalogue's order; the column's own name is
+// its tooltip.
+constexpr std::array<const char*, schema::kCatalogueColumns.size()> kCatalogueTitles = {
+    "نام اسپرم",          "كد اسپرم",            "شماره ثبت خارجي",     "شماره ثبت داخلي",     "نام پدر",
+    "ثبت خارجي پدر",      "ثبت داخلي پدر",       "ثبت مادر",            "نام پدر پدر",         "ثبت خارجي پدر پدر",
+    "ثبت داخلي پدر پدر",  "ثبت مادر پدر",        "نام پدر مادر",        "ثبت خارجي پدر مادر",  "ثبت داخلي پدر مادر",
+    "ثبت مادر مادر",      "خانواده",             "سهولت زايش",          "اعتبار شير",          "توان انتقال شير",
+    "ميانگين شير",        "توان انتقال چربي",    "توان انتقال درصد چربي", "توان انتقال تيپ",   "سال پايه",
+    "درصد چربي مادر",     "چربي مادر",           "شير مادر",            "دوره شيردهي مادر",    "پرورش دهنده",
+    "شاخص اصلاحي",
+};
+
 }  // namespace
 
 // The catalogue as the grid shows it: columns alternating two pale colours so a wide row stays
@@ -57,8 +69,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation == Qt::Vertical)
             return role == Qt::DisplayRole ? QVariant(section == table_.currentRow() ? QStringLiteral("◀") : QString()) : QVariant();
-        if (role != Qt::DisplayRole || section < 0 || section >= columnCount()) return {};
-        return section == kMatingColumn ? QStringLiteral("همخوني گوساله") : QString::fromLatin1(schema::kCatalogueColumns[section]);
+        if (section < 0 || section >= columnCount()) return {};
+        if (role == Qt::ToolTipRole && section != kMatingColumn) return QString::fromLatin1(schema::kCatalogueColumns[section]);
+        if (role != Qt::DisplayRole) return {};
+        return section == kMatingColumn ? QStringLiteral("همخوني گوساله") : QString::fromUtf8(kCatalogueTitles[section]);
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid()) return {};
@@ -81,6 +95,14 @@ private:
     CatalogueTable& table_;
     QVector<double> mating_;
 };
+
+QList<std::pair<QString, QStringList>> TDosSperm::keyboardKeys() {
+    return {
+        {QStringLiteral("كاتالوگ اسپرم: گاو بعد و قبل"), {QStringLiteral("Down"), QStringLiteral("Up")}},
+        {QStringLiteral("كاتالوگ اسپرم: انتخاب گاو"), {QStringLiteral("Return")}},
+        {QStringLiteral("كاتالوگ اسپرم: انصراف"), {QStringLiteral("Esc")}},
+    };
+}
 
 QColor TDosSperm::notFoundColour() { return QColor(0xFF, 0xF0, 0xF8); }
 
@@ -146,8 +168,9 @@ TDosSperm::TDosSperm(TDM& dm, QWidget* parent)
     const int registration = metrics.horizontalAdvance(QStringLiteral("HOUSAM000123456789")) + 16;
     for (int c = 0; c < DBGrid1->model()->columnCount(); ++c) {
         const QString title = DBGrid1->model()->headerData(c, Qt::Horizontal).toString();
-        const bool holdsNumber = title.contains(QLatin1String("Reg"), Qt::CaseInsensitive) ||
-                                 title.compare(QLatin1String("Name_Sp"), Qt::CaseInsensitive) == 0;
+        const QString column = DBGrid1->model()->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString();
+        const bool holdsNumber = column.contains(QLatin1String("Reg"), Qt::CaseInsensitive) ||
+                                 column.compare(QLatin1String("Name_Sp"), Qt::CaseInsensitive) == 0;
         DBGrid1->horizontalHeader()->resizeSection(
             c, std::max(metrics.horizontalAdvance(title) + 24, holdsNumber ? registration : 60));
     }

@@ -4,6 +4,10 @@
 #include "entry/catalogue_search.h"
 
 #include <QDialog>
+#include <QList>
+#include <QStringList>
+
+#include <utility>
 
 class QLabel;
 class QLineEdit;
@@ -37,6 +41,8 @@ public:
 
     // The search box's colour when nothing matches.
     static QColor notFoundColour();
+    // What the picker's keys do, each with its keys as the keyboard labels them (for F1's list).
+    static QList<std::pair<QString, QStringList>> keyboardKeys();
 
     // The registration number of the dam typed in the entry form: once it is known, the grid
     // shows, for each bull, the inbreeding their calf would have, and sorts by it when its title

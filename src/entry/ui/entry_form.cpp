@@ -4,7 +4,6 @@
 #include "data/pedigree/record_checks.h"
 #include "data/records/column_groups.h"
 #include "data/records/record_find.h"
-#include "data/history/history_text.h"
 #include "data/records/record_text.h"
 #include "data/tdm.h"
 #include "entry/entry_checks.h"
@@ -116,9 +115,9 @@ void TForm2::loadRecord() {
     const bool editing = record.state() == RecordState::Edit;
     reasonBox->setVisible(editing);
     captions_.value(reasonBox)->setVisible(editing);
-    // As stored: the certificate was printed before this edit began, or a request to correct it
-    // goes to a registrar, who reads why.
-    reasonRequired_ = editing && (history::needsReason(record.value(QStringLiteral("تاريخ چاپ"))) || record.editsByRequest());
+    // As the edit found it: the register holds a current issue of the record, or a request to
+    // correct it goes to a registrar, who reads why.
+    reasonRequired_ = editing && (record.editsIssued() || record.editsByRequest());
     for (QLineEdit* box : std::as_const(dateBoxes_)) box->setStyleSheet(QString());
     showInbreeding();
 }
@@ -239,7 +238,8 @@ bool TForm2::checkTyped() {
         input.typed.insert(column, f.kind == Kind::CheckedDate && line ? line->text() : record.value(column));
     }
     input.editing = record.state() == RecordState::Edit;
-    input.reasonRequired = reasonRequired_;
+    // An issued record left as it was needs no reason; a request always says why.
+    input.reasonRequired = reasonRequired_ && (record.editsByRequest() || record.editChanged());
     input.reason = reasonBox->text();
     input.todayYear = TTools::instance().FarsiToday().section(QLatin1Char('/'), 0, 0).toInt();
     const entry::OkOutcome outcome = entry::checkOk(input);
@@ -288,7 +288,8 @@ bool TForm2::confirmChecks() {
         const QString column = schema::column(schema::kRecordColumns[i]);
         typed.insert(column, record.value(column));
     }
-    const qint64 id = record.id();
+    // A new record whose save lost its answer may be stored already: it is no duplicate of itself.
+    const qint64 id = record.id() > 0 ? record.id() : record.unconfirmedId();
     std::optional<checks::Facts> facts;
     // A store that cannot be read now does not keep the record from being saved.
     dm_.worker().call([&](StoreLink& link) {
@@ -299,12 +300,21 @@ bool TForm2::confirmChecks() {
     if (today.size() != 3) return true;
     const QList<checks::Finding> findings =
         checks::findingsOf(*facts, {today[0].toInt(), today[1].toInt(), today[2].toInt()});
-    return findings.isEmpty() || askYesNo(checks::confirmationText(findings)) == kAnswerYes;
+    // Saving past a warning is a choice made on purpose: Enter goes back to the form.
+    return findings.isEmpty() || askYesNo(checks::confirmationText(findings), kAnswerNo) == kAnswerYes;
 }
 
 void TForm2::dxButton2Click() { done(kCancel); }
 
 void TForm2::reject() {}
+
+QList<std::pair<QString, QStringList>> TForm2::keyboardKeys() {
+    return {
+        {QStringLiteral("فرم شناسنامه: كادر بعد (در آخرين كادر: قبول)"), {QStringLiteral("Return")}},
+        {QStringLiteral("فرم شناسنامه: انصراف"), {QStringLiteral("Esc")}},
+        {QStringLiteral("فرم شناسنامه: انتخاب پدر از كاتالوگ (در كادرهاي پدر)"), {QStringLiteral("F4"), QStringLiteral("Alt+Down")}},
+    };
+}
 
 QString TForm2::dropTypedQuestion() {
     return QStringLiteral("آنچه در اين فرم نوشته ايد ذخيره نمي شود. فرم بسته شود؟");
@@ -369,6 +379,13 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         }
         if (!listOpen && plain && key->key() == Qt::Key_Escape) {
             escapePressed();
+            return true;
+        }
+        // The sire's boxes open the catalogue as a list box opens its list.
+        const bool opensList = (plain && key->key() == Qt::Key_F4) ||
+                               ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier && key->key() == Qt::Key_Down);
+        if (opensList && (box == DBEdit17 || box == DBEdit18 || box == DBEdit19 || box == DBEdit20)) {
+            dxToolButton1Click();
             return true;
         }
     }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 #include <memory>
 
 class QColor;
@@ -84,6 +85,8 @@ public:
     static QColor wrongBoxColour();
     // Asked when Escape would drop what was typed.
     static QString dropTypedQuestion();
+    // What the form's keys do, each with its keys as the keyboard labels them (for F1's list).
+    static QList<std::pair<QString, QStringList>> keyboardKeys();
 
     // Beside the sire: the calf's inbreeding and how complete its pedigree is, once its sire and
     // dam are known (empty otherwise); red above 6.25 %.

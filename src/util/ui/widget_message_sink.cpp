@@ -52,7 +52,8 @@ int WidgetMessageSink::show(const MessageBox& box) {
         buttons.append(dialog.addButton(caption, buttons.isEmpty() ? QMessageBox::AcceptRole
                                                                    : QMessageBox::RejectRole));
     if (!buttons.isEmpty()) {
-        dialog.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+        if (box.defaultButton >= 0 && box.defaultButton < buttons.size())
+            dialog.setDefaultButton(qobject_cast<QPushButton*>(buttons[box.defaultButton]));
         if (box.escapeButton >= 0 && box.escapeButton < buttons.size())
             dialog.setEscapeButton(buttons[box.escapeButton]);
     }

@@ -123,7 +123,8 @@ TEST_F(CertificateWindowsTest, PrintAsksForTheOfficeTextsFirstWhileThePageWouldP
     } cases[] = {
         {{}, true, false},
         {{"ministry", "centre"}, true, false},
-        {{"union", "registry"}, true, true},
+        {{"union", "registry"}, true, false},
+        {{"office"}, true, true},  // a code names its issuer
         {{}, false, true},
     };
     for (const auto& c : cases) {

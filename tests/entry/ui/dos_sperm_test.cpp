@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTableView>
@@ -82,9 +83,20 @@ TEST_F(PickerTest, GridShowsTheWholeCatalogueAndFollowsTheTable) {
     QAbstractItemModel* model = grid->model();
     ASSERT_EQ(model->columnCount(), 31);
     EXPECT_EQ(model->rowCount(), 3);
-    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name_Sp"));
-    EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("RegNo_SPF"));
-    EXPECT_EQ(model->headerData(30, Qt::Horizontal).toString(), QStringLiteral("BP"));
+    // Farsi titles; the catalogue's own names are their tooltips.
+    const struct {
+        int column;
+        const char* title;
+        const char* name;
+    } titles[] = {{0, "نام اسپرم", "Name_Sp"},         {1, "كد اسپرم", "Code_Sp"},    {2, "شماره ثبت خارجي", "RegNo_SPF"},
+                  {3, "شماره ثبت داخلي", "RegNo_Sp"}, {4, "نام پدر", "Sire_Name"}, {16, "خانواده", "Family"},
+                  {29, "پرورش دهنده", "Breeder"}};
+    for (const auto& t : titles) {
+        EXPECT_EQ(model->headerData(t.column, Qt::Horizontal).toString(), QString::fromUtf8(t.title)) << t.name;
+        EXPECT_EQ(model->headerData(t.column, Qt::Horizontal, Qt::ToolTipRole).toString(), QString::fromLatin1(t.name));
+    }
+    for (int c = 0; c < model->columnCount(); ++c)
+        EXPECT_FALSE(model->headerData(c, Qt::Horizontal).toString().contains(QRegularExpression(QStringLiteral("[A-Za-z]")))) << c;
     EXPECT_EQ(model->index(1, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0xF0, 0xFF, 0xF0));
     EXPECT_EQ(model->index(1, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(0xFF, 0xFF, 0xF0));
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);

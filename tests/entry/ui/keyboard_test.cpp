@@ -197,3 +197,39 @@ TEST_F(KeyboardTest, EnterAndDoubleClickChooseInThePickerAndEscapeCancels) {
         EXPECT_EQ(dm->TDosSperm.value(QStringLiteral("Name_Sp")), QString::fromLatin1(c.bull));
     }
 }
+
+// F4 or Alt+Down in a sire's box opens the catalogue, as a list box opens its list; elsewhere
+// they do not.
+TEST_F(KeyboardTest, F4OrAltDownInASiresBoxOpensThePicker) {
+    const struct {
+        const char* name;
+        QLineEdit* TForm2::*box;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool opens;
+    } cases[] = {
+        {"F4 in the sire's name", &TForm2::DBEdit17, Qt::Key_F4, Qt::NoModifier, true},
+        {"Alt+Down in the foreign number", &TForm2::DBEdit19, Qt::Key_Down, Qt::AltModifier, true},
+        {"F4 in the sire's HF", &TForm2::DBEdit20, Qt::Key_F4, Qt::NoModifier, true},
+        {"F4 in the weight", &TForm2::DBEdit16, Qt::Key_F4, Qt::NoModifier, false},
+        {"Down alone in the sire's name", &TForm2::DBEdit17, Qt::Key_Down, Qt::NoModifier, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool opened = false;
+        whenShown(*form2, [&] {
+            activate(*form2);
+            QLineEdit* box = form2.get()->*c.box;
+            box->setFocus();
+            QTimer::singleShot(0, picker.get(), [&] {
+                opened = picker->isVisible();
+                picker->dxButton2->click();  // OK: the current bull, Alpha
+            });
+            QTest::keyClick(box, c.key, c.modifiers);
+            QCoreApplication::processEvents();
+            form2->dxButton2->click();
+        });
+        form1->dxWinXPBar1Items0Click();
+        EXPECT_EQ(opened, c.opens);
+    }
+}

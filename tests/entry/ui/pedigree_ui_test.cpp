@@ -62,6 +62,7 @@ TEST_F(PedigreeUiTest, ChecksAtOkWarnAndTheUserChooses) {
         for (const MessageBox& box : messages.boxes()) {
             EXPECT_EQ(box.text, question);
             EXPECT_EQ(box.caption, QStringLiteral("سوال"));
+            EXPECT_EQ(box.buttons.value(box.defaultButton), QStringLiteral("خير"));  // Enter goes back
         }
         EXPECT_EQ(dm->TVascor.rowCount() - before, c.saved);
     }

@@ -125,18 +125,26 @@ struct Outage {
 
 }  // namespace
 
-TEST(Outage, TheWindowPaintsThroughAnOutageAndTheNextSaveWorks) {
+// The main window on the test server, shown and with its list read.
+class OutageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
+        ASSERT_FALSE(qEnvironmentVariable("ZARTAV_PG_RESTART").isEmpty()) << "the test server names no restart command";
+        form.setStoreAddress(store->address());
+        form.resize(900, 500);
+        form.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dm.TVascor.isOpen() && dm.worker().isIdle(); }, 5000));
+    }
+
     std::unique_ptr<test::TestStore> store;
-    ZARTAV_REQUIRE_STORE(store, test::Engine::PostgreSQL, false);
-    ASSERT_FALSE(qEnvironmentVariable("ZARTAV_PG_RESTART").isEmpty()) << "the test server names no restart command";
     test::MessageRecorder messages;
-    TDM dm(StoreWorker::Mode::Threaded);
+    TDM dm{StoreWorker::Mode::Threaded};
     TTools tools;
-    TForm1 form(dm);
-    form.setStoreAddress(store->address());
-    form.resize(900, 500);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dm.TVascor.isOpen() && dm.worker().isIdle(); }, 5000));
+    TForm1 form{dm};
+};
+
+TEST_F(OutageTest, TheWindowPaintsThroughAnOutageAndTheNextSaveWorks) {
     store->closeSide();
 
     const Outage outages[] = {
@@ -176,6 +184,38 @@ TEST(Outage, TheWindowPaintsThroughAnOutageAndTheNextSaveWorks) {
     }
     EXPECT_EQ(store->scalar("SELECT COUNT(*) FROM \"VaskorTemp\"").toInt(), saved);
     // A lost link is the line's to tell, never a box's.
+    EXPECT_TRUE(messages.boxes().isEmpty()) << messages.texts().join("|").toStdString();
+}
+
+// A herd tab clicked and a find typed while the server does not answer stay as they were asked
+// for: the tab does not jump back, and once the server answers again the list shows that herd
+// and that find (the last request wins).
+TEST_F(OutageTest, WhatIsAskedForDuringAnOutageIsShownWhenTheLinkComesBack) {
+    for (const auto& [herd, number] : {std::pair{"1", "R-10"}, std::pair{"2", "R-20"}, std::pair{"2", "S-21"}}) {
+        ASSERT_TRUE(dm.TVascor.insert());
+        dm.TVascor.setValue(kHerd, QString::fromLatin1(herd));
+        dm.TVascor.setValue(QStringLiteral("شماره ثبت"), QString::fromLatin1(number));
+        ASSERT_TRUE(dm.TVascor.post()) << dm.TVascor.errorText().toStdString();
+    }
+    form.FillTabIt();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.TabControl1->count() == 3 && dm.worker().isIdle(); }, 5000));
+    store->closeSide();
+
+    ASSERT_TRUE(signalServer(SIGSTOP)) << "the server's processes could not be paused";
+    form.TabControl1->setCurrentIndex(2);  // herd 2
+    QTest::keyClicks(form.FindBox, QStringLiteral("R"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.LinkLine->isVisible(); }, 8000));
+    QTest::qWait(5000);  // past the time a read is given
+    EXPECT_EQ(form.TabControl1->currentIndex(), 2);
+    EXPECT_EQ(form.FindBox->text(), QStringLiteral("R"));
+
+    ASSERT_TRUE(signalServer(SIGCONT));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.LinkLine->isVisible(); }, 15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dm.TVascor.rowCount() == 1 && dm.worker().isIdle(); }, 10000))
+        << dm.TVascor.rowCount();
+    EXPECT_EQ(form.TabControl1->currentIndex(), 2);
+    dm.TVascor.first();
+    EXPECT_EQ(dm.TVascor.value(QStringLiteral("شماره ثبت")), QStringLiteral("R-20"));
     EXPECT_TRUE(messages.boxes().isEmpty()) << messages.texts().join("|").toStdString();
 }
 
