@@ -31,7 +31,7 @@ QStringList foldedValues(const QStringList& values);
 
 enum class Plan {
     Indexed,  // ranges of the folded indexes: for counting, and for few matches
-    Scan,     // a per-row test: for many matches, read in "ID" order
+    Scan,     // a per-row test: for many matches, read in "ID" order (on a server, the folded range)
 };
 
 // The condition "one of the columns begins with the find text", with placeholders that
