@@ -95,7 +95,7 @@ bool RecordTable::readForEdit(qint64 id) {
             }
             // A login that may not read the register: its refusal took the record's read with it
             // in the batch, which is made again alone.
-            if (!certified && !link.isLost()) found = reads::RecordsRead(link.database(), {id}, true).result(&error);
+            if (!certified && !found && !link.isLost()) found = reads::RecordsRead(link.database(), {id}, true).result(&error);
             return found;
         });
         lost = link.isLost();
